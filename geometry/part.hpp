@@ -1,0 +1,74 @@
+#pragma once  // geometry/part.hpp: one part instance, its block image, and the two lists
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "geometry/dlist.hpp"
+#include "geometry/loop.hpp"
+
+namespace blocknest {
+
+using LoopList = DList<Loop>;
+
+// A row-major byte grid of square blocks laid over a part: rows run along X, columns along Y,
+// cell (r, c) at r * cols + c, 1 occupied and 0 free. The anchor is the first occupied cell in
+// row-major order; it means something only while the grid has cells.
+struct PartBitmap {
+    int rows = 0;
+    int cols = 0;
+    std::vector<std::uint8_t> cells;
+    int anchorRow = 0;
+    int anchorCol = 0;
+
+    bool empty() const { return rows <= 0 || cols <= 0; }
+    std::uint8_t at(int r, int c) const { return cells[static_cast<std::size_t>(r) * cols + c]; }
+};
+
+// One part to be nested: outer contour, holes, name and the measures derived from them.
+// netArea, bounds and centroid are caches refreshed only by the operations that say so.
+// Copies are deep (rule of zero); copying the outer loop by assignment needs vertices.
+class Part {
+public:
+    static constexpr std::size_t kMaxNameLength = 99;  // longer names are cut
+
+    Part() = default;
+
+    // Takes the shape as read: name (cut to kMaxNameLength), holes in list order, outer loop
+    // with the box and area its reader computed. Derives netArea, centroid and bounds.
+    void setShape(const std::string& name, const LoopList& holes, const Loop& outer);
+
+    const std::string& name() const { return name_; }
+    const Loop& outerLoop() const { return outerLoop_; }
+    const LoopList& innerLoops() const { return innerLoops_; }
+    double netArea() const { return netArea_; }
+    const BoundingBox& bounds() const { return bounds_; }  // the outer loop's box, as cached
+    const Vertex& centroid() const { return centroid_; }
+    double blockSideLength() const { return blockSideLength_; }
+    const PartBitmap& bitmap() const { return bitmap_; }
+    int totalVertexCount() const;  // outer loop plus every hole
+
+    double computeNetArea();   // stores every loop's area and netArea; returns netArea
+    Vertex computeCentroid();  // stores every loop's area and the centroid's x and y
+
+    void translate(double dx, double dy);             // loops, bounds and centroid move
+    void rotate(const Vertex& centre, double angle);  // radians; loops, centroid, new bounds
+    BoundingBox refreshBounds();  // recomputes the outer loop's box and copies it to bounds
+
+    void setBlockSideLength(double length) { blockSideLength_ = length; }
+    void setBitmap(PartBitmap bitmap) { bitmap_ = std::move(bitmap); }
+    void dropBitmap() { bitmap_ = PartBitmap{}; }
+
+private:
+    Loop outerLoop_;
+    LoopList innerLoops_;
+    std::string name_ = "NoName";
+    double netArea_ = 0;
+    BoundingBox bounds_;
+    Vertex centroid_;
+    double blockSideLength_ = 0;
+    PartBitmap bitmap_;
+};
+
+using PartList = DList<Part>;
+
+}  // namespace blocknest

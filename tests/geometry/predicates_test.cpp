@@ -1,0 +1,112 @@
+#include "geometry/predicates.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace blocknest {
+namespace {
+
+Loop makeLoop(std::vector<Vertex> vertices) {
+    Loop loop;
+    loop.setVertices(std::move(vertices));
+    return loop;
+}
+
+struct PointCase {
+    std::string name;
+    Vertex point;
+    bool inside;
+};
+
+void PrintTo(const PointCase& c, std::ostream* os) {
+    *os << c.name << " (" << c.point.x << ", " << c.point.y << ")";
+}
+
+std::string caseName(const testing::TestParamInfo<PointCase>& info) { return info.param.name; }
+
+class UnitSquareCases : public testing::TestWithParam<PointCase> {};
+
+TEST_P(UnitSquareCases, BothOrientationsAgree) {
+    const Loop ccw = makeLoop({{0, 0}, {1, 0}, {1, 1}, {0, 1}});
+    const Loop cw = makeLoop({{0, 0}, {0, 1}, {1, 1}, {1, 0}});
+    EXPECT_EQ(pointInLoop(GetParam().point, ccw), GetParam().inside) << "counter-clockwise";
+    EXPECT_EQ(pointInLoop(GetParam().point, cw), GetParam().inside) << "clockwise";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Square, UnitSquareCases,
+    testing::Values(PointCase{"Centre", {0.5, 0.5}, true}, PointCase{"LeftEdge", {0, 0.5}, false},
+                    PointCase{"RightEdge", {1, 0.5}, true}, PointCase{"BottomEdge", {0.5, 0}, true},
+                    PointCase{"TopEdge", {0.5, 1}, false}, PointCase{"LowerLeft", {0, 0}, false},
+                    PointCase{"LowerRight", {1, 0}, true}, PointCase{"UpperRight", {1, 1}, false},
+                    PointCase{"UpperLeft", {0, 1}, false}, PointCase{"Outside", {2, 0.5}, false},
+                    PointCase{"LeftOfIt", {-1, 0.5}, false}),
+    caseName);
+
+class TriangleCases : public testing::TestWithParam<PointCase> {};
+
+TEST_P(TriangleCases, FollowTheBoundaryRule) {
+    const Loop triangle = makeLoop({{0, 0}, {2, 0}, {1, 2}});
+    EXPECT_EQ(pointInLoop(GetParam().point, triangle), GetParam().inside);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Triangle, TriangleCases,
+    testing::Values(PointCase{"Apex", {1, 2}, false}, PointCase{"LeftEdge", {0.5, 1}, false},
+                    PointCase{"RightEdge", {1.5, 1}, true}, PointCase{"BaseMiddle", {1, 0}, true},
+                    PointCase{"BaseRight", {2, 0}, true}, PointCase{"BaseLeft", {0, 0}, false},
+                    PointCase{"Inside", {1, 1}, true}),
+    caseName);
+
+TEST(PointInLoopTest, HypotenuseCountsAsInside) {
+    const Loop triangle = makeLoop({{0, 0}, {10, 0}, {0, 10}});
+    EXPECT_TRUE(pointInLoop({5, 5}, triangle));
+}
+
+TEST(PointInLoopTest, UsesTheStoredBoxFirst) {
+    Loop loop = makeLoop({{0, 0}, {4, 0}, {4, 4}, {0, 4}});
+    loop.translate(10, 0);
+    loop.rotate({0, 0}, 0);  // refreshes the box at the moved position
+    EXPECT_FALSE(pointInLoop({2, 2}, loop));
+    EXPECT_TRUE(pointInLoop({12, 2}, loop));
+    EXPECT_FALSE(pointInLoop({0, 0}, Loop{})) << "a loop without vertices contains nothing";
+}
+
+TEST(PointInLoopTest, VertexOnTheRayLineCountsOnceOrNotAtAll) {
+    // A diamond: the ray from the centre passes through the right vertex (1 crossing), and
+    // the ray from below the lowest vertex passes outside.
+    const Loop diamond = makeLoop({{0, -2}, {2, 0}, {0, 2}, {-2, 0}});
+    EXPECT_TRUE(pointInLoop({0, 0}, diamond));
+    EXPECT_TRUE(pointInLoop({-1, 0}, diamond));
+    // A zigzag with a local low point on the ray's line: parity unchanged.
+    const Loop notch = makeLoop({{0, 0}, {4, 0}, {4, 4}, {3, 4}, {2, 2}, {1, 4}, {0, 4}});
+    EXPECT_TRUE(pointInLoop({0.5, 2}, notch));
+    EXPECT_FALSE(pointInLoop({2, 3}, notch)) << "above the notch's low point is outside";
+    EXPECT_TRUE(pointInLoop({1.5, 2}, notch));
+}
+
+class HoleCases : public testing::TestWithParam<PointCase> {};
+
+TEST_P(HoleCases, MaterialDecides) {
+    Part part;
+    LoopList holes;
+    holes.pushFront(makeLoop({{2, 2}, {8, 2}, {8, 8}, {2, 8}}));
+    part.setShape("Frame", holes, makeLoop({{0, 0}, {10, 0}, {10, 10}, {0, 10}}));
+    EXPECT_EQ(pointInPart(GetParam().point, part), GetParam().inside);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SquareWithHole, HoleCases,
+    testing::Values(PointCase{"InHole", {5, 5}, false}, PointCase{"InMaterial", {1, 5}, true},
+                    PointCase{"HoleLeftEdge", {2, 5}, true},
+                    PointCase{"HoleRightEdge", {8, 5}, false},
+                    PointCase{"HoleBottomEdge", {5, 2}, false},
+                    PointCase{"HoleTopEdge", {5, 8}, true}, PointCase{"HoleCorner22", {2, 2}, true},
+                    PointCase{"HoleCorner82", {8, 2}, false},
+                    PointCase{"HoleCorner88", {8, 8}, true},
+                    PointCase{"HoleCorner28", {2, 8}, true}, PointCase{"Outside", {11, 5}, false}),
+    caseName);
+
+}  // namespace
+}  // namespace blocknest
