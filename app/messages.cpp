@@ -14,7 +14,8 @@ struct MessageTexts {
     std::string_view gbk;
 };
 
-// 文件打开失败! / 零件数据文件读取失败! / 顶点数目统计错误!建议终止程序 / 开始排样... / 排样文件输出失败!
+// 文件打开失败! / 零件数据文件读取失败! / 顶点数目统计错误!建议终止程序 / 开始排样... /
+// 排样文件输出失败!
 constexpr std::array<MessageTexts, 5> kTexts{{
     {Message::fileOpenFailed,
      "\xE6\x96\x87\xE4\xBB\xB6\xE6\x89\x93\xE5\xBC\x80\xE5\xA4\xB1\xE8\xB4\xA5!",

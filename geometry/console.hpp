@@ -5,11 +5,11 @@ namespace blocknest {
 
 // The program's own Chinese messages; the console chooses their encoding.
 enum class Message {
-    fileOpenFailed,       // the file was not chosen
-    partFileReadFailed,   // the part data file cannot be used
-    vertexCountWrong,     // a gathered vertex count disagrees with its recount
-    packingStarted,       // the first line of the packing run
-    layoutWriteFailed,    // the drawing cannot be written
+    fileOpenFailed,      // the file was not chosen
+    partFileReadFailed,  // the part data file cannot be used
+    vertexCountWrong,    // a gathered vertex count disagrees with its recount
+    packingStarted,      // the first line of the packing run
+    layoutWriteFailed,   // the drawing cannot be written
 };
 
 // The user's side of the run: standard output, warnings and the wait for a key. The program
@@ -17,11 +17,11 @@ enum class Message {
 class Console {
 public:
     virtual ~Console() = default;
-    virtual void write(std::string_view text) = 0;       // standard output, as it stands
-    virtual void write(Message message) = 0;            // standard output, in its encoding
-    virtual void warn(Message message) = 0;             // the warning box: "Warning! <text>"
-    virtual void error(std::string_view line) = 0;      // one line on standard error
-    virtual void pause() = 0;                           // waits for a key, unless told not to
+    virtual void write(std::string_view text) = 0;  // standard output, as it stands
+    virtual void write(Message message) = 0;        // standard output, in its encoding
+    virtual void warn(Message message) = 0;         // the warning box: "Warning! <text>"
+    virtual void error(std::string_view line) = 0;  // one line on standard error
+    virtual void pause() = 0;                       // waits for a key, unless told not to
 };
 
 }  // namespace blocknest

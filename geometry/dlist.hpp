@@ -108,16 +108,16 @@ public:
         return iterator(next);
     }
 
-    // Takes the element at from out of the list and puts it directly after the element at
-    // after; no element is copied, and iterators to both stay valid.
-    void moveAfter(iterator from, iterator after) {
-        assert(from != after);
+    // Takes the element at from out of the list and puts it directly before pos (which must
+    // not be from itself); no element is copied, and every iterator stays valid.
+    void moveBefore(iterator from, const_iterator pos) {
+        Link* at = const_cast<Link*>(pos.link_);
+        assert(from.link_ != at);
         unlink(from.link_);
-        Link* a = after.link_;
-        from.link_->prev = a;
-        from.link_->next = a->next;
-        a->next->prev = from.link_;
-        a->next = from.link_;
+        from.link_->prev = at->prev;
+        from.link_->next = at;
+        at->prev->next = from.link_;
+        at->prev = from.link_;
     }
 
     void clear() {

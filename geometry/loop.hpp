@@ -35,11 +35,11 @@ public:
 
     int vertexCount() const { return static_cast<int>(vertices_.size()); }
     const std::vector<Vertex>& vertices() const { return vertices_; }
-    double area() const { return area_; }                // absolute, as last computed
+    double area() const { return area_; }                  // absolute, as last computed
     const BoundingBox& bounds() const { return bounds_; }  // as last computed or shifted
 
-    double computeArea();          // stores and returns the absolute area; 0 without vertices
-    BoundingBox computeBounds();   // needs a vertex; stores and returns the box
+    double computeArea();         // stores and returns the absolute area; 0 without vertices
+    BoundingBox computeBounds();  // needs a vertex; stores and returns the box
     [[nodiscard]] Vertex computeCentroid() const;  // non-finite when the signed area is 0
 
     void translate(double dx, double dy);             // shifts the vertices and the box

@@ -6,15 +6,12 @@
 #include <numbers>
 
 #include "geometry/fatal_error.hpp"
+#include "support.hpp"
 
 namespace blocknest {
 namespace {
 
-Loop makeLoop(std::vector<Vertex> vertices) {
-    Loop loop;
-    loop.setVertices(std::move(vertices));
-    return loop;
-}
+using namespace testing_support;
 
 Loop unitSquare() { return makeLoop({{0, 0}, {1, 0}, {1, 1}, {0, 1}}); }
 

@@ -4,18 +4,12 @@
 
 #include <numbers>
 
+#include "support.hpp"
+
 namespace blocknest {
 namespace {
 
-Loop makeLoop(std::vector<Vertex> vertices) {
-    Loop loop;
-    loop.setVertices(std::move(vertices));
-    return loop;
-}
-
-Loop rectangle(double x0, double y0, double x1, double y1) {
-    return makeLoop({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
-}
+using namespace testing_support;
 
 Part squareWithHole() {
     LoopList holes;
@@ -150,19 +144,21 @@ TEST(LoopListTest, CopyKeepsOrderAndOwnsEveryLoop) {
     EXPECT_EQ(assigned.back().vertices()[0].x, 3.0);
 }
 
-TEST(DListTest, MoveAfterRelinksWithoutCopying) {
+TEST(DListTest, MoveBeforeRelinksWithoutCopying) {
     DList<int> list;
     for (int v : {4, 3, 2, 1}) list.pushFront(v);  // 1 2 3 4
     auto first = list.begin();
     const int* address = &*first;
-    list.moveAfter(first, std::prev(list.end()));  // 2 3 4 1
+    list.moveBefore(first, list.end());  // 2 3 4 1
     std::vector<int> values(list.begin(), list.end());
     EXPECT_EQ(values, (std::vector<int>{2, 3, 4, 1}));
     EXPECT_EQ(&list.back(), address) << "the node itself moved";
     EXPECT_EQ(list.count(), 4);
+    list.moveBefore(std::next(list.begin()), list.begin());  // 3 2 4 1
+    EXPECT_EQ(std::vector<int>(list.begin(), list.end()), (std::vector<int>{3, 2, 4, 1}));
     DList<int> moved = std::move(list);
     EXPECT_EQ(moved.count(), 4);
-    EXPECT_EQ(moved.front(), 2);
+    EXPECT_EQ(moved.front(), 3);
     EXPECT_EQ(*std::prev(moved.end()), 1) << "the end nodes point at the new sentinels";
 }
 

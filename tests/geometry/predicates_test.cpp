@@ -4,14 +4,12 @@
 
 #include <string>
 
+#include "support.hpp"
+
 namespace blocknest {
 namespace {
 
-Loop makeLoop(std::vector<Vertex> vertices) {
-    Loop loop;
-    loop.setVertices(std::move(vertices));
-    return loop;
-}
+using namespace testing_support;
 
 struct PointCase {
     std::string name;

@@ -1,0 +1,33 @@
+# Thin wrapper over CMake: `make run` builds and runs the bundled example, `make test` runs
+# the whole test suite.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+EXAMPLE ?= examples/workshop_parts.txt
+OUT ?= out
+
+.PHONY: run test sanitize format-check deps clean
+
+deps:
+	@scripts/ensure-deps
+
+run: deps
+	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DBLOCKNEST_TESTS=OFF >/dev/null
+	cmake --build build/release -j $(JOBS)
+	mkdir -p $(OUT)
+	cd $(OUT) && ../build/release/app/blocknest --no-pause ../$(EXAMPLE)
+
+test: deps
+	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build build/test -j $(JOBS)
+	ctest --test-dir build/test --output-on-failure -j $(JOBS)
+
+sanitize: deps
+	cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBLOCKNEST_SANITIZE=ON >/dev/null
+	cmake --build build/sanitize -j $(JOBS)
+	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+		ctest --test-dir build/sanitize --output-on-failure -j $(JOBS)
+
+format-check:
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.hpp')
+
+clean:
+	rm -rf build $(OUT)

@@ -1,0 +1,29 @@
+#pragma once  // app/options.hpp: the command line
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace blocknest {
+
+// What the user asked for on the command line. With no option the run is the plain one:
+// the file is asked for, the files go to the current directory, 2 rotations, a final pause.
+struct Options {
+    std::optional<std::string> partFile;  // asked for on standard input when absent
+    bool pause = true;
+    bool showHelp = false;
+    bool showVersion = false;
+};
+
+struct UsageError {
+    std::string message;  // one line, without the program name
+};
+
+[[nodiscard]] std::variant<Options, UsageError> parseOptions(
+    const std::vector<std::string_view>& args);
+
+// The --help text.
+[[nodiscard]] std::string usageText();
+
+}  // namespace blocknest

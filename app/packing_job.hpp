@@ -1,0 +1,39 @@
+#pragma once  // app/packing_job.hpp: the one object that holds the state of a nesting run
+#include <optional>
+#include <string>
+
+#include "geometry/part.hpp"
+#include "input/part_file_reader.hpp"
+#include "raster/sheet_bitmap.hpp"
+
+namespace blocknest {
+
+// All state of one run: the parts, the sheet with its block grid, the rotation count, the
+// figures of merit and the timing text. Never copied.
+class PackingJob {
+public:
+    PackingJob() = default;  // sheet 6000 x 4000, block side 15, 8 rotations
+    PackingJob(const PackingJob&) = delete;
+    PackingJob& operator=(const PackingJob&) = delete;
+
+    void setRotationCount(int count) { rotationCount_ = count; }
+
+    // Reads the part data file and prepares the job for packing; nothing on success.
+    [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::string& path);
+
+    const PartList& parts() const { return parts_; }
+    int partCount() const { return partCount_; }
+    const Sheet& sheet() const { return sheet_; }
+    double sheetLength() const { return sheet_.length; }
+    double sheetWidth() const { return sheet_.width; }
+    double blockSideLength() const { return sheet_.blockSideLength; }
+    int rotationCount() const { return rotationCount_; }
+
+private:
+    PartList parts_;
+    int partCount_ = 0;
+    Sheet sheet_;
+    int rotationCount_ = 8;
+};
+
+}  // namespace blocknest

@@ -1,0 +1,191 @@
+#include "input/part_file_reader.hpp"
+
+#include <cmath>
+#include <fstream>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "input/number_parser.hpp"
+
+namespace blocknest {
+namespace {
+
+constexpr std::size_t kSheetLengthOffset = 13;  // the number starts at the 14th character
+constexpr std::size_t kSheetWidthOffset = 12;   // and at the 13th on line 2
+
+// Lines of the file without their line end. A CR before the LF belongs to the line end, so
+// files written on Windows read the same; a last line without a line end reads as if it had
+// one.
+class LineReader {
+public:
+    explicit LineReader(std::istream& in) : in_(in) {}
+
+    bool next(std::string& line) {
+        if (!std::getline(in_, line)) return false;
+        ++lineNumber_;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        return true;
+    }
+    int lineNumber() const { return lineNumber_; }
+
+private:
+    std::istream& in_;
+    int lineNumber_ = 0;
+};
+
+double headerNumber(std::string_view line, std::size_t offset) {
+    // A line shorter than its label has no number.
+    return offset < line.size() ? parseDecimal(line, offset).value : 0.0;
+}
+
+// x from the start of the line, then exactly one character skipped, whatever it is, then y.
+std::optional<Vertex> parseVertex(std::string_view line) {
+    const ParsedNumber x = parseDecimal(line, 0);
+    const std::size_t yStart = x.end + 1;
+    const double y = yStart <= line.size() ? parseDecimal(line, yStart).value : 0.0;
+    if (!std::isfinite(x.value) || !std::isfinite(y)) return std::nullopt;
+    Vertex v;
+    v.x = x.value;
+    v.y = y;
+    return v;
+}
+
+class PartFileParser {
+public:
+    PartFileParser(std::istream& in, std::string sourceName, const ReadLimits& limits)
+        : lines_(in), source_(std::move(sourceName)), limits_(limits) {}
+
+    std::variant<PartFileContents, InputError> parse() {
+        std::string line;
+        for (std::size_t offset : {kSheetLengthOffset, kSheetWidthOffset}) {
+            const bool read = lines_.next(line);
+            const double value = read ? headerNumber(line, offset) : 0.0;
+            (offset == kSheetLengthOffset ? contents_.sheetLength : contents_.sheetWidth) = value;
+        }
+        lines_.next(line);  // the third header line is not used
+        while (lines_.next(line)) {
+            if (line != "Part") continue;
+            if (std::optional<InputError> error = readPartBlock()) return std::move(*error);
+        }
+        return std::move(contents_);
+    }
+
+private:
+    InputError endOfFileIn(std::string_view what, int openedOn, std::string_view closer) const {
+        return {true, at(lines_.lineNumber()) + "the file ends inside the " + std::string(what) +
+                          " opened on line " + std::to_string(openedOn) + " (no \"" +
+                          std::string(closer) + "\")"};
+    }
+    InputError invalid(int line, const std::string& problem) const {
+        return {false, at(line) + problem};
+    }
+    std::string at(int line) const { return source_ + ":" + std::to_string(line) + ": "; }
+
+    // From the line after "Part" up to and including "EndPart". One pass reads a line and
+    // tests it against the keywords in a fixed order; a handler that reads the next line
+    // makes it the current line for the later tests, so a name line "EndPart" ends the block.
+    std::optional<InputError> readPartBlock() {
+        const int openedOn = lines_.lineNumber();
+        std::string name = "NoName";
+        Loop outer;
+        LoopList holes;
+        std::string line;
+        for (;;) {
+            if (!lines_.next(line)) return endOfFileIn("part block", openedOn, "EndPart");
+            if (line == "Name") {
+                if (!lines_.next(line)) return endOfFileIn("part block", openedOn, "EndPart");
+                name = line.substr(0, Part::kMaxNameLength);
+            }
+            if (line == "PartNumOfSameType") {
+                if (!lines_.next(line)) return endOfFileIn("part block", openedOn, "EndPart");
+                copyCount_ = parseInteger(line);
+            }
+            if (line == "OutLoop") {
+                std::variant<Loop, InputError> loop = readLoop("OutLoop", "EndOutLoop");
+                if (auto* error = std::get_if<InputError>(&loop)) return std::move(*error);
+                outer = std::move(std::get<Loop>(loop));
+            }
+            if (line == "InnerLoop") {
+                std::variant<Loop, InputError> loop = readLoop("InnerLoop", "EndInnerLoop");
+                if (auto* error = std::get_if<InputError>(&loop)) return std::move(*error);
+                holes.pushFront(std::move(std::get<Loop>(loop)));
+            }
+            if (line == "EndPart") break;
+        }
+        if (outer.vertexCount() == 0) {
+            return invalid(lines_.lineNumber(), "the part block opened on line " +
+                                                    std::to_string(openedOn) +
+                                                    " has no \"OutLoop\" section");
+        }
+        return addCopies(name, holes, outer);
+    }
+
+    std::variant<Loop, InputError> readLoop(std::string_view opener, std::string_view closer) {
+        const int openedOn = lines_.lineNumber();
+        const std::string section = "\"" + std::string(opener) + "\" section";
+        std::string line;
+        if (!lines_.next(line)) return endOfFileIn(section, openedOn, closer);
+        if (line == closer) return invalid(openedOn, "the " + section + " has no vertex line");
+        std::vector<Vertex> vertices;
+        do {
+            const std::optional<Vertex> v = parseVertex(line);
+            if (!v)
+                return invalid(lines_.lineNumber(), "a vertex coordinate is not a finite number");
+            vertices.push_back(*v);
+            if (!lines_.next(line)) return endOfFileIn(section, openedOn, closer);
+        } while (line != closer);
+        Loop loop;
+        loop.setVertices(std::move(vertices));
+        return loop;
+    }
+
+    std::optional<InputError> addCopies(const std::string& name, const LoopList& holes,
+                                        const Loop& outer) {
+        Part part;
+        part.setShape(name, holes, outer);
+        if (copyCount_ <= 0) return std::nullopt;
+        const std::int64_t vertices = part.totalVertexCount();
+        if (copyCount_ > limits_.maxParts - partTotal_ ||
+            copyCount_ > (limits_.maxStoredVertices - vertexTotal_) / vertices) {
+            return invalid(lines_.lineNumber(),
+                           "the part \"" + part.name() + "\" asks for " +
+                               std::to_string(copyCount_) + " copies; more than " +
+                               std::to_string(limits_.maxParts) + " parts or " +
+                               std::to_string(limits_.maxStoredVertices) +
+                               " vertices in all do not fit in memory");
+        }
+        partTotal_ += copyCount_;
+        vertexTotal_ += copyCount_ * vertices;
+        for (std::int64_t i = 0; i < copyCount_; ++i) contents_.parts.pushFront(part);
+        return std::nullopt;
+    }
+
+    LineReader lines_;
+    std::string source_;
+    ReadLimits limits_;
+    PartFileContents contents_;
+    // Held for the whole file: a block without "PartNumOfSameType" repeats the count of the
+    // block before it; the first such block makes one copy.
+    std::int64_t copyCount_ = 1;
+    std::int64_t partTotal_ = 0;
+    std::int64_t vertexTotal_ = 0;
+};
+
+}  // namespace
+
+std::variant<PartFileContents, InputError> readPartData(std::istream& in,
+                                                        const std::string& sourceName,
+                                                        const ReadLimits& limits) {
+    return PartFileParser(in, sourceName, limits).parse();
+}
+
+std::variant<PartFileContents, InputError> readPartFile(const std::string& path,
+                                                        const ReadLimits& limits) {
+    std::ifstream in(path, std::ios::binary);
+    if (path.empty() || !in) return InputError{true, {}};
+    return readPartData(in, path, limits);
+}
+
+}  // namespace blocknest

@@ -1,0 +1,42 @@
+#pragma once  // input/part_file_reader.hpp: reading the part data file
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <variant>
+
+#include "geometry/part.hpp"
+
+namespace blocknest {
+
+// Why the input cannot be used. With showReadWarning the user sees the reader's warning
+// ("the part data file cannot be read"); detail, when not empty, is one more line that says
+// where and what.
+struct InputError {
+    bool showReadWarning = false;
+    std::string detail;
+};
+
+// What the file holds: the sheet size and one part per requested copy. Each block's copies
+// go to the front, so the list holds the blocks in reverse file order.
+struct PartFileContents {
+    double sheetLength = 0;
+    double sheetWidth = 0;
+    PartList parts;
+};
+
+// Bounds on what one file may ask for, so that a hostile file fails clearly instead of
+// exhausting memory.
+struct ReadLimits {
+    std::int64_t maxParts = 1'000'000;            // part instances over the whole file
+    std::int64_t maxStoredVertices = 50'000'000;  // vertices held over all instances
+};
+
+// Reads the part data file at path; name is used in messages.
+[[nodiscard]] std::variant<PartFileContents, InputError> readPartFile(
+    const std::string& path, const ReadLimits& limits = {});
+
+// Reads the part data from a stream; sourceName labels the messages.
+[[nodiscard]] std::variant<PartFileContents, InputError> readPartData(
+    std::istream& in, const std::string& sourceName, const ReadLimits& limits = {});
+
+}  // namespace blocknest

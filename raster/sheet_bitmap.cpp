@@ -1,0 +1,49 @@
+#include "raster/sheet_bitmap.hpp"
+
+#include <cassert>
+#include <cmath>
+#include <limits>
+
+namespace blocknest {
+
+SheetBitmap::SheetBitmap(int rows, int cols)
+    : rows_(rows), cols_(cols), cells_(static_cast<std::size_t>(rows) * cols, 0) {
+    assert(rows > 0 && cols > 0);
+}
+
+std::optional<GridSize> sheetGridSize(double sheetLength, double sheetWidth, double blockSideLength,
+                                      std::int64_t maxCells) {
+    const double rowBlocks = std::trunc(sheetLength / blockSideLength);
+    const double colBlocks = std::trunc(sheetWidth / blockSideLength);
+    constexpr double kLimit = std::numeric_limits<std::int32_t>::max() - 2;
+    if (!(rowBlocks >= 0 && rowBlocks <= kLimit && colBlocks >= 0 && colBlocks <= kLimit)) {
+        return std::nullopt;
+    }
+    const GridSize size{static_cast<int>(rowBlocks) + 2, static_cast<int>(colBlocks) + 2};
+    if (static_cast<std::int64_t>(size.rows) * size.cols > maxCells) return std::nullopt;
+    return size;
+}
+
+SheetBitmap buildSheetBitmap(double sheetLength, double sheetWidth, double blockSideLength) {
+    const double bs = blockSideLength;
+    const double h = bs * 0.5;
+    const int lengthBlocks = static_cast<int>(sheetLength / bs);
+    const int widthBlocks = static_cast<int>(sheetWidth / bs);
+    SheetBitmap bitmap(lengthBlocks + 2, widthBlocks + 2);
+    const int lastInnerRow = lengthBlocks - 1;
+    const int lastInnerCol = widthBlocks - 1;
+    for (int r = 0; r < bitmap.rows(); ++r) {
+        for (int c = 0; c < bitmap.cols(); ++c) {
+            // Blocks of the inner range lie wholly on the sheet; only the frame is tested.
+            if (r >= 1 && r <= lastInnerRow && c >= 1 && c <= lastInnerCol) continue;
+            const double x = r * bs;
+            const double y = c * bs;
+            if (x - h < 0 || x + h > sheetLength || y - h < 0 || y + h > sheetWidth) {
+                bitmap.take(r, c);
+            }
+        }
+    }
+    return bitmap;
+}
+
+}  // namespace blocknest

@@ -1,0 +1,121 @@
+#include "app/driver.hpp"
+
+#include <gtest/gtest.h>
+
+#include "app/messages.hpp"
+#include "support.hpp"
+
+namespace blocknest {
+namespace {
+
+using namespace testing_support;
+
+const std::string kReadWarning =
+    "Warning! " + std::string(messageText(Message::partFileReadFailed, ConsoleEncoding::utf8));
+const std::string kOpenWarning =
+    "Warning! " + std::string(messageText(Message::fileOpenFailed, ConsoleEncoding::utf8));
+
+const std::vector<Vertex> kPlate{{0, 0}, {100, 0}, {100, 50}, {0, 50}};
+
+class DriverBinaryTest : public testing::Test {
+protected:
+    TempDir dir_;
+};
+
+TEST_F(DriverBinaryTest, HelpAndVersionExitZero) {
+    const RunResult help = runBlocknestBinary({"--help"}, dir_.path());
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("Usage: blocknest [OPTIONS] [FILE]"), std::string::npos);
+    EXPECT_NE(help.out.find("Exit codes:"), std::string::npos);
+    EXPECT_EQ(runBlocknestBinary({"--version"}, dir_.path()).exitCode, 0);
+}
+
+TEST_F(DriverBinaryTest, UnknownOptionsAreUsageErrors) {
+    const RunResult run = runBlocknestBinary({"--frobnicate"}, dir_.path());
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err,
+              "blocknest: unknown option '--frobnicate'\nTry 'blocknest --help' for more "
+              "information.\n");
+    EXPECT_EQ(runBlocknestBinary({"a.txt", "b.txt"}, dir_.path()).exitCode, 2);
+}
+
+TEST_F(DriverBinaryTest, NoAnswerToTheFileQuestionShowsBothWarnings) {
+    const RunResult run = runBlocknestBinary({"--no-pause"}, dir_.path(), "");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "Select a text file storing 2D Packing information.\n");
+    EXPECT_EQ(run.err, kOpenWarning + "\n" + kReadWarning + "\n");
+    EXPECT_EQ(runBlocknestBinary({"--no-pause"}, dir_.path(), "\n").exitCode, 1)
+        << "an empty line is a cancelled dialog";
+}
+
+TEST_F(DriverBinaryTest, ThePathCanBeAnsweredOnStandardInput) {
+    const auto file =
+        dir_.write("plate.txt", partFileHeader(6000, 4000) + partBlock("P", 1, kPlate));
+    const RunResult run = runBlocknestBinary({"--no-pause"}, dir_.path(), file.string() + "\n");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Packing Block Side Length = 7.5\n"), std::string::npos) << run.out;
+}
+
+TEST_F(DriverBinaryTest, PrintsTheDerivedBlockSideAndTwoRotations) {
+    const auto file =
+        dir_.write("plate.txt", partFileHeader(6000, 4000) + partBlock("P", 2, kPlate));
+    const RunResult run = runBlocknestBinary({"--no-pause", file.string()}, dir_.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Packing Block Side Length = 7.5\nPart Rotation Number = 2\n"),
+              std::string::npos)
+        << run.out;
+}
+
+TEST_F(DriverBinaryTest, UnreadableFilesEndWithTheWarningAndExitCodeOne) {
+    const RunResult missing = runBlocknestBinary({"--no-pause", "nope.txt"}, dir_.path());
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.err, kReadWarning + "\n");
+    EXPECT_EQ(missing.out, "");
+
+    const auto truncated = dir_.write("cut.txt", partFileHeader(100, 100) + "Part\nOutLoop\n0,0\n");
+    const RunResult cut = runBlocknestBinary({"--no-pause", truncated.string()}, dir_.path());
+    EXPECT_EQ(cut.exitCode, 1);
+    EXPECT_EQ(cut.err, kReadWarning + "\n" + truncated.string() +
+                           ":6: the file ends inside the \"OutLoop\" section opened on line 5 (no "
+                           "\"EndOutLoop\")\n");
+
+    const auto empty = dir_.write("empty.txt", "");
+    const RunResult none = runBlocknestBinary({"--no-pause", empty.string()}, dir_.path());
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.err,
+              kReadWarning + "\n" + empty.string() + ": the file holds no part to pack\n");
+}
+
+TEST_F(DriverBinaryTest, FormatFaultsNameTheLine) {
+    const auto file =
+        dir_.write("bad.txt", partFileHeader(100, 100) + "Part\nOutLoop\nEndOutLoop\n");
+    const RunResult run = runBlocknestBinary({"--no-pause", file.string()}, dir_.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, file.string() + ":5: the \"OutLoop\" section has no vertex line\n");
+
+    const auto flat =
+        dir_.write("flat.txt", "SheetLength: 0\nSheetWidth: 10\nx\n" + partBlock("P", 1, kPlate));
+    const RunResult zero = runBlocknestBinary({"--no-pause", flat.string()}, dir_.path());
+    EXPECT_EQ(zero.exitCode, 1);
+    EXPECT_EQ(zero.err, flat.string() + ":1: the sheet length must be a positive number, not 0\n");
+}
+
+TEST(MessagesTest, GbkLocalesGetGbkBytes) {
+    EXPECT_EQ(encodingForCodeset("GBK"), ConsoleEncoding::gbk);
+    EXPECT_EQ(encodingForCodeset("gb2312"), ConsoleEncoding::gbk);
+    EXPECT_EQ(encodingForCodeset("GB18030"), ConsoleEncoding::gbk);
+    EXPECT_EQ(encodingForCodeset("UTF-8"), ConsoleEncoding::utf8);
+    EXPECT_EQ(encodingForCodeset("ANSI_X3.4-1968"), ConsoleEncoding::utf8);
+    EXPECT_EQ(messageText(Message::packingStarted, ConsoleEncoding::gbk),
+              "\xBF\xAA\xCA\xBC\xC5\xC5\xD1\xF9...");
+    EXPECT_EQ(messageText(Message::packingStarted, ConsoleEncoding::utf8), "开始排样...");
+    EXPECT_EQ(messageText(Message::partFileReadFailed, ConsoleEncoding::utf8),
+              "零件数据文件读取失败!");
+    EXPECT_EQ(messageText(Message::vertexCountWrong, ConsoleEncoding::utf8),
+              "顶点数目统计错误!建议终止程序");
+    EXPECT_EQ(messageText(Message::layoutWriteFailed, ConsoleEncoding::utf8), "排样文件输出失败!");
+    EXPECT_EQ(messageText(Message::fileOpenFailed, ConsoleEncoding::utf8), "文件打开失败!");
+}
+
+}  // namespace
+}  // namespace blocknest

@@ -1,0 +1,129 @@
+#include "support.hpp"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace blocknest::testing_support {
+namespace {
+
+std::string number(double v) {
+    std::ostringstream out;
+    out.precision(17);
+    out << v;
+    return out.str();
+}
+
+}  // namespace
+
+Loop makeLoop(std::vector<Vertex> vertices) {
+    Loop loop;
+    loop.setVertices(std::move(vertices));
+    return loop;
+}
+
+Loop rectangle(double x0, double y0, double x1, double y1) {
+    return makeLoop({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}});
+}
+
+Part makePart(const std::string& name, std::vector<Vertex> outer,
+              std::vector<std::vector<Vertex>> holes) {
+    LoopList holeList;
+    for (std::vector<Vertex>& hole : holes) holeList.pushBack(makeLoop(std::move(hole)));
+    Part part;
+    part.setShape(name, holeList, makeLoop(std::move(outer)));
+    return part;
+}
+
+std::string partFileHeader(double length, double width) {
+    return "SheetLength: " + number(length) + "\nSheetWidth: " + number(width) +
+           "\nPartTypeCount:1\n";
+}
+
+std::string partBlock(const std::string& name, int copies, const std::vector<Vertex>& outer,
+                      const std::vector<std::vector<Vertex>>& holes) {
+    std::string text =
+        "Part\nName\n" + name + "\nPartNumOfSameType\n" + std::to_string(copies) + "\nOutLoop\n";
+    for (const Vertex& v : outer) text += number(v.x) + "," + number(v.y) + "\n";
+    text += "EndOutLoop\n";
+    for (const std::vector<Vertex>& hole : holes) {
+        text += "InnerLoop\n";
+        for (const Vertex& v : hole) text += number(v.x) + "," + number(v.y) + "\n";
+        text += "EndInnerLoop\n";
+    }
+    return text + "EndPart\n";
+}
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    std::random_device random;
+    path_ = std::filesystem::temp_directory_path() /
+            ("blocknest-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
+             std::to_string(random()));
+    std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::filesystem::path TempDir::write(const std::string& name, const std::string& contents) const {
+    const std::filesystem::path file = path_ / name;
+    std::ofstream out(file, std::ios::binary);
+    out << contents;
+    return file;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream contents;
+    contents << in.rdbuf();
+    return contents.str();
+}
+
+RunResult runBlocknestBinary(const std::vector<std::string>& args,
+                             const std::filesystem::path& workingDir, const std::string& input) {
+    const TempDir io;
+    const std::filesystem::path inFile = io.write("stdin", input);
+    const std::filesystem::path outFile = io.path() / "stdout";
+    const std::filesystem::path errFile = io.path() / "stderr";
+    std::vector<std::string> argv{BLOCKNEST_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargs;
+    for (std::string& a : argv) cargs.push_back(a.data());
+    cargs.push_back(nullptr);
+
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        const int in = open(inFile.c_str(), O_RDONLY);
+        const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0 || chdir(workingDir.c_str()) != 0) _exit(127);
+        dup2(in, STDIN_FILENO);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        setenv("LC_ALL", "C.UTF-8", 1);
+        execv(cargs[0], cargs.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    RunResult result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = readFile(outFile);
+    result.err = readFile(errFile);
+    return result;
+}
+
+}  // namespace blocknest::testing_support

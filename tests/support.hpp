@@ -1,0 +1,49 @@
+#pragma once  // tests/support.hpp: small builders shared by the tests
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "geometry/part.hpp"
+
+namespace blocknest::testing_support {
+
+Loop makeLoop(std::vector<Vertex> vertices);
+Loop rectangle(double x0, double y0, double x1, double y1);
+
+// A part from an outer contour and holes (holes in the given list order).
+Part makePart(const std::string& name, std::vector<Vertex> outer,
+              std::vector<std::vector<Vertex>> holes = {});
+
+// The text of a part data file: the header, then the given part blocks.
+std::string partFileHeader(double length, double width);
+std::string partBlock(const std::string& name, int copies, const std::vector<Vertex>& outer,
+                      const std::vector<std::vector<Vertex>>& holes = {});
+
+// A fresh directory under the system's temporary directory, removed with its contents.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path write(const std::string& name, const std::string& contents) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string readFile(const std::filesystem::path& path);
+
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the blocknest executable in workingDir with args, feeding input on standard input.
+RunResult runBlocknestBinary(const std::vector<std::string>& args,
+                             const std::filesystem::path& workingDir,
+                             const std::string& input = "");
+
+}  // namespace blocknest::testing_support
