@@ -47,3 +47,24 @@ RunResult runBlocknestBinary(const std::vector<std::string>& args,
                              const std::string& input = "");
 
 }  // namespace blocknest::testing_support
+
+#include "geometry/console.hpp"
+
+namespace blocknest::testing_support {
+
+// A console that records what a run would show.
+class RecordingConsole : public Console {
+public:
+    void write(std::string_view text) override { out += text; }
+    void write(Message message) override { out += "<" + std::to_string(int(message)) + ">"; }
+    void warn(Message message) override { warnings.push_back(message); }
+    void error(std::string_view line) override { errors.emplace_back(line); }
+    void pause() override { ++pauses; }
+
+    std::string out;
+    std::vector<Message> warnings;
+    std::vector<std::string> errors;
+    int pauses = 0;
+};
+
+}  // namespace blocknest::testing_support

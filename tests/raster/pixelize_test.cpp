@@ -1,0 +1,131 @@
+#include "raster/pixelize.hpp"
+
+#include <gtest/gtest.h>
+
+#include "geometry/predicates.hpp"
+#include "support.hpp"
+
+namespace blocknest {
+namespace {
+
+using namespace testing_support;
+
+// One text row per bitmap row (X), one character per column (Y): '#' occupied, '.' free.
+std::string picture(const PartBitmap& bitmap) {
+    std::string text;
+    for (int r = 0; r < bitmap.rows; ++r) {
+        for (int c = 0; c < bitmap.cols; ++c) text += bitmap.at(r, c) ? '#' : '.';
+        text += '\n';
+    }
+    return text;
+}
+
+Part pixelized(Part part, double blockSide) {
+    RecordingConsole console;
+    part.setBlockSideLength(blockSide);
+    pixelize(part, console);
+    EXPECT_TRUE(console.out.empty()) << "no warning for a consistent part";
+    return part;
+}
+
+TEST(BlockCountTest, FollowsTheFractionalPart) {
+    EXPECT_EQ(blockCountFor(10, 2), 6) << "fraction 0";
+    EXPECT_EQ(blockCountFor(5, 2), 3) << "fraction exactly 0.5 adds one";
+    EXPECT_EQ(blockCountFor(5.02, 2), 4) << "fraction 0.51 adds two";
+    EXPECT_EQ(blockCountFor(0, 2), 1);
+}
+
+TEST(PixelizeTest, RectangleIsFullyOccupiedWithAnchorAtTheOrigin) {
+    const Part part = pixelized(makePart("R", {{0, 0}, {10, 0}, {10, 5}, {0, 5}}), 2);
+    EXPECT_EQ(part.bitmap().rows, 6);
+    EXPECT_EQ(part.bitmap().cols, 3);
+    EXPECT_EQ(picture(part.bitmap()), "###\n###\n###\n###\n###\n###\n");
+    EXPECT_EQ(part.bitmap().anchorRow, 0);
+    EXPECT_EQ(part.bitmap().anchorCol, 0);
+    // Block (0, 0) is reached through its upper-right corner only.
+    EXPECT_FALSE(pointInPart({0, 0}, part));
+    EXPECT_FALSE(pointInPart({-1, -1}, part));
+    EXPECT_FALSE(pointInPart({1, -1}, part));
+    EXPECT_TRUE(pointInPart({1, 1}, part));
+    EXPECT_FALSE(pointInPart({-1, 1}, part));
+}
+
+TEST(PixelizeTest, HolesFreeOnlyBlocksWhoseSamplesAllLieInThem) {
+    const Part part = pixelized(
+        makePart("F", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}, {{{2, 2}, {8, 2}, {8, 8}, {2, 8}}}), 2);
+    EXPECT_EQ(picture(part.bitmap()),
+              "######\n"
+              "######\n"
+              "##..##\n"
+              "##..##\n"
+              "######\n"
+              "######\n");
+}
+
+TEST(PixelizeTest, RightTriangleFollowsItsHypotenuse) {
+    const Part part = pixelized(makePart("T", {{0, 0}, {10, 0}, {0, 10}}), 2);
+    EXPECT_EQ(picture(part.bitmap()),
+              "######\n"
+              "######\n"
+              "#####.\n"
+              "####..\n"
+              "###...\n"
+              "##....\n")
+        << "column c is occupied in rows 0 .. 6 - c; block (3, 3) through (5, 5) on the "
+           "hypotenuse";
+}
+
+TEST(PixelizeTest, AVertexOnASharedBlockEdgeOccupiesBothBlocks) {
+    // A thin diamond whose side vertices lie on X = 3, the edge between rows 1 and 2; no sample
+    // point of those rows lies inside it.
+    const Part part = pixelized(makePart("D", {{0, 0}, {3, -0.05}, {6, 0}, {3, 0.05}}), 2);
+    ASSERT_EQ(part.bitmap().rows, 4);
+    ASSERT_EQ(part.bitmap().cols, 1);
+    for (double x : {1.0, 2.0, 3.0, 4.0, 5.0}) {
+        for (double y : {-1.05, -0.05, 0.95}) {
+            EXPECT_FALSE(pointInPart({x, y}, part)) << "sample (" << x << ", " << y << ")";
+        }
+    }
+    EXPECT_EQ(picture(part.bitmap()), "#\n#\n#\n#\n");
+}
+
+TEST(PixelizeTest, RepixelizingReplacesTheImage) {
+    Part part = pixelized(makePart("R", {{0, 0}, {10, 0}, {10, 5}, {0, 5}}), 2);
+    part.translate(-20, 3);
+    part.setBlockSideLength(5);
+    RecordingConsole console;
+    pixelize(part, console);
+    EXPECT_EQ(part.bitmap().rows, 3);
+    EXPECT_EQ(part.bitmap().cols, 2);
+    EXPECT_EQ(part.bitmap().cells.size(), 6u) << "the old 18 cells are gone";
+    EXPECT_EQ(picture(part.bitmap()), "##\n##\n##\n");
+}
+
+TEST(GatherVerticesTest, CollectsOuterThenHolesInListOrder) {
+    const Part part = makePart("F", {{0, 0}, {10, 0}, {10, 10}, {0, 10}},
+                               {{{2, 2}, {3, 2}, {3, 3}}, {{5, 5}, {6, 5}, {6, 6}}});
+    std::vector<Vertex> out(10);
+    RecordingConsole console;
+    gatherVertices(10, part, out, console);
+    EXPECT_TRUE(console.out.empty());
+    EXPECT_EQ(out[3].x, 0.0);
+    EXPECT_EQ(out[4].x, 2.0);
+    EXPECT_EQ(out[7].x, 5.0);
+    EXPECT_EQ(out[9].y, 6.0);
+}
+
+TEST(GatherVerticesTest, AWrongCountWarnsAndNeverWritesPastTheArray) {
+    const Part part = makePart("F", {{0, 0}, {10, 0}, {10, 10}, {0, 10}});
+    std::vector<Vertex> out(3, Vertex{-1, -1});
+    RecordingConsole console;
+    gatherVertices(3, part, std::span<Vertex>(out.data(), 3), console);
+    EXPECT_EQ(console.out, "<2>\n") << "the vertex-count warning on standard output";
+    EXPECT_EQ(console.pauses, 1);
+    EXPECT_EQ(out[2].x, 10.0);
+    std::vector<Vertex> larger(6, Vertex{-1, -1});
+    gatherVertices(6, part, larger, console);
+    EXPECT_EQ(larger[4].x, -1.0) << "only the vertices that exist are copied";
+}
+
+}  // namespace
+}  // namespace blocknest
