@@ -41,6 +41,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     }
     console.write("Packing Block Side Length = " + formatDefault(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
+    job.packAllParts(console);
     console.pause();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <variant>
 
 #include "input/job_preparation.hpp"
+#include "packing/packer.hpp"
 
 namespace blocknest {
 
@@ -14,6 +15,10 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::string& path) {
     partCount_ = job.partCount;
     sheet_ = std::move(job.sheet);
     return std::nullopt;
+}
+
+void PackingJob::packAllParts(Console& console, bool showProgress) {
+    timingText_ = blocknest::packAllParts(parts_, sheet_, rotationCount_, console, showProgress);
 }
 
 }  // namespace blocknest

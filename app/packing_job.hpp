@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 
+#include "geometry/console.hpp"
 #include "geometry/part.hpp"
 #include "input/part_file_reader.hpp"
 #include "raster/sheet_bitmap.hpp"
@@ -21,6 +22,9 @@ public:
     // Reads the part data file and prepares the job for packing; nothing on success.
     [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::string& path);
 
+    // Places every part; keeps the timing text.
+    void packAllParts(Console& console, bool showProgress = true);
+
     const PartList& parts() const { return parts_; }
     int partCount() const { return partCount_; }
     const Sheet& sheet() const { return sheet_; }
@@ -28,12 +32,14 @@ public:
     double sheetWidth() const { return sheet_.width; }
     double blockSideLength() const { return sheet_.blockSideLength; }
     int rotationCount() const { return rotationCount_; }
+    const std::string& timingText() const { return timingText_; }
 
 private:
     PartList parts_;
     int partCount_ = 0;
     Sheet sheet_;
     int rotationCount_ = 8;
+    std::string timingText_;
 };
 
 }  // namespace blocknest

@@ -1,0 +1,17 @@
+#pragma once  // packing/compaction.hpp: sliding a placed part toward the sheet's origin
+#include "geometry/part.hpp"
+#include "raster/sheet_bitmap.hpp"
+
+namespace blocknest {
+
+// Slides the part toward X = 0 (compactAlongX) or Y = 0 (compactAlongY) while its pose stays
+// feasible: moves of the start step min(b / 10, m * 0.25), m the shorter side of its box, until
+// one fails, which is undone; then half the step, until a pass with a step below 0.01 is done.
+// A start step that is 0 or not a number would never end the slide; the part then stays.
+void compactAlongX(const PartList& parts, Part& part, const Sheet& sheet);
+void compactAlongY(const PartList& parts, Part& part, const Sheet& sheet);
+
+// The first step of a slide, as above.
+[[nodiscard]] double compactionStartStep(const Part& part, double blockSideLength);
+
+}  // namespace blocknest

@@ -1,0 +1,111 @@
+#include "packing/overlap.hpp"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "geometry/predicates.hpp"
+#include "support.hpp"
+
+namespace blocknest {
+namespace {
+
+using namespace testing_support;
+
+class OverlapTest : public testing::Test {
+protected:
+    OverlapTest() {
+        sheet_.length = 100;
+        sheet_.width = 50;
+    }
+    Part& add(Part part) {
+        parts_.pushBack(std::move(part));
+        return parts_.back();
+    }
+    bool feasible(const Part& moving) const { return isPlacementFeasible(parts_, moving, sheet_); }
+
+    PartList parts_;
+    Sheet sheet_;
+};
+
+TEST_F(OverlapTest, SheetEdgesFollowTheBoundaryRule) {
+    const Part& left = add(makePart("L", {{0, 10}, {5, 10}, {5, 15}}));
+    EXPECT_FALSE(feasible(left)) << "a vertex on the left edge is outside";
+    const Part& top = add(makePart("T", {{20, 45}, {25, 50}, {20, 48}}));
+    EXPECT_FALSE(feasible(top)) << "a vertex on the top edge is outside";
+    parts_.clear();
+    const Part& bottomRight = add(makePart("B", {{95, 0}, {100, 0}, {100, 5}}));
+    EXPECT_TRUE(feasible(bottomRight)) << "the bottom and right edges are inside";
+    const Part& corner = add(makePart("C", {{90, 40}, {100, 40}, {100, 50}}));
+    EXPECT_FALSE(feasible(corner)) << "of the four corners only (length, 0) is inside";
+}
+
+TEST_F(OverlapTest, PartsWhoseBoxesTouchAreDisjoint) {
+    const Part a = makePart("A", {{10, 10}, {20, 10}, {20, 20}, {10, 20}});
+    const Part b = makePart("B", {{20, 12}, {30, 12}, {30, 18}, {20, 18}});
+    EXPECT_TRUE(partsDisjoint(a, b)) << "shared edge at X = 20";
+    EXPECT_TRUE(partsDisjoint(b, a));
+    const Part c = makePart("C", {{19.999995, 12}, {30, 12}, {30, 18}, {19.999995, 18}});
+    EXPECT_TRUE(partsDisjoint(a, c)) << "overlapping by less than the tolerance";
+    const Part d = makePart("D", {{19.99998, 12}, {30, 12}, {30, 18}, {19.99998, 18}});
+    EXPECT_FALSE(partsDisjoint(a, d)) << "overlapping by more than the tolerance";
+}
+
+TEST_F(OverlapTest, OutlinesTouchingInsideOverlappingBoxesAreNotDisjoint) {
+    // The upper-right triangle's interior lies on the +X side of its slanted edge, so points
+    // on that edge are outside it; only the edge test sees the touch.
+    const Part upper = makePart("U", {{4, 0}, {4, 4}, {0, 4}});
+    const Part slanted = makePart("S", {{0, 0}, {3, 1}, {1, 3}});
+    EXPECT_FALSE(pointInLoop({3, 1}, upper.outerLoop()));
+    EXPECT_TRUE(outerLoopsCross(upper, slanted)) << "collinear overlapping edges cross";
+    EXPECT_FALSE(partsDisjoint(upper, slanted));
+    const Part point = makePart("P", {{0, 0}, {2, 0.5}, {0.5, 2}});
+    const Part apex = makePart("Q", {{2, 2}, {2, 0.5}, {3.9, 3.9}});
+    EXPECT_TRUE(outerLoopsCross(point, apex)) << "a shared endpoint gives a product of 0";
+}
+
+TEST_F(OverlapTest, ProductsThatAreNotNumbersSkipThePair) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Part square = makePart("S", {{0, 0}, {4, 0}, {4, 4}, {0, 4}});
+    Part broken;
+    Loop loop;
+    loop.setVertices({{nan, -1}, {nan, 2}, {nan, 5}});
+    broken.setShape("N", LoopList{}, loop);
+    EXPECT_FALSE(outerLoopsCross(square, broken));
+}
+
+TEST_F(OverlapTest, APartInsideAnotherOutlineIsNotDisjoint) {
+    const Part big = makePart("B", {{0, 0}, {40, 0}, {40, 40}, {0, 40}});
+    const Part small = makePart("S", {{10, 10}, {20, 10}, {20, 20}, {10, 20}});
+    EXPECT_FALSE(outerLoopsCross(big, small));
+    EXPECT_FALSE(partsDisjoint(big, small));
+    EXPECT_FALSE(partsDisjoint(small, big));
+}
+
+TEST_F(OverlapTest, PartsInHolesAreAcceptable) {
+    const std::vector<std::vector<Vertex>> hole{{{10, 10}, {30, 10}, {30, 40}, {10, 40}}};
+    Part& frame = add(makePart("F", {{5, 5}, {35, 5}, {35, 45}, {5, 45}}, hole));
+    Part& small = add(makePart("S", {{15, 15}, {25, 15}, {25, 25}, {15, 25}}));
+    EXPECT_TRUE(feasible(small)) << "the moving part lies in a hole of a placed part";
+    EXPECT_TRUE(feasible(frame)) << "a placed part lies in a hole of the moving part";
+    small.translate(10, 0);
+    EXPECT_FALSE(feasible(small)) << "sticking out of the hole";
+}
+
+TEST_F(OverlapTest, OtherPartsAreRecognisedByIdentity) {
+    Part& first = add(makePart("A", {{10, 10}, {20, 10}, {20, 20}, {10, 20}}));
+    add(makePart("A", {{10, 10}, {20, 10}, {20, 20}, {10, 20}}));
+    EXPECT_FALSE(feasible(first)) << "an equal copy at the same place is another part";
+    parts_.erase(std::prev(parts_.end()));
+    EXPECT_TRUE(feasible(first));
+}
+
+TEST_F(OverlapTest, ParkedPartsNeverBlock) {
+    Part& parked = add(makePart("P", {{0, 0}, {30, 0}, {30, 20}, {0, 20}}));
+    parked.translate(100, -20);  // box from (100, -20) to (130, 0)
+    const Part& placed = add(makePart("Q", {{70, 0}, {100, 0}, {100, 20}, {70, 20}}));
+    EXPECT_TRUE(feasible(placed)) << "boxes touching at the sheet's far corner";
+}
+
+}  // namespace
+}  // namespace blocknest
