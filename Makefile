@@ -14,6 +14,7 @@ run: deps
 	cmake --build build/release -j $(JOBS)
 	mkdir -p $(OUT)
 	cd $(OUT) && ../build/release/app/blocknest --no-pause ../$(EXAMPLE)
+	@echo "The drawing and the report: $(OUT)/Layout.dxf and $(OUT)/Results.txt"
 
 test: deps
 	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

@@ -42,6 +42,18 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     console.write("Packing Block Side Length = " + formatDefault(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     job.packAllParts(console);
+    job.computeStatistics();
+    const std::filesystem::path directory;  // the current directory
+    if (std::optional<std::string> failure = job.writeLayoutDxf(directory)) {
+        console.warn(Message::layoutWriteFailed);
+        console.error("blocknest: " + *failure);
+        return 1;
+    }
+    if (std::optional<std::string> failure = job.writeReport(directory)) {
+        console.error("report file open error!");
+        console.error("blocknest: " + *failure);
+        return 1;
+    }
     console.pause();
     return 0;
 }

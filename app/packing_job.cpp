@@ -3,6 +3,9 @@
 #include <variant>
 
 #include "input/job_preparation.hpp"
+#include "output/atomic_file.hpp"
+#include "output/dxf_writer.hpp"
+#include "output/report_writer.hpp"
 #include "packing/packer.hpp"
 
 namespace blocknest {
@@ -19,6 +22,21 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::string& path) {
 
 void PackingJob::packAllParts(Console& console, bool showProgress) {
     timingText_ = blocknest::packAllParts(parts_, sheet_, rotationCount_, console, showProgress);
+}
+
+void PackingJob::computeStatistics() {
+    statistics_ = blocknest::computeStatistics(parts_, sheet_.length, sheet_.width);
+}
+
+std::optional<std::string> PackingJob::writeLayoutDxf(
+    const std::filesystem::path& directory) const {
+    return replaceFile(
+        directory / kLayoutFileName,
+        formatLayoutDxf(parts_, sheet_.length, sheet_.width, statistics_.packedLength));
+}
+
+std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory) const {
+    return replaceFile(directory / kReportFileName, formatReport(statistics_, timingText_));
 }
 
 }  // namespace blocknest

@@ -1,10 +1,12 @@
 #pragma once  // app/packing_job.hpp: the one object that holds the state of a nesting run
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "geometry/console.hpp"
 #include "geometry/part.hpp"
 #include "input/part_file_reader.hpp"
+#include "output/statistics.hpp"
 #include "raster/sheet_bitmap.hpp"
 
 namespace blocknest {
@@ -25,6 +27,15 @@ public:
     // Places every part; keeps the timing text.
     void packAllParts(Console& console, bool showProgress = true);
 
+    // Counts the parts lying on the sheet and derives the figures of merit.
+    void computeStatistics();
+
+    // Write "Layout.dxf" and "Results.txt" into directory; each returns why it failed.
+    [[nodiscard]] std::optional<std::string> writeLayoutDxf(
+        const std::filesystem::path& directory) const;
+    [[nodiscard]] std::optional<std::string> writeReport(
+        const std::filesystem::path& directory) const;
+
     const PartList& parts() const { return parts_; }
     int partCount() const { return partCount_; }
     const Sheet& sheet() const { return sheet_; }
@@ -33,12 +44,14 @@ public:
     double blockSideLength() const { return sheet_.blockSideLength; }
     int rotationCount() const { return rotationCount_; }
     const std::string& timingText() const { return timingText_; }
+    const PackingStatistics& statistics() const { return statistics_; }
 
 private:
     PartList parts_;
     int partCount_ = 0;
     Sheet sheet_;
     int rotationCount_ = 8;
+    PackingStatistics statistics_;
     std::string timingText_;
 };
 

@@ -1,0 +1,51 @@
+#include "output/dxf_writer.hpp"
+
+#include <sstream>
+
+namespace blocknest {
+namespace {
+
+void writeLoopLines(std::ostream& out, const Loop& loop) {
+    const std::vector<Vertex>& v = loop.vertices();
+    for (std::size_t i = 0; i < v.size(); ++i)
+        writeLine(out, v[i], v[i + 1 == v.size() ? 0 : i + 1]);
+}
+
+}  // namespace
+
+void writeLine(std::ostream& out, const Vertex& start, const Vertex& end) {
+    out << "LINE\n  8\n0\n 10\n"
+        << start.x << "\n 20\n"
+        << start.y << "\n 30\n0.0\n 11\n"
+        << end.x << "\n 21\n"
+        << end.y << "\n 31\n0.0\n  0\n";
+}
+
+void writeSheetOutline(std::ostream& out, double sheetLength, double sheetWidth) {
+    const Vertex origin{0, 0};
+    const Vertex farEnd{sheetLength, 0};
+    const Vertex farCorner{sheetLength, sheetWidth};
+    const Vertex topLeft{0, sheetWidth};
+    writeLine(out, origin, farEnd);
+    writeLine(out, farEnd, farCorner);
+    writeLine(out, farCorner, topLeft);
+    writeLine(out, topLeft, origin);
+}
+
+void writePartLines(std::ostream& out, const Part& part) {
+    writeLoopLines(out, part.outerLoop());
+    for (const Loop& hole : part.innerLoops()) writeLoopLines(out, hole);
+}
+
+std::string formatLayoutDxf(const PartList& parts, double sheetLength, double sheetWidth,
+                            double packedLength) {
+    std::ostringstream out;
+    out << "  0\nSECTION\n  2\nENTITIES\n  0\n";
+    writeSheetOutline(out, sheetLength, sheetWidth);
+    for (const Part& part : parts) writePartLines(out, part);
+    writeLine(out, Vertex{packedLength, 0}, Vertex{packedLength, sheetWidth});
+    out << "ENDSEC\n  0\nEOF\n";
+    return out.str();
+}
+
+}  // namespace blocknest

@@ -1,0 +1,26 @@
+#pragma once  // output/dxf_writer.hpp: the layout as a DXF drawing of LINE entities
+#include <ostream>
+#include <string>
+
+#include "geometry/part.hpp"
+
+namespace blocknest {
+
+inline constexpr const char* kLayoutFileName = "Layout.dxf";
+
+// One LINE entity on layer 0 with z written as "0.0", ended by the "  0" of what follows.
+// Numbers have the stream's default form (six significant digits).
+void writeLine(std::ostream& out, const Vertex& start, const Vertex& end);
+
+// The sheet's four edges, counter-clockwise from the origin.
+void writeSheetOutline(std::ostream& out, double sheetLength, double sheetWidth);
+
+// Every edge of the outer loop, then of each hole in list order.
+void writePartLines(std::ostream& out, const Part& part);
+
+// The whole drawing: header, sheet outline, every part wherever it lies, the packed-length
+// line across the sheet, trailer.
+[[nodiscard]] std::string formatLayoutDxf(const PartList& parts, double sheetLength,
+                                          double sheetWidth, double packedLength);
+
+}  // namespace blocknest
