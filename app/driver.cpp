@@ -1,11 +1,19 @@
 #include "app/driver.hpp"
 
+#include <algorithm>
+#include <filesystem>
 #include <sstream>
+#include <system_error>
 
 #include "app/packing_job.hpp"
+#include "output/atomic_file.hpp"
+#include "output/statistics.hpp"
+#include "output/svg_writer.hpp"
 
 namespace blocknest {
 namespace {
+
+constexpr std::size_t kMaxNamesInSummary = 10;
 
 // The stream's default form: six significant digits, no trailing zeros (15, 7.5, 2.25).
 std::string formatDefault(double value) {
@@ -17,6 +25,20 @@ std::string formatDefault(double value) {
 void reportInputError(const InputError& error, Console& console) {
     if (error.showReadWarning) console.warn(Message::partFileReadFailed);
     if (!error.detail.empty()) console.error(error.detail);
+}
+
+// Where the output files go; an output directory that is asked for is created up front.
+std::optional<std::filesystem::path> prepareOutputDir(const Options& options, Console& console) {
+    if (!options.outputDir) return std::filesystem::path();
+    const std::filesystem::path dir(*options.outputDir);
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error || !std::filesystem::is_directory(dir)) {
+        const std::string why = error ? error.message() : "it is not a directory";
+        console.error("blocknest: cannot use the output directory '" + dir.string() + "': " + why);
+        return std::nullopt;
+    }
+    return dir;
 }
 
 }  // namespace
@@ -31,9 +53,42 @@ std::string choosePartFile(const Options& options, Console& console, std::istrea
     return path;
 }
 
+std::optional<std::string> notFittedSummary(const PartList& parts, double sheetLength,
+                                            double sheetWidth) {
+    // Names grouped in order of first appearance, with their counts.
+    std::vector<std::pair<std::string, int>> groups;
+    int missing = 0;
+    for (const Part& part : parts) {
+        if (liesOnSheet(part, sheetLength, sheetWidth)) continue;
+        ++missing;
+        auto it = std::find_if(groups.begin(), groups.end(),
+                               [&](const auto& g) { return g.first == part.name(); });
+        if (it == groups.end()) {
+            groups.emplace_back(part.name(), 1);
+        } else {
+            ++it->second;
+        }
+    }
+    if (missing == 0) return std::nullopt;
+    std::string line = "blocknest: " + std::to_string(missing) + " of " +
+                       std::to_string(parts.count()) + " part" + (parts.count() == 1 ? "" : "s") +
+                       " did not fit on the sheet: ";
+    int listed = 0;
+    for (std::size_t i = 0; i < groups.size() && i < kMaxNamesInSummary; ++i) {
+        if (i > 0) line += ", ";
+        line += "\"" + groups[i].first + "\"";
+        if (groups[i].second > 1) line += " x" + std::to_string(groups[i].second);
+        listed += groups[i].second;
+    }
+    if (listed < missing) line += ", and " + std::to_string(missing - listed) + " more";
+    return line;
+}
+
 int runBlocknest(const Options& options, Console& console, std::istream& in) {
+    const std::optional<std::filesystem::path> directory = prepareOutputDir(options, console);
+    if (!directory) return 1;
     PackingJob job;
-    job.setRotationCount(2);
+    job.setRotationCount(options.rotations);
     const std::string path = choosePartFile(options, console, in);
     if (std::optional<InputError> error = job.loadAndPrepare(path)) {
         reportInputError(*error, console);
@@ -41,18 +96,29 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     }
     console.write("Packing Block Side Length = " + formatDefault(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
-    job.packAllParts(console);
+    job.packAllParts(console, !options.quiet);
     job.computeStatistics();
-    const std::filesystem::path directory;  // the current directory
-    if (std::optional<std::string> failure = job.writeLayoutDxf(directory)) {
+    if (std::optional<std::string> failure = job.writeLayoutDxf(*directory)) {
         console.warn(Message::layoutWriteFailed);
         console.error("blocknest: " + *failure);
         return 1;
     }
-    if (std::optional<std::string> failure = job.writeReport(directory)) {
+    if (std::optional<std::string> failure = job.writeReport(*directory)) {
         console.error("report file open error!");
         console.error("blocknest: " + *failure);
         return 1;
+    }
+    if (options.svgFile) {
+        const std::string svg =
+            formatLayoutSvg(job.parts(), job.sheetLength(), job.sheetWidth(), job.statistics());
+        if (std::optional<std::string> failure = replaceFile(*options.svgFile, svg)) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
+    }
+    if (std::optional<std::string> summary =
+            notFittedSummary(job.parts(), job.sheetLength(), job.sheetWidth())) {
+        console.error(*summary);
     }
     console.pause();
     return 0;

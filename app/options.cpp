@@ -1,51 +1,138 @@
 #include "app/options.hpp"
 
+#include <charconv>
+
 namespace blocknest {
+namespace {
+
+struct OptionSpec {
+    char shortName;  // 0 when there is none
+    std::string_view longName;
+    bool takesValue;
+};
+
+constexpr OptionSpec kSpecs[] = {
+    {'o', "output-dir", true}, {'r', "rotations", true}, {0, "svg", true},
+    {0, "no-pause", false},    {'q', "quiet", false},    {'h', "help", false},
+    {0, "version", false},
+};
+
+std::optional<int> parseRotations(std::string_view text) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (value < 1 || value > Options::kMaxRotations) return std::nullopt;
+    return value;
+}
+
+std::optional<UsageError> apply(const OptionSpec& spec, std::string_view value, Options& options) {
+    const std::string name = "--" + std::string(spec.longName);
+    if (spec.takesValue && value.empty()) return UsageError{name + " needs a non-empty value"};
+    if (spec.longName == "output-dir") {
+        options.outputDir = std::string(value);
+    } else if (spec.longName == "rotations") {
+        const std::optional<int> rotations = parseRotations(value);
+        if (!rotations) {
+            return UsageError{"--rotations must be a whole number from 1 to " +
+                              std::to_string(Options::kMaxRotations) + ", not '" +
+                              std::string(value) + "'"};
+        }
+        options.rotations = *rotations;
+    } else if (spec.longName == "svg") {
+        options.svgFile = std::string(value);
+    } else if (spec.longName == "no-pause") {
+        options.pause = false;
+    } else if (spec.longName == "quiet") {
+        options.quiet = true;
+    } else if (spec.longName == "help") {
+        options.showHelp = true;
+    } else if (spec.longName == "version") {
+        options.showVersion = true;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 std::variant<Options, UsageError> parseOptions(const std::vector<std::string_view>& args) {
     Options options;
     bool onlyFilesFollow = false;
-    for (std::string_view arg : args) {
-        if (!onlyFilesFollow && arg.size() > 1 && arg[0] == '-') {
-            if (arg == "--") {
-                onlyFilesFollow = true;
-            } else if (arg == "--help" || arg == "-h") {
-                options.showHelp = true;
-            } else if (arg == "--version") {
-                options.showVersion = true;
-            } else if (arg == "--no-pause") {
-                options.pause = false;
-            } else {
-                return UsageError{"unknown option '" + std::string(arg) + "'"};
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (onlyFilesFollow || arg.size() < 2 || arg[0] != '-') {
+            if (options.partFile) {
+                return UsageError{"more than one part data file given ('" + *options.partFile +
+                                  "' and '" + std::string(arg) + "')"};
             }
+            options.partFile = std::string(arg);
             continue;
         }
-        if (options.partFile) {
-            return UsageError{"more than one part data file given ('" + *options.partFile +
-                              "' and '" + std::string(arg) + "')"};
+        if (arg == "--") {
+            onlyFilesFollow = true;
+            continue;
         }
-        options.partFile = std::string(arg);
+        // --name, --name=value, --name value, -x, -xvalue, -x value
+        const bool isLong = arg[1] == '-';
+        std::string_view name = isLong ? arg.substr(2) : arg.substr(1, 1);
+        std::optional<std::string_view> attached;
+        if (isLong) {
+            if (const std::size_t eq = name.find('='); eq != std::string_view::npos) {
+                attached = name.substr(eq + 1);
+                name = name.substr(0, eq);
+            }
+        } else if (arg.size() > 2) {
+            attached = arg.substr(2);
+        }
+        const OptionSpec* spec = nullptr;
+        for (const OptionSpec& s : kSpecs) {
+            if (isLong ? s.longName == name : (s.shortName != 0 && s.shortName == name[0])) {
+                spec = &s;
+            }
+        }
+        if (spec == nullptr) return UsageError{"unknown option '" + std::string(arg) + "'"};
+        std::string_view value;
+        if (spec->takesValue) {
+            if (attached) {
+                value = *attached;
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                return UsageError{"option '" + std::string(arg) + "' needs a value"};
+            }
+        } else if (attached) {
+            return UsageError{"option '" + std::string(arg) + "' takes no value"};
+        }
+        if (std::optional<UsageError> error = apply(*spec, value, options)) return *error;
     }
     return options;
 }
 
 std::string usageText() {
     return "Usage: blocknest [OPTIONS] [FILE]\n"
-           "Nests the parts of a part data file on a rectangular sheet.\n"
+           "Nests the parts of a part data file on a rectangular sheet so that the used\n"
+           "length of the sheet stays short, and writes the layout and a short report.\n"
            "\n"
            "Without FILE the program asks for the path on standard input.\n"
            "\n"
            "Options:\n"
-           "      --no-pause  do not wait for a key at the end\n"
-           "  -h, --help      show this help and exit\n"
-           "      --version   show the version and exit\n"
+           "  -o, --output-dir DIR  write Layout.dxf and Results.txt into DIR (created if\n"
+           "                        missing; default: the current directory)\n"
+           "  -r, --rotations N     trial orientations per part, 1 to 360 (default 2)\n"
+           "      --svg FILE        also draw the layout as an SVG picture into FILE\n"
+           "      --no-pause        do not wait for a key at the end\n"
+           "  -q, --quiet           no progress lines while packing\n"
+           "  -h, --help            show this help and exit\n"
+           "      --version         show the version and exit\n"
            "\n"
-           "Outputs (in the current directory):\n"
-           "  Layout.dxf      the layout drawing\n"
-           "  Results.txt     packed length, packing density, area of the parts, time\n"
+           "Outputs:\n"
+           "  Layout.dxf   the layout as a DXF drawing of lines: sheet outline, every part\n"
+           "               (parts that did not fit lie beyond the sheet's far end, below\n"
+           "               it), and a line across the sheet at the packed length\n"
+           "  Results.txt  packed length, packing density, area of the parts on the sheet,\n"
+           "               packing time\n"
            "\n"
            "Exit codes:\n"
-           "  0  the run completed\n"
+           "  0  the run completed (parts that did not fit are named on standard error)\n"
            "  1  the part data file or an output file could not be used\n"
            "  2  the command line was wrong\n";
 }

@@ -10,8 +10,15 @@ namespace blocknest {
 // What the user asked for on the command line. With no option the run is the plain one:
 // the file is asked for, the files go to the current directory, 2 rotations, a final pause.
 struct Options {
-    std::optional<std::string> partFile;  // asked for on standard input when absent
+    static constexpr int kDefaultRotations = 2;
+    static constexpr int kMaxRotations = 360;
+
+    std::optional<std::string> partFile;   // asked for on standard input when absent
+    std::optional<std::string> outputDir;  // the current directory when absent
+    std::optional<std::string> svgFile;    // also draw the layout as SVG there
+    int rotations = kDefaultRotations;     // trial orientations per part, 1 .. kMaxRotations
     bool pause = true;
+    bool quiet = false;  // no progress lines
     bool showHelp = false;
     bool showVersion = false;
 };

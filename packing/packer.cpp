@@ -86,7 +86,9 @@ std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Conso
     for (Part& part : parts) {
         if (showProgress) console.write(progressLine(index, partCount));
         packPart(parts, part, sheet, rotationCount, console);
-        if (index == partCount) console.write("\nPacking Completed.");
+        // The line end closes the last progress line.
+        if (index == partCount)
+            console.write(showProgress ? "\nPacking Completed." : "Packing Completed.");
         ++index;
     }
     const std::chrono::duration<long double> elapsed = std::chrono::steady_clock::now() - start;

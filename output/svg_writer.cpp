@@ -1,0 +1,203 @@
+#include "output/svg_writer.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+namespace blocknest {
+namespace {
+
+constexpr int kMaxUnplacedDrawn = 60;
+constexpr double kPictureWidthPx = 1000;
+
+std::string number(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.7g", value);
+    return buffer;
+}
+
+// The report's form of a number: six significant digits.
+std::string reportNumber(double value) {
+    if (std::isnan(value)) return "nan";
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+
+// Maps drawing coordinates to picture coordinates: Y flipped so that it points up, and an
+// offset for parts drawn apart from where they lie.
+struct Placement {
+    double dx = 0;
+    double dy = 0;
+    double top = 0;  // the drawing Y shown at picture Y 0
+    double px(double x) const { return x + dx; }
+    double py(double y) const { return top - (y + dy); }
+};
+
+std::string pathData(const Part& part, const Placement& at) {
+    std::string d;
+    auto addLoop = [&](const Loop& loop) {
+        const std::vector<Vertex>& v = loop.vertices();
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            d += (i == 0 ? "M" : "L") + number(at.px(v[i].x)) + "," + number(at.py(v[i].y)) + " ";
+        }
+        d += "Z ";
+    };
+    addLoop(part.outerLoop());
+    for (const Loop& hole : part.innerLoops()) addLoop(hole);
+    if (!d.empty()) d.pop_back();
+    return d;
+}
+
+std::size_t utf8SequenceLength(const std::string& text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char c = byte(i);
+    std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+    if (length == 0 || c > 0xF4 || i + length > text.size()) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string escapeXmlText(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x80) {
+            const std::size_t length = utf8SequenceLength(text, i);
+            out += length > 0 ? text.substr(i, length) : "?";
+            i += std::max<std::size_t>(length, 1);
+            continue;
+        }
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+        }
+        ++i;
+    }
+    return out;
+}
+
+std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sheetWidth,
+                            const PackingStatistics& stats) {
+    std::vector<const Part*> placed;
+    std::vector<const Part*> unplaced;
+    for (const Part& part : parts) {
+        (liesOnSheet(part, sheetLength, sheetWidth) ? placed : unplaced).push_back(&part);
+    }
+    // A strip sheet far longer than its layout is shown up to a little beyond the layout.
+    const double used = std::max(stats.packedLength, sheetWidth);
+    const double shownLength = sheetLength <= std::max(2 * stats.packedLength, 3 * sheetWidth)
+                                   ? sheetLength
+                                   : std::max(1.15 * used, 3 * sheetWidth);
+    const double margin = 0.03 * std::max(shownLength, sheetWidth);
+    const double fontSize = std::max(shownLength, sheetWidth) / 45;
+
+    // The parts that did not fit, side by side in rows below the sheet, each at its own size.
+    struct Apart {
+        const Part* part;
+        Placement at;
+    };
+    std::vector<Apart> apart;
+    double rowX = 0;
+    double rowTop = -(2 * margin + fontSize);  // drawing Y of the current row's top
+    double rowHeight = 0;
+    double lowest = 0;
+    double widest = shownLength;
+    for (const Part* part : unplaced) {
+        if (static_cast<int>(apart.size()) == kMaxUnplacedDrawn) break;
+        const BoundingBox& box = part->bounds();
+        const double w = box.maxX - box.minX;
+        const double h = box.maxY - box.minY;
+        if (rowX > 0 && rowX + w > shownLength) {
+            rowX = 0;
+            rowTop -= rowHeight + margin;
+            rowHeight = 0;
+        }
+        Placement at;
+        at.dx = rowX - box.minX;
+        at.dy = rowTop - box.maxY;
+        at.top = sheetWidth;
+        apart.push_back({part, at});
+        widest = std::max(widest, rowX + w);
+        rowX += w + margin;
+        rowHeight = std::max(rowHeight, h);
+        lowest = std::min(lowest, rowTop - rowHeight);
+    }
+
+    const double viewX = -margin;
+    const double viewY = -margin;
+    const double viewW = widest + 2 * margin;
+    const double captionLines = 2;
+    const double viewH = sheetWidth - lowest + 2 * margin + captionLines * 1.6 * fontSize;
+    const Placement onSheet{0, 0, sheetWidth};
+
+    std::ostringstream svg;
+    svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << number(kPictureWidthPx)
+        << "\" height=\"" << number(std::ceil(kPictureWidthPx * viewH / viewW)) << "\" viewBox=\""
+        << number(viewX) << " " << number(viewY) << " " << number(viewW) << " " << number(viewH)
+        << "\">\n"
+        << "<title>blocknest layout</title>\n"
+        << "<style>path,rect,line{vector-effect:non-scaling-stroke}"
+           ".sheet{fill:#f4f4f0;stroke:#222;stroke-width:1.5}"
+           ".part{fill:#9ecae1;fill-rule:evenodd;stroke:#08519c;stroke-width:1}"
+           ".unplaced{fill:none;fill-rule:evenodd;stroke:#d62728;stroke-width:1.5}"
+           ".packed-length{stroke:#d62728;stroke-width:1.5;stroke-dasharray:6 4}"
+           "text{font-family:sans-serif;fill:#222}</style>\n";
+    svg << "<rect class=\"sheet\" x=\"0\" y=\"0\" width=\"" << number(shownLength) << "\" height=\""
+        << number(sheetWidth) << "\"/>\n";
+    for (const Part* part : placed) {
+        svg << "<path class=\"part\" d=\"" << pathData(*part, onSheet) << "\"><title>"
+            << escapeXmlText(part->name()) << "</title></path>\n";
+    }
+    svg << "<line class=\"packed-length\" x1=\"" << number(stats.packedLength)
+        << "\" y1=\"0\" x2=\"" << number(stats.packedLength) << "\" y2=\"" << number(sheetWidth)
+        << "\"/>\n";
+    if (!unplaced.empty()) {
+        svg << "<text class=\"unplaced-label\" x=\"0\" y=\""
+            << number(sheetWidth + margin + fontSize) << "\" font-size=\"" << number(fontSize)
+            << "\">Did not fit: " << unplaced.size() << " part" << (unplaced.size() == 1 ? "" : "s")
+            << (unplaced.size() > apart.size()
+                    ? " (the first " + std::to_string(apart.size()) + " shown)"
+                    : std::string())
+            << "</text>\n";
+    }
+    for (const Apart& a : apart) {
+        svg << "<path class=\"unplaced\" d=\"" << pathData(*a.part, a.at) << "\"><title>"
+            << escapeXmlText(a.part->name()) << "</title></path>\n";
+    }
+    const double captionY = sheetWidth - lowest + margin + 1.2 * fontSize;
+    svg << "<text class=\"caption\" xml:space=\"preserve\" x=\"0\" y=\"" << number(captionY)
+        << "\" font-size=\"" << number(fontSize)
+        << "\">Packed length: " << reportNumber(stats.packedLength)
+        << "   Packing density: " << reportNumber(stats.packingDensity * 100.0)
+        << "%   Placed parts: " << placed.size() << " of " << parts.count() << "</text>\n";
+    if (shownLength < sheetLength) {
+        svg << "<text class=\"note\" x=\"0\" y=\"" << number(captionY + 1.6 * fontSize)
+            << "\" font-size=\"" << number(fontSize * 0.8) << "\">Sheet "
+            << reportNumber(sheetLength) << " x " << reportNumber(sheetWidth)
+            << ", shown up to X = " << reportNumber(shownLength) << "</text>\n";
+    }
+    svg << "</svg>\n";
+    return svg.str();
+}
+
+}  // namespace blocknest

@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+
+#include "support.hpp"
+
+namespace blocknest {
+namespace {
+
+using namespace testing_support;
+
+const std::string kExample = BLOCKNEST_SOURCE_DIR "/examples/workshop_parts.txt";
+const std::filesystem::path kExpected = BLOCKNEST_SOURCE_DIR "/tests/data/expected";
+
+std::string maskTime(const std::string& text) {
+    return std::regex_replace(text, std::regex(R"(\(Packing time:[0-9.]+ m?s\))"),
+                              "(Packing time:TIME)");
+}
+
+std::string firstLines(const std::string& text, int count) {
+    std::istringstream in(text);
+    std::string result;
+    std::string line;
+    for (int i = 0; i < count && std::getline(in, line); ++i) result += line + "\n";
+    return result;
+}
+
+int countOf(const std::string& text, const std::string& needle) {
+    int n = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos;
+         at = text.find(needle, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+class CliTest : public testing::Test {
+protected:
+    TempDir dir_;
+};
+
+TEST_F(CliTest, TheDefaultRunIsUnchangedByTheOptions) {
+    const RunResult run = runBlocknestBinary({kExample}, dir_.path(), "");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(maskTime(run.out), readFile(kExpected / "workshop_parts.stdout"));
+    EXPECT_EQ(readFile(dir_.path() / "Layout.dxf"),
+              readFile(kExpected / "workshop_parts.Layout.dxf"));
+    EXPECT_EQ(firstLines(readFile(dir_.path() / "Results.txt"), 3),
+              readFile(kExpected / "workshop_parts.Results.head"));
+}
+
+TEST_F(CliTest, OutputDirectoryIsCreatedAndQuietDropsProgressLines) {
+    const auto out = dir_.path() / "a" / "b";
+    const RunResult run =
+        runBlocknestBinary({"-q", "--no-pause", "-o", out.string(), kExample}, dir_.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readFile(out / "Layout.dxf"), readFile(kExpected / "workshop_parts.Layout.dxf"));
+    EXPECT_TRUE(std::filesystem::exists(out / "Results.txt"));
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "Layout.dxf"));
+    EXPECT_EQ(run.out.find("Packing the"), std::string::npos);
+    EXPECT_NE(run.out.find("Part Number:34\nPacking Completed.(Packing time:"), std::string::npos)
+        << run.out;
+}
+
+TEST_F(CliTest, AnOutputDirectoryThatCannotBeMadeIsAnError) {
+    dir_.write("file", "x");
+    const RunResult run =
+        runBlocknestBinary({"--no-pause", "-o", "file/sub", kExample}, dir_.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.substr(0, 50), "blocknest: cannot use the output directory 'file/s");
+}
+
+TEST_F(CliTest, RotationsChangeTheSearch) {
+    const RunResult two = runBlocknestBinary({"--no-pause", "-o", "two", kExample}, dir_.path());
+    const RunResult one =
+        runBlocknestBinary({"--no-pause", "-r", "1", "-o", "one", kExample}, dir_.path());
+    ASSERT_EQ(two.exitCode, 0);
+    ASSERT_EQ(one.exitCode, 0);
+    EXPECT_NE(one.out.find("Part Rotation Number = 1\n"), std::string::npos);
+    EXPECT_NE(readFile(dir_.path() / "one" / "Layout.dxf"),
+              readFile(dir_.path() / "two" / "Layout.dxf"));
+}
+
+TEST_F(CliTest, BadCommandLinesExitWithCodeTwo) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-r", "0", kExample},
+                                                 {"--rotations", "abc", kExample},
+                                                 {"-o"},
+                                                 {"--svg="},
+                                                 {"--bogus"},
+                                                 {"-z", kExample}}) {
+        const RunResult run = runBlocknestBinary(args, dir_.path());
+        EXPECT_EQ(run.exitCode, 2) << args[0];
+        EXPECT_EQ(countOf(run.err, "\n"), 2) << "one line and the --help hint: " << run.err;
+        EXPECT_EQ(run.out, "");
+        EXPECT_FALSE(std::filesystem::exists(dir_.path() / "Layout.dxf"));
+    }
+}
+
+TEST_F(CliTest, TheSvgShowsEveryPartAndTheReportsFigures) {
+    const RunResult run =
+        runBlocknestBinary({"--no-pause", "--svg", "layout.svg", kExample}, dir_.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string svg = readFile(dir_.path() / "layout.svg");
+    EXPECT_EQ(svg.substr(0, 38), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    EXPECT_EQ(countOf(svg, "<path class=\"part\""), 34);
+    EXPECT_EQ(countOf(svg, "<path class=\"unplaced\""), 0);
+    EXPECT_EQ(countOf(svg, "<line class=\"packed-length\""), 1);
+    const std::string report = readFile(dir_.path() / "Results.txt");
+    std::smatch length;
+    std::smatch density;
+    ASSERT_TRUE(std::regex_search(report, length, std::regex("Packed length:(\\S+)")));
+    ASSERT_TRUE(std::regex_search(report, density, std::regex("Packing density:(\\S+)")));
+    EXPECT_NE(svg.find("Packed length: " + length[1].str() +
+                       "   Packing density: " + density[1].str() + "   Placed parts: 34 of 34"),
+              std::string::npos);
+}
+
+TEST_F(CliTest, PartsThatDoNotFitAreNamedAndTheRunStillSucceeds) {
+    std::string file = partFileHeader(100, 50);
+    file += partBlock("Giant", 2, {{0, 0}, {300, 0}, {300, 20}, {0, 20}});
+    file += partBlock("Tile", 3, {{0, 0}, {10, 0}, {10, 10}, {0, 10}});
+    const auto input = dir_.write("parts.txt", file);
+    const RunResult run =
+        runBlocknestBinary({"--no-pause", "--svg", "l.svg", input.string()}, dir_.path());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "blocknest: 2 of 5 parts did not fit on the sheet: \"Giant\" x2\n");
+    EXPECT_TRUE(std::filesystem::exists(dir_.path() / "Layout.dxf"));
+    EXPECT_TRUE(std::filesystem::exists(dir_.path() / "Results.txt"));
+    const std::string svg = readFile(dir_.path() / "l.svg");
+    EXPECT_EQ(countOf(svg, "<path class=\"part\""), 3);
+    EXPECT_EQ(countOf(svg, "<path class=\"unplaced\""), 2);
+    EXPECT_NE(svg.find("Placed parts: 3 of 5"), std::string::npos);
+}
+
+TEST_F(CliTest, TheSummaryNamesAtMostTenParts) {
+    std::string file = partFileHeader(30, 30);
+    for (int i = 0; i < 12; ++i) {
+        file += partBlock("Big" + std::to_string(i), i == 0 ? 3 : 1,
+                          {{0, 0}, {50.0 + i, 0}, {50.0 + i, 40}, {0, 40}});
+    }
+    file += partBlock("Small", 1, {{0, 0}, {5, 0}, {5, 5}, {0, 5}});
+    const auto input = dir_.write("parts.txt", file);
+    const RunResult run = runBlocknestBinary({"--no-pause", input.string()}, dir_.path());
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(countOf(run.err, "\""), 20) << run.err;
+    EXPECT_NE(run.err.find("14 of 15 parts did not fit"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\"Big2\", and 4 more\n"), std::string::npos)
+        << "the largest first; Big1 and the three Big0 are left: " << run.err;
+}
+
+}  // namespace
+}  // namespace blocknest

@@ -1,0 +1,97 @@
+#include "output/svg_writer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "support.hpp"
+
+namespace blocknest {
+namespace {
+
+using namespace testing_support;
+
+int countOf(const std::string& text, const std::string& needle) {
+    int n = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos;
+         at = text.find(needle, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+TEST(EscapeXmlTest, MarkupIsEscapedAndBadBytesReplaced) {
+    EXPECT_EQ(escapeXmlText("A&B <7> \"x\""), "A&amp;B &lt;7&gt; &quot;x&quot;");
+    EXPECT_EQ(escapeXmlText("Flansch \xC3\xBC"), "Flansch \xC3\xBC") << "valid UTF-8 stays";
+    EXPECT_EQ(escapeXmlText("\xC1\xE3\xBC\xFE"), "????") << "GBK bytes are not UTF-8";
+    EXPECT_EQ(escapeXmlText(std::string("a\x01\tb", 4)), "a??b");
+    EXPECT_EQ(escapeXmlText("\xE6\x96"), "??") << "a cut sequence";
+}
+
+TEST(SvgWriterTest, PlacedPartsAreFilledPathsWithTheirHoles) {
+    PartList parts;
+    parts.pushBack(
+        makePart("F<1>", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}, {{{2, 2}, {4, 2}, {4, 4}, {2, 4}}}));
+    parts.pushBack(makePart("Parked", {{100, -5}, {105, -5}, {105, 0}, {100, 0}}));
+    PackingStatistics stats;
+    stats.packedLength = 10;
+    stats.totalPartArea = 96;
+    stats.packingDensity = 96 / (10 * 50.0);
+    const std::string svg = formatLayoutSvg(parts, 100, 50, stats);
+    EXPECT_EQ(countOf(svg, "<path class=\"part\""), 1);
+    EXPECT_EQ(countOf(svg, "<path class=\"unplaced\""), 1);
+    EXPECT_NE(svg.find("<title>F&lt;1&gt;</title>"), std::string::npos);
+    // Y points up: the sheet's bottom edge Y = 0 is picture Y 50.
+    EXPECT_NE(svg.find("d=\"M0,50 L10,50 L10,40 L0,40 Z M2,48 L4,48 L4,46 L2,46 Z\""),
+              std::string::npos)
+        << svg;
+    EXPECT_NE(svg.find("fill-rule:evenodd"), std::string::npos);
+    EXPECT_NE(svg.find("Packed length: 10   Packing density: 19.2%   Placed parts: 1 of 2"),
+              std::string::npos);
+    EXPECT_NE(svg.find("Did not fit: 1 part<"), std::string::npos);
+}
+
+TEST(SvgWriterTest, ALongEmptySheetIsShownUpToTheLayout) {
+    PartList parts;
+    parts.pushBack(makePart("S", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}));
+    PackingStatistics stats;
+    stats.packedLength = 10;
+    const std::string svg = formatLayoutSvg(parts, 5000, 40, stats);
+    EXPECT_NE(svg.find("<rect class=\"sheet\" x=\"0\" y=\"0\" width=\"120\""), std::string::npos);
+    EXPECT_NE(svg.find("Sheet 5000 x 40, shown up to X = 120"), std::string::npos);
+}
+
+TEST(SvgWriterTest, RendersInHeadlessChromium) {
+    if (std::system("command -v chromium >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "chromium is not installed";
+    }
+    const TempDir dir;
+    const RunResult run = runBlocknestBinary({"--no-pause", "-q", "--svg", "layout.svg",
+                                              BLOCKNEST_SOURCE_DIR "/examples/workshop_parts.txt"},
+                                             dir.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const auto svgFile = dir.path() / "layout.svg";
+    const auto pngFile = dir.path() / "layout.png";
+    const std::string command = BLOCKNEST_SOURCE_DIR "/scripts/render-svg '" + svgFile.string() +
+                                "' '" + pngFile.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string png = readFile(pngFile);
+    ASSERT_GT(png.size(), 24u);
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    const auto be32 = [&](std::size_t at) {
+        return (static_cast<unsigned char>(png[at]) << 24) |
+               (static_cast<unsigned char>(png[at + 1]) << 16) |
+               (static_cast<unsigned char>(png[at + 2]) << 8) |
+               static_cast<unsigned char>(png[at + 3]);
+    };
+    std::smatch size;
+    const std::string svg = readFile(svgFile);
+    ASSERT_TRUE(std::regex_search(svg, size, std::regex("width=\"(\\d+)\" height=\"(\\d+)\"")));
+    EXPECT_EQ(be32(16), std::stoul(size[1].str())) << "the picture's own width";
+    EXPECT_EQ(be32(20), std::stoul(size[2].str()));
+    EXPECT_GT(png.size(), 20000u) << "a drawing, not an empty page";
+}
+
+}  // namespace
+}  // namespace blocknest
