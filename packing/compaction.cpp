@@ -3,20 +3,18 @@
 #include <algorithm>
 #include <cmath>
 
-#include "packing/overlap.hpp"
-
 namespace blocknest {
 namespace {
 
-void slide(const PartList& parts, Part& part, const Sheet& sheet, bool alongX) {
-    const double s = compactionStartStep(part, sheet.blockSideLength);
+void slide(const PartIndex& others, Part& part, double blockSideLength, bool alongX) {
+    const double s = compactionStartStep(part, blockSideLength);
     if (!(s > 0)) return;
     double dx = alongX ? -s : 0;
     double dy = alongX ? 0 : -s;
     for (;;) {
         do {
             part.translate(dx, dy);
-        } while (isPlacementFeasible(parts, part, sheet));
+        } while (isPlacementFeasible(others, part));
         part.translate(-dx, -dy);
         if (std::fabs(dx) < 0.01 && std::fabs(dy) < 0.01) return;
         dx *= 0.5;
@@ -34,12 +32,12 @@ double compactionStartStep(const Part& part, double blockSideLength) {
     return std::min(blockSideLength / 10, m * 0.25);
 }
 
-void compactAlongX(const PartList& parts, Part& part, const Sheet& sheet) {
-    slide(parts, part, sheet, true);
+void compactAlongX(const PartIndex& others, Part& part, double blockSideLength) {
+    slide(others, part, blockSideLength, true);
 }
 
-void compactAlongY(const PartList& parts, Part& part, const Sheet& sheet) {
-    slide(parts, part, sheet, false);
+void compactAlongY(const PartIndex& others, Part& part, double blockSideLength) {
+    slide(others, part, blockSideLength, false);
 }
 
 }  // namespace blocknest

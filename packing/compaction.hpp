@@ -1,6 +1,6 @@
 #pragma once  // packing/compaction.hpp: sliding a placed part toward the sheet's origin
 #include "geometry/part.hpp"
-#include "raster/sheet_bitmap.hpp"
+#include "packing/overlap.hpp"
 
 namespace blocknest {
 
@@ -8,8 +8,9 @@ namespace blocknest {
 // feasible: moves of the start step min(b / 10, m * 0.25), m the shorter side of its box, until
 // one fails, which is undone; then half the step, until a pass with a step below 0.01 is done.
 // A start step that is 0 or not a number would never end the slide; the part then stays.
-void compactAlongX(const PartList& parts, Part& part, const Sheet& sheet);
-void compactAlongY(const PartList& parts, Part& part, const Sheet& sheet);
+// others holds the part list and the sheet the pose is tested against.
+void compactAlongX(const PartIndex& others, Part& part, double blockSideLength);
+void compactAlongY(const PartIndex& others, Part& part, double blockSideLength);
 
 // The first step of a slide, as above.
 [[nodiscard]] double compactionStartStep(const Part& part, double blockSideLength);

@@ -1,5 +1,8 @@
 #pragma once  // packing/first_fit.hpp: the first block position where a part's image fits
+#include <cstdint>
 #include <optional>
+#include <unordered_map>
+#include <vector>
 
 #include "geometry/part.hpp"
 #include "raster/sheet_bitmap.hpp"
@@ -14,12 +17,43 @@ struct FirstFit {
     int col = 0;
 };
 
+// Remembers, for each block image searched on one sheet, where its last search ended. The
+// sheet's blocks only ever become taken, so a position where an image did not fit stays
+// unusable for it, and the next search for an equal image may start where the last one
+// found its fit. Valid for one sheet only.
+class FirstFitMemo {
+public:
+    struct Start {
+        int row = 0;
+        int col = 0;
+        bool exhausted = false;  // the last search found nothing
+    };
+    // The start for an image; (0, 0) when it was never searched.
+    [[nodiscard]] Start startFor(const PartBitmap& image) const;
+    void remember(const PartBitmap& image, Start start);
+
+private:
+    struct Entry {
+        PartBitmap image;
+        Start start;
+    };
+    static constexpr std::size_t kMaxCells = 64u << 20;  // bounds the memory held
+    std::unordered_map<std::uint64_t, std::vector<Entry>> entries_;
+    std::size_t cells_ = 0;
+};
+
 // True when every occupied block of the part's image, laid with its anchor on (row, col),
-// lands inside the grid on a free block.
+// lands inside the grid on a free block. Tests one block at a time.
 [[nodiscard]] bool fitsAt(const SheetBitmap& sheet, const PartBitmap& image, int row, int col);
 
-// Scans the sheet in row-major order (rows along X first) for the first free block where the
-// pixelized part fits.
+// The first free block in row-major order (rows along X first) at which the pixelized part
+// fits as fitsAt says. Works on whole words of the grid's rows: the result is the one a
+// block-by-block scan with fitsAt from block (0, 0) would find.
 [[nodiscard]] std::optional<FirstFit> findFirstFit(const Sheet& sheet, const Part& part);
+
+// The same, starting where the memo says this image's last search ended, and remembering
+// where this one ends. memo must have seen only searches on this sheet.
+[[nodiscard]] std::optional<FirstFit> findFirstFit(const Sheet& sheet, const Part& part,
+                                                   FirstFitMemo& memo);
 
 }  // namespace blocknest

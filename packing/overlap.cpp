@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 #include "geometry/predicates.hpp"
 
@@ -61,22 +62,120 @@ bool partInsideLoop(const Part& part, const Loop& loop) {
     return true;
 }
 
-bool isPlacementFeasible(const PartList& parts, const Part& moving, const Sheet& sheet) {
-    Loop sheetRectangle;
-    sheetRectangle.setVertices(
+namespace detail {
+
+bool boxesMeet(const BoundingBox& a, const BoundingBox& b) {
+    return !(a.minX > b.maxX || a.maxX < b.minX || a.minY > b.maxY || a.maxY < b.minY);
+}
+
+bool isFinite(const BoundingBox& box) {
+    return std::isfinite(box.minX) && std::isfinite(box.maxX) && std::isfinite(box.minY) &&
+           std::isfinite(box.maxY);
+}
+
+}  // namespace detail
+
+namespace {
+
+constexpr std::size_t kMaxBuckets = 1 << 16;
+
+Loop makeSheetRectangle(const Sheet& sheet) {
+    Loop rectangle;
+    rectangle.setVertices(
         {{0, 0}, {sheet.length, 0}, {sheet.length, sheet.width}, {0, sheet.width}});
+    return rectangle;
+}
+
+bool inHoleOf(const Part& inner, const Part& outer) {
+    return std::any_of(outer.innerLoops().begin(), outer.innerLoops().end(),
+                       [&](const Loop& hole) { return partInsideLoop(inner, hole); });
+}
+
+// The pose of moving clashes with other: their outlines overlap and neither lies in a hole of
+// the other.
+bool clash(const Part& moving, const Part& other) {
+    return !partsDisjoint(moving, other) && !inHoleOf(other, moving) && !inHoleOf(moving, other);
+}
+
+bool verticesOnSheet(const Part& moving, const Loop& sheetRectangle) {
     for (const Vertex& v : moving.outerLoop().vertices()) {
         if (!pointInLoop(v, sheetRectangle)) return false;
     }
+    return true;
+}
+
+void growBox(BoundingBox& box, const BoundingBox& by) {
+    box.minX = std::min(box.minX, by.minX);
+    box.maxX = std::max(box.maxX, by.maxX);
+    box.minY = std::min(box.minY, by.minY);
+    box.maxY = std::max(box.maxY, by.maxY);
+}
+
+}  // namespace
+
+PartIndex::PartIndex(const PartList& parts, const Sheet& sheet)
+    : sheetRectangle_(makeSheetRectangle(sheet)) {
+    const double length = std::isfinite(sheet.length) && sheet.length > 0 ? sheet.length : 1;
+    const double block = std::isfinite(sheet.blockSideLength) && sheet.blockSideLength > 0
+                             ? sheet.blockSideLength
+                             : length;
+    const double wanted = std::ceil(length / (16 * block));
+    const std::size_t count = wanted >= static_cast<double>(kMaxBuckets)
+                                  ? kMaxBuckets
+                                  : std::max<std::size_t>(1, static_cast<std::size_t>(wanted));
+    buckets_.resize(count);
+    bucketWidth_ = length / static_cast<double>(count);
+    for (const Part& part : parts) {
+        const std::size_t id = parts_.size();
+        parts_.push_back(&part);
+        ids_.emplace(&part, id);
+        const BoundingBox& box = part.outerLoop().bounds();
+        notPlacedAt_.push_back(notPlaced_.size());
+        if (!detail::isFinite(box)) {
+            unboxed_.push_back(id);
+            continue;
+        }
+        if (notPlaced_.empty()) notPlacedBox_ = box;
+        growBox(notPlacedBox_, box);
+        notPlaced_.push_back(id);
+    }
+    seen_.assign(parts_.size(), 0U);
+}
+
+std::size_t PartIndex::bucketOf(double x) const {
+    const double b = std::floor(x / bucketWidth_);
+    if (!(b > 0)) return 0;
+    if (b >= static_cast<double>(buckets_.size() - 1)) return buckets_.size() - 1;
+    return static_cast<std::size_t>(b);
+}
+
+void PartIndex::markPlaced(const Part& part) {
+    const std::size_t id = ids_.at(&part);
+    const std::size_t slot = notPlacedAt_[id];
+    if (slot >= notPlaced_.size() || notPlaced_[slot] != id) return;  // unboxed, or placed
+    // Out of the not-placed list; its slot goes to the list's last part.
+    notPlaced_[slot] = notPlaced_.back();
+    notPlacedAt_[notPlaced_.back()] = slot;
+    notPlaced_.pop_back();
+    const BoundingBox& box = part.outerLoop().bounds();
+    if (!detail::isFinite(box)) {
+        unboxed_.push_back(id);
+        return;
+    }
+    for (std::size_t b = bucketOf(box.minX); b <= bucketOf(box.maxX); ++b) {
+        buckets_[b].push_back(id);
+    }
+}
+
+bool isPlacementFeasible(const PartIndex& others, const Part& moving) {
+    if (!verticesOnSheet(moving, others.sheetRectangle())) return false;
+    return others.forEachNear(moving, [&](const Part& other) { return !clash(moving, other); });
+}
+
+bool isPlacementFeasible(const PartList& parts, const Part& moving, const Sheet& sheet) {
+    if (!verticesOnSheet(moving, makeSheetRectangle(sheet))) return false;
     for (const Part& other : parts) {
-        if (&other == &moving) continue;
-        if (partsDisjoint(moving, other)) continue;
-        const auto inHoleOf = [](const Part& inner, const Part& outer) {
-            return std::any_of(outer.innerLoops().begin(), outer.innerLoops().end(),
-                               [&](const Loop& hole) { return partInsideLoop(inner, hole); });
-        };
-        if (inHoleOf(other, moving) || inHoleOf(moving, other)) continue;
-        return false;
+        if (&other != &moving && clash(moving, other)) return false;
     }
     return true;
 }

@@ -1,4 +1,9 @@
 #pragma once  // packing/overlap.hpp: the exact test of a part's pose against sheet and parts
+#include <algorithm>
+#include <cstddef>
+#include <unordered_map>
+#include <vector>
+
 #include "geometry/part.hpp"
 #include "raster/sheet_bitmap.hpp"
 
@@ -14,6 +19,44 @@ inline constexpr double kBoxTolerance = 0.00001;
 [[nodiscard]] bool isPlacementFeasible(const PartList& parts, const Part& moving,
                                        const Sheet& sheet);
 
+// The parts of a list that a moving part is tested against, found by the boxes of their outer
+// loops. Parts whose boxes are apart are disjoint by the first test of partsDisjoint, so only
+// parts whose boxes meet the moving part's need the exact test; leaving the others out cannot
+// change a result. Placed parts sit in buckets along X; the others, which lie where they were
+// when the index was made, are passed over together while the moving part is away from the
+// box around all of them. A placed part must not move again.
+class PartIndex {
+public:
+    PartIndex(const PartList& parts, const Sheet& sheet);  // every part counts as not placed
+
+    void markPlaced(const Part& part);  // part has reached its final pose
+
+    // Calls visit(other) for each part other than moving whose box may meet moving's, until
+    // visit returns false; returns false then.
+    template <class Visit>
+    bool forEachNear(const Part& moving, Visit visit) const;
+
+    const Loop& sheetRectangle() const { return sheetRectangle_; }
+
+private:
+    std::size_t bucketOf(double x) const;
+
+    Loop sheetRectangle_;
+    std::vector<const Part*> parts_;
+    std::unordered_map<const Part*, std::size_t> ids_;
+    std::vector<std::vector<std::size_t>> buckets_;
+    double bucketWidth_ = 1;
+    std::vector<std::size_t> notPlaced_;    // finite boxes inside notPlacedBox_
+    std::vector<std::size_t> notPlacedAt_;  // position in notPlaced_, by id
+    BoundingBox notPlacedBox_;
+    std::vector<std::size_t> unboxed_;  // boxes that are not finite: always tested
+    mutable std::vector<unsigned> seen_;
+    mutable unsigned stamp_ = 0;
+};
+
+// The same test as above with the other parts and the sheet taken from the index.
+[[nodiscard]] bool isPlacementFeasible(const PartIndex& others, const Part& moving);
+
 // True when the outer loops of a and b do not overlap: their boxes are apart or within the
 // tolerance on one axis, or no vertex of either lies in the other and no edges touch.
 [[nodiscard]] bool partsDisjoint(const Part& a, const Part& b);
@@ -23,5 +66,48 @@ inline constexpr double kBoxTolerance = 0.00001;
 
 // True when every vertex of the part's outer loop lies in the loop (edges are not tested).
 [[nodiscard]] bool partInsideLoop(const Part& part, const Loop& loop);
+
+namespace detail {
+[[nodiscard]] bool boxesMeet(const BoundingBox& a, const BoundingBox& b);
+[[nodiscard]] bool isFinite(const BoundingBox& box);
+}  // namespace detail
+
+template <class Visit>
+bool PartIndex::forEachNear(const Part& moving, Visit visit) const {
+    const BoundingBox& box = moving.outerLoop().bounds();
+    auto consider = [&](std::size_t id) {
+        const Part* other = parts_[id];
+        if (other == &moving || seen_[id] == stamp_) return true;
+        seen_[id] = stamp_;
+        if (detail::isFinite(box) && !detail::boxesMeet(box, other->outerLoop().bounds())) {
+            return true;
+        }
+        return static_cast<bool>(visit(*other));
+    };
+    if (++stamp_ == 0) {
+        std::fill(seen_.begin(), seen_.end(), 0U);
+        stamp_ = 1;
+    }
+    for (std::size_t id : unboxed_) {
+        if (!consider(id)) return false;
+    }
+    if (!detail::isFinite(box)) {
+        for (std::size_t id = 0; id < parts_.size(); ++id) {
+            if (!consider(id)) return false;
+        }
+        return true;
+    }
+    if (detail::boxesMeet(box, notPlacedBox_)) {
+        for (std::size_t id : notPlaced_) {
+            if (!consider(id)) return false;
+        }
+    }
+    for (std::size_t b = bucketOf(box.minX); b <= bucketOf(box.maxX); ++b) {
+        for (std::size_t id : buckets_[b]) {
+            if (!consider(id)) return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace blocknest

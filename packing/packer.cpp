@@ -40,7 +40,8 @@ std::string timingText(long double seconds) {
     return buffer;
 }
 
-void packPart(PartList& parts, Part& part, Sheet& sheet, int rotationCount, Console& console) {
+void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console,
+              PackingMemory& memory) {
     if (rotationCount < 1) return;
     const double step = rotationStep(rotationCount);
     std::vector<Part> trials(static_cast<std::size_t>(rotationCount));
@@ -51,8 +52,8 @@ void packPart(PartList& parts, Part& part, Sheet& sheet, int rotationCount, Cons
         Part& trial = trials[static_cast<std::size_t>(i)];
         trial = part;  // every trial turns the unrotated list part, so angles never accumulate
         if (i > 0) trial.rotate(Vertex{0, 0}, i * step);
-        pixelize(trial, console);
-        const std::optional<FirstFit> fit = findFirstFit(sheet, trial);
+        memory.images.pixelize(trial, console);
+        const std::optional<FirstFit> fit = findFirstFit(sheet, trial, memory.firstFits);
         // A strictly smaller X wins, so the lowest orientation wins among equals; a found
         // position whose X is not a number is never taken and the part stays parked.
         if (fit && fit->candidateX < bestX) {
@@ -70,9 +71,10 @@ void packPart(PartList& parts, Part& part, Sheet& sheet, int rotationCount, Cons
     chosen.dropBitmap();
     part = chosen;
     part.translate(dx, dy);
-    compactAlongX(parts, part, sheet);
-    compactAlongY(parts, part, sheet);
+    compactAlongX(memory.others, part, bs);
+    compactAlongY(memory.others, part, bs);
     markPartOnSheet(sheet, part, console);
+    memory.others.markPlaced(part);
 }
 
 std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Console& console,
@@ -82,10 +84,11 @@ std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Conso
     console.write("\n");
     const int partCount = parts.count();
     console.write("Part Number:" + std::to_string(partCount) + "\n");
+    PackingMemory memory(parts, sheet);
     int index = 1;
     for (Part& part : parts) {
         if (showProgress) console.write(progressLine(index, partCount));
-        packPart(parts, part, sheet, rotationCount, console);
+        packPart(part, sheet, rotationCount, console, memory);
         // The line end closes the last progress line.
         if (index == partCount)
             console.write(showProgress ? "\nPacking Completed." : "Packing Completed.");

@@ -3,6 +3,9 @@
 
 #include "geometry/console.hpp"
 #include "geometry/part.hpp"
+#include "packing/first_fit.hpp"
+#include "packing/overlap.hpp"
+#include "raster/pixelize.hpp"
 #include "raster/sheet_bitmap.hpp"
 
 namespace blocknest {
@@ -13,11 +16,20 @@ namespace blocknest {
 std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Console& console,
                          bool showProgress = true);
 
+// What the packing of one part list on one sheet keeps from part to part to go faster; it
+// never changes a result.
+struct PackingMemory {
+    PackingMemory(const PartList& parts, const Sheet& sheet) : others(parts, sheet) {}
+    FirstFitMemo firstFits;
+    PixelizeMemo images;
+    PartIndex others;  // every part of the list; placed ones are marked as they are placed
+};
+
 // Tries rotationCount orientations of the part (turned about the origin from its list pose),
 // keeps the one whose centroid lands at the smallest X at its first fit, moves it there,
 // slides it toward X = 0 and then Y = 0, and marks it on the sheet. A part that fits nowhere
-// stays where it is. part must be an element of parts.
-void packPart(PartList& parts, Part& part, Sheet& sheet, int rotationCount, Console& console);
+// stays where it is. part must be an element of the list that memory was made for.
+void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console, PackingMemory& memory);
 
 // The rotation step 2 * pi / rotationCount, divided in extended precision.
 [[nodiscard]] double rotationStep(int rotationCount);

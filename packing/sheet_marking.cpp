@@ -1,12 +1,29 @@
 #include "packing/sheet_marking.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <vector>
 
 #include "geometry/predicates.hpp"
 #include "raster/pixelize.hpp"
 
 namespace blocknest {
+namespace {
+
+// The first index i in [0, count) with !((i + 0.5) * b < low): every index before it would be
+// skipped by that test, which grows with i. Starts from an estimate and walks to the exact one.
+int firstReaching(double low, double b, int count) {
+    const double estimate = low / b - 2;
+    int i = std::isfinite(estimate) && estimate > 0
+                ? static_cast<int>(std::min<double>(estimate, count))
+                : 0;
+    while (i > 0 && !((i - 1 + 0.5) * b < low)) --i;
+    while (i < count && (i + 0.5) * b < low) ++i;
+    return i;
+}
+
+}  // namespace
 
 void markPartOnSheet(Sheet& sheet, const Part& part, Console& console) {
     const double bs = sheet.blockSideLength;
@@ -16,13 +33,12 @@ void markPartOnSheet(Sheet& sheet, const Part& part, Console& console) {
     gatherVertices(vertexCount, part, vertices, console);
     const BoundingBox& box = part.bounds();
     SheetBitmap& grid = sheet.bitmap;
-    for (int r = 0; r < grid.rows(); ++r) {
-        if ((r + 0.5) * bs < box.minX) continue;
+    const int firstCol = firstReaching(box.minY, bs, grid.cols());
+    for (int r = firstReaching(box.minX, bs, grid.rows()); r < grid.rows(); ++r) {
         if ((r - 0.5) * bs > box.maxX) break;
         const double x0 = r * bs - halfBlock;
         const double x1 = r * bs + halfBlock;
-        for (int c = 0; c < grid.cols(); ++c) {
-            if ((c + 0.5) * bs < box.minY) continue;
+        for (int c = firstCol; c < grid.cols(); ++c) {
             if ((c - 0.5) * bs > box.maxY) break;
             if (grid.at(r, c) == 1) continue;
             const double y0 = c * bs - halfBlock;

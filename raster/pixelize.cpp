@@ -1,12 +1,70 @@
 #include "raster/pixelize.hpp"
 
 #include <array>
+#include <bit>
 #include <cassert>
+#include <cstring>
 #include <vector>
 
 #include "geometry/predicates.hpp"
 
 namespace blocknest {
+namespace {
+
+// Everything pixelize reads, as numbers: the block side, the box, the anchor kept from the
+// last image, and every loop's vertices, each loop preceded by its vertex count.
+std::vector<double> poseOf(const Part& part) {
+    const BoundingBox& box = part.bounds();
+    std::vector<double> pose{part.blockSideLength(),
+                             box.minX,
+                             box.maxX,
+                             box.minY,
+                             box.maxY,
+                             static_cast<double>(part.bitmap().anchorRow),
+                             static_cast<double>(part.bitmap().anchorCol)};
+    pose.reserve(pose.size() + 2 * static_cast<std::size_t>(part.totalVertexCount()) + 8);
+    auto addLoop = [&](const Loop& loop) {
+        pose.push_back(static_cast<double>(loop.vertexCount()));
+        for (const Vertex& v : loop.vertices()) {
+            pose.push_back(v.x);
+            pose.push_back(v.y);
+        }
+    };
+    addLoop(part.outerLoop());
+    for (const Loop& hole : part.innerLoops()) addLoop(hole);
+    return pose;
+}
+
+std::uint64_t hashOf(const std::vector<double>& pose) {
+    std::uint64_t h = 1469598103934665603ULL;
+    for (double value : pose) h = (h ^ std::bit_cast<std::uint64_t>(value)) * 1099511628211ULL;
+    return h;
+}
+
+// Equal bit for bit, so that -0 and 0, or two NaNs, are told apart as pixelize would.
+bool samePose(const std::vector<double>& a, const std::vector<double>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
+}
+
+}  // namespace
+
+void PixelizeMemo::pixelize(Part& part, Console& console) {
+    std::vector<double> pose = poseOf(part);
+    const std::uint64_t key = hashOf(pose);
+    std::vector<Entry>& bucket = entries_[key];
+    for (const Entry& entry : bucket) {
+        if (samePose(entry.pose, pose)) {
+            part.setBitmap(entry.image);
+            return;
+        }
+    }
+    blocknest::pixelize(part, console);
+    const std::size_t bytes = pose.size() * sizeof(double) + part.bitmap().cells.size();
+    if (bytes_ + bytes > kMaxBytes) return;
+    bytes_ += bytes;
+    bucket.push_back({std::move(pose), part.bitmap()});
+}
+
 bool anyVertexInSquare(std::span<const Vertex> vertices, double x0, double x1, double y0,
                        double y1) {
     for (const Vertex& v : vertices) {

@@ -7,8 +7,28 @@
 namespace blocknest {
 
 SheetBitmap::SheetBitmap(int rows, int cols)
-    : rows_(rows), cols_(cols), cells_(static_cast<std::size_t>(rows) * cols, 0) {
+    : rows_(rows),
+      cols_(cols),
+      wordsPerRow_((cols + 63) / 64),
+      words_(static_cast<std::size_t>(rows) * wordsPerRow_, 0),
+      freeCounts_(static_cast<std::size_t>(rows), cols) {
     assert(rows > 0 && cols > 0);
+    if (cols % 64 != 0) {
+        const std::uint64_t padding = ~std::uint64_t{0} << (cols % 64);
+        for (int r = 0; r < rows; ++r) words_[index(r, cols - 1)] |= padding;
+    }
+}
+
+void SheetBitmap::take(int r, int c) {
+    std::uint64_t& w = words_[index(r, c)];
+    const std::uint64_t bit = std::uint64_t{1} << (c & 63);
+    if ((w & bit) != 0) return;
+    w |= bit;
+    if (--freeCounts_[static_cast<std::size_t>(r)] == 0 && r == firstOpenRow_) {
+        while (firstOpenRow_ < rows_ && freeCounts_[static_cast<std::size_t>(firstOpenRow_)] == 0) {
+            ++firstOpenRow_;
+        }
+    }
 }
 
 std::optional<GridSize> sheetGridSize(double sheetLength, double sheetWidth, double blockSideLength,

@@ -5,9 +5,11 @@
 
 namespace blocknest {
 
-// Row-major byte grid over the sheet: rows run along X, columns along Y, cell (R, C) at
-// R * cols + C, 0 free and 1 taken. Block (R, C) is the square of side b centred at
-// (R * b, C * b); row 0 and column 0 are centred on the sheet's edges and stick out of it.
+// The sheet's blocks: rows run along X, columns along Y, a cell is free or taken. Block (R, C)
+// is the square of side b centred at (R * b, C * b); row 0 and column 0 are centred on the
+// sheet's edges and stick out of it. Each row is held as bits, 64 columns to a word, a set
+// bit taken; the bits past the last column are set, so they never look free. Cells only ever
+// become taken; each row's free count and the first row with a free cell follow every take.
 class SheetBitmap {
 public:
     SheetBitmap() = default;
@@ -16,16 +18,30 @@ public:
     int rows() const { return rows_; }
     int cols() const { return cols_; }
     bool empty() const { return rows_ <= 0 || cols_ <= 0; }
-    std::uint8_t at(int r, int c) const { return cells_[index(r, c)]; }
-    void take(int r, int c) { cells_[index(r, c)] = 1; }  // cells only ever become taken
-    const std::vector<std::uint8_t>& cells() const { return cells_; }
+    std::uint8_t at(int r, int c) const { return (word(r, c) >> (c & 63)) & 1U; }  // 1 taken
+    void take(int r, int c);
+
+    int wordsPerRow() const { return wordsPerRow_; }
+    const std::uint64_t* rowWords(int r) const { return &words_[index(r, 0)]; }
+    int freeCount(int r) const { return freeCounts_[static_cast<std::size_t>(r)]; }
+    int firstOpenRow() const { return firstOpenRow_; }  // rows() when every cell is taken
+
+    bool operator==(const SheetBitmap& other) const {
+        return rows_ == other.rows_ && cols_ == other.cols_ && words_ == other.words_;
+    }
 
 private:
-    std::size_t index(int r, int c) const { return static_cast<std::size_t>(r) * cols_ + c; }
+    std::size_t index(int r, int c) const {
+        return static_cast<std::size_t>(r) * wordsPerRow_ + static_cast<std::size_t>(c >> 6);
+    }
+    std::uint64_t word(int r, int c) const { return words_[index(r, c)]; }
 
     int rows_ = 0;
     int cols_ = 0;
-    std::vector<std::uint8_t> cells_;
+    int wordsPerRow_ = 0;
+    std::vector<std::uint64_t> words_;
+    std::vector<int> freeCounts_;
+    int firstOpenRow_ = 0;
 };
 
 // The sheet rectangle from (0, 0) to (length, width) and its block grid.

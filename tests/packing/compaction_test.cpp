@@ -37,13 +37,13 @@ TEST_F(CompactionTest, NinePassesFromStep15DownTo0005859375) {
     // Against the sheet's left edge alone the slide ends less than the last step, 1.5 / 256,
     // from X = 0: eight passes would leave 0.00747 here, ten passes 0.0002 from 50.3.
     Part& near = addPlate(7.777, 10);
-    compactAlongX(parts_, near, sheet_);
+    compactAlongX(PartIndex(parts_, sheet_), near, 15);
     EXPECT_GT(near.bounds().minX, 0.0) << "a vertex at X = 0 is outside the sheet";
     EXPECT_LT(near.bounds().minX, 1.5 / 256);
     EXPECT_NEAR(near.bounds().minX, 0.00161, 1e-5);
     parts_.clear();
     Part& far = addPlate(50.3, 10);
-    compactAlongX(parts_, far, sheet_);
+    compactAlongX(PartIndex(parts_, sheet_), far, 15);
     EXPECT_NEAR(far.bounds().minX, 0.003125, 1e-9) << "a tenth pass would have gone further";
     EXPECT_EQ(far.bounds().minY, 10.0) << "the X slide never moves along Y";
 }
@@ -52,16 +52,16 @@ TEST_F(CompactionTest, APartThatCannotMoveEndsWhereItStarted) {
     addPlate(0.001, 0);
     Part& blocked = addPlate(100.002, 0);  // the gap is less than the finest step
     const Vertex before = blocked.centroid();
-    compactAlongX(parts_, blocked, sheet_);
+    compactAlongX(PartIndex(parts_, sheet_), blocked, 15);
     EXPECT_NEAR(blocked.centroid().x, before.x, 1e-12);
-    compactAlongY(parts_, blocked, sheet_);
+    compactAlongY(PartIndex(parts_, sheet_), blocked, 15);
     EXPECT_NEAR(blocked.centroid().y, before.y, 1e-12);
 }
 
 TEST_F(CompactionTest, APartStoppedByTheSheetEndsInsideIt) {
     Part& plate = addPlate(33.3, 27.7);
-    compactAlongX(parts_, plate, sheet_);
-    compactAlongY(parts_, plate, sheet_);
+    compactAlongX(PartIndex(parts_, sheet_), plate, 15);
+    compactAlongY(PartIndex(parts_, sheet_), plate, 15);
     EXPECT_GT(plate.bounds().minX, 0.0);
     EXPECT_LT(plate.bounds().minX, 0.01);
     EXPECT_GE(plate.bounds().minY, 0.0) << "a vertex at Y = 0 is inside the sheet";
@@ -72,7 +72,7 @@ TEST_F(CompactionTest, APartStoppedByTheSheetEndsInsideIt) {
 TEST_F(CompactionTest, SlidesStopAtTheNeighbour) {
     addPlate(0.5, 0);
     Part& second = addPlate(140, 0.5);
-    compactAlongX(parts_, second, sheet_);
+    compactAlongX(PartIndex(parts_, sheet_), second, 15);
     EXPECT_GT(second.bounds().minX, 100.5) << "the boxes may touch but not overlap";
     EXPECT_LT(second.bounds().minX, 100.5 + 0.01);
 }
@@ -80,7 +80,7 @@ TEST_F(CompactionTest, SlidesStopAtTheNeighbour) {
 TEST_F(CompactionTest, ADegenerateStartStepSkipsTheSlide) {
     parts_.pushBack(makePart("Flat", {{50, 10}, {80, 10}, {65, 10}}));
     Part& flat = parts_.back();
-    compactAlongX(parts_, flat, sheet_);  // would never end with a step of 0
+    compactAlongX(PartIndex(parts_, sheet_), flat, 15);  // would never end with a step of 0
     EXPECT_EQ(flat.bounds().minX, 50.0);
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "support.hpp"
 
 namespace blocknest {
@@ -120,6 +122,108 @@ TEST_F(FirstFitTest, CandidateXFollowsTheCentroid) {
     EXPECT_EQ(a->candidateX, near.centroid().x - (10 + 0 * 2 - 3 * 2.0));
     EXPECT_EQ(b->candidateX, far.centroid().x - (10 + 1 * 2 - 3 * 2.0));
     EXPECT_NE(a->candidateX, b->candidateX);
+}
+
+}  // namespace
+}  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// The search exactly as defined: every block from (0, 0) in row-major order, a free one
+// tested with fitsAt.
+std::optional<std::pair<int, int>> scanBlockByBlock(const SheetBitmap& sheet,
+                                                    const PartBitmap& image) {
+    for (int r = 0; r < sheet.rows(); ++r) {
+        for (int c = 0; c < sheet.cols(); ++c) {
+            if (sheet.at(r, c) == 0 && fitsAt(sheet, image, r, c)) return std::pair{r, c};
+        }
+    }
+    return std::nullopt;
+}
+
+TEST(FirstFitEquivalenceTest, MatchesTheBlockByBlockScanOnRandomGrids) {
+    std::mt19937 random(2024);
+    int found = 0;
+    for (int trial = 0; trial < 1500; ++trial) {
+        const int rows = 1 + static_cast<int>(random() % 12);
+        const int cols = 1 + static_cast<int>(random() % 140);  // up to three words a row
+        const unsigned density = random() % 100;
+        Sheet sheet;
+        sheet.blockSideLength = 1;
+        sheet.bitmap = SheetBitmap(rows, cols);
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < cols; ++c) {
+                if (random() % 100 < density) sheet.bitmap.take(r, c);
+            }
+        }
+        const int imageRows = 1 + static_cast<int>(random() % 5);
+        const int imageCols = 1 + static_cast<int>(random() % 70);
+        const unsigned fill = random() % 101;
+        std::vector<std::string> picture(static_cast<std::size_t>(imageRows));
+        for (std::string& line : picture) {
+            for (int c = 0; c < imageCols; ++c) line += random() % 100 < fill ? '#' : '.';
+        }
+        const Part part = partWithImage(picture);
+        const auto expected = scanBlockByBlock(sheet.bitmap, part.bitmap());
+        const auto fit = findFirstFit(sheet, part);
+        ASSERT_EQ(fit.has_value(), expected.has_value()) << "trial " << trial;
+        if (fit) {
+            ++found;
+            EXPECT_EQ(fit->row, expected->first) << "trial " << trial;
+            EXPECT_EQ(fit->col, expected->second) << "trial " << trial;
+        }
+    }
+    EXPECT_GT(found, 300) << "the trials should find fits often enough to mean something";
+}
+
+TEST(SheetBitmapTakeTest, FreeCountsAndTheFirstOpenRowFollowEveryTake) {
+    SheetBitmap grid(3, 70);
+    EXPECT_EQ(grid.freeCount(0), 70);
+    for (int c = 0; c < 70; ++c) grid.take(0, c);
+    EXPECT_EQ(grid.freeCount(0), 0);
+    EXPECT_EQ(grid.firstOpenRow(), 1);
+    grid.take(2, 69);
+    grid.take(2, 69);
+    EXPECT_EQ(grid.freeCount(2), 69) << "taking a taken block changes nothing";
+    for (int c = 0; c < 70; ++c) grid.take(1, c);
+    EXPECT_EQ(grid.firstOpenRow(), 2);
+    EXPECT_EQ(grid.at(2, 69), 1);
+    EXPECT_EQ(grid.at(2, 68), 0);
+}
+
+}  // namespace
+}  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+TEST(FirstFitMemoTest, ResumedSearchesFindWhatAFullScanFinds) {
+    std::mt19937 random(99);
+    for (int trial = 0; trial < 200; ++trial) {
+        Sheet sheet;
+        sheet.blockSideLength = 1;
+        sheet.bitmap =
+            SheetBitmap(8 + static_cast<int>(random() % 10), 1 + static_cast<int>(random() % 90));
+        const std::vector<std::vector<std::string>> shapes{{"#"}, {"##", "#."}, {".#", "##", ".#"}};
+        FirstFitMemo memo;
+        // A run of searches for a few images, the sheet filling up between them as a placed
+        // part would fill it.
+        for (int step = 0; step < 25; ++step) {
+            const Part part = partWithImage(shapes[random() % shapes.size()]);
+            const auto fresh = findFirstFit(sheet, part);
+            const auto resumed = findFirstFit(sheet, part, memo);
+            ASSERT_EQ(resumed.has_value(), fresh.has_value()) << trial << "/" << step;
+            if (!fresh) continue;
+            ASSERT_EQ(resumed->row, fresh->row) << trial << "/" << step;
+            ASSERT_EQ(resumed->col, fresh->col) << trial << "/" << step;
+            for (int k = 0; k < 4; ++k) {
+                sheet.bitmap.take(static_cast<int>(random() % sheet.bitmap.rows()),
+                                  static_cast<int>(random() % sheet.bitmap.cols()));
+            }
+            sheet.bitmap.take(fresh->row, fresh->col);
+        }
+    }
 }
 
 }  // namespace

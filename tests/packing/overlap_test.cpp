@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <random>
 
 #include "geometry/predicates.hpp"
 #include "support.hpp"
@@ -105,6 +107,69 @@ TEST_F(OverlapTest, ParkedPartsNeverBlock) {
     parked.translate(100, -20);  // box from (100, -20) to (130, 0)
     const Part& placed = add(makePart("Q", {{70, 0}, {100, 0}, {100, 20}, {70, 20}}));
     EXPECT_TRUE(feasible(placed)) << "boxes touching at the sheet's far corner";
+}
+
+}  // namespace
+}  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// A random convex-ish polygon around (x, y), with a hole now and then.
+Part randomPart(std::mt19937& random, double x, double y, int id) {
+    std::uniform_real_distribution<double> unit(0, 1);
+    const int n = 3 + static_cast<int>(random() % 5);
+    const double radius = 1 + 4 * unit(random);
+    std::vector<Vertex> outer;
+    for (int i = 0; i < n; ++i) {
+        const double angle = 6.283185307179586 * (i + 0.8 * unit(random)) / n;
+        outer.push_back({x + radius * std::cos(angle), y + radius * std::sin(angle)});
+    }
+    std::vector<std::vector<Vertex>> holes;
+    if (random() % 4 == 0) {
+        const double r = radius * 0.3;
+        holes.push_back({{x - r, y - r}, {x + r, y - r}, {x + r, y + r}, {x - r, y + r}});
+    }
+    return makePart("P" + std::to_string(id), outer, holes);
+}
+
+TEST(PartIndexTest, GivesTheSameAnswerAsTestingEveryPart) {
+    std::mt19937 random(77);
+    std::uniform_real_distribution<double> along(-5, 125);
+    std::uniform_real_distribution<double> across(-5, 45);
+    int feasible = 0;
+    int infeasible = 0;
+    for (int scene = 0; scene < 40; ++scene) {
+        Sheet sheet;
+        sheet.length = 120;
+        sheet.width = 40;
+        sheet.blockSideLength = 0.5 + (random() % 4);
+        PartList parts;
+        for (int i = 0; i < 30; ++i)
+            parts.pushBack(randomPart(random, along(random), across(random), i));
+        PartIndex index(parts, sheet);
+        // Half the parts count as placed, as the packing marks them after their last move.
+        int i = 0;
+        for (const Part& part : parts) {
+            if (i++ % 2 == 0) index.markPlaced(part);
+        }
+        i = 0;
+        for (Part& moving : parts) {
+            if (i++ % 2 == 0) continue;  // only parts that are not placed move
+            for (int move = 0; move < 8; ++move) {
+                const double dx = along(random) - moving.bounds().minX;
+                const double dy = across(random) - moving.bounds().minY;
+                moving.translate(dx, dy);
+                const bool expected = isPlacementFeasible(parts, moving, sheet);
+                ASSERT_EQ(isPlacementFeasible(index, moving), expected)
+                    << "scene " << scene << ", " << moving.name() << ", move " << move;
+                (expected ? feasible : infeasible)++;
+                moving.translate(-dx, -dy);
+            }
+        }
+    }
+    EXPECT_GT(feasible, 50) << "both answers must occur often";
+    EXPECT_GT(infeasible, 50);
 }
 
 }  // namespace

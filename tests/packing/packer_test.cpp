@@ -94,17 +94,19 @@ TEST_F(PackerTest, APartTooLargeForTheSheetStaysParked) {
     Part& huge = job_.parts.front();
     ASSERT_EQ(huge.name(), "Huge");
     const BoundingBox parked = huge.bounds();
-    packPart(job_.parts, huge, job_.sheet, 2, console_);
+    PackingMemory memory(job_.parts, job_.sheet);
+    packPart(huge, job_.sheet, 2, console_, memory);
     EXPECT_EQ(huge.bounds().minX, parked.minX);
     EXPECT_EQ(huge.bounds().maxY, parked.maxY);
     EXPECT_TRUE(huge.bitmap().empty());
-    EXPECT_EQ(job_.sheet.bitmap.cells(), before.cells()) << "the sheet grid is unchanged";
+    EXPECT_TRUE(job_.sheet.bitmap == before) << "the sheet grid is unchanged";
 }
 
 TEST_F(PackerTest, APlacedPartIsCompactedMarkedAndHoldsNoBitmap) {
     prepare(100, 50, {makePart("A", {{0, 0}, {10, 0}, {10, 10}, {0, 10}})});
     Part& part = job_.parts.front();
-    packPart(job_.parts, part, job_.sheet, 2, console_);
+    PackingMemory memory(job_.parts, job_.sheet);
+    packPart(part, job_.sheet, 2, console_, memory);
     EXPECT_GT(part.bounds().minX, 0.0);
     EXPECT_LT(part.bounds().minX, 0.01);
     EXPECT_GE(part.bounds().minY, 0.0);
@@ -126,7 +128,8 @@ TEST_F(PackerTest, EqualCandidateXKeepsTheLowerOrientation) {
     const auto b = findFirstFit(job_.sheet, turned);
     ASSERT_TRUE(a && b);
     ASSERT_EQ(a->candidateX, b->candidateX) << "the premise: both orientations tie";
-    packPart(job_.parts, part, job_.sheet, 2, console_);
+    PackingMemory memory(job_.parts, job_.sheet);
+    packPart(part, job_.sheet, 2, console_, memory);
     const Vertex first = part.outerLoop().vertices()[0];
     EXPECT_EQ(first.x, part.bounds().minX) << "vertex 0 is still the lower-left corner";
     EXPECT_EQ(first.y, part.bounds().minY);

@@ -129,3 +129,31 @@ TEST(GatherVerticesTest, AWrongCountWarnsAndNeverWritesPastTheArray) {
 
 }  // namespace
 }  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+TEST(PixelizeMemoTest, EqualPosesShareAnImageAndOthersGetTheirOwn) {
+    PixelizeMemo memo;
+    RecordingConsole console;
+    Part a = makePart("A", {{0, 0}, {10, 0}, {0, 10}});
+    a.setBlockSideLength(2);
+    Part copy = a;
+    Part moved = a;
+    moved.translate(0.3, 0);
+    Part finer = a;
+    finer.setBlockSideLength(1);
+    for (Part* part : {&a, &copy, &moved, &finer}) {
+        Part direct = *part;
+        pixelize(direct, console);
+        memo.pixelize(*part, console);
+        EXPECT_EQ(part->bitmap().cells, direct.bitmap().cells) << part->name();
+        EXPECT_EQ(part->bitmap().rows, direct.bitmap().rows);
+        EXPECT_EQ(part->bitmap().anchorCol, direct.bitmap().anchorCol);
+    }
+    EXPECT_NE(moved.bitmap().cells, a.bitmap().cells) << "a moved pose is not taken for another";
+    EXPECT_NE(finer.bitmap().rows, a.bitmap().rows);
+}
+
+}  // namespace
+}  // namespace blocknest
