@@ -35,17 +35,21 @@ double Loop::computeArea() {
     return area_;
 }
 
-BoundingBox Loop::computeBounds() {
-    BoundingBox box{vertices_[0].x, vertices_[0].x, vertices_[0].y, vertices_[0].y};
-    for (std::size_t i = 1; i < vertices_.size(); ++i) {
-        const Vertex& v = vertices_[i];
+BoundingBox boundsOf(const std::vector<Vertex>& vertices) {
+    BoundingBox box{vertices[0].x, vertices[0].x, vertices[0].y, vertices[0].y};
+    for (std::size_t i = 1; i < vertices.size(); ++i) {
+        const Vertex& v = vertices[i];
         if (v.x > box.maxX) box.maxX = v.x;
         if (v.x < box.minX) box.minX = v.x;
         if (v.y > box.maxY) box.maxY = v.y;
         if (v.y < box.minY) box.minY = v.y;
     }
-    bounds_ = box;
     return box;
+}
+
+BoundingBox Loop::computeBounds() {
+    bounds_ = boundsOf(vertices_);
+    return bounds_;
 }
 
 Vertex Loop::computeCentroid() const {

@@ -51,4 +51,7 @@ private:
     BoundingBox bounds_;
 };
 
+// The box of a non-empty vertex array, as Loop::computeBounds makes it.
+[[nodiscard]] BoundingBox boundsOf(const std::vector<Vertex>& vertices);
+
 }  // namespace blocknest

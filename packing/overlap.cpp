@@ -24,17 +24,46 @@ bool partsDisjoint(const Part& a, const Part& b) {
     return !outerLoopsCross(a, b);
 }
 
+namespace {
+
+struct Edge {
+    const Vertex* from;
+    const Vertex* to;
+};
+
+// The edges of a loop whose boxes meet box. An edge whose box is apart from the box around
+// all edges of the other loop is apart from each of them, so the first test of
+// outerLoopsCross would skip all its pairs.
+std::vector<Edge> edgesNear(const Loop& loop, const BoundingBox& box) {
+    std::vector<Edge> edges;
+    const std::vector<Vertex>& v = loop.vertices();
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const Vertex& p = v[i];
+        const Vertex& q = v[i + 1 == v.size() ? 0 : i + 1];
+        if (box.minX > std::max(p.x, q.x) || box.maxX < std::min(p.x, q.x) ||
+            box.minY > std::max(p.y, q.y) || box.maxY < std::min(p.y, q.y)) {
+            continue;
+        }
+        edges.push_back({&p, &q});
+    }
+    return edges;
+}
+
+}  // namespace
+
 bool outerLoopsCross(const Part& a, const Part& b) {
-    const std::vector<Vertex>& va = a.outerLoop().vertices();
-    const std::vector<Vertex>& vb = b.outerLoop().vertices();
-    const std::size_t na = va.size();
-    const std::size_t nb = vb.size();
-    for (std::size_t i = 0; i < na; ++i) {
-        const Vertex& p = va[i];
-        const Vertex& q = va[i + 1 == na ? 0 : i + 1];
-        for (std::size_t j = 0; j < nb; ++j) {
-            const Vertex& r = vb[j];
-            const Vertex& s = vb[j + 1 == nb ? 0 : j + 1];
+    const Loop& outerA = a.outerLoop();
+    const Loop& outerB = b.outerLoop();
+    if (outerA.vertexCount() == 0 || outerB.vertexCount() == 0) return false;
+    // Boxes made from the vertices themselves, whatever the stored ones say.
+    const std::vector<Edge> edgesA = edgesNear(outerA, boundsOf(outerB.vertices()));
+    const std::vector<Edge> edgesB = edgesNear(outerB, boundsOf(outerA.vertices()));
+    for (const Edge& ea : edgesA) {
+        const Vertex& p = *ea.from;
+        const Vertex& q = *ea.to;
+        for (const Edge& eb : edgesB) {
+            const Vertex& r = *eb.from;
+            const Vertex& s = *eb.to;
             if (std::min(r.x, s.x) > std::max(p.x, q.x) ||
                 std::max(r.x, s.x) < std::min(p.x, q.x) ||
                 std::min(r.y, s.y) > std::max(p.y, q.y) ||

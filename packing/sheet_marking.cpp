@@ -33,26 +33,66 @@ void markPartOnSheet(Sheet& sheet, const Part& part, Console& console) {
     gatherVertices(vertexCount, part, vertices, console);
     const BoundingBox& box = part.bounds();
     SheetBitmap& grid = sheet.bitmap;
+    // Rows and columns whose blocks reach the part's box: the skip tests grow with the index,
+    // so the blocks examined form one range along each axis.
+    const int firstRow = firstReaching(box.minX, bs, grid.rows());
+    int endRow = firstRow;
+    while (endRow < grid.rows() && !((endRow - 0.5) * bs > box.maxX)) ++endRow;
     const int firstCol = firstReaching(box.minY, bs, grid.cols());
-    for (int r = firstReaching(box.minX, bs, grid.rows()); r < grid.rows(); ++r) {
-        if ((r - 0.5) * bs > box.maxX) break;
-        const double x0 = r * bs - halfBlock;
-        const double x1 = r * bs + halfBlock;
-        for (int c = firstCol; c < grid.cols(); ++c) {
-            if ((c - 0.5) * bs > box.maxY) break;
-            if (grid.at(r, c) == 1) continue;
-            const double y0 = c * bs - halfBlock;
-            const double y1 = c * bs + halfBlock;
-            const std::array<Vertex, 4> corners{{{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}};
-            bool covered = false;
-            for (const Vertex& p : corners) {
-                if (pointInPart(p, part)) {
-                    covered = true;
-                    break;
+    int endCol = firstCol;
+    while (endCol < grid.cols() && !((endCol - 0.5) * bs > box.maxY)) ++endCol;
+    if (firstRow >= endRow || firstCol >= endCol) return;
+
+    std::vector<double> x0s;
+    std::vector<double> x1s;
+    for (int r = firstRow; r < endRow; ++r) {
+        x0s.push_back(r * bs - halfBlock);
+        x1s.push_back(r * bs + halfBlock);
+    }
+    std::vector<double> y0s;
+    std::vector<double> y1s;
+    for (int c = firstCol; c < endCol; ++c) {
+        y0s.push_back(c * bs - halfBlock);
+        y1s.push_back(c * bs + halfBlock);
+    }
+    const std::size_t rows = x0s.size();
+    const std::size_t cols = y0s.size();
+    auto markAt = [&](std::size_t r, std::size_t c) {
+        grid.take(firstRow + static_cast<int>(r), firstCol + static_cast<int>(c));
+    };
+    if (!isFinitePose(part, vertices) || !std::isfinite(bs)) {
+        // Block by block: the four corners, then the vertices.
+        for (std::size_t r = 0; r < rows; ++r) {
+            for (std::size_t c = 0; c < cols; ++c) {
+                if (grid.at(firstRow + static_cast<int>(r), firstCol + static_cast<int>(c)) == 1) {
+                    continue;
+                }
+                const std::array<Vertex, 4> corners{
+                    {{x0s[r], y0s[c]}, {x1s[r], y0s[c]}, {x1s[r], y1s[c]}, {x0s[r], y1s[c]}}};
+                if (std::any_of(corners.begin(), corners.end(),
+                                [&](const Vertex& p) { return pointInPart(p, part); }) ||
+                    anyVertexInSquare(vertices, x0s[r], x1s[r], y0s[c], y1s[c])) {
+                    markAt(r, c);
                 }
             }
-            if (!covered) covered = anyVertexInSquare(vertices, x0, x1, y0, y1);
-            if (covered) grid.take(r, c);
+        }
+        return;
+    }
+    // The same tests organised by column: the corners of one column lie on two lines, each
+    // crossed with the loops once, and the blocks holding a vertex are found by binary search.
+    // A block is taken when any of its tests passes, whatever their order.
+    forEachBlockHoldingAVertex(vertices, x0s, x1s, y0s, y1s, markAt);
+    for (std::size_t c = 0; c < cols; ++c) {
+        const PartScanLine lower(part, y0s[c]);
+        const PartScanLine upper(part, y1s[c]);
+        for (std::size_t r = 0; r < rows; ++r) {
+            if (grid.at(firstRow + static_cast<int>(r), firstCol + static_cast<int>(c)) == 1) {
+                continue;
+            }
+            if (lower.contains(x0s[r]) || lower.contains(x1s[r]) || upper.contains(x1s[r]) ||
+                upper.contains(x0s[r])) {
+                markAt(r, c);
+            }
         }
     }
 }

@@ -1,8 +1,10 @@
 #include "raster/pixelize.hpp"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cassert>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -97,50 +99,124 @@ int blockCountFor(double extent, double blockSideLength) {
     return q - n > 0.5 ? n + 2 : n + 1;
 }
 
-void pixelize(Part& part, Console& console) {
-    const double bs = part.blockSideLength();
-    assert(bs > 0);
-    const BoundingBox box = part.bounds();
+namespace {
+
+struct ImageGrid {
     PartBitmap bitmap;
-    bitmap.rows = blockCountFor(box.maxX - box.minX, bs);
-    bitmap.cols = blockCountFor(box.maxY - box.minY, bs);
-    bitmap.cells.assign(static_cast<std::size_t>(bitmap.rows) * bitmap.cols, 0);
-    bitmap.anchorRow = part.bitmap().anchorRow;
-    bitmap.anchorCol = part.bitmap().anchorCol;
+    std::vector<double> xs;  // block centres along X, by repeated addition from minX
+    std::vector<double> ys;  // and along Y from minY
+};
 
-    const int vertexCount = part.totalVertexCount();
-    std::vector<Vertex> vertices(static_cast<std::size_t>(vertexCount));
-    gatherVertices(vertexCount, part, vertices, console);
-
-    const double h = bs * 0.5;
+ImageGrid startImage(const Part& part) {
+    const double bs = part.blockSideLength();
+    const BoundingBox& box = part.bounds();
+    ImageGrid grid;
+    grid.bitmap.rows = blockCountFor(box.maxX - box.minX, bs);
+    grid.bitmap.cols = blockCountFor(box.maxY - box.minY, bs);
+    grid.bitmap.cells.assign(static_cast<std::size_t>(grid.bitmap.rows) * grid.bitmap.cols, 0);
+    grid.bitmap.anchorRow = part.bitmap().anchorRow;
+    grid.bitmap.anchorCol = part.bitmap().anchorCol;
     double x = box.minX;
-    for (int r = 0; r < bitmap.rows; ++r, x += bs) {
+    for (int r = 0; r < grid.bitmap.rows; ++r, x += bs) grid.xs.push_back(x);
+    double y = box.minY;
+    for (int c = 0; c < grid.bitmap.cols; ++c, y += bs) grid.ys.push_back(y);
+    return grid;
+}
+
+void finishImage(Part& part, PartBitmap bitmap) {
+    const auto first = std::find_if(bitmap.cells.begin(), bitmap.cells.end(),
+                                    [](std::uint8_t cell) { return cell != 0; });
+    if (first != bitmap.cells.end()) {
+        const auto i = static_cast<std::size_t>(first - bitmap.cells.begin());
+        bitmap.anchorRow = static_cast<int>(i / static_cast<std::size_t>(bitmap.cols));
+        bitmap.anchorCol = static_cast<int>(i % static_cast<std::size_t>(bitmap.cols));
+    }
+    part.setBitmap(std::move(bitmap));
+}
+
+}  // namespace
+
+bool isFinitePose(const Part& part, std::span<const Vertex> vertices) {
+    const BoundingBox& box = part.bounds();
+    const double bs = part.blockSideLength();
+    if (!std::isfinite(bs) || !std::isfinite(box.minX) || !std::isfinite(box.maxX) ||
+        !std::isfinite(box.minY) || !std::isfinite(box.maxY)) {
+        return false;
+    }
+    return std::all_of(vertices.begin(), vertices.end(),
+                       [](const Vertex& v) { return std::isfinite(v.x) && std::isfinite(v.y); });
+}
+
+void pixelizeBySamplingEachBlock(Part& part, const std::vector<Vertex>& vertices) {
+    ImageGrid grid = startImage(part);
+    PartBitmap& bitmap = grid.bitmap;
+    const double h = part.blockSideLength() * 0.5;
+    for (int r = 0; r < bitmap.rows; ++r) {
+        const double x = grid.xs[static_cast<std::size_t>(r)];
         const double x0 = x - h;
         const double x1 = h + x;
-        double y = box.minY;
-        for (int c = 0; c < bitmap.cols; ++c, y += bs) {
+        for (int c = 0; c < bitmap.cols; ++c) {
+            const double y = grid.ys[static_cast<std::size_t>(c)];
             const double y0 = y - h;
             const double y1 = h + y;
             const std::array<Vertex, 5> samples{{{x, y}, {x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}};
-            bool occupied = false;
-            for (const Vertex& p : samples) {
-                if (pointInPart(p, part)) {
-                    occupied = true;
-                    break;
-                }
-            }
+            bool occupied = std::any_of(samples.begin(), samples.end(),
+                                        [&](const Vertex& p) { return pointInPart(p, part); });
             if (!occupied) occupied = anyVertexInSquare(vertices, x0, x1, y0, y1);
             bitmap.cells[static_cast<std::size_t>(r) * bitmap.cols + c] = occupied ? 1 : 0;
         }
     }
-    for (std::size_t i = 0; i < bitmap.cells.size(); ++i) {
-        if (bitmap.cells[i] != 0) {
-            bitmap.anchorRow = static_cast<int>(i / bitmap.cols);
-            bitmap.anchorCol = static_cast<int>(i % bitmap.cols);
-            break;
+    finishImage(part, std::move(bitmap));
+}
+
+void pixelize(Part& part, Console& console) {
+    assert(part.blockSideLength() > 0);
+    const int vertexCount = part.totalVertexCount();
+    std::vector<Vertex> vertices(static_cast<std::size_t>(vertexCount));
+    gatherVertices(vertexCount, part, vertices, console);
+    if (!isFinitePose(part, vertices)) {
+        pixelizeBySamplingEachBlock(part, vertices);
+        return;
+    }
+    // The same sample points and the same closed vertex test as pixelizeBySamplingEachBlock,
+    // organised differently: the points of one column share their Y, so each of the column's
+    // three lines is crossed with the loops once; the block edges grow with the index, so the
+    // blocks holding a vertex are found by binary search. A block is occupied when any of its
+    // tests passes, whatever the order of the tests.
+    ImageGrid grid = startImage(part);
+    PartBitmap& bitmap = grid.bitmap;
+    const double h = part.blockSideLength() * 0.5;
+    std::vector<double> x0s;
+    std::vector<double> x1s;
+    for (double x : grid.xs) {
+        x0s.push_back(x - h);
+        x1s.push_back(h + x);
+    }
+    std::vector<double> y0s;
+    std::vector<double> y1s;
+    for (double y : grid.ys) {
+        y0s.push_back(y - h);
+        y1s.push_back(h + y);
+    }
+    const auto cell = [&](std::size_t r, std::size_t c) -> std::uint8_t& {
+        return bitmap.cells[r * static_cast<std::size_t>(bitmap.cols) + c];
+    };
+    forEachBlockHoldingAVertex(vertices, x0s, x1s, y0s, y1s,
+                               [&](std::size_t r, std::size_t c) { cell(r, c) = 1; });
+    for (std::size_t c = 0; c < grid.ys.size(); ++c) {
+        const PartScanLine centre(part, grid.ys[c]);
+        const PartScanLine lower(part, y0s[c]);
+        const PartScanLine upper(part, y1s[c]);
+        for (std::size_t r = 0; r < grid.xs.size(); ++r) {
+            std::uint8_t& value = cell(r, c);
+            if (value != 0) continue;
+            if (centre.contains(grid.xs[r]) || lower.contains(x0s[r]) || lower.contains(x1s[r]) ||
+                upper.contains(x1s[r]) || upper.contains(x0s[r])) {
+                value = 1;
+            }
         }
     }
-    part.setBitmap(std::move(bitmap));
+    finishImage(part, std::move(bitmap));
 }
 
 }  // namespace blocknest

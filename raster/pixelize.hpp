@@ -1,4 +1,5 @@
 #pragma once  // raster/pixelize.hpp: the block image of a part
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <unordered_map>
@@ -21,6 +22,11 @@ void gatherVertices(int expectedCount, const Part& part, std::span<Vertex> out, 
 // order; an image without one keeps the old anchor. Needs a positive block side.
 void pixelize(Part& part, Console& console);
 
+// The image as pixelize defines it, built block by block with five point tests and a scan of
+// vertices (all of the part's, in gathering order) for each block. pixelize uses it where a
+// coordinate is not finite; elsewhere it gives the same image faster.
+void pixelizeBySamplingEachBlock(Part& part, const std::vector<Vertex>& vertices);
+
 // True when some vertex lies in the closed square [x0, x1] x [y0, y1].
 [[nodiscard]] bool anyVertexInSquare(std::span<const Vertex> vertices, double x0, double x1,
                                      double y0, double y1);
@@ -42,6 +48,29 @@ private:
     std::unordered_map<std::uint64_t, std::vector<Entry>> entries_;
     std::size_t bytes_ = 0;
 };
+
+// Calls mark(r, c) for every block whose closed square [x0s[r], x1s[r]] x [y0s[c], y1s[c]]
+// holds one of the vertices, each found by binary search: the edge arrays must be sorted
+// (they grow with the index), and the vertices and edges finite.
+template <class Mark>
+void forEachBlockHoldingAVertex(std::span<const Vertex> vertices, const std::vector<double>& x0s,
+                                const std::vector<double>& x1s, const std::vector<double>& y0s,
+                                const std::vector<double>& y1s, Mark mark) {
+    for (const Vertex& v : vertices) {
+        const auto rFirst = std::lower_bound(x1s.begin(), x1s.end(), v.x) - x1s.begin();
+        const auto rEnd = std::upper_bound(x0s.begin(), x0s.end(), v.x) - x0s.begin();
+        const auto cFirst = std::lower_bound(y1s.begin(), y1s.end(), v.y) - y1s.begin();
+        const auto cEnd = std::upper_bound(y0s.begin(), y0s.end(), v.y) - y0s.begin();
+        for (auto r = rFirst; r < rEnd; ++r) {
+            for (auto c = cFirst; c < cEnd; ++c) {
+                mark(static_cast<std::size_t>(r), static_cast<std::size_t>(c));
+            }
+        }
+    }
+}
+
+// True when the block side, the part's bounds and all the vertices are finite numbers.
+[[nodiscard]] bool isFinitePose(const Part& part, std::span<const Vertex> vertices);
 
 // Blocks needed along one axis: extent / b truncated, plus 2 when the fraction exceeds 0.5,
 // plus 1 otherwise.

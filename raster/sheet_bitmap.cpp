@@ -52,15 +52,21 @@ SheetBitmap buildSheetBitmap(double sheetLength, double sheetWidth, double block
     SheetBitmap bitmap(lengthBlocks + 2, widthBlocks + 2);
     const int lastInnerRow = lengthBlocks - 1;
     const int lastInnerCol = widthBlocks - 1;
+    auto testBlock = [&](int r, int c) {
+        const double x = r * bs;
+        const double y = c * bs;
+        if (x - h < 0 || x + h > sheetLength || y - h < 0 || y + h > sheetWidth) {
+            bitmap.take(r, c);
+        }
+    };
+    // Blocks of the inner range lie wholly on the sheet; only the frame is tested.
+    const bool innerColumns = lastInnerCol >= 1;
     for (int r = 0; r < bitmap.rows(); ++r) {
-        for (int c = 0; c < bitmap.cols(); ++c) {
-            // Blocks of the inner range lie wholly on the sheet; only the frame is tested.
-            if (r >= 1 && r <= lastInnerRow && c >= 1 && c <= lastInnerCol) continue;
-            const double x = r * bs;
-            const double y = c * bs;
-            if (x - h < 0 || x + h > sheetLength || y - h < 0 || y + h > sheetWidth) {
-                bitmap.take(r, c);
-            }
+        if (r >= 1 && r <= lastInnerRow && innerColumns) {
+            testBlock(r, 0);
+            for (int c = lastInnerCol + 1; c < bitmap.cols(); ++c) testBlock(r, c);
+        } else {
+            for (int c = 0; c < bitmap.cols(); ++c) testBlock(r, c);
         }
     }
     return bitmap;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <random>
 #include <string>
 
 #include "support.hpp"
@@ -105,6 +107,56 @@ INSTANTIATE_TEST_SUITE_P(
                     PointCase{"HoleCorner88", {8, 8}, true},
                     PointCase{"HoleCorner28", {2, 8}, true}, PointCase{"Outside", {11, 5}, false}),
     caseName);
+
+}  // namespace
+}  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+TEST(PartScanLineTest, AnswersAsPointInPartOnBoundariesAndVertices) {
+    std::mt19937 random(5);
+    // Coordinates on a coarse grid, so that points fall on vertices, edges and the lines
+    // through them as often as inside or outside.
+    auto coordinate = [&] { return static_cast<double>(random() % 13) * 0.5; };
+    int inside = 0;
+    int outside = 0;
+    for (int trial = 0; trial < 400; ++trial) {
+        std::vector<Vertex> outer;
+        const int n = 3 + static_cast<int>(random() % 7);
+        for (int i = 0; i < n; ++i) outer.push_back({coordinate(), coordinate()});
+        std::vector<std::vector<Vertex>> holes;
+        for (int h = static_cast<int>(random() % 3); h > 0; --h) {
+            std::vector<Vertex> hole;
+            for (int i = 0; i < 3 + static_cast<int>(random() % 3); ++i) {
+                hole.push_back({coordinate(), coordinate()});
+            }
+            holes.push_back(hole);
+        }
+        const Part part = makePart("R", outer, holes);
+        for (int line = -1; line <= 13; ++line) {
+            const double y = line * 0.5 + (random() % 5 == 0 ? 0.25 : 0.0);
+            const PartScanLine scan(part, y);
+            for (int k = -1; k <= 13; ++k) {
+                const double x = k * 0.5 + (random() % 5 == 0 ? 0.1 : 0.0);
+                const bool expected = pointInPart({x, y}, part);
+                ASSERT_EQ(scan.contains(x), expected)
+                    << "trial " << trial << " at " << x << ", " << y;
+                (expected ? inside : outside)++;
+            }
+        }
+    }
+    EXPECT_GT(inside, 1000);
+    EXPECT_GT(outside, 1000);
+}
+
+TEST(PartScanLineTest, NumbersThatAreNotNumbersAreOutside) {
+    const Part square = makePart("S", {{0, 0}, {4, 0}, {4, 4}, {0, 4}});
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(PartScanLine(square, 2).contains(nan));
+    EXPECT_FALSE(PartScanLine(square, nan).contains(2));
+    EXPECT_EQ(PartScanLine(square, 2).contains(nan), pointInPart({nan, 2}, square));
+}
 
 }  // namespace
 }  // namespace blocknest

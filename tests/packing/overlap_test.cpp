@@ -174,3 +174,60 @@ TEST(PartIndexTest, GivesTheSameAnswerAsTestingEveryPart) {
 
 }  // namespace
 }  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// Every edge against every edge, exactly as defined.
+bool crossLiterally(const Part& a, const Part& b) {
+    const std::vector<Vertex>& va = a.outerLoop().vertices();
+    const std::vector<Vertex>& vb = b.outerLoop().vertices();
+    for (std::size_t i = 0; i < va.size(); ++i) {
+        const Vertex& p = va[i];
+        const Vertex& q = va[(i + 1) % va.size()];
+        for (std::size_t j = 0; j < vb.size(); ++j) {
+            const Vertex& r = vb[j];
+            const Vertex& s = vb[(j + 1) % vb.size()];
+            if (std::min(r.x, s.x) > std::max(p.x, q.x) ||
+                std::max(r.x, s.x) < std::min(p.x, q.x) ||
+                std::min(r.y, s.y) > std::max(p.y, q.y) ||
+                std::max(r.y, s.y) < std::min(p.y, q.y)) {
+                continue;
+            }
+            const double c1 = (q.x - p.x) * (r.y - p.y) - (q.y - p.y) * (r.x - p.x);
+            const double c2 = (q.x - p.x) * (s.y - p.y) - (q.y - p.y) * (s.x - p.x);
+            if (c1 * c2 > 0 || std::isnan(c1 * c2)) continue;
+            const double d1 = (s.x - r.x) * (p.y - r.y) - (s.y - r.y) * (p.x - r.x);
+            const double d2 = (s.x - r.x) * (q.y - r.y) - (s.y - r.y) * (q.x - r.x);
+            if (d1 * d2 > 0 || std::isnan(d1 * d2)) continue;
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(OuterLoopsCrossTest, LeavingOutFarEdgesChangesNoAnswer) {
+    std::mt19937 random(12);
+    int crossing = 0;
+    int apart = 0;
+    for (int trial = 0; trial < 3000; ++trial) {
+        auto coordinate = [&] { return static_cast<double>(random() % 17) * 0.5; };
+        std::vector<Vertex> first;
+        std::vector<Vertex> second;
+        for (int i = 3 + static_cast<int>(random() % 8); i > 0; --i)
+            first.push_back({coordinate(), coordinate()});
+        for (int i = 3 + static_cast<int>(random() % 8); i > 0; --i) {
+            second.push_back({coordinate() + 3, coordinate() + 2});
+        }
+        const Part a = makePart("A", first);
+        const Part b = makePart("B", second);
+        const bool expected = crossLiterally(a, b);
+        ASSERT_EQ(outerLoopsCross(a, b), expected) << "trial " << trial;
+        (expected ? crossing : apart)++;
+    }
+    EXPECT_GT(crossing, 300);
+    EXPECT_GT(apart, 300);
+}
+
+}  // namespace
+}  // namespace blocknest

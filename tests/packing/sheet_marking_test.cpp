@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "geometry/predicates.hpp"
 #include "raster/pixelize.hpp"
 #include "support.hpp"
 
@@ -86,6 +89,85 @@ TEST_F(SheetMarkingTest, TakenBlocksStayTaken) {
     mark(makePart("R", {{4.5, 4.5}, {7.5, 4.5}, {7.5, 7.5}, {4.5, 7.5}}));
     EXPECT_EQ(sheet_.bitmap.at(10, 10), 1);
     EXPECT_EQ(sheet_.bitmap.at(3, 3), 1);
+}
+
+}  // namespace
+}  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// The marking exactly as defined, block by block over the whole grid.
+void markLiterally(Sheet& sheet, const Part& part) {
+    const double bs = sheet.blockSideLength;
+    const double halfBlock = bs * 0.5;
+    const BoundingBox& box = part.bounds();
+    std::vector<Vertex> vertices;
+    for (const Vertex& v : part.outerLoop().vertices()) vertices.push_back(v);
+    for (const Loop& hole : part.innerLoops()) {
+        for (const Vertex& v : hole.vertices()) vertices.push_back(v);
+    }
+    for (int r = 0; r < sheet.bitmap.rows(); ++r) {
+        if ((r + 0.5) * bs < box.minX) continue;
+        if ((r - 0.5) * bs > box.maxX) break;
+        for (int c = 0; c < sheet.bitmap.cols(); ++c) {
+            if ((c + 0.5) * bs < box.minY) continue;
+            if ((c - 0.5) * bs > box.maxY) break;
+            if (sheet.bitmap.at(r, c) == 1) continue;
+            const double x0 = r * bs - halfBlock;
+            const double x1 = r * bs + halfBlock;
+            const double y0 = c * bs - halfBlock;
+            const double y1 = c * bs + halfBlock;
+            bool covered = pointInPart({x0, y0}, part) || pointInPart({x1, y0}, part) ||
+                           pointInPart({x1, y1}, part) || pointInPart({x0, y1}, part);
+            for (const Vertex& v : vertices) {
+                covered = covered || (x0 <= v.x && v.x <= x1 && y0 <= v.y && v.y <= y1);
+            }
+            if (covered) sheet.bitmap.take(r, c);
+        }
+    }
+}
+
+TEST(SheetMarkingEquivalenceTest, MarksWhatTheBlockByBlockRuleMarks) {
+    std::mt19937 random(8);
+    RecordingConsole console;
+    int marked = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        const bool onGrid = trial % 2 == 0;
+        auto coordinate = [&] {
+            return onGrid ? 1 + static_cast<double>(random() % 25) * 0.5
+                          : 1 + 12 * std::uniform_real_distribution<double>(0, 1)(random);
+        };
+        std::vector<Vertex> outer;
+        for (int i = 3 + static_cast<int>(random() % 7); i > 0; --i) {
+            outer.push_back({coordinate(), coordinate()});
+        }
+        std::vector<std::vector<Vertex>> holes;
+        if (random() % 3 == 0) {
+            holes.push_back({{coordinate(), coordinate()},
+                             {coordinate(), coordinate()},
+                             {coordinate(), coordinate()}});
+        }
+        const Part part = makePart("P", outer, holes);
+        Sheet fast;
+        fast.length = 16;
+        fast.width = 16;
+        fast.blockSideLength = onGrid ? 0.5 * (1 + random() % 3) : 0.3 + random() % 3 * 0.45;
+        const int blocks = static_cast<int>(16 / fast.blockSideLength) + 2;
+        fast.bitmap = SheetBitmap(blocks, blocks);
+        for (int k = 0; k < 20; ++k) {
+            fast.bitmap.take(static_cast<int>(random() % blocks),
+                             static_cast<int>(random() % blocks));
+        }
+        Sheet literal = fast;
+        markPartOnSheet(fast, part, console);
+        markLiterally(literal, part);
+        ASSERT_TRUE(fast.bitmap == literal.bitmap) << "trial " << trial;
+        for (int r = 0; r < blocks; ++r) {
+            for (int c = 0; c < blocks; ++c) marked += fast.bitmap.at(r, c);
+        }
+    }
+    EXPECT_GT(marked, 3000);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "geometry/predicates.hpp"
 #include "support.hpp"
 
@@ -151,8 +153,52 @@ TEST(PixelizeMemoTest, EqualPosesShareAnImageAndOthersGetTheirOwn) {
         EXPECT_EQ(part->bitmap().rows, direct.bitmap().rows);
         EXPECT_EQ(part->bitmap().anchorCol, direct.bitmap().anchorCol);
     }
-    EXPECT_NE(moved.bitmap().cells, a.bitmap().cells) << "a moved pose is not taken for another";
     EXPECT_NE(finer.bitmap().rows, a.bitmap().rows);
+}
+
+}  // namespace
+}  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+TEST(PixelizeEquivalenceTest, TheFastImageIsTheBlockByBlockImage) {
+    std::mt19937 random(31);
+    std::uniform_real_distribution<double> unit(0, 1);
+    RecordingConsole console;
+    int occupied = 0;
+    int free = 0;
+    for (int trial = 0; trial < 500; ++trial) {
+        // Half the trials on a grid of halves, so that vertices and edges meet block edges.
+        const bool onGrid = trial % 2 == 0;
+        auto coordinate = [&] {
+            return onGrid ? static_cast<double>(random() % 21) * 0.5 : 10 * unit(random);
+        };
+        std::vector<Vertex> outer;
+        for (int i = 3 + static_cast<int>(random() % 8); i > 0; --i) {
+            outer.push_back({coordinate(), coordinate()});
+        }
+        std::vector<std::vector<Vertex>> holes;
+        if (random() % 3 == 0) {
+            holes.push_back({{coordinate(), coordinate()},
+                             {coordinate(), coordinate()},
+                             {coordinate(), coordinate()}});
+        }
+        Part fast = makePart("P", outer, holes);
+        fast.rotate({0, 0}, trial % 5 == 0 ? 0.7 : 0.0);
+        fast.setBlockSideLength(onGrid ? 0.5 * (1 + random() % 4) : 0.2 + 2 * unit(random));
+        Part reference = fast;
+        pixelize(fast, console);
+        std::vector<Vertex> vertices(static_cast<std::size_t>(reference.totalVertexCount()));
+        gatherVertices(reference.totalVertexCount(), reference, vertices, console);
+        pixelizeBySamplingEachBlock(reference, vertices);
+        ASSERT_EQ(fast.bitmap().cells, reference.bitmap().cells) << "trial " << trial;
+        ASSERT_EQ(fast.bitmap().anchorRow, reference.bitmap().anchorRow);
+        ASSERT_EQ(fast.bitmap().anchorCol, reference.bitmap().anchorCol);
+        for (std::uint8_t cell : fast.bitmap().cells) (cell != 0 ? occupied : free)++;
+    }
+    EXPECT_GT(free, 2000) << "images with free blocks, not only full ones";
+    EXPECT_GT(occupied, 2000);
 }
 
 }  // namespace
