@@ -92,7 +92,8 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 RunResult runBlocknestBinary(const std::vector<std::string>& args,
-                             const std::filesystem::path& workingDir, const std::string& input) {
+                             const std::filesystem::path& workingDir, const std::string& input,
+                             const std::vector<std::string>& environment) {
     const TempDir io;
     const std::filesystem::path inFile = io.write("stdin", input);
     const std::filesystem::path outFile = io.path() / "stdout";
@@ -113,7 +114,10 @@ RunResult runBlocknestBinary(const std::vector<std::string>& args,
         dup2(in, STDIN_FILENO);
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
-        setenv("LC_ALL", "C.UTF-8", 1);
+        for (const std::string& setting : environment) {
+            const std::size_t eq = setting.find('=');
+            setenv(setting.substr(0, eq).c_str(), setting.substr(eq + 1).c_str(), 1);
+        }
         execv(cargs[0], cargs.data());
         _exit(127);
     }

@@ -42,9 +42,10 @@ struct RunResult {
 };
 
 // Runs the blocknest executable in workingDir with args, feeding input on standard input.
+// Each of environment is NAME=VALUE; by default the locale is C.UTF-8.
 RunResult runBlocknestBinary(const std::vector<std::string>& args,
-                             const std::filesystem::path& workingDir,
-                             const std::string& input = "");
+                             const std::filesystem::path& workingDir, const std::string& input = "",
+                             const std::vector<std::string>& environment = {"LC_ALL=C.UTF-8"});
 
 }  // namespace blocknest::testing_support
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "app/messages.hpp"
 #include "support.hpp"
 
@@ -98,6 +100,21 @@ TEST_F(DriverBinaryTest, FormatFaultsNameTheLine) {
     const RunResult zero = runBlocknestBinary({"--no-pause", flat.string()}, dir_.path());
     EXPECT_EQ(zero.exitCode, 1);
     EXPECT_EQ(zero.err, flat.string() + ":1: the sheet length must be a positive number, not 0\n");
+}
+
+TEST_F(DriverBinaryTest, AGbkConsoleGetsGbkBytes) {
+    // A GBK locale of our own, made where the machine has the locale sources.
+    const std::string make =
+        "localedef -i zh_CN -f GBK '" + (dir_.path() / "zh_CN.GBK").string() + "' >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) GTEST_SKIP() << "localedef cannot make zh_CN.GBK here";
+    const RunResult run =
+        runBlocknestBinary({"--no-pause", "missing.txt"}, dir_.path(), "",
+                           {"LOCPATH=" + dir_.path().string(), "LC_ALL=zh_CN.GBK"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err,
+              "Warning! " +
+                  std::string(messageText(Message::partFileReadFailed, ConsoleEncoding::gbk)) +
+                  "\n");
 }
 
 TEST(MessagesTest, GbkLocalesGetGbkBytes) {
