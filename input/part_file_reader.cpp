@@ -17,22 +17,39 @@ constexpr std::size_t kSheetWidthOffset = 12;   // and at the 13th on line 2
 
 // Lines of the file without their line end. A CR before the LF belongs to the line end, so
 // files written on Windows read the same; a last line without a line end reads as if it had
-// one.
+// one. Lines are read whole up to a bound that no part data file comes near, so that a file
+// without line ends cannot take all memory.
 class LineReader {
 public:
-    explicit LineReader(std::istream& in) : in_(in) {}
+    LineReader(std::istream& in, std::size_t maxLineLength)
+        : buffer_(*in.rdbuf()), maxLineLength_(maxLineLength) {}
 
     bool next(std::string& line) {
-        if (!std::getline(in_, line)) return false;
+        line.clear();
+        if (tooLong_) return false;
+        bool any = false;
+        for (int c = buffer_.sbumpc(); c != std::char_traits<char>::eof(); c = buffer_.sbumpc()) {
+            any = true;
+            if (c == '\n') break;
+            if (line.size() == maxLineLength_) {
+                tooLong_ = true;
+                return false;
+            }
+            line.push_back(static_cast<char>(c));
+        }
+        if (!any) return false;
         ++lineNumber_;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         return true;
     }
     int lineNumber() const { return lineNumber_; }
+    bool stoppedAtALongLine() const { return tooLong_; }
 
 private:
-    std::istream& in_;
+    std::streambuf& buffer_;
+    std::size_t maxLineLength_;
     int lineNumber_ = 0;
+    bool tooLong_ = false;
 };
 
 double headerNumber(std::string_view line, std::size_t offset) {
@@ -55,7 +72,7 @@ std::optional<Vertex> parseVertex(std::string_view line) {
 class PartFileParser {
 public:
     PartFileParser(std::istream& in, std::string sourceName, const ReadLimits& limits)
-        : lines_(in), source_(std::move(sourceName)), limits_(limits) {}
+        : lines_(in, limits.maxLineLength), source_(std::move(sourceName)), limits_(limits) {}
 
     std::variant<PartFileContents, InputError> parse() {
         std::string line;
@@ -69,11 +86,18 @@ public:
             if (line != "Part") continue;
             if (std::optional<InputError> error = readPartBlock()) return std::move(*error);
         }
+        if (lines_.stoppedAtALongLine()) return lineTooLong();
         return std::move(contents_);
     }
 
 private:
+    InputError lineTooLong() const {
+        return {false, at(lines_.lineNumber() + 1) + "the line is longer than " +
+                           std::to_string(limits_.maxLineLength) +
+                           " characters, more than a part data file ever needs"};
+    }
     InputError endOfFileIn(std::string_view what, int openedOn, std::string_view closer) const {
+        if (lines_.stoppedAtALongLine()) return lineTooLong();
         return {true, at(lines_.lineNumber()) + "the file ends inside the " + std::string(what) +
                           " opened on line " + std::to_string(openedOn) + " (no \"" +
                           std::string(closer) + "\")"};
@@ -133,6 +157,11 @@ private:
             const std::optional<Vertex> v = parseVertex(line);
             if (!v)
                 return invalid(lines_.lineNumber(), "a vertex coordinate is not a finite number");
+            if (static_cast<std::int64_t>(vertices.size()) == limits_.maxStoredVertices) {
+                return invalid(lines_.lineNumber(), "the " + section + " has more than " +
+                                                        std::to_string(limits_.maxStoredVertices) +
+                                                        " vertices, more than fit in memory");
+            }
             vertices.push_back(*v);
             if (!lines_.next(line)) return endOfFileIn(section, openedOn, closer);
         } while (line != closer);

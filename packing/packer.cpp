@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "geometry/fatal_error.hpp"
 #include "packing/compaction.hpp"
 #include "packing/first_fit.hpp"
 #include "packing/sheet_marking.hpp"
@@ -40,36 +41,62 @@ std::string timingText(long double seconds) {
     return buffer;
 }
 
+namespace {
+
+std::string imageTooLarge(const Part& part, double angle, const ImageSize& size) {
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "the part \"%s\" turned by %.6g degrees would need a block image of %.6g x "
+                  "%.6g blocks, more than the %lld this program holds; the block side %.6g, "
+                  "derived from the smallest part, is too small for it",
+                  part.name().c_str(), angle * 180 / std::acos(-1.0), size.rows, size.cols,
+                  static_cast<long long>(kMaxImageCells), part.blockSideLength());
+    return text;
+}
+
+}  // namespace
+
 void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console,
               PackingMemory& memory) {
     if (rotationCount < 1) return;
     const double step = rotationStep(rotationCount);
-    std::vector<Part> trials(static_cast<std::size_t>(rotationCount));
     double bestX = sheet.length;
-    std::optional<int> taken;
+    // Only the best orientation so far is kept; the others are dropped as soon as they lose.
+    std::optional<Part> chosen;
     FirstFit best;
     for (int i = 0; i < rotationCount; ++i) {
-        Part& trial = trials[static_cast<std::size_t>(i)];
-        trial = part;  // every trial turns the unrotated list part, so angles never accumulate
+        Part trial = part;  // every trial turns the unrotated list part: no angle accumulates
         if (i > 0) trial.rotate(Vertex{0, 0}, i * step);
+        const ImageSize size = checkImageSize(trial);
+        // A pose whose coordinates run out of the number range fits no sheet.
+        if (size.verdict == ImageSize::Verdict::notFinite) continue;
+        // An image whose occupied blocks span more rows or columns than the sheet's grid has
+        // no first fit; finding that out needs only the blocks at its edges.
+        const SheetBitmap& grid = sheet.bitmap;
+        if ((size.rows > grid.rows() || size.cols > grid.cols()) &&
+            !occupiedSpanWithin(trial, grid.rows(), grid.cols())) {
+            continue;
+        }
+        if (size.verdict == ImageSize::Verdict::tooLarge) {
+            throw FatalError(1, imageTooLarge(trial, i * step, size));
+        }
         memory.images.pixelize(trial, console);
         const std::optional<FirstFit> fit = findFirstFit(sheet, trial, memory.firstFits);
         // A strictly smaller X wins, so the lowest orientation wins among equals; a found
         // position whose X is not a number is never taken and the part stays parked.
         if (fit && fit->candidateX < bestX) {
             bestX = fit->candidateX;
-            taken = i;
             best = *fit;
+            chosen = std::move(trial);
         }
     }
-    if (!taken) return;
-    Part& chosen = trials[static_cast<std::size_t>(*taken)];
-    const double b = chosen.blockSideLength();
+    if (!chosen) return;
+    const double b = chosen->blockSideLength();
     const double bs = sheet.blockSideLength;
-    const double dx = best.row * bs - (chosen.bounds().minX + chosen.bitmap().anchorRow * b);
-    const double dy = best.col * bs - (chosen.bounds().minY + chosen.bitmap().anchorCol * b);
-    chosen.dropBitmap();
-    part = chosen;
+    const double dx = best.row * bs - (chosen->bounds().minX + chosen->bitmap().anchorRow * b);
+    const double dy = best.col * bs - (chosen->bounds().minY + chosen->bitmap().anchorCol * b);
+    chosen->dropBitmap();
+    part = *chosen;
     part.translate(dx, dy);
     compactAlongX(memory.others, part, bs);
     compactAlongY(memory.others, part, bs);

@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "geometry/predicates.hpp"
@@ -91,6 +92,90 @@ void gatherVertices(int expectedCount, const Part& part, std::span<Vertex> out, 
     };
     copyLoop(part.outerLoop());
     for (const Loop& hole : part.innerLoops()) copyLoop(hole);
+}
+
+bool occupiedSpanWithin(const Part& part, int maxRows, int maxCols) {
+    const double bs = part.blockSideLength();
+    const double h = bs * 0.5;
+    const BoundingBox& box = part.bounds();
+    const ImageSize size = checkImageSize(part, std::numeric_limits<std::int64_t>::max());
+    if (size.verdict != ImageSize::Verdict::fits) return true;
+    const auto rows = static_cast<std::int64_t>(size.rows);
+    const auto cols = static_cast<std::int64_t>(size.cols);
+    std::vector<Vertex> vertices;
+    for (const Vertex& v : part.outerLoop().vertices()) vertices.push_back(v);
+    for (const Loop& hole : part.innerLoops()) {
+        for (const Vertex& v : hole.vertices()) vertices.push_back(v);
+    }
+    // Block centres as pixelize reaches them, by repeated addition; computed once per index.
+    auto centres = [&](double start, std::int64_t count) {
+        std::vector<double> values;
+        double value = start;
+        for (std::int64_t i = 0; i < count; ++i, value += bs) values.push_back(value);
+        return values;
+    };
+    const std::vector<double> xs = centres(box.minX, rows);
+    const std::vector<double> ys = centres(box.minY, cols);
+    auto occupied = [&](std::int64_t r, std::int64_t c) {
+        const double x = xs[static_cast<std::size_t>(r)];
+        const double y = ys[static_cast<std::size_t>(c)];
+        const double x0 = x - h;
+        const double x1 = h + x;
+        const double y0 = y - h;
+        const double y1 = h + y;
+        const std::array<Vertex, 5> samples{{{x, y}, {x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}};
+        return std::any_of(samples.begin(), samples.end(),
+                           [&](const Vertex& p) { return pointInPart(p, part); }) ||
+               anyVertexInSquare(vertices, x0, x1, y0, y1);
+    };
+    auto rowOccupied = [&](std::int64_t r) {
+        for (std::int64_t c = 0; c < cols; ++c) {
+            if (occupied(r, c)) return true;
+        }
+        return false;
+    };
+    auto colOccupied = [&](std::int64_t c) {
+        for (std::int64_t r = 0; r < rows; ++r) {
+            if (occupied(r, c)) return true;
+        }
+        return false;
+    };
+    if (rows > maxRows) {
+        std::int64_t first = 0;
+        while (first < rows && !rowOccupied(first)) ++first;
+        if (first == rows) return true;
+        std::int64_t last = rows - 1;
+        while (!rowOccupied(last)) --last;
+        if (last - first + 1 > maxRows) return false;
+    }
+    if (cols > maxCols) {
+        std::int64_t first = 0;
+        while (first < cols && !colOccupied(first)) ++first;
+        if (first == cols) return true;
+        std::int64_t last = cols - 1;
+        while (!colOccupied(last)) --last;
+        if (last - first + 1 > maxCols) return false;
+    }
+    return true;
+}
+
+ImageSize checkImageSize(const Part& part, std::int64_t maxCells) {
+    const BoundingBox& box = part.bounds();
+    const double bs = part.blockSideLength();
+    auto count = [&](double extent) {
+        const double q = extent / bs;
+        const double n = std::trunc(q);
+        return q - n > 0.5 ? n + 2 : n + 1;
+    };
+    ImageSize size;
+    size.rows = count(box.maxX - box.minX);
+    size.cols = count(box.maxY - box.minY);
+    if (!std::isfinite(size.rows) || !std::isfinite(size.cols) || !(bs > 0)) {
+        size.verdict = ImageSize::Verdict::notFinite;
+    } else if (size.rows * size.cols > static_cast<double>(maxCells)) {
+        size.verdict = ImageSize::Verdict::tooLarge;
+    }
+    return size;
 }
 
 int blockCountFor(double extent, double blockSideLength) {

@@ -72,6 +72,25 @@ void forEachBlockHoldingAVertex(std::span<const Vertex> vertices, const std::vec
 // True when the block side, the part's bounds and all the vertices are finite numbers.
 [[nodiscard]] bool isFinitePose(const Part& part, std::span<const Vertex> vertices);
 
+// The most blocks one part image may hold: 128 MiB, one byte a block.
+inline constexpr std::int64_t kMaxImageCells = std::int64_t{1} << 27;
+
+// Whether pixelize can make the image of a part's pose: its block counts are finite and the
+// image holds at most maxCells blocks.
+struct ImageSize {
+    enum class Verdict { fits, notFinite, tooLarge };
+    Verdict verdict = Verdict::fits;
+    double rows = 0;
+    double cols = 0;
+};
+[[nodiscard]] ImageSize checkImageSize(const Part& part, std::int64_t maxCells = kMaxImageCells);
+
+// Whether the occupied blocks of the part's image, rows and columns from the first occupied
+// to the last, span at most maxRows rows and maxCols columns: an image that spans more fits
+// no grid of that size. Tests only the blocks needed to find those spans, one by one, by the
+// rule of pixelize; an image without an occupied block spans nothing.
+[[nodiscard]] bool occupiedSpanWithin(const Part& part, int maxRows, int maxCols);
+
 // Blocks needed along one axis: extent / b truncated, plus 2 when the fraction exceeds 0.5,
 // plus 1 otherwise.
 [[nodiscard]] int blockCountFor(double extent, double blockSideLength);

@@ -203,3 +203,44 @@ TEST(PixelizeEquivalenceTest, TheFastImageIsTheBlockByBlockImage) {
 
 }  // namespace
 }  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+TEST(OccupiedSpanTest, AgreesWithTheSpansOfTheWholeImage) {
+    std::mt19937 random(41);
+    std::uniform_real_distribution<double> unit(0, 1);
+    RecordingConsole console;
+    int refused = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        std::vector<Vertex> outer;
+        for (int i = 3 + static_cast<int>(random() % 6); i > 0; --i) {
+            outer.push_back({20 * unit(random), 12 * unit(random)});
+        }
+        Part part = makePart("P", outer);
+        part.setBlockSideLength(0.3 + unit(random));
+        const int maxRows = 1 + static_cast<int>(random() % 40);
+        const int maxCols = 1 + static_cast<int>(random() % 30);
+        const bool within = occupiedSpanWithin(part, maxRows, maxCols);
+        pixelize(part, console);
+        const PartBitmap& image = part.bitmap();
+        int firstRow = image.rows, lastRow = -1, firstCol = image.cols, lastCol = -1;
+        for (int r = 0; r < image.rows; ++r) {
+            for (int c = 0; c < image.cols; ++c) {
+                if (image.at(r, c) == 0) continue;
+                firstRow = std::min(firstRow, r);
+                lastRow = std::max(lastRow, r);
+                firstCol = std::min(firstCol, c);
+                lastCol = std::max(lastCol, c);
+            }
+        }
+        const bool expected =
+            lastRow - firstRow + 1 <= maxRows && lastCol - firstCol + 1 <= maxCols;
+        ASSERT_EQ(within, expected) << "trial " << trial;
+        refused += !within;
+    }
+    EXPECT_GT(refused, 50);
+}
+
+}  // namespace
+}  // namespace blocknest

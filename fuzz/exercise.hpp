@@ -1,0 +1,59 @@
+#pragma once  // fuzz/exercise.hpp: one input through the whole program, in memory
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <variant>
+
+#include "geometry/console.hpp"
+#include "input/job_preparation.hpp"
+#include "output/dxf_writer.hpp"
+#include "output/report_writer.hpp"
+#include "output/statistics.hpp"
+#include "output/svg_writer.hpp"
+#include "packing/packer.hpp"
+
+namespace blocknest::fuzzing {
+
+// A console that shows nothing.
+class SilentConsole : public Console {
+public:
+    void write(std::string_view) override {}
+    void write(Message) override {}
+    void warn(Message) override {}
+    void error(std::string_view) override {}
+    void pause() override {}
+};
+
+// Reads and prepares the text as a part data file, with bounds small enough for many runs a
+// second; a job small enough is packed and its outputs formatted too. Everything the input
+// can do must end here, without a crash and without an exception.
+inline void exerciseReadAndPrepare(std::string_view text) {
+    PrepareLimits limits;
+    limits.read.maxParts = 2000;
+    limits.read.maxStoredVertices = 200000;
+    limits.read.maxLineLength = 1 << 20;
+    limits.maxSheetCells = 1 << 22;
+    std::istringstream in{std::string(text)};
+    std::variant<PartFileContents, InputError> contents = readPartData(in, "fuzz", limits.read);
+    if (std::holds_alternative<InputError>(contents)) return;
+    std::variant<PreparedJob, InputError> prepared =
+        prepareJob(std::move(std::get<PartFileContents>(contents)), "fuzz", limits);
+    if (std::holds_alternative<InputError>(prepared)) return;
+    PreparedJob& job = std::get<PreparedJob>(prepared);
+    if (job.partCount > 40 ||
+        static_cast<long long>(job.sheet.bitmap.rows()) * job.sheet.bitmap.cols() > (1 << 18)) {
+        return;
+    }
+    SilentConsole console;
+    const std::string timing = packAllParts(job.parts, job.sheet, 2, console, false);
+    const PackingStatistics stats = computeStatistics(job.parts, job.sheet.length, job.sheet.width);
+    const std::string report = formatReport(stats, timing);
+    const std::string dxf =
+        formatLayoutDxf(job.parts, job.sheet.length, job.sheet.width, stats.packedLength);
+    const std::string svg = formatLayoutSvg(job.parts, job.sheet.length, job.sheet.width, stats);
+    (void)report;
+    (void)dxf;
+    (void)svg;
+}
+
+}  // namespace blocknest::fuzzing

@@ -1,0 +1,28 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fuzz/exercise.hpp"
+#include "support.hpp"
+
+namespace blocknest {
+namespace {
+
+using namespace testing_support;
+
+// Every input the fuzzer kept or that once failed, through the same path as the fuzzer: it
+// must end without a crash, an exception or a sanitizer report.
+TEST(FuzzReplayTest, EveryKeptInputEndsCleanly) {
+    const std::filesystem::path folder = BLOCKNEST_SOURCE_DIR "/tests/data/fuzz";
+    int replayed = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file()) continue;
+        SCOPED_TRACE(entry.path().string());
+        EXPECT_NO_THROW(fuzzing::exerciseReadAndPrepare(readFile(entry.path())));
+        ++replayed;
+    }
+    EXPECT_GT(replayed, 0);
+}
+
+}  // namespace
+}  // namespace blocknest
