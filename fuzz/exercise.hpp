@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "geometry/console.hpp"
+#include "geometry/fatal_error.hpp"
 #include "input/job_preparation.hpp"
 #include "output/dxf_writer.hpp"
 #include "output/report_writer.hpp"
@@ -26,7 +27,8 @@ public:
 
 // Reads and prepares the text as a part data file, with bounds small enough for many runs a
 // second; a job small enough is packed and its outputs formatted too. Everything the input
-// can do must end here, without a crash and without an exception.
+// can do must end here without a crash; the one exception allowed is the FatalError with
+// which the program ends a run cleanly.
 inline void exerciseReadAndPrepare(std::string_view text) {
     PrepareLimits limits;
     limits.read.maxParts = 2000;
@@ -45,7 +47,12 @@ inline void exerciseReadAndPrepare(std::string_view text) {
         return;
     }
     SilentConsole console;
-    const std::string timing = packAllParts(job.parts, job.sheet, 2, console, false);
+    std::string timing;
+    try {
+        timing = packAllParts(job.parts, job.sheet, 2, console, false);
+    } catch (const FatalError&) {
+        return;  // the run ends with its message and exit code 1: a clean ending
+    }
     const PackingStatistics stats = computeStatistics(job.parts, job.sheet.length, job.sheet.width);
     const std::string report = formatReport(stats, timing);
     const std::string dxf =

@@ -78,6 +78,10 @@ void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console,
             continue;
         }
         if (size.verdict == ImageSize::Verdict::tooLarge) {
+            // Too large to build at all: a box larger than the sheet cannot lie on it; a part
+            // that could is more than this program can hold.
+            const BoundingBox& box = trial.bounds();
+            if (box.maxX - box.minX > sheet.length || box.maxY - box.minY > sheet.width) continue;
             throw FatalError(1, imageTooLarge(trial, i * step, size));
         }
         memory.images.pixelize(trial, console);
