@@ -70,19 +70,19 @@ void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console,
         const ImageSize size = checkImageSize(trial);
         // A pose whose coordinates run out of the number range fits no sheet.
         if (size.verdict == ImageSize::Verdict::notFinite) continue;
-        // An image whose occupied blocks span more rows or columns than the sheet's grid has
-        // no first fit; finding that out needs only the blocks at its edges.
-        const SheetBitmap& grid = sheet.bitmap;
-        if ((size.rows > grid.rows() || size.cols > grid.cols()) &&
-            !occupiedSpanWithin(trial, grid.rows(), grid.cols())) {
-            continue;
-        }
         if (size.verdict == ImageSize::Verdict::tooLarge) {
             // Too large to build at all: a box larger than the sheet cannot lie on it; a part
             // that could is more than this program can hold.
             const BoundingBox& box = trial.bounds();
             if (box.maxX - box.minX > sheet.length || box.maxY - box.minY > sheet.width) continue;
             throw FatalError(1, imageTooLarge(trial, i * step, size));
+        }
+        // An image whose occupied blocks span more rows or columns than the sheet's grid has
+        // no first fit; the blocks at its edges often tell so without the whole image.
+        const SheetBitmap& grid = sheet.bitmap;
+        if ((size.rows > grid.rows() || size.cols > grid.cols()) &&
+            occupiedSpanExceeds(trial, grid.rows(), grid.cols())) {
+            continue;
         }
         memory.images.pixelize(trial, console);
         const std::optional<FirstFit> fit = findFirstFit(sheet, trial, memory.firstFits);

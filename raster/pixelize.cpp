@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 #include "geometry/predicates.hpp"
@@ -94,12 +95,12 @@ void gatherVertices(int expectedCount, const Part& part, std::span<Vertex> out, 
     for (const Loop& hole : part.innerLoops()) copyLoop(hole);
 }
 
-bool occupiedSpanWithin(const Part& part, int maxRows, int maxCols) {
+bool occupiedSpanExceeds(const Part& part, int maxRows, int maxCols, std::int64_t budget) {
+    const ImageSize size = checkImageSize(part);
+    if (size.verdict != ImageSize::Verdict::fits) return false;
     const double bs = part.blockSideLength();
     const double h = bs * 0.5;
     const BoundingBox& box = part.bounds();
-    const ImageSize size = checkImageSize(part, std::numeric_limits<std::int64_t>::max());
-    if (size.verdict != ImageSize::Verdict::fits) return true;
     const auto rows = static_cast<std::int64_t>(size.rows);
     const auto cols = static_cast<std::int64_t>(size.cols);
     std::vector<Vertex> vertices;
@@ -107,16 +108,21 @@ bool occupiedSpanWithin(const Part& part, int maxRows, int maxCols) {
     for (const Loop& hole : part.innerLoops()) {
         for (const Vertex& v : hole.vertices()) vertices.push_back(v);
     }
-    // Block centres as pixelize reaches them, by repeated addition; computed once per index.
+    // Block centres as pixelize reaches them, by repeated addition.
     auto centres = [&](double start, std::int64_t count) {
-        std::vector<double> values;
+        std::vector<double> values(static_cast<std::size_t>(count));
         double value = start;
-        for (std::int64_t i = 0; i < count; ++i, value += bs) values.push_back(value);
+        for (double& v : values) {
+            v = value;
+            value += bs;
+        }
         return values;
     };
     const std::vector<double> xs = centres(box.minX, rows);
     const std::vector<double> ys = centres(box.minY, cols);
+    std::int64_t tests = 0;
     auto occupied = [&](std::int64_t r, std::int64_t c) {
+        ++tests;
         const double x = xs[static_cast<std::size_t>(r)];
         const double y = ys[static_cast<std::size_t>(c)];
         const double x0 = x - h;
@@ -128,35 +134,34 @@ bool occupiedSpanWithin(const Part& part, int maxRows, int maxCols) {
                            [&](const Vertex& p) { return pointInPart(p, part); }) ||
                anyVertexInSquare(vertices, x0, x1, y0, y1);
     };
-    auto rowOccupied = [&](std::int64_t r) {
-        for (std::int64_t c = 0; c < cols; ++c) {
-            if (occupied(r, c)) return true;
+    // Whether line i (a row, or a column when across) holds an occupied block; nothing when
+    // the budget ran out.
+    auto lineOccupied = [&](std::int64_t i, bool across) -> std::optional<bool> {
+        const std::int64_t length = across ? rows : cols;
+        for (std::int64_t k = 0; k < length; ++k) {
+            if (tests >= budget) return std::nullopt;
+            if (across ? occupied(k, i) : occupied(i, k)) return true;
         }
         return false;
     };
-    auto colOccupied = [&](std::int64_t c) {
-        for (std::int64_t r = 0; r < rows; ++r) {
-            if (occupied(r, c)) return true;
+    // The span of occupied lines along one axis exceeds limit: certain, not, or unknown.
+    auto spanExceeds = [&](std::int64_t count, std::int64_t limit, bool across) {
+        if (count <= limit) return false;
+        std::int64_t first = 0;
+        for (;; ++first) {
+            if (first == count) return false;  // no occupied block at all
+            const std::optional<bool> hit = lineOccupied(first, across);
+            if (!hit) return false;
+            if (*hit) break;
+        }
+        for (std::int64_t last = count - 1; last - first + 1 > limit; --last) {
+            const std::optional<bool> hit = lineOccupied(last, across);
+            if (!hit) return false;
+            if (*hit) return true;
         }
         return false;
     };
-    if (rows > maxRows) {
-        std::int64_t first = 0;
-        while (first < rows && !rowOccupied(first)) ++first;
-        if (first == rows) return true;
-        std::int64_t last = rows - 1;
-        while (!rowOccupied(last)) --last;
-        if (last - first + 1 > maxRows) return false;
-    }
-    if (cols > maxCols) {
-        std::int64_t first = 0;
-        while (first < cols && !colOccupied(first)) ++first;
-        if (first == cols) return true;
-        std::int64_t last = cols - 1;
-        while (!colOccupied(last)) --last;
-        if (last - first + 1 > maxCols) return false;
-    }
-    return true;
+    return spanExceeds(rows, maxRows, false) || spanExceeds(cols, maxCols, true);
 }
 
 ImageSize checkImageSize(const Part& part, std::int64_t maxCells) {
@@ -172,7 +177,9 @@ ImageSize checkImageSize(const Part& part, std::int64_t maxCells) {
     size.cols = count(box.maxY - box.minY);
     if (!std::isfinite(size.rows) || !std::isfinite(size.cols) || !(bs > 0)) {
         size.verdict = ImageSize::Verdict::notFinite;
-    } else if (size.rows * size.cols > static_cast<double>(maxCells)) {
+    } else if (size.rows * size.cols > static_cast<double>(maxCells) ||
+               size.rows > static_cast<double>(kMaxImageSide) ||
+               size.cols > static_cast<double>(kMaxImageSide)) {
         size.verdict = ImageSize::Verdict::tooLarge;
     }
     return size;

@@ -72,8 +72,10 @@ void forEachBlockHoldingAVertex(std::span<const Vertex> vertices, const std::vec
 // True when the block side, the part's bounds and all the vertices are finite numbers.
 [[nodiscard]] bool isFinitePose(const Part& part, std::span<const Vertex> vertices);
 
-// The most blocks one part image may hold: 128 MiB, one byte a block.
+// The most blocks one part image may hold: 128 MiB, one byte a block; and the most rows or
+// columns, whose block edges pixelize keeps as numbers (6 arrays of 8 bytes each).
 inline constexpr std::int64_t kMaxImageCells = std::int64_t{1} << 27;
+inline constexpr std::int64_t kMaxImageSide = std::int64_t{1} << 22;
 
 // Whether pixelize can make the image of a part's pose: its block counts are finite and the
 // image holds at most maxCells blocks.
@@ -85,11 +87,13 @@ struct ImageSize {
 };
 [[nodiscard]] ImageSize checkImageSize(const Part& part, std::int64_t maxCells = kMaxImageCells);
 
-// Whether the occupied blocks of the part's image, rows and columns from the first occupied
-// to the last, span at most maxRows rows and maxCols columns: an image that spans more fits
-// no grid of that size. Tests only the blocks needed to find those spans, one by one, by the
-// rule of pixelize; an image without an occupied block spans nothing.
-[[nodiscard]] bool occupiedSpanWithin(const Part& part, int maxRows, int maxCols);
+// True when the occupied blocks of the part's image, from the first occupied row to the last
+// (or column), certainly span more than maxRows rows or maxCols columns: such an image fits
+// no grid of that size. Tests blocks one by one, by the rule of pixelize, from the edges of
+// the image inward; false when the spans are within the limits, or when finding out would
+// take more than budget block tests. The image must pass checkImageSize.
+[[nodiscard]] bool occupiedSpanExceeds(const Part& part, int maxRows, int maxCols,
+                                       std::int64_t budget = std::int64_t{1} << 20);
 
 // Blocks needed along one axis: extent / b truncated, plus 2 when the fraction exceeds 0.5,
 // plus 1 otherwise.

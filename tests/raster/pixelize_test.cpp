@@ -221,7 +221,7 @@ TEST(OccupiedSpanTest, AgreesWithTheSpansOfTheWholeImage) {
         part.setBlockSideLength(0.3 + unit(random));
         const int maxRows = 1 + static_cast<int>(random() % 40);
         const int maxCols = 1 + static_cast<int>(random() % 30);
-        const bool within = occupiedSpanWithin(part, maxRows, maxCols);
+        const bool within = !occupiedSpanExceeds(part, maxRows, maxCols);
         pixelize(part, console);
         const PartBitmap& image = part.bitmap();
         int firstRow = image.rows, lastRow = -1, firstCol = image.cols, lastCol = -1;
@@ -240,6 +240,15 @@ TEST(OccupiedSpanTest, AgreesWithTheSpansOfTheWholeImage) {
         refused += !within;
     }
     EXPECT_GT(refused, 50);
+}
+
+TEST(OccupiedSpanTest, GivesUpWhenTheBudgetRunsOut) {
+    // A triangle whose first row holds its only vertex at minX near the top: finding it takes
+    // many block tests.
+    Part part = makePart("T", {{0, 99}, {50, 0}, {50, 100}});
+    part.setBlockSideLength(0.5);
+    EXPECT_TRUE(occupiedSpanExceeds(part, 10, 10));
+    EXPECT_FALSE(occupiedSpanExceeds(part, 10, 10, 5)) << "unknown counts as not exceeding";
 }
 
 }  // namespace
