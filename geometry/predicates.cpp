@@ -49,18 +49,25 @@ bool pointInPart(const Vertex& p, const Part& part) {
     return true;
 }
 
-PartScanLine::PartScanLine(const Part& part, double y) {
-    loops_.push_back(lineThrough(part.outerLoop(), y));
-    for (const Loop& hole : part.innerLoops()) loops_.push_back(lineThrough(hole, y));
+PartScanLine::PartScanLine(const Part& part) {
+    loops_.push_back(&part.outerLoop());
+    for (const Loop& hole : part.innerLoops()) loops_.push_back(&hole);
+    lines_.resize(loops_.size());
 }
 
-PartScanLine::LoopLine PartScanLine::lineThrough(const Loop& loop, double y) {
-    LoopLine line;
+PartScanLine::PartScanLine(const Part& part, double y) : PartScanLine(part) { moveTo(y); }
+
+void PartScanLine::moveTo(double y) {
+    for (std::size_t i = 0; i < loops_.size(); ++i) lineThrough(*loops_[i], y, lines_[i]);
+}
+
+void PartScanLine::lineThrough(const Loop& loop, double y, LoopLine& line) {
     const BoundingBox& box = loop.bounds();
     line.reachable = loop.vertexCount() >= 1 && !(y < box.minY || y > box.maxY);
     line.minX = box.minX;
     line.maxX = box.maxX;
-    if (!line.reachable) return line;
+    line.crossings.clear();
+    if (!line.reachable) return;
     const std::vector<Vertex>& v = loop.vertices();
     const std::size_t n = v.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -71,7 +78,6 @@ PartScanLine::LoopLine PartScanLine::lineThrough(const Loop& loop, double y) {
         if (!std::isnan(xc)) line.crossings.push_back(xc);
     }
     std::sort(line.crossings.begin(), line.crossings.end());
-    return line;
 }
 
 bool PartScanLine::inside(const LoopLine& line, double x) {
@@ -82,11 +88,35 @@ bool PartScanLine::inside(const LoopLine& line, double x) {
 }
 
 bool PartScanLine::contains(double x) const {
-    if (!inside(loops_.front(), x)) return false;
-    for (std::size_t i = 1; i < loops_.size(); ++i) {
-        if (inside(loops_[i], x)) return false;
+    if (!inside(lines_.front(), x)) return false;
+    for (std::size_t i = 1; i < lines_.size(); ++i) {
+        if (inside(lines_[i], x)) return false;
     }
     return true;
+}
+
+void PartScanLine::containsEach(std::span<const double> xs, std::span<std::uint8_t> out) const {
+    std::fill(out.begin(), out.end(), std::uint8_t{0});
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const LoopLine& line = lines_[i];
+        if (!line.reachable) {
+            if (i == 0) return;  // outside the outer loop everywhere
+            continue;
+        }
+        // How many crossings lie left of x grows with x: one pass over both.
+        std::size_t left = 0;
+        for (std::size_t k = 0; k < xs.size(); ++k) {
+            const double x = xs[k];
+            while (left < line.crossings.size() && line.crossings[left] < x) ++left;
+            const bool in =
+                !(x < line.minX || x > line.maxX) && (line.crossings.size() - left) % 2 == 1;
+            if (i == 0) {
+                out[k] = in ? 1 : 0;
+            } else if (in) {
+                out[k] = 0;  // in a hole
+            }
+        }
+    }
 }
 
 }  // namespace blocknest

@@ -1,4 +1,6 @@
 #pragma once  // geometry/predicates.hpp: the one point-containment rule of the system
+#include <cstdint>
+#include <span>
 #include <vector>
 
 #include "geometry/loop.hpp"
@@ -21,8 +23,14 @@ namespace blocknest {
 // a binary search per loop instead of a pass over the edges. Answers exactly as pointInPart.
 class PartScanLine {
 public:
+    explicit PartScanLine(const Part& part);  // on no line yet: moveTo first
     PartScanLine(const Part& part, double y);
+    void moveTo(double y);  // the part must not have changed since construction
+
     [[nodiscard]] bool contains(double x) const;  // pointInPart({x, y}, part)
+    // contains(xs[i]) into out[i] (0 or 1) for finite xs that never decrease, in one sweep
+    // along the line instead of a binary search for each.
+    void containsEach(std::span<const double> xs, std::span<std::uint8_t> out) const;
 
 private:
     struct LoopLine {
@@ -31,10 +39,11 @@ private:
         double maxX = 0;
         std::vector<double> crossings;  // ascending; abscissae that are not numbers left out
     };
-    static LoopLine lineThrough(const Loop& loop, double y);
+    static void lineThrough(const Loop& loop, double y, LoopLine& line);
     static bool inside(const LoopLine& line, double x);
 
-    std::vector<LoopLine> loops_;  // the outer loop first, then the holes in list order
+    std::vector<const Loop*> loops_;  // the outer loop first, then the holes in list order
+    std::vector<LoopLine> lines_;     // one for each loop
 };
 
 }  // namespace blocknest

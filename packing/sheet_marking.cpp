@@ -79,20 +79,27 @@ void markPartOnSheet(Sheet& sheet, const Part& part, Console& console) {
         return;
     }
     // The same tests organised by column: the corners of one column lie on two lines, each
-    // crossed with the loops once, and the blocks holding a vertex are found by binary search.
+    // crossed with the loops once and swept along X, and the blocks holding a vertex are found
+    // by binary search. Taking a taken block changes nothing.
     // A block is taken when any of its tests passes, whatever their order.
     forEachBlockHoldingAVertex(vertices, x0s, x1s, y0s, y1s, markAt);
+    PartScanLine line(part);
+    std::vector<std::uint8_t> covered(rows);
+    std::vector<std::uint8_t> hits(rows);
+    auto addHits = [&](const std::vector<double>& xs) {
+        line.containsEach(xs, hits);
+        for (std::size_t r = 0; r < rows; ++r) covered[r] |= hits[r];
+    };
     for (std::size_t c = 0; c < cols; ++c) {
-        const PartScanLine lower(part, y0s[c]);
-        const PartScanLine upper(part, y1s[c]);
+        std::fill(covered.begin(), covered.end(), std::uint8_t{0});
+        line.moveTo(y0s[c]);
+        addHits(x0s);
+        addHits(x1s);
+        line.moveTo(y1s[c]);
+        addHits(x1s);
+        addHits(x0s);
         for (std::size_t r = 0; r < rows; ++r) {
-            if (grid.at(firstRow + static_cast<int>(r), firstCol + static_cast<int>(c)) == 1) {
-                continue;
-            }
-            if (lower.contains(x0s[r]) || lower.contains(x1s[r]) || upper.contains(x1s[r]) ||
-                upper.contains(x0s[r])) {
-                markAt(r, c);
-            }
+            if (covered[r] != 0) markAt(r, c);
         }
     }
 }

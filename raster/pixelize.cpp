@@ -272,9 +272,9 @@ void pixelize(Part& part, Console& console) {
     }
     // The same sample points and the same closed vertex test as pixelizeBySamplingEachBlock,
     // organised differently: the points of one column share their Y, so each of the column's
-    // three lines is crossed with the loops once; the block edges grow with the index, so the
-    // blocks holding a vertex are found by binary search. A block is occupied when any of its
-    // tests passes, whatever the order of the tests.
+    // three lines is crossed with the loops once and swept along X; the block edges grow with
+    // the index, so the blocks holding a vertex are found by binary search. A block is
+    // occupied when any of its tests passes, whatever the order of the tests.
     ImageGrid grid = startImage(part);
     PartBitmap& bitmap = grid.bitmap;
     const double h = part.blockSideLength() * 0.5;
@@ -295,18 +295,22 @@ void pixelize(Part& part, Console& console) {
     };
     forEachBlockHoldingAVertex(vertices, x0s, x1s, y0s, y1s,
                                [&](std::size_t r, std::size_t c) { cell(r, c) = 1; });
+    PartScanLine line(part);
+    const std::size_t rows = grid.xs.size();
+    std::vector<std::uint8_t> hits(rows);
+    auto addHits = [&](const std::vector<double>& xs, std::size_t c) {
+        line.containsEach(xs, hits);
+        for (std::size_t r = 0; r < rows; ++r) cell(r, c) |= hits[r];
+    };
     for (std::size_t c = 0; c < grid.ys.size(); ++c) {
-        const PartScanLine centre(part, grid.ys[c]);
-        const PartScanLine lower(part, y0s[c]);
-        const PartScanLine upper(part, y1s[c]);
-        for (std::size_t r = 0; r < grid.xs.size(); ++r) {
-            std::uint8_t& value = cell(r, c);
-            if (value != 0) continue;
-            if (centre.contains(grid.xs[r]) || lower.contains(x0s[r]) || lower.contains(x1s[r]) ||
-                upper.contains(x1s[r]) || upper.contains(x0s[r])) {
-                value = 1;
-            }
-        }
+        line.moveTo(grid.ys[c]);
+        addHits(grid.xs, c);
+        line.moveTo(y0s[c]);
+        addHits(x0s, c);
+        addHits(x1s, c);
+        line.moveTo(y1s[c]);
+        addHits(x1s, c);
+        addHits(x0s, c);
     }
     finishImage(part, std::move(bitmap));
 }

@@ -82,16 +82,18 @@ TEST_F(HostileInputTest, CopyCountsBeyondMemoryAreRefused) {
 TEST_F(HostileInputTest, GridsAndImagesBeyondMemoryAreRefused) {
     RunResult r = run(partFileHeader(1e12, 1e12) + partBlock("P", 1, kSquare));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, path() + ": the sheet 1e+12 x 1e+12 in blocks of 1 makes a grid of more "
-                              "than 2147483648 blocks\n");
+    EXPECT_EQ(r.err, path() +
+                         ": the sheet 1e+12 x 1e+12 in blocks of 1 makes a grid of more "
+                         "than 2147483648 blocks\n");
     // A part that fits the sheet but needs an image of 11701 x 11701 blocks of side 1.
     r = run(partFileHeader(12000, 12000) +
             partBlock("Huge", 1, {{0, 0}, {11700, 0}, {11700, 11700}, {0, 11700}}) +
             partBlock("Small", 1, kSquare));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "blocknest: the part \"Huge\" turned by 0 degrees would need a block image "
-                     "of 11701 x 11701 blocks, more than the 134217728 this program holds; the "
-                     "block side 1, derived from the smallest part, is too small for it\n");
+    EXPECT_EQ(r.err,
+              "blocknest: the part \"Huge\" turned by 0 degrees would need a block image "
+              "of 11701 x 11701 blocks, more than the 134217728 this program holds; the "
+              "block side 1, derived from the smallest part, is too small for it\n");
     expectOldOutputsIntact();
 }
 
@@ -99,8 +101,9 @@ TEST_F(HostileInputTest, DegenerateSmallestPartsAreRefused) {
     RunResult r = run(partFileHeader(100, 50) + partBlock("Big", 1, kSquare) +
                       partBlock("Line", 1, {{1, 1}, {1, 1}}));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, path() + ": the smallest part has no extent, so no block side length can "
-                              "be derived from it (0)\n");
+    EXPECT_EQ(r.err, path() +
+                         ": the smallest part has no extent, so no block side length can "
+                         "be derived from it (0)\n");
     expectOldOutputsIntact();
 }
 
@@ -117,8 +120,8 @@ TEST_F(HostileInputTest, GarbageEmptyAndHeaderOnlyFilesHoldNoPart) {
     std::mt19937 random(3);
     std::string garbage;
     for (int i = 0; i < 20000; ++i) garbage += static_cast<char>(random() % 256);
-    for (const std::string& contents : {garbage, std::string(), partFileHeader(100, 50),
-                                        std::string("Part\n")}) {
+    for (const std::string& contents :
+         {garbage, std::string(), partFileHeader(100, 50), std::string("Part\n")}) {
         const RunResult r = run(contents);
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_EQ(r.err.substr(0, kReadWarning.size()), kReadWarning) << r.err;
@@ -132,8 +135,9 @@ TEST_F(HostileInputTest, OverlongLinesAreRefusedWithoutTakingTheirLength) {
     text += "\nOutLoop\n0,0\n1,0\n1,1\nEndOutLoop\nEndPart\n";
     const RunResult r = run(text);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, path() + ":6: the line is longer than 67108864 characters, more than a part "
-                              "data file ever needs\n");
+    EXPECT_EQ(r.err, path() +
+                         ":6: the line is longer than 67108864 characters, more than a part "
+                         "data file ever needs\n");
     expectOldOutputsIntact();
     const RunResult longName =
         run(partFileHeader(100, 50) + partBlock(std::string(1 << 20, 'n'), 1, kSquare));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <random>
 #include <string>
@@ -148,6 +149,34 @@ TEST(PartScanLineTest, AnswersAsPointInPartOnBoundariesAndVertices) {
     }
     EXPECT_GT(inside, 1000);
     EXPECT_GT(outside, 1000);
+}
+
+TEST(PartScanLineTest, TheSweepAnswersAsEachPointAlone) {
+    std::mt19937 random(6);
+    auto coordinate = [&] { return static_cast<double>(random() % 13) * 0.5; };
+    for (int trial = 0; trial < 300; ++trial) {
+        std::vector<Vertex> outer;
+        for (int i = 3 + static_cast<int>(random() % 7); i > 0; --i)
+            outer.push_back({coordinate(), coordinate()});
+        const Part part = makePart("R", outer,
+                                   {{{coordinate(), coordinate()},
+                                     {coordinate(), coordinate()},
+                                     {coordinate(), coordinate()}}});
+        std::vector<double> xs;
+        for (int k = 0; k < 40; ++k) xs.push_back(coordinate() - 0.5 + (random() % 3) * 0.25);
+        std::sort(xs.begin(), xs.end());
+        PartScanLine line(part);
+        for (double y : {0.0, 1.5, 2.25, 3.0, 6.0}) {
+            line.moveTo(y);
+            std::vector<std::uint8_t> swept(xs.size());
+            line.containsEach(xs, swept);
+            for (std::size_t k = 0; k < xs.size(); ++k) {
+                ASSERT_EQ(swept[k] != 0, line.contains(xs[k]))
+                    << trial << " at " << xs[k] << ", " << y;
+                ASSERT_EQ(line.contains(xs[k]), pointInPart({xs[k], y}, part));
+            }
+        }
+    }
 }
 
 TEST(PartScanLineTest, NumbersThatAreNotNumbersAreOutside) {
