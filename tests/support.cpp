@@ -61,6 +61,24 @@ std::string partBlock(const std::string& name, int copies, const std::vector<Ver
     return text + "EndPart\n";
 }
 
+std::string picture(const SheetBitmap& bitmap) {
+    std::string text;
+    for (int r = 0; r < bitmap.rows(); ++r) {
+        for (int c = 0; c < bitmap.cols(); ++c) text += bitmap.at(r, c) ? '#' : '.';
+        text += '\n';
+    }
+    return text;
+}
+
+int countOf(const std::string& text, const std::string& needle) {
+    int n = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos;
+         at = text.find(needle, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
     std::random_device random;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "geometry/part.hpp"
+#include "raster/sheet_bitmap.hpp"
 
 namespace blocknest::testing_support {
 
@@ -18,6 +19,10 @@ Part makePart(const std::string& name, std::vector<Vertex> outer,
 std::string partFileHeader(double length, double width);
 std::string partBlock(const std::string& name, int copies, const std::vector<Vertex>& outer,
                       const std::vector<std::vector<Vertex>>& holes = {});
+
+// The grid as a picture: one text row per grid row (X), one character per column (Y), '#'
+// taken and '.' free.
+std::string picture(const SheetBitmap& bitmap);
 
 // A fresh directory under the system's temporary directory, removed with its contents.
 class TempDir {
@@ -34,6 +39,9 @@ private:
 };
 
 std::string readFile(const std::filesystem::path& path);
+
+// How often needle occurs in text.
+int countOf(const std::string& text, const std::string& needle);
 
 struct RunResult {
     int exitCode = -1;

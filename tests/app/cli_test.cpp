@@ -26,15 +26,6 @@ std::string firstLines(const std::string& text, int count) {
     return result;
 }
 
-int countOf(const std::string& text, const std::string& needle) {
-    int n = 0;
-    for (std::size_t at = text.find(needle); at != std::string::npos;
-         at = text.find(needle, at + 1)) {
-        ++n;
-    }
-    return n;
-}
-
 class CliTest : public testing::Test {
 protected:
     TempDir dir_;

@@ -12,15 +12,6 @@ namespace {
 
 using namespace testing_support;
 
-int countOf(const std::string& text, const std::string& needle) {
-    int n = 0;
-    for (std::size_t at = text.find(needle); at != std::string::npos;
-         at = text.find(needle, at + 1)) {
-        ++n;
-    }
-    return n;
-}
-
 TEST(EscapeXmlTest, MarkupIsEscapedAndBadBytesReplaced) {
     EXPECT_EQ(escapeXmlText("A&B <7> \"x\""), "A&amp;B &lt;7&gt; &quot;x&quot;");
     EXPECT_EQ(escapeXmlText("Flansch \xC3\xBC"), "Flansch \xC3\xBC") << "valid UTF-8 stays";

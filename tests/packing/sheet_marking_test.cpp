@@ -13,15 +13,6 @@ namespace {
 
 using namespace testing_support;
 
-std::string picture(const SheetBitmap& bitmap) {
-    std::string text;
-    for (int r = 0; r < bitmap.rows(); ++r) {
-        for (int c = 0; c < bitmap.cols(); ++c) text += bitmap.at(r, c) ? '#' : '.';
-        text += '\n';
-    }
-    return text;
-}
-
 class SheetMarkingTest : public testing::Test {
 protected:
     SheetMarkingTest() {

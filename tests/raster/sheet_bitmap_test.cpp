@@ -4,18 +4,12 @@
 
 #include <string>
 
+#include "support.hpp"
+
 namespace blocknest {
 namespace {
 
-// The free cells as a picture: one text row per bitmap row, '.' free and '#' taken.
-std::string picture(const SheetBitmap& bitmap) {
-    std::string text;
-    for (int r = 0; r < bitmap.rows(); ++r) {
-        for (int c = 0; c < bitmap.cols(); ++c) text += bitmap.at(r, c) ? '#' : '.';
-        text += '\n';
-    }
-    return text;
-}
+using namespace testing_support;
 
 TEST(SheetBitmapTest, FrameIsTakenWhereBlocksStickOutOfTheSheet) {
     const SheetBitmap bitmap = buildSheetBitmap(10, 7, 2);
