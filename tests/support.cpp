@@ -79,6 +79,14 @@ int countOf(const std::string& text, const std::string& needle) {
     return n;
 }
 
+std::string textAfter(const std::string& text, const std::string& label, const std::string& stops) {
+    const std::size_t at = text.find(label);
+    if (at == std::string::npos) return {};
+    const std::size_t start = at + label.size();
+    const std::size_t end = text.find_first_of(stops, start);
+    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
     std::random_device random;

@@ -43,6 +43,11 @@ std::string readFile(const std::filesystem::path& path);
 // How often needle occurs in text.
 int countOf(const std::string& text, const std::string& needle);
 
+// The characters after the first label in text, up to one of stops or the end; empty when
+// the label does not occur.
+std::string textAfter(const std::string& text, const std::string& label,
+                      const std::string& stops = " \n\"");
+
 struct RunResult {
     int exitCode = -1;
     std::string out;
