@@ -38,7 +38,6 @@ public:
 
     const PartList& parts() const { return parts_; }
     int partCount() const { return partCount_; }
-    const Sheet& sheet() const { return sheet_; }
     double sheetLength() const { return sheet_.length; }
     double sheetWidth() const { return sheet_.width; }
     double blockSideLength() const { return sheet_.blockSideLength; }

@@ -19,8 +19,7 @@ double crossingAbscissa(const Vertex& a, const Vertex& b, double y) {
     return -((t1 - t2 + (a.x - b.x) * y) / (b.y - a.y));
 }
 
-}  // namespace
-
+// Crossing parity of the +X ray from p with the loop's edges, without the box test.
 bool crossingCountIsOdd(const Vertex& p, const Loop& loop) {
     const std::vector<Vertex>& v = loop.vertices();
     const int n = loop.vertexCount();
@@ -33,6 +32,8 @@ bool crossingCountIsOdd(const Vertex& p, const Loop& loop) {
     }
     return odd;
 }
+
+}  // namespace
 
 bool pointInLoop(const Vertex& p, const Loop& loop) {
     const BoundingBox& box = loop.bounds();

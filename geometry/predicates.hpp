@@ -12,9 +12,6 @@ namespace blocknest {
 // tiny step toward -X and a much tinier one toward +Y. Uses the loop's stored box first.
 [[nodiscard]] bool pointInLoop(const Vertex& p, const Loop& loop);
 
-// Crossing parity of the +X ray from p with the loop's edges, without the box test.
-[[nodiscard]] bool crossingCountIsOdd(const Vertex& p, const Loop& loop);
-
 // Inside the outer loop and inside none of the holes, by the rule of pointInLoop.
 [[nodiscard]] bool pointInPart(const Vertex& p, const Part& part);
 
