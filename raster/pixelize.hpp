@@ -93,7 +93,7 @@ struct ImageSize {
 // the image inward; false when the spans are within the limits, or when finding out would
 // take more than budget block tests. The image must pass checkImageSize.
 [[nodiscard]] bool occupiedSpanExceeds(const Part& part, int maxRows, int maxCols,
-                                       std::int64_t budget = std::int64_t{1} << 20);
+                                       std::int64_t budget = 65536);
 
 // Blocks needed along one axis: extent / b truncated, plus 2 when the fraction exceeds 0.5,
 // plus 1 otherwise.
