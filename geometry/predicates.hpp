@@ -16,8 +16,9 @@ namespace blocknest {
 [[nodiscard]] bool pointInPart(const Vertex& p, const Part& part);
 
 // pointInPart for the points of one horizontal line: the crossings of the line with each
-// loop's edges are worked out once, by the same formula, and sorted, so that each point costs
-// a binary search per loop instead of a pass over the edges. Answers exactly as pointInPart.
+// loop's edges are worked out once, by the same formula, and sorted, so that a point costs a
+// binary search per loop, and a sorted run of points one sweep, instead of a pass over the
+// edges for each. Answers exactly as pointInPart.
 class PartScanLine {
 public:
     explicit PartScanLine(const Part& part);  // on no line yet: moveTo first

@@ -46,6 +46,31 @@ std::uint64_t hashOf(const std::vector<double>& pose) {
 }
 
 // Equal bit for bit, so that -0 and 0, or two NaNs, are told apart as pixelize would.
+// The rule for one block centred at (x, y): its centre or a corner lies in the part, tested
+// in that order, or a vertex lies in its closed square.
+bool blockOccupied(const Part& part, std::span<const Vertex> vertices, double x, double y,
+                   double h) {
+    const double x0 = x - h;
+    const double x1 = h + x;
+    const double y0 = y - h;
+    const double y1 = h + y;
+    const std::array<Vertex, 5> samples{{{x, y}, {x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}};
+    return std::any_of(samples.begin(), samples.end(),
+                       [&](const Vertex& p) { return pointInPart(p, part); }) ||
+           anyVertexInSquare(vertices, x0, x1, y0, y1);
+}
+
+// Block centres as pixelize reaches them, by repeated addition of the block side.
+std::vector<double> blockCentres(double start, double blockSide, std::size_t count) {
+    std::vector<double> values(count);
+    double value = start;
+    for (double& v : values) {
+        v = value;
+        value += blockSide;
+    }
+    return values;
+}
+
 bool samePose(const std::vector<double>& a, const std::vector<double>& b) {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
 }
@@ -108,31 +133,13 @@ bool occupiedSpanExceeds(const Part& part, int maxRows, int maxCols, std::int64_
     for (const Loop& hole : part.innerLoops()) {
         for (const Vertex& v : hole.vertices()) vertices.push_back(v);
     }
-    // Block centres as pixelize reaches them, by repeated addition.
-    auto centres = [&](double start, std::int64_t count) {
-        std::vector<double> values(static_cast<std::size_t>(count));
-        double value = start;
-        for (double& v : values) {
-            v = value;
-            value += bs;
-        }
-        return values;
-    };
-    const std::vector<double> xs = centres(box.minX, rows);
-    const std::vector<double> ys = centres(box.minY, cols);
+    const std::vector<double> xs = blockCentres(box.minX, bs, static_cast<std::size_t>(rows));
+    const std::vector<double> ys = blockCentres(box.minY, bs, static_cast<std::size_t>(cols));
     std::int64_t tests = 0;
     auto occupied = [&](std::int64_t r, std::int64_t c) {
         ++tests;
-        const double x = xs[static_cast<std::size_t>(r)];
-        const double y = ys[static_cast<std::size_t>(c)];
-        const double x0 = x - h;
-        const double x1 = h + x;
-        const double y0 = y - h;
-        const double y1 = h + y;
-        const std::array<Vertex, 5> samples{{{x, y}, {x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}};
-        return std::any_of(samples.begin(), samples.end(),
-                           [&](const Vertex& p) { return pointInPart(p, part); }) ||
-               anyVertexInSquare(vertices, x0, x1, y0, y1);
+        return blockOccupied(part, vertices, xs[static_cast<std::size_t>(r)],
+                             ys[static_cast<std::size_t>(c)], h);
     };
     // Whether line i (a row, or a column when across) holds an occupied block; nothing when
     // the budget ran out.
@@ -208,10 +215,8 @@ ImageGrid startImage(const Part& part) {
     grid.bitmap.cells.assign(static_cast<std::size_t>(grid.bitmap.rows) * grid.bitmap.cols, 0);
     grid.bitmap.anchorRow = part.bitmap().anchorRow;
     grid.bitmap.anchorCol = part.bitmap().anchorCol;
-    double x = box.minX;
-    for (int r = 0; r < grid.bitmap.rows; ++r, x += bs) grid.xs.push_back(x);
-    double y = box.minY;
-    for (int c = 0; c < grid.bitmap.cols; ++c, y += bs) grid.ys.push_back(y);
+    grid.xs = blockCentres(box.minX, bs, static_cast<std::size_t>(grid.bitmap.rows));
+    grid.ys = blockCentres(box.minY, bs, static_cast<std::size_t>(grid.bitmap.cols));
     return grid;
 }
 
@@ -244,17 +249,10 @@ void pixelizeBySamplingEachBlock(Part& part, const std::vector<Vertex>& vertices
     PartBitmap& bitmap = grid.bitmap;
     const double h = part.blockSideLength() * 0.5;
     for (int r = 0; r < bitmap.rows; ++r) {
-        const double x = grid.xs[static_cast<std::size_t>(r)];
-        const double x0 = x - h;
-        const double x1 = h + x;
         for (int c = 0; c < bitmap.cols; ++c) {
-            const double y = grid.ys[static_cast<std::size_t>(c)];
-            const double y0 = y - h;
-            const double y1 = h + y;
-            const std::array<Vertex, 5> samples{{{x, y}, {x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}};
-            bool occupied = std::any_of(samples.begin(), samples.end(),
-                                        [&](const Vertex& p) { return pointInPart(p, part); });
-            if (!occupied) occupied = anyVertexInSquare(vertices, x0, x1, y0, y1);
+            const bool occupied =
+                blockOccupied(part, vertices, grid.xs[static_cast<std::size_t>(r)],
+                              grid.ys[static_cast<std::size_t>(c)], h);
             bitmap.cells[static_cast<std::size_t>(r) * bitmap.cols + c] = occupied ? 1 : 0;
         }
     }
