@@ -114,6 +114,7 @@ bool sameImage(const PartBitmap& a, const PartBitmap& b) {
 }  // namespace
 
 FirstFitMemo::Start FirstFitMemo::startFor(const PartBitmap& image) const {
+    if (image.cells.size() > kMaxCells) return {};  // never kept, so not worth hashing
     const auto it = entries_.find(imageHash(image));
     if (it == entries_.end()) return {};
     for (const Entry& entry : it->second) {
@@ -123,6 +124,7 @@ FirstFitMemo::Start FirstFitMemo::startFor(const PartBitmap& image) const {
 }
 
 void FirstFitMemo::remember(const PartBitmap& image, Start start) {
+    if (image.cells.size() > kMaxCells) return;
     std::vector<Entry>& bucket = entries_[imageHash(image)];
     for (Entry& entry : bucket) {
         if (sameImage(entry.image, image)) {

@@ -154,6 +154,7 @@ bool occupiedSpanExceeds(const Part& part, int maxRows, int maxCols, std::int64_
     // The span of occupied lines along one axis exceeds limit: certain, not, or unknown.
     auto spanExceeds = [&](std::int64_t count, std::int64_t limit, bool across) {
         if (count <= limit) return false;
+        tests = 0;  // each axis has its own budget
         std::int64_t first = 0;
         for (;; ++first) {
             if (first == count) return false;  // no occupied block at all
@@ -168,6 +169,10 @@ bool occupiedSpanExceeds(const Part& part, int maxRows, int maxCols, std::int64_
         }
         return false;
     };
+    // The axis that overshoots its limit more is the likelier to tell, and cheaper to ask.
+    const bool columnsFirst = static_cast<double>(cols) / std::max(maxCols, 1) >
+                              static_cast<double>(rows) / std::max(maxRows, 1);
+    if (columnsFirst) return spanExceeds(cols, maxCols, true) || spanExceeds(rows, maxRows, false);
     return spanExceeds(rows, maxRows, false) || spanExceeds(cols, maxCols, true);
 }
 

@@ -90,8 +90,8 @@ struct ImageSize {
 // True when the occupied blocks of the part's image, from the first occupied row to the last
 // (or column), certainly span more than maxRows rows or maxCols columns: such an image fits
 // no grid of that size. Tests blocks one by one, by the rule of pixelize, from the edges of
-// the image inward; false when the spans are within the limits, or when finding out would
-// take more than budget block tests. The image must pass checkImageSize.
+// the image inward, the axis that overshoots more first; false when the spans are within the
+// limits, or when finding out would take more than budget block tests along each axis.
 [[nodiscard]] bool occupiedSpanExceeds(const Part& part, int maxRows, int maxCols,
                                        std::int64_t budget = 65536);
 
