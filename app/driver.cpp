@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <sstream>
 #include <system_error>
 
 #include "app/packing_job.hpp"
+#include "geometry/number_format.hpp"
 #include "output/atomic_file.hpp"
 #include "output/statistics.hpp"
 #include "output/svg_writer.hpp"
@@ -14,13 +14,6 @@ namespace blocknest {
 namespace {
 
 constexpr std::size_t kMaxNamesInSummary = 10;
-
-// The stream's default form: six significant digits, no trailing zeros (15, 7.5, 2.25).
-std::string formatDefault(double value) {
-    std::ostringstream out;
-    out << value;
-    return out.str();
-}
 
 void reportInputError(const InputError& error, Console& console) {
     if (error.showReadWarning) console.warn(Message::partFileReadFailed);
@@ -94,7 +87,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         reportInputError(*error, console);
         return 1;
     }
-    console.write("Packing Block Side Length = " + formatDefault(job.blockSideLength()) + "\n");
+    console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     job.packAllParts(console, !options.quiet);
     job.computeStatistics();

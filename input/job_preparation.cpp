@@ -3,17 +3,12 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
-#include <sstream>
 #include <vector>
+
+#include "geometry/number_format.hpp"
 
 namespace blocknest {
 namespace {
-
-std::string formatNumber(double value) {
-    std::ostringstream out;
-    out << value;
-    return out.str();
-}
 
 bool isPositiveFinite(double value) { return std::isfinite(value) && value > 0; }
 

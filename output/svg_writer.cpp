@@ -6,6 +6,8 @@
 #include <sstream>
 #include <vector>
 
+#include "geometry/number_format.hpp"
+
 namespace blocknest {
 namespace {
 
@@ -16,14 +18,6 @@ std::string number(double value) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.7g", value);
     return buffer;
-}
-
-// The report's form of a number: six significant digits.
-std::string reportNumber(double value) {
-    if (std::isnan(value)) return "nan";
-    std::ostringstream out;
-    out << value;
-    return out.str();
 }
 
 // Maps drawing coordinates to picture coordinates: Y flipped so that it points up, and an
@@ -187,14 +181,14 @@ std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sh
     const double captionY = sheetWidth - lowest + margin + 1.2 * fontSize;
     svg << "<text class=\"caption\" xml:space=\"preserve\" x=\"0\" y=\"" << number(captionY)
         << "\" font-size=\"" << number(fontSize)
-        << "\">Packed length: " << reportNumber(stats.packedLength)
-        << "   Packing density: " << reportNumber(stats.packingDensity * 100.0)
+        << "\">Packed length: " << formatNumber(stats.packedLength)
+        << "   Packing density: " << formatNumber(stats.packingDensity * 100.0)
         << "%   Placed parts: " << placed.size() << " of " << parts.count() << "</text>\n";
     if (shownLength < sheetLength) {
         svg << "<text class=\"note\" x=\"0\" y=\"" << number(captionY + 1.6 * fontSize)
             << "\" font-size=\"" << number(fontSize * 0.8) << "\">Sheet "
-            << reportNumber(sheetLength) << " x " << reportNumber(sheetWidth)
-            << ", shown up to X = " << reportNumber(shownLength) << "</text>\n";
+            << formatNumber(sheetLength) << " x " << formatNumber(sheetWidth)
+            << ", shown up to X = " << formatNumber(shownLength) << "</text>\n";
     }
     svg << "</svg>\n";
     return svg.str();
