@@ -42,6 +42,21 @@ Part makePart(const std::string& name, std::vector<Vertex> outer,
     return part;
 }
 
+Part randomPart(std::mt19937& random, const std::function<double()>& coordinate,
+                int vertexChoices) {
+    std::vector<Vertex> outer;
+    for (int i = 3 + static_cast<int>(random() % vertexChoices); i > 0; --i) {
+        outer.push_back({coordinate(), coordinate()});
+    }
+    std::vector<std::vector<Vertex>> holes;
+    if (random() % 3 == 0) {
+        holes.push_back({{coordinate(), coordinate()},
+                         {coordinate(), coordinate()},
+                         {coordinate(), coordinate()}});
+    }
+    return makePart("P", outer, holes);
+}
+
 std::string partFileHeader(double length, double width) {
     return "SheetLength: " + number(length) + "\nSheetWidth: " + number(width) +
            "\nPartTypeCount:1\n";

@@ -1,5 +1,7 @@
 #pragma once  // tests/support.hpp: small builders shared by the tests
 #include <filesystem>
+#include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,10 @@ Loop rectangle(double x0, double y0, double x1, double y1);
 // A part from an outer contour and holes (holes in the given list order).
 Part makePart(const std::string& name, std::vector<Vertex> outer,
               std::vector<std::vector<Vertex>> holes = {});
+
+// A random part: an outline of 3 to 2 + vertexChoices vertices and, one time in three, a
+// triangular hole, every coordinate drawn from coordinate().
+Part randomPart(std::mt19937& random, const std::function<double()>& coordinate, int vertexChoices);
 
 // The text of a part data file: the header, then the given part blocks.
 std::string partFileHeader(double length, double width);

@@ -129,17 +129,7 @@ TEST(SheetMarkingEquivalenceTest, MarksWhatTheBlockByBlockRuleMarks) {
             return onGrid ? 1 + static_cast<double>(random() % 25) * 0.5
                           : 1 + 12 * std::uniform_real_distribution<double>(0, 1)(random);
         };
-        std::vector<Vertex> outer;
-        for (int i = 3 + static_cast<int>(random() % 7); i > 0; --i) {
-            outer.push_back({coordinate(), coordinate()});
-        }
-        std::vector<std::vector<Vertex>> holes;
-        if (random() % 3 == 0) {
-            holes.push_back({{coordinate(), coordinate()},
-                             {coordinate(), coordinate()},
-                             {coordinate(), coordinate()}});
-        }
-        const Part part = makePart("P", outer, holes);
+        const Part part = randomPart(random, coordinate, 7);
         Sheet fast;
         fast.length = 16;
         fast.width = 16;

@@ -174,17 +174,7 @@ TEST(PixelizeEquivalenceTest, TheFastImageIsTheBlockByBlockImage) {
         auto coordinate = [&] {
             return onGrid ? static_cast<double>(random() % 21) * 0.5 : 10 * unit(random);
         };
-        std::vector<Vertex> outer;
-        for (int i = 3 + static_cast<int>(random() % 8); i > 0; --i) {
-            outer.push_back({coordinate(), coordinate()});
-        }
-        std::vector<std::vector<Vertex>> holes;
-        if (random() % 3 == 0) {
-            holes.push_back({{coordinate(), coordinate()},
-                             {coordinate(), coordinate()},
-                             {coordinate(), coordinate()}});
-        }
-        Part fast = makePart("P", outer, holes);
+        Part fast = randomPart(random, coordinate, 8);
         fast.rotate({0, 0}, trial % 5 == 0 ? 0.7 : 0.0);
         fast.setBlockSideLength(onGrid ? 0.5 * (1 + random() % 4) : 0.2 + 2 * unit(random));
         Part reference = fast;
