@@ -75,11 +75,12 @@ namespace detail {
 template <class Visit>
 bool PartIndex::forEachNear(const Part& moving, Visit visit) const {
     const BoundingBox& box = moving.outerLoop().bounds();
+    const bool finite = detail::isFinite(box);
     auto consider = [&](std::size_t id) {
         const Part* other = parts_[id];
         if (other == &moving || seen_[id] == stamp_) return true;
         seen_[id] = stamp_;
-        if (detail::isFinite(box) && !detail::boxesMeet(box, other->outerLoop().bounds())) {
+        if (finite && !detail::boxesMeet(box, other->outerLoop().bounds())) {
             return true;
         }
         return static_cast<bool>(visit(*other));
@@ -91,7 +92,7 @@ bool PartIndex::forEachNear(const Part& moving, Visit visit) const {
     for (std::size_t id : unboxed_) {
         if (!consider(id)) return false;
     }
-    if (!detail::isFinite(box)) {
+    if (!finite) {
         for (std::size_t id = 0; id < parts_.size(); ++id) {
             if (!consider(id)) return false;
         }
