@@ -113,28 +113,26 @@ bool sameImage(const PartBitmap& a, const PartBitmap& b) {
 
 }  // namespace
 
-FirstFitMemo::Start FirstFitMemo::startFor(const PartBitmap& image) const {
-    if (image.cells.size() > kMaxCells) return {};  // never kept, so not worth hashing
-    const auto it = entries_.find(imageHash(image));
-    if (it == entries_.end()) return {};
-    for (const Entry& entry : it->second) {
-        if (sameImage(entry.image, image)) return entry.start;
+FirstFitMemo::Start& FirstFitMemo::startFor(const PartBitmap& image) {
+    unkept_ = {};
+    if (cells_ + image.cells.size() > kMaxCells) {
+        // Kept already, or never to be kept; a large image is not worth hashing to find out.
+        if (image.cells.size() > kMaxCells) return unkept_;
+        const auto it = entries_.find(imageHash(image));
+        if (it != entries_.end()) {
+            for (Entry& entry : it->second) {
+                if (sameImage(entry.image, image)) return entry.start;
+            }
+        }
+        return unkept_;
     }
-    return {};
-}
-
-void FirstFitMemo::remember(const PartBitmap& image, Start start) {
-    if (image.cells.size() > kMaxCells) return;
     std::vector<Entry>& bucket = entries_[imageHash(image)];
     for (Entry& entry : bucket) {
-        if (sameImage(entry.image, image)) {
-            entry.start = start;
-            return;
-        }
+        if (sameImage(entry.image, image)) return entry.start;
     }
-    if (cells_ + image.cells.size() > kMaxCells) return;
     cells_ += image.cells.size();
-    bucket.push_back({image, start});
+    bucket.push_back({image, Start{}});
+    return bucket.back().start;
 }
 
 bool fitsAt(const SheetBitmap& sheet, const PartBitmap& image, int row, int col) {
@@ -157,7 +155,8 @@ std::optional<FirstFit> findFirstFit(const Sheet& sheet, const Part& part) {
 
 std::optional<FirstFit> findFirstFit(const Sheet& sheet, const Part& part, FirstFitMemo& memo) {
     const PartBitmap& image = part.bitmap();
-    const FirstFitMemo::Start start = memo.startFor(image);
+    FirstFitMemo::Start& memoStart = memo.startFor(image);
+    const FirstFitMemo::Start start = memoStart;
     if (start.exhausted) return std::nullopt;
     const double base = part.bounds().minX + image.anchorRow * part.blockSideLength();
     const SheetBitmap& grid = sheet.bitmap;
@@ -175,7 +174,7 @@ std::optional<FirstFit> findFirstFit(const Sheet& sheet, const Part& part, First
         lastCol -= packed.maxColOffset;
     }
     if (firstCol > lastCol) {
-        memo.remember(image, {0, 0, true});
+        memoStart = {0, 0, true};
         return std::nullopt;
     }
     // Every position before the memo's start failed for this image on an earlier, freer sheet.
@@ -201,8 +200,8 @@ std::optional<FirstFit> findFirstFit(const Sheet& sheet, const Part& part, First
             return true;
         });
     }
-    memo.remember(image, found ? FirstFitMemo::Start{found->row, found->col, false}
-                               : FirstFitMemo::Start{0, 0, true});
+    memoStart = found ? FirstFitMemo::Start{found->row, found->col, false}
+                      : FirstFitMemo::Start{0, 0, true};
     return found;
 }
 

@@ -28,9 +28,10 @@ public:
         int col = 0;
         bool exhausted = false;  // the last search found nothing
     };
-    // The start for an image; (0, 0) when it was never searched.
-    [[nodiscard]] Start startFor(const PartBitmap& image) const;
-    void remember(const PartBitmap& image, Start start);
+    // Where the next search for the image starts, (0, 0) when it was never searched; the
+    // search writes where it ended into it. An image too large to keep gets a slot that is
+    // forgotten at the next call.
+    [[nodiscard]] Start& startFor(const PartBitmap& image);
 
 private:
     struct Entry {
@@ -40,6 +41,7 @@ private:
     static constexpr std::size_t kMaxCells = 64u << 20;  // bounds the memory held
     std::unordered_map<std::uint64_t, std::vector<Entry>> entries_;
     std::size_t cells_ = 0;
+    Start unkept_;
 };
 
 // True when every occupied block of the part's image, laid with its anchor on (row, col),
