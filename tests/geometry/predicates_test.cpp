@@ -109,12 +109,6 @@ INSTANTIATE_TEST_SUITE_P(
                     PointCase{"HoleCorner28", {2, 8}, true}, PointCase{"Outside", {11, 5}, false}),
     caseName);
 
-}  // namespace
-}  // namespace blocknest
-
-namespace blocknest {
-namespace {
-
 TEST(PartScanLineTest, AnswersAsPointInPartOnBoundariesAndVertices) {
     std::mt19937 random(5);
     // Coordinates on a coarse grid, so that points fall on vertices, edges and the lines

@@ -124,12 +124,6 @@ TEST_F(FirstFitTest, CandidateXFollowsTheCentroid) {
     EXPECT_NE(a->candidateX, b->candidateX);
 }
 
-}  // namespace
-}  // namespace blocknest
-
-namespace blocknest {
-namespace {
-
 // The search exactly as defined: every block from (0, 0) in row-major order, a free one
 // tested with fitsAt.
 std::optional<std::pair<int, int>> scanBlockByBlock(const SheetBitmap& sheet,
@@ -191,12 +185,6 @@ TEST(SheetBitmapTakeTest, FreeCountsAndTheFirstOpenRowFollowEveryTake) {
     EXPECT_EQ(grid.at(2, 69), 1);
     EXPECT_EQ(grid.at(2, 68), 0);
 }
-
-}  // namespace
-}  // namespace blocknest
-
-namespace blocknest {
-namespace {
 
 TEST(FirstFitMemoTest, ResumedSearchesFindWhatAFullScanFinds) {
     std::mt19937 random(99);

@@ -109,12 +109,6 @@ TEST_F(OverlapTest, ParkedPartsNeverBlock) {
     EXPECT_TRUE(feasible(placed)) << "boxes touching at the sheet's far corner";
 }
 
-}  // namespace
-}  // namespace blocknest
-
-namespace blocknest {
-namespace {
-
 // A random convex-ish polygon around (x, y), with a hole now and then.
 Part randomPart(std::mt19937& random, double x, double y, int id) {
     std::uniform_real_distribution<double> unit(0, 1);
@@ -171,12 +165,6 @@ TEST(PartIndexTest, GivesTheSameAnswerAsTestingEveryPart) {
     EXPECT_GT(feasible, 50) << "both answers must occur often";
     EXPECT_GT(infeasible, 50);
 }
-
-}  // namespace
-}  // namespace blocknest
-
-namespace blocknest {
-namespace {
 
 // Every edge against every edge, exactly as defined.
 bool crossLiterally(const Part& a, const Part& b) {

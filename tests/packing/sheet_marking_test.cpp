@@ -82,12 +82,6 @@ TEST_F(SheetMarkingTest, TakenBlocksStayTaken) {
     EXPECT_EQ(sheet_.bitmap.at(3, 3), 1);
 }
 
-}  // namespace
-}  // namespace blocknest
-
-namespace blocknest {
-namespace {
-
 // The marking exactly as defined, block by block over the whole grid.
 void markLiterally(Sheet& sheet, const Part& part) {
     const double bs = sheet.blockSideLength;

@@ -129,12 +129,6 @@ TEST(GatherVerticesTest, AWrongCountWarnsAndNeverWritesPastTheArray) {
     EXPECT_EQ(larger[4].x, -1.0) << "only the vertices that exist are copied";
 }
 
-}  // namespace
-}  // namespace blocknest
-
-namespace blocknest {
-namespace {
-
 TEST(PixelizeMemoTest, EqualPosesShareAnImageAndOthersGetTheirOwn) {
     PixelizeMemo memo;
     RecordingConsole console;
@@ -155,12 +149,6 @@ TEST(PixelizeMemoTest, EqualPosesShareAnImageAndOthersGetTheirOwn) {
     }
     EXPECT_NE(finer.bitmap().rows, a.bitmap().rows);
 }
-
-}  // namespace
-}  // namespace blocknest
-
-namespace blocknest {
-namespace {
 
 TEST(PixelizeEquivalenceTest, TheFastImageIsTheBlockByBlockImage) {
     std::mt19937 random(31);
@@ -190,12 +178,6 @@ TEST(PixelizeEquivalenceTest, TheFastImageIsTheBlockByBlockImage) {
     EXPECT_GT(free, 2000) << "images with free blocks, not only full ones";
     EXPECT_GT(occupied, 2000);
 }
-
-}  // namespace
-}  // namespace blocknest
-
-namespace blocknest {
-namespace {
 
 TEST(OccupiedSpanTest, AgreesWithTheSpansOfTheWholeImage) {
     std::mt19937 random(41);
