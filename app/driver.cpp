@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "app/packing_job.hpp"
-#include "geometry/number_format.hpp"
+#include "base/number_format.hpp"
 #include "output/atomic_file.hpp"
 #include "output/statistics.hpp"
 #include "output/svg_writer.hpp"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/options.hpp"
-#include "geometry/console.hpp"
+#include "base/console.hpp"
 #include "geometry/part.hpp"
 
 namespace blocknest {

@@ -8,7 +8,7 @@
 #include "app/driver.hpp"
 #include "app/options.hpp"
 #include "app/terminal_console.hpp"
-#include "geometry/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 
 int main(int argc, char** argv) {
     using namespace blocknest;

@@ -1,7 +1,7 @@
 #pragma once  // app/messages.hpp: the program's Chinese texts, in both console encodings
 #include <string_view>
 
-#include "geometry/console.hpp"
+#include "base/console.hpp"
 
 namespace blocknest {
 

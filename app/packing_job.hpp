@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "geometry/console.hpp"
+#include "base/console.hpp"
 #include "geometry/part.hpp"
 #include "input/part_file_reader.hpp"
 #include "output/statistics.hpp"

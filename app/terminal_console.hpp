@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "app/messages.hpp"
-#include "geometry/console.hpp"
+#include "base/console.hpp"
 
 namespace blocknest {
 

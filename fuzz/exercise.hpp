@@ -4,8 +4,8 @@
 #include <string_view>
 #include <variant>
 
-#include "geometry/console.hpp"
-#include "geometry/fatal_error.hpp"
+#include "base/console.hpp"
+#include "base/fatal_error.hpp"
 #include "input/job_preparation.hpp"
 #include "output/dxf_writer.hpp"
 #include "output/report_writer.hpp"

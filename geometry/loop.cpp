@@ -3,7 +3,7 @@
 #include <cmath>
 #include <utility>
 
-#include "geometry/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 
 namespace blocknest {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "geometry/number_format.hpp"
+#include "base/number_format.hpp"
 
 namespace blocknest {
 namespace {

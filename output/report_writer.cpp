@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "geometry/number_format.hpp"
+#include "base/number_format.hpp"
 
 namespace blocknest {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "geometry/number_format.hpp"
+#include "base/number_format.hpp"
 
 namespace blocknest {
 namespace {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "geometry/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 #include "packing/compaction.hpp"
 #include "packing/first_fit.hpp"
 #include "packing/sheet_marking.hpp"

@@ -1,7 +1,7 @@
 #pragma once  // packing/packer.hpp: placing every part in turn
 #include <string>
 
-#include "geometry/console.hpp"
+#include "base/console.hpp"
 #include "geometry/part.hpp"
 #include "packing/first_fit.hpp"
 #include "packing/overlap.hpp"

@@ -1,5 +1,5 @@
 #pragma once  // packing/sheet_marking.hpp: writing a placed part into the sheet's block grid
-#include "geometry/console.hpp"
+#include "base/console.hpp"
 #include "geometry/part.hpp"
 #include "raster/sheet_bitmap.hpp"
 

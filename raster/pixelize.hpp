@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "geometry/console.hpp"
+#include "base/console.hpp"
 #include "geometry/part.hpp"
 
 namespace blocknest {

@@ -68,7 +68,7 @@ RunResult runBlocknestBinary(const std::vector<std::string>& args,
 
 }  // namespace blocknest::testing_support
 
-#include "geometry/console.hpp"
+#include "base/console.hpp"
 
 namespace blocknest::testing_support {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "geometry/fatal_error.hpp"
+#include "base/fatal_error.hpp"
 #include "support.hpp"
 
 namespace blocknest {

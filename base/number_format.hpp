@@ -1,4 +1,4 @@
-#pragma once  // geometry/number_format.hpp: numbers as the console, report and drawing show them
+#pragma once  // base/number_format.hpp: numbers as the console, report and drawing show them
 #include <string>
 
 namespace blocknest {

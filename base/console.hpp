@@ -1,4 +1,4 @@
-#pragma once  // geometry/console.hpp: how the core talks to the user without printing itself
+#pragma once  // base/console.hpp: how the core talks to the user without printing itself
 #include <string_view>
 
 namespace blocknest {

@@ -1,4 +1,4 @@
-#pragma once  // geometry/fatal_error.hpp: the one error that ends a run from deep inside the core
+#pragma once  // base/fatal_error.hpp: the one error that ends a run from deep inside the core
 #include <stdexcept>
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "geometry/number_format.hpp"
+#include "base/number_format.hpp"
 
 #include <cmath>
 #include <sstream>
