@@ -59,6 +59,11 @@ public:
     const std::vector<Orientation>& orientations() const { return orientations_; }
     void setOrientations(std::vector<Orientation> turns) { orientations_ = std::move(turns); }
 
+    // The turn the packing run gave the part about the origin, from its pose before packing:
+    // the placed outline is that pose turned by it, then moved. No turn before packing.
+    const Orientation& turn() const { return turn_; }
+    void setTurn(const Orientation& turn) { turn_ = turn; }
+
     void setBlockSideLength(double length) { blockSideLength_ = length; }
     void setBitmap(PartBitmap bitmap) { bitmap_ = std::move(bitmap); }
     void dropBitmap() { bitmap_ = PartBitmap{}; }
@@ -73,6 +78,7 @@ private:
     double blockSideLength_ = 0;
     PartBitmap bitmap_;
     std::vector<Orientation> orientations_;
+    Orientation turn_;
 };
 
 using PartList = DList<Part>;

@@ -90,6 +90,7 @@ void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Con
             bestX = fit->candidateX;
             best = *fit;
             chosen = std::move(trial);
+            chosen->setTurn(turn);
         }
     }
     if (!chosen) return;

@@ -171,6 +171,7 @@ TEST_F(PackerTest, APartWithItsOwnOrientationsIsPlacedOnlyInThose) {
     }
     EXPECT_EQ(edges(job_.parts.front().outerLoop().vertices()), edges(drawn))
         << "the part without a list keeps the winning pose as drawn";
+    EXPECT_EQ(limited.turn(), (Orientation{1, 2})) << "the turn is recorded";
     EXPECT_TRUE(findLayoutFaults(placedParts(), 200, 60).empty());
 }
 
