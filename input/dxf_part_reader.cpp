@@ -39,6 +39,7 @@ public:
         : buffer_(*in.rdbuf()), source_(std::move(source)), maxLineLength_(maxLineLength) {}
 
     const std::string& source() const { return source_; }
+    int lineNumber() const { return lineNumber_; }
 
     // The next pair, or nothing at the end of the file.
     const Pair* peek() {
@@ -194,7 +195,7 @@ std::vector<RawEntity> readEntities(PairReader& reader, const std::string& stop,
     std::vector<RawEntity> entities;
     for (;;) {
         std::optional<Pair> p = reader.next();
-        if (!p) reader.fail(0, "the file ends before " + stop);
+        if (!p) reader.fail(reader.lineNumber(), "the file ends before " + stop);
         if (p->code != 0) continue;  // stray values between entities carry nothing we use
         if (p->value == stop) return entities;
         if (p->value == "ENDSEC" || p->value == "EOF") {
@@ -219,7 +220,7 @@ void readHeader(PairReader& reader, Drawing& drawing) {
     std::string variable;
     for (;;) {
         std::optional<Pair> p = reader.next();
-        if (!p) reader.fail(0, "the file ends inside the HEADER section");
+        if (!p) reader.fail(reader.lineNumber(), "the file ends inside the HEADER section");
         if (p->code == 0 && p->value == "ENDSEC") return;
         if (p->code == 9) {
             variable = p->value;
@@ -235,7 +236,7 @@ void readBlocks(PairReader& reader, Drawing& drawing, std::int64_t& entityCount,
                 const DxfReadLimits& limits) {
     for (;;) {
         std::optional<Pair> p = reader.next();
-        if (!p) reader.fail(0, "the file ends inside the BLOCKS section");
+        if (!p) reader.fail(reader.lineNumber(), "the file ends inside the BLOCKS section");
         if (p->code != 0) continue;
         if (p->value == "ENDSEC") return;
         if (p->value != "BLOCK")
@@ -302,8 +303,12 @@ struct Affine {
                       c * inner.a + d * inner.c,        c * inner.b + d * inner.d,
                       a * inner.tx + b * inner.ty + tx, c * inner.tx + d * inner.ty + ty};
     }
-    // The most any length grows: the larger singular value, bounded by the Frobenius norm.
-    double maxStretch() const { return std::sqrt(a * a + b * b + c * c + d * d); }
+    // The most any length grows: the larger singular value of the linear part.
+    double maxStretch() const {
+        const double sum = a * a + b * b + c * c + d * d;
+        const double det = a * d - b * c;
+        return std::sqrt((sum + std::sqrt(std::max(0.0, sum * sum - 4 * det * det))) / 2);
+    }
 };
 
 // An outline piece in drawing coordinates: closed, or open and waiting to be chained.
