@@ -2,6 +2,7 @@
 
 #include <variant>
 
+#include "input/job_loader.hpp"
 #include "input/job_preparation.hpp"
 #include "output/atomic_file.hpp"
 #include "output/dxf_writer.hpp"
@@ -17,6 +18,19 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::string& path) {
     parts_ = std::move(job.parts);
     partCount_ = job.partCount;
     sheet_ = std::move(job.sheet);
+    return std::nullopt;
+}
+
+std::optional<InputError> PackingJob::loadAndPrepare(const std::vector<InputFile>& files,
+                                                     const InputSettings& settings) {
+    std::variant<LoadedJob, InputError> loaded = loadJob(files, settings);
+    if (auto* error = std::get_if<InputError>(&loaded)) return std::move(*error);
+    LoadedJob& job = std::get<LoadedJob>(loaded);
+    parts_ = std::move(job.prepared.parts);
+    partCount_ = job.prepared.partCount;
+    sheet_ = std::move(job.prepared.sheet);
+    items_ = std::move(job.items);
+    inputNotes_ = std::move(job.notes);
     return std::nullopt;
 }
 

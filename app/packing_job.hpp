@@ -2,9 +2,11 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/console.hpp"
 #include "geometry/part.hpp"
+#include "input/job_input.hpp"
 #include "input/part_file_reader.hpp"
 #include "output/statistics.hpp"
 #include "raster/sheet_bitmap.hpp"
@@ -23,6 +25,11 @@ public:
 
     // Reads the part data file and prepares the job for packing; nothing on success.
     [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::string& path);
+
+    // Reads every file in its own format, merges them into one job and prepares it; the
+    // lines the user should see about the inputs are kept in inputNotes().
+    [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::vector<InputFile>& files,
+                                                           const InputSettings& settings);
 
     // Places every part; keeps the timing text.
     void packAllParts(Console& console, bool showProgress = true);
@@ -43,6 +50,8 @@ public:
     double blockSideLength() const { return sheet_.blockSideLength; }
     int rotationCount() const { return rotationCount_; }
     const std::string& timingText() const { return timingText_; }
+    const std::vector<InputItem>& items() const { return items_; }  // parts' itemIndex()
+    const std::vector<std::string>& inputNotes() const { return inputNotes_; }
     const PackingStatistics& statistics() const { return statistics_; }
 
 private:
@@ -52,6 +61,8 @@ private:
     int rotationCount_ = 8;
     PackingStatistics statistics_;
     std::string timingText_;
+    std::vector<InputItem> items_;
+    std::vector<std::string> inputNotes_;
 };
 
 }  // namespace blocknest

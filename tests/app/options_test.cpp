@@ -23,7 +23,7 @@ std::string usageError(const std::vector<std::string_view>& args) {
 
 TEST(OptionsTest, NoOptionIsThePlainRun) {
     const Options options = parsed({});
-    EXPECT_FALSE(options.partFile);
+    EXPECT_TRUE(options.files.empty());
     EXPECT_FALSE(options.outputDir);
     EXPECT_FALSE(options.svgFile);
     EXPECT_EQ(options.rotations, 2);
@@ -39,13 +39,14 @@ TEST(OptionsTest, ValuesComeAttachedOrSeparate) {
     EXPECT_EQ(a.svgFile, "x.svg");
     EXPECT_TRUE(a.quiet);
     EXPECT_FALSE(a.pause);
-    EXPECT_EQ(a.partFile, "in.txt");
+    ASSERT_EQ(a.files.size(), 1u);
+    EXPECT_EQ(a.files[0].path, "in.txt");
     const Options b =
         parsed({"--output-dir=out", "--rotations=360", "--svg=x.svg", "-r1", "--quiet"});
     EXPECT_EQ(b.outputDir, "out");
     EXPECT_EQ(b.rotations, 1) << "the last value wins";
-    EXPECT_EQ(parsed({"--", "-odd-name.txt"}).partFile, "-odd-name.txt");
-    EXPECT_EQ(parsed({"-"}).partFile, "-");
+    EXPECT_EQ(parsed({"--", "-odd-name.txt"}).files.at(0).path, "-odd-name.txt");
+    EXPECT_EQ(parsed({"-"}).files.at(0).path, "-");
 }
 
 TEST(OptionsTest, BadValuesAreRefusedWithOneLine) {
@@ -64,8 +65,7 @@ TEST(OptionsTest, BadValuesAreRefusedWithOneLine) {
     EXPECT_EQ(usageError({"--quiet=yes"}), "option '--quiet=yes' takes no value");
     EXPECT_EQ(usageError({"-x"}), "unknown option '-x'");
     EXPECT_EQ(usageError({"--rotation", "4"}), "unknown option '--rotation'");
-    EXPECT_EQ(usageError({"a.txt", "b.txt"}),
-              "more than one part data file given ('a.txt' and 'b.txt')");
+    EXPECT_EQ(parsed({"a.txt", "b.txt"}).files.size(), 2u) << "the merge checks the formats";
 }
 
 }  // namespace
