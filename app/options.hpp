@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "input/job_input.hpp"
+#include "output/dxf_cam_writer.hpp"
 
 namespace blocknest {
 
@@ -22,6 +23,13 @@ struct Options {
     std::optional<SheetSize> sheet;        // --sheet LENGTHxWIDTH
     std::int64_t copies = 1;               // --copies: per drawing part without FILE:N
     std::optional<std::string> jsonFile;   // also write the placements as JSON there
+
+    // Drawings in and out: --tolerance, --units, --dxf-cam, --dxf-cam-layers.
+    double tolerance = kDefaultDxfTolerance;  // curves' chords and joints, in the job's units
+    std::optional<int> units;                 // drawings converted to this $INSUNITS code
+    std::optional<std::string> camFile;       // also a drawing for cutting there
+    CamLayers camLayers = CamLayers::byKind;
+
     bool pause = true;
     bool quiet = false;  // no progress lines
     bool showHelp = false;

@@ -52,6 +52,7 @@ public:
     const std::string& timingText() const { return timingText_; }
     const std::vector<InputItem>& items() const { return items_; }  // parts' itemIndex()
     const std::vector<std::string>& inputNotes() const { return inputNotes_; }
+    int insUnits() const { return insUnits_; }  // the drawings' $INSUNITS code; 0 unknown
     const PackingStatistics& statistics() const { return statistics_; }
 
 private:
@@ -63,6 +64,7 @@ private:
     std::string timingText_;
     std::vector<InputItem> items_;
     std::vector<std::string> inputNotes_;
+    int insUnits_ = 0;
 };
 
 }  // namespace blocknest

@@ -1002,6 +1002,7 @@ DxfPartsContents readContents(PairReader& reader, const DxfReadSettings& setting
     const Drawing drawing = readDrawing(reader, limits);
     DxfPartsContents contents;
     contents.insUnits = drawing.insUnits;
+    contents.partUnits = settings.targetUnits.value_or(drawing.insUnits);
     if (settings.targetUnits) {
         const std::optional<double> from = metresPerUnit(drawing.insUnits);
         const std::optional<double> to = metresPerUnit(*settings.targetUnits);
@@ -1061,27 +1062,6 @@ std::variant<DxfPartsContents, InputError> readDxfPartFile(const std::string& pa
     std::ifstream in(path, std::ios::binary);
     if (!in) return InputError{false, path + ": cannot be opened"};
     return readDxfPartData(in, path, settings, limits);
-}
-
-bool looksLikeDxf(std::string_view head) {
-    std::size_t pos = 0;
-    const auto line = [&]() -> std::optional<std::string_view> {
-        if (pos >= head.size()) return std::nullopt;
-        std::size_t end = head.find('\n', pos);
-        if (end == std::string_view::npos) end = head.size();
-        std::string_view text = head.substr(pos, end - pos);
-        pos = end + 1;
-        const std::size_t first = text.find_first_not_of(" \t\r");
-        if (first == std::string_view::npos) return std::string_view();
-        return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-    };
-    for (;;) {
-        const std::optional<std::string_view> code = line();
-        const std::optional<std::string_view> value = line();
-        if (!code || !value) return false;
-        if (*code == "999") continue;
-        return *code == "0" && *value == "SECTION";
-    }
 }
 
 namespace {

@@ -18,7 +18,7 @@ inline constexpr double kDefaultDxfTolerance = 0.05;
 
 // How to read a drawing.
 struct DxfReadSettings {
-    double tolerance = kDefaultDxfTolerance;  // > 0, in the drawing's own units
+    double tolerance = kDefaultDxfTolerance;  // > 0, in the units the parts are read in
     std::optional<int> targetUnits;       // an $INSUNITS code to convert to; none: no conversion
     std::string fallbackName = "NoName";  // for outlines on layer "0" outside any block
 };
@@ -38,6 +38,7 @@ struct DxfPartsContents {
     PartList parts;
     int insUnits = 0;      // the drawing's $INSUNITS code; 0 when it names none
     double unitScale = 1;  // the factor applied to every coordinate (1 without --units)
+    int partUnits = 0;     // the $INSUNITS code the parts are in: the target, if converted
     std::vector<std::string> warnings;  // one line each: what was left out, where and why
 };
 
@@ -50,9 +51,6 @@ struct DxfPartsContents {
 [[nodiscard]] std::variant<DxfPartsContents, InputError> readDxfPartData(
     std::istream& in, const std::string& sourceName, const DxfReadSettings& settings = {},
     const DxfReadLimits& limits = {});
-
-// True when the text starts as a DXF drawing does: comments (999), then "0" and "SECTION".
-[[nodiscard]] bool looksLikeDxf(std::string_view head);
 
 // The unit an $INSUNITS code names ("millimetres"), or "unitless" for 0 and unknown codes.
 [[nodiscard]] std::string_view insUnitsName(int code);
