@@ -275,5 +275,33 @@ TEST(DxfPartReaderTest, ALayoutDrawingReadsBackAsTheSameOutlines) {
     }
 }
 
+// Drawings cut short anywhere or with bytes changed at random read or fail with a message;
+// nothing else (the sanitizer build watches for the rest).
+TEST(DxfPartReaderTest, DamagedDrawingsReadOrFailCleanly) {
+    const std::string whole = readFile("dxf/outlines.dxf");
+    std::mt19937 random(7);
+    int failures = 0;
+    for (std::size_t cut = 0; cut < whole.size(); cut += 1 + random() % 97) {
+        std::istringstream in(whole.substr(0, cut));
+        auto result = readDxfPartData(in, "cut.dxf");
+        if (const auto* error = std::get_if<InputError>(&result)) {
+            ++failures;
+            EXPECT_EQ(error->detail.rfind("cut.dxf", 0), 0u) << error->detail;
+        }
+    }
+    EXPECT_GT(failures, 0);
+    const std::string alphabet = "0123456789-.eE \n\rAZ";
+    for (int round = 0; round < 300; ++round) {
+        std::string damaged = whole;
+        for (int k = 0; k < 4; ++k)
+            damaged[random() % damaged.size()] = alphabet[random() % alphabet.size()];
+        std::istringstream in(damaged);
+        auto result = readDxfPartData(in, "damaged.dxf");
+        if (const auto* error = std::get_if<InputError>(&result)) {
+            EXPECT_FALSE(error->detail.empty());
+        }
+    }
+}
+
 }  // namespace
 }  // namespace blocknest
