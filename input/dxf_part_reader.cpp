@@ -19,6 +19,7 @@ namespace blocknest {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
+constexpr const char* kPaperSpace = "";  // the count of entities in paper space
 
 // Reading ends at the first fault; the public functions turn it into an InputError.
 struct DxfFault {
@@ -426,9 +427,11 @@ public:
     std::vector<Piece> make() {
         for (const RawEntity& e : drawing_.entities) add(e, Affine{}, {}, 0);
         for (const auto& [type, count] : ignored_) {
-            warnings_.push_back(reader_.source() + ": " + std::to_string(count) + " " + type +
-                                (count == 1 ? " entity is" : " entities are") +
-                                " left out: not an outline this reader takes");
+            const std::string what = type == kPaperSpace ? "entit" : type + " entit";
+            warnings_.push_back(
+                reader_.source() + ": " + std::to_string(count) + " " + what +
+                (count == 1 ? "y is" : "ies are") + " left out: " +
+                (type == kPaperSpace ? "in paper space" : "not an outline this reader takes"));
         }
         return std::move(pieces_);
     }
@@ -489,7 +492,7 @@ private:
     void add(const RawEntity& e, const Affine& toWorld, const Context& where, int depth) {
         const EntityValues v(reader_, e);
         if (v.integer(67) == 1) {
-            ++ignored_["paper-space"];
+            ++ignored_[kPaperSpace];
             return;
         }
         const double tol = tol_ / std::max(toWorld.maxStretch(), 1e-300);
