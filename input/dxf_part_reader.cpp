@@ -19,7 +19,7 @@ namespace blocknest {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-constexpr const char* kPaperSpace = "";  // the count of entities in paper space
+constexpr const char* kPaperSpace = " paper space";  // no type: values are trimmed
 
 // Reading ends at the first fault; the public functions turn it into an InputError.
 struct DxfFault {
@@ -950,51 +950,109 @@ bool boxInside(const BoundingBox& inner, const BoundingBox& outer) {
            inner.maxY <= outer.maxY;
 }
 
+// The contours that may hold a given point: each contour is listed in the cells of a grid over
+// the drawing that its box covers, or, when that is many cells, in one list every query sees.
+class ContainerGrid {
+public:
+    explicit ContainerGrid(const std::vector<Loop>& loops) {
+        if (loops.empty()) return;
+        extent_ = loops.front().bounds();
+        for (const Loop& loop : loops) {
+            const BoundingBox& b = loop.bounds();
+            extent_ = {std::min(extent_.minX, b.minX), std::max(extent_.maxX, b.maxX),
+                       std::min(extent_.minY, b.minY), std::max(extent_.maxY, b.maxY)};
+        }
+        side_ = std::clamp(static_cast<int>(std::ceil(std::sqrt(double(loops.size())))), 1, 1024);
+        cells_.resize(static_cast<std::size_t>(side_) * side_);
+        for (std::size_t j = 0; j < loops.size(); ++j) {
+            const BoundingBox& b = loops[j].bounds();
+            const int c0 = column(b.minX), c1 = column(b.maxX);
+            const int r0 = row(b.minY), r1 = row(b.maxY);
+            if ((c1 - c0 + 1) * (r1 - r0 + 1) > kMaxCellsPerContour) {
+                wide_.push_back(j);
+                continue;
+            }
+            for (int c = c0; c <= c1; ++c)
+                for (int r = r0; r <= r1; ++r) cells_[cell(c, r)].push_back(j);
+        }
+    }
+
+    // Every contour whose box may hold p, some perhaps twice.
+    std::vector<std::size_t> candidates(const Vertex& p) const {
+        std::vector<std::size_t> found = wide_;
+        const std::vector<std::size_t>& local = cells_[cell(column(p.x), row(p.y))];
+        found.insert(found.end(), local.begin(), local.end());
+        return found;
+    }
+
+private:
+    static constexpr int kMaxCellsPerContour = 64;
+
+    int index(double value, double low, double high) const {
+        if (!(high > low)) return 0;
+        const double at = std::floor((value - low) / (high - low) * side_);
+        return static_cast<int>(std::clamp(at, 0.0, static_cast<double>(side_ - 1)));
+    }
+    int column(double x) const { return index(x, extent_.minX, extent_.maxX); }
+    int row(double y) const { return index(y, extent_.minY, extent_.maxY); }
+    std::size_t cell(int c, int r) const { return static_cast<std::size_t>(c) * side_ + r; }
+
+    BoundingBox extent_;
+    int side_ = 1;
+    std::vector<std::vector<std::size_t>> cells_{1};
+    std::vector<std::size_t> wide_;
+};
+
 // Outermost contours become parts; a contour directly inside a part is its hole, and one
 // inside a hole is a part again. Parts and holes keep the order of their contours.
 PartList assembleParts(const std::vector<Contour>& contours, const std::string& fallbackName) {
     const std::size_t n = contours.size();
     std::vector<Loop> loops(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        loops[i].setVertices(contours[i].points);
-    }
+    for (std::size_t i = 0; i < n; ++i) loops[i].setVertices(contours[i].points);
     std::vector<std::size_t> byArea(n);
     std::iota(byArea.begin(), byArea.end(), 0);
     std::stable_sort(byArea.begin(), byArea.end(), [&](std::size_t p, std::size_t q) {
         return loops[p].area() > loops[q].area();
     });
+    std::vector<std::size_t> rank(n);
+    for (std::size_t s = 0; s < n; ++s) rank[byArea[s]] = s;
+    const ContainerGrid grid(loops);
     std::vector<std::ptrdiff_t> parent(n, -1);
     std::vector<int> depth(n, 0);
     for (std::size_t s = 0; s < n; ++s) {
         const std::size_t i = byArea[s];
         const std::vector<Vertex>& pts = contours[i].points;
-        // The smallest larger contour that holds most of a few sample corners; corners on a
-        // shared boundary would otherwise decide alone.
-        for (std::size_t t = s; t-- > 0;) {
-            const std::size_t j = byArea[t];
+        // Larger contours only, the smallest first: the first that holds most of a few sample
+        // corners is the parent (corners on a shared boundary would otherwise decide alone).
+        std::vector<std::size_t> candidates = grid.candidates(pts.front());
+        std::erase_if(candidates, [&](std::size_t j) { return rank[j] >= s; });
+        std::sort(candidates.begin(), candidates.end(),
+                  [&](std::size_t p, std::size_t q) { return rank[p] > rank[q]; });
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+        for (const std::size_t j : candidates) {
             if (!boxInside(loops[i].bounds(), loops[j].bounds())) continue;
-            int inside = 0, tested = 0;
-            for (std::size_t k = 0; k < 5; ++k, ++tested)
+            int inside = 0;
+            for (std::size_t k = 0; k < 5; ++k)
                 inside += pointInLoop(pts[k * pts.size() / 5], loops[j]) ? 1 : 0;
-            if (2 * inside > tested) {
+            if (inside >= 3) {
                 parent[i] = static_cast<std::ptrdiff_t>(j);
                 depth[i] = depth[j] + 1;
                 break;
             }
         }
     }
+    std::vector<LoopList> holes(n);
+    for (std::size_t k = 0; k < n; ++k)
+        if (parent[k] >= 0) holes[static_cast<std::size_t>(parent[k])].pushBack(loops[k]);
     PartList parts;
     for (std::size_t i = 0; i < n; ++i) {
         if (depth[i] % 2 != 0) continue;
-        LoopList holes;
-        for (std::size_t k = 0; k < n; ++k)
-            if (parent[k] == static_cast<std::ptrdiff_t>(i)) holes.pushBack(loops[k]);
         const Contour& c = contours[i];
         const std::string name = !c.block.empty()                     ? c.block
                                  : !c.layer.empty() && c.layer != "0" ? c.layer
                                                                       : fallbackName;
         Part part;
-        part.setShape(name, holes, loops[i]);
+        part.setShape(name, holes[i], loops[i]);
         parts.pushBack(std::move(part));
     }
     return parts;
