@@ -114,6 +114,16 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
             return 1;
         }
     }
+    if (options.jsonFile) {
+        PlacementRun run;
+        run.name = std::filesystem::path(files.front().path).stem().string();
+        for (const InputFile& file : files) run.inputFiles.push_back(file.path);
+        if (std::optional<std::string> failure =
+                job.writePlacementJson(*options.jsonFile, std::move(run))) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
+    }
     if (std::optional<std::string> summary =
             notFittedSummary(job.parts(), job.sheetLength(), job.sheetWidth())) {
         console.error(*summary);

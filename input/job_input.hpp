@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "geometry/input_item.hpp"
 #include "geometry/part.hpp"
 #include "input/job_preparation.hpp"
 #include "input/part_file_reader.hpp"
@@ -18,19 +19,6 @@ enum class InputFormat { partData, json, dxf };
 struct InputFile {
     std::string path;
     std::optional<std::int64_t> copies;  // FILE:N; nothing takes the --copies default
-};
-
-// One item type of an input: the outline as read (before any motion), and where it came from.
-// Every part of a JobInput refers to one of these by Part::itemIndex().
-struct InputItem {
-    std::string file;           // the path of the file it was read from
-    std::int64_t sourceId = 0;  // its id in that file: JSON item id, or part block number from 0
-    int member = -1;            // its place in a multi-polygon shape; -1 for a single outline
-    std::string name;           // the name its parts carry
-    std::int64_t copies = 0;    // how many parts were made of it
-    std::vector<Vertex> outer;  // outer contour, as read, not closed
-    std::vector<std::vector<Vertex>> holes;  // holes, in the order of the parts' hole lists
-    std::vector<Orientation> orientations;   // its own turns; empty when the job's apply
 };
 
 // What one input file contributes: a sheet it fixes (in whole or in part), its items, one part
