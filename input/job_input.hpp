@@ -49,7 +49,8 @@ struct InputSettings {
 
 // The format of a file from its first bytes, with the path's extension deciding only when the
 // contents say nothing: '{' opens a JSON instance; a "0" / "SECTION" group or the binary DXF
-// sentinel opens a drawing; anything else is read as a part data file, as always.
+// sentinel opens a drawing; "SheetLength" opens a part data file; anything else is read as a
+// part data file too, as always.
 [[nodiscard]] InputFormat detectInputFormat(std::string_view head, std::string_view path);
 
 // The same for a file on disk; a file that cannot be opened counts as a part data file, whose
