@@ -117,6 +117,16 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
             return 1;
         }
     }
+    if (options.jsonFile) {
+        PlacementRun run;
+        run.name = std::filesystem::path(files.front().path).stem().string();
+        for (const InputFile& file : files) run.inputFiles.push_back(file.path);
+        if (std::optional<std::string> failure =
+                job.writePlacementJson(*options.jsonFile, std::move(run))) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
+    }
     if (options.camFile) {
         const CamDrawingSettings cam{job.insUnits(), options.camLayers};
         if (std::optional<std::string> failure = writeCamDxf(

@@ -1,5 +1,6 @@
 #include "app/packing_job.hpp"
 
+#include <chrono>
 #include <variant>
 
 #include "input/job_loader.hpp"
@@ -36,7 +37,10 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::vector<InputFile
 }
 
 void PackingJob::packAllParts(Console& console, bool showProgress) {
+    const auto start = std::chrono::steady_clock::now();
     timingText_ = blocknest::packAllParts(parts_, sheet_, rotationCount_, console, showProgress);
+    packingSeconds_ =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void PackingJob::computeStatistics() {
@@ -52,6 +56,19 @@ std::optional<std::string> PackingJob::writeLayoutDxf(
 
 std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory) const {
     return replaceFile(directory / kReportFileName, formatReport(statistics_, timingText_));
+}
+
+}  // namespace blocknest
+
+namespace blocknest {
+
+std::optional<std::string> PackingJob::writePlacementJson(const std::filesystem::path& file,
+                                                          PlacementRun run) const {
+    run.sheetLength = sheet_.length;
+    run.sheetWidth = sheet_.width;
+    run.rotationCount = rotationCount_;
+    run.runSeconds = packingSeconds_;
+    return replaceFile(file, formatPlacementJson(parts_, items_, statistics_, run));
 }
 
 }  // namespace blocknest

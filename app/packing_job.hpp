@@ -8,6 +8,7 @@
 #include "geometry/part.hpp"
 #include "input/job_input.hpp"
 #include "input/part_file_reader.hpp"
+#include "output/json_writer.hpp"
 #include "output/statistics.hpp"
 #include "raster/sheet_bitmap.hpp"
 
@@ -43,6 +44,11 @@ public:
     [[nodiscard]] std::optional<std::string> writeReport(
         const std::filesystem::path& directory) const;
 
+    // Writes the placement list to file; run names the instance and its files, the job adds
+    // the sheet, the turns and the run time. Returns why it failed.
+    [[nodiscard]] std::optional<std::string> writePlacementJson(const std::filesystem::path& file,
+                                                                PlacementRun run) const;
+
     const PartList& parts() const { return parts_; }
     int partCount() const { return partCount_; }
     double sheetLength() const { return sheet_.length; }
@@ -50,6 +56,7 @@ public:
     double blockSideLength() const { return sheet_.blockSideLength; }
     int rotationCount() const { return rotationCount_; }
     const std::string& timingText() const { return timingText_; }
+    double packingSeconds() const { return packingSeconds_; }
     const std::vector<InputItem>& items() const { return items_; }  // parts' itemIndex()
     const std::vector<std::string>& inputNotes() const { return inputNotes_; }
     int insUnits() const { return insUnits_; }  // the drawings' $INSUNITS code; 0 unknown
@@ -62,6 +69,7 @@ private:
     int rotationCount_ = 8;
     PackingStatistics statistics_;
     std::string timingText_;
+    double packingSeconds_ = 0;
     std::vector<InputItem> items_;
     std::vector<std::string> inputNotes_;
     int insUnits_ = 0;

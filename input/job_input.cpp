@@ -48,6 +48,7 @@ InputFormat detectInputFormat(std::string_view head, std::string_view path) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     const std::size_t first = text.find_first_not_of(" \t\r\n");
     if (first != std::string_view::npos && text[first] == '{') return InputFormat::json;
+    if (text.starts_with("SheetLength")) return InputFormat::partData;
     if (text.starts_with("AutoCAD Binary DXF") || opensAsciiDxf(text)) return InputFormat::dxf;
     if (endsWithIgnoringCase(path, ".json")) return InputFormat::json;
     if (endsWithIgnoringCase(path, ".dxf")) return InputFormat::dxf;

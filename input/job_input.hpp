@@ -6,6 +6,7 @@
 #include <variant>
 #include <vector>
 
+#include "geometry/input_item.hpp"
 #include "geometry/part.hpp"
 #include "input/dxf_part_reader.hpp"
 #include "input/job_preparation.hpp"
@@ -20,19 +21,6 @@ enum class InputFormat { partData, json, dxf };
 struct InputFile {
     std::string path;
     std::optional<std::int64_t> copies;  // FILE:N; nothing takes the --copies default
-};
-
-// One item type of an input: the outline as read (before any motion), and where it came from.
-// Every part of a JobInput refers to one of these by Part::itemIndex().
-struct InputItem {
-    std::string file;           // the path of the file it was read from
-    std::int64_t sourceId = 0;  // its id in that file: JSON item id, or part block number from 0
-    int member = -1;            // its place in a multi-polygon shape; -1 for a single outline
-    std::string name;           // the name its parts carry
-    std::int64_t copies = 0;    // how many parts were made of it
-    std::vector<Vertex> outer;  // outer contour, as read, not closed
-    std::vector<std::vector<Vertex>> holes;  // holes, in the order of the parts' hole lists
-    std::vector<Orientation> orientations;   // its own turns; empty when the job's apply
 };
 
 // What one input file contributes: a sheet it fixes (in whole or in part), its items, one part
@@ -65,7 +53,8 @@ struct InputSettings {
 
 // The format of a file from its first bytes, with the path's extension deciding only when the
 // contents say nothing: '{' opens a JSON instance; a "0" / "SECTION" group or the binary DXF
-// sentinel opens a drawing; anything else is read as a part data file, as always.
+// sentinel opens a drawing; "SheetLength" opens a part data file; anything else is read as a
+// part data file too, as always.
 [[nodiscard]] InputFormat detectInputFormat(std::string_view head, std::string_view path);
 
 // The same for a file on disk; a file that cannot be opened counts as a part data file, whose

@@ -15,6 +15,9 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr int kMaxSteps = 3600;
+// The parsed document takes several times the file's size; a bound far above any instance
+// keeps a hostile file from taking all memory.
+constexpr std::size_t kMaxFileBytes = std::size_t{256} << 20;
 
 // Line and column (both from 1) of a byte offset.
 std::string lineAndColumn(const std::string& text, std::size_t offset) {
@@ -297,7 +300,16 @@ std::optional<std::vector<Orientation>> orientationsForAngles(const std::vector<
 
 std::variant<JobInput, InputError> readJsonInstance(std::istream& in, const std::string& sourceName,
                                                     const ReadLimits& limits) {
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text;
+    for (auto it = std::istreambuf_iterator<char>(in); it != std::istreambuf_iterator<char>();
+         ++it) {
+        if (text.size() == kMaxFileBytes) {
+            return InputError{false, sourceName + ": the file is larger than " +
+                                         std::to_string(kMaxFileBytes >> 20) +
+                                         " MiB, more than a JSON instance ever needs"};
+        }
+        text.push_back(*it);
+    }
     Json root;
     try {
         root = Json::parse(text);

@@ -70,3 +70,45 @@ TEST(OptionsTest, BadValuesAreRefusedWithOneLine) {
 
 }  // namespace
 }  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+TEST(OptionsTest, InputFilesSheetCopiesAndJson) {
+    const Options o = parsed({"a.json", "--sheet", "120.5x40", "b.dxf:3", "--copies=2", "c:d.dxf",
+                              "--json", "out.json", "--", "e.dxf:0x"});
+    ASSERT_EQ(o.files.size(), 4u);
+    EXPECT_EQ(o.files[0].path, "a.json");
+    EXPECT_FALSE(o.files[0].copies);
+    EXPECT_EQ(o.files[1].path, "b.dxf");
+    EXPECT_EQ(o.files[1].copies, 3);
+    EXPECT_EQ(o.files[2].path, "c:d.dxf") << "only a number after the last colon is a count";
+    EXPECT_EQ(o.files[3].path, "e.dxf:0x");
+    ASSERT_TRUE(o.sheet);
+    EXPECT_EQ(o.sheet->length, 120.5);
+    EXPECT_EQ(o.sheet->width, 40);
+    EXPECT_EQ(o.copies, 2);
+    EXPECT_EQ(o.jsonFile, "out.json");
+    EXPECT_EQ(parsed({"--sheet=1e3X2e2"}).sheet->width, 200);
+}
+
+TEST(OptionsTest, BadSheetsAndCountsAreUsageErrors) {
+    for (std::string_view sheet : {"100", "100x", "x50", "0x50", "100x-5", "100x50x2", "axb",
+                                   "inf x 5", "1e999x5", "100x50 "}) {
+        EXPECT_EQ(
+            usageError({"--sheet", sheet}),
+            "--sheet must be LENGTHxWIDTH, two positive numbers, not '" + std::string(sheet) + "'");
+    }
+    EXPECT_EQ(usageError({"--copies", "0"}),
+              "--copies must be a whole number from 1 to 1000000, not '0'");
+    EXPECT_EQ(usageError({"--copies", "1000001"}),
+              "--copies must be a whole number from 1 to 1000000, not '1000001'");
+    EXPECT_EQ(usageError({"part.dxf:0"}),
+              "the copy count in 'part.dxf:0' must be a whole number from 1 to 1000000");
+    EXPECT_EQ(usageError({"part.dxf:99999999999999999999"}),
+              "the copy count in 'part.dxf:99999999999999999999' must be a whole number from 1 "
+              "to 1000000");
+}
+
+}  // namespace
+}  // namespace blocknest
