@@ -105,6 +105,35 @@ TEST(DxfPartReaderTest, ReadsAnEzdxfDrawingWithExactAreasHolesAndNamedWarnings) 
     EXPECT_EQ(w.size(), 4u);
 }
 
+// Object coordinate systems seen from below, a stretched, mirrored and turned block, a
+// rational spline and an elliptic arc: ezdxf flattens each in world coordinates itself, and
+// tests/data/dxf/transforms.areas keeps the areas it found.
+TEST(DxfPartReaderTest, AgreesWithEzdxfOnTransformedCurves) {
+    std::map<std::string, double> expected;
+    {
+        std::ifstream in("dxf/transforms.areas");
+        std::string name;
+        double area = 0;
+        while (in >> name >> area) expected[name] = area;
+    }
+    ASSERT_EQ(expected.size(), 5u);
+    DxfReadSettings settings;
+    settings.tolerance = 0.001;
+    auto result = readDxfPartFile("dxf/transforms.dxf", settings);
+    ASSERT_TRUE(std::holds_alternative<DxfPartsContents>(result))
+        << std::get<InputError>(result).detail;
+    const DxfPartsContents& contents = std::get<DxfPartsContents>(result);
+    EXPECT_TRUE(contents.warnings.empty()) << contents.warnings.front();
+    std::map<std::string, double> read;
+    for (const Part& part : contents.parts) {
+        read[part.name()] = part.netArea();
+        EXPECT_NEAR(part.netArea(), expected[part.name()],
+                    perimeter(part.outerLoop()) * settings.tolerance)
+            << part.name();
+    }
+    EXPECT_EQ(read.size(), expected.size());
+}
+
 TEST(DxfPartReaderTest, CurvesStayWithinTheChordTolerance) {
     for (const double tolerance : {0.5, 0.05, 0.001}) {
         DxfReadSettings settings;

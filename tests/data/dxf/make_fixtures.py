@@ -6,6 +6,7 @@ Run from this folder: /usr/bin/python3 make_fixtures.py. The drawings are commit
 areas the tests expect are worked out by hand in tests/input/dxf_part_reader_test.cpp.
 """
 import ezdxf
+from ezdxf import path
 
 
 def outlines():
@@ -66,6 +67,76 @@ def outlines():
                                                       bowtie.dxf.handle, flat.dxf.handle))
 
 
+def shoelace(points):
+    area = 0.0
+    for (x0, y0), (x1, y1) in zip(points, points[1:] + points[:1]):
+        area += x0 * y1 - x1 * y0
+    return abs(area) / 2
+
+
+def wcs_points(entities):
+    """The outline of entities that follow each other end to end, as ezdxf flattens them in
+    world coordinates (object coordinate systems and block references resolved by ezdxf)."""
+    points = []
+    for entity in entities:
+        for v in path.make_path(entity).flattening(distance=1e-5):
+            if not points or (abs(points[-1][0] - v.x) > 1e-9 or abs(points[-1][1] - v.y) > 1e-9):
+                points.append((v.x, v.y))
+    if abs(points[0][0] - points[-1][0]) < 1e-9 and abs(points[0][1] - points[-1][1]) < 1e-9:
+        points.pop()
+    return points
+
+
+def transforms():
+    """Shapes whose coordinates need an object coordinate system, a block reference or
+    weights; ezdxf's own flattening gives the areas the reader must match."""
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    areas = {}
+
+    # MIRRORED: a polyline with bulges seen from below (extrusion 0, 0, -1).
+    e = msp.add_lwpolyline([(0, 0, 0.4), (40, 0, 0), (40, 30, -0.3), (0, 30, 0)], format="xyb",
+                           close=True, dxfattribs={"layer": "MIRRORED", "extrusion": (0, 0, -1)})
+    areas["MIRRORED"] = shoelace(wcs_points([e]))
+
+    # ARCHED: an arc seen from below, closed by a line across its chord.
+    arc = msp.add_arc((100, 0), 20, 30, 160, dxfattribs={"layer": "ARCHED",
+                                                          "extrusion": (0, 0, -1)})
+    s, t = arc.start_point, arc.end_point
+    line = msp.add_line(t, s, dxfattribs={"layer": "ARCHED"})
+    areas["ARCHED"] = shoelace(wcs_points([arc, line]))
+
+    # LOBE: a block with a bulged outline, placed stretched, mirrored and turned.
+    lobe = doc.blocks.new(name="LOBE", base_point=(5, 5))
+    outline = lobe.add_lwpolyline([(0, 0, 0), (20, 0, 0.7), (20, 10, 0), (0, 10, -0.2)],
+                                  format="xyb", close=True)
+    msp.add_blockref("LOBE", (200, 50), dxfattribs={"xscale": -1.5, "yscale": 2,
+                                                     "rotation": 35})
+    # An affine map scales every area by its determinant. (ezdxf 0.18's virtual_entities()
+    # turns these stretched, mirrored arcs into ellipses whose area is 6 % off, so the block's
+    # own outline is measured instead.)
+    areas["LOBE"] = 1.5 * 2 * shoelace(wcs_points([outline]))
+
+    # NURBS: a full circle of radius 15 as a rational quadratic spline.
+    from ezdxf.math import ConstructionArc, rational_bspline_from_arc
+    spline = rational_bspline_from_arc(center=(300, 0), radius=15, start_angle=0,
+                                       end_angle=360)
+    e = msp.add_rational_spline(spline.control_points, spline.weights(), degree=spline.degree,
+                                knots=spline.knots(), dxfattribs={"layer": "NURBS"})
+    areas["NURBS"] = shoelace(wcs_points([e]))
+
+    # EGG: half an ellipse, turned, closed by a line.
+    ell = msp.add_ellipse((400, 0), major_axis=(30, 10), ratio=0.4, start_param=0.3,
+                          end_param=3.6, dxfattribs={"layer": "EGG"})
+    line = msp.add_line(ell.end_point, ell.start_point, dxfattribs={"layer": "EGG"})
+    areas["EGG"] = shoelace(wcs_points([ell, line]))
+
+    doc.saveas("transforms.dxf")
+    with open("transforms.areas", "w") as f:
+        for name, area in areas.items():
+            f.write("%s %.10f\n" % (name, area))
+
+
 def example():
     # The README's example: a bracket with a slot and two bolt holes, and a washer.
     doc = ezdxf.new("R2000")
@@ -86,4 +157,5 @@ def example():
 
 if __name__ == "__main__":
     outlines()
+    transforms()
     example()
