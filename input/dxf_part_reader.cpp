@@ -19,6 +19,7 @@ namespace blocknest {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
+constexpr std::size_t kMaxWarnings = 200;            // lines per drawing; the rest are counted
 constexpr const char* kPaperSpace = " paper space";  // no type: values are trimmed
 
 // Reading ends at the first fault; the public functions turn it into an InputError.
@@ -491,6 +492,11 @@ private:
 
     void add(const RawEntity& e, const Affine& toWorld, const Context& where, int depth) {
         const EntityValues v(reader_, e);
+        // Blocks inside blocks multiply; the bound holds for the entities they make.
+        if (++expanded_ > limits_.maxEntities) {
+            reader_.fail(e.line, "more than " + std::to_string(limits_.maxEntities) +
+                                     " entities once block references are expanded");
+        }
         if (v.integer(67) == 1) {
             ++ignored_[kPaperSpace];
             return;
@@ -677,7 +683,7 @@ private:
         const double angle = v.number(50) * kPi / 180;
         const std::int64_t columns = std::max<std::int64_t>(1, v.integer(70, 1));
         const std::int64_t rows = std::max<std::int64_t>(1, v.integer(71, 1));
-        if (columns * rows > limits_.maxEntities) {
+        if (columns > limits_.maxEntities || rows > limits_.maxEntities / columns) {
             return warn(e, where, "its array has too many copies");
         }
         const double columnSpacing = v.number(44), rowSpacing = v.number(45);
@@ -715,6 +721,7 @@ private:
     std::vector<Piece> pieces_;
     std::map<std::string, int> ignored_;
     std::int64_t storedVertices_ = 0;
+    std::int64_t expanded_ = 0;
 };
 
 // Ends of open pieces in square cells of the join tolerance's size; a query looks at the
@@ -1088,6 +1095,12 @@ DxfPartsContents readContents(PairReader& reader, const DxfReadSettings& setting
             }
     }
     contents.parts = assembleParts(contours, settings.fallbackName);
+    if (contents.warnings.size() > kMaxWarnings) {
+        const std::size_t more = contents.warnings.size() - kMaxWarnings;
+        contents.warnings.resize(kMaxWarnings);
+        contents.warnings.push_back(reader.source() + ": and " + std::to_string(more) +
+                                    " more things left out, not listed here");
+    }
     return contents;
 }
 

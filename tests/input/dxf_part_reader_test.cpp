@@ -224,6 +224,31 @@ TEST(DxfPartReaderTest, FaultsNameTheFileAndTheLine) {
     EXPECT_EQ(readOrFail(drawing("")).parts.count(), 0u);
 }
 
+// Blocks that each place the one before ten times would make 10^8 lines; the bound on
+// expanded entities stops the reading with a message instead.
+TEST(DxfPartReaderTest, BlocksInsideBlocksCannotMultiplyWithoutBound) {
+    std::string blocks =
+        "  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  2\nB0\n  0\nLINE\n 10\n0\n"
+        " 20\n0\n 11\n1\n 21\n0\n  0\nENDBLK\n";
+    for (int level = 1; level <= 8; ++level) {
+        blocks += "  0\nBLOCK\n  2\nB" + std::to_string(level) + "\n";
+        for (int k = 0; k < 10; ++k)
+            blocks += "  0\nINSERT\n  2\nB" + std::to_string(level - 1) + "\n 10\n" +
+                      std::to_string(k) + "\n 20\n0\n";
+        blocks += "  0\nENDBLK\n";
+    }
+    blocks += "  0\nENDSEC\n";
+    std::istringstream in(blocks + drawing("  0\nINSERT\n  2\nB8\n"));
+    DxfReadLimits limits;
+    limits.maxEntities = 100'000;
+    auto result = readDxfPartData(in, "drawing.dxf", {}, limits);
+    ASSERT_TRUE(std::holds_alternative<InputError>(result));
+    EXPECT_NE(std::get<InputError>(result).detail.find(
+                  "more than 100000 entities once block references are expanded"),
+              std::string::npos)
+        << std::get<InputError>(result).detail;
+}
+
 // Simple polygons far apart: star-shaped outlines (no gap between corners reaches half a
 // turn, so the centre is well inside), each with a small triangular hole about
 // its centre one time in two.
