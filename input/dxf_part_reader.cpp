@@ -466,6 +466,9 @@ private:
         for (Vertex v : local) {
             if (mirrored) v.x = -v.x;
             piece.points.push_back(toWorld.apply(v));
+            if (!std::isfinite(piece.points.back().x) || !std::isfinite(piece.points.back().y)) {
+                return warn(e, where, "its coordinates overflow once drawn");
+            }
         }
         piece.closed = closed;
         piece.label = label(e, where);
@@ -936,6 +939,10 @@ std::vector<Contour> keepSoundContours(std::vector<Contour> contours, const std:
         }
         const BoundingBox box = boundsOf(pts);
         const double span = std::hypot(box.maxX - box.minX, box.maxY - box.minY);
+        if (!std::isfinite(signedArea(pts)) || !std::isfinite(span)) {
+            warnings.push_back(what + "its coordinates are too large to measure its area");
+            continue;
+        }
         if (std::fabs(signedArea(pts)) <= 1e-9 * span * span) {
             warnings.push_back(what + "it has no area");
             continue;
@@ -998,6 +1005,7 @@ private:
     int index(double value, double low, double high) const {
         if (!(high > low)) return 0;
         const double at = std::floor((value - low) / (high - low) * side_);
+        if (!std::isfinite(at)) return 0;
         return static_cast<int>(std::clamp(at, 0.0, static_cast<double>(side_ - 1)));
     }
     int column(double x) const { return index(x, extent_.minX, extent_.maxX); }

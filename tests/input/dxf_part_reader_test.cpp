@@ -249,6 +249,21 @@ TEST(DxfPartReaderTest, BlocksInsideBlocksCannotMultiplyWithoutBound) {
         << std::get<InputError>(result).detail;
 }
 
+// Values at the edge of the double range: no overflow reaches the geometry.
+TEST(DxfPartReaderTest, HugeValuesAreLeftOutWithAWarning) {
+    const std::string text = drawing(
+        "  0\nLWPOLYLINE\n  5\nC1\n 70\n1\n 10\n0\n 20\n0\n 42\n1e300\n 10\n1e300\n 20\n0\n"
+        " 10\n1e300\n 20\n1e300\n  0\nCIRCLE\n  5\nC2\n 10\n1e308\n 20\n-1e308\n 40\n1e308\n"
+        "  0\nCIRCLE\n  5\nC3\n 10\n0\n 20\n0\n 40\n1e-300\n");
+    const DxfPartsContents contents = readOrFail(text);
+    EXPECT_EQ(contents.parts.count(), 0u);
+    EXPECT_EQ(contents.warnings.size(), 3u);
+    for (const char* handle : {"C1", "C2", "C3"})
+        EXPECT_TRUE(anyWarningHas(contents.warnings, std::string("LWPOLYLINE ") + handle, "") ||
+                    anyWarningHas(contents.warnings, std::string("CIRCLE ") + handle, ""))
+            << handle;
+}
+
 // Simple polygons far apart: star-shaped outlines (no gap between corners reaches half a
 // turn, so the centre is well inside), each with a small triangular hole about
 // its centre one time in two.
