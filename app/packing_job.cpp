@@ -30,7 +30,7 @@ void PackingJob::packAllParts(Console& console, bool showProgress) {
 namespace {
 
 // The finer grids a search also packs on, as fractions of the derived block side.
-constexpr double kFinerGrids[] = {0.5, 0.7};
+constexpr double kFinerGrids[] = {0.7, 0.5, 0.35};
 // Every search thread holds a copy of each grid: 8 MiB at most for one.
 constexpr std::int64_t kMaxSearchGridCells = std::int64_t{1} << 26;
 

@@ -102,6 +102,7 @@ Score decodeLayout(const SearchInstance& instance, const Genome& genome, Decoder
     Sheet sheet = grid.sheet;
     if (memory.images.size() < instance.grids.size()) memory.images.resize(instance.grids.size());
     PackingMemory packing(list, sheet);
+    packing.extraSlidePairs = genome.extraSlides;
     std::swap(packing.images, memory.images[static_cast<std::size_t>(genome.grid)]);
     SilentConsole console;
     auto id = genome.order.begin();

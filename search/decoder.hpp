@@ -16,6 +16,7 @@ struct Genome {
     std::vector<int> order;  // a permutation of the part indices
     std::vector<int> turns;  // per part: -1 tries every allowed turn, k >= 0 only the k-th
     int grid = 0;            // index into the instance's grids
+    int extraSlides = 0;     // slide pairs after the packing run's own, while they move a part
 };
 
 // How good a packed layout is; smaller is better, compared in this order.

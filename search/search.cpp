@@ -13,7 +13,8 @@ namespace blocknest {
 namespace {
 
 constexpr int kBatchSize = 8;
-constexpr int kHistoryLength = 40;  // late acceptance: how many batches back a step is judged
+constexpr int kHistoryLength = 40;
+constexpr int kExtraSlides = 4;  // late acceptance: how many batches back a step is judged
 
 using Clock = std::chrono::steady_clock;
 
@@ -29,6 +30,11 @@ Genome mutate(const Genome& genome, const SearchInstance& instance, Random& rand
         return next;
     }
     const int kind = random.below(100);
+    const int grids = static_cast<int>(instance.grids.size());
+    if (grids > 1 && random.chance(1, 20)) {
+        next.grid = (next.grid + 1 + random.below(grids - 1)) % grids;
+        return next;
+    }
     auto shape = [&](int position) {
         return instance
             .shapeOf[static_cast<std::size_t>(next.order[static_cast<std::size_t>(position)])];
@@ -124,15 +130,21 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     Score currentScore = outcome.score;
     report({elapsed(), outcome.evaluations, outcome.score, true});
 
-    // The same order on each finer grid; the search goes on from the best of them.
+    // The same order on each grid, with and without more slides; the search goes on from the
+    // best of them.
     {
         std::vector<Genome> batch;
-        for (std::size_t g = 1;
-             g < instance.grids.size() && budgetLeft(1) > static_cast<std::int64_t>(batch.size());
-             ++g) {
-            Genome genome = current;
-            genome.grid = static_cast<int>(g);
-            batch.push_back(std::move(genome));
+        const std::int64_t room = budgetLeft(1 << 20);
+        for (std::size_t g = 0; g < instance.grids.size(); ++g) {
+            for (int slides : {0, kExtraSlides}) {
+                if ((g == 0 && slides == 0) || static_cast<std::int64_t>(batch.size()) >= room) {
+                    continue;
+                }
+                Genome genome = current;
+                genome.grid = static_cast<int>(g);
+                genome.extraSlides = slides;
+                batch.push_back(std::move(genome));
+            }
         }
         std::vector<std::optional<Score>> scores(batch.size());
         evaluateBatch(instance, batch, scores, memories, deadline);
