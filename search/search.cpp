@@ -14,7 +14,9 @@ namespace {
 
 constexpr int kBatchSize = 8;
 constexpr int kHistoryLength = 40;
-constexpr int kExtraSlides = 4;  // late acceptance: how many batches back a step is judged
+constexpr int kExtraSlides = 4;
+constexpr int kPatience = 300;  // batches without a new best before the walk returns to it  // late
+                                // acceptance: how many batches back a step is judged
 
 using Clock = std::chrono::steady_clock;
 
@@ -165,6 +167,7 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
 
     std::vector<Score> history(kHistoryLength, currentScore);
     std::int64_t step = 0;
+    int sinceBest = 0;
     for (;;) {
         const std::int64_t size = budgetLeft(kBatchSize);
         if (size <= 0) break;
@@ -193,6 +196,13 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
         }
         if (currentScore < judged) judged = currentScore;
         ++step;
+        sinceBest = improved ? 0 : sinceBest + 1;
+        if (sinceBest >= kPatience) {
+            current = outcome.best;
+            currentScore = outcome.score;
+            std::fill(history.begin(), history.end(), currentScore);
+            sinceBest = 0;
+        }
         report({elapsed(), outcome.evaluations, outcome.score, improved});
     }
     return outcome;
