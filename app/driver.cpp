@@ -40,7 +40,7 @@ std::optional<std::filesystem::path> prepareOutputDir(const Options& options, Co
 }  // namespace
 
 std::string choosePartFile(const Options& options, Console& console, std::istream& in) {
-    if (options.partFile) return *options.partFile;
+    if (!options.files.empty()) return options.files.front().path;
     console.write(std::string(kDialogTitle) + "\n");
     std::string path;
     if (!std::getline(in, path)) path.clear();
@@ -85,11 +85,16 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     if (!directory) return 1;
     PackingJob job;
     job.setRotationCount(options.rotations);
-    const std::string path = choosePartFile(options, console, in);
-    if (std::optional<InputError> error = job.loadAndPrepare(path)) {
+    std::vector<InputFile> files = options.files;
+    if (files.empty()) files.push_back({choosePartFile(options, console, in), std::nullopt});
+    InputSettings settings;
+    settings.sheet = options.sheet;
+    settings.defaultCopies = options.copies;
+    if (std::optional<InputError> error = job.loadAndPrepare(files, settings)) {
         reportInputError(*error, console);
-        return 1;
+        return error->commandLine ? 2 : 1;
     }
+    for (const std::string& note : job.inputNotes()) console.error(note);
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     if (searchRequested(options)) {
@@ -122,6 +127,16 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         const std::string svg =
             formatLayoutSvg(job.parts(), job.sheetLength(), job.sheetWidth(), job.statistics());
         if (std::optional<std::string> failure = replaceFile(*options.svgFile, svg)) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
+    }
+    if (options.jsonFile) {
+        PlacementRun run;
+        run.name = std::filesystem::path(files.front().path).stem().string();
+        for (const InputFile& file : files) run.inputFiles.push_back(file.path);
+        if (std::optional<std::string> failure =
+                job.writePlacementJson(*options.jsonFile, std::move(run))) {
             console.error("blocknest: " + *failure);
             return 1;
         }

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "base/number_format.hpp"
+#include "input/job_loader.hpp"
 #include "input/job_preparation.hpp"
 #include "output/atomic_file.hpp"
 #include "output/dxf_writer.hpp"
@@ -23,8 +24,24 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::string& path) {
     return std::nullopt;
 }
 
+std::optional<InputError> PackingJob::loadAndPrepare(const std::vector<InputFile>& files,
+                                                     const InputSettings& settings) {
+    std::variant<LoadedJob, InputError> loaded = loadJob(files, settings);
+    if (auto* error = std::get_if<InputError>(&loaded)) return std::move(*error);
+    LoadedJob& job = std::get<LoadedJob>(loaded);
+    parts_ = std::move(job.prepared.parts);
+    partCount_ = job.prepared.partCount;
+    sheet_ = std::move(job.prepared.sheet);
+    items_ = std::move(job.items);
+    inputNotes_ = std::move(job.notes);
+    return std::nullopt;
+}
+
 void PackingJob::packAllParts(Console& console, bool showProgress) {
+    const auto start = std::chrono::steady_clock::now();
     timingText_ = blocknest::packAllParts(parts_, sheet_, rotationCount_, console, showProgress);
+    packingSeconds_ =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 namespace {
@@ -89,6 +106,7 @@ void PackingJob::searchForLayout(const SearchOptions& options, Console& console,
                                                      : "Packing Completed.");
     const std::chrono::duration<long double> elapsed = std::chrono::steady_clock::now() - start;
     timingText_ = blocknest::timingText(elapsed.count());
+    packingSeconds_ = static_cast<double>(elapsed.count());
     console.write(timingText_);
 }
 
@@ -105,6 +123,19 @@ std::optional<std::string> PackingJob::writeLayoutDxf(
 
 std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory) const {
     return replaceFile(directory / kReportFileName, formatReport(statistics_, timingText_));
+}
+
+}  // namespace blocknest
+
+namespace blocknest {
+
+std::optional<std::string> PackingJob::writePlacementJson(const std::filesystem::path& file,
+                                                          PlacementRun run) const {
+    run.sheetLength = sheet_.length;
+    run.sheetWidth = sheet_.width;
+    run.rotationCount = rotationCount_;
+    run.runSeconds = packingSeconds_;
+    return replaceFile(file, formatPlacementJson(parts_, items_, statistics_, run));
 }
 
 }  // namespace blocknest
