@@ -39,7 +39,6 @@ std::optional<double> parseSeconds(std::string_view text) {
     return value;
 }
 
-
 constexpr std::int64_t kMaxCopies = 1'000'000;
 
 std::optional<std::int64_t> parseCount(std::string_view text) {
