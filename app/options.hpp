@@ -1,4 +1,5 @@
 #pragma once  // app/options.hpp: the command line
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,13 +17,17 @@ struct Options {
     static constexpr int kDefaultRotations = 2;
     static constexpr int kMaxRotations = 360;
 
-    std::vector<InputFile> files;          // the part data file is asked for when none
-    std::optional<std::string> outputDir;  // the current directory when absent
-    std::optional<std::string> svgFile;    // also draw the layout as SVG there
-    int rotations = kDefaultRotations;     // trial orientations per part, 1 .. kMaxRotations
-    std::optional<SheetSize> sheet;        // --sheet LENGTHxWIDTH
-    std::int64_t copies = 1;               // --copies: per drawing part without FILE:N
-    std::optional<std::string> jsonFile;   // also write the placements as JSON there
+    std::vector<InputFile> files;             // the part data file is asked for when none
+    std::optional<std::string> outputDir;     // the current directory when absent
+    std::optional<std::string> svgFile;       // also draw the layout as SVG there
+    int rotations = kDefaultRotations;        // trial orientations per part, 1 .. kMaxRotations
+    std::optional<SheetSize> sheet;           // --sheet LENGTHxWIDTH
+    std::int64_t copies = 1;                  // --copies: per drawing part without FILE:N
+    std::optional<std::string> jsonFile;      // also write the placements as JSON there
+    std::optional<double> timeLimit;          // seconds; turns the search on
+    std::optional<std::int64_t> evaluations;  // packing runs; turns the search on
+    std::uint64_t seed = 1;
+    int threads = 0;  // search threads; 0: one per core
 
     // Drawings in and out: --tolerance, --units, --dxf-cam, --dxf-cam-layers.
     double tolerance = kDefaultDxfTolerance;  // curves' chords and joints, in the job's units
@@ -35,6 +40,11 @@ struct Options {
     bool showHelp = false;
     bool showVersion = false;
 };
+
+// True when a search for a denser layout was asked for.
+[[nodiscard]] inline bool searchRequested(const Options& options) {
+    return options.timeLimit || options.evaluations;
+}
 
 struct UsageError {
     std::string message;  // one line, without the program name
