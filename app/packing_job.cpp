@@ -87,13 +87,13 @@ void PackingJob::searchForLayout(const SearchOptions& options, Console& console,
     const SearchInstance instance = makeSearchInstance(parts_, sheet_, rotationCount_, finer);
     auto last = std::chrono::steady_clock::now() - std::chrono::hours(1);
     std::size_t shown = 0;
-    double shownLength = -1;
+    std::string shownLength;
     int shownUnplaced = -1;
     const SearchOutcome outcome = searchLayout(instance, options, [&](const SearchProgress& p) {
-        // A line of its own only when the packed length changes, not for each tie broken.
+        // A line of its own only when the packed length shown changes, not for each tie broken.
         if (display == SearchDisplay::improvements && p.improved &&
-            (p.best.length != shownLength || p.best.unplaced != shownUnplaced)) {
-            shownLength = p.best.length;
+            (formatNumber(p.best.length) != shownLength || p.best.unplaced != shownUnplaced)) {
+            shownLength = formatNumber(p.best.length);
             shownUnplaced = p.best.unplaced;
             console.write(searchProgressLine(p, options, sheet_.width) + "\n");
         } else if (display == SearchDisplay::liveLine) {
