@@ -89,7 +89,14 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     }
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
-    job.packAllParts(console, !options.quiet);
+    const Clearance clearance{options.spacing, options.margin};
+    if (!clearance.any()) {
+        job.packAllParts(console, !options.quiet);
+    } else if (std::optional<std::string> why =
+                   job.packWithClearance(clearance, console, !options.quiet)) {
+        console.error("blocknest: " + path + ": " + *why);
+        return 1;
+    }
     job.computeStatistics();
     if (std::optional<std::string> failure = job.writeLayoutDxf(*directory)) {
         console.warn(Message::layoutWriteFailed);

@@ -1,6 +1,7 @@
 #include "app/options.hpp"
 
 #include <charconv>
+#include <cmath>
 
 namespace blocknest {
 namespace {
@@ -14,7 +15,7 @@ struct OptionSpec {
 constexpr OptionSpec kSpecs[] = {
     {'o', "output-dir", true}, {'r', "rotations", true}, {0, "svg", true},
     {0, "no-pause", false},    {'q', "quiet", false},    {'h', "help", false},
-    {0, "version", false},
+    {0, "version", false},     {0, "spacing", true},     {0, "margin", true},
 };
 
 std::optional<int> parseRotations(std::string_view text) {
@@ -22,6 +23,16 @@ std::optional<int> parseRotations(std::string_view text) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
     if (value < 1 || value > Options::kMaxRotations) return std::nullopt;
+    return value;
+}
+
+// A finite decimal >= 0, the whole text.
+std::optional<double> parseGap(std::string_view text) {
+    double value = 0;
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (!std::isfinite(value) || value < 0) return std::nullopt;
     return value;
 }
 
@@ -40,6 +51,14 @@ std::optional<UsageError> apply(const OptionSpec& spec, std::string_view value, 
         options.rotations = *rotations;
     } else if (spec.longName == "svg") {
         options.svgFile = std::string(value);
+    } else if (spec.longName == "spacing" || spec.longName == "margin") {
+        const std::optional<double> gap = parseGap(value);
+        if (!gap) {
+            return UsageError{name +
+                              " must be a decimal number of drawing units, 0 or more, not '" +
+                              std::string(value) + "'"};
+        }
+        (spec.longName == "spacing" ? options.spacing : options.margin) = *gap;
     } else if (spec.longName == "no-pause") {
         options.pause = false;
     } else if (spec.longName == "quiet") {
@@ -119,6 +138,9 @@ std::string usageText() {
            "                        missing; default: the current directory)\n"
            "  -r, --rotations N     trial orientations per part, 1 to 360 (default 2)\n"
            "      --svg FILE        also draw the layout as an SVG picture into FILE\n"
+           "      --spacing D       keep every two parts at least D apart (default 0)\n"
+           "      --margin M        keep every part at least M from the sheet's edges\n"
+           "                        (default 0)\n"
            "      --no-pause        do not wait for a key at the end\n"
            "  -q, --quiet           no progress lines while packing\n"
            "  -h, --help            show this help and exit\n"

@@ -17,6 +17,8 @@ struct Options {
     std::optional<std::string> outputDir;  // the current directory when absent
     std::optional<std::string> svgFile;    // also draw the layout as SVG there
     int rotations = kDefaultRotations;     // trial orientations per part, 1 .. kMaxRotations
+    double spacing = 0;                    // the least gap between two parts, drawing units
+    double margin = 0;                     // the least gap between a part and the sheet's edges
     bool pause = true;
     bool quiet = false;  // no progress lines
     bool showHelp = false;

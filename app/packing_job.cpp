@@ -24,6 +24,17 @@ void PackingJob::packAllParts(Console& console, bool showProgress) {
     timingText_ = blocknest::packAllParts(parts_, sheet_, rotationCount_, console, showProgress);
 }
 
+std::optional<std::string> PackingJob::packWithClearance(const Clearance& clearance,
+                                                         Console& console, bool showProgress) {
+    std::variant<PlacementJob, std::string> made = makePlacementJob(parts_, sheet_, clearance);
+    if (auto* why = std::get_if<std::string>(&made)) return *why;
+    PlacementJob& placement = std::get<PlacementJob>(made);
+    timingText_ = blocknest::packAllParts(placement.parts, placement.sheet, rotationCount_, console,
+                                          showProgress);
+    placeOriginals(parts_, placement, placement.parts);
+    return std::nullopt;
+}
+
 void PackingJob::computeStatistics() {
     statistics_ = blocknest::computeStatistics(parts_, sheet_.length, sheet_.width);
 }

@@ -8,6 +8,7 @@
 #include "input/part_file_reader.hpp"
 #include "output/statistics.hpp"
 #include "raster/sheet_bitmap.hpp"
+#include "spacing/clearance.hpp"
 
 namespace blocknest {
 
@@ -26,6 +27,12 @@ public:
 
     // Places every part; keeps the timing text.
     void packAllParts(Console& console, bool showProgress = true);
+
+    // Places every part so that the layout keeps the clearance's gaps: packs the grown parts
+    // on the placement sheet, then lays the real parts where those went. Says why it cannot.
+    [[nodiscard]] std::optional<std::string> packWithClearance(const Clearance& clearance,
+                                                               Console& console,
+                                                               bool showProgress = true);
 
     // Counts the parts lying on the sheet and derives the figures of merit.
     void computeStatistics();
