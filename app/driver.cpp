@@ -82,6 +82,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     if (!directory) return 1;
     PackingJob job;
     job.setRotationCount(options.rotations);
+    job.setSheetCount(options.sheets);
     const std::string path = choosePartFile(options, console, in);
     if (std::optional<InputError> error = job.loadAndPrepare(path)) {
         reportInputError(*error, console);
@@ -90,10 +91,10 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     const Clearance clearance{options.spacing, options.margin};
-    if (!clearance.any()) {
+    if (!clearance.any() && !job.severalSheets()) {
         job.packAllParts(console, !options.quiet);
     } else if (std::optional<std::string> why =
-                   job.packWithClearance(clearance, console, !options.quiet)) {
+                   job.packLayout(clearance, console, !options.quiet)) {
         console.error("blocknest: " + path + ": " + *why);
         return 1;
     }
@@ -110,11 +111,20 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     }
     if (options.svgFile) {
         const std::string svg =
-            formatLayoutSvg(job.parts(), job.sheetLength(), job.sheetWidth(), job.statistics());
+            job.severalSheets()
+                ? formatSheetsSvg(job.sheets(), job.partsOnNoSheet(), job.sheetLength(),
+                                  job.sheetWidth(), job.statistics())
+                : formatLayoutSvg(job.parts(), job.sheetLength(), job.sheetWidth(),
+                                  job.statistics());
         if (std::optional<std::string> failure = replaceFile(*options.svgFile, svg)) {
             console.error("blocknest: " + *failure);
             return 1;
         }
+    }
+    for (const std::string& name : job.partsTooLarge()) {
+        console.error("blocknest: " + path + ": the part \"" + name +
+                      "\" is larger than the sheet: it fits no empty sheet in any of its "
+                      "orientations");
     }
     if (std::optional<std::string> summary =
             notFittedSummary(job.parts(), job.sheetLength(), job.sheetWidth())) {

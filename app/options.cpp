@@ -16,7 +16,15 @@ constexpr OptionSpec kSpecs[] = {
     {'o', "output-dir", true}, {'r', "rotations", true}, {0, "svg", true},
     {0, "no-pause", false},    {'q', "quiet", false},    {'h', "help", false},
     {0, "version", false},     {0, "spacing", true},     {0, "margin", true},
+    {0, "sheets", true},
 };
+
+std::optional<int> parseCount(std::string_view text) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < 0) return std::nullopt;
+    return value;
+}
 
 std::optional<int> parseRotations(std::string_view text) {
     int value = 0;
@@ -59,6 +67,15 @@ std::optional<UsageError> apply(const OptionSpec& spec, std::string_view value, 
                               std::string(value) + "'"};
         }
         (spec.longName == "spacing" ? options.spacing : options.margin) = *gap;
+    } else if (spec.longName == "sheets") {
+        const std::optional<int> sheets = parseCount(value);
+        if (!sheets) {
+            return UsageError{
+                "--sheets must be a whole number, 0 (as many as needed) or more, "
+                "not '" +
+                std::string(value) + "'"};
+        }
+        options.sheets = *sheets;
     } else if (spec.longName == "no-pause") {
         options.pause = false;
     } else if (spec.longName == "quiet") {
@@ -141,6 +158,8 @@ std::string usageText() {
            "      --spacing D       keep every two parts at least D apart (default 0)\n"
            "      --margin M        keep every part at least M from the sheet's edges\n"
            "                        (default 0)\n"
+           "      --sheets N        fill up to N sheets one after another, 0 for as many\n"
+           "                        as the parts need (default 1)\n"
            "      --no-pause        do not wait for a key at the end\n"
            "  -q, --quiet           no progress lines while packing\n"
            "  -h, --help            show this help and exit\n"

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/console.hpp"
 #include "geometry/part.hpp"
@@ -21,6 +22,8 @@ public:
     PackingJob& operator=(const PackingJob&) = delete;
 
     void setRotationCount(int count) { rotationCount_ = count; }
+    // Sheets the parts may fill, one after another; 0: as many as they need. 1 by default.
+    void setSheetCount(int count) { sheetCount_ = count; }
 
     // Reads the part data file and prepares the job for packing; nothing on success.
     [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::string& path);
@@ -28,11 +31,11 @@ public:
     // Places every part; keeps the timing text.
     void packAllParts(Console& console, bool showProgress = true);
 
-    // Places every part so that the layout keeps the clearance's gaps: packs the grown parts
-    // on the placement sheet, then lays the real parts where those went. Says why it cannot.
-    [[nodiscard]] std::optional<std::string> packWithClearance(const Clearance& clearance,
-                                                               Console& console,
-                                                               bool showProgress = true);
+    // Places every part so that the layout keeps the clearance's gaps, over the sheets set:
+    // packs the grown parts on the placement sheet, sheet after sheet, then lays the real
+    // parts where those went, each in its sheet's coordinates. Says why it cannot.
+    [[nodiscard]] std::optional<std::string> packLayout(const Clearance& clearance,
+                                                        Console& console, bool showProgress = true);
 
     // Counts the parts lying on the sheet and derives the figures of merit.
     void computeStatistics();
@@ -51,12 +54,22 @@ public:
     int rotationCount() const { return rotationCount_; }
     const std::string& timingText() const { return timingText_; }
     const PackingStatistics& statistics() const { return statistics_; }
+    bool severalSheets() const { return sheetCount_ != 1; }
+    // With several sheets: the sheets used, each with its parts and figures, and the parts on
+    // none of them (after computeStatistics); the names of parts that fit no empty sheet.
+    const std::vector<SheetLayout>& sheets() const { return sheets_; }
+    const PartList& partsOnNoSheet() const { return partsOnNoSheet_; }
+    [[nodiscard]] std::vector<std::string> partsTooLarge() const;
 
 private:
     PartList parts_;
     int partCount_ = 0;
     Sheet sheet_;
     int rotationCount_ = 8;
+    int sheetCount_ = 1;
+    std::vector<int> sheetOf_;  // each part's sheet (kNoSheet, kTooLarge), with several sheets
+    std::vector<SheetLayout> sheets_;
+    PartList partsOnNoSheet_;
     PackingStatistics statistics_;
     std::string timingText_;
 };

@@ -127,6 +127,32 @@ TEST_F(CliTest, PartsThatDoNotFitAreNamedAndTheRunStillSucceeds) {
     EXPECT_NE(svg.find("Placed parts: 3 of 5"), std::string::npos);
 }
 
+TEST_F(CliTest, SpacingMarginAndSeveralSheetsRunInOneCommand) {
+    std::string file = partFileHeader(100, 50);
+    file += partBlock("Giant", 2, {{0, 0}, {300, 0}, {300, 20}, {0, 20}});
+    file += partBlock("Tile", 40, {{0, 0}, {20, 0}, {20, 20}, {0, 20}});
+    const auto input = dir_.write("parts.txt", file);
+    const RunResult run = runBlocknestBinary({"--no-pause", "-q", "--sheets", "0", "--spacing", "1",
+                                              "--margin", "2", "--svg", "l.svg", input.string()},
+                                             dir_.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("\"Giant\" is larger than the sheet"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("2 of 42 parts did not fit"), std::string::npos) << run.err;
+    // Tiles of 20 with gaps of 1 and margins of 2: four by two on a sheet of 100 x 50.
+    const std::string report = readFile(dir_.path() / "Results.txt");
+    EXPECT_EQ(countOf(report, "\n"), 4 + 5) << report;
+    EXPECT_EQ(report.substr(0, 14), "Packed length:");
+    EXPECT_NE(report.find("Sheet 1: Packed length:"), std::string::npos) << report;
+    EXPECT_NE(report.find("Parts:8 Area of parts:3200\nSheet 5:"), std::string::npos) << report;
+    const std::string svg = readFile(dir_.path() / "l.svg");
+    EXPECT_EQ(countOf(svg, "<rect class=\"sheet\""), 5);
+    EXPECT_EQ(countOf(svg, "<path class=\"part\""), 40);
+    EXPECT_EQ(countOf(svg, "<path class=\"unplaced\""), 2);
+    EXPECT_NE(svg.find("Placed parts: 40 of 42   Sheets: 5"), std::string::npos);
+    const std::string dxf = readFile(dir_.path() / "Layout.dxf");
+    EXPECT_EQ(countOf(dxf, "LINE\n"), 5 * (4 + 1) + 42 * 4) << "outline and length line per sheet";
+}
+
 TEST_F(CliTest, TheSummaryNamesAtMostTenParts) {
     std::string file = partFileHeader(30, 30);
     for (int i = 0; i < 12; ++i) {

@@ -16,6 +16,7 @@ using testing_support::findGapFaults;
 using testing_support::makePart;
 using testing_support::outlineDistance;
 using testing_support::RecordingConsole;
+using testing_support::star;
 
 // Gaps may fall short of the asked ones by this much, in drawing units: the rounding of the
 // moves that bring a part to its place.
@@ -63,7 +64,7 @@ TEST_P(SpacedInstanceTest, EveryGapHolds) {
     const double spacing = job.sheetWidth() * GetParam().spacingShare;
     const double margin = spacing * 1.5;
     RecordingConsole console;
-    ASSERT_FALSE(job.packWithClearance({spacing, margin}, console, false));
+    ASSERT_FALSE(job.packLayout({spacing, margin}, console, false));
     const std::vector<const Part*> placed = partsOnSheet(job);
     EXPECT_GT(placed.size(), job.parts().count() / 2) << "most parts are placed";
     const std::vector<std::string> faults =
@@ -82,20 +83,6 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(info.param.name) + "_" +
                std::to_string(static_cast<int>(info.param.spacingShare * 1000)) + "permille";
     });
-
-// A star-shaped outline around (cx, cy): simple, and concave for most radii drawn.
-std::vector<Vertex> star(std::mt19937& random, double cx, double cy, double radius, int points) {
-    std::uniform_real_distribution<double> share(0.45, 1.0);
-    std::uniform_real_distribution<double> jitter(-0.3, 0.3);
-    std::vector<Vertex> vertices;
-    const double step = 2 * std::acos(-1.0) / points;
-    for (int i = 0; i < points; ++i) {
-        const double angle = (i + jitter(random)) * step;
-        const double r = radius * share(random);
-        vertices.push_back({cx + r * std::cos(angle), cy + r * std::sin(angle)});
-    }
-    return vertices;
-}
 
 TEST(SpacedRandomPartsTest, ConcavePartsAndPartsInHolesKeepTheGaps) {
     std::mt19937 random(20261209);
@@ -121,7 +108,7 @@ TEST(SpacedRandomPartsTest, ConcavePartsAndPartsInHolesKeepTheGaps) {
         ASSERT_FALSE(job.loadAndPrepare(dir.write("parts.txt", text).string()));
         RecordingConsole console;
         const double margin = round % 2 == 0 ? 0 : 2;
-        ASSERT_FALSE(job.packWithClearance({spacing, margin}, console, false));
+        ASSERT_FALSE(job.packLayout({spacing, margin}, console, false));
         const std::vector<const Part*> placed = partsOnSheet(job);
         EXPECT_EQ(placed.size(), job.parts().count()) << "the sheet holds every part";
         inHoles += partsInHoles(placed);
@@ -131,6 +118,35 @@ TEST(SpacedRandomPartsTest, ConcavePartsAndPartsInHolesKeepTheGaps) {
                                     << " faults, the first: " << faults.front();
     }
     EXPECT_GT(inHoles, 0) << "some parts lie in holes, so the gap to a hole's edge is checked";
+}
+
+TEST(SpacedRandomPartsTest, EverySheetOfAJobOverSeveralKeepsTheGaps) {
+    std::mt19937 random(1409);
+    std::uniform_real_distribution<double> radius(2, 9);
+    std::string text = "SheetLength: 50\nSheetWidth: 35\nPartTypeCount:40\n";
+    for (int p = 0; p < 40; ++p) {
+        text += testing_support::partBlock("star" + std::to_string(p), 1,
+                                           star(random, 0, 0, radius(random), 5 + p % 7));
+    }
+    testing_support::TempDir dir;
+    PackingJob job;
+    job.setRotationCount(4);
+    job.setSheetCount(0);
+    ASSERT_FALSE(job.loadAndPrepare(dir.write("parts.txt", text).string()));
+    RecordingConsole console;
+    ASSERT_FALSE(job.packLayout({0.8, 1.2}, console, false));
+    job.computeStatistics();
+    ASSERT_GE(job.sheets().size(), 2U);
+    std::size_t placed = 0;
+    for (const SheetLayout& sheet : job.sheets()) {
+        std::vector<const Part*> parts;
+        for (const Part& p : sheet.parts) parts.push_back(&p);
+        placed += parts.size();
+        const std::vector<std::string> faults = findGapFaults(parts, 50, 35, 0.8, 1.2, kTolerance);
+        EXPECT_TRUE(faults.empty()) << faults.size() << " faults, the first: " << faults.front();
+    }
+    EXPECT_EQ(placed, 40U);
+    EXPECT_EQ(job.partsOnNoSheet().count(), 0U);
 }
 
 TEST(GrowPartTest, GrownOutlineKeepsHalfTheSpacingAndStaysSmall) {
