@@ -83,6 +83,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     PackingJob job;
     job.setRotationCount(options.rotations);
     job.setSheetCount(options.sheets);
+    job.setMirror(options.mirror);
     const std::string path = choosePartFile(options, console, in);
     if (std::optional<InputError> error = job.loadAndPrepare(path)) {
         reportInputError(*error, console);
@@ -91,7 +92,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     const Clearance clearance{options.spacing, options.margin};
-    if (!clearance.any() && !job.severalSheets()) {
+    if (!clearance.any() && !job.severalSheets() && !job.mirror()) {
         job.packAllParts(console, !options.quiet);
     } else if (std::optional<std::string> why =
                    job.packLayout(clearance, console, !options.quiet)) {

@@ -16,7 +16,7 @@ constexpr OptionSpec kSpecs[] = {
     {'o', "output-dir", true}, {'r', "rotations", true}, {0, "svg", true},
     {0, "no-pause", false},    {'q', "quiet", false},    {'h', "help", false},
     {0, "version", false},     {0, "spacing", true},     {0, "margin", true},
-    {0, "sheets", true},
+    {0, "sheets", true},       {0, "mirror", false},
 };
 
 std::optional<int> parseCount(std::string_view text) {
@@ -76,6 +76,8 @@ std::optional<UsageError> apply(const OptionSpec& spec, std::string_view value, 
                 std::string(value) + "'"};
         }
         options.sheets = *sheets;
+    } else if (spec.longName == "mirror") {
+        options.mirror = true;
     } else if (spec.longName == "no-pause") {
         options.pause = false;
     } else if (spec.longName == "quiet") {
@@ -160,6 +162,7 @@ std::string usageText() {
            "                        (default 0)\n"
            "      --sheets N        fill up to N sheets one after another, 0 for as many\n"
            "                        as the parts need (default 1)\n"
+           "      --mirror          also try every part mirrored about its Y axis\n"
            "      --no-pause        do not wait for a key at the end\n"
            "  -q, --quiet           no progress lines while packing\n"
            "  -h, --help            show this help and exit\n"

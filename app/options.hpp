@@ -19,6 +19,7 @@ struct Options {
     int rotations = kDefaultRotations;     // trial orientations per part, 1 .. kMaxRotations
     double spacing = 0;                    // the least gap between two parts, drawing units
     double margin = 0;                     // the least gap between a part and the sheet's edges
+    bool mirror = false;                   // also try every part mirrored about its Y axis
     int sheets = 1;  // sheets the parts may fill, one after another; 0: as many as needed
     bool pause = true;
     bool quiet = false;  // no progress lines

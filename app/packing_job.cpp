@@ -50,6 +50,13 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
     }
     PartList& parts = placement ? placement->parts : parts_;
     Sheet& sheet = placement ? placement->sheet : sheet_;
+    if (mirror_) {
+        const std::vector<Orientation> even = evenTurns(rotationCount_);
+        for (Part& part : parts) {
+            part.setOrientations(
+                withMirrored(part.orientations().empty() ? even : part.orientations()));
+        }
+    }
     if (!severalSheets()) {
         timingText_ = blocknest::packAllParts(parts, sheet, rotationCount_, console, showProgress);
     } else {
@@ -119,9 +126,19 @@ std::optional<std::string> PackingJob::writeLayoutDxf(
 }
 
 std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory) const {
-    if (severalSheets()) {
-        return replaceFile(directory / kReportFileName,
-                           formatSheetsReport(statistics_, timingText_, sheets_));
+    if (severalSheets() || mirror_) {
+        std::string text = severalSheets() ? formatSheetsReport(statistics_, timingText_, sheets_)
+                                           : formatReport(statistics_, timingText_);
+        if (mirror_) {
+            int mirrored = 0;
+            for (const Part& part : parts_) {
+                if (part.turn().mirrored && liesOnSheet(part, sheet_.length, sheet_.width)) {
+                    ++mirrored;
+                }
+            }
+            text += "Mirrored parts:" + std::to_string(mirrored) + "\n";
+        }
+        return replaceFile(directory / kReportFileName, text);
     }
     return replaceFile(directory / kReportFileName, formatReport(statistics_, timingText_));
 }

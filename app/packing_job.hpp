@@ -24,6 +24,9 @@ public:
     void setRotationCount(int count) { rotationCount_ = count; }
     // Sheets the parts may fill, one after another; 0: as many as they need. 1 by default.
     void setSheetCount(int count) { sheetCount_ = count; }
+    // Also try every orientation of every part mirrored about its Y axis.
+    void setMirror(bool mirror) { mirror_ = mirror; }
+    bool mirror() const { return mirror_; }
 
     // Reads the part data file and prepares the job for packing; nothing on success.
     [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::string& path);
@@ -67,6 +70,7 @@ private:
     Sheet sheet_;
     int rotationCount_ = 8;
     int sheetCount_ = 1;
+    bool mirror_ = false;
     std::vector<int> sheetOf_;  // each part's sheet (kNoSheet, kTooLarge), with several sheets
     std::vector<SheetLayout> sheets_;
     PartList partsOnNoSheet_;

@@ -167,7 +167,8 @@ std::string drawLayout(const std::vector<SheetView>& sheets,
         const Placement onSheet{sheet.x, 0, sheetWidth};
         for (const Part* part : sheet.parts) {
             svg << "<path class=\"part\" d=\"" << pathData(*part, onSheet) << "\"><title>"
-                << escapeXmlText(part->name()) << "</title></path>\n";
+                << escapeXmlText(part->name()) << (part->turn().mirrored ? " (mirrored)" : "")
+                << "</title></path>\n";
         }
         placedCount += sheet.parts.size();
     }

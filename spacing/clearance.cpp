@@ -151,13 +151,13 @@ void placeOriginals(PartList& parts, const PlacementJob& placement, const PartLi
         if (liesOn(placed, placement.sheet)) {
             const Orientation turn = placed.turn();
             Part turned = placement.parkedPoses[i];
-            if (turn.index != 0) turned.rotate(Vertex{0, 0}, turn.angle());
+            turned.applyTurn(turn);
             // The move the run gave the grown part, read off one vertex.
             const Vertex& from = turned.outerLoop().vertices().front();
             const Vertex& to = placed.outerLoop().vertices().front();
             const Vertex& shift = placement.parkShifts[i];
             part.translate(shift.x, shift.y);
-            if (turn.index != 0) part.rotate(Vertex{0, 0}, turn.angle());
+            part.applyTurn(turn);
             part.translate(to.x - from.x + placement.sheetOrigin,
                            to.y - from.y + placement.sheetOrigin);
             part.setTurn(turn);

@@ -132,15 +132,17 @@ TEST_F(CliTest, SpacingMarginAndSeveralSheetsRunInOneCommand) {
     file += partBlock("Giant", 2, {{0, 0}, {300, 0}, {300, 20}, {0, 20}});
     file += partBlock("Tile", 40, {{0, 0}, {20, 0}, {20, 20}, {0, 20}});
     const auto input = dir_.write("parts.txt", file);
-    const RunResult run = runBlocknestBinary({"--no-pause", "-q", "--sheets", "0", "--spacing", "1",
-                                              "--margin", "2", "--svg", "l.svg", input.string()},
-                                             dir_.path());
+    const RunResult run =
+        runBlocknestBinary({"--no-pause", "-q", "--mirror", "--sheets", "0", "--spacing", "1",
+                            "--margin", "2", "--svg", "l.svg", input.string()},
+                           dir_.path());
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("\"Giant\" is larger than the sheet"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("2 of 42 parts did not fit"), std::string::npos) << run.err;
     // Tiles of 20 with gaps of 1 and margins of 2: four by two on a sheet of 100 x 50.
     const std::string report = readFile(dir_.path() / "Results.txt");
-    EXPECT_EQ(countOf(report, "\n"), 4 + 5) << report;
+    EXPECT_EQ(countOf(report, "\n"), 4 + 5 + 1) << report;
+    EXPECT_NE(report.find("\nMirrored parts:"), std::string::npos) << report;
     EXPECT_EQ(report.substr(0, 14), "Packed length:");
     EXPECT_NE(report.find("Sheet 1: Packed length:"), std::string::npos) << report;
     EXPECT_NE(report.find("Parts:8 Area of parts:3200\nSheet 5:"), std::string::npos) << report;

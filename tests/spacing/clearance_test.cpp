@@ -105,6 +105,7 @@ TEST(SpacedRandomPartsTest, ConcavePartsAndPartsInHolesKeepTheGaps) {
         testing_support::TempDir dir;
         PackingJob job;
         job.setRotationCount(4);
+        job.setMirror(round >= 3);
         ASSERT_FALSE(job.loadAndPrepare(dir.write("parts.txt", text).string()));
         RecordingConsole console;
         const double margin = round % 2 == 0 ? 0 : 2;
@@ -132,6 +133,7 @@ TEST(SpacedRandomPartsTest, EverySheetOfAJobOverSeveralKeepsTheGaps) {
     PackingJob job;
     job.setRotationCount(4);
     job.setSheetCount(0);
+    job.setMirror(true);
     ASSERT_FALSE(job.loadAndPrepare(dir.write("parts.txt", text).string()));
     RecordingConsole console;
     ASSERT_FALSE(job.packLayout({0.8, 1.2}, console, false));
