@@ -4,6 +4,8 @@
 #include <clipper.hpp>
 #include <cmath>
 
+#include "base/number_format.hpp"
+
 namespace blocknest {
 namespace {
 
@@ -111,8 +113,8 @@ std::variant<PlacementJob, std::string> makePlacementJob(const PartList& parts, 
                                                          std::int64_t maxSheetCells) {
     const double half = clearance.spacing / 2;
     if (!(2 * clearance.margin < sheet.length && 2 * clearance.margin < sheet.width)) {
-        return "a margin of " + std::to_string(clearance.margin) + " leaves no room on a sheet " +
-               std::to_string(sheet.length) + " by " + std::to_string(sheet.width);
+        return "a margin of " + formatNumber(clearance.margin) + " leaves no room on a sheet " +
+               formatNumber(sheet.length) + " by " + formatNumber(sheet.width);
     }
     PlacementJob placement;
     placement.sheetOrigin = clearance.margin - half;
@@ -123,7 +125,7 @@ std::variant<PlacementJob, std::string> makePlacementJob(const PartList& parts, 
     placement.sheet.holeEdgesTested = true;
     if (!sheetGridSize(placement.sheet.length, placement.sheet.width, sheet.blockSideLength,
                        maxSheetCells)) {
-        return "a spacing of " + std::to_string(clearance.spacing) +
+        return "a spacing of " + formatNumber(clearance.spacing) +
                " makes the sheet's block grid larger than " + std::to_string(maxSheetCells) +
                " blocks";
     }
