@@ -1,8 +1,11 @@
 #include "app/driver.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "app/packing_job.hpp"
 #include "base/number_format.hpp"
@@ -92,7 +95,23 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     const Clearance clearance{options.spacing, options.margin};
-    if (!clearance.any() && !job.severalSheets() && !job.mirror()) {
+    if (searchRequested(options)) {
+        SearchOptions search;
+        search.timeLimit = options.timeLimit.value_or(0);
+        search.evaluations = options.evaluations.value_or(0);
+        search.seed = options.seed;
+        search.threads = options.threads > 0
+                             ? options.threads
+                             : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+        const auto display = options.quiet           ? PackingJob::SearchDisplay::none
+                             : isatty(STDOUT_FILENO) ? PackingJob::SearchDisplay::liveLine
+                                                     : PackingJob::SearchDisplay::improvements;
+        if (std::optional<std::string> why =
+                job.searchForLayout(search, console, display, clearance)) {
+            console.error("blocknest: " + path + ": " + *why);
+            return 1;
+        }
+    } else if (!clearance.any() && !job.severalSheets() && !job.mirror()) {
         job.packAllParts(console, !options.quiet);
     } else if (std::optional<std::string> why =
                    job.packLayout(clearance, console, !options.quiet)) {

@@ -1,4 +1,5 @@
 #pragma once  // app/options.hpp: the command line
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,19 +14,28 @@ struct Options {
     static constexpr int kDefaultRotations = 2;
     static constexpr int kMaxRotations = 360;
 
-    std::optional<std::string> partFile;   // asked for on standard input when absent
-    std::optional<std::string> outputDir;  // the current directory when absent
-    std::optional<std::string> svgFile;    // also draw the layout as SVG there
-    int rotations = kDefaultRotations;     // trial orientations per part, 1 .. kMaxRotations
-    double spacing = 0;                    // the least gap between two parts, drawing units
-    double margin = 0;                     // the least gap between a part and the sheet's edges
-    bool mirror = false;                   // also try every part mirrored about its Y axis
-    int sheets = 1;  // sheets the parts may fill, one after another; 0: as many as needed
+    std::optional<std::string> partFile;      // asked for on standard input when absent
+    std::optional<std::string> outputDir;     // the current directory when absent
+    std::optional<std::string> svgFile;       // also draw the layout as SVG there
+    int rotations = kDefaultRotations;        // trial orientations per part, 1 .. kMaxRotations
+    std::optional<double> timeLimit;          // seconds; turns the search on
+    std::optional<std::int64_t> evaluations;  // packing runs; turns the search on
+    std::uint64_t seed = 1;
+    int threads = 0;      // search threads; 0: one per core
+    double spacing = 0;   // the least gap between two parts, drawing units
+    double margin = 0;    // the least gap between a part and the sheet's edges
+    bool mirror = false;  // also try every part mirrored about its Y axis
+    int sheets = 1;       // sheets the parts may fill, one after another; 0: as many as needed
     bool pause = true;
     bool quiet = false;  // no progress lines
     bool showHelp = false;
     bool showVersion = false;
 };
+
+// True when a search for a denser layout was asked for.
+[[nodiscard]] inline bool searchRequested(const Options& options) {
+    return options.timeLimit || options.evaluations;
+}
 
 struct UsageError {
     std::string message;  // one line, without the program name

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <variant>
 
+#include "base/number_format.hpp"
 #include "input/job_preparation.hpp"
 #include "output/atomic_file.hpp"
 #include "output/dxf_writer.hpp"
@@ -29,6 +31,28 @@ void PackingJob::packAllParts(Console& console, bool showProgress) {
 
 namespace {
 
+// The finer grids a search also packs on, as fractions of the derived block side.
+constexpr double kFinerGrids[] = {0.7, 0.5, 0.35};
+// Every search thread holds a copy of each grid: 8 MiB at most for one.
+constexpr std::int64_t kMaxSearchGridCells = std::int64_t{1} << 26;
+
+std::string searchProgressLine(const SearchProgress& progress, const SearchOptions& options,
+                               double sheetWidth) {
+    char budget[64];
+    if (options.timeLimit > 0) {
+        std::snprintf(budget, sizeof budget, "%.1f / %.1f s", progress.elapsed, options.timeLimit);
+    } else {
+        std::snprintf(budget, sizeof budget, "%.1f s", progress.elapsed);
+    }
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "Searching: %s, %lld layouts, best packed length %s, density %.2f%%", budget,
+                  static_cast<long long>(progress.evaluations),
+                  formatNumber(progress.best.length).c_str(),
+                  100 * progress.best.area / (progress.best.length * sheetWidth));
+    return line;
+}
+
 class SilentConsole : public Console {
 public:
     void write(std::string_view) override {}
@@ -38,7 +62,83 @@ public:
     void pause() override {}
 };
 
+// Every part may also be placed mirrored: its own turns, or the even ones, both ways.
+void allowMirrored(PartList& parts, int rotationCount) {
+    const std::vector<Orientation> even = evenTurns(rotationCount);
+    for (Part& part : parts) {
+        part.setOrientations(
+            withMirrored(part.orientations().empty() ? even : part.orientations()));
+    }
+}
+
 }  // namespace
+
+std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& options,
+                                                       Console& console, SearchDisplay display,
+                                                       const Clearance& clearance) {
+    std::optional<PlacementJob> placement;
+    if (clearance.any()) {
+        std::variant<PlacementJob, std::string> made = makePlacementJob(parts_, sheet_, clearance);
+        if (auto* why = std::get_if<std::string>(&made)) return *why;
+        placement = std::move(std::get<PlacementJob>(made));
+    }
+    PartList& parts = placement ? placement->parts : parts_;
+    const Sheet& sheet = placement ? placement->sheet : sheet_;
+    if (mirror_) allowMirrored(parts, rotationCount_);
+    const auto start = std::chrono::steady_clock::now();
+    console.write(Message::packingStarted);
+    console.write("\n");
+    console.write("Part Number:" + std::to_string(partCount_) + "\n");
+    std::vector<double> finer;
+    for (double fraction : kFinerGrids) {
+        const double side = sheet.blockSideLength * fraction;
+        if (sheetGridSize(sheet.length, sheet.width, side, kMaxSearchGridCells)) {
+            finer.push_back(side);
+        }
+    }
+    const SearchInstance instance = makeSearchInstance(parts, sheet, rotationCount_, finer);
+    auto last = std::chrono::steady_clock::now() - std::chrono::hours(1);
+    std::size_t shown = 0;
+    const SearchOutcome outcome = searchLayout(instance, options, [&](const SearchProgress& p) {
+        if (display == SearchDisplay::improvements && p.improved) {
+            console.write(searchProgressLine(p, options, sheet_.width) + "\n");
+        } else if (display == SearchDisplay::liveLine) {
+            const auto now = std::chrono::steady_clock::now();
+            if (!p.improved && now - last < std::chrono::milliseconds(200)) return;
+            last = now;
+            std::string line = searchProgressLine(p, options, sheet_.width);
+            const std::size_t length = line.size();
+            if (length < shown) line.append(shown - length, ' ');
+            shown = length;
+            console.write("\r" + line);
+        }
+    });
+    DecoderMemory memory;
+    (void)decodeLayout(instance, outcome.best, memory, &parts);
+    if (placement) {
+        // The layout holds the parts in packing order; the real parts follow them.
+        std::vector<const Part*> real;
+        for (const Part& part : parts_) real.push_back(&part);
+        PartList ordered;
+        PlacementJob reordered;
+        reordered.sheet = placement->sheet;
+        reordered.sheetOrigin = placement->sheetOrigin;
+        for (const int i : outcome.best.order) {
+            const auto k = static_cast<std::size_t>(i);
+            ordered.pushBack(*real[k]);
+            reordered.parkedPoses.push_back(placement->parkedPoses[k]);
+            reordered.parkShifts.push_back(placement->parkShifts[k]);
+        }
+        parts_ = std::move(ordered);
+        placeOriginals(parts_, reordered, parts);
+    }
+    console.write(display == SearchDisplay::liveLine ? "\nPacking Completed."
+                                                     : "Packing Completed.");
+    const std::chrono::duration<long double> elapsed = std::chrono::steady_clock::now() - start;
+    timingText_ = blocknest::timingText(elapsed.count());
+    console.write(timingText_);
+    return std::nullopt;
+}
 
 std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Console& console,
                                                   bool showProgress) {
@@ -50,13 +150,7 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
     }
     PartList& parts = placement ? placement->parts : parts_;
     Sheet& sheet = placement ? placement->sheet : sheet_;
-    if (mirror_) {
-        const std::vector<Orientation> even = evenTurns(rotationCount_);
-        for (Part& part : parts) {
-            part.setOrientations(
-                withMirrored(part.orientations().empty() ? even : part.orientations()));
-        }
-    }
+    if (mirror_) allowMirrored(parts, rotationCount_);
     if (!severalSheets()) {
         timingText_ = blocknest::packAllParts(parts, sheet, rotationCount_, console, showProgress);
     } else {

@@ -9,6 +9,7 @@
 #include "input/part_file_reader.hpp"
 #include "output/statistics.hpp"
 #include "raster/sheet_bitmap.hpp"
+#include "search/search.hpp"
 #include "spacing/clearance.hpp"
 
 namespace blocknest {
@@ -39,6 +40,19 @@ public:
     // parts where those went, each in its sheet's coordinates. Says why it cannot.
     [[nodiscard]] std::optional<std::string> packLayout(const Clearance& clearance,
                                                         Console& console, bool showProgress = true);
+
+    // How the search shows its progress: not at all, one line rewritten in place, or a line
+    // at each improvement.
+    enum class SearchDisplay { none, liveLine, improvements };
+
+    // Searches for a shorter layout, starting from the one the one-pass run makes, and keeps
+    // the best one found; keeps the timing text of the whole search. With a clearance the
+    // search packs the grown parts and the real parts are laid where those went (one sheet).
+    // Says why it cannot.
+    [[nodiscard]] std::optional<std::string> searchForLayout(const SearchOptions& options,
+                                                             Console& console,
+                                                             SearchDisplay display,
+                                                             const Clearance& clearance = {});
 
     // Counts the parts lying on the sheet and derives the figures of merit.
     void computeStatistics();

@@ -103,6 +103,12 @@ void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Con
     part.translate(dx, dy);
     compactAlongX(memory.others, part, bs);
     compactAlongY(memory.others, part, bs);
+    for (int pair = 0; pair < memory.extraSlidePairs; ++pair) {
+        const BoundingBox before = part.bounds();
+        compactAlongX(memory.others, part, bs);
+        compactAlongY(memory.others, part, bs);
+        if (part.bounds().minX == before.minX && part.bounds().minY == before.minY) break;
+    }
     markPartOnSheet(sheet, part, console);
     memory.others.markPlaced(part);
 }

@@ -22,6 +22,9 @@ std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Conso
 // never changes a result.
 struct PackingMemory {
     PackingMemory(const PartList& parts, const Sheet& sheet) : others(parts, sheet) {}
+    // Slides toward X = 0 and then Y = 0 after the first pair, repeated while they move the
+    // part; 0 is the packing run's own single pair.
+    int extraSlidePairs = 0;
     FirstFitMemo firstFits;
     PixelizeMemo images;
     PartIndex others;  // every part of the list; placed ones are marked as they are placed

@@ -151,6 +151,27 @@ TEST(SpacedRandomPartsTest, EverySheetOfAJobOverSeveralKeepsTheGaps) {
     EXPECT_EQ(job.partsOnNoSheet().count(), 0U);
 }
 
+TEST(SpacedSearchTest, TheSearchPacksTheGrownPartsAndTheGapsHold) {
+    for (const char* name : {"han", "poly1a"}) {
+        PackingJob job;
+        job.setRotationCount(4);
+        job.setMirror(true);
+        ASSERT_FALSE(job.loadAndPrepare(std::string("instances/") + name + ".txt"));
+        const double spacing = job.sheetWidth() * 0.01;
+        RecordingConsole console;
+        SearchOptions search;
+        search.evaluations = 120;
+        ASSERT_FALSE(job.searchForLayout(search, console, PackingJob::SearchDisplay::none,
+                                         {spacing, spacing}));
+        const std::vector<const Part*> placed = partsOnSheet(job);
+        EXPECT_EQ(placed.size(), job.parts().count()) << name;
+        const std::vector<std::string> faults = findGapFaults(
+            placed, job.sheetLength(), job.sheetWidth(), spacing, spacing, kTolerance);
+        EXPECT_TRUE(faults.empty())
+            << name << ": " << faults.size() << " faults, the first: " << faults.front();
+    }
+}
+
 TEST(GrowPartTest, GrownOutlineKeepsHalfTheSpacingAndStaysSmall) {
     std::mt19937 random(7);
     for (int i = 0; i < 50; ++i) {
