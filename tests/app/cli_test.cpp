@@ -82,7 +82,11 @@ TEST_F(CliTest, BadCommandLinesExitWithCodeTwo) {
                                                  {"-o"},
                                                  {"--svg="},
                                                  {"--bogus"},
-                                                 {"-z", kExample}}) {
+                                                 {"-z", kExample},
+                                                 {"--spacing", "-1", kExample},
+                                                 {"--margin", "1e999", kExample},
+                                                 {"--sheets", "x", kExample},
+                                                 {"--sheets", "2", "-t", "1", kExample}}) {
         const RunResult run = runBlocknestBinary(args, dir_.path());
         EXPECT_EQ(run.exitCode, 2) << args[0];
         EXPECT_EQ(countOf(run.err, "\n"), 2) << "one line and the --help hint: " << run.err;
