@@ -40,7 +40,7 @@ std::optional<std::filesystem::path> prepareOutputDir(const Options& options, Co
 }  // namespace
 
 std::string choosePartFile(const Options& options, Console& console, std::istream& in) {
-    if (options.partFile) return *options.partFile;
+    if (!options.files.empty()) return options.files.front().path;
     console.write(std::string(kDialogTitle) + "\n");
     std::string path;
     if (!std::getline(in, path)) path.clear();
@@ -87,14 +87,20 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     job.setRotationCount(options.rotations);
     job.setSheetCount(options.sheets);
     job.setMirror(options.mirror);
-    const std::string path = choosePartFile(options, console, in);
-    if (std::optional<InputError> error = job.loadAndPrepare(path)) {
+    std::vector<InputFile> files = options.files;
+    if (files.empty()) files.push_back({choosePartFile(options, console, in), std::nullopt});
+    InputSettings settings;
+    settings.sheet = options.sheet;
+    settings.defaultCopies = options.copies;
+    if (std::optional<InputError> error = job.loadAndPrepare(files, settings)) {
         reportInputError(*error, console);
-        return 1;
+        return error->commandLine ? 2 : 1;
     }
+    for (const std::string& note : job.inputNotes()) console.error(note);
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     const Clearance clearance{options.spacing, options.margin};
+    const std::string& source = files.front().path;  // names the job in messages
     if (searchRequested(options)) {
         SearchOptions search;
         search.timeLimit = options.timeLimit.value_or(0);
@@ -108,14 +114,14 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
                                                      : PackingJob::SearchDisplay::improvements;
         if (std::optional<std::string> why =
                 job.searchForLayout(search, console, display, clearance)) {
-            console.error("blocknest: " + path + ": " + *why);
+            console.error("blocknest: " + source + ": " + *why);
             return 1;
         }
     } else if (!clearance.any() && !job.severalSheets() && !job.mirror()) {
         job.packAllParts(console, !options.quiet);
     } else if (std::optional<std::string> why =
                    job.packLayout(clearance, console, !options.quiet)) {
-        console.error("blocknest: " + path + ": " + *why);
+        console.error("blocknest: " + source + ": " + *why);
         return 1;
     }
     job.computeStatistics();
@@ -142,9 +148,19 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         }
     }
     for (const std::string& name : job.partsTooLarge()) {
-        console.error("blocknest: " + path + ": the part \"" + name +
+        console.error("blocknest: " + source + ": the part \"" + name +
                       "\" is larger than the sheet: it fits no empty sheet in any of its "
                       "orientations");
+    }
+    if (options.jsonFile) {
+        PlacementRun run;
+        run.name = std::filesystem::path(files.front().path).stem().string();
+        for (const InputFile& file : files) run.inputFiles.push_back(file.path);
+        if (std::optional<std::string> failure =
+                job.writePlacementJson(*options.jsonFile, std::move(run))) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
     }
     if (std::optional<std::string> summary =
             notFittedSummary(job.parts(), job.sheetLength(), job.sheetWidth())) {

@@ -6,6 +6,7 @@
 #include <variant>
 
 #include "base/number_format.hpp"
+#include "input/job_loader.hpp"
 #include "input/job_preparation.hpp"
 #include "output/atomic_file.hpp"
 #include "output/dxf_writer.hpp"
@@ -25,8 +26,24 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::string& path) {
     return std::nullopt;
 }
 
+std::optional<InputError> PackingJob::loadAndPrepare(const std::vector<InputFile>& files,
+                                                     const InputSettings& settings) {
+    std::variant<LoadedJob, InputError> loaded = loadJob(files, settings);
+    if (auto* error = std::get_if<InputError>(&loaded)) return std::move(*error);
+    LoadedJob& job = std::get<LoadedJob>(loaded);
+    parts_ = std::move(job.prepared.parts);
+    partCount_ = job.prepared.partCount;
+    sheet_ = std::move(job.prepared.sheet);
+    items_ = std::move(job.items);
+    inputNotes_ = std::move(job.notes);
+    return std::nullopt;
+}
+
 void PackingJob::packAllParts(Console& console, bool showProgress) {
+    const auto start = std::chrono::steady_clock::now();
     timingText_ = blocknest::packAllParts(parts_, sheet_, rotationCount_, console, showProgress);
+    packingSeconds_ =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 namespace {
@@ -99,8 +116,14 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
     const SearchInstance instance = makeSearchInstance(parts, sheet, rotationCount_, finer);
     auto last = std::chrono::steady_clock::now() - std::chrono::hours(1);
     std::size_t shown = 0;
+    std::string shownLength;
+    int shownUnplaced = -1;
     const SearchOutcome outcome = searchLayout(instance, options, [&](const SearchProgress& p) {
-        if (display == SearchDisplay::improvements && p.improved) {
+        // A line of its own only when the packed length shown changes, not for each tie broken.
+        if (display == SearchDisplay::improvements && p.improved &&
+            (formatNumber(p.best.length) != shownLength || p.best.unplaced != shownUnplaced)) {
+            shownLength = formatNumber(p.best.length);
+            shownUnplaced = p.best.unplaced;
             console.write(searchProgressLine(p, options, sheet_.width) + "\n");
         } else if (display == SearchDisplay::liveLine) {
             const auto now = std::chrono::steady_clock::now();
@@ -136,12 +159,14 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
                                                      : "Packing Completed.");
     const std::chrono::duration<long double> elapsed = std::chrono::steady_clock::now() - start;
     timingText_ = blocknest::timingText(elapsed.count());
+    packingSeconds_ = static_cast<double>(elapsed.count());
     console.write(timingText_);
     return std::nullopt;
 }
 
 std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Console& console,
                                                   bool showProgress) {
+    const auto started = std::chrono::steady_clock::now();
     std::optional<PlacementJob> placement;
     if (clearance.any()) {
         std::variant<PlacementJob, std::string> made = makePlacementJob(parts_, sheet_, clearance);
@@ -168,6 +193,8 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
         console.write("Sheets used: " + std::to_string(sheetNumber) + " " + timingText_);
     }
     if (placement) placeOriginals(parts_, *placement, placement->parts);
+    packingSeconds_ =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return std::nullopt;
 }
 
@@ -235,6 +262,20 @@ std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& 
         return replaceFile(directory / kReportFileName, text);
     }
     return replaceFile(directory / kReportFileName, formatReport(statistics_, timingText_));
+}
+
+}  // namespace blocknest
+
+namespace blocknest {
+
+std::optional<std::string> PackingJob::writePlacementJson(const std::filesystem::path& file,
+                                                          PlacementRun run) const {
+    run.sheetLength = sheet_.length;
+    run.sheetWidth = sheet_.width;
+    run.rotationCount = rotationCount_;
+    run.runSeconds = packingSeconds_;
+    if (severalSheets()) run.sheetOf = sheetOf_;
+    return replaceFile(file, formatPlacementJson(parts_, items_, statistics_, run));
 }
 
 }  // namespace blocknest

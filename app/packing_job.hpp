@@ -6,7 +6,9 @@
 
 #include "base/console.hpp"
 #include "geometry/part.hpp"
+#include "input/job_input.hpp"
 #include "input/part_file_reader.hpp"
+#include "output/json_writer.hpp"
 #include "output/statistics.hpp"
 #include "raster/sheet_bitmap.hpp"
 #include "search/search.hpp"
@@ -31,6 +33,11 @@ public:
 
     // Reads the part data file and prepares the job for packing; nothing on success.
     [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::string& path);
+
+    // Reads every file in its own format, merges them into one job and prepares it; the
+    // lines the user should see about the inputs are kept in inputNotes().
+    [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::vector<InputFile>& files,
+                                                           const InputSettings& settings);
 
     // Places every part; keeps the timing text.
     void packAllParts(Console& console, bool showProgress = true);
@@ -63,6 +70,11 @@ public:
     [[nodiscard]] std::optional<std::string> writeReport(
         const std::filesystem::path& directory) const;
 
+    // Writes the placement list to file; run names the instance and its files, the job adds
+    // the sheet, the turns and the run time. Returns why it failed.
+    [[nodiscard]] std::optional<std::string> writePlacementJson(const std::filesystem::path& file,
+                                                                PlacementRun run) const;
+
     const PartList& parts() const { return parts_; }
     int partCount() const { return partCount_; }
     double sheetLength() const { return sheet_.length; }
@@ -70,6 +82,9 @@ public:
     double blockSideLength() const { return sheet_.blockSideLength; }
     int rotationCount() const { return rotationCount_; }
     const std::string& timingText() const { return timingText_; }
+    double packingSeconds() const { return packingSeconds_; }
+    const std::vector<InputItem>& items() const { return items_; }  // parts' itemIndex()
+    const std::vector<std::string>& inputNotes() const { return inputNotes_; }
     const PackingStatistics& statistics() const { return statistics_; }
     bool severalSheets() const { return sheetCount_ != 1; }
     // With several sheets: the sheets used, each with its parts and figures, and the parts on
@@ -90,6 +105,9 @@ private:
     PartList partsOnNoSheet_;
     PackingStatistics statistics_;
     std::string timingText_;
+    double packingSeconds_ = 0;
+    std::vector<InputItem> items_;
+    std::vector<std::string> inputNotes_;
 };
 
 }  // namespace blocknest

@@ -138,7 +138,7 @@ TEST_F(CliTest, SpacingMarginAndSeveralSheetsRunInOneCommand) {
     const auto input = dir_.write("parts.txt", file);
     const RunResult run =
         runBlocknestBinary({"--no-pause", "-q", "--mirror", "--sheets", "0", "--spacing", "1",
-                            "--margin", "2", "--svg", "l.svg", input.string()},
+                            "--margin", "2", "--svg", "l.svg", "--json", "p.json", input.string()},
                            dir_.path());
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("\"Giant\" is larger than the sheet"), std::string::npos) << run.err;
@@ -155,6 +155,10 @@ TEST_F(CliTest, SpacingMarginAndSeveralSheetsRunInOneCommand) {
     EXPECT_EQ(countOf(svg, "<path class=\"part\""), 40);
     EXPECT_EQ(countOf(svg, "<path class=\"unplaced\""), 2);
     EXPECT_NE(svg.find("Placed parts: 40 of 42   Sheets: 5"), std::string::npos);
+    const std::string json = readFile(dir_.path() / "p.json");
+    EXPECT_EQ(countOf(json, "\"sheet\": 1"), 8) << "each placed part names its sheet";
+    EXPECT_EQ(countOf(json, "\"sheet\": 5"), 8);
+    EXPECT_EQ(countOf(json, "larger than the sheet"), 2);
     const std::string dxf = readFile(dir_.path() / "Layout.dxf");
     EXPECT_EQ(countOf(dxf, "LINE\n"), 5 * (4 + 1) + 42 * 4) << "outline and length line per sheet";
 }
