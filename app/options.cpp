@@ -18,8 +18,10 @@ constexpr OptionSpec kSpecs[] = {
     {0, "no-pause", false},    {'q', "quiet", false},     {'h', "help", false},
     {0, "version", false},     {'t', "time-limit", true}, {0, "evaluations", true},
     {0, "seed", true},         {'j', "threads", true},    {0, "sheet", true},
-    {0, "copies", true},       {0, "json", true},         {0, "spacing", true},
-    {0, "margin", true},       {0, "sheets", true},       {0, "mirror", false},
+    {0, "copies", true},       {0, "json", true},         {0, "tolerance", true},
+    {0, "units", true},        {0, "dxf-cam", true},      {0, "dxf-cam-layers", true},
+    {0, "spacing", true},      {0, "margin", true},       {0, "sheets", true},
+    {0, "mirror", false},
 };
 
 // A whole number from min to max, all of the text.
@@ -134,6 +136,30 @@ std::optional<UsageError> apply(const OptionSpec& spec, std::string_view value, 
         options.copies = *copies;
     } else if (spec.longName == "json") {
         options.jsonFile = std::string(value);
+    } else if (spec.longName == "tolerance") {
+        const std::optional<double> tolerance = parseLength(value);
+        if (!tolerance) {
+            return UsageError{"--tolerance must be a positive number, not '" + std::string(value) +
+                              "'"};
+        }
+        options.tolerance = *tolerance;
+    } else if (spec.longName == "units") {
+        options.units = insUnitsFromName(value);
+        if (!options.units) {
+            return UsageError{"--units must be one of mm, cm, dm, m, um, in, ft, yd, mil, not '" +
+                              std::string(value) + "'"};
+        }
+    } else if (spec.longName == "dxf-cam") {
+        options.camFile = std::string(value);
+    } else if (spec.longName == "dxf-cam-layers") {
+        if (value == "by-kind") {
+            options.camLayers = CamLayers::byKind;
+        } else if (value == "by-name") {
+            options.camLayers = CamLayers::byName;
+        } else {
+            return UsageError{"--dxf-cam-layers must be by-kind or by-name, not '" +
+                              std::string(value) + "'"};
+        }
     } else if (spec.longName == "spacing" || spec.longName == "margin") {
         const std::optional<double> gap = parseGap(value);
         if (!gap) {
@@ -241,6 +267,9 @@ std::variant<Options, UsageError> parseOptions(const std::vector<std::string_vie
         }
         if (std::optional<UsageError> error = apply(*spec, value, options)) return *error;
     }
+    if (options.camFile && options.sheets != 1) {
+        return UsageError{"--dxf-cam draws one sheet; it does not combine with --sheets yet"};
+    }
     if (searchRequested(options) && options.sheets != 1) {
         return UsageError{
             "--sheets does not combine with the search (--time-limit, "
@@ -268,6 +297,15 @@ std::string usageText() {
            "      --sheet LxW       the sheet, length L along X by width W; replaces the\n"
            "                        sheet a file gives\n"
            "      --copies N        copies of each drawing part without FILE:N (default 1)\n"
+           "      --tolerance T     drawings: curves become chords straying at most T from\n"
+           "                        them, and ends this close join (default 0.05)\n"
+           "      --units U         drawings: convert to mm, cm, dm, m, um, in, ft, yd or\n"
+           "                        mil from the units the drawing names (default: none)\n"
+           "      --dxf-cam FILE    also write a drawing for cutting into FILE: closed\n"
+           "                        polylines, parts on PARTS, holes on HOLES, the sheet\n"
+           "                        on SHEET\n"
+           "      --dxf-cam-layers by-kind|by-name\n"
+           "                        by-name: one layer per part name instead\n"
            "  -t, --time-limit S    search for a denser layout for S seconds (a decimal)\n"
            "      --evaluations N   search for a denser layout over N packing runs; with\n"
            "                        --seed the result is the same on every machine\n"

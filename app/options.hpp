@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "input/job_input.hpp"
+#include "output/dxf_cam_writer.hpp"
 
 namespace blocknest {
 
@@ -26,11 +27,20 @@ struct Options {
     std::optional<double> timeLimit;          // seconds; turns the search on
     std::optional<std::int64_t> evaluations;  // packing runs; turns the search on
     std::uint64_t seed = 1;
-    int threads = 0;      // search threads; 0: one per core
+    int threads = 0;  // search threads; 0: one per core
+
+    // Drawings in and out: --tolerance, --units, --dxf-cam, --dxf-cam-layers.
+    double tolerance = kDefaultDxfTolerance;  // curves' chords and joints, in the job's units
+    std::optional<int> units;                 // drawings converted to this $INSUNITS code
+    std::optional<std::string> camFile;       // also a drawing for cutting there
+    CamLayers camLayers = CamLayers::byKind;
+
+    // Gaps, sheets and mirroring: --spacing, --margin, --sheets, --mirror.
     double spacing = 0;   // the least gap between two parts, drawing units
     double margin = 0;    // the least gap between a part and the sheet's edges
     bool mirror = false;  // also try every part mirrored about its Y axis
     int sheets = 1;       // sheets the parts may fill, one after another; 0: as many as needed
+
     bool pause = true;
     bool quiet = false;  // no progress lines
     bool showHelp = false;

@@ -85,6 +85,7 @@ public:
     double packingSeconds() const { return packingSeconds_; }
     const std::vector<InputItem>& items() const { return items_; }  // parts' itemIndex()
     const std::vector<std::string>& inputNotes() const { return inputNotes_; }
+    int insUnits() const { return insUnits_; }  // the drawings' $INSUNITS code; 0 unknown
     const PackingStatistics& statistics() const { return statistics_; }
     bool severalSheets() const { return sheetCount_ != 1; }
     // With several sheets: the sheets used, each with its parts and figures, and the parts on
@@ -108,6 +109,7 @@ private:
     double packingSeconds_ = 0;
     std::vector<InputItem> items_;
     std::vector<std::string> inputNotes_;
+    int insUnits_ = 0;
 };
 
 }  // namespace blocknest
