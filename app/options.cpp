@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 namespace blocknest {
 namespace {
@@ -19,6 +20,8 @@ constexpr OptionSpec kSpecs[] = {
     {0, "seed", true},         {'j', "threads", true},    {0, "sheet", true},
     {0, "copies", true},       {0, "json", true},         {0, "tolerance", true},
     {0, "units", true},        {0, "dxf-cam", true},      {0, "dxf-cam-layers", true},
+    {0, "spacing", true},      {0, "margin", true},       {0, "sheets", true},
+    {0, "mirror", false},
 };
 
 // A whole number from min to max, all of the text.
@@ -93,6 +96,16 @@ std::optional<int> parseRotations(std::string_view text) {
     return value;
 }
 
+// A finite decimal >= 0, the whole text.
+std::optional<double> parseGap(std::string_view text) {
+    double value = 0;
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (!std::isfinite(value) || value < 0) return std::nullopt;
+    return value;
+}
+
 std::optional<UsageError> apply(const OptionSpec& spec, std::string_view value, Options& options) {
     const std::string name = "--" + std::string(spec.longName);
     if (spec.takesValue && value.empty()) return UsageError{name + " needs a non-empty value"};
@@ -147,6 +160,25 @@ std::optional<UsageError> apply(const OptionSpec& spec, std::string_view value, 
             return UsageError{"--dxf-cam-layers must be by-kind or by-name, not '" +
                               std::string(value) + "'"};
         }
+    } else if (spec.longName == "spacing" || spec.longName == "margin") {
+        const std::optional<double> gap = parseGap(value);
+        if (!gap) {
+            return UsageError{name +
+                              " must be a decimal number of drawing units, 0 or more, not '" +
+                              std::string(value) + "'"};
+        }
+        (spec.longName == "spacing" ? options.spacing : options.margin) = *gap;
+    } else if (spec.longName == "sheets") {
+        const std::optional<int> sheets = parseWhole(value, 0, std::numeric_limits<int>::max());
+        if (!sheets) {
+            return UsageError{
+                "--sheets must be a whole number, 0 (as many as needed) or more, "
+                "not '" +
+                std::string(value) + "'"};
+        }
+        options.sheets = *sheets;
+    } else if (spec.longName == "mirror") {
+        options.mirror = true;
     } else if (spec.longName == "no-pause") {
         options.pause = false;
     } else if (spec.longName == "quiet") {
@@ -235,6 +267,14 @@ std::variant<Options, UsageError> parseOptions(const std::vector<std::string_vie
         }
         if (std::optional<UsageError> error = apply(*spec, value, options)) return *error;
     }
+    if (options.camFile && options.sheets != 1) {
+        return UsageError{"--dxf-cam draws one sheet; it does not combine with --sheets yet"};
+    }
+    if (searchRequested(options) && options.sheets != 1) {
+        return UsageError{
+            "--sheets does not combine with the search (--time-limit, "
+            "--evaluations) yet"};
+    }
     return options;
 }
 
@@ -271,6 +311,12 @@ std::string usageText() {
            "                        --seed the result is the same on every machine\n"
            "      --seed N          the search's random seed (default 1)\n"
            "  -j, --threads N       search threads (default: one per core)\n"
+           "      --spacing D       keep every two parts at least D apart (default 0)\n"
+           "      --margin M        keep every part at least M from the sheet's edges\n"
+           "                        (default 0)\n"
+           "      --sheets N        fill up to N sheets one after another, 0 for as many\n"
+           "                        as the parts need (default 1)\n"
+           "      --mirror          also try every part mirrored about its Y axis\n"
            "      --no-pause        do not wait for a key at the end\n"
            "  -q, --quiet           no progress lines while packing\n"
            "  -h, --help            show this help and exit\n"
