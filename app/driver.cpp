@@ -115,8 +115,10 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         const auto display = options.quiet           ? PackingJob::SearchDisplay::none
                              : isatty(STDOUT_FILENO) ? PackingJob::SearchDisplay::liveLine
                                                      : PackingJob::SearchDisplay::improvements;
-        if (std::optional<std::string> why =
-                job.searchForLayout(search, console, display, clearance)) {
+        std::optional<std::string> why =
+            job.severalSheets() ? job.packLayout(clearance, console, !options.quiet, &search)
+                                : job.searchForLayout(search, console, display, clearance);
+        if (why) {
             console.error("blocknest: " + source + ": " + *why);
             return 1;
         }

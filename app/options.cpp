@@ -270,11 +270,6 @@ std::variant<Options, UsageError> parseOptions(const std::vector<std::string_vie
     if (options.camFile && options.sheets != 1) {
         return UsageError{"--dxf-cam draws one sheet; it does not combine with --sheets yet"};
     }
-    if (searchRequested(options) && options.sheets != 1) {
-        return UsageError{
-            "--sheets does not combine with the search (--time-limit, "
-            "--evaluations) yet"};
-    }
     return options;
 }
 

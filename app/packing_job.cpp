@@ -54,6 +54,18 @@ constexpr double kFinerGrids[] = {0.7, 0.5, 0.35};
 // Every search thread holds a copy of each grid: 8 MiB at most for one.
 constexpr std::int64_t kMaxSearchGridCells = std::int64_t{1} << 26;
 
+// The block sides a search packs on besides the sheet's own.
+std::vector<double> finerBlockSides(const Sheet& sheet) {
+    std::vector<double> finer;
+    for (double fraction : kFinerGrids) {
+        const double side = sheet.blockSideLength * fraction;
+        if (sheetGridSize(sheet.length, sheet.width, side, kMaxSearchGridCells)) {
+            finer.push_back(side);
+        }
+    }
+    return finer;
+}
+
 std::string searchProgressLine(const SearchProgress& progress, const SearchOptions& options,
                                double sheetWidth) {
     char budget[64];
@@ -107,14 +119,8 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
     console.write(Message::packingStarted);
     console.write("\n");
     console.write("Part Number:" + std::to_string(partCount_) + "\n");
-    std::vector<double> finer;
-    for (double fraction : kFinerGrids) {
-        const double side = sheet.blockSideLength * fraction;
-        if (sheetGridSize(sheet.length, sheet.width, side, kMaxSearchGridCells)) {
-            finer.push_back(side);
-        }
-    }
-    const SearchInstance instance = makeSearchInstance(parts, sheet, rotationCount_, finer);
+    const SearchInstance instance =
+        makeSearchInstance(parts, sheet, rotationCount_, finerBlockSides(sheet));
     auto last = std::chrono::steady_clock::now() - std::chrono::hours(1);
     std::size_t shown = 0;
     std::string shownLength;
@@ -165,8 +171,29 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
     return std::nullopt;
 }
 
+namespace {
+
+// Searches a layout of the parts on one sheet and leaves each part where the best layout put
+// it, in its place in the list: the sheets loop finds its parts by position.
+SearchOutcome searchOneSheet(PartList& parts, const Sheet& sheet, int rotationCount,
+                             const SearchOptions& options) {
+    const SearchInstance instance =
+        makeSearchInstance(parts, sheet, rotationCount, finerBlockSides(sheet));
+    const SearchOutcome outcome = searchLayout(instance, options, [](const SearchProgress&) {});
+    PartList decoded;
+    DecoderMemory memory;
+    (void)decodeLayout(instance, outcome.best, memory, &decoded);
+    std::vector<Part*> slots;
+    for (Part& part : parts) slots.push_back(&part);
+    auto placed = decoded.begin();
+    for (const int id : outcome.best.order) *slots[static_cast<std::size_t>(id)] = *placed++;
+    return outcome;
+}
+
+}  // namespace
+
 std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Console& console,
-                                                  bool showProgress) {
+                                                  bool showProgress, const SearchOptions* search) {
     const auto started = std::chrono::steady_clock::now();
     std::optional<PlacementJob> placement;
     if (clearance.any()) {
@@ -183,8 +210,31 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
         const auto start = std::chrono::steady_clock::now();
         int sheetNumber = 0;
         SilentConsole silent;
+        // A search shares its budget equally among the sheets the one-pass run needs.
+        SearchOptions share;
+        if (search) {
+            PartList copy = parts;
+            const std::vector<int> onePass =
+                packSheets(copy, sheet, sheetCount_, [&](PartList& batch, Sheet& fresh, bool) {
+                    blocknest::packAllParts(batch, fresh, rotationCount_, silent, false);
+                });
+            const int used = std::max(1, *std::max_element(onePass.begin(), onePass.end()) + 1);
+            share = *search;
+            share.timeLimit = search->timeLimit / used;
+            share.evaluations =
+                search->evaluations > 0 ? std::max<std::int64_t>(1, search->evaluations / used) : 0;
+        }
         const PackOneSheet packOne = [&](PartList& batch, Sheet& fresh, bool probe) {
             if (!probe) console.write("Sheet " + std::to_string(++sheetNumber) + ":\n");
+            if (search && !probe) {
+                const SearchOutcome outcome = searchOneSheet(batch, fresh, rotationCount_, share);
+                if (showProgress) {
+                    console.write("Searched " + std::to_string(outcome.evaluations) +
+                                  " layouts, best packed length " +
+                                  formatNumber(outcome.score.length) + "\n");
+                }
+                return;
+            }
             blocknest::packAllParts(batch, fresh, rotationCount_, probe ? silent : console,
                                     showProgress && !probe);
         };

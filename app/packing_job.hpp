@@ -45,8 +45,10 @@ public:
     // Places every part so that the layout keeps the clearance's gaps, over the sheets set:
     // packs the grown parts on the placement sheet, sheet after sheet, then lays the real
     // parts where those went, each in its sheet's coordinates. Says why it cannot.
+    // With search set, each sheet is packed by a search with an equal share of its budget.
     [[nodiscard]] std::optional<std::string> packLayout(const Clearance& clearance,
-                                                        Console& console, bool showProgress = true);
+                                                        Console& console, bool showProgress = true,
+                                                        const SearchOptions* search = nullptr);
 
     // How the search shows its progress: not at all, one line rewritten in place, or a line
     // at each improvement.

@@ -87,7 +87,6 @@ TEST_F(CliTest, BadCommandLinesExitWithCodeTwo) {
           {"--spacing", "-1", kExample},
           {"--margin", "1e999", kExample},
           {"--sheets", "x", kExample},
-          {"--sheets", "2", "-t", "1", kExample},
           {"--sheets", "0", "--dxf-cam", "c.dxf", kExample}}) {
         const RunResult run = runBlocknestBinary(args, dir_.path());
         EXPECT_EQ(run.exitCode, 2) << args[0];

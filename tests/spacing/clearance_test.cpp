@@ -121,7 +121,11 @@ TEST(SpacedRandomPartsTest, ConcavePartsAndPartsInHolesKeepTheGaps) {
     EXPECT_GT(inHoles, 0) << "some parts lie in holes, so the gap to a hole's edge is checked";
 }
 
-TEST(SpacedRandomPartsTest, EverySheetOfAJobOverSeveralKeepsTheGaps) {
+// Packs 40 random stars with gaps, mirrored and turned, over as many sheets as they need,
+// with the one-pass run or a search; every sheet must keep the gaps.
+class SpacedSheetsTest : public testing::TestWithParam<bool> {};
+
+TEST_P(SpacedSheetsTest, EverySheetOfAJobOverSeveralKeepsTheGaps) {
     std::mt19937 random(1409);
     std::uniform_real_distribution<double> radius(2, 9);
     std::string text = "SheetLength: 50\nSheetWidth: 35\nPartTypeCount:40\n";
@@ -136,7 +140,10 @@ TEST(SpacedRandomPartsTest, EverySheetOfAJobOverSeveralKeepsTheGaps) {
     job.setMirror(true);
     ASSERT_FALSE(job.loadAndPrepare(dir.write("parts.txt", text).string()));
     RecordingConsole console;
-    ASSERT_FALSE(job.packLayout({0.8, 1.2}, console, false));
+    SearchOptions search;
+    search.evaluations = 150;
+    search.threads = 2;
+    ASSERT_FALSE(job.packLayout({0.8, 1.2}, console, false, GetParam() ? &search : nullptr));
     job.computeStatistics();
     ASSERT_GE(job.sheets().size(), 2U);
     std::size_t placed = 0;
@@ -150,6 +157,9 @@ TEST(SpacedRandomPartsTest, EverySheetOfAJobOverSeveralKeepsTheGaps) {
     EXPECT_EQ(placed, 40U);
     EXPECT_EQ(job.partsOnNoSheet().count(), 0U);
 }
+
+INSTANTIATE_TEST_SUITE_P(OnePassAndSearch, SpacedSheetsTest, testing::Bool(),
+                         [](const auto& info) { return info.param ? "Search" : "OnePass"; });
 
 TEST(SpacedSearchTest, TheSearchPacksTheGrownPartsAndTheGapsHold) {
     for (const char* name : {"han", "poly1a"}) {
