@@ -124,19 +124,6 @@ void addFlag(CLI::App& app, const std::string& group, const std::string& names, 
 // Every option, its help line and its rule. A new option is one call here, grouped as in
 // --help, plus its field in Options (and a check in validateOptions if it depends on others).
 void registerOptions(CLI::App& app, Options& o) {
-    app.add_option_function<std::vector<std::string>>(
-           "FILE",
-           [&o](const std::vector<std::string>& files) {
-               for (const std::string& arg : files) {
-                   std::variant<InputFile, UsageError> file = parseFileArgument(arg);
-                   if (auto* error = std::get_if<UsageError>(&file)) throw BadValue{error->message};
-                   o.files.push_back(std::move(std::get<InputFile>(file)));
-               }
-           },
-           "a part data file, a JSON instance or a DXF drawing;\n"
-           "FILE:N takes N copies of each part of a drawing")
-        ->type_name("");
-
     const std::string input = "Input";
     addValue(app, input, "--sheet", "LxW", o.sheet, parseSheet,
              "LENGTHxWIDTH, two positive numbers",
@@ -200,7 +187,7 @@ public:
     HelpFormatter() { column_width(24); }
     std::string make_help(const CLI::App* app, std::string name,
                           CLI::AppFormatMode) const override {
-        std::string help = make_usage(app, name) + make_description(app) + make_positionals(app);
+        std::string help = make_usage(app, name) + make_description(app);
         for (const std::string& group : app->get_groups()) {
             const std::vector<const CLI::Option*> options =
                 app->get_options([&](const CLI::Option* o) {
@@ -209,6 +196,10 @@ public:
             if (!options.empty()) help += make_group(group, false, options);
         }
         return help + "\n" + make_footer(app);
+    }
+    std::string make_usage(const CLI::App* app, std::string name) const override {
+        std::string usage = CLI::Formatter::make_usage(app, std::move(name));
+        return usage.insert(usage.size() - 1, " [FILE...]");
     }
     std::string make_option_name(const CLI::Option* option, bool positional) const override {
         if (positional) return option->get_name(true, false);
@@ -230,9 +221,8 @@ std::unique_ptr<CLI::App> makeApp(Options& options) {
         "width), or a DXF drawing of parts, written FILE:N for N copies of each part.",
         "blocknest");
     app->set_help_flag();  // --help is an option like the others: main prints usageText()
-    app->allow_extras();   // unknown options are collected and refused with our message
+    app->allow_extras();   // files and unknown options are left over for takeFiles
     app->formatter(std::make_shared<HelpFormatter>());
-    app->get_formatter()->label("Positionals", "Files");
     app->footer(
         "Outputs:\n"
         "  Layout.dxf   the layout as a DXF drawing of lines: sheet outline, every part\n"
@@ -261,7 +251,7 @@ std::optional<UsageError> checkAttachedValues(const CLI::App& app,
         const std::string name(arg.substr(0, eq));
         const CLI::Option* option =
             arg.size() > 1 && arg[0] == '-' ? app.get_option_no_throw(name) : nullptr;
-        if (option == nullptr || option->get_positional()) continue;
+        if (option == nullptr) continue;
         const bool takesValue = option->get_expected_max() > 0;
         if (arg.size() <= name.size()) {
             if (takesValue) ++i;  // its value follows, whatever it is
@@ -274,10 +264,20 @@ std::optional<UsageError> checkAttachedValues(const CLI::App& app,
     return std::nullopt;
 }
 
-// The first argument that names no option, as CLI11 left it over (with the "--" it keeps).
-std::optional<UsageError> unknownOption(const CLI::App& app) {
+// What CLI11 left over, in order: the files, any unknown option, and the "--" after which
+// every argument is a file.
+std::optional<UsageError> takeFiles(const CLI::App& app, Options& options) {
+    bool onlyFiles = false;
     for (const std::string& arg : app.remaining()) {
-        if (arg != "--") return UsageError{"unknown option '" + arg + "'"};
+        if (!onlyFiles && arg == "--") {
+            onlyFiles = true;
+        } else if (!onlyFiles && arg.size() > 1 && arg[0] == '-') {
+            return UsageError{"unknown option '" + arg + "'"};
+        } else {
+            std::variant<InputFile, UsageError> file = parseFileArgument(arg);
+            if (auto* error = std::get_if<UsageError>(&file)) return *error;
+            options.files.push_back(std::move(std::get<InputFile>(file)));
+        }
     }
     return std::nullopt;
 }
@@ -292,17 +292,17 @@ std::variant<Options, UsageError> parseOptions(const std::vector<std::string_vie
     try {
         app->parse(std::move(reversed));
     } catch (const BadValue& bad) {
-        // Options are checked where they stand: an unknown one left over came before.
-        if (std::optional<UsageError> unknown = unknownOption(*app)) return *unknown;
+        // Values are checked where they stand: a fault in what came before is reported first.
+        if (std::optional<UsageError> earlier = takeFiles(*app, options)) return *earlier;
         return UsageError{bad.message};
     } catch (const CLI::ArgumentMismatch&) {
         // A value is taken from the next argument whatever it is: only the last can lack one.
-        if (std::optional<UsageError> unknown = unknownOption(*app)) return *unknown;
+        if (std::optional<UsageError> earlier = takeFiles(*app, options)) return *earlier;
         return UsageError{"option '" + std::string(args.back()) + "' needs a value"};
     } catch (const CLI::ParseError& e) {
         return UsageError{e.what()};
     }
-    if (std::optional<UsageError> unknown = unknownOption(*app)) return *unknown;
+    if (std::optional<UsageError> error = takeFiles(*app, options)) return *error;
     if (std::optional<UsageError> error = validateOptions(options)) return *error;
     return options;
 }
