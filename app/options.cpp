@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <cmath>
+#include <memory>
 #include <utility>
 
 namespace blocknest {
@@ -114,11 +115,12 @@ void addValue(CLI::App& app, const std::string& group, const std::string& names,
         ->group(group);
 }
 
-// An option without a value: `set` records it in the options.
-template <class Set>
-void addFlag(CLI::App& app, const std::string& group, const std::string& names, Set set,
-             const std::string& help) {
-    app.add_flag_callback(names, set, help)->group(group);
+// An option without a value: given, it sets `target` to `value`.
+void addFlag(CLI::App& app, const std::string& group, const std::string& names, bool& target,
+             bool value, const std::string& help) {
+    app.add_flag_callback(
+           names, [&target, value] { target = value; }, help)
+        ->group(group);
 }
 
 // Every option, its help line and its rule. A new option is one call here, grouped as in
@@ -168,14 +170,10 @@ void registerOptions(CLI::App& app, Options& o) {
              "also write the placements as JSON into FILE");
 
     const std::string run = "Run";
-    addFlag(
-        app, run, "--no-pause", [&o] { o.pause = false; }, "do not wait for a key at the end");
-    addFlag(
-        app, run, "-q,--quiet", [&o] { o.quiet = true; }, "no progress lines while packing");
-    addFlag(
-        app, run, "-h,--help", [&o] { o.showHelp = true; }, "show this help and exit");
-    addFlag(
-        app, run, "--version", [&o] { o.showVersion = true; }, "show the version and exit");
+    addFlag(app, run, "--no-pause", o.pause, false, "do not wait for a key at the end");
+    addFlag(app, run, "-q,--quiet", o.quiet, true, "no progress lines while packing");
+    addFlag(app, run, "-h,--help", o.showHelp, true, "show this help and exit");
+    addFlag(app, run, "--version", o.showVersion, true, "show the version and exit");
 }
 
 // Rules between options, checked once every option has been read.
