@@ -10,6 +10,7 @@
 #include "app/packing_job.hpp"
 #include "base/number_format.hpp"
 #include "output/atomic_file.hpp"
+#include "output/dxf_cam_writer.hpp"
 #include "output/statistics.hpp"
 #include "output/svg_writer.hpp"
 
@@ -90,6 +91,8 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     InputSettings settings;
     settings.sheet = options.sheet;
     settings.defaultCopies = options.copies;
+    settings.dxf.tolerance = options.tolerance;
+    settings.dxf.targetUnits = options.units;
     if (std::optional<InputError> error = job.loadAndPrepare(files, settings)) {
         reportInputError(*error, console);
         return error->commandLine ? 2 : 1;
@@ -137,6 +140,14 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         for (const InputFile& file : files) run.inputFiles.push_back(file.path);
         if (std::optional<std::string> failure =
                 job.writePlacementJson(*options.jsonFile, std::move(run))) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
+    }
+    if (options.camFile) {
+        const CamDrawingSettings cam{job.insUnits(), options.camLayers};
+        if (std::optional<std::string> failure = writeCamDxf(
+                *options.camFile, job.parts(), job.sheetLength(), job.sheetWidth(), cam)) {
             console.error("blocknest: " + *failure);
             return 1;
         }

@@ -81,6 +81,12 @@ std::optional<int> parseRotations(std::string_view text) {
     return value;
 }
 
+std::optional<CamLayers> parseCamLayers(std::string_view text) {
+    if (text == "by-kind") return CamLayers::byKind;
+    if (text == "by-name") return CamLayers::byName;
+    return std::nullopt;
+}
+
 // A value that an option's rule refuses: ends the parse with this one-line message.
 struct BadValue {
     std::string message;
@@ -133,6 +139,13 @@ void registerOptions(CLI::App& app, Options& o) {
     addValue(app, input, "--copies", "N", o.copies, parseCount,
              "a whole number from 1 to " + std::to_string(kMaxCopies),
              "copies of each drawing part without FILE:N (default 1)");
+    addValue(app, input, "--tolerance", "T", o.tolerance, parseLength, "a positive number",
+             "drawings: curves become chords straying at most T from\n"
+             "them, and ends this close join (default 0.05)");
+    addValue(app, input, "--units", "U", o.units, insUnitsFromName,
+             "one of mm, cm, dm, m, um, in, ft, yd, mil",
+             "drawings: convert to mm, cm, dm, m, um, in, ft, yd or\n"
+             "mil from the units the drawing names (default: none)");
 
     const std::string packing = "Packing";
     addValue(app, packing, "-r,--rotations", "N", o.rotations, parseRotations,
@@ -168,6 +181,12 @@ void registerOptions(CLI::App& app, Options& o) {
              "also draw the layout as an SVG picture into FILE");
     addValue(app, output, "--json", "FILE", o.jsonFile, parseText, "",
              "also write the placements as JSON into FILE");
+    addValue(app, output, "--dxf-cam", "FILE", o.camFile, parseText, "",
+             "also write a drawing for cutting into FILE: closed\n"
+             "polylines, parts on PARTS, holes on HOLES, the sheet\n"
+             "on SHEET");
+    addValue(app, output, "--dxf-cam-layers", "by-kind|by-name", o.camLayers, parseCamLayers,
+             "by-kind or by-name", "by-name: one layer per part name instead");
 
     const std::string run = "Run";
     addFlag(app, run, "--no-pause", o.pause, false, "do not wait for a key at the end");

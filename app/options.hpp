@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "input/job_input.hpp"
+#include "output/dxf_cam_writer.hpp"
 
 namespace blocknest {
 
@@ -27,6 +28,13 @@ struct Options {
     std::optional<std::int64_t> evaluations;  // packing runs; turns the search on
     std::uint64_t seed = 1;
     int threads = 0;  // search threads; 0: one per core
+
+    // Drawings in and out: --tolerance, --units, --dxf-cam, --dxf-cam-layers.
+    double tolerance = kDefaultDxfTolerance;  // curves' chords and joints, in the job's units
+    std::optional<int> units;                 // drawings converted to this $INSUNITS code
+    std::optional<std::string> camFile;       // also a drawing for cutting there
+    CamLayers camLayers = CamLayers::byKind;
+
     bool pause = true;
     bool quiet = false;  // no progress lines
     bool showHelp = false;

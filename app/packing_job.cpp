@@ -34,6 +34,7 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::vector<InputFile
     sheet_ = std::move(job.prepared.sheet);
     items_ = std::move(job.items);
     inputNotes_ = std::move(job.notes);
+    insUnits_ = job.insUnits;
     return std::nullopt;
 }
 

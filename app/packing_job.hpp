@@ -68,6 +68,7 @@ public:
     double packingSeconds() const { return packingSeconds_; }
     const std::vector<InputItem>& items() const { return items_; }  // parts' itemIndex()
     const std::vector<std::string>& inputNotes() const { return inputNotes_; }
+    int insUnits() const { return insUnits_; }  // the drawings' $INSUNITS code; 0 unknown
     const PackingStatistics& statistics() const { return statistics_; }
 
 private:
@@ -80,6 +81,7 @@ private:
     double packingSeconds_ = 0;
     std::vector<InputItem> items_;
     std::vector<std::string> inputNotes_;
+    int insUnits_ = 0;
 };
 
 }  // namespace blocknest

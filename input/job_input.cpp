@@ -5,6 +5,8 @@
 #include <fstream>
 #include <map>
 
+#include "base/number_format.hpp"
+
 namespace blocknest {
 namespace {
 
@@ -99,6 +101,52 @@ JobInput toJobInput(PartFileContents contents, const std::string& path) {
         part.setItemIndex(entry->second);
     }
     input.parts = std::move(contents.parts);
+    return input;
+}
+
+std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents, const std::string& path,
+                                              std::int64_t copies, const ReadLimits& limits) {
+    JobInput input;
+    input.format = InputFormat::dxf;
+    input.source = path;
+    input.warnings = std::move(contents.warnings);
+    input.insUnits = contents.partUnits;
+    const int code = contents.insUnits;
+    std::string units = "blocknest: '" + path + "': drawing units " +
+                        std::string(insUnitsName(code)) + " ($INSUNITS " + std::to_string(code) +
+                        ")";
+    if (contents.partUnits != code) {
+        units += ", converted to " + std::string(insUnitsName(contents.partUnits)) + " (x " +
+                 formatNumber(contents.unitScale) + ")";
+    }
+    input.warnings.insert(input.warnings.begin(), units);
+    if (contents.parts.empty()) input.warnings.push_back("blocknest: '" + path + "': no part");
+    std::int64_t partTotal = 0;
+    std::int64_t vertexTotal = 0;
+    for (Part& part : contents.parts) {
+        const std::int64_t vertices = part.totalVertexCount();
+        if (copies > limits.maxParts - partTotal ||
+            copies > (limits.maxStoredVertices - vertexTotal) / vertices) {
+            return InputError{false, path + ": " + std::to_string(copies) +
+                                         " copies of each part are more than " +
+                                         std::to_string(limits.maxParts) + " parts or " +
+                                         std::to_string(limits.maxStoredVertices) +
+                                         " vertices in all"};
+        }
+        partTotal += copies;
+        vertexTotal += copies * vertices;
+        part.setItemIndex(static_cast<int>(input.items.size()));
+        InputItem item;
+        item.file = path;
+        item.sourceId = static_cast<std::int64_t>(input.items.size());
+        item.name = part.name();
+        item.copies = copies;
+        item.outer = part.outerLoop().vertices();
+        for (const Loop& hole : part.innerLoops()) item.holes.push_back(hole.vertices());
+        input.items.push_back(std::move(item));
+        // Copies go to the front, as the other readers place them.
+        for (std::int64_t i = 0; i < copies; ++i) input.parts.pushFront(part);
+    }
     return input;
 }
 

@@ -3,10 +3,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "geometry/input_item.hpp"
 #include "geometry/part.hpp"
+#include "input/dxf_part_reader.hpp"
 #include "input/job_preparation.hpp"
 #include "input/part_file_reader.hpp"
 
@@ -32,6 +34,7 @@ struct JobInput {
     std::vector<InputItem> items;
     PartList parts;
     std::vector<std::string> warnings;
+    std::optional<int> insUnits;  // a drawing's: the $INSUNITS code its parts are now in
 };
 
 // A sheet given on the command line.
@@ -44,6 +47,7 @@ struct SheetSize {
 struct InputSettings {
     std::optional<SheetSize> sheet;  // --sheet: replaces any sheet a file gives
     std::int64_t defaultCopies = 1;  // --copies: drawing parts without FILE:N
+    DxfReadSettings dxf;             // --tolerance, --units
     PrepareLimits limits;
 };
 
@@ -63,5 +67,13 @@ struct InputSettings {
 // The part data file as a JobInput: the sheet it gives, one item per part block that made
 // parts, its parts in the reader's order.
 [[nodiscard]] JobInput toJobInput(PartFileContents contents, const std::string& path);
+
+// A drawing as a JobInput: one item per part read, each copied `copies` times; a line naming
+// the drawing's units (and any conversion) joins its warnings. Fails when the copies exceed
+// the limits.
+[[nodiscard]] std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents,
+                                                            const std::string& path,
+                                                            std::int64_t copies,
+                                                            const ReadLimits& limits);
 
 }  // namespace blocknest

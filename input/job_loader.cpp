@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "base/number_format.hpp"
 #include "input/json_instance_reader.hpp"
@@ -20,6 +21,26 @@ std::string sheetText(const JobInput& input) {
            quoted(input.source);
 }
 
+// The drawings' units become the job's when they agree; when they do not, the user is told.
+void mergeDrawingUnits(const std::vector<JobInput>& inputs, MergedInput& merged) {
+    std::optional<int> common;
+    std::string listing;
+    bool mixed = false;
+    for (const JobInput& input : inputs) {
+        if (!input.insUnits) continue;
+        if (common && *common != *input.insUnits) mixed = true;
+        if (!common) common = input.insUnits;
+        listing += (listing.empty() ? "" : ", ") + quoted(input.source) + " in " +
+                   std::string(insUnitsName(*input.insUnits));
+    }
+    if (!mixed) {
+        merged.insUnits = common.value_or(0);
+        return;
+    }
+    merged.notes.push_back("blocknest: the drawings are in different units (" + listing +
+                           ") and are read as they are; --units converts them to one");
+}
+
 }  // namespace
 
 std::variant<JobInput, InputError> readInput(const InputFile& file, InputFormat format,
@@ -33,10 +54,16 @@ std::variant<JobInput, InputError> readInput(const InputFile& file, InputFormat 
         }
         case InputFormat::json:
             return readJsonInstanceFile(file.path, settings.limits.read);
-        case InputFormat::dxf:
-            break;
+        case InputFormat::dxf: {
+            DxfReadSettings dxf = settings.dxf;
+            dxf.fallbackName = std::filesystem::path(file.path).stem().string();
+            std::variant<DxfPartsContents, InputError> contents = readDxfPartFile(file.path, dxf);
+            if (auto* error = std::get_if<InputError>(&contents)) return std::move(*error);
+            return toJobInput(std::move(std::get<DxfPartsContents>(contents)), file.path,
+                              file.copies.value_or(settings.defaultCopies), settings.limits.read);
+        }
     }
-    return InputError{false, file.path + ": DXF drawings cannot be read by this build"};
+    return InputError{false, file.path + ": cannot be read"};
 }
 
 std::variant<MergedInput, InputError> mergeInputs(std::vector<JobInput> inputs,
@@ -105,6 +132,7 @@ std::variant<MergedInput, InputError> mergeInputs(std::vector<JobInput> inputs,
         if (!merged.sourceName.empty()) merged.sourceName += ", ";
         merged.sourceName += input.source;
     }
+    mergeDrawingUnits(inputs, merged);
     return merged;
 }
 
@@ -153,7 +181,7 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
         prepareJob(std::move(merged.contents), merged.sourceName, settings.limits);
     if (auto* error = std::get_if<InputError>(&prepared)) return std::move(*error);
     return LoadedJob{std::move(std::get<PreparedJob>(prepared)), std::move(merged.items),
-                     std::move(merged.notes)};
+                     std::move(merged.notes), merged.insUnits};
 }
 
 }  // namespace blocknest
