@@ -86,6 +86,8 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     if (!directory) return 1;
     PackingJob job;
     job.setRotationCount(options.rotations);
+    job.setSheetCount(options.sheets);
+    job.setMirror(options.mirror);
     std::vector<InputFile> files = options.files;
     if (files.empty()) files.push_back({choosePartFile(options, console, in), std::nullopt});
     InputSettings settings;
@@ -100,6 +102,8 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     for (const std::string& note : job.inputNotes()) console.error(note);
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
+    const Clearance clearance{options.spacing, options.margin};
+    const std::string& source = files.front().path;  // names the job in messages
     if (searchRequested(options)) {
         SearchOptions search;
         search.timeLimit = options.timeLimit.value_or(0);
@@ -111,9 +115,17 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         const auto display = options.quiet           ? PackingJob::SearchDisplay::none
                              : isatty(STDOUT_FILENO) ? PackingJob::SearchDisplay::liveLine
                                                      : PackingJob::SearchDisplay::improvements;
-        job.searchForLayout(search, console, display);
-    } else {
+        if (std::optional<std::string> why =
+                job.searchForLayout(search, console, display, clearance)) {
+            console.error("blocknest: " + source + ": " + *why);
+            return 1;
+        }
+    } else if (!clearance.any() && !job.severalSheets() && !job.mirror()) {
         job.packAllParts(console, !options.quiet);
+    } else if (std::optional<std::string> why =
+                   job.packLayout(clearance, console, !options.quiet)) {
+        console.error("blocknest: " + source + ": " + *why);
+        return 1;
     }
     job.computeStatistics();
     if (std::optional<std::string> failure = job.writeLayoutDxf(*directory)) {
@@ -128,11 +140,20 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     }
     if (options.svgFile) {
         const std::string svg =
-            formatLayoutSvg(job.parts(), job.sheetLength(), job.sheetWidth(), job.statistics());
+            job.severalSheets()
+                ? formatSheetsSvg(job.sheets(), job.partsOnNoSheet(), job.sheetLength(),
+                                  job.sheetWidth(), job.statistics())
+                : formatLayoutSvg(job.parts(), job.sheetLength(), job.sheetWidth(),
+                                  job.statistics());
         if (std::optional<std::string> failure = replaceFile(*options.svgFile, svg)) {
             console.error("blocknest: " + *failure);
             return 1;
         }
+    }
+    for (const std::string& name : job.partsTooLarge()) {
+        console.error("blocknest: " + source + ": the part \"" + name +
+                      "\" is larger than the sheet: it fits no empty sheet in any of its "
+                      "orientations");
     }
     if (options.jsonFile) {
         PlacementRun run;

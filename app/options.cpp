@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <utility>
 
@@ -87,6 +88,16 @@ std::optional<CamLayers> parseCamLayers(std::string_view text) {
     return std::nullopt;
 }
 
+// A finite decimal >= 0, the whole text.
+std::optional<double> parseGap(std::string_view text) {
+    double value = 0;
+    const auto [end, ec] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (!std::isfinite(value) || value < 0) return std::nullopt;
+    return value;
+}
+
 // A value that an option's rule refuses: ends the parse with this one-line message.
 struct BadValue {
     std::string message;
@@ -151,6 +162,19 @@ void registerOptions(CLI::App& app, Options& o) {
     addValue(app, packing, "-r,--rotations", "N", o.rotations, parseRotations,
              "a whole number from 1 to " + std::to_string(Options::kMaxRotations),
              "trial orientations per part, 1 to 360 (default 2)");
+    addValue(app, packing, "--spacing", "D", o.spacing, parseGap,
+             "a decimal number of drawing units, 0 or more",
+             "keep every two parts at least D apart (default 0)");
+    addValue(app, packing, "--margin", "M", o.margin, parseGap,
+             "a decimal number of drawing units, 0 or more",
+             "keep every part at least M from the sheet's edges\n(default 0)");
+    addValue(
+        app, packing, "--sheets", "N", o.sheets,
+        [](std::string_view text) { return parseWhole(text, 0, std::numeric_limits<int>::max()); },
+        "a whole number, 0 (as many as needed) or more",
+        "fill up to N sheets one after another, 0 for as many\nas the parts need (default 1)");
+    addFlag(app, packing, "--mirror", o.mirror, true,
+            "also try every part mirrored about its Y axis");
 
     const std::string search = "Search";
     addValue(app, search, "-t,--time-limit", "S", o.timeLimit, parseSeconds,
@@ -196,7 +220,16 @@ void registerOptions(CLI::App& app, Options& o) {
 }
 
 // Rules between options, checked once every option has been read.
-std::optional<UsageError> validateOptions(const Options&) { return std::nullopt; }
+std::optional<UsageError> validateOptions(const Options& options) {
+    if (options.camFile && options.sheets != 1) {
+        return UsageError{"--dxf-cam draws one sheet; it does not combine with --sheets yet"};
+    }
+    if (searchRequested(options) && options.sheets != 1) {
+        return UsageError{
+            "--sheets does not combine with the search (--time-limit, --evaluations) yet"};
+    }
+    return std::nullopt;
+}
 
 // The help's layout: usage first, then "-o, --output-dir DIR" as the option names.
 class HelpFormatter : public CLI::Formatter {

@@ -35,6 +35,12 @@ struct Options {
     std::optional<std::string> camFile;       // also a drawing for cutting there
     CamLayers camLayers = CamLayers::byKind;
 
+    // Gaps, sheets and mirroring: --spacing, --margin, --sheets, --mirror.
+    double spacing = 0;   // the least gap between two parts, drawing units
+    double margin = 0;    // the least gap between a part and the sheet's edges
+    bool mirror = false;  // also try every part mirrored about its Y axis
+    int sheets = 1;       // sheets the parts may fill, one after another; 0: as many as needed
+
     bool pause = true;
     bool quiet = false;  // no progress lines
     bool showHelp = false;

@@ -1,5 +1,6 @@
 #include "app/packing_job.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <variant>
@@ -11,6 +12,7 @@
 #include "output/dxf_writer.hpp"
 #include "output/report_writer.hpp"
 #include "packing/packer.hpp"
+#include "packing/sheets.hpp"
 
 namespace blocknest {
 
@@ -69,22 +71,50 @@ std::string searchProgressLine(const SearchProgress& progress, const SearchOptio
     return line;
 }
 
+class SilentConsole : public Console {
+public:
+    void write(std::string_view) override {}
+    void write(Message) override {}
+    void warn(Message) override {}
+    void error(std::string_view) override {}
+    void pause() override {}
+};
+
+// Every part may also be placed mirrored: its own turns, or the even ones, both ways.
+void allowMirrored(PartList& parts, int rotationCount) {
+    const std::vector<Orientation> even = evenTurns(rotationCount);
+    for (Part& part : parts) {
+        part.setOrientations(
+            withMirrored(part.orientations().empty() ? even : part.orientations()));
+    }
+}
+
 }  // namespace
 
-void PackingJob::searchForLayout(const SearchOptions& options, Console& console,
-                                 SearchDisplay display) {
+std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& options,
+                                                       Console& console, SearchDisplay display,
+                                                       const Clearance& clearance) {
+    std::optional<PlacementJob> placement;
+    if (clearance.any()) {
+        std::variant<PlacementJob, std::string> made = makePlacementJob(parts_, sheet_, clearance);
+        if (auto* why = std::get_if<std::string>(&made)) return *why;
+        placement = std::move(std::get<PlacementJob>(made));
+    }
+    PartList& parts = placement ? placement->parts : parts_;
+    const Sheet& sheet = placement ? placement->sheet : sheet_;
+    if (mirror_) allowMirrored(parts, rotationCount_);
     const auto start = std::chrono::steady_clock::now();
     console.write(Message::packingStarted);
     console.write("\n");
     console.write("Part Number:" + std::to_string(partCount_) + "\n");
     std::vector<double> finer;
     for (double fraction : kFinerGrids) {
-        const double side = sheet_.blockSideLength * fraction;
-        if (sheetGridSize(sheet_.length, sheet_.width, side, kMaxSearchGridCells)) {
+        const double side = sheet.blockSideLength * fraction;
+        if (sheetGridSize(sheet.length, sheet.width, side, kMaxSearchGridCells)) {
             finer.push_back(side);
         }
     }
-    const SearchInstance instance = makeSearchInstance(parts_, sheet_, rotationCount_, finer);
+    const SearchInstance instance = makeSearchInstance(parts, sheet, rotationCount_, finer);
     auto last = std::chrono::steady_clock::now() - std::chrono::hours(1);
     std::size_t shown = 0;
     std::string shownLength;
@@ -108,27 +138,130 @@ void PackingJob::searchForLayout(const SearchOptions& options, Console& console,
         }
     });
     DecoderMemory memory;
-    (void)decodeLayout(instance, outcome.best, memory, &parts_);
+    (void)decodeLayout(instance, outcome.best, memory, &parts);
+    if (placement) {
+        // The layout holds the parts in packing order; the real parts follow them.
+        std::vector<const Part*> real;
+        for (const Part& part : parts_) real.push_back(&part);
+        PartList ordered;
+        PlacementJob reordered;
+        reordered.sheet = placement->sheet;
+        reordered.sheetOrigin = placement->sheetOrigin;
+        for (const int i : outcome.best.order) {
+            const auto k = static_cast<std::size_t>(i);
+            ordered.pushBack(*real[k]);
+            reordered.parkedPoses.push_back(placement->parkedPoses[k]);
+            reordered.parkShifts.push_back(placement->parkShifts[k]);
+        }
+        parts_ = std::move(ordered);
+        placeOriginals(parts_, reordered, parts);
+    }
     console.write(display == SearchDisplay::liveLine ? "\nPacking Completed."
                                                      : "Packing Completed.");
     const std::chrono::duration<long double> elapsed = std::chrono::steady_clock::now() - start;
     timingText_ = blocknest::timingText(elapsed.count());
     packingSeconds_ = static_cast<double>(elapsed.count());
     console.write(timingText_);
+    return std::nullopt;
+}
+
+std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Console& console,
+                                                  bool showProgress) {
+    const auto started = std::chrono::steady_clock::now();
+    std::optional<PlacementJob> placement;
+    if (clearance.any()) {
+        std::variant<PlacementJob, std::string> made = makePlacementJob(parts_, sheet_, clearance);
+        if (auto* why = std::get_if<std::string>(&made)) return *why;
+        placement = std::move(std::get<PlacementJob>(made));
+    }
+    PartList& parts = placement ? placement->parts : parts_;
+    Sheet& sheet = placement ? placement->sheet : sheet_;
+    if (mirror_) allowMirrored(parts, rotationCount_);
+    if (!severalSheets()) {
+        timingText_ = blocknest::packAllParts(parts, sheet, rotationCount_, console, showProgress);
+    } else {
+        const auto start = std::chrono::steady_clock::now();
+        int sheetNumber = 0;
+        SilentConsole silent;
+        const PackOneSheet packOne = [&](PartList& batch, Sheet& fresh, bool probe) {
+            if (!probe) console.write("Sheet " + std::to_string(++sheetNumber) + ":\n");
+            blocknest::packAllParts(batch, fresh, rotationCount_, probe ? silent : console,
+                                    showProgress && !probe);
+        };
+        sheetOf_ = packSheets(parts, sheet, sheetCount_, packOne);
+        const std::chrono::duration<long double> elapsed = std::chrono::steady_clock::now() - start;
+        timingText_ = blocknest::timingText(elapsed.count());
+        console.write("Sheets used: " + std::to_string(sheetNumber) + " " + timingText_);
+    }
+    if (placement) placeOriginals(parts_, *placement, placement->parts);
+    packingSeconds_ =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return std::nullopt;
+}
+
+std::vector<std::string> PackingJob::partsTooLarge() const {
+    std::vector<std::string> names;
+    std::size_t i = 0;
+    for (const Part& part : parts_) {
+        if (i < sheetOf_.size() && sheetOf_[i] == kTooLarge &&
+            std::find(names.begin(), names.end(), part.name()) == names.end()) {
+            names.push_back(part.name());
+        }
+        ++i;
+    }
+    return names;
 }
 
 void PackingJob::computeStatistics() {
-    statistics_ = blocknest::computeStatistics(parts_, sheet_.length, sheet_.width);
+    if (!severalSheets()) {
+        statistics_ = blocknest::computeStatistics(parts_, sheet_.length, sheet_.width);
+        return;
+    }
+    sheets_.clear();
+    partsOnNoSheet_ = PartList();
+    std::size_t i = 0;
+    for (const Part& part : parts_) {
+        const int k = i < sheetOf_.size() ? sheetOf_[i] : kNoSheet;
+        if (k < 0) {
+            partsOnNoSheet_.pushBack(part);
+        } else {
+            if (sheets_.size() <= static_cast<std::size_t>(k)) sheets_.resize(k + 1);
+            sheets_[k].parts.pushBack(part);
+        }
+        ++i;
+    }
+    for (SheetLayout& sheet : sheets_) {
+        sheet.statistics = blocknest::computeStatistics(sheet.parts, sheet_.length, sheet_.width);
+    }
+    statistics_ = combineSheets(sheets_, sheet_.length, sheet_.width);
 }
 
 std::optional<std::string> PackingJob::writeLayoutDxf(
     const std::filesystem::path& directory) const {
+    if (severalSheets()) {
+        return replaceFile(directory / kLayoutFileName,
+                           formatSheetsDxf(sheets_, partsOnNoSheet_, sheet_.length, sheet_.width));
+    }
     return replaceFile(
         directory / kLayoutFileName,
         formatLayoutDxf(parts_, sheet_.length, sheet_.width, statistics_.packedLength));
 }
 
 std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory) const {
+    if (severalSheets() || mirror_) {
+        std::string text = severalSheets() ? formatSheetsReport(statistics_, timingText_, sheets_)
+                                           : formatReport(statistics_, timingText_);
+        if (mirror_) {
+            int mirrored = 0;
+            for (const Part& part : parts_) {
+                if (part.turn().mirrored && liesOnSheet(part, sheet_.length, sheet_.width)) {
+                    ++mirrored;
+                }
+            }
+            text += "Mirrored parts:" + std::to_string(mirrored) + "\n";
+        }
+        return replaceFile(directory / kReportFileName, text);
+    }
     return replaceFile(directory / kReportFileName, formatReport(statistics_, timingText_));
 }
 
@@ -142,6 +275,7 @@ std::optional<std::string> PackingJob::writePlacementJson(const std::filesystem:
     run.sheetWidth = sheet_.width;
     run.rotationCount = rotationCount_;
     run.runSeconds = packingSeconds_;
+    if (severalSheets()) run.sheetOf = sheetOf_;
     return replaceFile(file, formatPlacementJson(parts_, items_, statistics_, run));
 }
 

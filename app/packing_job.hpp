@@ -12,6 +12,7 @@
 #include "output/statistics.hpp"
 #include "raster/sheet_bitmap.hpp"
 #include "search/search.hpp"
+#include "spacing/clearance.hpp"
 
 namespace blocknest {
 
@@ -24,6 +25,11 @@ public:
     PackingJob& operator=(const PackingJob&) = delete;
 
     void setRotationCount(int count) { rotationCount_ = count; }
+    // Sheets the parts may fill, one after another; 0: as many as they need. 1 by default.
+    void setSheetCount(int count) { sheetCount_ = count; }
+    // Also try every orientation of every part mirrored about its Y axis.
+    void setMirror(bool mirror) { mirror_ = mirror; }
+    bool mirror() const { return mirror_; }
 
     // Reads the part data file and prepares the job for packing; nothing on success.
     [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::string& path);
@@ -36,13 +42,24 @@ public:
     // Places every part; keeps the timing text.
     void packAllParts(Console& console, bool showProgress = true);
 
+    // Places every part so that the layout keeps the clearance's gaps, over the sheets set:
+    // packs the grown parts on the placement sheet, sheet after sheet, then lays the real
+    // parts where those went, each in its sheet's coordinates. Says why it cannot.
+    [[nodiscard]] std::optional<std::string> packLayout(const Clearance& clearance,
+                                                        Console& console, bool showProgress = true);
+
     // How the search shows its progress: not at all, one line rewritten in place, or a line
     // at each improvement.
     enum class SearchDisplay { none, liveLine, improvements };
 
     // Searches for a shorter layout, starting from the one the one-pass run makes, and keeps
-    // the best one found; keeps the timing text of the whole search.
-    void searchForLayout(const SearchOptions& options, Console& console, SearchDisplay display);
+    // the best one found; keeps the timing text of the whole search. With a clearance the
+    // search packs the grown parts and the real parts are laid where those went (one sheet).
+    // Says why it cannot.
+    [[nodiscard]] std::optional<std::string> searchForLayout(const SearchOptions& options,
+                                                             Console& console,
+                                                             SearchDisplay display,
+                                                             const Clearance& clearance = {});
 
     // Counts the parts lying on the sheet and derives the figures of merit.
     void computeStatistics();
@@ -70,12 +87,23 @@ public:
     const std::vector<std::string>& inputNotes() const { return inputNotes_; }
     int insUnits() const { return insUnits_; }  // the drawings' $INSUNITS code; 0 unknown
     const PackingStatistics& statistics() const { return statistics_; }
+    bool severalSheets() const { return sheetCount_ != 1; }
+    // With several sheets: the sheets used, each with its parts and figures, and the parts on
+    // none of them (after computeStatistics); the names of parts that fit no empty sheet.
+    const std::vector<SheetLayout>& sheets() const { return sheets_; }
+    const PartList& partsOnNoSheet() const { return partsOnNoSheet_; }
+    [[nodiscard]] std::vector<std::string> partsTooLarge() const;
 
 private:
     PartList parts_;
     int partCount_ = 0;
     Sheet sheet_;
     int rotationCount_ = 8;
+    int sheetCount_ = 1;
+    bool mirror_ = false;
+    std::vector<int> sheetOf_;  // each part's sheet (kNoSheet, kTooLarge), with several sheets
+    std::vector<SheetLayout> sheets_;
+    PartList partsOnNoSheet_;
     PackingStatistics statistics_;
     std::string timingText_;
     double packingSeconds_ = 0;

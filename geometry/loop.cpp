@@ -81,6 +81,13 @@ void Loop::translate(double dx, double dy) {
     bounds_.maxY += dy;
 }
 
+void Loop::mirror() {
+    for (Vertex& v : vertices_) v.x = -v.x;
+    const double minX = bounds_.minX;
+    bounds_.minX = -bounds_.maxX;
+    bounds_.maxX = -minX;
+}
+
 void Loop::rotate(const Vertex& centre, double angle) {
     for (Vertex& v : vertices_) {
         v.x -= centre.x;

@@ -44,6 +44,7 @@ public:
 
     void translate(double dx, double dy);             // shifts the vertices and the box
     void rotate(const Vertex& centre, double angle);  // radians, counter-clockwise; new box
+    void mirror();  // about the Y axis: every x negated, the box mirrored, the area kept
 
 private:
     std::vector<Vertex> vertices_;

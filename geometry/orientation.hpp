@@ -5,10 +5,11 @@ namespace blocknest {
 
 // A turn about the origin by index steps of a full turn divided into `steps`; index 0 leaves
 // the part as drawn. Kept as a fraction so that equal turns from equal fractions are equal to
-// the last bit.
+// the last bit. A mirrored orientation flips the part about the Y axis before turning it.
 struct Orientation {
     int index = 0;
     int steps = 1;
+    bool mirrored = false;
 
     // index * (2 pi / steps) in radians, the step divided in extended precision.
     [[nodiscard]] double angle() const;
@@ -21,5 +22,13 @@ struct Orientation {
 
 // The `count` turns equally spaced over a full turn, 0 first.
 [[nodiscard]] std::vector<Orientation> evenTurns(int count);
+
+// The turn by a number of degrees (any sign, any size): the fraction of a turn with the
+// smallest denominator up to 3600 that it equals to 1e-9 degrees, or else thousandths of a
+// degree. A list that holds the same angles as evenTurns(N), in any order, is evenTurns(N).
+[[nodiscard]] std::vector<Orientation> turnsFromDegrees(const std::vector<double>& degrees);
+
+// The turns followed by each of them mirrored.
+[[nodiscard]] std::vector<Orientation> withMirrored(const std::vector<Orientation>& turns);
 
 }  // namespace blocknest

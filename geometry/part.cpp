@@ -67,6 +67,21 @@ void Part::rotate(const Vertex& centre, double angle) {
     refreshBounds();
 }
 
+void Part::mirror() {
+    outerLoop_.mirror();
+    for (Loop& hole : innerLoops_) hole.mirror();
+    centroid_.x = -centroid_.x;
+    const double minX = bounds_.minX;
+    bounds_.minX = -bounds_.maxX;
+    bounds_.maxX = -minX;
+}
+
+void Part::applyTurn(const Orientation& turn) {
+    if (turn.mirrored) mirror();
+    // No turn leaves the coordinates untouched, to the last bit.
+    if (turn.index != 0) rotate(Vertex{0, 0}, turn.angle());
+}
+
 BoundingBox Part::refreshBounds() {
     if (outerLoop_.vertexCount() > 0) bounds_ = outerLoop_.computeBounds();
     return bounds_;

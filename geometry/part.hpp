@@ -53,6 +53,9 @@ public:
 
     void translate(double dx, double dy);             // loops, bounds and centroid move
     void rotate(const Vertex& centre, double angle);  // radians; loops, centroid, new bounds
+    void mirror();  // about the Y axis (x negated): loops, centroid and bounds follow
+    // Mirrored first if the turn says so, then turned about the origin by its angle.
+    void applyTurn(const Orientation& turn);
     BoundingBox refreshBounds();  // recomputes the outer loop's box and copies it to bounds
 
     // The turns this part may be placed in; empty when the job's turns apply.

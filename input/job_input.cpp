@@ -95,6 +95,7 @@ JobInput toJobInput(PartFileContents contents, const std::string& path) {
             item.name = part.name();
             item.outer = part.outerLoop().vertices();
             for (const Loop& hole : part.innerLoops()) item.holes.push_back(hole.vertices());
+            item.orientations = part.orientations();
             input.items.push_back(std::move(item));
         }
         ++input.items[static_cast<std::size_t>(entry->second)].copies;

@@ -115,9 +115,22 @@ private:
         std::string name = "NoName";
         Loop outer;
         LoopList holes;
+        std::vector<Orientation> turns;
         std::string line;
         for (;;) {
             if (!lines_.next(line)) return endOfFileIn("part block", openedOn, "EndPart");
+            // Tested first, so that a name or count line reading "Orientations" stays one.
+            if (line == "Orientations") {
+                if (!lines_.next(line)) return endOfFileIn("part block", openedOn, "EndPart");
+                std::optional<std::vector<double>> degrees = parseDegrees(line);
+                if (!degrees) {
+                    return invalid(lines_.lineNumber(),
+                                   "the line after \"Orientations\" must list angles in degrees "
+                                   "(such as 0,90), finite numbers separated by commas");
+                }
+                turns = turnsFromDegrees(*degrees);
+                continue;
+            }
             if (line == "Name") {
                 if (!lines_.next(line)) return endOfFileIn("part block", openedOn, "EndPart");
                 name = line.substr(0, Part::kMaxNameLength);
@@ -143,7 +156,7 @@ private:
                                                     std::to_string(openedOn) +
                                                     " has no \"OutLoop\" section");
         }
-        return addCopies(name, holes, outer);
+        return addCopies(name, holes, outer, std::move(turns));
     }
 
     std::variant<Loop, InputError> readLoop(std::string_view opener, std::string_view closer) {
@@ -170,10 +183,32 @@ private:
         return loop;
     }
 
+    // One or more finite decimals separated by commas or blanks, nothing else.
+    static std::optional<std::vector<double>> parseDegrees(std::string_view text) {
+        std::vector<double> degrees;
+        std::size_t pos = 0;
+        for (;;) {
+            while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+            if (pos == text.size()) break;
+            const ParsedNumber number = parseDecimal(text, pos);
+            if (number.end == pos || !std::isfinite(number.value)) return std::nullopt;
+            degrees.push_back(number.value);
+            pos = number.end;
+            while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+            if (pos < text.size() && text[pos] == ',')
+                ++pos;
+            else if (pos < text.size())
+                return std::nullopt;
+        }
+        if (degrees.empty()) return std::nullopt;
+        return degrees;
+    }
+
     std::optional<InputError> addCopies(const std::string& name, const LoopList& holes,
-                                        const Loop& outer) {
+                                        const Loop& outer, std::vector<Orientation> turns) {
         Part part;
         part.setShape(name, holes, outer);
+        part.setOrientations(std::move(turns));
         part.setItemIndex(blockNumber_++);
         if (copyCount_ <= 0) return std::nullopt;
         const std::int64_t vertices = part.totalVertexCount();

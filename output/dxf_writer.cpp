@@ -48,4 +48,26 @@ std::string formatLayoutDxf(const PartList& parts, double sheetLength, double sh
     return out.str();
 }
 
+std::string formatSheetsDxf(const std::vector<SheetLayout>& sheets, const PartList& unplaced,
+                            double sheetLength, double sheetWidth) {
+    std::ostringstream out;
+    out << "  0\nSECTION\n  2\nENTITIES\n  0\n";
+    for (std::size_t k = 0; k < sheets.size(); ++k) {
+        const double x = sheetOffset(static_cast<int>(k), sheetLength);
+        const Vertex corners[] = {
+            {x, 0}, {x + sheetLength, 0}, {x + sheetLength, sheetWidth}, {x, sheetWidth}};
+        for (int i = 0; i < 4; ++i) writeLine(out, corners[i], corners[(i + 1) % 4]);
+        for (const Part& part : sheets[k].parts) {
+            Part shown = part;
+            shown.translate(x, 0);
+            writePartLines(out, shown);
+        }
+        const double packed = x + sheets[k].statistics.packedLength;
+        writeLine(out, Vertex{packed, 0}, Vertex{packed, sheetWidth});
+    }
+    for (const Part& part : unplaced) writePartLines(out, part);
+    out << "ENDSEC\n  0\nEOF\n";
+    return out.str();
+}
+
 }  // namespace blocknest

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "geometry/part.hpp"
+#include "output/statistics.hpp"
 
 namespace blocknest {
 
@@ -22,5 +23,11 @@ void writePartLines(std::ostream& out, const Part& part);
 // line across the sheet, trailer.
 [[nodiscard]] std::string formatLayoutDxf(const PartList& parts, double sheetLength,
                                           double sheetWidth, double packedLength);
+
+// A job over several sheets: each sheet's outline, its parts and its packed-length line, the
+// sheets one after another along X (sheetOffset); then the parts on no sheet where they lie.
+[[nodiscard]] std::string formatSheetsDxf(const std::vector<SheetLayout>& sheets,
+                                          const PartList& unplaced, double sheetLength,
+                                          double sheetWidth);
 
 }  // namespace blocknest

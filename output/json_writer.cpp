@@ -36,9 +36,10 @@ Placement placementOf(const Part& part, const InputItem& item) {
     const double angle = part.turn().angle();
     const double c = std::cos(angle);
     const double s = std::sin(angle);
-    const Vertex& from = item.outer.front();
+    Vertex from = item.outer.front();
+    if (part.turn().mirrored) from.x = -from.x;
     const Vertex& to = part.outerLoop().vertices().front();
-    return {part.turn().degrees(), to.x - (c * from.x - s * from.y),
+    return {part.turn().mirrored, part.turn().degrees(), to.x - (c * from.x - s * from.y),
             to.y - (s * from.x + c * from.y)};
 }
 
@@ -60,12 +61,16 @@ std::string formatPlacementJson(const PartList& parts, std::span<const InputItem
     }
     Json placed = Json::array();
     Json unplaced = Json::array();
+    std::size_t position = 0;
     for (const Part& part : parts) {
+        const int sheet = position < run.sheetOf.size() ? run.sheetOf[position] : 0;
+        ++position;
         const int index = part.itemIndex();
         const bool known = index >= 0 && static_cast<std::size_t>(index) < items.size();
         Json entry = {{"item_id", known ? Json(index) : Json(nullptr)}, {"name", part.name()}};
-        if (!liesOnSheet(part, run.sheetLength, run.sheetWidth)) {
-            entry["reason"] = "no room on the sheet in any of its orientations";
+        if (!liesOnSheet(part, run.sheetLength, run.sheetWidth) || sheet < 0) {
+            entry["reason"] = sheet == -2 ? "larger than the sheet in all of its orientations"
+                                          : "no room on the sheet in any of its orientations";
             unplaced.push_back(std::move(entry));
             continue;
         }
@@ -73,7 +78,9 @@ std::string formatPlacementJson(const PartList& parts, std::span<const InputItem
             const Placement p = placementOf(part, items[static_cast<std::size_t>(index)]);
             entry["transformation"] = {{"rotation", p.rotationDegrees},
                                        {"translation", {p.translationX, p.translationY}}};
+            if (p.mirrored) entry["transformation"]["mirrored"] = true;
         }
+        if (!run.sheetOf.empty()) entry["sheet"] = sheet + 1;
         placed.push_back(std::move(entry));
     }
     const Json document = {

@@ -17,11 +17,15 @@ struct PlacementRun {
     double sheetWidth = 0;
     int rotationCount = 2;  // the turns of the items without their own
     double runSeconds = 0;  // the packing run's time
+    // With several sheets: each part's sheet index from 0 in list order, or a negative value
+    // for a part on none (-2: it fits no empty sheet). Empty with one sheet.
+    std::vector<int> sheetOf;
 };
 
-// The rotation (degrees) and translation that take an item's input outline, turned about the
-// origin and then moved, onto a packed part.
+// The rotation (degrees) and translation that take an item's input outline, mirrored about
+// the Y axis if the part was, turned about the origin and then moved, onto a packed part.
 struct Placement {
+    bool mirrored = false;
     double rotationDegrees = 0;
     double translationX = 0;
     double translationY = 0;
@@ -34,7 +38,9 @@ struct Placement {
 // The instance (every item with its id, name, demand, orientations and outline, closed as the
 // conventions write it, and the file it came from), then the solution: the packed length as
 // "strip_width", the sheet, the density, the run time, every part lying on the sheet with its
-// item id, name, rotation and translation, and every other part with the reason. Parts appear
+// item id, name, rotation and translation ("mirrored": true first for a mirrored part, and
+// "sheet", numbered from 1, when the run filled several sheets), and every other part with
+// the reason. Parts appear
 // in packing order; item ids index the written instance's items.
 [[nodiscard]] std::string formatPlacementJson(const PartList& parts,
                                               std::span<const InputItem> items,

@@ -16,4 +16,18 @@ std::string formatReport(const PackingStatistics& stats, const std::string& timi
     return out.str();
 }
 
+std::string formatSheetsReport(const PackingStatistics& stats, const std::string& timingText,
+                               const std::vector<SheetLayout>& sheets) {
+    std::ostringstream out;
+    out << formatReport(stats, timingText);
+    for (std::size_t k = 0; k < sheets.size(); ++k) {
+        const PackingStatistics& s = sheets[k].statistics;
+        out << "Sheet " << k + 1 << ": Packed length:" << s.packedLength
+            << " Packing density:" << formatNumber(s.packingDensity * 100.0)
+            << "% Parts:" << sheets[k].parts.count() << " Area of parts:" << s.totalPartArea
+            << '\n';
+    }
+    return out.str();
+}
+
 }  // namespace blocknest

@@ -1,5 +1,6 @@
 #pragma once  // output/report_writer.hpp: the text of "Results.txt"
 #include <string>
+#include <vector>
 
 #include "output/statistics.hpp"
 
@@ -13,5 +14,11 @@ inline constexpr const char* kReportFileName = "Results.txt";
 // reads "nan".
 [[nodiscard]] std::string formatReport(const PackingStatistics& stats,
                                        const std::string& timingText);
+
+// The same four records for a job over several sheets, then one line per sheet:
+// "Sheet <k>: Packed length:<x> Packing density:<d>% Parts:<n> Area of parts:<a>".
+[[nodiscard]] std::string formatSheetsReport(const PackingStatistics& stats,
+                                             const std::string& timingText,
+                                             const std::vector<SheetLayout>& sheets);
 
 }  // namespace blocknest

@@ -21,4 +21,18 @@ PackingStatistics computeStatistics(PartList& parts, double sheetLength, double 
     return stats;
 }
 
+PackingStatistics combineSheets(const std::vector<SheetLayout>& sheets, double sheetLength,
+                                double sheetWidth) {
+    if (sheets.size() == 1) return sheets.front().statistics;
+    PackingStatistics stats;
+    for (const SheetLayout& sheet : sheets) stats.totalPartArea += sheet.statistics.totalPartArea;
+    stats.packedLength = sheets.empty() ? 0 : sheets.back().statistics.packedLength;
+    const double fullSheets = sheets.empty() ? 0 : static_cast<double>(sheets.size() - 1);
+    stats.packingDensity =
+        stats.totalPartArea / ((fullSheets * sheetLength + stats.packedLength) * sheetWidth);
+    return stats;
+}
+
+double sheetOffset(int k, double sheetLength) { return k * sheetLength * 1.1; }
+
 }  // namespace blocknest

@@ -1,4 +1,6 @@
 #pragma once  // output/statistics.hpp: the figures of merit of a layout
+#include <vector>
+
 #include "geometry/part.hpp"
 
 namespace blocknest {
@@ -13,6 +15,23 @@ struct PackingStatistics {
 // A part counts when the stored box of its outer loop lies in the closed sheet rectangle;
 // a counted part's box is then recomputed from its vertices and copied into its bounds.
 PackingStatistics computeStatistics(PartList& parts, double sheetLength, double sheetWidth);
+
+// The parts on one sheet of a job over several sheets, in the sheet's own coordinates, and
+// their figures.
+struct SheetLayout {
+    PartList parts;
+    PackingStatistics statistics;
+};
+
+// The figures of a job over several sheets: the area of the parts on all of them; the packed
+// length of the last; the density over the sheet area used, every sheet but the last whole
+// and the last up to its packed length. With one sheet these are that sheet's figures.
+[[nodiscard]] PackingStatistics combineSheets(const std::vector<SheetLayout>& sheets,
+                                              double sheetLength, double sheetWidth);
+
+// Where sheet k of a job over several sheets is drawn along X: one after another, a tenth of
+// a sheet length apart.
+[[nodiscard]] double sheetOffset(int k, double sheetLength);
 
 // True when the stored box of the part's outer loop lies in the closed sheet rectangle.
 [[nodiscard]] bool liesOnSheet(const Part& part, double sheetLength, double sheetWidth);

@@ -89,20 +89,23 @@ std::string escapeXmlText(const std::string& text) {
     return out;
 }
 
-std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sheetWidth,
-                            const PackingStatistics& stats) {
-    std::vector<const Part*> placed;
-    std::vector<const Part*> unplaced;
-    for (const Part& part : parts) {
-        (liesOnSheet(part, sheetLength, sheetWidth) ? placed : unplaced).push_back(&part);
-    }
-    // A strip sheet far longer than its layout is shown up to a little beyond the layout.
-    const double used = std::max(stats.packedLength, sheetWidth);
-    const double shownLength = sheetLength <= std::max(2 * stats.packedLength, 3 * sheetWidth)
-                                   ? sheetLength
-                                   : std::max(1.15 * used, 3 * sheetWidth);
-    const double margin = 0.03 * std::max(shownLength, sheetWidth);
-    const double fontSize = std::max(shownLength, sheetWidth) / 45;
+namespace {
+
+// One sheet of the picture: its parts in the sheet's own coordinates, drawn x along.
+struct SheetView {
+    std::vector<const Part*> parts;
+    double packedLength = 0;
+    double x = 0;
+};
+
+// The sheets side by side, each shown shownLength long; the parts on no sheet in rows below.
+std::string drawLayout(const std::vector<SheetView>& sheets,
+                       const std::vector<const Part*>& unplaced, std::size_t partCount,
+                       double sheetLength, double sheetWidth, double shownLength,
+                       const PackingStatistics& stats) {
+    const double span = (sheets.empty() ? 0 : sheets.back().x) + shownLength;
+    const double margin = 0.03 * std::max(span, sheetWidth);
+    const double fontSize = std::max(span, sheetWidth) / 45;
 
     // The parts that did not fit, side by side in rows below the sheet, each at its own size.
     struct Apart {
@@ -114,13 +117,13 @@ std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sh
     double rowTop = -(2 * margin + fontSize);  // drawing Y of the current row's top
     double rowHeight = 0;
     double lowest = 0;
-    double widest = shownLength;
+    double widest = span;
     for (const Part* part : unplaced) {
         if (static_cast<int>(apart.size()) == kMaxUnplacedDrawn) break;
         const BoundingBox& box = part->bounds();
         const double w = box.maxX - box.minX;
         const double h = box.maxY - box.minY;
-        if (rowX > 0 && rowX + w > shownLength) {
+        if (rowX > 0 && rowX + w > span) {
             rowX = 0;
             rowTop -= rowHeight + margin;
             rowHeight = 0;
@@ -141,7 +144,6 @@ std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sh
     const double viewW = widest + 2 * margin;
     const double captionLines = 2;
     const double viewH = sheetWidth - lowest + 2 * margin + captionLines * 1.6 * fontSize;
-    const Placement onSheet{0, 0, sheetWidth};
 
     std::ostringstream svg;
     svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -156,15 +158,25 @@ std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sh
            ".unplaced{fill:none;fill-rule:evenodd;stroke:#d62728;stroke-width:1.5}"
            ".packed-length{stroke:#d62728;stroke-width:1.5;stroke-dasharray:6 4}"
            "text{font-family:sans-serif;fill:#222}</style>\n";
-    svg << "<rect class=\"sheet\" x=\"0\" y=\"0\" width=\"" << number(shownLength) << "\" height=\""
-        << number(sheetWidth) << "\"/>\n";
-    for (const Part* part : placed) {
-        svg << "<path class=\"part\" d=\"" << pathData(*part, onSheet) << "\"><title>"
-            << escapeXmlText(part->name()) << "</title></path>\n";
+    std::size_t placedCount = 0;
+    for (const SheetView& sheet : sheets) {
+        svg << "<rect class=\"sheet\" x=\"" << number(sheet.x) << "\" y=\"0\" width=\""
+            << number(shownLength) << "\" height=\"" << number(sheetWidth) << "\"/>\n";
     }
-    svg << "<line class=\"packed-length\" x1=\"" << number(stats.packedLength)
-        << "\" y1=\"0\" x2=\"" << number(stats.packedLength) << "\" y2=\"" << number(sheetWidth)
-        << "\"/>\n";
+    for (const SheetView& sheet : sheets) {
+        const Placement onSheet{sheet.x, 0, sheetWidth};
+        for (const Part* part : sheet.parts) {
+            svg << "<path class=\"part\" d=\"" << pathData(*part, onSheet) << "\"><title>"
+                << escapeXmlText(part->name()) << (part->turn().mirrored ? " (mirrored)" : "")
+                << "</title></path>\n";
+        }
+        placedCount += sheet.parts.size();
+    }
+    for (const SheetView& sheet : sheets) {
+        const double x = sheet.x + sheet.packedLength;
+        svg << "<line class=\"packed-length\" x1=\"" << number(x) << "\" y1=\"0\" x2=\""
+            << number(x) << "\" y2=\"" << number(sheetWidth) << "\"/>\n";
+    }
     if (!unplaced.empty()) {
         svg << "<text class=\"unplaced-label\" x=\"0\" y=\""
             << number(sheetWidth + margin + fontSize) << "\" font-size=\"" << number(fontSize)
@@ -183,7 +195,9 @@ std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sh
         << "\" font-size=\"" << number(fontSize)
         << "\">Packed length: " << formatNumber(stats.packedLength)
         << "   Packing density: " << formatNumber(stats.packingDensity * 100.0)
-        << "%   Placed parts: " << placed.size() << " of " << parts.count() << "</text>\n";
+        << "%   Placed parts: " << placedCount << " of " << partCount;
+    if (sheets.size() > 1) svg << "   Sheets: " << sheets.size();
+    svg << "</text>\n";
     if (shownLength < sheetLength) {
         svg << "<text class=\"note\" x=\"0\" y=\"" << number(captionY + 1.6 * fontSize)
             << "\" font-size=\"" << number(fontSize * 0.8) << "\">Sheet "
@@ -192,6 +206,42 @@ std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sh
     }
     svg << "</svg>\n";
     return svg.str();
+}
+
+}  // namespace
+
+std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sheetWidth,
+                            const PackingStatistics& stats) {
+    SheetView sheet;
+    std::vector<const Part*> unplaced;
+    for (const Part& part : parts) {
+        (liesOnSheet(part, sheetLength, sheetWidth) ? sheet.parts : unplaced).push_back(&part);
+    }
+    sheet.packedLength = stats.packedLength;
+    // A strip sheet far longer than its layout is shown up to a little beyond the layout.
+    const double used = std::max(stats.packedLength, sheetWidth);
+    const double shownLength = sheetLength <= std::max(2 * stats.packedLength, 3 * sheetWidth)
+                                   ? sheetLength
+                                   : std::max(1.15 * used, 3 * sheetWidth);
+    return drawLayout({sheet}, unplaced, parts.count(), sheetLength, sheetWidth, shownLength,
+                      stats);
+}
+
+std::string formatSheetsSvg(const std::vector<SheetLayout>& sheets, const PartList& unplaced,
+                            double sheetLength, double sheetWidth, const PackingStatistics& stats) {
+    std::vector<SheetView> views;
+    std::size_t count = unplaced.count();
+    for (std::size_t k = 0; k < sheets.size(); ++k) {
+        SheetView view;
+        for (const Part& part : sheets[k].parts) view.parts.push_back(&part);
+        view.packedLength = sheets[k].statistics.packedLength;
+        view.x = sheetOffset(static_cast<int>(k), sheetLength);
+        count += view.parts.size();
+        views.push_back(std::move(view));
+    }
+    std::vector<const Part*> rest;
+    for (const Part& part : unplaced) rest.push_back(&part);
+    return drawLayout(views, rest, count, sheetLength, sheetWidth, sheetLength, stats);
 }
 
 }  // namespace blocknest

@@ -1,5 +1,6 @@
 #pragma once  // output/svg_writer.hpp: a picture of the layout for a browser
 #include <string>
+#include <vector>
 
 #include "geometry/part.hpp"
 #include "output/statistics.hpp"
@@ -11,6 +12,12 @@ namespace blocknest {
 // a row below the sheet, and a caption with the figures of the report. A long, mostly empty
 // sheet is shown up to a little beyond the packed length.
 [[nodiscard]] std::string formatLayoutSvg(const PartList& parts, double sheetLength,
+                                          double sheetWidth, const PackingStatistics& stats);
+
+// The same for a job over several sheets: the sheets one after another along X (sheetOffset),
+// each whole with its parts and packed-length line; the parts on no sheet below them.
+[[nodiscard]] std::string formatSheetsSvg(const std::vector<SheetLayout>& sheets,
+                                          const PartList& unplaced, double sheetLength,
                                           double sheetWidth, const PackingStatistics& stats);
 
 // Text made safe for XML: markup characters escaped, bytes that are not UTF-8 or are control

@@ -52,8 +52,10 @@ std::vector<Edge> edgesNear(const Loop& loop, const BoundingBox& box) {
 }  // namespace
 
 bool outerLoopsCross(const Part& a, const Part& b) {
-    const Loop& outerA = a.outerLoop();
-    const Loop& outerB = b.outerLoop();
+    return loopsCross(a.outerLoop(), b.outerLoop());
+}
+
+bool loopsCross(const Loop& outerA, const Loop& outerB) {
     if (outerA.vertexCount() == 0 || outerB.vertexCount() == 0) return false;
     // Boxes made from the vertices themselves, whatever the stored ones say.
     const std::vector<Edge> edgesA = edgesNear(outerA, boundsOf(outerB.vertices()));
@@ -115,15 +117,19 @@ Loop makeSheetRectangle(const Sheet& sheet) {
     return rectangle;
 }
 
-bool inHoleOf(const Part& inner, const Part& outer) {
-    return std::any_of(outer.innerLoops().begin(), outer.innerLoops().end(),
-                       [&](const Loop& hole) { return partInsideLoop(inner, hole); });
+// With edges tested, a part whose vertices lie in a hole but whose edges cross the hole's
+// (a concave hole's corner poking into it) is not in the hole.
+bool inHoleOf(const Part& inner, const Part& outer, bool edgesTested) {
+    return std::any_of(outer.innerLoops().begin(), outer.innerLoops().end(), [&](const Loop& hole) {
+        return partInsideLoop(inner, hole) && !(edgesTested && loopsCross(inner.outerLoop(), hole));
+    });
 }
 
 // The pose of moving clashes with other: their outlines overlap and neither lies in a hole of
 // the other.
-bool clash(const Part& moving, const Part& other) {
-    return !partsDisjoint(moving, other) && !inHoleOf(other, moving) && !inHoleOf(moving, other);
+bool clash(const Part& moving, const Part& other, bool holeEdgesTested) {
+    return !partsDisjoint(moving, other) && !inHoleOf(other, moving, holeEdgesTested) &&
+           !inHoleOf(moving, other, holeEdgesTested);
 }
 
 bool verticesOnSheet(const Part& moving, const Loop& sheetRectangle) {
@@ -143,7 +149,7 @@ void growBox(BoundingBox& box, const BoundingBox& by) {
 }  // namespace
 
 PartIndex::PartIndex(const PartList& parts, const Sheet& sheet)
-    : sheetRectangle_(makeSheetRectangle(sheet)) {
+    : sheetRectangle_(makeSheetRectangle(sheet)), holeEdgesTested_(sheet.holeEdgesTested) {
     const double length = std::isfinite(sheet.length) && sheet.length > 0 ? sheet.length : 1;
     const double block = std::isfinite(sheet.blockSideLength) && sheet.blockSideLength > 0
                              ? sheet.blockSideLength
@@ -198,13 +204,14 @@ void PartIndex::markPlaced(const Part& part) {
 
 bool isPlacementFeasible(const PartIndex& others, const Part& moving) {
     if (!verticesOnSheet(moving, others.sheetRectangle())) return false;
-    return others.forEachNear(moving, [&](const Part& other) { return !clash(moving, other); });
+    return others.forEachNear(
+        moving, [&](const Part& other) { return !clash(moving, other, others.holeEdgesTested()); });
 }
 
 bool isPlacementFeasible(const PartList& parts, const Part& moving, const Sheet& sheet) {
     if (!verticesOnSheet(moving, makeSheetRectangle(sheet))) return false;
     for (const Part& other : parts) {
-        if (&other != &moving && clash(moving, other)) return false;
+        if (&other != &moving && clash(moving, other, sheet.holeEdgesTested)) return false;
     }
     return true;
 }

@@ -37,11 +37,13 @@ public:
     bool forEachNear(const Part& moving, Visit visit) const;
 
     const Loop& sheetRectangle() const { return sheetRectangle_; }
+    bool holeEdgesTested() const { return holeEdgesTested_; }
 
 private:
     std::size_t bucketOf(double x) const;
 
     Loop sheetRectangle_;
+    bool holeEdgesTested_ = false;
     std::vector<const Part*> parts_;
     std::unordered_map<const Part*, std::size_t> ids_;
     std::vector<std::vector<std::size_t>> buckets_;
@@ -63,6 +65,9 @@ private:
 
 // True when some edge of a's outer loop touches or crosses some edge of b's.
 [[nodiscard]] bool outerLoopsCross(const Part& a, const Part& b);
+
+// True when some edge of loop a touches or crosses some edge of loop b.
+[[nodiscard]] bool loopsCross(const Loop& a, const Loop& b);
 
 // True when every vertex of the part's outer loop lies in the loop (edges are not tested).
 [[nodiscard]] bool partInsideLoop(const Part& part, const Loop& loop);

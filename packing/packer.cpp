@@ -64,7 +64,7 @@ void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Con
     FirstFit best;
     for (const Orientation& turn : trials) {
         Part trial = part;  // every trial turns the unrotated list part: no angle accumulates
-        if (turn.index != 0) trial.rotate(Vertex{0, 0}, turn.angle());
+        trial.applyTurn(turn);
         const ImageSize size = checkImageSize(trial);
         // A pose whose coordinates run out of the number range fits no sheet.
         if (size.verdict == ImageSize::Verdict::notFinite) continue;

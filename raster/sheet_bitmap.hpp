@@ -50,6 +50,9 @@ struct Sheet {
     double width = 4000;
     double blockSideLength = 15;
     SheetBitmap bitmap;
+    // A part lies in another's hole only if its outline also crosses none of the hole's edges;
+    // off, its vertices decide alone.
+    bool holeEdgesTested = false;
 };
 
 struct GridSize {

@@ -58,6 +58,19 @@ Part randomPart(std::mt19937& random, const std::function<double()>& coordinate,
     return makePart("P", outer, holes);
 }
 
+std::vector<Vertex> star(std::mt19937& random, double cx, double cy, double radius, int points) {
+    std::uniform_real_distribution<double> share(0.45, 1.0);
+    std::uniform_real_distribution<double> jitter(-0.3, 0.3);
+    std::vector<Vertex> vertices;
+    const double step = 2 * std::acos(-1.0) / points;
+    for (int i = 0; i < points; ++i) {
+        const double angle = (i + jitter(random)) * step;
+        const double r = radius * share(random);
+        vertices.push_back({cx + r * std::cos(angle), cy + r * std::sin(angle)});
+    }
+    return vertices;
+}
+
 std::string partFileHeader(double length, double width) {
     return "SheetLength: " + number(length) + "\nSheetWidth: " + number(width) +
            "\nPartTypeCount:1\n";

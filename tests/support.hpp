@@ -21,6 +21,10 @@ Part makePart(const std::string& name, std::vector<Vertex> outer,
 // triangular hole, every coordinate drawn from coordinate().
 Part randomPart(std::mt19937& random, const std::function<double()>& coordinate, int vertexChoices);
 
+// A star-shaped outline of `points` vertices around (cx, cy), radii between 0.45 and 1 times
+// radius: simple, and concave for most draws.
+std::vector<Vertex> star(std::mt19937& random, double cx, double cy, double radius, int points);
+
 // The text of a part data file: the header, then the given part blocks.
 std::string partFileHeader(double length, double width);
 std::string partBlock(const std::string& name, int copies, const std::vector<Vertex>& outer,

@@ -77,12 +77,18 @@ TEST_F(CliTest, RotationsChangeTheSearch) {
 }
 
 TEST_F(CliTest, BadCommandLinesExitWithCodeTwo) {
-    for (const std::vector<std::string>& args : {std::vector<std::string>{"-r", "0", kExample},
-                                                 {"--rotations", "abc", kExample},
-                                                 {"-o"},
-                                                 {"--svg="},
-                                                 {"--bogus"},
-                                                 {"-z", kExample}}) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-r", "0", kExample},
+          {"--rotations", "abc", kExample},
+          {"-o"},
+          {"--svg="},
+          {"--bogus"},
+          {"-z", kExample},
+          {"--spacing", "-1", kExample},
+          {"--margin", "1e999", kExample},
+          {"--sheets", "x", kExample},
+          {"--sheets", "2", "-t", "1", kExample},
+          {"--sheets", "0", "--dxf-cam", "c.dxf", kExample}}) {
         const RunResult run = runBlocknestBinary(args, dir_.path());
         EXPECT_EQ(run.exitCode, 2) << args[0];
         EXPECT_EQ(countOf(run.err, "\n"), 2) << "one line and the --help hint: " << run.err;
@@ -125,6 +131,38 @@ TEST_F(CliTest, PartsThatDoNotFitAreNamedAndTheRunStillSucceeds) {
     EXPECT_EQ(countOf(svg, "<path class=\"part\""), 3);
     EXPECT_EQ(countOf(svg, "<path class=\"unplaced\""), 2);
     EXPECT_NE(svg.find("Placed parts: 3 of 5"), std::string::npos);
+}
+
+TEST_F(CliTest, SpacingMarginAndSeveralSheetsRunInOneCommand) {
+    std::string file = partFileHeader(100, 50);
+    file += partBlock("Giant", 2, {{0, 0}, {300, 0}, {300, 20}, {0, 20}});
+    file += partBlock("Tile", 40, {{0, 0}, {20, 0}, {20, 20}, {0, 20}});
+    const auto input = dir_.write("parts.txt", file);
+    const RunResult run =
+        runBlocknestBinary({"--no-pause", "-q", "--mirror", "--sheets", "0", "--spacing", "1",
+                            "--margin", "2", "--svg", "l.svg", "--json", "p.json", input.string()},
+                           dir_.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("\"Giant\" is larger than the sheet"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("2 of 42 parts did not fit"), std::string::npos) << run.err;
+    // Tiles of 20 with gaps of 1 and margins of 2: four by two on a sheet of 100 x 50.
+    const std::string report = readFile(dir_.path() / "Results.txt");
+    EXPECT_EQ(countOf(report, "\n"), 4 + 5 + 1) << report;
+    EXPECT_NE(report.find("\nMirrored parts:"), std::string::npos) << report;
+    EXPECT_EQ(report.substr(0, 14), "Packed length:");
+    EXPECT_NE(report.find("Sheet 1: Packed length:"), std::string::npos) << report;
+    EXPECT_NE(report.find("Parts:8 Area of parts:3200\nSheet 5:"), std::string::npos) << report;
+    const std::string svg = readFile(dir_.path() / "l.svg");
+    EXPECT_EQ(countOf(svg, "<rect class=\"sheet\""), 5);
+    EXPECT_EQ(countOf(svg, "<path class=\"part\""), 40);
+    EXPECT_EQ(countOf(svg, "<path class=\"unplaced\""), 2);
+    EXPECT_NE(svg.find("Placed parts: 40 of 42   Sheets: 5"), std::string::npos);
+    const std::string json = readFile(dir_.path() / "p.json");
+    EXPECT_EQ(countOf(json, "\"sheet\": 1"), 8) << "each placed part names its sheet";
+    EXPECT_EQ(countOf(json, "\"sheet\": 5"), 8);
+    EXPECT_EQ(countOf(json, "larger than the sheet"), 2);
+    const std::string dxf = readFile(dir_.path() / "Layout.dxf");
+    EXPECT_EQ(countOf(dxf, "LINE\n"), 5 * (4 + 1) + 42 * 4) << "outline and length line per sheet";
 }
 
 TEST_F(CliTest, TheSummaryNamesAtMostTenParts) {

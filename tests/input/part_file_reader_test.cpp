@@ -148,6 +148,35 @@ TEST(PartFileReaderTest, ANameLineThatIsAKeywordActsAsThatKeyword) {
     EXPECT_EQ(readOk(partFileHeader(9, 9) + startsLoop).parts.front().netArea(), 4.5);
 }
 
+TEST(PartFileReaderTest, AnOrientationsLineLimitsThePartsTurns) {
+    auto withTurns = [](const std::string& name, const std::string& degrees) {
+        std::string block = partBlock(name, 2, kSquare);
+        return block.insert(block.find("OutLoop"), "Orientations\n" + degrees + "\n");
+    };
+    const PartFileContents contents = readOk(
+        partFileHeader(9, 9) + withTurns("Grain", "0, 180") + withTurns("Q", "90,0,270,180") +
+        withTurns("Odd", "-90,45,12.5") + partBlock("Free", 1, kSquare));
+    std::vector<std::vector<Orientation>> lists;
+    for (const Part& p : contents.parts) lists.push_back(p.orientations());
+    ASSERT_EQ(lists.size(), 7U);
+    EXPECT_TRUE(lists[0].empty()) << "a part without the line takes the job's turns";
+    EXPECT_EQ(lists[1], (std::vector<Orientation>{{3, 4}, {1, 8}, {5, 144}}));
+    EXPECT_EQ(lists[3], evenTurns(4)) << "the angles of -r 4, in any order, are its turns";
+    EXPECT_EQ(lists[5], evenTurns(2)) << "every copy carries the list";
+    EXPECT_EQ(lists[6], evenTurns(2));
+}
+
+TEST(PartFileReaderTest, AnOrientationsLineWithoutAnglesNamesItsLine) {
+    std::string block = partBlock("A", 1, kSquare);
+    block.insert(block.find("OutLoop"), "Orientations\n0;90\n");
+    const InputError error = readError(partFileHeader(9, 9) + block);
+    EXPECT_NE(error.detail.find("parts.txt:10: the line after \"Orientations\""), std::string::npos)
+        << error.detail;
+    std::string named = partBlock("Orientations", 1, kSquare);
+    EXPECT_EQ(readOk(partFileHeader(9, 9) + named).parts.front().name(), "Orientations")
+        << "a name line is never read as the keyword";
+}
+
 TEST(PartFileReaderTest, HeaderNumbersStartAtFixedColumns) {
     auto sheet = [](const std::string& line1, const std::string& line2) {
         const PartFileContents c =

@@ -175,6 +175,46 @@ TEST_F(PackerTest, APartWithItsOwnOrientationsIsPlacedOnlyInThose) {
     EXPECT_TRUE(findLayoutFaults(placedParts(), 200, 60).empty());
 }
 
+TEST(MirrorTest, AMirroredTurnFlipsAboutTheYAxisFirstAndTwiceIsNoFlip) {
+    const Part drawn = makePart("L", {{1, 0}, {30, 0}, {30, 5}, {6, 5}, {6, 20}, {1, 20}});
+    Part flipped = drawn;
+    flipped.applyTurn({1, 4, true});
+    Part expected = drawn;
+    expected.mirror();
+    EXPECT_EQ(expected.bounds().minX, -30);
+    EXPECT_EQ(expected.bounds().maxX, -1);
+    EXPECT_EQ(expected.centroid().x, -drawn.centroid().x);
+    expected.rotate({0, 0}, Orientation{1, 4}.angle());
+    EXPECT_EQ(flipped.outerLoop().vertices().front().x, expected.outerLoop().vertices().front().x);
+    EXPECT_EQ(flipped.outerLoop().vertices().front().y, expected.outerLoop().vertices().front().y);
+    Part back = expected;
+    back.rotate({0, 0}, -Orientation{1, 4}.angle());
+    back.mirror();
+    EXPECT_NEAR(back.outerLoop().vertices()[2].x, 30, 1e-12);
+    EXPECT_NEAR(back.netArea(), drawn.netArea(), 1e-9);
+    EXPECT_EQ(withMirrored(evenTurns(2)),
+              (std::vector<Orientation>{{0, 2}, {1, 2}, {0, 2, true}, {1, 2, true}}));
+}
+
+TEST_F(PackerTest, AMirroredOrientationPlacesTheFlippedPart) {
+    // Limited to the mirrored pose, an L is placed flipped: its edge vectors are the drawn
+    // ones with X negated.
+    const std::vector<Vertex> ell = {{0, 0}, {30, 0}, {30, 5}, {5, 5}, {5, 20}, {0, 20}};
+    prepare(200, 60, {makePart("Flipped", ell)});
+    Part& part = job_.parts.front();
+    const std::vector<Vertex> drawn = part.outerLoop().vertices();
+    part.setOrientations({Orientation{0, 1, true}});
+    packAllParts(job_.parts, job_.sheet, 2, console_, false);
+    const std::vector<Vertex>& placed = part.outerLoop().vertices();
+    ASSERT_EQ(placed.size(), drawn.size());
+    for (std::size_t i = 0; i + 1 < placed.size(); ++i) {
+        EXPECT_NEAR(placed[i + 1].x - placed[i].x, -(drawn[i + 1].x - drawn[i].x), 1e-9);
+        EXPECT_NEAR(placed[i + 1].y - placed[i].y, drawn[i + 1].y - drawn[i].y, 1e-9);
+    }
+    EXPECT_TRUE(part.turn().mirrored);
+    EXPECT_EQ(placedParts().size(), 1U);
+}
+
 TEST_F(PackerTest, ASmallPartLandsInALargePartsHoleWhenThatFitsFirst) {
     prepare(200, 60,
             {makePart("Frame", {{0, 0}, {50, 0}, {50, 50}, {0, 50}},
