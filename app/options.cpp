@@ -1,28 +1,14 @@
 #include "app/options.hpp"
 
+#include <CLI/CLI.hpp>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <utility>
 
 namespace blocknest {
 namespace {
-
-struct OptionSpec {
-    char shortName;  // 0 when there is none
-    std::string_view longName;
-    bool takesValue;
-};
-
-constexpr OptionSpec kSpecs[] = {
-    {'o', "output-dir", true}, {'r', "rotations", true},  {0, "svg", true},
-    {0, "no-pause", false},    {'q', "quiet", false},     {'h', "help", false},
-    {0, "version", false},     {'t', "time-limit", true}, {0, "evaluations", true},
-    {0, "seed", true},         {'j', "threads", true},    {0, "sheet", true},
-    {0, "copies", true},       {0, "json", true},         {0, "tolerance", true},
-    {0, "units", true},        {0, "dxf-cam", true},      {0, "dxf-cam-layers", true},
-    {0, "spacing", true},      {0, "margin", true},       {0, "sheets", true},
-    {0, "mirror", false},
-};
 
 // A whole number from min to max, all of the text.
 template <class Int>
@@ -96,6 +82,12 @@ std::optional<int> parseRotations(std::string_view text) {
     return value;
 }
 
+std::optional<CamLayers> parseCamLayers(std::string_view text) {
+    if (text == "by-kind") return CamLayers::byKind;
+    if (text == "by-name") return CamLayers::byName;
+    return std::nullopt;
+}
+
 // A finite decimal >= 0, the whole text.
 std::optional<double> parseGap(std::string_view text) {
     double value = 0;
@@ -106,113 +98,232 @@ std::optional<double> parseGap(std::string_view text) {
     return value;
 }
 
-std::optional<UsageError> apply(const OptionSpec& spec, std::string_view value, Options& options) {
-    const std::string name = "--" + std::string(spec.longName);
-    if (spec.takesValue && value.empty()) return UsageError{name + " needs a non-empty value"};
-    if (spec.longName == "output-dir") {
-        options.outputDir = std::string(value);
-    } else if (spec.longName == "rotations") {
-        const std::optional<int> rotations = parseRotations(value);
-        if (!rotations) {
-            return UsageError{"--rotations must be a whole number from 1 to " +
-                              std::to_string(Options::kMaxRotations) + ", not '" +
-                              std::string(value) + "'"};
+// A value that an option's rule refuses: ends the parse with this one-line message.
+struct BadValue {
+    std::string message;
+};
+
+// Text for an option that needs nothing but a non-empty value (a path).
+std::optional<std::string> parseText(std::string_view text) { return std::string(text); }
+
+// "--output-dir" from "-o,--output-dir".
+std::string longName(const std::string& names) { return names.substr(names.find("--")); }
+
+// An option with one value: `parse` turns the text into `target` or refuses it, and the
+// refusal reads "--NAME must be RULE, not 'TEXT'". Each value is checked where it stands
+// on the command line; of several, the last wins.
+template <class Target, class Parse>
+void addValue(CLI::App& app, const std::string& group, const std::string& names,
+              const std::string& valueName, Target& target, Parse parse, const std::string& rule,
+              const std::string& help) {
+    const std::string name = longName(names);
+    app.add_option_function<std::string>(
+           names,
+           [&target, parse, rule, name](const std::string& text) {
+               if (text.empty()) throw BadValue{name + " needs a non-empty value"};
+               auto value = parse(text);
+               if (!value) throw BadValue{name + " must be " + rule + ", not '" + text + "'"};
+               target = std::move(*value);
+           },
+           help)
+        ->option_text(valueName)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
+        ->trigger_on_parse()
+        ->group(group);
+}
+
+// An option without a value: given, it sets `target` to `value`.
+void addFlag(CLI::App& app, const std::string& group, const std::string& names, bool& target,
+             bool value, const std::string& help) {
+    app.add_flag_callback(
+           names, [&target, value] { target = value; }, help)
+        ->group(group);
+}
+
+// Every option, its help line and its rule. A new option is one call here, grouped as in
+// --help, plus its field in Options (and a check in validateOptions if it depends on others).
+void registerOptions(CLI::App& app, Options& o) {
+    const std::string input = "Input";
+    addValue(app, input, "--sheet", "LxW", o.sheet, parseSheet,
+             "LENGTHxWIDTH, two positive numbers",
+             "the sheet, length L along X by width W; replaces the\nsheet a file gives");
+    addValue(app, input, "--copies", "N", o.copies, parseCount,
+             "a whole number from 1 to " + std::to_string(kMaxCopies),
+             "copies of each drawing part without FILE:N (default 1)");
+    addValue(app, input, "--tolerance", "T", o.tolerance, parseLength, "a positive number",
+             "drawings: curves become chords straying at most T from\n"
+             "them, and ends this close join (default 0.05)");
+    addValue(app, input, "--units", "U", o.units, insUnitsFromName,
+             "one of mm, cm, dm, m, um, in, ft, yd, mil",
+             "drawings: convert to mm, cm, dm, m, um, in, ft, yd or\n"
+             "mil from the units the drawing names (default: none)");
+
+    const std::string packing = "Packing";
+    addValue(app, packing, "-r,--rotations", "N", o.rotations, parseRotations,
+             "a whole number from 1 to " + std::to_string(Options::kMaxRotations),
+             "trial orientations per part, 1 to 360 (default 2)");
+    addValue(app, packing, "--spacing", "D", o.spacing, parseGap,
+             "a decimal number of drawing units, 0 or more",
+             "keep every two parts at least D apart (default 0)");
+    addValue(app, packing, "--margin", "M", o.margin, parseGap,
+             "a decimal number of drawing units, 0 or more",
+             "keep every part at least M from the sheet's edges\n(default 0)");
+    addValue(
+        app, packing, "--sheets", "N", o.sheets,
+        [](std::string_view text) { return parseWhole(text, 0, std::numeric_limits<int>::max()); },
+        "a whole number, 0 (as many as needed) or more",
+        "fill up to N sheets one after another, 0 for as many\nas the parts need (default 1)");
+    addFlag(app, packing, "--mirror", o.mirror, true,
+            "also try every part mirrored about its Y axis");
+
+    const std::string search = "Search";
+    addValue(app, search, "-t,--time-limit", "S", o.timeLimit, parseSeconds,
+             "a positive number of seconds",
+             "search for a denser layout for S seconds (a decimal)");
+    addValue(
+        app, search, "--evaluations", "N", o.evaluations,
+        [](std::string_view text) {
+            return parseWhole<std::int64_t>(text, 1, std::int64_t{1} << 40);
+        },
+        "a whole number from 1 to 2^40",
+        "search for a denser layout over N packing runs; with\n"
+        "--seed the result is the same on every machine");
+    addValue(
+        app, search, "--seed", "N", o.seed,
+        [](std::string_view text) { return parseWhole<std::uint64_t>(text, 0, UINT64_MAX); },
+        "a whole number from 0 to 2^64 - 1", "the search's random seed (default 1)");
+    addValue(
+        app, search, "-j,--threads", "N", o.threads,
+        [](std::string_view text) { return parseWhole<int>(text, 1, 1024); },
+        "a whole number from 1 to 1024", "search threads (default: one per core)");
+
+    const std::string output = "Output";
+    addValue(app, output, "-o,--output-dir", "DIR", o.outputDir, parseText, "",
+             "write Layout.dxf and Results.txt into DIR (created if\n"
+             "missing; default: the current directory)");
+    addValue(app, output, "--svg", "FILE", o.svgFile, parseText, "",
+             "also draw the layout as an SVG picture into FILE");
+    addValue(app, output, "--json", "FILE", o.jsonFile, parseText, "",
+             "also write the placements as JSON into FILE");
+    addValue(app, output, "--dxf-cam", "FILE", o.camFile, parseText, "",
+             "also write a drawing for cutting into FILE: closed\n"
+             "polylines, parts on PARTS, holes on HOLES, the sheet\n"
+             "on SHEET");
+    addValue(app, output, "--dxf-cam-layers", "by-kind|by-name", o.camLayers, parseCamLayers,
+             "by-kind or by-name", "by-name: one layer per part name instead");
+
+    const std::string run = "Run";
+    addFlag(app, run, "--no-pause", o.pause, false, "do not wait for a key at the end");
+    addFlag(app, run, "-q,--quiet", o.quiet, true, "no progress lines while packing");
+    addFlag(app, run, "-h,--help", o.showHelp, true, "show this help and exit");
+    addFlag(app, run, "--version", o.showVersion, true, "show the version and exit");
+}
+
+// Rules between options, checked once every option has been read.
+std::optional<UsageError> validateOptions(const Options& options) {
+    if (options.camFile && options.sheets != 1) {
+        return UsageError{"--dxf-cam draws one sheet; it does not combine with --sheets yet"};
+    }
+    return std::nullopt;
+}
+
+// The help's layout: usage first, then "-o, --output-dir DIR" as the option names.
+class HelpFormatter : public CLI::Formatter {
+public:
+    HelpFormatter() { column_width(24); }
+    std::string make_help(const CLI::App* app, std::string name,
+                          CLI::AppFormatMode) const override {
+        std::string help = make_usage(app, name) + make_description(app);
+        for (const std::string& group : app->get_groups()) {
+            const std::vector<const CLI::Option*> options =
+                app->get_options([&](const CLI::Option* o) {
+                    return o->get_group() == group && o->nonpositional();
+                });
+            if (!options.empty()) help += make_group(group, false, options);
         }
-        options.rotations = *rotations;
-    } else if (spec.longName == "svg") {
-        options.svgFile = std::string(value);
-    } else if (spec.longName == "sheet") {
-        options.sheet = parseSheet(value);
-        if (!options.sheet) {
-            return UsageError{"--sheet must be LENGTHxWIDTH, two positive numbers, not '" +
-                              std::string(value) + "'"};
+        return help + "\n" + make_footer(app);
+    }
+    std::string make_usage(const CLI::App* app, std::string name) const override {
+        std::string usage = CLI::Formatter::make_usage(app, std::move(name));
+        return usage.insert(usage.size() - 1, " [FILE...]");
+    }
+    std::string make_option_name(const CLI::Option* option, bool positional) const override {
+        if (positional) return option->get_name(true, false);
+        const std::string shortName =
+            option->get_snames().empty() ? "    " : "-" + option->get_snames().front() + ", ";
+        return shortName + "--" + option->get_lnames().front();
+    }
+};
+
+// The command line parser with every option bound to `options`.
+std::unique_ptr<CLI::App> makeApp(Options& options) {
+    auto app = std::make_unique<CLI::App>(
+        "Nests the parts of a part data file on a rectangular sheet so that the used\n"
+        "length of the sheet stays short, and writes the layout and a short report.\n"
+        "\n"
+        "Without FILE the program asks for the path on standard input.\n"
+        "Each FILE is recognised by its contents: a part data file (at most one; it\n"
+        "gives the sheet), a JSON strip-packing instance (its strip height is the sheet\n"
+        "width), or a DXF drawing of parts, written FILE:N for N copies of each part.",
+        "blocknest");
+    app->set_help_flag();  // --help is an option like the others: main prints usageText()
+    app->allow_extras();   // files and unknown options are left over for takeFiles
+    app->formatter(std::make_shared<HelpFormatter>());
+    app->footer(
+        "Outputs:\n"
+        "  Layout.dxf   the layout as a DXF drawing of lines: sheet outline, every part\n"
+        "               (parts that did not fit lie beyond the sheet's far end, below\n"
+        "               it), and a line across the sheet at the packed length\n"
+        "  Results.txt  packed length, packing density, area of the parts on the sheet,\n"
+        "               packing time\n"
+        "\n"
+        "Exit codes:\n"
+        "  0  the run completed (parts that did not fit are named on standard error)\n"
+        "  1  an input file or an output file could not be used\n"
+        "  2  the command line was wrong");
+    registerOptions(*app, options);
+    return app;
+}
+
+// Attached values that CLI11 reads otherwise than this program: "--name=" would take the next
+// argument as the value, a flag would accept "--flag=true", and "-qr" would be -q and -r.
+std::optional<UsageError> checkAttachedValues(const CLI::App& app,
+                                              const std::vector<std::string_view>& args) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--") break;
+        const bool isShort = arg.size() > 1 && arg[1] != '-';
+        const std::size_t eq = isShort ? 2 : arg.find('=');
+        const std::string name(arg.substr(0, eq));
+        const CLI::Option* option =
+            arg.size() > 1 && arg[0] == '-' ? app.get_option_no_throw(name) : nullptr;
+        if (option == nullptr) continue;
+        const bool takesValue = option->get_expected_max() > 0;
+        if (arg.size() <= name.size()) {
+            if (takesValue) ++i;  // its value follows, whatever it is
+        } else if (!takesValue) {
+            return UsageError{"option '" + std::string(arg) + "' takes no value"};
+        } else if (!isShort && eq + 1 == arg.size()) {
+            return UsageError{name + " needs a non-empty value"};
         }
-    } else if (spec.longName == "copies") {
-        const std::optional<std::int64_t> copies = parseCount(value);
-        if (!copies) {
-            return UsageError{"--copies must be a whole number from 1 to " +
-                              std::to_string(kMaxCopies) + ", not '" + std::string(value) + "'"};
-        }
-        options.copies = *copies;
-    } else if (spec.longName == "json") {
-        options.jsonFile = std::string(value);
-    } else if (spec.longName == "tolerance") {
-        const std::optional<double> tolerance = parseLength(value);
-        if (!tolerance) {
-            return UsageError{"--tolerance must be a positive number, not '" + std::string(value) +
-                              "'"};
-        }
-        options.tolerance = *tolerance;
-    } else if (spec.longName == "units") {
-        options.units = insUnitsFromName(value);
-        if (!options.units) {
-            return UsageError{"--units must be one of mm, cm, dm, m, um, in, ft, yd, mil, not '" +
-                              std::string(value) + "'"};
-        }
-    } else if (spec.longName == "dxf-cam") {
-        options.camFile = std::string(value);
-    } else if (spec.longName == "dxf-cam-layers") {
-        if (value == "by-kind") {
-            options.camLayers = CamLayers::byKind;
-        } else if (value == "by-name") {
-            options.camLayers = CamLayers::byName;
+    }
+    return std::nullopt;
+}
+
+// What CLI11 left over, in order: the files, any unknown option, and the "--" after which
+// every argument is a file.
+std::optional<UsageError> takeFiles(const CLI::App& app, Options& options) {
+    bool onlyFiles = false;
+    for (const std::string& arg : app.remaining()) {
+        if (!onlyFiles && arg == "--") {
+            onlyFiles = true;
+        } else if (!onlyFiles && arg.size() > 1 && arg[0] == '-') {
+            return UsageError{"unknown option '" + arg + "'"};
         } else {
-            return UsageError{"--dxf-cam-layers must be by-kind or by-name, not '" +
-                              std::string(value) + "'"};
+            std::variant<InputFile, UsageError> file = parseFileArgument(arg);
+            if (auto* error = std::get_if<UsageError>(&file)) return *error;
+            options.files.push_back(std::move(std::get<InputFile>(file)));
         }
-    } else if (spec.longName == "spacing" || spec.longName == "margin") {
-        const std::optional<double> gap = parseGap(value);
-        if (!gap) {
-            return UsageError{name +
-                              " must be a decimal number of drawing units, 0 or more, not '" +
-                              std::string(value) + "'"};
-        }
-        (spec.longName == "spacing" ? options.spacing : options.margin) = *gap;
-    } else if (spec.longName == "sheets") {
-        const std::optional<int> sheets = parseWhole(value, 0, std::numeric_limits<int>::max());
-        if (!sheets) {
-            return UsageError{
-                "--sheets must be a whole number, 0 (as many as needed) or more, "
-                "not '" +
-                std::string(value) + "'"};
-        }
-        options.sheets = *sheets;
-    } else if (spec.longName == "mirror") {
-        options.mirror = true;
-    } else if (spec.longName == "no-pause") {
-        options.pause = false;
-    } else if (spec.longName == "quiet") {
-        options.quiet = true;
-    } else if (spec.longName == "help") {
-        options.showHelp = true;
-    } else if (spec.longName == "version") {
-        options.showVersion = true;
-    } else if (spec.longName == "time-limit") {
-        options.timeLimit = parseSeconds(value);
-        if (!options.timeLimit) {
-            return UsageError{"--time-limit must be a positive number of seconds, not '" +
-                              std::string(value) + "'"};
-        }
-    } else if (spec.longName == "evaluations") {
-        options.evaluations = parseWhole<std::int64_t>(value, 1, std::int64_t{1} << 40);
-        if (!options.evaluations) {
-            return UsageError{"--evaluations must be a whole number from 1 to 2^40, not '" +
-                              std::string(value) + "'"};
-        }
-    } else if (spec.longName == "seed") {
-        const auto seed = parseWhole<std::uint64_t>(value, 0, UINT64_MAX);
-        if (!seed) {
-            return UsageError{"--seed must be a whole number from 0 to 2^64 - 1, not '" +
-                              std::string(value) + "'"};
-        }
-        options.seed = *seed;
-    } else if (spec.longName == "threads") {
-        const auto threads = parseWhole<int>(value, 1, 1024);
-        if (!threads) {
-            return UsageError{"--threads must be a whole number from 1 to 1024, not '" +
-                              std::string(value) + "'"};
-        }
-        options.threads = *threads;
     }
     return std::nullopt;
 }
@@ -221,113 +332,30 @@ std::optional<UsageError> apply(const OptionSpec& spec, std::string_view value, 
 
 std::variant<Options, UsageError> parseOptions(const std::vector<std::string_view>& args) {
     Options options;
-    bool onlyFilesFollow = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string_view arg = args[i];
-        if (onlyFilesFollow || arg.size() < 2 || arg[0] != '-') {
-            std::variant<InputFile, UsageError> file = parseFileArgument(arg);
-            if (auto* error = std::get_if<UsageError>(&file)) return *error;
-            options.files.push_back(std::move(std::get<InputFile>(file)));
-            continue;
-        }
-        if (arg == "--") {
-            onlyFilesFollow = true;
-            continue;
-        }
-        // --name, --name=value, --name value, -x, -xvalue, -x value
-        const bool isLong = arg[1] == '-';
-        std::string_view name = isLong ? arg.substr(2) : arg.substr(1, 1);
-        std::optional<std::string_view> attached;
-        if (isLong) {
-            if (const std::size_t eq = name.find('='); eq != std::string_view::npos) {
-                attached = name.substr(eq + 1);
-                name = name.substr(0, eq);
-            }
-        } else if (arg.size() > 2) {
-            attached = arg.substr(2);
-        }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : kSpecs) {
-            if (isLong ? s.longName == name : (s.shortName != 0 && s.shortName == name[0])) {
-                spec = &s;
-            }
-        }
-        if (spec == nullptr) return UsageError{"unknown option '" + std::string(arg) + "'"};
-        std::string_view value;
-        if (spec->takesValue) {
-            if (attached) {
-                value = *attached;
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
-                return UsageError{"option '" + std::string(arg) + "' needs a value"};
-            }
-        } else if (attached) {
-            return UsageError{"option '" + std::string(arg) + "' takes no value"};
-        }
-        if (std::optional<UsageError> error = apply(*spec, value, options)) return *error;
+    const std::unique_ptr<CLI::App> app = makeApp(options);
+    if (std::optional<UsageError> error = checkAttachedValues(*app, args)) return *error;
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app->parse(std::move(reversed));
+    } catch (const BadValue& bad) {
+        // Values are checked where they stand: a fault in what came before is reported first.
+        if (std::optional<UsageError> earlier = takeFiles(*app, options)) return *earlier;
+        return UsageError{bad.message};
+    } catch (const CLI::ArgumentMismatch&) {
+        // A value is taken from the next argument whatever it is: only the last can lack one.
+        if (std::optional<UsageError> earlier = takeFiles(*app, options)) return *earlier;
+        return UsageError{"option '" + std::string(args.back()) + "' needs a value"};
+    } catch (const CLI::ParseError& e) {
+        return UsageError{e.what()};
     }
-    if (options.camFile && options.sheets != 1) {
-        return UsageError{"--dxf-cam draws one sheet; it does not combine with --sheets yet"};
-    }
+    if (std::optional<UsageError> error = takeFiles(*app, options)) return *error;
+    if (std::optional<UsageError> error = validateOptions(options)) return *error;
     return options;
 }
 
 std::string usageText() {
-    return "Usage: blocknest [OPTIONS] [FILE...]\n"
-           "Nests the parts of a part data file on a rectangular sheet so that the used\n"
-           "length of the sheet stays short, and writes the layout and a short report.\n"
-           "\n"
-           "Without FILE the program asks for the path on standard input.\n"
-           "Each FILE is recognised by its contents: a part data file (at most one; it\n"
-           "gives the sheet), a JSON strip-packing instance (its strip height is the sheet\n"
-           "width), or a DXF drawing of parts, written FILE:N for N copies of each part.\n"
-           "\n"
-           "Options:\n"
-           "  -o, --output-dir DIR  write Layout.dxf and Results.txt into DIR (created if\n"
-           "                        missing; default: the current directory)\n"
-           "  -r, --rotations N     trial orientations per part, 1 to 360 (default 2)\n"
-           "      --svg FILE        also draw the layout as an SVG picture into FILE\n"
-           "      --json FILE       also write the placements as JSON into FILE\n"
-           "      --sheet LxW       the sheet, length L along X by width W; replaces the\n"
-           "                        sheet a file gives\n"
-           "      --copies N        copies of each drawing part without FILE:N (default 1)\n"
-           "      --tolerance T     drawings: curves become chords straying at most T from\n"
-           "                        them, and ends this close join (default 0.05)\n"
-           "      --units U         drawings: convert to mm, cm, dm, m, um, in, ft, yd or\n"
-           "                        mil from the units the drawing names (default: none)\n"
-           "      --dxf-cam FILE    also write a drawing for cutting into FILE: closed\n"
-           "                        polylines, parts on PARTS, holes on HOLES, the sheet\n"
-           "                        on SHEET\n"
-           "      --dxf-cam-layers by-kind|by-name\n"
-           "                        by-name: one layer per part name instead\n"
-           "  -t, --time-limit S    search for a denser layout for S seconds (a decimal)\n"
-           "      --evaluations N   search for a denser layout over N packing runs; with\n"
-           "                        --seed the result is the same on every machine\n"
-           "      --seed N          the search's random seed (default 1)\n"
-           "  -j, --threads N       search threads (default: one per core)\n"
-           "      --spacing D       keep every two parts at least D apart (default 0)\n"
-           "      --margin M        keep every part at least M from the sheet's edges\n"
-           "                        (default 0)\n"
-           "      --sheets N        fill up to N sheets one after another, 0 for as many\n"
-           "                        as the parts need (default 1)\n"
-           "      --mirror          also try every part mirrored about its Y axis\n"
-           "      --no-pause        do not wait for a key at the end\n"
-           "  -q, --quiet           no progress lines while packing\n"
-           "  -h, --help            show this help and exit\n"
-           "      --version         show the version and exit\n"
-           "\n"
-           "Outputs:\n"
-           "  Layout.dxf   the layout as a DXF drawing of lines: sheet outline, every part\n"
-           "               (parts that did not fit lie beyond the sheet's far end, below\n"
-           "               it), and a line across the sheet at the packed length\n"
-           "  Results.txt  packed length, packing density, area of the parts on the sheet,\n"
-           "               packing time\n"
-           "\n"
-           "Exit codes:\n"
-           "  0  the run completed (parts that did not fit are named on standard error)\n"
-           "  1  an input file or an output file could not be used\n"
-           "  2  the command line was wrong\n";
+    Options unused;
+    return makeApp(unused)->help();
 }
 
 }  // namespace blocknest

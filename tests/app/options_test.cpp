@@ -112,3 +112,65 @@ TEST(OptionsTest, BadSheetsAndCountsAreUsageErrors) {
 
 }  // namespace
 }  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// The library under the parser has readings of its own; these pin the program's instead.
+TEST(OptionsTest, RepeatedOptionsTakeTheLastValueAndCheckEveryOne) {
+    const Options o = parsed({"-r", "4", "--rotations", "6", "-o", "a", "-o", "b", "-q", "-q"});
+    EXPECT_EQ(o.rotations, 6);
+    EXPECT_EQ(o.outputDir, "b");
+    EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(usageError({"-r", "0", "-r", "4"}),
+              "--rotations must be a whole number from 1 to 360, not '0'")
+        << "a refused value is not hidden by a later one";
+}
+
+TEST(OptionsTest, AValueIsTheNextArgumentWhateverItLooksLike) {
+    EXPECT_EQ(usageError({"--seed", "-1"}),
+              "--seed must be a whole number from 0 to 2^64 - 1, not '-1'");
+    EXPECT_EQ(parsed({"-o", "--", "a.txt"}).outputDir, "--");
+    EXPECT_EQ(parsed({"-o", "--quiet=yes"}).outputDir, "--quiet=yes");
+    EXPECT_EQ(parsed({"--svg", "-x"}).svgFile, "-x");
+    EXPECT_EQ(parsed({"-o-dir"}).outputDir, "-dir");
+    EXPECT_EQ(usageError({"--output-dir=", "a.txt"}), "--output-dir needs a non-empty value")
+        << "an empty attached value does not take the next argument";
+}
+
+TEST(OptionsTest, FlagsTakeNoValueAndDoNotBundle) {
+    for (std::string_view arg : {"--quiet=true", "--no-pause=1", "-qr", "-qh", "-h=1"}) {
+        EXPECT_EQ(usageError({arg, "4"}), "option '" + std::string(arg) + "' takes no value");
+    }
+    EXPECT_EQ(usageError({"a.txt", "-4"}), "unknown option '-4'") << "not a negative file name";
+}
+
+TEST(OptionsTest, FilesKeepTheirNamesAndTheFirstFaultInOrderIsReported) {
+    const Options o = parsed({"[a,b]", "{}", "x.dxf:2", "-q", "--", "--", "-z", "[c]:3"});
+    std::vector<std::string> paths;
+    for (const InputFile& file : o.files) paths.push_back(file.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"[a,b]", "{}", "x.dxf", "--", "-z", "[c]"}));
+    EXPECT_EQ(o.files.back().copies, 3);
+    EXPECT_EQ(usageError({"p.dxf:0", "-r", "0"}),
+              "the copy count in 'p.dxf:0' must be a whole number from 1 to 1000000");
+    EXPECT_EQ(usageError({"--bogus", "-r", "0"}), "unknown option '--bogus'");
+    EXPECT_EQ(usageError({"-r", "0", "--bogus"}),
+              "--rotations must be a whole number from 1 to 360, not '0'");
+}
+
+TEST(OptionsTest, TheHelpListsEveryOptionInItsGroup) {
+    const std::string help = usageText();
+    EXPECT_EQ(help.rfind("Usage: blocknest [OPTIONS] [FILE...]\n", 0), 0u) << help;
+    for (std::string_view line :
+         {"\nPacking:\n  -r, --rotations N     trial orientations per part",
+          "\n      --sheet LxW       the sheet", "\n  -o, --output-dir DIR  write Layout.dxf",
+          "\n                        missing; default: the current directory)\n",
+          "\n  -j, --threads N ", "\n      --version ", "\n\nOutputs:\n  Layout.dxf ",
+          "\n\nExit codes:\n", "  2  the command line was wrong\n"}) {
+        EXPECT_NE(help.find(line), std::string::npos) << line << "\nin:\n" << help;
+    }
+    EXPECT_EQ(help.find("\n\n\n"), std::string::npos) << help;
+}
+
+}  // namespace
+}  // namespace blocknest
