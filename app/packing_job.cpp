@@ -230,8 +230,7 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
                 const SearchOutcome outcome = searchOneSheet(batch, fresh, rotationCount_, share);
                 if (showProgress) {
                     console.write("Searched " + std::to_string(outcome.evaluations) +
-                                  " layouts, best packed length " +
-                                  formatNumber(outcome.score.length) + "\n");
+                                  " layouts\n");
                 }
                 return;
             }
