@@ -1,6 +1,9 @@
 #include "input/part_file_reader.hpp"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string_view>
@@ -212,9 +215,25 @@ std::variant<PartFileContents, InputError> readPartData(std::istream& in,
 
 std::variant<PartFileContents, InputError> readPartFile(const std::string& path,
                                                         const ReadLimits& limits) {
+    if (path.empty()) return InputError{true, "blocknest: no part data file was chosen"};
+    const auto unreadable = [&](const std::string& why) {
+        return InputError{true, "blocknest: " + path + ": " + why};
+    };
+    // Only a regular file has an end: a directory fails on the first read, and a FIFO or a
+    // device such as /dev/urandom may never end.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error) return unreadable(error.message());
+    if (std::filesystem::is_directory(status)) return unreadable("it is a directory");
+    if (!std::filesystem::is_regular_file(status)) return unreadable("it is not a regular file");
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
-    if (path.empty() || !in) return InputError{true, {}};
-    return readPartData(in, path, limits);
+    if (!in) return unreadable(errno != 0 ? std::strerror(errno) : "it cannot be opened");
+    try {
+        return readPartData(in, path, limits);
+    } catch (const std::ios_base::failure& e) {
+        return unreadable(std::string("reading failed: ") + e.what());
+    }
 }
 
 }  // namespace blocknest

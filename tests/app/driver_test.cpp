@@ -1,6 +1,7 @@
 #include "app/driver.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 
@@ -45,9 +46,31 @@ TEST_F(DriverBinaryTest, NoAnswerToTheFileQuestionShowsBothWarnings) {
     const RunResult run = runBlocknestBinary({"--no-pause"}, dir_.path(), "");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "Select a text file storing 2D Packing information.\n");
-    EXPECT_EQ(run.err, kOpenWarning + "\n" + kReadWarning + "\n");
+    EXPECT_EQ(run.err,
+              kOpenWarning + "\n" + kReadWarning + "\nblocknest: no part data file was chosen\n");
     EXPECT_EQ(runBlocknestBinary({"--no-pause"}, dir_.path(), "\n").exitCode, 1)
         << "an empty line is a cancelled dialog";
+}
+
+// Each path fails with the read warning and one line naming it and why, never an abort.
+TEST_F(DriverBinaryTest, PathsThatAreNotReadableFilesFailWithTheirReason) {
+    const std::string fifo = (dir_.path() / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string missing = (dir_.path() / "missing.txt").string();
+    const std::string cases[][2] = {{dir_.path().string(), "it is a directory"},
+                                    {missing, "No such file or directory"},
+                                    {fifo, "it is not a regular file"}};
+    for (const auto& [path, why] : cases) {
+        for (const bool prompted : {false, true}) {
+            const RunResult run = prompted
+                                      ? runBlocknestBinary({"--no-pause"}, dir_.path(), path + "\n")
+                                      : runBlocknestBinary({"--no-pause", path}, dir_.path());
+            EXPECT_EQ(run.exitCode, 1) << path;
+            EXPECT_NE(run.err.find(kReadWarning + "\nblocknest: " + path + ": " + why + "\n"),
+                      std::string::npos)
+                << run.err;
+        }
+    }
 }
 
 TEST_F(DriverBinaryTest, ThePathCanBeAnsweredOnStandardInput) {
@@ -71,7 +94,7 @@ TEST_F(DriverBinaryTest, PrintsTheDerivedBlockSideAndTwoRotations) {
 TEST_F(DriverBinaryTest, UnreadableFilesEndWithTheWarningAndExitCodeOne) {
     const RunResult missing = runBlocknestBinary({"--no-pause", "nope.txt"}, dir_.path());
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, kReadWarning + "\n");
+    EXPECT_EQ(missing.err, kReadWarning + "\nblocknest: nope.txt: No such file or directory\n");
     EXPECT_EQ(missing.out, "");
 
     const auto truncated = dir_.write("cut.txt", partFileHeader(100, 100) + "Part\nOutLoop\n0,0\n");
@@ -114,7 +137,7 @@ TEST_F(DriverBinaryTest, AGbkConsoleGetsGbkBytes) {
     EXPECT_EQ(run.err,
               "Warning! " +
                   std::string(messageText(Message::partFileReadFailed, ConsoleEncoding::gbk)) +
-                  "\n");
+                  "\nblocknest: missing.txt: No such file or directory\n");
 }
 
 TEST(MessagesTest, GbkLocalesGetGbkBytes) {
