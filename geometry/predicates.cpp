@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace blocknest {
 
@@ -54,12 +55,52 @@ PartScanLine::PartScanLine(const Part& part) {
     loops_.push_back(&part.outerLoop());
     for (const Loop& hole : part.innerLoops()) loops_.push_back(&hole);
     lines_.resize(loops_.size());
+    for (std::size_t i = 1; i < loops_.size(); ++i) {
+        const BoundingBox& box = loops_[i]->bounds();
+        (std::isnan(box.minY) || std::isnan(box.maxY) ? alwaysSpanning_ : holesByMinY_)
+            .push_back(i);
+    }
+    std::stable_sort(holesByMinY_.begin(), holesByMinY_.end(), [&](std::size_t a, std::size_t b) {
+        return loops_[a]->bounds().minY < loops_[b]->bounds().minY;
+    });
+    for (std::size_t i : holesByMinY_) minYs_.push_back(loops_[i]->bounds().minY);
+    while (leafCount_ < holesByMinY_.size()) leafCount_ *= 2;
+    maxYTree_.assign(2 * leafCount_, -std::numeric_limits<double>::infinity());
+    for (std::size_t k = 0; k < holesByMinY_.size(); ++k) {
+        maxYTree_[leafCount_ + k] = loops_[holesByMinY_[k]]->bounds().maxY;
+    }
+    for (std::size_t node = leafCount_; node-- > 1;) {
+        maxYTree_[node] = std::max(maxYTree_[2 * node], maxYTree_[2 * node + 1]);
+    }
 }
 
 PartScanLine::PartScanLine(const Part& part, double y) : PartScanLine(part) { moveTo(y); }
 
+void PartScanLine::collectSpanning(std::size_t node, std::size_t lo, std::size_t hi,
+                                   std::size_t count, double y) {
+    if (lo >= count || maxYTree_[node] < y) return;
+    if (node >= leafCount_) {
+        spanning_.push_back(holesByMinY_[lo]);
+        return;
+    }
+    const std::size_t mid = lo + (hi - lo) / 2;
+    collectSpanning(2 * node, lo, mid, count, y);
+    collectSpanning(2 * node + 1, mid, hi, count, y);
+}
+
 void PartScanLine::moveTo(double y) {
-    for (std::size_t i = 0; i < loops_.size(); ++i) lineThrough(*loops_[i], y, lines_[i]);
+    lineThrough(*loops_.front(), y, lines_.front());
+    spanning_ = alwaysSpanning_;
+    if (std::isnan(y)) {
+        // No comparison with such a line fails, so every hole spans it.
+        spanning_.insert(spanning_.end(), holesByMinY_.begin(), holesByMinY_.end());
+    } else if (!holesByMinY_.empty()) {
+        // The holes starting at or below the line whose box reaches up to it.
+        const std::size_t count = static_cast<std::size_t>(
+            std::upper_bound(minYs_.begin(), minYs_.end(), y) - minYs_.begin());
+        collectSpanning(1, 0, leafCount_, count, y);
+    }
+    for (std::size_t i : spanning_) lineThrough(*loops_[i], y, lines_[i]);
 }
 
 void PartScanLine::lineThrough(const Loop& loop, double y, LoopLine& line) {
@@ -90,7 +131,7 @@ bool PartScanLine::inside(const LoopLine& line, double x) {
 
 bool PartScanLine::contains(double x) const {
     if (!inside(lines_.front(), x)) return false;
-    for (std::size_t i = 1; i < lines_.size(); ++i) {
+    for (std::size_t i : spanning_) {
         if (inside(lines_[i], x)) return false;
     }
     return true;
@@ -98,22 +139,32 @@ bool PartScanLine::contains(double x) const {
 
 void PartScanLine::containsEach(std::span<const double> xs, std::span<std::uint8_t> out) const {
     std::fill(out.begin(), out.end(), std::uint8_t{0});
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const LoopLine& outer = lines_.front();
+    if (!outer.reachable) return;  // outside the outer loop everywhere
+    // How many crossings lie left of x grows with x: one pass over both.
+    std::size_t left = 0;
+    for (std::size_t k = 0; k < xs.size(); ++k) {
+        const double x = xs[k];
+        while (left < outer.crossings.size() && outer.crossings[left] < x) ++left;
+        out[k] = !(x < outer.minX || x > outer.maxX) && (outer.crossings.size() - left) % 2 == 1;
+    }
+    for (std::size_t i : spanning_) {
         const LoopLine& line = lines_[i];
-        if (!line.reachable) {
-            if (i == 0) return;  // outside the outer loop everywhere
-            continue;
+        if (!line.reachable) continue;
+        // Only the points within the hole's box can lie in it.
+        std::size_t first = 0;
+        std::size_t last = xs.size();
+        if (!std::isnan(line.minX) && !std::isnan(line.maxX)) {
+            first = static_cast<std::size_t>(std::lower_bound(xs.begin(), xs.end(), line.minX) -
+                                             xs.begin());
+            last = static_cast<std::size_t>(std::upper_bound(xs.begin(), xs.end(), line.maxX) -
+                                            xs.begin());
         }
-        // How many crossings lie left of x grows with x: one pass over both.
-        std::size_t left = 0;
-        for (std::size_t k = 0; k < xs.size(); ++k) {
+        left = 0;
+        for (std::size_t k = first; k < last; ++k) {
             const double x = xs[k];
             while (left < line.crossings.size() && line.crossings[left] < x) ++left;
-            const bool in =
-                !(x < line.minX || x > line.maxX) && (line.crossings.size() - left) % 2 == 1;
-            if (i == 0) {
-                out[k] = in ? 1 : 0;
-            } else if (in) {
+            if (!(x < line.minX || x > line.maxX) && (line.crossings.size() - left) % 2 == 1) {
                 out[k] = 0;  // in a hole
             }
         }

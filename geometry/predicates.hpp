@@ -23,6 +23,7 @@ class PartScanLine {
 public:
     explicit PartScanLine(const Part& part);  // on no line yet: moveTo first
     PartScanLine(const Part& part, double y);
+    // Lines met in increasing y cost only the holes they cross; a lower y starts afresh.
     void moveTo(double y);  // the part must not have changed since construction
 
     [[nodiscard]] bool contains(double x) const;  // pointInPart({x, y}, part)
@@ -42,6 +43,18 @@ private:
 
     std::vector<const Loop*> loops_;  // the outer loop first, then the holes in list order
     std::vector<LoopLine> lines_;     // one for each loop
+    void collectSpanning(std::size_t node, std::size_t lo, std::size_t hi, std::size_t count,
+                         double y);
+
+    // The holes by their lowest y, with a tree of the highest y over ranges of them, so that
+    // a line visits only the holes it crosses; a hole whose box is not a number spans every
+    // line. spanning_ holds the holes that span the current line.
+    std::vector<std::size_t> holesByMinY_;
+    std::vector<double> minYs_;
+    std::vector<double> maxYTree_;  // leaves from leafCount_ on; padding is -infinity
+    std::size_t leafCount_ = 1;
+    std::vector<std::size_t> alwaysSpanning_;
+    std::vector<std::size_t> spanning_;
 };
 
 }  // namespace blocknest

@@ -173,6 +173,42 @@ TEST(PartScanLineTest, TheSweepAnswersAsEachPointAlone) {
     }
 }
 
+// A line visits only the holes whose box it crosses; lines met in any order, overlapping and
+// nested holes, and a hole whose box is not a number must answer as before.
+TEST(PartScanLineTest, ManyHolesAnswerAsPointInPartWhateverTheLineOrder) {
+    std::mt19937 random(12);
+    auto coordinate = [&] { return static_cast<double>(random() % 41) * 0.5; };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (int trial = 0; trial < 40; ++trial) {
+        std::vector<std::vector<Vertex>> holes;
+        for (int h = 0; h < 60; ++h) {
+            const double x = coordinate();
+            const double y = coordinate();
+            const double size = 0.5 + static_cast<double>(random() % 6);
+            holes.push_back({{x, y}, {x + size, y}, {x, y + size}});
+        }
+        if (trial % 4 == 0) holes.push_back({{3, 3}, {nan, 5}, {4, 6}});
+        const Part part = makePart("H", {{-1, -1}, {22, -1}, {22, 22}, {-1, 22}}, holes);
+        std::vector<double> xs;
+        for (int k = -4; k <= 46; ++k) xs.push_back(k * 0.5);
+        PartScanLine line(part);
+        int inHole = 0;
+        for (int visit = 0; visit < 60; ++visit) {
+            const double y = coordinate() - 1 + (random() % 3) * 0.25;
+            line.moveTo(y);
+            std::vector<std::uint8_t> swept(xs.size());
+            line.containsEach(xs, swept);
+            for (std::size_t k = 0; k < xs.size(); ++k) {
+                const bool expected = pointInPart({xs[k], y}, part);
+                ASSERT_EQ(swept[k] != 0, expected) << trial << " at " << xs[k] << ", " << y;
+                ASSERT_EQ(line.contains(xs[k]), expected) << trial << " at " << xs[k] << ", " << y;
+                inHole += pointInLoop({xs[k], y}, part.outerLoop()) && !expected;
+            }
+        }
+        EXPECT_GT(inHole, 100) << "the holes are met often";
+    }
+}
+
 TEST(PartScanLineTest, NumbersThatAreNotNumbersAreOutside) {
     const Part square = makePart("S", {{0, 0}, {4, 0}, {4, 4}, {0, 4}});
     const double nan = std::numeric_limits<double>::quiet_NaN();
