@@ -20,6 +20,7 @@ struct PreparedJob {
 struct PrepareLimits {
     ReadLimits read;
     std::int64_t maxSheetCells = std::int64_t{1} << 31;
+    std::int64_t maxSheetBytes = std::int64_t{1} << 29;  // a narrow sheet's rows cost words
 };
 
 // Reads the file, orders the parts, derives the block side, builds the sheet grid, parks.
