@@ -106,7 +106,7 @@ bool isFinite(const BoundingBox& box) {
 
 namespace {
 
-constexpr std::size_t kMaxBuckets = 1 << 16;
+constexpr std::size_t kMaxBuckets = 1 << 18;
 
 Loop makeSheetRectangle(const Sheet& sheet) {
     Loop rectangle;
@@ -148,12 +148,20 @@ PartIndex::PartIndex(const PartList& parts, const Sheet& sheet)
     const double block = std::isfinite(sheet.blockSideLength) && sheet.blockSideLength > 0
                              ? sheet.blockSideLength
                              : length;
-    const double wanted = std::ceil(length / (16 * block));
-    const std::size_t count = wanted >= static_cast<double>(kMaxBuckets)
-                                  ? kMaxBuckets
-                                  : std::max<std::size_t>(1, static_cast<std::size_t>(wanted));
-    buckets_.resize(count);
-    bucketWidth_ = length / static_cast<double>(count);
+    const double width = std::isfinite(sheet.width) && sheet.width > 0 ? sheet.width : 1;
+    // Buckets about 16 blocks square; fewer, and as square as can be, when that is too many.
+    double wantedX = std::clamp(std::ceil(length / (16 * block)), 1.0, double{kMaxBuckets});
+    double wantedY = std::clamp(std::ceil(width / (16 * block)), 1.0, double{kMaxBuckets});
+    if (wantedX * wantedY > double{kMaxBuckets}) {
+        const double shrink = std::sqrt(double{kMaxBuckets} / (wantedX * wantedY));
+        wantedX = std::max(1.0, std::floor(wantedX * shrink));
+        wantedY = std::max(1.0, std::floor(wantedY * shrink));
+    }
+    bucketsX_ = static_cast<std::size_t>(wantedX);
+    bucketsY_ = static_cast<std::size_t>(wantedY);
+    buckets_.resize(bucketsX_ * bucketsY_);
+    bucketWidth_ = length / static_cast<double>(bucketsX_);
+    bucketHeight_ = width / static_cast<double>(bucketsY_);
     for (const Part& part : parts) {
         const std::size_t id = parts_.size();
         parts_.push_back(&part);
@@ -171,11 +179,17 @@ PartIndex::PartIndex(const PartList& parts, const Sheet& sheet)
     seen_.assign(parts_.size(), 0U);
 }
 
-std::size_t PartIndex::bucketOf(double x) const {
-    const double b = std::floor(x / bucketWidth_);
+std::size_t PartIndex::bucketOf(double v, double size, std::size_t count) {
+    const double b = std::floor(v / size);
     if (!(b > 0)) return 0;
-    if (b >= static_cast<double>(buckets_.size() - 1)) return buckets_.size() - 1;
+    if (b >= static_cast<double>(count - 1)) return count - 1;
     return static_cast<std::size_t>(b);
+}
+
+PartIndex::BucketRange PartIndex::bucketsMeeting(const BoundingBox& box) const {
+    return {
+        bucketOf(box.minX, bucketWidth_, bucketsX_), bucketOf(box.maxX, bucketWidth_, bucketsX_),
+        bucketOf(box.minY, bucketHeight_, bucketsY_), bucketOf(box.maxY, bucketHeight_, bucketsY_)};
 }
 
 void PartIndex::markPlaced(const Part& part) {
@@ -191,8 +205,11 @@ void PartIndex::markPlaced(const Part& part) {
         unboxed_.push_back(id);
         return;
     }
-    for (std::size_t b = bucketOf(box.minX); b <= bucketOf(box.maxX); ++b) {
-        buckets_[b].push_back(id);
+    const BucketRange range = bucketsMeeting(box);
+    for (std::size_t bx = range.firstX; bx <= range.lastX; ++bx) {
+        for (std::size_t by = range.firstY; by <= range.lastY; ++by) {
+            buckets_[bx * bucketsY_ + by].push_back(id);
+        }
     }
 }
 
