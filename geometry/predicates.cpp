@@ -51,54 +51,62 @@ bool pointInPart(const Vertex& p, const Part& part) {
     return true;
 }
 
+LoopPointTest::LoopPointTest(const Loop& loop) : loop_(loop) {
+    const std::vector<Vertex>& v = loop.vertices();
+    const std::size_t n = v.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const double ya = v[i].y;
+        const double yb = v[i + 1 == n ? 0 : i + 1].y;
+        // The edge counts for a point's y when exactly one end lies above it: lower end at or
+        // below y, upper end above. An end that is not a number is never above.
+        if (std::isnan(ya) && std::isnan(yb)) continue;
+        if (std::isnan(ya) || std::isnan(yb)) {
+            edgesByY_.add(-std::numeric_limits<double>::infinity(), std::isnan(ya) ? yb : ya, i);
+        } else {
+            edgesByY_.add(std::min(ya, yb), std::max(ya, yb), i);
+        }
+    }
+    edgesByY_.build();
+}
+
+bool LoopPointTest::contains(const Vertex& p) const {
+    const BoundingBox& box = loop_.bounds();
+    if (p.x < box.minX || p.x > box.maxX || p.y < box.minY || p.y > box.maxY) return false;
+    if (loop_.vertexCount() < 1 || std::isnan(p.y)) return false;
+    const std::vector<Vertex>& v = loop_.vertices();
+    const std::size_t n = v.size();
+    bool odd = false;
+    edgesByY_.forEachContaining(p.y, true, [&](std::size_t i) {
+        if (p.x <= crossingAbscissa(v[i], v[i + 1 == n ? 0 : i + 1], p.y)) odd = !odd;
+    });
+    return odd;
+}
+
 PartScanLine::PartScanLine(const Part& part) {
     loops_.push_back(&part.outerLoop());
     for (const Loop& hole : part.innerLoops()) loops_.push_back(&hole);
     lines_.resize(loops_.size());
     for (std::size_t i = 1; i < loops_.size(); ++i) {
         const BoundingBox& box = loops_[i]->bounds();
-        (std::isnan(box.minY) || std::isnan(box.maxY) ? alwaysSpanning_ : holesByMinY_)
-            .push_back(i);
+        allHoles_.push_back(i);
+        if (std::isnan(box.minY) || std::isnan(box.maxY)) {
+            alwaysSpanning_.push_back(i);
+        } else {
+            holesByY_.add(box.minY, box.maxY, i);
+        }
     }
-    std::stable_sort(holesByMinY_.begin(), holesByMinY_.end(), [&](std::size_t a, std::size_t b) {
-        return loops_[a]->bounds().minY < loops_[b]->bounds().minY;
-    });
-    for (std::size_t i : holesByMinY_) minYs_.push_back(loops_[i]->bounds().minY);
-    while (leafCount_ < holesByMinY_.size()) leafCount_ *= 2;
-    maxYTree_.assign(2 * leafCount_, -std::numeric_limits<double>::infinity());
-    for (std::size_t k = 0; k < holesByMinY_.size(); ++k) {
-        maxYTree_[leafCount_ + k] = loops_[holesByMinY_[k]]->bounds().maxY;
-    }
-    for (std::size_t node = leafCount_; node-- > 1;) {
-        maxYTree_[node] = std::max(maxYTree_[2 * node], maxYTree_[2 * node + 1]);
-    }
+    holesByY_.build();
 }
 
 PartScanLine::PartScanLine(const Part& part, double y) : PartScanLine(part) { moveTo(y); }
 
-void PartScanLine::collectSpanning(std::size_t node, std::size_t lo, std::size_t hi,
-                                   std::size_t count, double y) {
-    if (lo >= count || maxYTree_[node] < y) return;
-    if (node >= leafCount_) {
-        spanning_.push_back(holesByMinY_[lo]);
-        return;
-    }
-    const std::size_t mid = lo + (hi - lo) / 2;
-    collectSpanning(2 * node, lo, mid, count, y);
-    collectSpanning(2 * node + 1, mid, hi, count, y);
-}
-
 void PartScanLine::moveTo(double y) {
     lineThrough(*loops_.front(), y, lines_.front());
-    spanning_ = alwaysSpanning_;
     if (std::isnan(y)) {
-        // No comparison with such a line fails, so every hole spans it.
-        spanning_.insert(spanning_.end(), holesByMinY_.begin(), holesByMinY_.end());
-    } else if (!holesByMinY_.empty()) {
-        // The holes starting at or below the line whose box reaches up to it.
-        const std::size_t count = static_cast<std::size_t>(
-            std::upper_bound(minYs_.begin(), minYs_.end(), y) - minYs_.begin());
-        collectSpanning(1, 0, leafCount_, count, y);
+        spanning_ = allHoles_;  // no comparison with such a line fails
+    } else {
+        spanning_ = alwaysSpanning_;
+        holesByY_.forEachContaining(y, false, [&](std::size_t i) { spanning_.push_back(i); });
     }
     for (std::size_t i : spanning_) lineThrough(*loops_[i], y, lines_[i]);
 }

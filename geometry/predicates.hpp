@@ -3,6 +3,7 @@
 #include <span>
 #include <vector>
 
+#include "geometry/interval_index.hpp"
 #include "geometry/loop.hpp"
 #include "geometry/part.hpp"
 
@@ -19,6 +20,19 @@ namespace blocknest {
 // loop's edges are worked out once, by the same formula, and sorted, so that a point costs a
 // binary search per loop, and a sorted run of points one sweep, instead of a pass over the
 // edges for each. Answers exactly as pointInPart.
+// pointInLoop for many points against one loop: the edges are indexed by their y range, so a
+// point costs the edges that span its y instead of a pass over all of them. Answers exactly
+// as pointInLoop. The loop must not change while this is in use.
+class LoopPointTest {
+public:
+    explicit LoopPointTest(const Loop& loop);
+    [[nodiscard]] bool contains(const Vertex& p) const;
+
+private:
+    const Loop& loop_;
+    IntervalIndex edgesByY_;  // edge i runs from vertex i to the next
+};
+
 class PartScanLine {
 public:
     explicit PartScanLine(const Part& part);  // on no line yet: moveTo first
@@ -43,16 +57,12 @@ private:
 
     std::vector<const Loop*> loops_;  // the outer loop first, then the holes in list order
     std::vector<LoopLine> lines_;     // one for each loop
-    void collectSpanning(std::size_t node, std::size_t lo, std::size_t hi, std::size_t count,
-                         double y);
 
-    // The holes by their lowest y, with a tree of the highest y over ranges of them, so that
-    // a line visits only the holes it crosses; a hole whose box is not a number spans every
-    // line. spanning_ holds the holes that span the current line.
-    std::vector<std::size_t> holesByMinY_;
-    std::vector<double> minYs_;
-    std::vector<double> maxYTree_;  // leaves from leafCount_ on; padding is -infinity
-    std::size_t leafCount_ = 1;
+    // The holes by the y range of their boxes, so that a line visits only the holes it
+    // crosses; a hole whose box is not a number spans every line. spanning_ holds the holes
+    // that span the current line.
+    IntervalIndex holesByY_;
+    std::vector<std::size_t> allHoles_;
     std::vector<std::size_t> alwaysSpanning_;
     std::vector<std::size_t> spanning_;
 };

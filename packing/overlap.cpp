@@ -8,6 +8,28 @@
 
 namespace blocknest {
 
+namespace {
+
+// Whether some vertex of from lies in loop, by pointInLoop. Beyond a few vertices each, the
+// loop's edges are indexed by y first, so that a vertex costs the edges at its height.
+bool anyVertexInLoop(const Loop& from, const Loop& loop) {
+    constexpr std::size_t kDirectTests = 4096;
+    const std::vector<Vertex>& vertices = from.vertices();
+    if (vertices.size() * static_cast<std::size_t>(loop.vertexCount()) <= kDirectTests) {
+        for (const Vertex& v : vertices) {
+            if (pointInLoop(v, loop)) return true;
+        }
+        return false;
+    }
+    const LoopPointTest test(loop);
+    for (const Vertex& v : vertices) {
+        if (test.contains(v)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool partsDisjoint(const Part& a, const Part& b) {
     const BoundingBox& p = a.outerLoop().bounds();
     const BoundingBox& q = b.outerLoop().bounds();
@@ -15,12 +37,8 @@ bool partsDisjoint(const Part& a, const Part& b) {
     if (p.maxX < q.minX || std::fabs(p.maxX - q.minX) < kBoxTolerance) return true;
     if (p.minY > q.maxY || std::fabs(p.minY - q.maxY) < kBoxTolerance) return true;
     if (q.minY > p.maxY || std::fabs(p.maxY - q.minY) < kBoxTolerance) return true;
-    for (const Vertex& v : a.outerLoop().vertices()) {
-        if (pointInLoop(v, b.outerLoop())) return false;
-    }
-    for (const Vertex& v : b.outerLoop().vertices()) {
-        if (pointInLoop(v, a.outerLoop())) return false;
-    }
+    if (anyVertexInLoop(a.outerLoop(), b.outerLoop())) return false;
+    if (anyVertexInLoop(b.outerLoop(), a.outerLoop())) return false;
     return !outerLoopsCross(a, b);
 }
 
