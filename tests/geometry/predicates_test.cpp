@@ -209,6 +209,30 @@ TEST(PartScanLineTest, ManyHolesAnswerAsPointInPartWhateverTheLineOrder) {
     }
 }
 
+TEST(LoopPointTestTest, AnswersAsPointInLoopForManyVertices) {
+    std::mt19937 random(13);
+    auto coordinate = [&] { return static_cast<double>(random() % 21) * 0.5; };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    int inside = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+        std::vector<Vertex> outer;
+        for (int i = 3 + static_cast<int>(random() % 40); i > 0; --i) {
+            outer.push_back({coordinate(), coordinate()});
+        }
+        if (trial % 10 == 0) outer[1].y = nan;
+        const Loop loop = makeLoop(outer);
+        const LoopPointTest test(loop);
+        for (int k = 0; k < 200; ++k) {
+            const Vertex p{coordinate() - 0.25 * (random() % 2), coordinate()};
+            const bool expected = pointInLoop(p, loop);
+            ASSERT_EQ(test.contains(p), expected) << trial << " at " << p.x << ", " << p.y;
+            inside += expected;
+        }
+        EXPECT_FALSE(test.contains({1, nan}));
+    }
+    EXPECT_GT(inside, 3000);
+}
+
 TEST(PartScanLineTest, NumbersThatAreNotNumbersAreOutside) {
     const Part square = makePart("S", {{0, 0}, {4, 0}, {4, 4}, {0, 4}});
     const double nan = std::numeric_limits<double>::quiet_NaN();
