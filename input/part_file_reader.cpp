@@ -24,18 +24,42 @@ constexpr std::size_t kSheetWidthOffset = 12;   // and at the 13th on line 2
 // without line ends cannot take all memory.
 class LineReader {
 public:
-    LineReader(std::istream& in, std::size_t maxLineLength)
-        : buffer_(*in.rdbuf()), maxLineLength_(maxLineLength) {}
+    LineReader(std::istream& in, const ReadLimits& limits)
+        : buffer_(*in.rdbuf()),
+          maxLineLength_(limits.maxLineLength),
+          bytesLeft_(limits.maxFileBytes) {
+        // Windows editors often start a UTF-8 file with a byte-order mark; it is no text.
+        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+        for (char c : kByteOrderMark) {
+            if (buffer_.sgetc() != static_cast<unsigned char>(c)) break;
+            carried_.push_back(static_cast<char>(buffer_.sbumpc()));
+        }
+        if (carried_ == kByteOrderMark) {
+            carried_.clear();
+            bytesLeft_ -= 3;
+        }
+    }
 
     bool next(std::string& line) {
         line.clear();
-        if (tooLong_) return false;
+        if (stop_ != Stop::none) return false;
+        // The start of an incomplete mark is text of the first line.
         bool any = false;
+        for (char c : carried_) {
+            any = true;
+            --bytesLeft_;
+            line.push_back(c);
+        }
+        carried_.clear();
         for (int c = buffer_.sbumpc(); c != std::char_traits<char>::eof(); c = buffer_.sbumpc()) {
             any = true;
+            if (--bytesLeft_ < 0) {
+                stop_ = Stop::fileTooLong;
+                return false;
+            }
             if (c == '\n') break;
             if (line.size() == maxLineLength_) {
-                tooLong_ = true;
+                stop_ = Stop::lineTooLong;
                 return false;
             }
             line.push_back(static_cast<char>(c));
@@ -45,14 +69,18 @@ public:
         if (!line.empty() && line.back() == '\r') line.pop_back();
         return true;
     }
-    int lineNumber() const { return lineNumber_; }
-    bool stoppedAtALongLine() const { return tooLong_; }
+    std::int64_t lineNumber() const { return lineNumber_; }
+    bool stoppedEarly() const { return stop_ != Stop::none; }
+    bool stoppedAtALongLine() const { return stop_ == Stop::lineTooLong; }
 
 private:
+    enum class Stop { none, lineTooLong, fileTooLong };
     std::streambuf& buffer_;
     std::size_t maxLineLength_;
-    int lineNumber_ = 0;
-    bool tooLong_ = false;
+    std::int64_t bytesLeft_;
+    std::int64_t lineNumber_ = 0;
+    Stop stop_ = Stop::none;
+    std::string carried_;
 };
 
 double headerNumber(std::string_view line, std::size_t offset) {
@@ -75,7 +103,7 @@ std::optional<Vertex> parseVertex(std::string_view line) {
 class PartFileParser {
 public:
     PartFileParser(std::istream& in, std::string sourceName, const ReadLimits& limits)
-        : lines_(in, limits.maxLineLength), source_(std::move(sourceName)), limits_(limits) {}
+        : lines_(in, limits), source_(std::move(sourceName)), limits_(limits) {}
 
     std::variant<PartFileContents, InputError> parse() {
         std::string line;
@@ -89,32 +117,38 @@ public:
             if (line != "Part") continue;
             if (std::optional<InputError> error = readPartBlock()) return std::move(*error);
         }
-        if (lines_.stoppedAtALongLine()) return lineTooLong();
+        if (lines_.stoppedEarly()) return stoppedEarly();
         return std::move(contents_);
     }
 
 private:
-    InputError lineTooLong() const {
+    InputError stoppedEarly() const {
+        if (!lines_.stoppedAtALongLine()) {
+            return {false, at(lines_.lineNumber() + 1) + "the file is longer than " +
+                               std::to_string(limits_.maxFileBytes) +
+                               " bytes, more than a part data file ever needs"};
+        }
         return {false, at(lines_.lineNumber() + 1) + "the line is longer than " +
                            std::to_string(limits_.maxLineLength) +
                            " characters, more than a part data file ever needs"};
     }
-    InputError endOfFileIn(std::string_view what, int openedOn, std::string_view closer) const {
-        if (lines_.stoppedAtALongLine()) return lineTooLong();
+    InputError endOfFileIn(std::string_view what, std::int64_t openedOn,
+                           std::string_view closer) const {
+        if (lines_.stoppedEarly()) return stoppedEarly();
         return {true, at(lines_.lineNumber()) + "the file ends inside the " + std::string(what) +
                           " opened on line " + std::to_string(openedOn) + " (no \"" +
                           std::string(closer) + "\")"};
     }
-    InputError invalid(int line, const std::string& problem) const {
+    InputError invalid(std::int64_t line, const std::string& problem) const {
         return {false, at(line) + problem};
     }
-    std::string at(int line) const { return source_ + ":" + std::to_string(line) + ": "; }
+    std::string at(std::int64_t line) const { return source_ + ":" + std::to_string(line) + ": "; }
 
     // From the line after "Part" up to and including "EndPart". One pass reads a line and
     // tests it against the keywords in a fixed order; a handler that reads the next line
     // makes it the current line for the later tests, so a name line "EndPart" ends the block.
     std::optional<InputError> readPartBlock() {
-        const int openedOn = lines_.lineNumber();
+        const std::int64_t openedOn = lines_.lineNumber();
         std::string name = "NoName";
         Loop outer;
         LoopList holes;
@@ -150,7 +184,7 @@ private:
     }
 
     std::variant<Loop, InputError> readLoop(std::string_view opener, std::string_view closer) {
-        const int openedOn = lines_.lineNumber();
+        const std::int64_t openedOn = lines_.lineNumber();
         const std::string section = "\"" + std::string(opener) + "\" section";
         std::string line;
         if (!lines_.next(line)) return endOfFileIn(section, openedOn, closer);

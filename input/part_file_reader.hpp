@@ -27,9 +27,10 @@ struct PartFileContents {
 // Bounds on what one file may ask for, so that a hostile file fails clearly instead of
 // exhausting memory.
 struct ReadLimits {
-    std::int64_t maxParts = 1'000'000;                  // part instances over the whole file
-    std::int64_t maxStoredVertices = 50'000'000;        // vertices held over all instances
-    std::size_t maxLineLength = std::size_t{64} << 20;  // characters of one line
+    std::int64_t maxParts = 1'000'000;                    // part instances over the whole file
+    std::int64_t maxStoredVertices = 5'000'000;           // vertices held over all instances
+    std::size_t maxLineLength = std::size_t{64} << 20;    // characters of one line
+    std::int64_t maxFileBytes = std::int64_t{256} << 20;  // bytes read from the whole file
 };
 
 // Reads the part data file at path; name is used in messages.

@@ -262,6 +262,58 @@ TEST(PartFileReaderTest, CopyCountsBeyondTheLimitFail) {
         partFileHeader(9, 9) + partBlock("A", 6, kSquare) + partBlock("B", 5, kSquare), limits)));
 }
 
+// Each bound holds exactly: a file at the bound is read, one unit more is refused.
+TEST(PartFileReaderTest, LimitsHoldExactlyAtTheirBound) {
+    const std::string square = partBlock("S", 1, kSquare);  // 4 vertices
+    const std::string text = partFileHeader(9, 9) + square;
+    auto accepted = [](const std::variant<PartFileContents, InputError>& result) {
+        if (const auto* error = std::get_if<InputError>(&result)) return error->detail;
+        return std::string("accepted");
+    };
+    ReadLimits limits;
+    limits.maxStoredVertices = 4;
+    EXPECT_EQ(accepted(readText(text, limits)), "accepted");
+    limits.maxStoredVertices = 3;
+    EXPECT_EQ(accepted(readText(text, limits)),
+              "parts.txt:13: the \"OutLoop\" section has more than 3 vertices, more than fit in "
+              "memory");
+    limits.maxStoredVertices = 8;
+    EXPECT_EQ(accepted(readText(partFileHeader(9, 9) + partBlock("S", 2, kSquare), limits)),
+              "accepted");
+    limits.maxStoredVertices = 7;
+    EXPECT_NE(accepted(readText(partFileHeader(9, 9) + partBlock("S", 2, kSquare), limits))
+                  .find("asks for 2 copies"),
+              std::string::npos);
+
+    limits = ReadLimits{};
+    const std::string longName = partFileHeader(9, 9) + partBlock(std::string(20, 'n'), 1, kSquare);
+    limits.maxLineLength = 20;
+    EXPECT_EQ(accepted(readText(longName, limits)), "accepted");
+    limits.maxLineLength = 19;
+    EXPECT_EQ(accepted(readText(longName, limits)),
+              "parts.txt:6: the line is longer than 19 characters, more than a part data file "
+              "ever needs");
+
+    limits = ReadLimits{};
+    limits.maxFileBytes = static_cast<std::int64_t>(text.size());
+    EXPECT_EQ(accepted(readText(text, limits)), "accepted");
+    limits.maxFileBytes = static_cast<std::int64_t>(text.size()) - 1;
+    EXPECT_NE(accepted(readText(text + "\n", limits)).find("the file is longer than"),
+              std::string::npos);
+    EXPECT_NE(accepted(readText(text, limits)).find("the file is longer than"), std::string::npos)
+        << "the last line's end counts";
+}
+
+// What Windows editors write at the start of a UTF-8 file is skipped; elsewhere it is text.
+TEST(PartFileReaderTest, AByteOrderMarkAtTheStartIsSkipped) {
+    const std::string text = partFileHeader(120, 80) + partBlock("\xEF\xBB\xBFS", 1, kSquare);
+    const PartFileContents contents = readOk("\xEF\xBB\xBF" + text);
+    EXPECT_EQ(contents.sheetLength, 120);
+    EXPECT_EQ(contents.sheetWidth, 80);
+    EXPECT_EQ(names(contents.parts), std::vector<std::string>{"\xEF\xBB\xBFS"});
+    EXPECT_EQ(readOk("\xEF\xBB" + text).sheetLength, 0) << "only a whole mark is skipped";
+}
+
 TEST(PartFileReaderTest, AMissingFileShowsTheReadWarning) {
     auto result = readPartFile("/nonexistent/parts.txt");
     ASSERT_TRUE(std::holds_alternative<InputError>(result));
