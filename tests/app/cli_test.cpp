@@ -40,8 +40,10 @@ TEST_F(CliTest, TheDefaultRunIsUnchangedByTheOptions) {
     EXPECT_EQ(maskTime(run.out), readFile(kExpected / "workshop_parts.stdout"));
     EXPECT_EQ(readFile(dir_.path() / "Layout.dxf"),
               readFile(kExpected / "workshop_parts.Layout.dxf"));
-    EXPECT_EQ(firstLines(readFile(dir_.path() / "Results.txt"), 3),
-              readFile(kExpected / "workshop_parts.Results.head"));
+    const std::string report = readFile(dir_.path() / "Results.txt");
+    EXPECT_EQ(firstLines(report, 3), readFile(kExpected / "workshop_parts.Results.head"));
+    EXPECT_EQ(countOf(report, "\n"), 5) << report;
+    EXPECT_EQ(report.substr(report.size() - 6), " ms)\n\n") << "the file ends with an empty line";
 }
 
 TEST_F(CliTest, OutputDirectoryIsCreatedAndQuietDropsProgressLines) {
