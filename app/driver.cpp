@@ -7,6 +7,8 @@
 #include "app/packing_job.hpp"
 #include "base/number_format.hpp"
 #include "output/atomic_file.hpp"
+#include "output/dxf_writer.hpp"
+#include "output/report_writer.hpp"
 #include "output/statistics.hpp"
 #include "output/svg_writer.hpp"
 
@@ -32,6 +34,28 @@ std::optional<std::filesystem::path> prepareOutputDir(const Options& options, Co
         return std::nullopt;
     }
     return dir;
+}
+
+// The picture's folder is made as the output directory is; the picture may not take the
+// place of the drawing or the report.
+std::optional<std::string> prepareSvgTarget(const Options& options,
+                                            const std::filesystem::path& directory) {
+    if (!options.svgFile) return std::nullopt;
+    const std::filesystem::path svg(*options.svgFile);
+    std::error_code error;
+    if (svg.has_parent_path()) std::filesystem::create_directories(svg.parent_path(), error);
+    if (error) {
+        return "cannot use the folder of the picture '" + svg.string() + "': " + error.message();
+    }
+    const std::filesystem::path base = directory.empty() ? std::filesystem::path(".") : directory;
+    for (const char* name : {kLayoutFileName, kReportFileName}) {
+        const std::filesystem::path output = base / name;
+        if (std::filesystem::weakly_canonical(svg, error) ==
+            std::filesystem::weakly_canonical(output, error)) {
+            return "the picture '" + svg.string() + "' would replace the run's own " + name;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -80,6 +104,10 @@ std::optional<std::string> notFittedSummary(const PartList& parts, double sheetL
 int runBlocknest(const Options& options, Console& console, std::istream& in) {
     const std::optional<std::filesystem::path> directory = prepareOutputDir(options, console);
     if (!directory) return 1;
+    if (std::optional<std::string> problem = prepareSvgTarget(options, *directory)) {
+        console.error("blocknest: " + *problem);
+        return 2;
+    }
     PackingJob job;
     job.setRotationCount(options.rotations);
     const std::string path = choosePartFile(options, console, in);
@@ -91,12 +119,14 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     job.packAllParts(console, !options.quiet);
     job.computeStatistics();
-    if (std::optional<std::string> failure = job.writeLayoutDxf(*directory)) {
+    // Every output is written in full before any old one is replaced.
+    OutputSet outputs;
+    if (std::optional<std::string> failure = job.writeLayoutDxf(*directory, outputs)) {
         console.warn(Message::layoutWriteFailed);
         console.error("blocknest: " + *failure);
         return 1;
     }
-    if (std::optional<std::string> failure = job.writeReport(*directory)) {
+    if (std::optional<std::string> failure = job.writeReport(*directory, outputs)) {
         console.error("report file open error!");
         console.error("blocknest: " + *failure);
         return 1;
@@ -104,10 +134,14 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     if (options.svgFile) {
         const std::string svg =
             formatLayoutSvg(job.parts(), job.sheetLength(), job.sheetWidth(), job.statistics());
-        if (std::optional<std::string> failure = replaceFile(*options.svgFile, svg)) {
+        if (std::optional<std::string> failure = outputs.stage(*options.svgFile, svg)) {
             console.error("blocknest: " + *failure);
             return 1;
         }
+    }
+    if (std::optional<std::string> failure = outputs.commit()) {
+        console.error("blocknest: " + *failure);
+        return 1;
     }
     if (std::optional<std::string> summary =
             notFittedSummary(job.parts(), job.sheetLength(), job.sheetWidth())) {

@@ -28,15 +28,16 @@ void PackingJob::computeStatistics() {
     statistics_ = blocknest::computeStatistics(parts_, sheet_.length, sheet_.width);
 }
 
-std::optional<std::string> PackingJob::writeLayoutDxf(
-    const std::filesystem::path& directory) const {
-    return replaceFile(
+std::optional<std::string> PackingJob::writeLayoutDxf(const std::filesystem::path& directory,
+                                                      OutputSet& outputs) const {
+    return outputs.stage(
         directory / kLayoutFileName,
         formatLayoutDxf(parts_, sheet_.length, sheet_.width, statistics_.packedLength));
 }
 
-std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory) const {
-    return replaceFile(directory / kReportFileName, formatReport(statistics_, timingText_));
+std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory,
+                                                   OutputSet& outputs) const {
+    return outputs.stage(directory / kReportFileName, formatReport(statistics_, timingText_));
 }
 
 }  // namespace blocknest

@@ -6,6 +6,7 @@
 #include "base/console.hpp"
 #include "geometry/part.hpp"
 #include "input/part_file_reader.hpp"
+#include "output/atomic_file.hpp"
 #include "output/statistics.hpp"
 #include "raster/sheet_bitmap.hpp"
 
@@ -30,11 +31,12 @@ public:
     // Counts the parts lying on the sheet and derives the figures of merit.
     void computeStatistics();
 
-    // Write "Layout.dxf" and "Results.txt" into directory; each returns why it failed.
-    [[nodiscard]] std::optional<std::string> writeLayoutDxf(
-        const std::filesystem::path& directory) const;
-    [[nodiscard]] std::optional<std::string> writeReport(
-        const std::filesystem::path& directory) const;
+    // Stage "Layout.dxf" and "Results.txt" in directory; each returns why it failed. The
+    // files replace the old ones when the set is committed.
+    [[nodiscard]] std::optional<std::string> writeLayoutDxf(const std::filesystem::path& directory,
+                                                            OutputSet& outputs) const;
+    [[nodiscard]] std::optional<std::string> writeReport(const std::filesystem::path& directory,
+                                                         OutputSet& outputs) const;
 
     const PartList& parts() const { return parts_; }
     int partCount() const { return partCount_; }
