@@ -1,16 +1,19 @@
 #include "app/driver.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
 #include "app/packing_job.hpp"
 #include "base/number_format.hpp"
+#include "base/text.hpp"
 #include "output/atomic_file.hpp"
 #include "output/dxf_writer.hpp"
 #include "output/report_writer.hpp"
 #include "output/statistics.hpp"
 #include "output/svg_writer.hpp"
+#include "packing/packer.hpp"
 
 namespace blocknest {
 namespace {
@@ -72,30 +75,44 @@ std::string choosePartFile(const Options& options, Console& console, std::istrea
 
 std::optional<std::string> notFittedSummary(const PartList& parts, double sheetLength,
                                             double sheetWidth) {
-    // Names grouped in order of first appearance, with their counts.
-    std::vector<std::pair<std::string, int>> groups;
+    // Names grouped with their reason in order of first appearance, with their counts. The
+    // reason of a part is worked out once for all parts of the same name and shape.
+    struct Group {
+        std::string name;
+        int vertices;
+        double area;
+        LeftOffReason reason;
+        int count;
+    };
+    std::vector<Group> groups;
     int missing = 0;
     for (const Part& part : parts) {
         if (liesOnSheet(part, sheetLength, sheetWidth)) continue;
         ++missing;
-        auto it = std::find_if(groups.begin(), groups.end(),
-                               [&](const auto& g) { return g.first == part.name(); });
+        auto it = std::find_if(groups.begin(), groups.end(), [&](const Group& g) {
+            return g.name == part.name() && g.vertices == part.totalVertexCount() &&
+                   (g.area == part.netArea() || (std::isnan(g.area) && std::isnan(part.netArea())));
+        });
         if (it == groups.end()) {
-            groups.emplace_back(part.name(), 1);
+            groups.push_back({part.name(), part.totalVertexCount(), part.netArea(),
+                              whyLeftOff(part, sheetLength, sheetWidth), 1});
         } else {
-            ++it->second;
+            ++it->count;
         }
     }
     if (missing == 0) return std::nullopt;
     std::string line = "blocknest: " + std::to_string(missing) + " of " +
                        std::to_string(parts.count()) + " part" + (parts.count() == 1 ? "" : "s") +
-                       " did not fit on the sheet: ";
+                       " left off the sheet: ";
     int listed = 0;
     for (std::size_t i = 0; i < groups.size() && i < kMaxNamesInSummary; ++i) {
+        static constexpr const char* kReasons[] = {"no area", "self-crossing outline",
+                                                   "larger than the sheet", "no room left"};
         if (i > 0) line += ", ";
-        line += "\"" + groups[i].first + "\"";
-        if (groups[i].second > 1) line += " x" + std::to_string(groups[i].second);
-        listed += groups[i].second;
+        line += "\"" + printableName(groups[i].name) + "\"";
+        if (groups[i].count > 1) line += " x" + std::to_string(groups[i].count);
+        line += std::string(" (") + kReasons[static_cast<int>(groups[i].reason)] + ")";
+        listed += groups[i].count;
     }
     if (listed < missing) line += ", and " + std::to_string(missing - listed) + " more";
     return line;

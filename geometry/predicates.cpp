@@ -51,6 +51,44 @@ bool pointInPart(const Vertex& p, const Part& part) {
     return true;
 }
 
+bool loopCrossesItself(const Loop& loop, std::int64_t maxPairs) {
+    const std::vector<Vertex>& v = loop.vertices();
+    const std::size_t n = v.size();
+    if (n < 4) return false;
+    const auto from = [&](std::size_t i) -> const Vertex& { return v[i]; };
+    const auto to = [&](std::size_t i) -> const Vertex& { return v[i + 1 == n ? 0 : i + 1]; };
+    const auto low = [&](std::size_t i) { return std::min(from(i).x, to(i).x); };
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return low(a) < low(b); });
+    // Sweep along X: an edge meets only the edges that start before it ends.
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::size_t i = order[k];
+        const Vertex& p = from(i);
+        const Vertex& q = to(i);
+        const double high = std::max(p.x, q.x);
+        for (std::size_t m = k + 1; m < n && !(low(order[m]) > high); ++m) {
+            if (--maxPairs < 0) return false;
+            const std::size_t j = order[m];
+            if (j + 1 == i || i + 1 == j || (i == 0 && j + 1 == n) || (j == 0 && i + 1 == n)) {
+                continue;  // neighbours share a vertex
+            }
+            const Vertex& r = from(j);
+            const Vertex& s = to(j);
+            const double c1 = (q.x - p.x) * (r.y - p.y) - (q.y - p.y) * (r.x - p.x);
+            const double c2 = (q.x - p.x) * (s.y - p.y) - (q.y - p.y) * (s.x - p.x);
+            const double d1 = (s.x - r.x) * (p.y - r.y) - (s.y - r.y) * (p.x - r.x);
+            const double d2 = (s.x - r.x) * (q.y - r.y) - (s.y - r.y) * (q.x - r.x);
+            if (((c1 < 0 && c2 > 0) || (c1 > 0 && c2 < 0)) &&
+                ((d1 < 0 && d2 > 0) || (d1 > 0 && d2 < 0))) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 LoopPointTest::LoopPointTest(const Loop& loop) : loop_(loop) {
     const std::vector<Vertex>& v = loop.vertices();
     const std::size_t n = v.size();

@@ -20,6 +20,10 @@ namespace blocknest {
 // loop's edges are worked out once, by the same formula, and sorted, so that a point costs a
 // binary search per loop, and a sorted run of points one sweep, instead of a pass over the
 // edges for each. Answers exactly as pointInPart.
+// True when two edges of the loop that do not follow each other cross at a point inside both
+// (touching does not count). Gives up with false after about maxPairs edge pairs.
+[[nodiscard]] bool loopCrossesItself(const Loop& loop, std::int64_t maxPairs = 50'000'000);
+
 // pointInLoop for many points against one loop: the edges are indexed by their y range, so a
 // point costs the edges that span its y instead of a pass over all of them. Answers exactly
 // as pointInLoop. The loop must not change while this is in use.

@@ -120,7 +120,8 @@ TEST_F(CliTest, PartsThatDoNotFitAreNamedAndTheRunStillSucceeds) {
     const RunResult run =
         runBlocknestBinary({"--no-pause", "--svg", "l.svg", input.string()}, dir_.path());
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.err, "blocknest: 2 of 5 parts did not fit on the sheet: \"Giant\" x2\n");
+    EXPECT_EQ(run.err,
+              "blocknest: 2 of 5 parts left off the sheet: \"Giant\" x2 (larger than the sheet)\n");
     EXPECT_TRUE(std::filesystem::exists(dir_.path() / "Layout.dxf"));
     EXPECT_TRUE(std::filesystem::exists(dir_.path() / "Results.txt"));
     const std::string svg = readFile(dir_.path() / "l.svg");
@@ -140,8 +141,8 @@ TEST_F(CliTest, TheSummaryNamesAtMostTenParts) {
     const RunResult run = runBlocknestBinary({"--no-pause", input.string()}, dir_.path());
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(countOf(run.err, "\""), 20) << run.err;
-    EXPECT_NE(run.err.find("14 of 15 parts did not fit"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("\"Big2\", and 4 more\n"), std::string::npos)
+    EXPECT_NE(run.err.find("14 of 15 parts left off the sheet"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\"Big2\" (larger than the sheet), and 4 more\n"), std::string::npos)
         << "the largest first; Big1 and the three Big0 are left: " << run.err;
 }
 

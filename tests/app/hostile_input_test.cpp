@@ -109,13 +109,30 @@ TEST_F(HostileInputTest, DegenerateSmallestPartsAreRefused) {
     expectOldOutputsIntact();
 }
 
-TEST_F(HostileInputTest, AFlatPartIsLeftOffAndNamed) {
+TEST_F(HostileInputTest, PartsThatCannotBePlacedAreLeftOffWithTheirReason) {
     // Zero area but a box: the block side comes from it, and its centroid is no number.
     const RunResult r = run(partFileHeader(100, 50) + partBlock("Big", 1, kSquare) +
                             partBlock("Flat", 1, {{0, 0}, {4, 4}, {8, 8}}));
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.err, "blocknest: 1 of 2 parts did not fit on the sheet: \"Flat\"\n");
+    EXPECT_EQ(r.err, "blocknest: 1 of 2 parts left off the sheet: \"Flat\" (no area)\n");
     expectNewOutputs();
+    // A hole larger than its outline leaves a negative net area: it used to be placed and to
+    // make the figures negative.
+    std::string text = partFileHeader(100, 50);
+    text += partBlock("Inside out", 1, kSquare, {{{-10, -10}, {40, -10}, {40, 40}, {-10, 40}}});
+    text += partBlock("Bowtie", 2, {{0, 0}, {20, 20}, {20, 0}, {0, 20}});
+    text += partBlock("Eight", 1, {{0, 0}, {20, 20}, {30, 20}, {30, 0}, {20, 0}, {0, 20}});
+    text += partBlock("Long", 1, {{0, 0}, {400, 0}, {400, 10}, {0, 10}});
+    text += partBlock("Tile", 4, {{0, 0}, {40, 0}, {40, 45}, {0, 45}});
+    const RunResult odd = run(text);
+    EXPECT_EQ(odd.exitCode, 0) << odd.err;
+    EXPECT_EQ(odd.err,
+              "blocknest: 7 of 9 parts left off the sheet: \"Long\" (larger than the sheet), "
+              "\"Tile\" x2 (no room left), \"Eight\" (self-crossing outline), \"Bowtie\" x2 "
+              "(no area), \"Inside out\" (no area)\n");
+    const std::string report = readFile(dir_.path() / "Results.txt");
+    EXPECT_EQ(report.substr(0, report.find("(Packing")),
+              "Packed length:80\nPacking density:90%\nArea of all parts:3600\n");
 }
 
 TEST_F(HostileInputTest, GarbageEmptyAndHeaderOnlyFilesHoldNoPart) {

@@ -233,6 +233,44 @@ TEST(LoopPointTestTest, AnswersAsPointInLoopForManyVertices) {
     EXPECT_GT(inside, 3000);
 }
 
+// Every pair of edges that do not follow each other, crossing at a point inside both.
+bool crossesItselfLiterally(const std::vector<Vertex>& v) {
+    const std::size_t n = v.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = i + 2; j < n; ++j) {
+            if (i == 0 && j + 1 == n) continue;
+            const Vertex &p = v[i], &q = v[(i + 1) % n], &r = v[j], &s = v[(j + 1) % n];
+            const double c1 = (q.x - p.x) * (r.y - p.y) - (q.y - p.y) * (r.x - p.x);
+            const double c2 = (q.x - p.x) * (s.y - p.y) - (q.y - p.y) * (s.x - p.x);
+            const double d1 = (s.x - r.x) * (p.y - r.y) - (s.y - r.y) * (p.x - r.x);
+            const double d2 = (s.x - r.x) * (q.y - r.y) - (s.y - r.y) * (q.x - r.x);
+            if (c1 * c2 < 0 && d1 * d2 < 0) return true;
+        }
+    }
+    return false;
+}
+
+TEST(LoopCrossesItselfTest, FindsWhatTestingEveryPairFinds) {
+    EXPECT_TRUE(loopCrossesItself(makeLoop({{0, 0}, {20, 20}, {20, 0}, {0, 20}}))) << "bowtie";
+    EXPECT_FALSE(loopCrossesItself(makeLoop({{0, 0}, {20, 0}, {20, 20}, {0, 20}})));
+    EXPECT_FALSE(loopCrossesItself(makeLoop({{0, 0}, {20, 0}, {10, 0}, {10, 5}})))
+        << "edges along each other only touch";
+    std::mt19937 random(14);
+    auto coordinate = [&] { return static_cast<double>(random() % 9); };
+    int crossing = 0;
+    for (int trial = 0; trial < 2000; ++trial) {
+        std::vector<Vertex> v;
+        for (int i = 4 + static_cast<int>(random() % 5); i > 0; --i) {
+            v.push_back({coordinate(), coordinate()});
+        }
+        const bool expected = crossesItselfLiterally(v);
+        ASSERT_EQ(loopCrossesItself(makeLoop(v)), expected) << "trial " << trial;
+        crossing += expected;
+    }
+    EXPECT_GT(crossing, 200);
+    EXPECT_LT(crossing, 1800);
+}
+
 TEST(PartScanLineTest, NumbersThatAreNotNumbersAreOutside) {
     const Part square = makePart("S", {{0, 0}, {4, 0}, {4, 4}, {0, 4}});
     const double nan = std::numeric_limits<double>::quiet_NaN();
