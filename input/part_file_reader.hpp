@@ -28,7 +28,7 @@ struct PartFileContents {
 // exhausting memory.
 struct ReadLimits {
     std::int64_t maxParts = 1'000'000;                    // part instances over the whole file
-    std::int64_t maxStoredVertices = 5'000'000;           // vertices held over all instances
+    std::int64_t maxStoredVertices = 3'000'000;           // vertices held over all instances
     std::size_t maxLineLength = std::size_t{64} << 20;    // characters of one line
     std::int64_t maxFileBytes = std::int64_t{256} << 20;  // bytes read from the whole file
 };

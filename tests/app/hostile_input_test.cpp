@@ -70,7 +70,7 @@ TEST_F(HostileInputTest, CopyCountsBeyondMemoryAreRefused) {
     RunResult r = run(partFileHeader(100, 50) + huge);
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("asks for 9223372036854775807 copies; more than 1000000 parts or "
-                         "5000000 vertices in all do not fit in memory"),
+                         "3000000 vertices in all do not fit in memory"),
               std::string::npos)
         << r.err;
     std::string many = partFileHeader(100, 50);
