@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/number_format.hpp"
+#include "base/text.hpp"
 
 namespace blocknest {
 namespace {
@@ -45,29 +46,12 @@ std::string pathData(const Part& part, const Placement& at) {
     return d;
 }
 
-std::size_t utf8SequenceLength(const std::string& text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char c = byte(i);
-    std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-    if (length == 0 || c > 0xF4 || i + length > text.size()) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    }
-    return length;
-}
-
 }  // namespace
 
 std::string escapeXmlText(const std::string& text) {
     std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const std::size_t length = utf8SequenceLength(text, i);
-            out += length > 0 ? text.substr(i, length) : "?";
-            i += std::max<std::size_t>(length, 1);
-            continue;
-        }
+    for (const char ch : validUtf8(text)) {
+        const unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
             case '&':
                 out += "&amp;";
@@ -82,9 +66,10 @@ std::string escapeXmlText(const std::string& text) {
                 out += "&quot;";
                 break;
             default:
-                out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+                // XML 1.0 has no control characters but tab, line feed and carriage return;
+                // these would not survive in an attribute or title as they are either.
+                out += c < 0x20 || c == 0x7F ? '?' : ch;
         }
-        ++i;
     }
     return out;
 }

@@ -14,9 +14,16 @@ using namespace testing_support;
 TEST(EscapeXmlTest, MarkupIsEscapedAndBadBytesReplaced) {
     EXPECT_EQ(escapeXmlText("A&B <7> \"x\""), "A&amp;B &lt;7&gt; &quot;x&quot;");
     EXPECT_EQ(escapeXmlText("Flansch \xC3\xBC"), "Flansch \xC3\xBC") << "valid UTF-8 stays";
-    EXPECT_EQ(escapeXmlText("\xC1\xE3\xBC\xFE"), "????") << "GBK bytes are not UTF-8";
+    const std::string bad = "\xEF\xBF\xBD";  // U+FFFD
+    EXPECT_EQ(escapeXmlText("\xC1\xE3\xBC\xFE"), bad + bad + bad + bad)
+        << "GBK bytes are not UTF-8";
     EXPECT_EQ(escapeXmlText(std::string("a\x01\tb", 4)), "a??b");
-    EXPECT_EQ(escapeXmlText("\xE6\x96"), "??") << "a cut sequence";
+    EXPECT_EQ(escapeXmlText("\xE6\x96"), bad + bad) << "a cut sequence";
+    // Forms that passed before and made the picture no longer XML.
+    EXPECT_EQ(escapeXmlText("\xC0\xBC"), bad + bad) << "an overlong '<'";
+    EXPECT_EQ(escapeXmlText("\xED\xA0\x80"), bad + bad + bad) << "a surrogate";
+    EXPECT_EQ(escapeXmlText("\xF4\x90\x80\x80"), bad + bad + bad + bad) << "above U+10FFFF";
+    EXPECT_EQ(escapeXmlText("\xEF\xBF\xBE\xEF\xBF\xBF"), bad + bad + bad + bad + bad + bad);
 }
 
 TEST(SvgWriterTest, PlacedPartsAreFilledPathsWithTheirHoles) {
