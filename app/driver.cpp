@@ -149,9 +149,12 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         return 1;
     }
     if (options.svgFile) {
-        const std::string svg =
+        const std::optional<std::string> svg =
             formatLayoutSvg(job.parts(), job.sheetLength(), job.sheetWidth(), job.statistics());
-        if (std::optional<std::string> failure = outputs.stage(*options.svgFile, svg)) {
+        if (!svg) {
+            console.error("blocknest: the picture '" + *options.svgFile +
+                          "' is left out: its coordinates are too large to draw");
+        } else if (std::optional<std::string> failure = outputs.stage(*options.svgFile, *svg)) {
             console.error("blocknest: " + *failure);
             return 1;
         }

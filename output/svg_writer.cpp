@@ -15,7 +15,7 @@ namespace {
 constexpr int kMaxUnplacedDrawn = 60;
 constexpr double kPictureWidthPx = 1000;
 
-std::string number(double value) {
+std::string svgNumber(double value) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.7g", value);
     return buffer;
@@ -31,7 +31,8 @@ struct Placement {
     double py(double y) const { return top - (y + dy); }
 };
 
-std::string pathData(const Part& part, const Placement& at) {
+template <class Number>
+std::string pathData(const Part& part, const Placement& at, const Number& number) {
     std::string d;
     auto addLoop = [&](const Loop& loop) {
         const std::vector<Vertex>& v = loop.vertices();
@@ -74,8 +75,15 @@ std::string escapeXmlText(const std::string& text) {
     return out;
 }
 
-std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sheetWidth,
-                            const PackingStatistics& stats) {
+std::optional<std::string> formatLayoutSvg(const PartList& parts, double sheetLength,
+                                           double sheetWidth, const PackingStatistics& stats) {
+    // Coordinates far out in the number range give sizes that are not numbers; such a
+    // picture cannot be drawn.
+    bool finite = true;
+    const auto number = [&finite](double value) {
+        if (!std::isfinite(value)) finite = false;
+        return svgNumber(value);
+    };
     std::vector<const Part*> placed;
     std::vector<const Part*> unplaced;
     for (const Part& part : parts) {
@@ -144,7 +152,7 @@ std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sh
     svg << "<rect class=\"sheet\" x=\"0\" y=\"0\" width=\"" << number(shownLength) << "\" height=\""
         << number(sheetWidth) << "\"/>\n";
     for (const Part* part : placed) {
-        svg << "<path class=\"part\" d=\"" << pathData(*part, onSheet) << "\"><title>"
+        svg << "<path class=\"part\" d=\"" << pathData(*part, onSheet, number) << "\"><title>"
             << escapeXmlText(part->name()) << "</title></path>\n";
     }
     svg << "<line class=\"packed-length\" x1=\"" << number(stats.packedLength)
@@ -160,7 +168,7 @@ std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sh
             << "</text>\n";
     }
     for (const Apart& a : apart) {
-        svg << "<path class=\"unplaced\" d=\"" << pathData(*a.part, a.at) << "\"><title>"
+        svg << "<path class=\"unplaced\" d=\"" << pathData(*a.part, a.at, number) << "\"><title>"
             << escapeXmlText(a.part->name()) << "</title></path>\n";
     }
     const double captionY = sheetWidth - lowest + margin + 1.2 * fontSize;
@@ -176,6 +184,7 @@ std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sh
             << ", shown up to X = " << formatNumber(shownLength) << "</text>\n";
     }
     svg << "</svg>\n";
+    if (!finite) return std::nullopt;
     return svg.str();
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "fuzz/output_checks.hpp"
 #include "support.hpp"
 
 namespace blocknest {
@@ -35,7 +36,7 @@ TEST(SvgWriterTest, PlacedPartsAreFilledPathsWithTheirHoles) {
     stats.packedLength = 10;
     stats.totalPartArea = 96;
     stats.packingDensity = 96 / (10 * 50.0);
-    const std::string svg = formatLayoutSvg(parts, 100, 50, stats);
+    const std::string svg = formatLayoutSvg(parts, 100, 50, stats).value();
     EXPECT_EQ(countOf(svg, "<path class=\"part\""), 1);
     EXPECT_EQ(countOf(svg, "<path class=\"unplaced\""), 1);
     EXPECT_NE(svg.find("<title>F&lt;1&gt;</title>"), std::string::npos);
@@ -54,9 +55,44 @@ TEST(SvgWriterTest, ALongEmptySheetIsShownUpToTheLayout) {
     parts.pushBack(makePart("S", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}));
     PackingStatistics stats;
     stats.packedLength = 10;
-    const std::string svg = formatLayoutSvg(parts, 5000, 40, stats);
+    const std::string svg = formatLayoutSvg(parts, 5000, 40, stats).value();
     EXPECT_NE(svg.find("<rect class=\"sheet\" x=\"0\" y=\"0\" width=\"120\""), std::string::npos);
     EXPECT_NE(svg.find("Sheet 5000 x 40, shown up to X = 120"), std::string::npos);
+}
+
+TEST(SvgWriterTest, APictureWhoseSizeIsNoNumberIsNotDrawn) {
+    PartList parts;
+    parts.pushBack(makePart("Huge", {{0, 0}, {1e308, 0}, {1e308, 1e300}, {0, 1e300}}));
+    PackingStatistics stats;
+    stats.packedLength = 1e308;
+    stats.totalPartArea = 1e300;
+    stats.packingDensity = 1e-8;
+    EXPECT_FALSE(formatLayoutSvg(parts, 1.7e308, 1.7e308, stats).has_value())
+        << "the view box would be 1.7e308 plus its margins";
+    PartList smaller;
+    smaller.pushBack(makePart("Large", {{0, 0}, {1e300, 0}, {1e300, 1e290}, {0, 1e290}}));
+    const std::optional<std::string> fits = formatLayoutSvg(smaller, 1.1e300, 1.7e292, stats);
+    ASSERT_TRUE(fits.has_value());
+    EXPECT_EQ(fuzzing::checkSvg(*fits), std::nullopt);
+}
+
+// The fuzz harness's check finds what used to slip into pictures.
+TEST(SvgWriterTest, TheFuzzCheckFindsBrokenPictures) {
+    EXPECT_EQ(fuzzing::checkSvg("<svg a=\"1\"><title>x</title></svg>\n"), std::nullopt);
+    EXPECT_NE(fuzzing::checkSvg("<svg height=\"-nan\"></svg>"), std::nullopt);
+    EXPECT_NE(fuzzing::checkSvg("<svg viewBox=\"0 0 inf inf\"></svg>"), std::nullopt);
+    EXPECT_NE(fuzzing::checkSvg("<svg><title>\xED\xA0\x80</title></svg>"), std::nullopt);
+    EXPECT_NE(fuzzing::checkSvg("<svg><title>a\x1B</title></svg>"), std::nullopt);
+    EXPECT_NE(fuzzing::checkSvg("<svg><title>x</svg>"), std::nullopt);
+    PackingStatistics stats;
+    stats.packedLength = 10;
+    stats.totalPartArea = 60;
+    stats.packingDensity = 1.2;
+    EXPECT_NE(fuzzing::checkFigures(stats, "r\n\n"), std::nullopt) << "120 %";
+    stats.packingDensity = 0.6;
+    EXPECT_EQ(fuzzing::checkFigures(stats, "r\n\n"), std::nullopt);
+    stats.totalPartArea = -60;
+    EXPECT_NE(fuzzing::checkFigures(stats, "r\n\n"), std::nullopt);
 }
 
 TEST(SvgWriterTest, RendersInHeadlessChromium) {
