@@ -132,6 +132,21 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         reportInputError(*error, console);
         return 1;
     }
+    for (const std::string& warning : job.readWarnings()) {
+        console.error((options.strict ? "" : "warning: ") + printableName(warning));
+    }
+    const std::int64_t unlisted =
+        job.readWarningCount() - static_cast<std::int64_t>(job.readWarnings().size());
+    if (unlisted > 0) {
+        console.error("blocknest: " + std::to_string(unlisted) + " more such line" +
+                      (unlisted == 1 ? "" : "s") + " not listed");
+    }
+    if (options.strict && job.readWarningCount() > 0) {
+        console.error("blocknest: " + path + ": refused under --strict: " +
+                      std::to_string(job.readWarningCount()) + " line" +
+                      (job.readWarningCount() == 1 ? "" : "s") + " read against their meaning");
+        return 1;
+    }
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     job.packAllParts(console, !options.quiet);

@@ -14,7 +14,7 @@ struct OptionSpec {
 constexpr OptionSpec kSpecs[] = {
     {'o', "output-dir", true}, {'r', "rotations", true}, {0, "svg", true},
     {0, "no-pause", false},    {'q', "quiet", false},    {'h', "help", false},
-    {0, "version", false},
+    {0, "version", false},     {0, "strict", false},
 };
 
 std::optional<int> parseRotations(std::string_view text) {
@@ -48,6 +48,8 @@ std::optional<UsageError> apply(const OptionSpec& spec, std::string_view value, 
         options.showHelp = true;
     } else if (spec.longName == "version") {
         options.showVersion = true;
+    } else if (spec.longName == "strict") {
+        options.strict = true;
     }
     return std::nullopt;
 }
@@ -121,6 +123,8 @@ std::string usageText() {
            "      --svg FILE        also draw the layout as an SVG picture into FILE\n"
            "      --no-pause        do not wait for a key at the end\n"
            "  -q, --quiet           no progress lines while packing\n"
+           "      --strict          refuse a part data file with lines that the format reads\n"
+           "                        against their likely meaning (they are warned of anyway)\n"
            "  -h, --help            show this help and exit\n"
            "      --version         show the version and exit\n"
            "\n"

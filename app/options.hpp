@@ -18,7 +18,8 @@ struct Options {
     std::optional<std::string> svgFile;    // also draw the layout as SVG there
     int rotations = kDefaultRotations;     // trial orientations per part, 1 .. kMaxRotations
     bool pause = true;
-    bool quiet = false;  // no progress lines
+    bool quiet = false;   // no progress lines
+    bool strict = false;  // lines read against their likely meaning are errors
     bool showHelp = false;
     bool showVersion = false;
 };

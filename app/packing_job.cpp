@@ -17,6 +17,8 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::string& path) {
     parts_ = std::move(job.parts);
     partCount_ = job.partCount;
     sheet_ = std::move(job.sheet);
+    readWarnings_ = std::move(job.warnings);
+    readWarningCount_ = job.warningCount;
     return std::nullopt;
 }
 

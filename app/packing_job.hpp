@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/console.hpp"
 #include "geometry/part.hpp"
@@ -46,6 +47,8 @@ public:
     int rotationCount() const { return rotationCount_; }
     const std::string& timingText() const { return timingText_; }
     const PackingStatistics& statistics() const { return statistics_; }
+    const std::vector<std::string>& readWarnings() const { return readWarnings_; }  // first few
+    std::int64_t readWarningCount() const { return readWarningCount_; }
 
 private:
     PartList parts_;
@@ -54,6 +57,8 @@ private:
     int rotationCount_ = 8;
     PackingStatistics statistics_;
     std::string timingText_;
+    std::vector<std::string> readWarnings_;
+    std::int64_t readWarningCount_ = 0;
 };
 
 }  // namespace blocknest

@@ -91,6 +91,8 @@ std::variant<PreparedJob, InputError> prepareJob(PartFileContents contents,
     job.sheet.length = contents.sheetLength;
     job.sheet.width = contents.sheetWidth;
     job.parts = std::move(contents.parts);
+    job.warnings = std::move(contents.warnings);
+    job.warningCount = contents.warningCount;
     job.partCount = job.parts.count();
     if (job.parts.empty()) {
         return InputError{true, sourceName + ": the file holds no part to pack"};

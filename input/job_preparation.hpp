@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "geometry/part.hpp"
 #include "input/part_file_reader.hpp"
@@ -15,6 +16,8 @@ struct PreparedJob {
     PartList parts;
     int partCount = 0;
     Sheet sheet;
+    std::vector<std::string> warnings;  // the reader's doubts (PartFileContents)
+    std::int64_t warningCount = 0;
 };
 
 struct PrepareLimits {

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/number_format.hpp"
 #include "input/number_parser.hpp"
 
 namespace blocknest {
@@ -88,16 +89,61 @@ double headerNumber(std::string_view line, std::size_t offset) {
     return offset < line.size() ? parseDecimal(line, offset).value : 0.0;
 }
 
+bool isBlankText(std::string_view text, std::size_t from) {
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (text[i] != ' ' && text[i] != '\t' && text[i] != '\r') return false;
+    }
+    return true;
+}
+
+std::string shown(std::string_view text) {
+    constexpr std::size_t kShown = 40;
+    return "\"" + std::string(text.substr(0, kShown)) + (text.size() > kShown ? "...\"" : "\"");
+}
+
+struct ParsedVertex {
+    std::optional<Vertex> vertex;  // nothing when a coordinate is not finite
+    std::string doubt;             // how a line that is hardly a vertex was read
+};
+
+bool isKeyword(std::string_view line) {
+    for (std::string_view k : {"Part", "Name", "PartNumOfSameType", "OutLoop", "EndOutLoop",
+                               "InnerLoop", "EndInnerLoop", "EndPart"}) {
+        if (line == k) return true;
+    }
+    return false;
+}
+
 // x from the start of the line, then exactly one character skipped, whatever it is, then y.
-std::optional<Vertex> parseVertex(std::string_view line) {
+ParsedVertex parseVertex(std::string_view line) {
     const ParsedNumber x = parseDecimal(line, 0);
     const std::size_t yStart = x.end + 1;
-    const double y = yStart <= line.size() ? parseDecimal(line, yStart).value : 0.0;
-    if (!std::isfinite(x.value) || !std::isfinite(y)) return std::nullopt;
-    Vertex v;
-    v.x = x.value;
-    v.y = y;
-    return v;
+    const ParsedNumber y =
+        yStart <= line.size() ? parseDecimal(line, yStart) : ParsedNumber{0, line.size()};
+    ParsedVertex parsed;
+    if (std::isfinite(x.value) && std::isfinite(y.value)) parsed.vertex = Vertex{};
+    if (parsed.vertex) {
+        parsed.vertex->x = x.value;
+        parsed.vertex->y = y.value;
+    }
+    const std::string as =
+        " is read as the vertex (" + formatNumber(x.value) + ", " + formatNumber(y.value) + ")";
+    const std::string theLine = "the line " + shown(line) + as + ": ";
+    if (isBlankText(line, 0)) {
+        parsed.doubt = "a blank line inside a loop" + as;
+    } else if (isKeyword(line)) {
+        parsed.doubt = "the keyword line " + shown(line) + as + " (a section end is missing?)";
+    } else if (x.end == 0) {
+        parsed.doubt = theLine + "it starts with no number";
+    } else if (x.end < line.size() && line[x.end] != ',' && line[x.end] != ' ' &&
+               line[x.end] != '\t') {
+        parsed.doubt = theLine + "\"" + line[x.end] + "\" after x is skipped as a separator";
+    } else if (y.end == std::min(yStart, line.size())) {
+        parsed.doubt = theLine + "it holds no number for y";
+    } else if (!isBlankText(line, y.end)) {
+        parsed.doubt = theLine + "the text " + shown(line.substr(y.end)) + " after y is ignored";
+    }
+    return parsed;
 }
 
 class PartFileParser {
@@ -111,8 +157,13 @@ public:
             const bool read = lines_.next(line);
             const double value = read ? headerNumber(line, offset) : 0.0;
             (offset == kSheetLengthOffset ? contents_.sheetLength : contents_.sheetWidth) = value;
+            if (read) checkHeaderLine(line, offset, value);
         }
-        lines_.next(line);  // the third header line is not used
+        // the third header line is not used
+        if (lines_.next(line) && isKeyword(line)) {
+            warn("the third line, which is not used, is the keyword " + shown(line) +
+                 " (a header line is missing?)");
+        }
         while (lines_.next(line)) {
             if (line != "Part") continue;
             if (std::optional<InputError> error = readPartBlock()) return std::move(*error);
@@ -142,6 +193,43 @@ private:
     InputError invalid(std::int64_t line, const std::string& problem) const {
         return {false, at(line) + problem};
     }
+    void warn(const std::string& doubt) {
+        if (contents_.warnings.size() < PartFileContents::kMaxListedWarnings) {
+            contents_.warnings.push_back(at(lines_.lineNumber()) + doubt);
+        }
+        ++contents_.warningCount;
+    }
+
+    void checkHeaderLine(std::string_view line, std::size_t offset, double value) {
+        const std::string what = offset == kSheetLengthOffset ? "sheet length" : "sheet width";
+        const std::string as = "; the " + what + " is read as " + formatNumber(value);
+        const std::string_view label = line.substr(0, std::min(offset, line.size()));
+        if (label.find_first_of("0123456789") != std::string_view::npos) {
+            warn("the first " + std::to_string(offset) + " characters " + shown(label) +
+                 " are not read and hold a digit" + as);
+            return;
+        }
+        const ParsedNumber number =
+            offset < line.size() ? parseDecimal(line, offset) : ParsedNumber{0, offset};
+        if (number.end == offset) {
+            warn("no number starts at character " + std::to_string(offset + 1) + as);
+        } else if (!isBlankText(line, number.end)) {
+            warn("the text " + shown(line.substr(number.end)) + " after the number is ignored" +
+                 as);
+        }
+    }
+
+    void checkCopyCount(std::string_view line) {
+        std::size_t pos = 0;
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+        if (pos < line.size() && (line[pos] == '+' || line[pos] == '-')) ++pos;
+        const std::size_t digits = pos;
+        while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') ++pos;
+        if (pos == digits || !isBlankText(line, pos)) {
+            warn("the copy count " + shown(line) + " is read as " + std::to_string(copyCount_));
+        }
+    }
+
     std::string at(std::int64_t line) const { return source_ + ":" + std::to_string(line) + ": "; }
 
     // From the line after "Part" up to and including "EndPart". One pass reads a line and
@@ -162,6 +250,7 @@ private:
             if (line == "PartNumOfSameType") {
                 if (!lines_.next(line)) return endOfFileIn("part block", openedOn, "EndPart");
                 copyCount_ = parseInteger(line);
+                checkCopyCount(line);
             }
             if (line == "OutLoop") {
                 std::variant<Loop, InputError> loop = readLoop("OutLoop", "EndOutLoop");
@@ -191,9 +280,11 @@ private:
         if (line == closer) return invalid(openedOn, "the " + section + " has no vertex line");
         std::vector<Vertex> vertices;
         do {
-            const std::optional<Vertex> v = parseVertex(line);
+            const ParsedVertex parsed = parseVertex(line);
+            const std::optional<Vertex>& v = parsed.vertex;
             if (!v)
                 return invalid(lines_.lineNumber(), "a vertex coordinate is not a finite number");
+            if (!parsed.doubt.empty()) warn(parsed.doubt);
             if (static_cast<std::int64_t>(vertices.size()) == limits_.maxStoredVertices) {
                 return invalid(lines_.lineNumber(), "the " + section + " has more than " +
                                                         std::to_string(limits_.maxStoredVertices) +

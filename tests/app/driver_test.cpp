@@ -73,6 +73,38 @@ TEST_F(DriverBinaryTest, PathsThatAreNotReadableFilesFailWithTheirReason) {
     }
 }
 
+// Warnings go to standard error only: standard output and the outputs stay as they were.
+// --strict refuses such a file and writes nothing.
+TEST_F(DriverBinaryTest, MisreadLinesAreWarnedOfAndRefusedUnderStrict) {
+    std::string text = partFileHeader(6000, 4000) + partBlock("P", 1, kPlate);
+    const auto clean = dir_.write("clean.txt", text);
+    text.replace(text.find("100,50"), 6, "100,5O");
+    const auto typo = dir_.write("typo.txt", text);
+    const RunResult before =
+        runBlocknestBinary({"--no-pause", "-o", "a", clean.string()}, dir_.path());
+    const RunResult warned =
+        runBlocknestBinary({"--no-pause", "-o", "b", typo.string()}, dir_.path());
+    EXPECT_EQ(warned.exitCode, 0);
+    EXPECT_EQ(warned.err, "warning: " + typo.string() +
+                              ":12: the line \"100,5O\" is read as the vertex (100, 5): the text "
+                              "\"O\" after y is ignored\n");
+    const std::string time = "(Packing time:";
+    EXPECT_EQ(warned.out.substr(0, warned.out.find(time)),
+              before.out.substr(0, before.out.find(time)));
+    EXPECT_TRUE(std::filesystem::exists(dir_.path() / "b" / "Layout.dxf"));
+    const RunResult strict =
+        runBlocknestBinary({"--no-pause", "--strict", "-o", "c", typo.string()}, dir_.path());
+    EXPECT_EQ(strict.exitCode, 1);
+    EXPECT_EQ(strict.out, "");
+    EXPECT_NE(strict.err.find("blocknest: " + typo.string() + ": refused under --strict: 1 line"),
+              std::string::npos)
+        << strict.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "c" / "Layout.dxf"));
+    EXPECT_EQ(runBlocknestBinary({"--no-pause", "--strict", "-o", "d", clean.string()}, dir_.path())
+                  .exitCode,
+              0);
+}
+
 TEST_F(DriverBinaryTest, ThePathCanBeAnsweredOnStandardInput) {
     const auto file =
         dir_.write("plate.txt", partFileHeader(6000, 4000) + partBlock("P", 1, kPlate));
