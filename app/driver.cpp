@@ -70,6 +70,14 @@ std::string choosePartFile(const Options& options, Console& console, std::istrea
     if (!std::getline(in, path)) path.clear();
     if (!path.empty() && path.back() == '\r') path.pop_back();
     if (path.empty()) console.warn(Message::fileOpenFailed);
+    // Dropping a file on a terminal pastes its path in quotes; a file named with the quotes
+    // still wins.
+    std::error_code error;
+    if (path.size() >= 2 && (path.front() == '\'' || path.front() == '"') &&
+        path.back() == path.front() && !std::filesystem::exists(path, error) &&
+        std::filesystem::exists(path.substr(1, path.size() - 2), error)) {
+        return path.substr(1, path.size() - 2);
+    }
     return path;
 }
 

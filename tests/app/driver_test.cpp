@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <sstream>
 
 #include "app/messages.hpp"
 #include "support.hpp"
@@ -103,6 +104,29 @@ TEST_F(DriverBinaryTest, MisreadLinesAreWarnedOfAndRefusedUnderStrict) {
     EXPECT_EQ(runBlocknestBinary({"--no-pause", "--strict", "-o", "d", clean.string()}, dir_.path())
                   .exitCode,
               0);
+}
+
+// What drag-and-drop pastes, and what a Windows terminal sends.
+TEST(ChoosePartFileTest, APromptedPathMayBeQuotedAndEndInCrLf) {
+    const TempDir dir;
+    std::filesystem::create_directories(dir.path() / "dir with spaces");
+    const auto file = dir.write("dir with spaces/parts.txt", "x");
+    const auto quotedName = dir.write("'q'", "x");
+    RecordingConsole console;
+    const Options options;
+    const auto answer = [&](const std::string& line) {
+        std::istringstream in(line);
+        return choosePartFile(options, console, in);
+    };
+    EXPECT_EQ(answer("'" + file.string() + "'\n"), file.string());
+    EXPECT_EQ(answer("\"" + file.string() + "\"\r\n"), file.string());
+    EXPECT_EQ(answer(file.string() + "\r\n"), file.string()) << "CR LF ends the line";
+    EXPECT_EQ(answer(quotedName.string() + "\n"), quotedName.string())
+        << "a name with quotes of its own is kept";
+    EXPECT_EQ(answer("'" + file.string() + "\"\n"), "'" + file.string() + "\"")
+        << "quotes that do not pair stay";
+    EXPECT_EQ(answer("'/nonexistent/x.txt'\n"), "'/nonexistent/x.txt'");
+    EXPECT_TRUE(console.warnings.empty());
 }
 
 TEST_F(DriverBinaryTest, ThePathCanBeAnsweredOnStandardInput) {
