@@ -129,6 +129,17 @@ TEST(ChoosePartFileTest, APromptedPathMayBeQuotedAndEndInCrLf) {
     EXPECT_TRUE(console.warnings.empty());
 }
 
+TEST_F(DriverBinaryTest, NoPauseMeansNoPrompt) {
+    const auto file = dir_.write("p.txt", partFileHeader(6000, 4000) + partBlock("P", 1, kPlate));
+    const RunResult quiet = runBlocknestBinary({"--no-pause", file.string()}, dir_.path());
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.out.find("Press any key"), std::string::npos) << quiet.out;
+    const RunResult paused = runBlocknestBinary({file.string()}, dir_.path(), "k");
+    EXPECT_EQ(paused.exitCode, 0);
+    EXPECT_NE(paused.out.find("Press any key to continue . . .\n"), std::string::npos)
+        << paused.out;
+}
+
 TEST_F(DriverBinaryTest, ThePathCanBeAnsweredOnStandardInput) {
     const auto file =
         dir_.write("plate.txt", partFileHeader(6000, 4000) + partBlock("P", 1, kPlate));
@@ -199,6 +210,9 @@ TEST_F(DriverBinaryTest, AGbkConsoleGetsGbkBytes) {
 TEST(MessagesTest, GbkLocalesGetGbkBytes) {
     EXPECT_EQ(encodingForCodeset("GBK"), ConsoleEncoding::gbk);
     EXPECT_EQ(encodingForCodeset("gb2312"), ConsoleEncoding::gbk);
+    EXPECT_EQ(encodingForCodeset("GB_2312"), ConsoleEncoding::gbk) << "an underscore is no part";
+    EXPECT_EQ(encodingForCodeset("GB-18030"), ConsoleEncoding::gbk);
+    EXPECT_EQ(encodingForCodeset("cp936"), ConsoleEncoding::gbk);
     EXPECT_EQ(encodingForCodeset("GB18030"), ConsoleEncoding::gbk);
     EXPECT_EQ(encodingForCodeset("UTF-8"), ConsoleEncoding::utf8);
     EXPECT_EQ(encodingForCodeset("ANSI_X3.4-1968"), ConsoleEncoding::utf8);

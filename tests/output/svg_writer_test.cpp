@@ -60,6 +60,26 @@ TEST(SvgWriterTest, ALongEmptySheetIsShownUpToTheLayout) {
     EXPECT_NE(svg.find("Sheet 5000 x 40, shown up to X = 120"), std::string::npos);
 }
 
+TEST(SvgWriterTest, CoordinatesKeepSevenDigitsAndASecondRowStartsBelowTheFirst) {
+    PartList parts;
+    parts.pushBack(makePart("P", {{1.2345678, 2}, {12.5, 2}, {12.5, 9.87654321}}));
+    // Two parts that did not fit, each 60 wide: the second does not fit beside the first in
+    // the 100 shown, so it starts a row of its own at the left, one row height (10) and one
+    // margin (3) lower.
+    parts.pushBack(makePart("U1", {{200, 10}, {200, 0}, {260, 0}, {260, 10}}));
+    parts.pushBack(makePart("U2", {{300, 10}, {300, 0}, {360, 0}, {360, 10}}));
+    PackingStatistics stats;
+    stats.packedLength = 12.5;
+    stats.totalPartArea = 41.9;
+    stats.packingDensity = 41.9 / (12.5 * 50);
+    const std::string svg = formatLayoutSvg(parts, 100, 50, stats).value();
+    EXPECT_NE(svg.find("d=\"M1.234568,48 "), std::string::npos) << svg;
+    EXPECT_NE(svg.find("L12.5,40.12346 "), std::string::npos) << "Y flipped: 50 - 9.87654321";
+    // The first row's top lies 2 margins (6) and a font size (100 / 45) below the sheet.
+    EXPECT_NE(svg.find("d=\"M0,58.22222 "), std::string::npos) << svg;
+    EXPECT_NE(svg.find("d=\"M0,71.22222 "), std::string::npos) << svg;
+}
+
 TEST(SvgWriterTest, APictureWhoseSizeIsNoNumberIsNotDrawn) {
     PartList parts;
     parts.pushBack(makePart("Huge", {{0, 0}, {1e308, 0}, {1e308, 1e300}, {0, 1e300}}));
