@@ -126,22 +126,48 @@ ParsedVertex parseVertex(std::string_view line) {
         parsed.vertex->x = x.value;
         parsed.vertex->y = y.value;
     }
+    enum class Doubt { none, blank, keyword, noX, separator, noY, trailing };
+    Doubt doubt = Doubt::none;
+    if (isBlankText(line, 0)) {
+        doubt = Doubt::blank;
+    } else if (isKeyword(line)) {
+        doubt = Doubt::keyword;
+    } else if (x.end == 0) {
+        doubt = Doubt::noX;
+    } else if (x.end < line.size() && line[x.end] != ',' && line[x.end] != ' ' &&
+               line[x.end] != '\t') {
+        doubt = Doubt::separator;
+    } else if (y.end == std::min(yStart, line.size())) {
+        doubt = Doubt::noY;
+    } else if (!isBlankText(line, y.end)) {
+        doubt = Doubt::trailing;
+    }
+    if (doubt == Doubt::none) return parsed;  // the common case builds no text
     const std::string as =
         " is read as the vertex (" + formatNumber(x.value) + ", " + formatNumber(y.value) + ")";
     const std::string theLine = "the line " + shown(line) + as + ": ";
-    if (isBlankText(line, 0)) {
-        parsed.doubt = "a blank line inside a loop" + as;
-    } else if (isKeyword(line)) {
-        parsed.doubt = "the keyword line " + shown(line) + as + " (a section end is missing?)";
-    } else if (x.end == 0) {
-        parsed.doubt = theLine + "it starts with no number";
-    } else if (x.end < line.size() && line[x.end] != ',' && line[x.end] != ' ' &&
-               line[x.end] != '\t') {
-        parsed.doubt = theLine + "\"" + line[x.end] + "\" after x is skipped as a separator";
-    } else if (y.end == std::min(yStart, line.size())) {
-        parsed.doubt = theLine + "it holds no number for y";
-    } else if (!isBlankText(line, y.end)) {
-        parsed.doubt = theLine + "the text " + shown(line.substr(y.end)) + " after y is ignored";
+    switch (doubt) {
+        case Doubt::blank:
+            parsed.doubt = "a blank line inside a loop" + as;
+            break;
+        case Doubt::keyword:
+            parsed.doubt = "the keyword line " + shown(line) + as + " (a section end is missing?)";
+            break;
+        case Doubt::noX:
+            parsed.doubt = theLine + "it starts with no number";
+            break;
+        case Doubt::separator:
+            parsed.doubt = theLine + "\"" + line[x.end] + "\" after x is skipped as a separator";
+            break;
+        case Doubt::noY:
+            parsed.doubt = theLine + "it holds no number for y";
+            break;
+        case Doubt::trailing:
+            parsed.doubt =
+                theLine + "the text " + shown(line.substr(y.end)) + " after y is ignored";
+            break;
+        case Doubt::none:
+            break;
     }
     return parsed;
 }
