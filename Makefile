@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE ?= examples/workshop_parts.txt
 OUT ?= out
 
-.PHONY: run test sanitize format-check deps test-deps clean
+.PHONY: run test sanitize tsan format-check deps test-deps clean
 
 deps:
 	@scripts/ensure-deps
@@ -29,6 +29,13 @@ sanitize: test-deps
 	cmake --build build/sanitize -j $(JOBS)
 	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --test-dir build/sanitize --output-on-failure -j $(JOBS)
+
+# The search runs threads: its tests, and the runs that use it, under ThreadSanitizer.
+tsan: test-deps
+	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBLOCKNEST_TSAN=ON >/dev/null
+	cmake --build build/tsan -j $(JOBS)
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -j $(JOBS) \
+		-R 'Search|Decoder'
 
 format-check:
 	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.hpp')

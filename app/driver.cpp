@@ -1,9 +1,12 @@
 #include "app/driver.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "app/packing_job.hpp"
 #include "base/number_format.hpp"
@@ -157,7 +160,21 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     }
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
-    job.packAllParts(console, !options.quiet);
+    if (searchRequested(options)) {
+        SearchOptions search;
+        search.timeLimit = options.timeLimit.value_or(0);
+        search.evaluations = options.evaluations.value_or(0);
+        search.seed = options.seed;
+        search.threads = options.threads > 0
+                             ? options.threads
+                             : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+        const auto display = options.quiet           ? PackingJob::SearchDisplay::none
+                             : isatty(STDOUT_FILENO) ? PackingJob::SearchDisplay::liveLine
+                                                     : PackingJob::SearchDisplay::improvements;
+        job.searchForLayout(search, console, display);
+    } else {
+        job.packAllParts(console, !options.quiet);
+    }
     job.computeStatistics();
     // Every output is written in full before any old one is replaced.
     OutputSet outputs;

@@ -1,6 +1,7 @@
 #include "app/options.hpp"
 
 #include <charconv>
+#include <cmath>
 
 namespace blocknest {
 namespace {
@@ -12,10 +13,30 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kSpecs[] = {
-    {'o', "output-dir", true}, {'r', "rotations", true}, {0, "svg", true},
-    {0, "no-pause", false},    {'q', "quiet", false},    {'h', "help", false},
-    {0, "version", false},     {0, "strict", false},
+    {'o', "output-dir", true}, {'r', "rotations", true},  {0, "svg", true},
+    {0, "no-pause", false},    {'q', "quiet", false},     {'h', "help", false},
+    {0, "version", false},     {'t', "time-limit", true}, {0, "evaluations", true},
+    {0, "seed", true},         {'j', "threads", true},    {0, "strict", false},
 };
+
+// A whole number from min to max, all of the text.
+template <class Int>
+std::optional<Int> parseWhole(std::string_view text, Int min, Int max) {
+    Int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (value < min || value > max) return std::nullopt;
+    return value;
+}
+
+// Seconds: a positive decimal of at most a year.
+std::optional<double> parseSeconds(std::string_view text) {
+    double value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (!(value > 0) || value > 366 * 24 * 3600.0) return std::nullopt;
+    return value;
+}
 
 std::optional<int> parseRotations(std::string_view text) {
     int value = 0;
@@ -48,6 +69,32 @@ std::optional<UsageError> apply(const OptionSpec& spec, std::string_view value, 
         options.showHelp = true;
     } else if (spec.longName == "version") {
         options.showVersion = true;
+    } else if (spec.longName == "time-limit") {
+        options.timeLimit = parseSeconds(value);
+        if (!options.timeLimit) {
+            return UsageError{"--time-limit must be a positive number of seconds, not '" +
+                              std::string(value) + "'"};
+        }
+    } else if (spec.longName == "evaluations") {
+        options.evaluations = parseWhole<std::int64_t>(value, 1, std::int64_t{1} << 40);
+        if (!options.evaluations) {
+            return UsageError{"--evaluations must be a whole number from 1 to 2^40, not '" +
+                              std::string(value) + "'"};
+        }
+    } else if (spec.longName == "seed") {
+        const auto seed = parseWhole<std::uint64_t>(value, 0, UINT64_MAX);
+        if (!seed) {
+            return UsageError{"--seed must be a whole number from 0 to 2^64 - 1, not '" +
+                              std::string(value) + "'"};
+        }
+        options.seed = *seed;
+    } else if (spec.longName == "threads") {
+        const auto threads = parseWhole<int>(value, 1, 1024);
+        if (!threads) {
+            return UsageError{"--threads must be a whole number from 1 to 1024, not '" +
+                              std::string(value) + "'"};
+        }
+        options.threads = *threads;
     } else if (spec.longName == "strict") {
         options.strict = true;
     }
@@ -121,6 +168,11 @@ std::string usageText() {
            "                        missing; default: the current directory)\n"
            "  -r, --rotations N     trial orientations per part, 1 to 360 (default 2)\n"
            "      --svg FILE        also draw the layout as an SVG picture into FILE\n"
+           "  -t, --time-limit S    search for a denser layout for S seconds (a decimal)\n"
+           "      --evaluations N   search for a denser layout over N packing runs; with\n"
+           "                        --seed the result is the same on every machine\n"
+           "      --seed N          the search's random seed (default 1)\n"
+           "  -j, --threads N       search threads (default: one per core)\n"
            "      --no-pause        do not wait for a key at the end\n"
            "  -q, --quiet           no progress lines while packing\n"
            "      --strict          refuse a part data file with lines that the format reads\n"

@@ -1,4 +1,5 @@
 #pragma once  // app/options.hpp: the command line
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,16 +14,25 @@ struct Options {
     static constexpr int kDefaultRotations = 2;
     static constexpr int kMaxRotations = 360;
 
-    std::optional<std::string> partFile;   // asked for on standard input when absent
-    std::optional<std::string> outputDir;  // the current directory when absent
-    std::optional<std::string> svgFile;    // also draw the layout as SVG there
-    int rotations = kDefaultRotations;     // trial orientations per part, 1 .. kMaxRotations
+    std::optional<std::string> partFile;      // asked for on standard input when absent
+    std::optional<std::string> outputDir;     // the current directory when absent
+    std::optional<std::string> svgFile;       // also draw the layout as SVG there
+    int rotations = kDefaultRotations;        // trial orientations per part, 1 .. kMaxRotations
+    std::optional<double> timeLimit;          // seconds; turns the search on
+    std::optional<std::int64_t> evaluations;  // packing runs; turns the search on
+    std::uint64_t seed = 1;
+    int threads = 0;  // search threads; 0: one per core
     bool pause = true;
     bool quiet = false;   // no progress lines
     bool strict = false;  // lines read against their likely meaning are errors
     bool showHelp = false;
     bool showVersion = false;
 };
+
+// True when a search for a denser layout was asked for.
+[[nodiscard]] inline bool searchRequested(const Options& options) {
+    return options.timeLimit || options.evaluations;
+}
 
 struct UsageError {
     std::string message;  // one line, without the program name

@@ -10,6 +10,7 @@
 #include "output/atomic_file.hpp"
 #include "output/statistics.hpp"
 #include "raster/sheet_bitmap.hpp"
+#include "search/search.hpp"
 
 namespace blocknest {
 
@@ -28,6 +29,14 @@ public:
 
     // Places every part; keeps the timing text.
     void packAllParts(Console& console, bool showProgress = true);
+
+    // How the search shows its progress: not at all, one line rewritten in place, or a line
+    // at each improvement.
+    enum class SearchDisplay { none, liveLine, improvements };
+
+    // Searches for a shorter layout, starting from the one the one-pass run makes, and keeps
+    // the best one found; keeps the timing text of the whole search.
+    void searchForLayout(const SearchOptions& options, Console& console, SearchDisplay display);
 
     // Counts the parts lying on the sheet and derives the figures of merit.
     void computeStatistics();

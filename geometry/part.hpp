@@ -5,6 +5,7 @@
 
 #include "geometry/dlist.hpp"
 #include "geometry/loop.hpp"
+#include "geometry/orientation.hpp"
 
 namespace blocknest {
 
@@ -54,6 +55,15 @@ public:
     void rotate(const Vertex& centre, double angle);  // radians; loops, centroid, new bounds
     BoundingBox refreshBounds();  // recomputes the outer loop's box and copies it to bounds
 
+    // The turns this part may be placed in; empty when the job's turns apply.
+    const std::vector<Orientation>& orientations() const { return orientations_; }
+    void setOrientations(std::vector<Orientation> turns) { orientations_ = std::move(turns); }
+
+    // The turn the packing run gave the part about the origin, from its pose before packing:
+    // the placed outline is that pose turned by it, then moved. No turn before packing.
+    const Orientation& turn() const { return turn_; }
+    void setTurn(const Orientation& turn) { turn_ = turn; }
+
     void setBlockSideLength(double length) { blockSideLength_ = length; }
     void setBitmap(PartBitmap bitmap) { bitmap_ = std::move(bitmap); }
     void dropBitmap() { bitmap_ = PartBitmap{}; }
@@ -67,6 +77,8 @@ private:
     Vertex centroid_;
     double blockSideLength_ = 0;
     PartBitmap bitmap_;
+    std::vector<Orientation> orientations_;
+    Orientation turn_;
 };
 
 using PartList = DList<Part>;

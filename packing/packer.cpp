@@ -15,11 +15,6 @@
 
 namespace blocknest {
 
-double rotationStep(int rotationCount) {
-    const double pi = std::acos(-1.0);
-    return static_cast<double>(static_cast<long double>(2 * pi) / rotationCount);
-}
-
 std::string progressLine(int index, int partCount) {
     const char* format = index == 1   ? "Packing the %3dst part, %3d parts left.\r"
                          : index == 2 ? "Packing the %3dnd part, %3d parts left.\r"
@@ -59,17 +54,20 @@ std::string imageTooLarge(const Part& part, double angle, const ImageSize& size)
 
 void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console,
               PackingMemory& memory) {
-    if (rotationCount < 1) return;
+    packPart(part, sheet, evenTurns(rotationCount), console, memory);
+}
+
+void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Console& console,
+              PackingMemory& memory) {
     // Nothing to place: a flat part, or one whose holes take all of its area.
     if (!(part.netArea() > 0)) return;
-    const double step = rotationStep(rotationCount);
     double bestX = sheet.length;
     // Only the best orientation so far is kept; the others are dropped as soon as they lose.
     std::optional<Part> chosen;
     FirstFit best;
-    for (int i = 0; i < rotationCount; ++i) {
+    for (const Orientation& turn : trials) {
         Part trial = part;  // every trial turns the unrotated list part: no angle accumulates
-        if (i > 0) trial.rotate(Vertex{0, 0}, i * step);
+        if (turn.index != 0) trial.rotate(Vertex{0, 0}, turn.angle());
         const ImageSize size = checkImageSize(trial);
         // A pose whose coordinates run out of the number range fits no sheet.
         if (size.verdict == ImageSize::Verdict::notFinite) continue;
@@ -78,7 +76,7 @@ void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console,
             // that could is more than this program can hold.
             const BoundingBox& box = trial.bounds();
             if (box.maxX - box.minX > sheet.length || box.maxY - box.minY > sheet.width) continue;
-            throw FatalError(1, imageTooLarge(trial, i * step, size));
+            throw FatalError(1, imageTooLarge(trial, turn.angle(), size));
         }
         // An image whose occupied blocks span more rows or columns than the sheet's grid has
         // no first fit; the blocks at its edges often tell so without the whole image.
@@ -95,6 +93,7 @@ void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console,
             bestX = fit->candidateX;
             best = *fit;
             chosen = std::move(trial);
+            chosen->setTurn(turn);
         }
     }
     if (!chosen) return;
@@ -107,6 +106,12 @@ void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console,
     part.translate(dx, dy);
     compactAlongX(memory.others, part, bs);
     compactAlongY(memory.others, part, bs);
+    for (int pair = 0; pair < memory.extraSlidePairs; ++pair) {
+        const BoundingBox before = part.bounds();
+        compactAlongX(memory.others, part, bs);
+        compactAlongY(memory.others, part, bs);
+        if (part.bounds().minX == before.minX && part.bounds().minY == before.minY) break;
+    }
     markPartOnSheet(sheet, part, console);
     memory.others.markPlaced(part);
 }
@@ -131,10 +136,12 @@ std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Conso
     const int partCount = parts.count();
     console.write("Part Number:" + std::to_string(partCount) + "\n");
     PackingMemory memory(parts, sheet);
+    const std::vector<Orientation> evenTrials = evenTurns(rotationCount);
     int index = 1;
     for (Part& part : parts) {
         if (showProgress) console.write(progressLine(index, partCount));
-        packPart(part, sheet, rotationCount, console, memory);
+        packPart(part, sheet, part.orientations().empty() ? evenTrials : part.orientations(),
+                 console, memory);
         // The line end closes the last progress line.
         if (index == partCount)
             console.write(showProgress ? "\nPacking Completed." : "Packing Completed.");

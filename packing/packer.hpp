@@ -1,4 +1,5 @@
 #pragma once  // packing/packer.hpp: placing every part in turn
+#include <span>
 #include <string>
 
 #include "base/console.hpp"
@@ -12,7 +13,8 @@ namespace blocknest {
 
 // Places every part of the list in list order, printing progress, and returns the timing text
 // "(Packing time:... s)" or "(Packing time:... ms)" with its line end. With showProgress off
-// the per-part progress lines are left out.
+// the per-part progress lines are left out. A part tries its own orientations where it has
+// them, the rotationCount even turns otherwise.
 std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Console& console,
                          bool showProgress = true);
 
@@ -20,16 +22,23 @@ std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Conso
 // never changes a result.
 struct PackingMemory {
     PackingMemory(const PartList& parts, const Sheet& sheet) : others(parts, sheet) {}
+    // Slides toward X = 0 and then Y = 0 after the first pair, repeated while they move the
+    // part; 0 is the packing run's own single pair.
+    int extraSlidePairs = 0;
     FirstFitMemo firstFits;
     PixelizeMemo images;
     PartIndex others;  // every part of the list; placed ones are marked as they are placed
 };
 
-// Tries rotationCount orientations of the part (turned about the origin from its list pose),
-// keeps the one whose centroid lands at the smallest X at its first fit, moves it there,
-// slides it toward X = 0 and then Y = 0, and marks it on the sheet. A part that fits nowhere
-// stays where it is, as does a part whose net area is not positive. part must be an element of the
-// list that memory was made for.
+// Tries the given orientations of the part in turn (each turned about the origin from its list
+// pose), keeps the one whose centroid lands at the smallest X at its first fit (the earlier
+// one among equals), moves it there, slides it toward X = 0 and then Y = 0, and marks it on
+// the sheet. A part that fits nowhere stays where it is, as does a part whose net area is not
+// positive. part must be an element of the list that memory was made for.
+void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Console& console,
+              PackingMemory& memory);
+
+// The same with the rotationCount even turns.
 void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console, PackingMemory& memory);
 
 // Why a part that does not lie on the sheet was left off.
@@ -39,9 +48,6 @@ enum class LeftOffReason { noArea, selfCrossing, largerThanSheet, noRoom };
 // its outline crosses itself, its box fits the sheet neither as drawn nor turned a quarter,
 // or else there was no room left.
 [[nodiscard]] LeftOffReason whyLeftOff(const Part& part, double sheetLength, double sheetWidth);
-
-// The rotation step 2 * pi / rotationCount, divided in extended precision.
-[[nodiscard]] double rotationStep(int rotationCount);
 
 // "Packing the %3d<suffix> part, %3d parts left.\r"; the suffix depends on the whole index.
 [[nodiscard]] std::string progressLine(int index, int partCount);

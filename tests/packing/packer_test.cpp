@@ -36,6 +36,13 @@ TEST(TimingTextTest, OneSecondIsStillMilliseconds) {
     EXPECT_EQ(timingText(3.14159L), "(Packing time:3.14 s)\n");
 }
 
+TEST(RotationStepTest, EqualFractionsGiveEqualTurnsToTheLastBit) {
+    EXPECT_EQ((Orientation{2, 4}.angle()), (Orientation{1, 2}.angle()));
+    EXPECT_EQ((Orientation{3, 4}.angle()), 3 * rotationStep(4));
+    EXPECT_EQ(evenTurns(3).back(), (Orientation{2, 3}));
+    EXPECT_EQ((Orientation{3, 4}.degrees()), 270.0);
+}
+
 TEST(RotationStepTest, DividesTwoPiInExtendedPrecision) {
     EXPECT_EQ(rotationStep(2), std::acos(-1.0));
     EXPECT_EQ(rotationStep(4), std::acos(-1.0) / 2);
@@ -149,6 +156,39 @@ TEST_F(PackerTest, EqualCandidateXKeepsTheLowerOrientation) {
     const Vertex first = part.outerLoop().vertices()[0];
     EXPECT_EQ(first.x, part.bounds().minX) << "vertex 0 is still the lower-left corner";
     EXPECT_EQ(first.y, part.bounds().minY);
+}
+
+TEST_F(PackerTest, APartWithItsOwnOrientationsIsPlacedOnlyInThose) {
+    // An L whose turned pose lands later than the pose as drawn; limited to the half turn,
+    // it must still be placed turned, while its twin without a list takes the pose as drawn.
+    const std::vector<Vertex> ell = {{0, 0}, {30, 0}, {30, 5}, {5, 5}, {5, 20}, {0, 20}};
+    prepare(200, 60, {makePart("Free", ell), makePart("Turned", ell)});
+    Part& limited = job_.parts.back();
+    limited.setOrientations({Orientation{1, 2}});
+    std::vector<Vertex> drawn = limited.outerLoop().vertices();
+    packAllParts(job_.parts, job_.sheet, 2, console_);
+    // The placed shape is the list pose turned by the given angle and moved: its edge vectors
+    // are those of the turned pose, which differ from the pose as drawn.
+    auto edges = [](const std::vector<Vertex>& v) {
+        std::vector<std::pair<double, double>> e;
+        for (std::size_t i = 0; i + 1 < v.size(); ++i) {
+            e.emplace_back(v[i + 1].x - v[i].x, v[i + 1].y - v[i].y);
+        }
+        return e;
+    };
+    Part turned = makePart("T", drawn);
+    turned.rotate({0, 0}, Orientation{1, 2}.angle());
+    const auto placed = edges(limited.outerLoop().vertices());
+    const auto expected = edges(turned.outerLoop().vertices());
+    ASSERT_EQ(placed.size(), expected.size());
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        EXPECT_NEAR(placed[i].first, expected[i].first, 1e-9) << "edge " << i;
+        EXPECT_NEAR(placed[i].second, expected[i].second, 1e-9) << "edge " << i;
+    }
+    EXPECT_EQ(edges(job_.parts.front().outerLoop().vertices()), edges(drawn))
+        << "the part without a list keeps the winning pose as drawn";
+    EXPECT_EQ(limited.turn(), (Orientation{1, 2})) << "the turn is recorded";
+    EXPECT_TRUE(findLayoutFaults(placedParts(), 200, 60).empty());
 }
 
 TEST_F(PackerTest, ASmallPartLandsInALargePartsHoleWhenThatFitsFirst) {

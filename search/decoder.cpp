@@ -1,0 +1,139 @@
+#include "search/decoder.hpp"
+
+#include <cassert>
+#include <utility>
+
+#include "output/statistics.hpp"
+#include "packing/packer.hpp"
+
+namespace blocknest {
+namespace {
+
+// The packing run speaks to the console only to warn of a vertex recount that disagrees,
+// which the one-pass run before the search has already met for the same parts.
+class SilentConsole : public Console {
+public:
+    void write(std::string_view) override {}
+    void write(Message) override {}
+    void warn(Message) override {}
+    void error(std::string_view) override {}
+    void pause() override {}
+};
+
+bool sameShape(const Part& a, const Part& b) {
+    auto sameLoop = [](const Loop& p, const Loop& q) {
+        if (p.vertexCount() != q.vertexCount()) return false;
+        for (int i = 0; i < p.vertexCount(); ++i) {
+            if (p.vertices()[i].x != q.vertices()[i].x || p.vertices()[i].y != q.vertices()[i].y)
+                return false;
+        }
+        return true;
+    };
+    if (!sameLoop(a.outerLoop(), b.outerLoop())) return false;
+    if (a.innerLoops().count() != b.innerLoops().count()) return false;
+    auto hole = b.innerLoops().begin();
+    for (const Loop& h : a.innerLoops()) {
+        if (!sameLoop(h, *hole)) return false;
+        ++hole;
+    }
+    return a.orientations() == b.orientations() && a.netArea() == b.netArea();
+}
+
+}  // namespace
+
+bool Score::operator<(const Score& other) const {
+    if (unplaced != other.unplaced) return unplaced < other.unplaced;
+    if (length != other.length) return length < other.length;
+    return spread < other.spread;
+}
+
+SearchInstance makeSearchInstance(const PartList& parts, const Sheet& sheet, int rotationCount,
+                                  const std::vector<double>& extraBlockSides) {
+    SearchInstance instance;
+    instance.sheetLength = sheet.length;
+    instance.sheetWidth = sheet.width;
+    const std::vector<Orientation> even = evenTurns(rotationCount);
+    for (const Part& part : parts) {
+        instance.parts.push_back(part);
+        instance.turns.push_back(part.orientations().empty() ? even : part.orientations());
+        instance.totalArea += part.netArea();
+        int shape = static_cast<int>(instance.parts.size()) - 1;
+        for (std::size_t j = 0; j + 1 < instance.parts.size(); ++j) {
+            if (sameShape(instance.parts[j], part)) {
+                shape = instance.shapeOf[j];
+                break;
+            }
+        }
+        instance.shapeOf.push_back(shape);
+    }
+    instance.grids.push_back({sheet.blockSideLength, sheet});
+    for (double side : extraBlockSides) {
+        Grid grid;
+        grid.blockSide = side;
+        grid.sheet.length = sheet.length;
+        grid.sheet.width = sheet.width;
+        grid.sheet.blockSideLength = side;
+        grid.sheet.bitmap = buildSheetBitmap(sheet.length, sheet.width, side);
+        instance.grids.push_back(std::move(grid));
+    }
+    return instance;
+}
+
+Genome onePassGenome(const SearchInstance& instance) {
+    Genome genome;
+    const int n = static_cast<int>(instance.parts.size());
+    for (int i = 0; i < n; ++i) genome.order.push_back(i);
+    genome.turns.assign(static_cast<std::size_t>(n), -1);
+    return genome;
+}
+
+Score decodeLayout(const SearchInstance& instance, const Genome& genome, DecoderMemory& memory,
+                   PartList* layout) {
+    assert(genome.order.size() == instance.parts.size());
+    const Grid& grid = instance.grids[static_cast<std::size_t>(genome.grid)];
+    PartList local;
+    PartList& list = layout ? *layout : local;
+    list.clear();
+    for (int id : genome.order) {
+        Part part = instance.parts[static_cast<std::size_t>(id)];
+        part.setBlockSideLength(grid.blockSide);
+        list.insertBefore(list.end(), std::move(part));
+    }
+    Sheet sheet = grid.sheet;
+    if (memory.images.size() < instance.grids.size()) memory.images.resize(instance.grids.size());
+    PackingMemory packing(list, sheet);
+    packing.extraSlidePairs = genome.extraSlides;
+    std::swap(packing.images, memory.images[static_cast<std::size_t>(genome.grid)]);
+    SilentConsole console;
+    auto id = genome.order.begin();
+    for (Part& part : list) {
+        const std::vector<Orientation>& allowed = instance.turns[static_cast<std::size_t>(*id)];
+        const int turn = genome.turns[static_cast<std::size_t>(*id)];
+        if (turn < 0) {
+            packPart(part, sheet, allowed, console, packing);
+        } else {
+            packPart(part, sheet, std::span(&allowed[static_cast<std::size_t>(turn)], 1), console,
+                     packing);
+        }
+        ++id;
+    }
+    std::swap(packing.images, memory.images[static_cast<std::size_t>(genome.grid)]);
+
+    const PackingStatistics stats =
+        computeStatistics(list, instance.sheetLength, instance.sheetWidth);
+    Score score;
+    score.length = stats.packedLength;
+    score.area = stats.totalPartArea;
+    double weighted = 0;
+    for (const Part& part : list) {
+        if (!liesOnSheet(part, instance.sheetLength, instance.sheetWidth)) {
+            ++score.unplaced;
+            continue;
+        }
+        weighted += part.netArea() * part.bounds().maxX;
+    }
+    score.spread = instance.totalArea > 0 ? weighted / instance.totalArea : 0;
+    return score;
+}
+
+}  // namespace blocknest
