@@ -59,7 +59,8 @@ inline std::optional<std::string> exerciseReadAndPrepare(std::string_view text) 
     const std::string report = formatReport(stats, timing);
     const std::string dxf =
         formatLayoutDxf(job.parts, job.sheet.length, job.sheet.width, stats.packedLength);
-    if (auto fault = checkFigures(stats, report)) return fault;
+    const bool simple = outlinesAreSimple(job.parts, job.sheet.length, job.sheet.width);
+    if (auto fault = checkFigures(stats, report, simple)) return fault;
     if (auto fault = checkDxf(dxf)) return fault;
     // A picture that cannot be drawn is left out, and said so.
     const std::optional<std::string> svg =

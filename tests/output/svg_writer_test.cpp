@@ -113,6 +113,13 @@ TEST(SvgWriterTest, TheFuzzCheckFindsBrokenPictures) {
     EXPECT_EQ(fuzzing::checkFigures(stats, "r\n\n"), std::nullopt);
     stats.totalPartArea = -60;
     EXPECT_NE(fuzzing::checkFigures(stats, "r\n\n"), std::nullopt);
+    // Two squares joined at a corner vertex: more area by the rule than the outline covers.
+    PartList joined;
+    joined.pushBack(
+        makePart("J", {{0, 0}, {5, 0}, {5, 5}, {0, 5}, {0, 0}, {4, 0}, {4, 4}, {0, 4}}));
+    EXPECT_FALSE(fuzzing::outlinesAreSimple(joined, 10, 10));
+    joined.front() = makePart("S", {{0, 0}, {5, 0}, {5, 5}, {0, 5}});
+    EXPECT_TRUE(fuzzing::outlinesAreSimple(joined, 10, 10));
 }
 
 TEST(SvgWriterTest, RendersInHeadlessChromium) {
