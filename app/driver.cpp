@@ -12,6 +12,7 @@
 #include "base/number_format.hpp"
 #include "base/text.hpp"
 #include "output/atomic_file.hpp"
+#include "output/dxf_cam_writer.hpp"
 #include "output/dxf_writer.hpp"
 #include "output/report_writer.hpp"
 #include "output/statistics.hpp"
@@ -67,7 +68,7 @@ std::optional<std::string> prepareSvgTarget(const Options& options,
 }  // namespace
 
 std::string choosePartFile(const Options& options, Console& console, std::istream& in) {
-    if (options.partFile) return *options.partFile;
+    if (!options.files.empty()) return options.files.front().path;
     console.write(std::string(kDialogTitle) + "\n");
     std::string path;
     if (!std::getline(in, path)) path.clear();
@@ -138,24 +139,22 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     }
     PackingJob job;
     job.setRotationCount(options.rotations);
-    const std::string path = choosePartFile(options, console, in);
-    if (std::optional<InputError> error = job.loadAndPrepare(path)) {
+    std::vector<InputFile> files = options.files;
+    if (files.empty()) files.push_back({choosePartFile(options, console, in), std::nullopt});
+    InputSettings settings;
+    settings.sheet = options.sheet;
+    settings.defaultCopies = options.copies;
+    settings.dxf.tolerance = options.tolerance;
+    settings.dxf.targetUnits = options.units;
+    if (std::optional<InputError> error = job.loadAndPrepare(files, settings)) {
         reportInputError(*error, console);
-        return 1;
+        return error->commandLine ? 2 : 1;
     }
-    for (const std::string& warning : job.readWarnings()) {
-        console.error((options.strict ? "" : "warning: ") + printableName(warning));
-    }
-    const std::int64_t unlisted =
-        job.readWarningCount() - static_cast<std::int64_t>(job.readWarnings().size());
-    if (unlisted > 0) {
-        console.error("blocknest: " + std::to_string(unlisted) + " more such line" +
-                      (unlisted == 1 ? "" : "s") + " not listed");
-    }
+    for (const std::string& note : job.inputNotes()) console.error(note);
     if (options.strict && job.readWarningCount() > 0) {
-        console.error("blocknest: " + path + ": refused under --strict: " +
-                      std::to_string(job.readWarningCount()) + " line" +
-                      (job.readWarningCount() == 1 ? "" : "s") + " read against their meaning");
+        console.error(
+            "blocknest: refused under --strict: " + std::to_string(job.readWarningCount()) +
+            " line" + (job.readWarningCount() == 1 ? "" : "s") + " read against their meaning");
         return 1;
     }
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
@@ -195,6 +194,25 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
             console.error("blocknest: the picture '" + *options.svgFile +
                           "' is left out: its coordinates are too large to draw");
         } else if (std::optional<std::string> failure = outputs.stage(*options.svgFile, *svg)) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
+    }
+    if (options.jsonFile) {
+        PlacementRun run;
+        run.name = std::filesystem::path(files.front().path).stem().string();
+        for (const InputFile& file : files) run.inputFiles.push_back(file.path);
+        if (std::optional<std::string> failure =
+                job.writePlacementJson(*options.jsonFile, std::move(run), outputs)) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
+    }
+    if (options.camFile) {
+        const CamDrawingSettings cam{job.insUnits(), options.camLayers};
+        if (std::optional<std::string> failure = outputs.stage(
+                *options.camFile,
+                formatCamDxf(job.parts(), job.sheetLength(), job.sheetWidth(), cam))) {
             console.error("blocknest: " + *failure);
             return 1;
         }

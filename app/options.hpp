@@ -6,6 +6,9 @@
 #include <variant>
 #include <vector>
 
+#include "input/job_input.hpp"
+#include "output/dxf_cam_writer.hpp"
+
 namespace blocknest {
 
 // What the user asked for on the command line. With no option the run is the plain one:
@@ -14,14 +17,24 @@ struct Options {
     static constexpr int kDefaultRotations = 2;
     static constexpr int kMaxRotations = 360;
 
-    std::optional<std::string> partFile;      // asked for on standard input when absent
+    std::vector<InputFile> files;             // the part data file is asked for when none
     std::optional<std::string> outputDir;     // the current directory when absent
     std::optional<std::string> svgFile;       // also draw the layout as SVG there
     int rotations = kDefaultRotations;        // trial orientations per part, 1 .. kMaxRotations
+    std::optional<SheetSize> sheet;           // --sheet LENGTHxWIDTH
+    std::int64_t copies = 1;                  // --copies: per drawing part without FILE:N
+    std::optional<std::string> jsonFile;      // also write the placements as JSON there
     std::optional<double> timeLimit;          // seconds; turns the search on
     std::optional<std::int64_t> evaluations;  // packing runs; turns the search on
     std::uint64_t seed = 1;
     int threads = 0;  // search threads; 0: one per core
+
+    // Drawings in and out: --tolerance, --units, --dxf-cam, --dxf-cam-layers.
+    double tolerance = kDefaultDxfTolerance;  // curves' chords and joints, in the job's units
+    std::optional<int> units;                 // drawings converted to this $INSUNITS code
+    std::optional<std::string> camFile;       // also a drawing for cutting there
+    CamLayers camLayers = CamLayers::byKind;
+
     bool pause = true;
     bool quiet = false;   // no progress lines
     bool strict = false;  // lines read against their likely meaning are errors

@@ -5,6 +5,7 @@
 #include <variant>
 
 #include "base/number_format.hpp"
+#include "input/job_loader.hpp"
 #include "input/job_preparation.hpp"
 #include "output/atomic_file.hpp"
 #include "output/dxf_writer.hpp"
@@ -20,13 +21,30 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::string& path) {
     parts_ = std::move(job.parts);
     partCount_ = job.partCount;
     sheet_ = std::move(job.sheet);
-    readWarnings_ = std::move(job.warnings);
     readWarningCount_ = job.warningCount;
     return std::nullopt;
 }
 
+std::optional<InputError> PackingJob::loadAndPrepare(const std::vector<InputFile>& files,
+                                                     const InputSettings& settings) {
+    std::variant<LoadedJob, InputError> loaded = loadJob(files, settings);
+    if (auto* error = std::get_if<InputError>(&loaded)) return std::move(*error);
+    LoadedJob& job = std::get<LoadedJob>(loaded);
+    parts_ = std::move(job.prepared.parts);
+    partCount_ = job.prepared.partCount;
+    sheet_ = std::move(job.prepared.sheet);
+    items_ = std::move(job.items);
+    inputNotes_ = std::move(job.notes);
+    readWarningCount_ = job.doubtfulLines;
+    insUnits_ = job.insUnits;
+    return std::nullopt;
+}
+
 void PackingJob::packAllParts(Console& console, bool showProgress) {
+    const auto start = std::chrono::steady_clock::now();
     timingText_ = blocknest::packAllParts(parts_, sheet_, rotationCount_, console, showProgress);
+    packingSeconds_ =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 namespace {
@@ -71,8 +89,14 @@ void PackingJob::searchForLayout(const SearchOptions& options, Console& console,
     const SearchInstance instance = makeSearchInstance(parts_, sheet_, rotationCount_, finer);
     auto last = std::chrono::steady_clock::now() - std::chrono::hours(1);
     std::size_t shown = 0;
+    std::string shownLength;
+    int shownUnplaced = -1;
     const SearchOutcome outcome = searchLayout(instance, options, [&](const SearchProgress& p) {
-        if (display == SearchDisplay::improvements && p.improved) {
+        // A line of its own only when the packed length shown changes, not for each tie broken.
+        if (display == SearchDisplay::improvements && p.improved &&
+            (formatNumber(p.best.length) != shownLength || p.best.unplaced != shownUnplaced)) {
+            shownLength = formatNumber(p.best.length);
+            shownUnplaced = p.best.unplaced;
             console.write(searchProgressLine(p, options, sheet_.width) + "\n");
         } else if (display == SearchDisplay::liveLine) {
             const auto now = std::chrono::steady_clock::now();
@@ -91,6 +115,7 @@ void PackingJob::searchForLayout(const SearchOptions& options, Console& console,
                                                      : "Packing Completed.");
     const std::chrono::duration<long double> elapsed = std::chrono::steady_clock::now() - start;
     timingText_ = blocknest::timingText(elapsed.count());
+    packingSeconds_ = static_cast<double>(elapsed.count());
     console.write(timingText_);
 }
 
@@ -108,6 +133,20 @@ std::optional<std::string> PackingJob::writeLayoutDxf(const std::filesystem::pat
 std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory,
                                                    OutputSet& outputs) const {
     return outputs.stage(directory / kReportFileName, formatReport(statistics_, timingText_));
+}
+
+}  // namespace blocknest
+
+namespace blocknest {
+
+std::optional<std::string> PackingJob::writePlacementJson(const std::filesystem::path& file,
+                                                          PlacementRun run,
+                                                          OutputSet& outputs) const {
+    run.sheetLength = sheet_.length;
+    run.sheetWidth = sheet_.width;
+    run.rotationCount = rotationCount_;
+    run.runSeconds = packingSeconds_;
+    return outputs.stage(file, formatPlacementJson(parts_, items_, statistics_, run));
 }
 
 }  // namespace blocknest

@@ -6,8 +6,10 @@
 
 #include "base/console.hpp"
 #include "geometry/part.hpp"
+#include "input/job_input.hpp"
 #include "input/part_file_reader.hpp"
 #include "output/atomic_file.hpp"
+#include "output/json_writer.hpp"
 #include "output/statistics.hpp"
 #include "raster/sheet_bitmap.hpp"
 #include "search/search.hpp"
@@ -26,6 +28,11 @@ public:
 
     // Reads the part data file and prepares the job for packing; nothing on success.
     [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::string& path);
+
+    // Reads every file in its own format, merges them into one job and prepares it; the
+    // lines the user should see about the inputs are kept in inputNotes().
+    [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::vector<InputFile>& files,
+                                                           const InputSettings& settings);
 
     // Places every part; keeps the timing text.
     void packAllParts(Console& console, bool showProgress = true);
@@ -48,6 +55,12 @@ public:
     [[nodiscard]] std::optional<std::string> writeReport(const std::filesystem::path& directory,
                                                          OutputSet& outputs) const;
 
+    // Stages the placement list for file; run names the instance and its files, the job adds
+    // the sheet, the turns and the run time. Returns why it failed.
+    [[nodiscard]] std::optional<std::string> writePlacementJson(const std::filesystem::path& file,
+                                                                PlacementRun run,
+                                                                OutputSet& outputs) const;
+
     const PartList& parts() const { return parts_; }
     int partCount() const { return partCount_; }
     double sheetLength() const { return sheet_.length; }
@@ -55,8 +68,12 @@ public:
     double blockSideLength() const { return sheet_.blockSideLength; }
     int rotationCount() const { return rotationCount_; }
     const std::string& timingText() const { return timingText_; }
+    double packingSeconds() const { return packingSeconds_; }
+    const std::vector<InputItem>& items() const { return items_; }  // parts' itemIndex()
+    const std::vector<std::string>& inputNotes() const { return inputNotes_; }
+    int insUnits() const { return insUnits_; }  // the drawings' $INSUNITS code; 0 unknown
     const PackingStatistics& statistics() const { return statistics_; }
-    const std::vector<std::string>& readWarnings() const { return readWarnings_; }  // first few
+    // Lines of a part data file read against their likely meaning (listed in inputNotes).
     std::int64_t readWarningCount() const { return readWarningCount_; }
 
 private:
@@ -66,8 +83,11 @@ private:
     int rotationCount_ = 8;
     PackingStatistics statistics_;
     std::string timingText_;
-    std::vector<std::string> readWarnings_;
     std::int64_t readWarningCount_ = 0;
+    double packingSeconds_ = 0;
+    std::vector<InputItem> items_;
+    std::vector<std::string> inputNotes_;
+    int insUnits_ = 0;
 };
 
 }  // namespace blocknest

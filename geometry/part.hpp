@@ -64,6 +64,11 @@ public:
     const Orientation& turn() const { return turn_; }
     void setTurn(const Orientation& turn) { turn_ = turn; }
 
+    // The input item this part is a copy of (an index into its reader's or job's item
+    // table); -1 when it has none.
+    int itemIndex() const { return itemIndex_; }
+    void setItemIndex(int index) { itemIndex_ = index; }
+
     void setBlockSideLength(double length) { blockSideLength_ = length; }
     void setBitmap(PartBitmap bitmap) { bitmap_ = std::move(bitmap); }
     void dropBitmap() { bitmap_ = PartBitmap{}; }
@@ -79,6 +84,7 @@ private:
     PartBitmap bitmap_;
     std::vector<Orientation> orientations_;
     Orientation turn_;
+    int itemIndex_ = -1;
 };
 
 using PartList = DList<Part>;

@@ -328,6 +328,7 @@ private:
                                         const Loop& outer) {
         Part part;
         part.setShape(name, holes, outer);
+        part.setItemIndex(blockNumber_++);
         if (copyCount_ <= 0) return std::nullopt;
         const std::int64_t vertices = part.totalVertexCount();
         if (copyCount_ > limits_.maxParts - partTotal_ ||
@@ -352,6 +353,7 @@ private:
     // Held for the whole file: a block without "PartNumOfSameType" repeats the count of the
     // block before it; the first such block makes one copy.
     std::int64_t copyCount_ = 1;
+    int blockNumber_ = 0;
     std::int64_t partTotal_ = 0;
     std::int64_t vertexTotal_ = 0;
 };

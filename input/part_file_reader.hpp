@@ -15,10 +15,12 @@ namespace blocknest {
 struct InputError {
     bool showReadWarning = false;
     std::string detail;
+    bool commandLine = false;  // the command line asks what the files cannot give: exit 2
 };
 
 // What the file holds: the sheet size and one part per requested copy. Each block's copies
-// go to the front, so the list holds the blocks in reverse file order.
+// go to the front, so the list holds the blocks in reverse file order. Each part's item index
+// is the number of its part block in the file, from 0.
 struct PartFileContents {
     double sheetLength = 0;
     double sheetWidth = 0;

@@ -20,6 +20,13 @@ constexpr int kPatience = 300;  // batches without a new best before the walk re
 
 using Clock = std::chrono::steady_clock;
 
+// The walk judges layouts by packed length alone, so that it drifts freely among layouts of
+// equal length; the finer score only picks the best of a batch and the best found.
+bool longer(const Score& a, const Score& b) {
+    if (a.unplaced != b.unplaced) return a.unplaced > b.unplaced;
+    return a.length > b.length;
+}
+
 // A neighbour of the genome: two parts of different shapes swap places, one part moves to
 // another place in the order, or one part takes another turn (or all of them again).
 Genome mutate(const Genome& genome, const SearchInstance& instance, Random& random) {
@@ -190,11 +197,11 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
             improved = true;
         }
         Score& judged = history[static_cast<std::size_t>(step % kHistoryLength)];
-        if (!(currentScore < candidate) || !(judged < candidate)) {
+        if (!longer(candidate, currentScore) || !longer(candidate, judged)) {
             current = std::move(batch[*chosen]);
             currentScore = candidate;
         }
-        if (currentScore < judged) judged = currentScore;
+        if (longer(judged, currentScore)) judged = currentScore;
         ++step;
         sinceBest = improved ? 0 : sinceBest + 1;
         if (sinceBest >= kPatience) {

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
@@ -168,6 +169,31 @@ RunResult runBlocknestBinary(const std::vector<std::string>& args,
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.out = readFile(outFile);
     result.err = readFile(errFile);
+    return result;
+}
+
+std::vector<std::vector<std::pair<double, double>>> canonicalLoops(const std::vector<Loop>& loops,
+                                                                   int significantDigits) {
+    const auto round = [significantDigits](double value) {
+        std::ostringstream out;
+        out.precision(significantDigits);
+        out << value;
+        return std::stod(out.str());
+    };
+    std::vector<std::vector<std::pair<double, double>>> result;
+    for (const Loop& loop : loops) {
+        std::vector<std::pair<double, double>> corners;
+        for (const Vertex& v : loop.vertices()) corners.emplace_back(round(v.x), round(v.y));
+        double twiceArea = 0;
+        for (std::size_t i = 0, j = corners.size() - 1; i < corners.size(); j = i++)
+            twiceArea +=
+                corners[j].first * corners[i].second - corners[i].first * corners[j].second;
+        if (twiceArea < 0) std::reverse(corners.begin(), corners.end());
+        std::rotate(corners.begin(), std::min_element(corners.begin(), corners.end()),
+                    corners.end());
+        result.push_back(std::move(corners));
+    }
+    std::sort(result.begin(), result.end());
     return result;
 }
 

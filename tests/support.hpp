@@ -46,6 +46,12 @@ private:
 
 std::string readFile(const std::filesystem::path& path);
 
+// Loops compared as outlines: each coordinate rounded to the given significant digits as an
+// output stream writes it, every loop counter-clockwise from its least corner, the loops in
+// sorted order.
+std::vector<std::vector<std::pair<double, double>>> canonicalLoops(const std::vector<Loop>& loops,
+                                                                   int significantDigits);
+
 // How often needle occurs in text.
 int countOf(const std::string& text, const std::string& needle);
 

@@ -23,7 +23,7 @@ std::string usageError(const std::vector<std::string_view>& args) {
 
 TEST(OptionsTest, NoOptionIsThePlainRun) {
     const Options options = parsed({});
-    EXPECT_FALSE(options.partFile);
+    EXPECT_TRUE(options.files.empty());
     EXPECT_FALSE(options.outputDir);
     EXPECT_FALSE(options.svgFile);
     EXPECT_EQ(options.rotations, 2);
@@ -41,13 +41,14 @@ TEST(OptionsTest, ValuesComeAttachedOrSeparate) {
     EXPECT_EQ(a.svgFile, "x.svg");
     EXPECT_TRUE(a.quiet);
     EXPECT_FALSE(a.pause);
-    EXPECT_EQ(a.partFile, "in.txt");
+    ASSERT_EQ(a.files.size(), 1u);
+    EXPECT_EQ(a.files[0].path, "in.txt");
     const Options b =
         parsed({"--output-dir=out", "--rotations=360", "--svg=x.svg", "-r1", "--quiet"});
     EXPECT_EQ(b.outputDir, "out");
     EXPECT_EQ(b.rotations, 1) << "the last value wins";
-    EXPECT_EQ(parsed({"--", "-odd-name.txt"}).partFile, "-odd-name.txt");
-    EXPECT_EQ(parsed({"-"}).partFile, "-");
+    EXPECT_EQ(parsed({"--", "-odd-name.txt"}).files.at(0).path, "-odd-name.txt");
+    EXPECT_EQ(parsed({"-"}).files.at(0).path, "-");
 }
 
 TEST(OptionsTest, BadValuesAreRefusedWithOneLine) {
@@ -66,8 +67,49 @@ TEST(OptionsTest, BadValuesAreRefusedWithOneLine) {
     EXPECT_EQ(usageError({"--quiet=yes"}), "option '--quiet=yes' takes no value");
     EXPECT_EQ(usageError({"-x"}), "unknown option '-x'");
     EXPECT_EQ(usageError({"--rotation", "4"}), "unknown option '--rotation'");
-    EXPECT_EQ(usageError({"a.txt", "b.txt"}),
-              "more than one part data file given ('a.txt' and 'b.txt')");
+    EXPECT_EQ(parsed({"a.txt", "b.txt"}).files.size(), 2u) << "the merge checks the formats";
+}
+
+}  // namespace
+}  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+TEST(OptionsTest, InputFilesSheetCopiesAndJson) {
+    const Options o = parsed({"a.json", "--sheet", "120.5x40", "b.dxf:3", "--copies=2", "c:d.dxf",
+                              "--json", "out.json", "--", "e.dxf:0x"});
+    ASSERT_EQ(o.files.size(), 4u);
+    EXPECT_EQ(o.files[0].path, "a.json");
+    EXPECT_FALSE(o.files[0].copies);
+    EXPECT_EQ(o.files[1].path, "b.dxf");
+    EXPECT_EQ(o.files[1].copies, 3);
+    EXPECT_EQ(o.files[2].path, "c:d.dxf") << "only a number after the last colon is a count";
+    EXPECT_EQ(o.files[3].path, "e.dxf:0x");
+    ASSERT_TRUE(o.sheet);
+    EXPECT_EQ(o.sheet->length, 120.5);
+    EXPECT_EQ(o.sheet->width, 40);
+    EXPECT_EQ(o.copies, 2);
+    EXPECT_EQ(o.jsonFile, "out.json");
+    EXPECT_EQ(parsed({"--sheet=1e3X2e2"}).sheet->width, 200);
+}
+
+TEST(OptionsTest, BadSheetsAndCountsAreUsageErrors) {
+    for (std::string_view sheet : {"100", "100x", "x50", "0x50", "100x-5", "100x50x2", "axb",
+                                   "inf x 5", "1e999x5", "100x50 "}) {
+        EXPECT_EQ(
+            usageError({"--sheet", sheet}),
+            "--sheet must be LENGTHxWIDTH, two positive numbers, not '" + std::string(sheet) + "'");
+    }
+    EXPECT_EQ(usageError({"--copies", "0"}),
+              "--copies must be a whole number from 1 to 1000000, not '0'");
+    EXPECT_EQ(usageError({"--copies", "1000001"}),
+              "--copies must be a whole number from 1 to 1000000, not '1000001'");
+    EXPECT_EQ(usageError({"part.dxf:0"}),
+              "the copy count in 'part.dxf:0' must be a whole number from 1 to 1000000");
+    EXPECT_EQ(usageError({"part.dxf:99999999999999999999"}),
+              "the copy count in 'part.dxf:99999999999999999999' must be a whole number from 1 "
+              "to 1000000");
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+#pragma once  // input/dxf_part_reader.hpp: parts from the outlines of a DXF drawing
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "geometry/part.hpp"
+#include "input/part_file_reader.hpp"
+
+namespace blocknest {
+
+// Curves are drawn as chords that stray at most this far from them, and the ends of lines and
+// arcs that lie this close join into one contour. In drawing units: 0.05 suits millimetres.
+inline constexpr double kDefaultDxfTolerance = 0.05;
+
+// How to read a drawing.
+struct DxfReadSettings {
+    double tolerance = kDefaultDxfTolerance;  // > 0, in the units the parts are read in
+    std::optional<int> targetUnits;       // an $INSUNITS code to convert to; none: no conversion
+    std::string fallbackName = "NoName";  // for outlines on layer "0" outside any block
+};
+
+// Bounds on what one drawing may ask for, so that a hostile file fails clearly.
+struct DxfReadLimits {
+    std::size_t maxLineLength = std::size_t{1} << 20;  // characters of one line
+    std::int64_t maxEntities = 2'000'000;              // after block references are expanded
+    std::int64_t maxStoredVertices = 50'000'000;       // over every flattened outline
+    int maxBlockDepth = 16;                            // blocks inside blocks
+    int maxArcSegments = 1 << 16;                      // chords for one curve
+};
+
+// What the drawing holds: one part per outermost contour with the contours directly inside it
+// as holes (a contour inside a hole is a part again), in the order their outlines appear.
+struct DxfPartsContents {
+    PartList parts;
+    int insUnits = 0;      // the drawing's $INSUNITS code; 0 when it names none
+    double unitScale = 1;  // the factor applied to every coordinate (1 without --units)
+    int partUnits = 0;     // the $INSUNITS code the parts are in: the target, if converted
+    std::vector<std::string> warnings;  // one line each: what was left out, where and why
+};
+
+// Reads the drawing at path; path labels the messages.
+[[nodiscard]] std::variant<DxfPartsContents, InputError> readDxfPartFile(
+    const std::string& path, const DxfReadSettings& settings = {},
+    const DxfReadLimits& limits = {});
+
+// Reads a drawing from a stream; sourceName labels the messages.
+[[nodiscard]] std::variant<DxfPartsContents, InputError> readDxfPartData(
+    std::istream& in, const std::string& sourceName, const DxfReadSettings& settings = {},
+    const DxfReadLimits& limits = {});
+
+// The unit an $INSUNITS code names ("millimetres"), or "unitless" for 0 and unknown codes.
+[[nodiscard]] std::string_view insUnitsName(int code);
+
+// Metres per unit of an $INSUNITS code; nothing for 0 and unknown codes.
+[[nodiscard]] std::optional<double> metresPerUnit(int code);
+
+// The $INSUNITS code of a unit as the command line names it: mm, cm, dm, m, in, ft, yd, um.
+[[nodiscard]] std::optional<int> insUnitsFromName(std::string_view name);
+
+}  // namespace blocknest

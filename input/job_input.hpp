@@ -1,0 +1,80 @@
+#pragma once  // input/job_input.hpp: what one input file gives a job, whatever its format
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "geometry/input_item.hpp"
+#include "geometry/part.hpp"
+#include "input/dxf_part_reader.hpp"
+#include "input/job_preparation.hpp"
+#include "input/part_file_reader.hpp"
+
+namespace blocknest {
+
+// The file formats the program reads.
+enum class InputFormat { partData, json, dxf };
+
+// One FILE of the command line: a path and, for drawings, how many copies of each part.
+struct InputFile {
+    std::string path;
+    std::optional<std::int64_t> copies;  // FILE:N; nothing takes the --copies default
+};
+
+// What one input file contributes: a sheet it fixes (in whole or in part), its items, one part
+// per copy in the order they join the job's list, and warnings (whole lines naming the file and
+// place) about things it left out. Each part's itemIndex() indexes items.
+struct JobInput {
+    InputFormat format = InputFormat::partData;
+    std::string source;  // the path, for messages
+    std::optional<double> sheetLength;
+    std::optional<double> sheetWidth;
+    std::vector<InputItem> items;
+    PartList parts;
+    std::vector<std::string> warnings;
+    std::int64_t doubtfulLines = 0;  // a part data file's lines read against their meaning
+    std::optional<int> insUnits;     // a drawing's: the $INSUNITS code its parts are now in
+};
+
+// A sheet given on the command line.
+struct SheetSize {
+    double length = 0;
+    double width = 0;
+};
+
+// What the readers and the merge take from the command line.
+struct InputSettings {
+    std::optional<SheetSize> sheet;  // --sheet: replaces any sheet a file gives
+    std::int64_t defaultCopies = 1;  // --copies: drawing parts without FILE:N
+    DxfReadSettings dxf;             // --tolerance, --units
+    PrepareLimits limits;
+};
+
+// The format of a file from its first bytes, with the path's extension deciding only when the
+// contents say nothing: '{' opens a JSON instance; a "0" / "SECTION" group or the binary DXF
+// sentinel opens a drawing; "SheetLength" opens a part data file; anything else is read as a
+// part data file too, as always.
+[[nodiscard]] InputFormat detectInputFormat(std::string_view head, std::string_view path);
+
+// The same for a file on disk; a file that cannot be opened counts as a part data file, whose
+// reader then says that it cannot be read.
+[[nodiscard]] InputFormat detectInputFormat(const std::string& path);
+
+// "part data file", "JSON instance" or "DXF drawing".
+[[nodiscard]] std::string_view formatName(InputFormat format);
+
+// The part data file as a JobInput: the sheet it gives, one item per part block that made
+// parts, its parts in the reader's order.
+[[nodiscard]] JobInput toJobInput(PartFileContents contents, const std::string& path);
+
+// A drawing as a JobInput: one item per part read, each copied `copies` times; a line naming
+// the drawing's units (and any conversion) joins its warnings. Fails when the copies exceed
+// the limits.
+[[nodiscard]] std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents,
+                                                            const std::string& path,
+                                                            std::int64_t copies,
+                                                            const ReadLimits& limits);
+
+}  // namespace blocknest

@@ -1,0 +1,188 @@
+#include "input/job_loader.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "base/number_format.hpp"
+#include "input/json_instance_reader.hpp"
+
+namespace blocknest {
+namespace {
+
+std::string quoted(const std::string& path) { return "'" + path + "'"; }
+
+std::string sheetText(const JobInput& input) {
+    if (input.sheetLength) {
+        return "the sheet " + formatNumber(*input.sheetLength) + " x " +
+               formatNumber(input.sheetWidth.value_or(0)) + " of " + quoted(input.source);
+    }
+    return "the strip height " + formatNumber(input.sheetWidth.value_or(0)) + " of " +
+           quoted(input.source);
+}
+
+// The drawings' units become the job's when they agree; when they do not, the user is told.
+void mergeDrawingUnits(const std::vector<JobInput>& inputs, MergedInput& merged) {
+    std::optional<int> common;
+    std::string listing;
+    bool mixed = false;
+    for (const JobInput& input : inputs) {
+        if (!input.insUnits) continue;
+        if (common && *common != *input.insUnits) mixed = true;
+        if (!common) common = input.insUnits;
+        listing += (listing.empty() ? "" : ", ") + quoted(input.source) + " in " +
+                   std::string(insUnitsName(*input.insUnits));
+    }
+    if (!mixed) {
+        merged.insUnits = common.value_or(0);
+        return;
+    }
+    merged.notes.push_back("blocknest: the drawings are in different units (" + listing +
+                           ") and are read as they are; --units converts them to one");
+}
+
+}  // namespace
+
+std::variant<JobInput, InputError> readInput(const InputFile& file, InputFormat format,
+                                             const InputSettings& settings) {
+    switch (format) {
+        case InputFormat::partData: {
+            std::variant<PartFileContents, InputError> contents =
+                readPartFile(file.path, settings.limits.read);
+            if (auto* error = std::get_if<InputError>(&contents)) return std::move(*error);
+            return toJobInput(std::move(std::get<PartFileContents>(contents)), file.path);
+        }
+        case InputFormat::json:
+            return readJsonInstanceFile(file.path, settings.limits.read);
+        case InputFormat::dxf: {
+            DxfReadSettings dxf = settings.dxf;
+            dxf.fallbackName = std::filesystem::path(file.path).stem().string();
+            std::variant<DxfPartsContents, InputError> contents = readDxfPartFile(file.path, dxf);
+            if (auto* error = std::get_if<InputError>(&contents)) return std::move(*error);
+            return toJobInput(std::move(std::get<DxfPartsContents>(contents)), file.path,
+                              file.copies.value_or(settings.defaultCopies), settings.limits.read);
+        }
+    }
+    return InputError{false, file.path + ": cannot be read"};
+}
+
+std::variant<MergedInput, InputError> mergeInputs(std::vector<JobInput> inputs,
+                                                  const InputSettings& settings) {
+    MergedInput merged;
+    const JobInput* sheetSource = nullptr;  // the part data file, else the first JSON width
+    for (const JobInput& input : inputs) {
+        if (input.format != InputFormat::partData) continue;
+        if (sheetSource != nullptr) {
+            return InputError{false,
+                              "blocknest: more than one part data file given (" +
+                                  quoted(sheetSource->source) + " and " + quoted(input.source) +
+                                  ")",
+                              true};
+        }
+        sheetSource = &input;
+    }
+    for (const JobInput& input : inputs) {
+        if (input.format == InputFormat::partData || !input.sheetWidth) continue;
+        if (sheetSource == nullptr) {
+            sheetSource = &input;
+        } else if (*input.sheetWidth != *sheetSource->sheetWidth && !settings.sheet) {
+            if (sheetSource->format == InputFormat::partData) {
+                merged.notes.push_back("blocknest: " + sheetText(input) + " gives way to " +
+                                       sheetText(*sheetSource));
+            } else {
+                return InputError{false, input.source + ": its strip height " +
+                                             formatNumber(*input.sheetWidth) +
+                                             " differs from the strip height " +
+                                             formatNumber(*sheetSource->sheetWidth) + " of " +
+                                             quoted(sheetSource->source) +
+                                             "; give the sheet with --sheet LENGTHxWIDTH"};
+            }
+        }
+    }
+    if (settings.sheet) {
+        merged.contents.sheetLength = settings.sheet->length;
+        merged.contents.sheetWidth = settings.sheet->width;
+        merged.lengthGiven = true;
+        for (const JobInput& input : inputs) {
+            if (!input.sheetWidth) continue;
+            merged.notes.push_back("blocknest: --sheet " + formatNumber(settings.sheet->length) +
+                                   "x" + formatNumber(settings.sheet->width) + " replaces " +
+                                   sheetText(input));
+        }
+    } else if (sheetSource != nullptr) {
+        merged.contents.sheetWidth = *sheetSource->sheetWidth;
+        merged.lengthGiven = sheetSource->sheetLength.has_value();
+        merged.contents.sheetLength = sheetSource->sheetLength.value_or(0);
+    } else {
+        return InputError{false,
+                          "blocknest: no file gives the sheet; give it with --sheet "
+                          "LENGTHxWIDTH",
+                          true};
+    }
+    for (JobInput& input : inputs) {
+        for (std::string& warning : input.warnings) merged.notes.push_back(std::move(warning));
+        merged.doubtfulLines += input.doubtfulLines;
+        const int offset = static_cast<int>(merged.items.size());
+        for (InputItem& item : input.items) merged.items.push_back(std::move(item));
+        for (Part& part : input.parts) part.setItemIndex(part.itemIndex() + offset);
+        if (merged.contents.parts.empty()) {
+            merged.contents.parts = std::move(input.parts);
+        } else {
+            for (Part& part : input.parts) merged.contents.parts.pushBack(std::move(part));
+        }
+        if (!merged.sourceName.empty()) merged.sourceName += ", ";
+        merged.sourceName += input.source;
+    }
+    mergeDrawingUnits(inputs, merged);
+    return merged;
+}
+
+double sheetLengthBound(PartList& parts, double sheetWidth) {
+    if (parts.empty()) return 0;
+    orderPartsByArea(parts);
+    const double b = computeBlockSideLength(parts);
+    double lengths = 0;
+    double area = 0;
+    for (const Part& part : parts) {
+        lengths += part.bounds().maxX - part.bounds().minX + 3 * b;
+        area += part.netArea();
+    }
+    return std::ceil(std::max(lengths, 3 * area / sheetWidth) + 4 * b);
+}
+
+std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
+                                            const InputSettings& settings) {
+    std::vector<JobInput> inputs;
+    for (const InputFile& file : files) {
+        const InputFormat format = detectInputFormat(file.path);
+        if (file.copies && format != InputFormat::dxf) {
+            return InputError{
+                false,
+                "blocknest: " + quoted(file.path + ":" + std::to_string(*file.copies)) +
+                    ": a copy count applies to DXF drawings only, and " + quoted(file.path) +
+                    " is a " + std::string(formatName(format)),
+                true};
+        }
+        std::variant<JobInput, InputError> input = readInput(file, format, settings);
+        if (auto* error = std::get_if<InputError>(&input)) return std::move(*error);
+        inputs.push_back(std::move(std::get<JobInput>(input)));
+    }
+    std::variant<MergedInput, InputError> mergedOrError = mergeInputs(std::move(inputs), settings);
+    if (auto* error = std::get_if<InputError>(&mergedOrError)) return std::move(*error);
+    MergedInput& merged = std::get<MergedInput>(mergedOrError);
+    if (!merged.lengthGiven && !merged.contents.parts.empty() &&
+        std::isfinite(merged.contents.sheetWidth) && merged.contents.sheetWidth > 0) {
+        merged.contents.sheetLength =
+            sheetLengthBound(merged.contents.parts, merged.contents.sheetWidth);
+        merged.notes.push_back("blocknest: sheet length " +
+                               formatNumber(merged.contents.sheetLength) +
+                               ", long enough for every part (no file or --sheet gives it)");
+    }
+    std::variant<PreparedJob, InputError> prepared =
+        prepareJob(std::move(merged.contents), merged.sourceName, settings.limits);
+    if (auto* error = std::get_if<InputError>(&prepared)) return std::move(*error);
+    return LoadedJob{std::move(std::get<PreparedJob>(prepared)), std::move(merged.items),
+                     std::move(merged.notes), merged.insUnits, merged.doubtfulLines};
+}
+
+}  // namespace blocknest

@@ -1,0 +1,93 @@
+#include "output/json_writer.hpp"
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+namespace blocknest {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json ring(const std::vector<Vertex>& vertices) {
+    Json points = Json::array();
+    for (const Vertex& v : vertices) points.push_back({v.x, v.y});
+    if (!vertices.empty()) points.push_back({vertices.front().x, vertices.front().y});
+    return points;
+}
+
+Json shapeOf(const InputItem& item) {
+    if (item.holes.empty()) return {{"type", "simple_polygon"}, {"data", ring(item.outer)}};
+    Json inner = Json::array();
+    for (const std::vector<Vertex>& hole : item.holes) inner.push_back(ring(hole));
+    return {{"type", "polygon"}, {"data", {{"outer", ring(item.outer)}, {"inner", inner}}}};
+}
+
+Json degreesOf(const std::vector<Orientation>& turns) {
+    Json angles = Json::array();
+    for (const Orientation& turn : turns) angles.push_back(turn.degrees());
+    return angles;
+}
+
+Json numberOrNull(double value) { return std::isfinite(value) ? Json(value) : Json(nullptr); }
+
+}  // namespace
+
+Placement placementOf(const Part& part, const InputItem& item) {
+    const double angle = part.turn().angle();
+    const double c = std::cos(angle);
+    const double s = std::sin(angle);
+    const Vertex& from = item.outer.front();
+    const Vertex& to = part.outerLoop().vertices().front();
+    return {part.turn().degrees(), to.x - (c * from.x - s * from.y),
+            to.y - (s * from.x + c * from.y)};
+}
+
+std::string formatPlacementJson(const PartList& parts, std::span<const InputItem> items,
+                                const PackingStatistics& statistics, const PlacementRun& run) {
+    Json instanceItems = Json::array();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const InputItem& item = items[i];
+        Json source = {{"file", item.file}, {"id", item.sourceId}};
+        if (item.member >= 0) source["member"] = item.member;
+        const std::vector<Orientation> turns =
+            item.orientations.empty() ? evenTurns(run.rotationCount) : item.orientations;
+        instanceItems.push_back({{"id", i},
+                                 {"name", item.name},
+                                 {"demand", item.copies},
+                                 {"allowed_orientations", degreesOf(turns)},
+                                 {"shape", shapeOf(item)},
+                                 {"source", source}});
+    }
+    Json placed = Json::array();
+    Json unplaced = Json::array();
+    for (const Part& part : parts) {
+        const int index = part.itemIndex();
+        const bool known = index >= 0 && static_cast<std::size_t>(index) < items.size();
+        Json entry = {{"item_id", known ? Json(index) : Json(nullptr)}, {"name", part.name()}};
+        if (!liesOnSheet(part, run.sheetLength, run.sheetWidth)) {
+            entry["reason"] = "no room on the sheet in any of its orientations";
+            unplaced.push_back(std::move(entry));
+            continue;
+        }
+        if (known && !items[static_cast<std::size_t>(index)].outer.empty()) {
+            const Placement p = placementOf(part, items[static_cast<std::size_t>(index)]);
+            entry["transformation"] = {{"rotation", p.rotationDegrees},
+                                       {"translation", {p.translationX, p.translationY}}};
+        }
+        placed.push_back(std::move(entry));
+    }
+    const Json document = {
+        {"name", run.name},
+        {"input_files", run.inputFiles},
+        {"instance",
+         {{"name", run.name}, {"strip_height", run.sheetWidth}, {"items", instanceItems}}},
+        {"solution",
+         {{"strip_width", statistics.packedLength},
+          {"sheet", {{"length", run.sheetLength}, {"width", run.sheetWidth}}},
+          {"density", numberOrNull(statistics.packingDensity)},
+          {"run_time_sec", run.runSeconds},
+          {"layout", {{"placed_items", placed}, {"unplaced_items", unplaced}}}}}};
+    return document.dump(2) + "\n";
+}
+
+}  // namespace blocknest

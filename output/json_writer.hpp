@@ -1,0 +1,44 @@
+#pragma once  // output/json_writer.hpp: the placements as JSON, in the strip-packing conventions
+#include <span>
+#include <string>
+#include <vector>
+
+#include "geometry/input_item.hpp"
+#include "geometry/part.hpp"
+#include "output/statistics.hpp"
+
+namespace blocknest {
+
+// What the placement list says about the run besides the parts.
+struct PlacementRun {
+    std::string name;                     // the instance's name
+    std::vector<std::string> inputFiles;  // the files the job was read from
+    double sheetLength = 0;
+    double sheetWidth = 0;
+    int rotationCount = 2;  // the turns of the items without their own
+    double runSeconds = 0;  // the packing run's time
+};
+
+// The rotation (degrees) and translation that take an item's input outline, turned about the
+// origin and then moved, onto a packed part.
+struct Placement {
+    double rotationDegrees = 0;
+    double translationX = 0;
+    double translationY = 0;
+};
+
+// The placement of a packed part from the outline it was read with: its turn, and the
+// translation that carries the turned first outer vertex onto the part's first outer vertex.
+[[nodiscard]] Placement placementOf(const Part& part, const InputItem& item);
+
+// The instance (every item with its id, name, demand, orientations and outline, closed as the
+// conventions write it, and the file it came from), then the solution: the packed length as
+// "strip_width", the sheet, the density, the run time, every part lying on the sheet with its
+// item id, name, rotation and translation, and every other part with the reason. Parts appear
+// in packing order; item ids index the written instance's items.
+[[nodiscard]] std::string formatPlacementJson(const PartList& parts,
+                                              std::span<const InputItem> items,
+                                              const PackingStatistics& statistics,
+                                              const PlacementRun& run);
+
+}  // namespace blocknest

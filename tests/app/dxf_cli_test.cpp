@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include "input/dxf_part_reader.hpp"
+#include "support.hpp"
+
+namespace blocknest {
+namespace {
+
+using namespace testing_support;
+
+const std::string kBracket = BLOCKNEST_SOURCE_DIR "/examples/bracket.dxf";
+const std::string kOutlines = BLOCKNEST_SOURCE_DIR "/tests/data/dxf/outlines.dxf";
+
+class DxfCliTest : public testing::Test {
+protected:
+    DxfPartsContents read(const std::filesystem::path& path) {
+        auto result = readDxfPartFile(path.string());
+        if (const auto* error = std::get_if<InputError>(&result)) {
+            ADD_FAILURE() << error->detail;
+            return {};
+        }
+        return std::move(std::get<DxfPartsContents>(result));
+    }
+    static std::vector<Loop> loopsOf(const PartList& parts) {
+        std::vector<Loop> loops;
+        for (const Part& part : parts) {
+            loops.push_back(part.outerLoop());
+            for (const Loop& hole : part.innerLoops()) loops.push_back(hole);
+        }
+        return loops;
+    }
+    TempDir dir_;
+};
+
+// Both drawings of one run, read back by the DXF reader, hold the same outlines: the layout
+// to its six digits, the drawing for cutting to every digit.
+TEST_F(DxfCliTest, TheDrawingForCuttingHoldsTheLayoutsOutlines) {
+    const RunResult run = runBlocknestBinary({"--no-pause", "-q", "--sheet", "600x300", "-r", "4",
+                                              "--dxf-cam", "cam.dxf", kBracket + ":3"},
+                                             dir_.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("bracket.dxf': drawing units millimetres ($INSUNITS 4)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("Part Number:6\n"), std::string::npos) << run.out;
+
+    const DxfPartsContents cam = read(dir_.path() / "cam.dxf");
+    const DxfPartsContents layout = read(dir_.path() / "Layout.dxf");
+    EXPECT_EQ(cam.insUnits, 4);
+    EXPECT_TRUE(cam.warnings.empty());
+    ASSERT_EQ(layout.warnings.size(), 1u) << "the packed-length line is an open contour";
+    EXPECT_EQ(canonicalLoops(loopsOf(cam.parts), 6), canonicalLoops(loopsOf(layout.parts), 6));
+    // Sheet, 3 brackets with 2 bolt holes and a slot each, 3 washers with a bore.
+    EXPECT_EQ(loopsOf(cam.parts).size(), 1u + 3 * 4 + 3 * 2);
+}
+
+TEST_F(DxfCliTest, WhatADrawingLeavesOutIsSaidOnStandardError) {
+    const RunResult run = runBlocknestBinary(
+        {"--no-pause", "-q", "--sheet", "3000x500", "--copies", "2", kOutlines}, dir_.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("the open contour of LINE 3A, LINE 3B is left out"), std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("LWPOLYLINE 3C is left out"), std::string::npos);
+    EXPECT_NE(run.out.find("Part Number:12\n"), std::string::npos) << run.out;
+}
+
+TEST_F(DxfCliTest, FaultsAndBadOptionsEndWithALineNamingThem) {
+    const auto bad = dir_.write("bad.dxf",
+                                "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\nten\n"
+                                "  0\nENDSEC\n  0\nEOF\n");
+    RunResult run =
+        runBlocknestBinary({"--no-pause", "--sheet", "100x100", bad.string()}, dir_.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("bad.dxf:8: group code 10 needs a finite number, not 'ten'"),
+              std::string::npos)
+        << run.err;
+
+    const auto unitless = dir_.write("plain.dxf",
+                                     "  0\nSECTION\n  2\nENTITIES\n  0\nCIRCLE\n 10\n0\n 20\n0\n"
+                                     " 40\n5\n  0\nENDSEC\n  0\nEOF\n");
+    run = runBlocknestBinary(
+        {"--no-pause", "--sheet", "100x100", "--units", "mm", unitless.string()}, dir_.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("plain.dxf: the drawing does not name its units"), std::string::npos)
+        << run.err;
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--tolerance", "0", kBracket},
+          std::vector<std::string>{"--units", "furlong", kBracket},
+          std::vector<std::string>{"--dxf-cam-layers", "by-colour", kBracket}}) {
+        run = runBlocknestBinary(args, dir_.path());
+        EXPECT_EQ(run.exitCode, 2) << args[0];
+        EXPECT_NE(run.err.find(args[0]), std::string::npos) << run.err;
+    }
+}
+
+}  // namespace
+}  // namespace blocknest

@@ -1,0 +1,161 @@
+#!/usr/bin/python3
+"""Writes the DXF test drawings with ezdxf (Debian: python3-ezdxf), a DXF library that has
+nothing to do with blocknest, so that the reader is tried on files it did not write itself.
+
+Run from this folder: /usr/bin/python3 make_fixtures.py. The drawings are committed; the exact
+areas the tests expect are worked out by hand in tests/input/dxf_part_reader_test.cpp.
+"""
+import ezdxf
+from ezdxf import path
+
+
+def outlines():
+    doc = ezdxf.new("R2000")
+    doc.header["$INSUNITS"] = 4  # millimetres
+    msp = doc.modelspace()
+
+    # PLATE: a 100 x 60 rectangle whose right side bulges out in a half circle (bulge 1),
+    # with a round hole of radius 10.
+    msp.add_lwpolyline([(0, 0, 0), (100, 0, 1), (100, 60, 0), (0, 60, 0)], format="xyb",
+                       close=True, dxfattribs={"layer": "PLATE"})
+    msp.add_circle((40, 30), 10, dxfattribs={"layer": "PLATE"})
+
+    # SLOT: an obround 60 long and 40 wide from loose lines and arcs, out of order, one line
+    # drawn backwards and one joint 0.001 apart.
+    msp.add_arc((200, 20), 20, 90, 270, dxfattribs={"layer": "SLOT"})
+    msp.add_line((260, 0), (200, 0), dxfattribs={"layer": "SLOT"})
+    msp.add_line((200.001, 40), (260, 40), dxfattribs={"layer": "SLOT"})
+    msp.add_arc((260, 20), 20, -90, 90, dxfattribs={"layer": "SLOT"})
+
+    # TRIANGLE: an old-style POLYLINE with VERTEX entities.
+    msp.add_polyline2d([(300, 0), (340, 0), (300, 30)], close=True,
+                       dxfattribs={"layer": "TRIANGLE"})
+
+    # OPEN: two lines that never close.
+    open_a = msp.add_line((400, 0), (450, 0), dxfattribs={"layer": "OPEN"})
+    open_b = msp.add_line((450, 0), (450, 30), dxfattribs={"layer": "OPEN"})
+
+    # BOWTIE: an outline that crosses itself.
+    bowtie = msp.add_lwpolyline([(500, 0), (540, 40), (540, 0), (500, 30)], close=True,
+                                dxfattribs={"layer": "BOWTIE"})
+
+    # FLAT: a closed outline without area.
+    flat = msp.add_lwpolyline([(600, 0), (650, 0), (620, 0)], close=True,
+                              dxfattribs={"layer": "FLAT"})
+
+    # ELLIPSE: semi-axes 40 and 20.
+    msp.add_ellipse((700, 30), major_axis=(40, 0), ratio=0.5, dxfattribs={"layer": "OVAL"})
+
+    # ARCH: a cubic Bezier from (800, 0) to (900, 0) closed by a line along y = 0.
+    msp.add_open_spline([(800, 0), (830, 60), (870, 60), (900, 0)], degree=3,
+                        dxfattribs={"layer": "ARCH"})
+    msp.add_line((800, 0), (900, 0), dxfattribs={"layer": "ARCH"})
+
+    # FLANGE: a block (a ring of radii 15 and 5) placed twice as large and turned.
+    flange = doc.blocks.new(name="FLANGE", base_point=(1, 1))
+    flange.add_circle((1, 1), 15)
+    flange.add_circle((1, 1), 5)
+    msp.add_blockref("FLANGE", (1000, 30), dxfattribs={"xscale": 2, "yscale": 2,
+                                                        "rotation": 30})
+
+    # Not outlines: a text is reported as left out.
+    msp.add_text("not a part", dxfattribs={"layer": "NOTES"}).set_pos((0, -20))
+
+    doc.saveas("outlines.dxf")
+    with open("outlines.handles", "w") as f:
+        f.write("open %s %s\nbowtie %s\nflat %s\n" % (open_a.dxf.handle, open_b.dxf.handle,
+                                                      bowtie.dxf.handle, flat.dxf.handle))
+
+
+def shoelace(points):
+    area = 0.0
+    for (x0, y0), (x1, y1) in zip(points, points[1:] + points[:1]):
+        area += x0 * y1 - x1 * y0
+    return abs(area) / 2
+
+
+def wcs_points(entities):
+    """The outline of entities that follow each other end to end, as ezdxf flattens them in
+    world coordinates (object coordinate systems and block references resolved by ezdxf)."""
+    points = []
+    for entity in entities:
+        for v in path.make_path(entity).flattening(distance=1e-5):
+            if not points or (abs(points[-1][0] - v.x) > 1e-9 or abs(points[-1][1] - v.y) > 1e-9):
+                points.append((v.x, v.y))
+    if abs(points[0][0] - points[-1][0]) < 1e-9 and abs(points[0][1] - points[-1][1]) < 1e-9:
+        points.pop()
+    return points
+
+
+def transforms():
+    """Shapes whose coordinates need an object coordinate system, a block reference or
+    weights; ezdxf's own flattening gives the areas the reader must match."""
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    areas = {}
+
+    # MIRRORED: a polyline with bulges seen from below (extrusion 0, 0, -1).
+    e = msp.add_lwpolyline([(0, 0, 0.4), (40, 0, 0), (40, 30, -0.3), (0, 30, 0)], format="xyb",
+                           close=True, dxfattribs={"layer": "MIRRORED", "extrusion": (0, 0, -1)})
+    areas["MIRRORED"] = shoelace(wcs_points([e]))
+
+    # ARCHED: an arc seen from below, closed by a line across its chord.
+    arc = msp.add_arc((100, 0), 20, 30, 160, dxfattribs={"layer": "ARCHED",
+                                                          "extrusion": (0, 0, -1)})
+    s, t = arc.start_point, arc.end_point
+    line = msp.add_line(t, s, dxfattribs={"layer": "ARCHED"})
+    areas["ARCHED"] = shoelace(wcs_points([arc, line]))
+
+    # LOBE: a block with a bulged outline, placed stretched, mirrored and turned.
+    lobe = doc.blocks.new(name="LOBE", base_point=(5, 5))
+    outline = lobe.add_lwpolyline([(0, 0, 0), (20, 0, 0.7), (20, 10, 0), (0, 10, -0.2)],
+                                  format="xyb", close=True)
+    msp.add_blockref("LOBE", (200, 50), dxfattribs={"xscale": -1.5, "yscale": 2,
+                                                     "rotation": 35})
+    # An affine map scales every area by its determinant. (ezdxf 0.18's virtual_entities()
+    # turns these stretched, mirrored arcs into ellipses whose area is 6 % off, so the block's
+    # own outline is measured instead.)
+    areas["LOBE"] = 1.5 * 2 * shoelace(wcs_points([outline]))
+
+    # NURBS: a full circle of radius 15 as a rational quadratic spline.
+    from ezdxf.math import ConstructionArc, rational_bspline_from_arc
+    spline = rational_bspline_from_arc(center=(300, 0), radius=15, start_angle=0,
+                                       end_angle=360)
+    e = msp.add_rational_spline(spline.control_points, spline.weights(), degree=spline.degree,
+                                knots=spline.knots(), dxfattribs={"layer": "NURBS"})
+    areas["NURBS"] = shoelace(wcs_points([e]))
+
+    # EGG: half an ellipse, turned, closed by a line.
+    ell = msp.add_ellipse((400, 0), major_axis=(30, 10), ratio=0.4, start_param=0.3,
+                          end_param=3.6, dxfattribs={"layer": "EGG"})
+    line = msp.add_line(ell.end_point, ell.start_point, dxfattribs={"layer": "EGG"})
+    areas["EGG"] = shoelace(wcs_points([ell, line]))
+
+    doc.saveas("transforms.dxf")
+    with open("transforms.areas", "w") as f:
+        for name, area in areas.items():
+            f.write("%s %.10f\n" % (name, area))
+
+
+def example():
+    # The README's example: a bracket with a slot and two bolt holes, and a washer.
+    doc = ezdxf.new("R2000")
+    doc.header["$INSUNITS"] = 4
+    msp = doc.modelspace()
+    msp.add_lwpolyline([(0, 0, 0), (120, 0, 0), (120, 40, 0), (60, 40, 0), (60, 80, 1),
+                        (0, 80, 0)], format="xyb", close=True, dxfattribs={"layer": "bracket"})
+    msp.add_circle((20, 20), 6, dxfattribs={"layer": "bracket"})
+    msp.add_circle((100, 20), 6, dxfattribs={"layer": "bracket"})
+    msp.add_line((20, 50), (40, 50), dxfattribs={"layer": "bracket"})
+    msp.add_arc((40, 55), 5, -90, 90, dxfattribs={"layer": "bracket"})
+    msp.add_line((40, 60), (20, 60), dxfattribs={"layer": "bracket"})
+    msp.add_arc((20, 55), 5, 90, 270, dxfattribs={"layer": "bracket"})
+    msp.add_circle((200, 40), 30, dxfattribs={"layer": "washer"})
+    msp.add_circle((200, 40), 12, dxfattribs={"layer": "washer"})
+    doc.saveas("../../../examples/bracket.dxf")
+
+
+if __name__ == "__main__":
+    outlines()
+    transforms()
+    example()

@@ -1,0 +1,376 @@
+#include "input/dxf_part_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <numbers>
+#include <random>
+#include <sstream>
+
+#include "output/dxf_writer.hpp"
+#include "support.hpp"
+
+namespace blocknest {
+namespace {
+
+using namespace testing_support;
+constexpr double kPi = std::numbers::pi;
+
+DxfPartsContents readOrFail(const std::string& text, const DxfReadSettings& settings = {}) {
+    std::istringstream in(text);
+    auto result = readDxfPartData(in, "drawing.dxf", settings);
+    if (const auto* error = std::get_if<InputError>(&result)) {
+        ADD_FAILURE() << "unexpected error: " << error->detail;
+        return {};
+    }
+    return std::move(std::get<DxfPartsContents>(result));
+}
+
+std::string errorOf(const std::string& text, const DxfReadSettings& settings = {}) {
+    std::istringstream in(text);
+    auto result = readDxfPartData(in, "drawing.dxf", settings);
+    const auto* error = std::get_if<InputError>(&result);
+    return error != nullptr ? error->detail : "(read without error)";
+}
+
+double perimeter(const Loop& loop) {
+    const std::vector<Vertex>& v = loop.vertices();
+    double length = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const Vertex& q = v[(i + 1) % v.size()];
+        length += std::hypot(q.x - v[i].x, q.y - v[i].y);
+    }
+    return length;
+}
+
+bool anyWarningHas(const std::vector<std::string>& warnings, const std::string& a,
+                   const std::string& b) {
+    return std::any_of(warnings.begin(), warnings.end(), [&](const std::string& w) {
+        return w.find(a) != std::string::npos && w.find(b) != std::string::npos;
+    });
+}
+
+// The drawing made by tests/data/dxf/make_fixtures.py with ezdxf.
+TEST(DxfPartReaderTest, ReadsAnEzdxfDrawingWithExactAreasHolesAndNamedWarnings) {
+    DxfReadSettings settings;
+    settings.tolerance = 0.01;
+    auto result = readDxfPartFile("dxf/outlines.dxf", settings);
+    ASSERT_TRUE(std::holds_alternative<DxfPartsContents>(result))
+        << std::get<InputError>(result).detail;
+    const DxfPartsContents& contents = std::get<DxfPartsContents>(result);
+    EXPECT_EQ(contents.insUnits, 4);
+    EXPECT_EQ(insUnitsName(contents.insUnits), "millimetres");
+
+    struct Expected {
+        std::string name;
+        double outerArea;
+        std::vector<double> holeAreas;
+    };
+    const std::vector<Expected> expected = {
+        {"PLATE", 6000 + 450 * kPi, {100 * kPi}},  // bulged side: half a circle of radius 30
+        {"SLOT", 2400 + 400 * kPi, {}},            // two half circles of radius 20
+        {"TRIANGLE", 600, {}},
+        {"OVAL", 800 * kPi, {}},             // semi-axes 40 and 20
+        {"ARCH", 3060, {}},                  // the Bezier's area, worked out exactly
+        {"FLANGE", 900 * kPi, {100 * kPi}},  // radii 15 and 5, drawn twice as large
+    };
+    ASSERT_EQ(contents.parts.count(), expected.size());
+    std::size_t i = 0;
+    for (const Part& part : contents.parts) {
+        const Expected& want = expected[i++];
+        EXPECT_EQ(part.name(), want.name);
+        // Chords inside a curve lose at most the tolerance across the curve's length.
+        const Loop& outer = part.outerLoop();
+        EXPECT_NEAR(outer.area(), want.outerArea, perimeter(outer) * settings.tolerance)
+            << part.name();
+        ASSERT_EQ(part.innerLoops().count(), want.holeAreas.size()) << part.name();
+        double holes = 0;
+        std::size_t h = 0;
+        for (const Loop& hole : part.innerLoops()) {
+            EXPECT_NEAR(hole.area(), want.holeAreas[h++], perimeter(hole) * settings.tolerance);
+            holes += hole.area();
+        }
+        EXPECT_NEAR(part.netArea(), outer.area() - holes, 1e-9 * outer.area()) << part.name();
+    }
+
+    // Handles as ezdxf gave them (tests/data/dxf/outlines.handles).
+    const std::vector<std::string>& w = contents.warnings;
+    EXPECT_TRUE(anyWarningHas(w, "open contour of LINE 3A, LINE 3B", "do not meet")) << w.size();
+    EXPECT_TRUE(anyWarningHas(w, "LWPOLYLINE 3C", "crosses or touches itself"));
+    EXPECT_TRUE(anyWarningHas(w, "LWPOLYLINE 3D", "no area"));
+    EXPECT_TRUE(anyWarningHas(w, "1 TEXT entity", "left out"));
+    EXPECT_EQ(w.size(), 4u);
+}
+
+// Object coordinate systems seen from below, a stretched, mirrored and turned block, a
+// rational spline and an elliptic arc: ezdxf flattens each in world coordinates itself, and
+// tests/data/dxf/transforms.areas keeps the areas it found.
+TEST(DxfPartReaderTest, AgreesWithEzdxfOnTransformedCurves) {
+    std::map<std::string, double> expected;
+    {
+        std::ifstream in("dxf/transforms.areas");
+        std::string name;
+        double area = 0;
+        while (in >> name >> area) expected[name] = area;
+    }
+    ASSERT_EQ(expected.size(), 5u);
+    DxfReadSettings settings;
+    settings.tolerance = 0.001;
+    auto result = readDxfPartFile("dxf/transforms.dxf", settings);
+    ASSERT_TRUE(std::holds_alternative<DxfPartsContents>(result))
+        << std::get<InputError>(result).detail;
+    const DxfPartsContents& contents = std::get<DxfPartsContents>(result);
+    EXPECT_TRUE(contents.warnings.empty()) << contents.warnings.front();
+    std::map<std::string, double> read;
+    for (const Part& part : contents.parts) {
+        read[part.name()] = part.netArea();
+        EXPECT_NEAR(part.netArea(), expected[part.name()],
+                    perimeter(part.outerLoop()) * settings.tolerance)
+            << part.name();
+    }
+    EXPECT_EQ(read.size(), expected.size());
+}
+
+TEST(DxfPartReaderTest, CurvesStayWithinTheChordTolerance) {
+    for (const double tolerance : {0.5, 0.05, 0.001}) {
+        DxfReadSettings settings;
+        settings.tolerance = tolerance;
+        auto result = readDxfPartFile("dxf/outlines.dxf", settings);
+        ASSERT_TRUE(std::holds_alternative<DxfPartsContents>(result));
+        const Part& plate = std::get<DxfPartsContents>(result).parts.front();
+        const Loop& hole = plate.innerLoops().front();  // radius 10 about (40, 30)
+        const std::vector<Vertex>& v = hole.vertices();
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            const Vertex& q = v[(i + 1) % v.size()];
+            EXPECT_NEAR(std::hypot(v[i].x - 40, v[i].y - 30), 10, 1e-9);
+            const Vertex mid{(v[i].x + q.x) / 2, (v[i].y + q.y) / 2};
+            EXPECT_LE(10 - std::hypot(mid.x - 40, mid.y - 30), tolerance * (1 + 1e-9));
+        }
+        // And not needlessly fine: twice the chords would have done.
+        const double step = 2 * std::acos(1 - tolerance / 10);
+        EXPECT_LE(v.size(), std::ceil(2 * kPi / step) + 1);
+    }
+}
+
+std::string lwpolyline(const std::string& handle, const std::string& layer,
+                       const std::vector<Vertex>& corners, bool closed = true) {
+    std::string text = "  0\nLWPOLYLINE\n  5\n" + handle + "\n  8\n" + layer + "\n 90\n" +
+                       std::to_string(corners.size()) + "\n 70\n" + (closed ? "1" : "0") + "\n";
+    for (const Vertex& v : corners)
+        text += " 10\n" + std::to_string(v.x) + "\n 20\n" + std::to_string(v.y) + "\n";
+    return text;
+}
+
+std::string drawing(const std::string& entities, int insUnits = -1) {
+    std::string header;
+    if (insUnits >= 0) {
+        header = "  0\nSECTION\n  2\nHEADER\n  9\n$INSUNITS\n 70\n" + std::to_string(insUnits) +
+                 "\n  0\nENDSEC\n";
+    }
+    return header + "  0\nSECTION\n  2\nENTITIES\n" + entities + "  0\nENDSEC\n  0\nEOF\n";
+}
+
+TEST(DxfPartReaderTest, ContoursNestEvenOddAndPartsTakeTheirLayerOrTheFallbackName) {
+    // A frame with a window holding an island: the island is a part of its own.
+    const std::string text =
+        drawing(lwpolyline("A1", "0", {{0, 0}, {100, 0}, {100, 100}, {0, 100}}) +
+                lwpolyline("A2", "0", {{10, 10}, {90, 10}, {90, 90}, {10, 90}}) +
+                lwpolyline("A3", "ISLAND", {{40, 40}, {60, 40}, {60, 60}, {40, 60}}) +
+                lwpolyline("A4", "0", {{200, 0}, {210, 0}, {210, 10}}));
+    DxfReadSettings settings;
+    settings.fallbackName = "frames";
+    const DxfPartsContents contents = readOrFail(text, settings);
+    ASSERT_EQ(contents.parts.count(), 3u);
+    auto it = contents.parts.begin();
+    EXPECT_EQ(it->name(), "frames");
+    EXPECT_DOUBLE_EQ(it->netArea(), 10000 - 6400);
+    ++it;
+    EXPECT_EQ(it->name(), "ISLAND");
+    EXPECT_DOUBLE_EQ(it->netArea(), 400);
+    EXPECT_TRUE(it->innerLoops().empty());
+    ++it;
+    EXPECT_DOUBLE_EQ(it->netArea(), 50);
+    EXPECT_EQ(contents.insUnits, 0);
+    EXPECT_TRUE(contents.warnings.empty());
+}
+
+TEST(DxfPartReaderTest, UnitsAreConvertedOnlyWhenAskedAndOnlyWhenKnown) {
+    const std::string square = lwpolyline("B1", "SQ", {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
+    EXPECT_DOUBLE_EQ(readOrFail(drawing(square, 1)).parts.front().netArea(), 1);
+    DxfReadSettings toMm;
+    toMm.targetUnits = insUnitsFromName("mm");
+    ASSERT_TRUE(toMm.targetUnits.has_value());
+    const DxfPartsContents inches = readOrFail(drawing(square, 1), toMm);
+    EXPECT_DOUBLE_EQ(inches.unitScale, 25.4);
+    EXPECT_NEAR(inches.parts.front().netArea(), 25.4 * 25.4, 1e-9);
+    EXPECT_NE(errorOf(drawing(square), toMm).find("does not name its units"), std::string::npos);
+}
+
+TEST(DxfPartReaderTest, FaultsNameTheFileAndTheLine) {
+    EXPECT_EQ(errorOf("  0\nSECTION\n  2\nENTITIES\nLINE\n"),
+              "drawing.dxf:5: a group code (a whole number) was expected, not 'LINE'");
+    EXPECT_EQ(errorOf("  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\n1e999\n  0\nENDSEC\n"),
+              "drawing.dxf:8: group code 10 needs a finite number, not '1e999'");
+    EXPECT_NE(errorOf("  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\n").find("ends after a group"),
+              std::string::npos);
+    EXPECT_NE(errorOf("  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n").find("ends before ENDSEC"),
+              std::string::npos);
+    EXPECT_NE(errorOf("hello\nworld\n").find("drawing.dxf:1:"), std::string::npos);
+    EXPECT_NE(errorOf("AutoCAD Binary DXF\r\n\x1a").find("binary DXF"), std::string::npos);
+    // An empty drawing is no fault: it has no parts.
+    EXPECT_EQ(readOrFail(drawing("")).parts.count(), 0u);
+}
+
+// Blocks that each place the one before ten times would make 10^8 lines; the bound on
+// expanded entities stops the reading with a message instead.
+TEST(DxfPartReaderTest, BlocksInsideBlocksCannotMultiplyWithoutBound) {
+    std::string blocks =
+        "  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  2\nB0\n  0\nLINE\n 10\n0\n"
+        " 20\n0\n 11\n1\n 21\n0\n  0\nENDBLK\n";
+    for (int level = 1; level <= 8; ++level) {
+        blocks += "  0\nBLOCK\n  2\nB" + std::to_string(level) + "\n";
+        for (int k = 0; k < 10; ++k)
+            blocks += "  0\nINSERT\n  2\nB" + std::to_string(level - 1) + "\n 10\n" +
+                      std::to_string(k) + "\n 20\n0\n";
+        blocks += "  0\nENDBLK\n";
+    }
+    blocks += "  0\nENDSEC\n";
+    std::istringstream in(blocks + drawing("  0\nINSERT\n  2\nB8\n"));
+    DxfReadLimits limits;
+    limits.maxEntities = 100'000;
+    auto result = readDxfPartData(in, "drawing.dxf", {}, limits);
+    ASSERT_TRUE(std::holds_alternative<InputError>(result));
+    EXPECT_NE(std::get<InputError>(result).detail.find(
+                  "more than 100000 entities once block references are expanded"),
+              std::string::npos)
+        << std::get<InputError>(result).detail;
+}
+
+// Values at the edge of the double range: no overflow reaches the geometry.
+TEST(DxfPartReaderTest, HugeValuesAreLeftOutWithAWarning) {
+    const std::string text = drawing(
+        "  0\nLWPOLYLINE\n  5\nC1\n 70\n1\n 10\n0\n 20\n0\n 42\n1e300\n 10\n1e300\n 20\n0\n"
+        " 10\n1e300\n 20\n1e300\n  0\nCIRCLE\n  5\nC2\n 10\n1e308\n 20\n-1e308\n 40\n1e308\n"
+        "  0\nCIRCLE\n  5\nC3\n 10\n0\n 20\n0\n 40\n1e-300\n");
+    const DxfPartsContents contents = readOrFail(text);
+    EXPECT_EQ(contents.parts.count(), 0u);
+    EXPECT_EQ(contents.warnings.size(), 3u);
+    for (const char* handle : {"C1", "C2", "C3"})
+        EXPECT_TRUE(anyWarningHas(contents.warnings, std::string("LWPOLYLINE ") + handle, "") ||
+                    anyWarningHas(contents.warnings, std::string("CIRCLE ") + handle, ""))
+            << handle;
+}
+
+// Simple polygons far apart: star-shaped outlines (no gap between corners reaches half a
+// turn, so the centre is well inside), each with a small triangular hole about
+// its centre one time in two.
+PartList randomStarParts(std::mt19937& random, int count) {
+    std::uniform_real_distribution<double> unit(0, 1);
+    PartList parts;
+    for (int k = 0; k < count; ++k) {
+        const double cx = 100 * (k % 5) + 50.5 * unit(random) + 25, cy = 100 * (k / 5) + 50;
+        const int n = 5 + static_cast<int>(unit(random) * 12);
+        std::vector<Vertex> outer;
+        for (int i = 0; i < n; ++i) {
+            const double a = (i + 0.5 * unit(random)) * 2 * kPi / n;
+            const double r = 12 + 12 * unit(random);
+            outer.push_back({cx + r * std::cos(a), cy + r * std::sin(a)});
+        }
+        std::vector<std::vector<Vertex>> holes;
+        if (k % 2 == 0) holes.push_back({{cx - 3, cy - 2}, {cx + 3, cy - 2}, {cx, cy + 3}});
+        parts.pushBack(makePart("P" + std::to_string(k), outer, holes));
+    }
+    return parts;
+}
+
+// The layout drawing is loose lines in order; they are shuffled and some turned around here,
+// so that only the joining of ends can rebuild the outlines.
+TEST(DxfPartReaderTest, ALayoutDrawingReadsBackAsTheSameOutlines) {
+    std::mt19937 random(1313);
+    for (int round = 0; round < 20; ++round) {
+        const PartList parts = randomStarParts(random, 15);
+        const std::string layout = formatLayoutDxf(parts, 600, 400, 550.25);
+        const std::string head = "  0\nSECTION\n  2\nENTITIES\n  0\n";
+        const std::string tail = "ENDSEC\n  0\nEOF\n";
+        ASSERT_EQ(layout.substr(0, head.size()), head);
+        std::vector<std::string> lines;
+        {
+            std::istringstream in(
+                layout.substr(head.size(), layout.size() - head.size() - tail.size()));
+            for (std::string line; std::getline(in, line);) lines.push_back(line);
+        }
+        ASSERT_EQ(lines.size() % 16, 0u);
+        std::vector<std::vector<std::string>> entities;
+        for (std::size_t i = 0; i < lines.size(); i += 16) {
+            std::vector<std::string> e(lines.begin() + i, lines.begin() + i + 16);
+            if (random() % 2 == 0) {  // start and end swap places
+                std::swap(e[4], e[10]);
+                std::swap(e[6], e[12]);
+            }
+            entities.push_back(std::move(e));
+        }
+        std::shuffle(entities.begin(), entities.end(), random);
+        std::string shuffled = head;
+        for (const auto& e : entities)
+            for (const std::string& line : e) shuffled += line + "\n";
+        shuffled += tail;
+
+        const DxfPartsContents contents = readOrFail(shuffled);
+        std::vector<Loop> written{rectangle(0, 0, 600, 400)};
+        for (const Part& part : parts) {
+            written.push_back(part.outerLoop());
+            for (const Loop& hole : part.innerLoops()) written.push_back(hole);
+        }
+        std::vector<Loop> read;
+        for (const Part& part : contents.parts) {
+            read.push_back(part.outerLoop());
+            for (const Loop& hole : part.innerLoops()) read.push_back(hole);
+        }
+        EXPECT_EQ(canonicalLoops(read, 6), canonicalLoops(written, 6)) << "round " << round;
+        // The sheet holds every part as a hole; a part's hole is a part again.
+        const auto sheet = std::max_element(contents.parts.begin(), contents.parts.end(),
+                                            [](const Part& a, const Part& b) {
+                                                return a.outerLoop().area() < b.outerLoop().area();
+                                            });
+        EXPECT_EQ(sheet->innerLoops().count(), parts.count());
+        EXPECT_EQ(contents.parts.count(), 1 + (parts.count() + 1) / 2);
+        // The packed-length line is the one thing left out, and said so.
+        ASSERT_EQ(contents.warnings.size(), 1u);
+        EXPECT_NE(contents.warnings[0].find("open contour of LINE at line"), std::string::npos)
+            << contents.warnings[0];
+    }
+}
+
+// Drawings cut short anywhere or with bytes changed at random read or fail with a message;
+// nothing else (the sanitizer build watches for the rest).
+TEST(DxfPartReaderTest, DamagedDrawingsReadOrFailCleanly) {
+    const std::string whole = readFile("dxf/outlines.dxf");
+    std::mt19937 random(7);
+    int failures = 0;
+    for (std::size_t cut = 0; cut < whole.size(); cut += 1 + random() % 97) {
+        std::istringstream in(whole.substr(0, cut));
+        auto result = readDxfPartData(in, "cut.dxf");
+        if (const auto* error = std::get_if<InputError>(&result)) {
+            ++failures;
+            EXPECT_EQ(error->detail.rfind("cut.dxf", 0), 0u) << error->detail;
+        }
+    }
+    EXPECT_GT(failures, 0);
+    const std::string alphabet = "0123456789-.eE \n\rAZ";
+    for (int round = 0; round < 300; ++round) {
+        std::string damaged = whole;
+        for (int k = 0; k < 4; ++k)
+            damaged[random() % damaged.size()] = alphabet[random() % alphabet.size()];
+        std::istringstream in(damaged);
+        auto result = readDxfPartData(in, "damaged.dxf");
+        if (const auto* error = std::get_if<InputError>(&result)) {
+            EXPECT_FALSE(error->detail.empty());
+        }
+    }
+}
+
+}  // namespace
+}  // namespace blocknest

@@ -1,0 +1,194 @@
+#include "input/job_loader.hpp"
+
+#include <gtest/gtest.h>
+
+#include "output/statistics.hpp"
+#include "packing/packer.hpp"
+#include "support.hpp"
+
+namespace blocknest {
+namespace {
+
+using namespace testing_support;
+
+const std::vector<Vertex> kSquare{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+
+std::string jsonSquares(const std::string& height) {
+    return R"({"name": "sq", "strip_height": )" + height +
+           R"(, "items": [{"id": 0, "demand": 2, "shape": {"type": "rectangle",
+                "data": {"x_min": 0, "y_min": 0, "width": 10, "height": 10}}}]})";
+}
+
+LoadedJob load(const std::vector<InputFile>& files, const InputSettings& settings = {}) {
+    auto result = loadJob(files, settings);
+    if (auto* error = std::get_if<InputError>(&result)) {
+        ADD_FAILURE() << error->detail;
+        return {};
+    }
+    return std::move(std::get<LoadedJob>(result));
+}
+
+InputError failure(const std::vector<InputFile>& files, const InputSettings& settings = {}) {
+    auto result = loadJob(files, settings);
+    if (auto* error = std::get_if<InputError>(&result)) return *error;
+    ADD_FAILURE() << "accepted";
+    return {};
+}
+
+TEST(JobLoaderTest, FormatsAreRecognisedByContentsBeforeTheirName) {
+    EXPECT_EQ(detectInputFormat("{\"items\": []}", "a.txt"), InputFormat::json);
+    EXPECT_EQ(detectInputFormat("\xEF\xBB\xBF \n {", "a"), InputFormat::json);
+    EXPECT_EQ(detectInputFormat("  0\r\nSECTION\r\n  2\r\nHEADER\r\n", "a.txt"), InputFormat::dxf);
+    EXPECT_EQ(detectInputFormat("\n0\nSECTION\n", "a"), InputFormat::dxf);
+    EXPECT_EQ(detectInputFormat("AutoCAD Binary DXF\r\n\x1a", "a"), InputFormat::dxf);
+    EXPECT_EQ(detectInputFormat("SheetLength: 100\nSheetWidth: 50\n", "a.json"),
+              InputFormat::partData)
+        << "a part data file is never taken for JSON for its name";
+    EXPECT_EQ(detectInputFormat("", "parts.JSON"), InputFormat::json)
+        << "contents that say nothing: the name decides, so the JSON reader reports";
+    EXPECT_EQ(detectInputFormat("", "parts.dxf"), InputFormat::dxf);
+    EXPECT_EQ(detectInputFormat("0\nSECTIONS\n", "a"), InputFormat::partData);
+    EXPECT_EQ(detectInputFormat(std::string("/no/such/file")), InputFormat::partData)
+        << "the part data reader says that it cannot be read, as it always has";
+}
+
+// The converted part data files of the benchmark instances give the same job and the same
+// placements as their JSON sources when the turns agree.
+struct Conversion {
+    std::string name;
+    int rotations;  // the -r of the part data file run that matches the JSON's angles
+};
+
+class JsonAgainstConversion : public ::testing::TestWithParam<Conversion> {};
+
+TEST_P(JsonAgainstConversion, GivesTheSamePlacements) {
+    const std::string base =
+        std::string(BLOCKNEST_SOURCE_DIR) + "/tests/data/json/" + GetParam().name;
+    LoadedJob fromJson = load({{base + ".json", std::nullopt}});
+    LoadedJob fromText = load({{base + ".txt", std::nullopt}});
+    EXPECT_EQ(fromJson.prepared.sheet.width, fromText.prepared.sheet.width);
+    EXPECT_EQ(fromJson.prepared.sheet.length, fromText.prepared.sheet.length)
+        << "the chosen length follows the conversion's rule";
+    EXPECT_EQ(fromJson.prepared.sheet.blockSideLength, fromText.prepared.sheet.blockSideLength);
+    RecordingConsole console;
+    packAllParts(fromJson.prepared.parts, fromJson.prepared.sheet, 2, console, false);
+    packAllParts(fromText.prepared.parts, fromText.prepared.sheet, GetParam().rotations, console,
+                 false);
+    ASSERT_EQ(fromJson.prepared.parts.count(), fromText.prepared.parts.count());
+    auto text = fromText.prepared.parts.begin();
+    int placed = 0;
+    for (const Part& part : fromJson.prepared.parts) {
+        EXPECT_EQ(part.name(), text->name());
+        EXPECT_EQ(part.turn().angle(), text->turn().angle()) << part.name();
+        ASSERT_EQ(part.outerLoop().vertexCount(), text->outerLoop().vertexCount());
+        for (int i = 0; i < part.outerLoop().vertexCount(); ++i) {
+            const Vertex& a = part.outerLoop().vertices()[static_cast<std::size_t>(i)];
+            const Vertex& b = text->outerLoop().vertices()[static_cast<std::size_t>(i)];
+            ASSERT_TRUE(a.x == b.x && a.y == b.y) << part.name() << " vertex " << i;
+        }
+        placed += liesOnSheet(part, fromJson.prepared.sheet.length, fromJson.prepared.sheet.width);
+        ++text;
+    }
+    EXPECT_EQ(placed, fromJson.prepared.parts.count());
+}
+
+INSTANTIATE_TEST_SUITE_P(Esicup, JsonAgainstConversion,
+                         ::testing::Values(Conversion{"dighe2", 1}, Conversion{"albano", 2},
+                                           Conversion{"mao", 4}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(JobLoaderTest, EveryBenchmarkInstanceReadsAndPacks) {
+    const std::filesystem::path folder = std::filesystem::path(BLOCKNEST_SOURCE_DIR) / ".." /
+                                         "shared" / "datasets" / "esicup" / "source";
+    if (!std::filesystem::is_directory(folder)) GTEST_SKIP() << "no benchmark data at " << folder;
+    int instances = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().extension() != ".json") continue;
+        ++instances;
+        LoadedJob job = load({{entry.path().string(), std::nullopt}});
+        RecordingConsole console;
+        packAllParts(job.prepared.parts, job.prepared.sheet, 2, console, false);
+        int placed = 0;
+        for (const Part& part : job.prepared.parts) {
+            placed += liesOnSheet(part, job.prepared.sheet.length, job.prepared.sheet.width);
+            const InputItem& item = job.items.at(static_cast<std::size_t>(part.itemIndex()));
+            if (!item.orientations.empty()) {
+                EXPECT_NE(
+                    std::find(item.orientations.begin(), item.orientations.end(), part.turn()),
+                    item.orientations.end())
+                    << entry.path() << ": " << part.name() << " in a turn it does not allow";
+            }
+        }
+        EXPECT_EQ(placed, job.prepared.partCount) << entry.path();
+    }
+    EXPECT_EQ(instances, 20);
+}
+
+TEST(JobLoaderTest, InputsMergeInCommandLineOrderWithTheirSheetSaidOutLoud) {
+    TempDir dir;
+    const std::string text =
+        dir.write("p.txt", partFileHeader(300, 40) + partBlock("P", 1, kSquare)).string();
+    const std::string json = dir.write("q.json", jsonSquares("30")).string();
+    LoadedJob job = load({{text, std::nullopt}, {json, std::nullopt}});
+    EXPECT_EQ(job.prepared.sheet.length, 300);
+    EXPECT_EQ(job.prepared.sheet.width, 40) << "the part data file fixes the sheet";
+    EXPECT_EQ(job.notes,
+              (std::vector<std::string>{"blocknest: the strip height 30 of '" + json +
+                                        "' gives way to the sheet 300 x 40 of '" + text + "'"}));
+    ASSERT_EQ(job.items.size(), 2u);
+    EXPECT_EQ(job.items[1].file, json);
+    int fromJson = 0;
+    for (const Part& part : job.prepared.parts) fromJson += part.itemIndex() == 1;
+    EXPECT_EQ(fromJson, 2) << "item indexes shifted past the first file's items";
+
+    InputSettings settings;
+    settings.sheet = SheetSize{500, 60};
+    job = load({{text, std::nullopt}, {json, std::nullopt}}, settings);
+    EXPECT_EQ(job.prepared.sheet.length, 500);
+    EXPECT_EQ(job.prepared.sheet.width, 60);
+    EXPECT_EQ(job.notes.size(), 2u) << "--sheet replaces both, and says so for each";
+
+    job = load({{json, std::nullopt}});
+    EXPECT_EQ(job.prepared.sheet.width, 30);
+    EXPECT_EQ(job.prepared.sheet.length, std::ceil(2 * (10 + 3 * 1.0) + 4 * 1.0))
+        << "two squares of side 10, block side 1";
+    EXPECT_NE(job.notes.at(0).find("sheet length 30"), std::string::npos) << job.notes.at(0);
+}
+
+TEST(JobLoaderTest, ConflictsAndMissingSheetsAreNamedNeverGuessed) {
+    TempDir dir;
+    const std::string text =
+        dir.write("p.txt", partFileHeader(300, 40) + partBlock("P", 1, kSquare)).string();
+    const std::string a = dir.write("a.json", jsonSquares("30")).string();
+    const std::string b = dir.write("b.json", jsonSquares("31")).string();
+    const std::string none = dir.write("n.json", R"({"items": []})").string();
+
+    InputError error = failure({{a, std::nullopt}, {b, std::nullopt}});
+    EXPECT_FALSE(error.commandLine);
+    EXPECT_EQ(error.detail, b + ": its strip height 31 differs from the strip height 30 of '" + a +
+                                "'; give the sheet with --sheet LENGTHxWIDTH");
+    InputSettings settings;
+    settings.sheet = SheetSize{100, 30};
+    EXPECT_EQ(load({{a, std::nullopt}, {b, std::nullopt}}, settings).prepared.sheet.width, 30);
+
+    error = failure({{none, std::nullopt}});
+    EXPECT_TRUE(error.commandLine);
+    EXPECT_EQ(error.detail,
+              "blocknest: no file gives the sheet; give it with --sheet LENGTHxWIDTH");
+
+    error = failure({{text, std::nullopt}, {text, std::nullopt}});
+    EXPECT_TRUE(error.commandLine);
+    EXPECT_EQ(error.detail,
+              "blocknest: more than one part data file given ('" + text + "' and '" + text + "')");
+
+    error = failure({{a, 3}});
+    EXPECT_TRUE(error.commandLine);
+    EXPECT_EQ(error.detail, "blocknest: '" + a + ":3': a copy count applies to DXF drawings " +
+                                "only, and '" + a + "' is a JSON instance");
+
+    error = failure({{text, std::nullopt}, {dir.path().string() + "/missing.json", std::nullopt}});
+    EXPECT_TRUE(error.showReadWarning) << "a missing file reads as a part data file that fails";
+}
+
+}  // namespace
+}  // namespace blocknest
