@@ -4,10 +4,13 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE ?= examples/workshop_parts.txt
 OUT ?= out
 
-.PHONY: run test sanitize tsan format-check deps clean
+.PHONY: run test sanitize tsan format-check deps test-deps clean
 
 deps:
 	@scripts/ensure-deps
+
+test-deps:
+	@scripts/ensure-deps --tests
 
 run: deps
 	cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DBLOCKNEST_TESTS=OFF >/dev/null
@@ -16,19 +19,19 @@ run: deps
 	cd $(OUT) && ../build/release/app/blocknest --no-pause ../$(EXAMPLE)
 	@echo "The drawing and the report: $(OUT)/Layout.dxf and $(OUT)/Results.txt"
 
-test: deps
+test: test-deps
 	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build build/test -j $(JOBS)
 	ctest --test-dir build/test --output-on-failure -j $(JOBS)
 
-sanitize: deps
+sanitize: test-deps
 	cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBLOCKNEST_SANITIZE=ON >/dev/null
 	cmake --build build/sanitize -j $(JOBS)
 	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 		ctest --test-dir build/sanitize --output-on-failure -j $(JOBS)
 
 # The search runs threads: its tests, and the runs that use it, under ThreadSanitizer.
-tsan: deps
+tsan: test-deps
 	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBLOCKNEST_TSAN=ON >/dev/null
 	cmake --build build/tsan -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -j $(JOBS) \

@@ -3,16 +3,21 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 #include <thread>
 
 #include "app/packing_job.hpp"
 #include "base/number_format.hpp"
+#include "base/text.hpp"
 #include "output/atomic_file.hpp"
 #include "output/dxf_cam_writer.hpp"
+#include "output/dxf_writer.hpp"
+#include "output/report_writer.hpp"
 #include "output/statistics.hpp"
 #include "output/svg_writer.hpp"
+#include "packing/packer.hpp"
 
 namespace blocknest {
 namespace {
@@ -38,6 +43,28 @@ std::optional<std::filesystem::path> prepareOutputDir(const Options& options, Co
     return dir;
 }
 
+// The picture's folder is made as the output directory is; the picture may not take the
+// place of the drawing or the report.
+std::optional<std::string> prepareSvgTarget(const Options& options,
+                                            const std::filesystem::path& directory) {
+    if (!options.svgFile) return std::nullopt;
+    const std::filesystem::path svg(*options.svgFile);
+    std::error_code error;
+    if (svg.has_parent_path()) std::filesystem::create_directories(svg.parent_path(), error);
+    if (error) {
+        return "cannot use the folder of the picture '" + svg.string() + "': " + error.message();
+    }
+    const std::filesystem::path base = directory.empty() ? std::filesystem::path(".") : directory;
+    for (const char* name : {kLayoutFileName, kReportFileName}) {
+        const std::filesystem::path output = base / name;
+        if (std::filesystem::weakly_canonical(svg, error) ==
+            std::filesystem::weakly_canonical(output, error)) {
+            return "the picture '" + svg.string() + "' would replace the run's own " + name;
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 std::string choosePartFile(const Options& options, Console& console, std::istream& in) {
@@ -47,35 +74,57 @@ std::string choosePartFile(const Options& options, Console& console, std::istrea
     if (!std::getline(in, path)) path.clear();
     if (!path.empty() && path.back() == '\r') path.pop_back();
     if (path.empty()) console.warn(Message::fileOpenFailed);
+    // Dropping a file on a terminal pastes its path in quotes; a file named with the quotes
+    // still wins.
+    std::error_code error;
+    if (path.size() >= 2 && (path.front() == '\'' || path.front() == '"') &&
+        path.back() == path.front() && !std::filesystem::exists(path, error) &&
+        std::filesystem::exists(path.substr(1, path.size() - 2), error)) {
+        return path.substr(1, path.size() - 2);
+    }
     return path;
 }
 
 std::optional<std::string> notFittedSummary(const PartList& parts, double sheetLength,
                                             double sheetWidth) {
-    // Names grouped in order of first appearance, with their counts.
-    std::vector<std::pair<std::string, int>> groups;
+    // Names grouped with their reason in order of first appearance, with their counts. The
+    // reason of a part is worked out once for all parts of the same name and shape.
+    struct Group {
+        std::string name;
+        int vertices;
+        double area;
+        LeftOffReason reason;
+        int count;
+    };
+    std::vector<Group> groups;
     int missing = 0;
     for (const Part& part : parts) {
         if (liesOnSheet(part, sheetLength, sheetWidth)) continue;
         ++missing;
-        auto it = std::find_if(groups.begin(), groups.end(),
-                               [&](const auto& g) { return g.first == part.name(); });
+        auto it = std::find_if(groups.begin(), groups.end(), [&](const Group& g) {
+            return g.name == part.name() && g.vertices == part.totalVertexCount() &&
+                   (g.area == part.netArea() || (std::isnan(g.area) && std::isnan(part.netArea())));
+        });
         if (it == groups.end()) {
-            groups.emplace_back(part.name(), 1);
+            groups.push_back({part.name(), part.totalVertexCount(), part.netArea(),
+                              whyLeftOff(part, sheetLength, sheetWidth), 1});
         } else {
-            ++it->second;
+            ++it->count;
         }
     }
     if (missing == 0) return std::nullopt;
     std::string line = "blocknest: " + std::to_string(missing) + " of " +
                        std::to_string(parts.count()) + " part" + (parts.count() == 1 ? "" : "s") +
-                       " did not fit on the sheet: ";
+                       " left off the sheet: ";
     int listed = 0;
     for (std::size_t i = 0; i < groups.size() && i < kMaxNamesInSummary; ++i) {
+        static constexpr const char* kReasons[] = {"no area", "self-crossing outline",
+                                                   "larger than the sheet", "no room left"};
         if (i > 0) line += ", ";
-        line += "\"" + groups[i].first + "\"";
-        if (groups[i].second > 1) line += " x" + std::to_string(groups[i].second);
-        listed += groups[i].second;
+        line += "\"" + printableName(groups[i].name) + "\"";
+        if (groups[i].count > 1) line += " x" + std::to_string(groups[i].count);
+        line += std::string(" (") + kReasons[static_cast<int>(groups[i].reason)] + ")";
+        listed += groups[i].count;
     }
     if (listed < missing) line += ", and " + std::to_string(missing - listed) + " more";
     return line;
@@ -84,6 +133,10 @@ std::optional<std::string> notFittedSummary(const PartList& parts, double sheetL
 int runBlocknest(const Options& options, Console& console, std::istream& in) {
     const std::optional<std::filesystem::path> directory = prepareOutputDir(options, console);
     if (!directory) return 1;
+    if (std::optional<std::string> problem = prepareSvgTarget(options, *directory)) {
+        console.error("blocknest: " + *problem);
+        return 2;
+    }
     PackingJob job;
     job.setRotationCount(options.rotations);
     job.setSheetCount(options.sheets);
@@ -100,6 +153,12 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         return error->commandLine ? 2 : 1;
     }
     for (const std::string& note : job.inputNotes()) console.error(note);
+    if (options.strict && job.readWarningCount() > 0) {
+        console.error(
+            "blocknest: refused under --strict: " + std::to_string(job.readWarningCount()) +
+            " line" + (job.readWarningCount() == 1 ? "" : "s") + " read against their meaning");
+        return 1;
+    }
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     const Clearance clearance{options.spacing, options.margin};
@@ -130,24 +189,29 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         return 1;
     }
     job.computeStatistics();
-    if (std::optional<std::string> failure = job.writeLayoutDxf(*directory)) {
+    // Every output is written in full before any old one is replaced.
+    OutputSet outputs;
+    if (std::optional<std::string> failure = job.writeLayoutDxf(*directory, outputs)) {
         console.warn(Message::layoutWriteFailed);
         console.error("blocknest: " + *failure);
         return 1;
     }
-    if (std::optional<std::string> failure = job.writeReport(*directory)) {
+    if (std::optional<std::string> failure = job.writeReport(*directory, outputs)) {
         console.error("report file open error!");
         console.error("blocknest: " + *failure);
         return 1;
     }
     if (options.svgFile) {
-        const std::string svg =
+        const std::optional<std::string> svg =
             job.severalSheets()
                 ? formatSheetsSvg(job.sheets(), job.partsOnNoSheet(), job.sheetLength(),
                                   job.sheetWidth(), job.statistics())
                 : formatLayoutSvg(job.parts(), job.sheetLength(), job.sheetWidth(),
                                   job.statistics());
-        if (std::optional<std::string> failure = replaceFile(*options.svgFile, svg)) {
+        if (!svg) {
+            console.error("blocknest: the picture '" + *options.svgFile +
+                          "' is left out: its coordinates are too large to draw");
+        } else if (std::optional<std::string> failure = outputs.stage(*options.svgFile, *svg)) {
             console.error("blocknest: " + *failure);
             return 1;
         }
@@ -162,18 +226,23 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         run.name = std::filesystem::path(files.front().path).stem().string();
         for (const InputFile& file : files) run.inputFiles.push_back(file.path);
         if (std::optional<std::string> failure =
-                job.writePlacementJson(*options.jsonFile, std::move(run))) {
+                job.writePlacementJson(*options.jsonFile, std::move(run), outputs)) {
             console.error("blocknest: " + *failure);
             return 1;
         }
     }
     if (options.camFile) {
         const CamDrawingSettings cam{job.insUnits(), options.camLayers};
-        if (std::optional<std::string> failure = writeCamDxf(
-                *options.camFile, job.parts(), job.sheetLength(), job.sheetWidth(), cam)) {
+        if (std::optional<std::string> failure = outputs.stage(
+                *options.camFile,
+                formatCamDxf(job.parts(), job.sheetLength(), job.sheetWidth(), cam))) {
             console.error("blocknest: " + *failure);
             return 1;
         }
+    }
+    if (std::optional<std::string> failure = outputs.commit()) {
+        console.error("blocknest: " + *failure);
+        return 1;
     }
     if (std::optional<std::string> summary =
             notFittedSummary(job.parts(), job.sheetLength(), job.sheetWidth())) {

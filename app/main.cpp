@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <exception>
 #include <iostream>
 #include <new>
 #include <string_view>
@@ -36,6 +37,10 @@ int main(int argc, char** argv) {
         return e.exitCode();
     } catch (const std::bad_alloc&) {
         console.error("blocknest: out of memory");
+        return 1;
+    } catch (const std::exception& e) {
+        // Nothing is meant to reach here; if something does, it still ends in one line.
+        console.error(std::string("blocknest: ") + e.what());
         return 1;
     }
 }

@@ -157,6 +157,9 @@ void registerOptions(CLI::App& app, Options& o) {
              "one of mm, cm, dm, m, um, in, ft, yd, mil",
              "drawings: convert to mm, cm, dm, m, um, in, ft, yd or\n"
              "mil from the units the drawing names (default: none)");
+    addFlag(app, input, "--strict", o.strict, true,
+            "refuse a part data file with lines that the format reads\n"
+            "against their likely meaning (they are warned of anyway)");
 
     const std::string packing = "Packing";
     addValue(app, packing, "-r,--rotations", "N", o.rotations, parseRotations,

@@ -42,7 +42,8 @@ struct Options {
     int sheets = 1;       // sheets the parts may fill, one after another; 0: as many as needed
 
     bool pause = true;
-    bool quiet = false;  // no progress lines
+    bool quiet = false;   // no progress lines
+    bool strict = false;  // lines read against their likely meaning are errors
     bool showHelp = false;
     bool showVersion = false;
 };

@@ -23,6 +23,7 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::string& path) {
     parts_ = std::move(job.parts);
     partCount_ = job.partCount;
     sheet_ = std::move(job.sheet);
+    readWarningCount_ = job.warningCount;
     return std::nullopt;
 }
 
@@ -36,6 +37,7 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::vector<InputFile
     sheet_ = std::move(job.prepared.sheet);
     items_ = std::move(job.items);
     inputNotes_ = std::move(job.notes);
+    readWarningCount_ = job.doubtfulLines;
     insUnits_ = job.insUnits;
     return std::nullopt;
 }
@@ -229,8 +231,7 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
             if (search && !probe) {
                 const SearchOutcome outcome = searchOneSheet(batch, fresh, rotationCount_, share);
                 if (showProgress) {
-                    console.write("Searched " + std::to_string(outcome.evaluations) +
-                                  " layouts\n");
+                    console.write("Searched " + std::to_string(outcome.evaluations) + " layouts\n");
                 }
                 return;
             }
@@ -285,18 +286,20 @@ void PackingJob::computeStatistics() {
     statistics_ = combineSheets(sheets_, sheet_.length, sheet_.width);
 }
 
-std::optional<std::string> PackingJob::writeLayoutDxf(
-    const std::filesystem::path& directory) const {
+std::optional<std::string> PackingJob::writeLayoutDxf(const std::filesystem::path& directory,
+                                                      OutputSet& outputs) const {
     if (severalSheets()) {
-        return replaceFile(directory / kLayoutFileName,
-                           formatSheetsDxf(sheets_, partsOnNoSheet_, sheet_.length, sheet_.width));
+        return outputs.stage(
+            directory / kLayoutFileName,
+            formatSheetsDxf(sheets_, partsOnNoSheet_, sheet_.length, sheet_.width));
     }
-    return replaceFile(
+    return outputs.stage(
         directory / kLayoutFileName,
         formatLayoutDxf(parts_, sheet_.length, sheet_.width, statistics_.packedLength));
 }
 
-std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory) const {
+std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory,
+                                                   OutputSet& outputs) const {
     if (severalSheets() || mirror_) {
         std::string text = severalSheets() ? formatSheetsReport(statistics_, timingText_, sheets_)
                                            : formatReport(statistics_, timingText_);
@@ -309,9 +312,9 @@ std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& 
             }
             text += "Mirrored parts:" + std::to_string(mirrored) + "\n";
         }
-        return replaceFile(directory / kReportFileName, text);
+        return outputs.stage(directory / kReportFileName, text);
     }
-    return replaceFile(directory / kReportFileName, formatReport(statistics_, timingText_));
+    return outputs.stage(directory / kReportFileName, formatReport(statistics_, timingText_));
 }
 
 }  // namespace blocknest
@@ -319,13 +322,14 @@ std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& 
 namespace blocknest {
 
 std::optional<std::string> PackingJob::writePlacementJson(const std::filesystem::path& file,
-                                                          PlacementRun run) const {
+                                                          PlacementRun run,
+                                                          OutputSet& outputs) const {
     run.sheetLength = sheet_.length;
     run.sheetWidth = sheet_.width;
     run.rotationCount = rotationCount_;
     run.runSeconds = packingSeconds_;
     if (severalSheets()) run.sheetOf = sheetOf_;
-    return replaceFile(file, formatPlacementJson(parts_, items_, statistics_, run));
+    return outputs.stage(file, formatPlacementJson(parts_, items_, statistics_, run));
 }
 
 }  // namespace blocknest

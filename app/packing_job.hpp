@@ -8,6 +8,7 @@
 #include "geometry/part.hpp"
 #include "input/job_input.hpp"
 #include "input/part_file_reader.hpp"
+#include "output/atomic_file.hpp"
 #include "output/json_writer.hpp"
 #include "output/statistics.hpp"
 #include "raster/sheet_bitmap.hpp"
@@ -66,16 +67,18 @@ public:
     // Counts the parts lying on the sheet and derives the figures of merit.
     void computeStatistics();
 
-    // Write "Layout.dxf" and "Results.txt" into directory; each returns why it failed.
-    [[nodiscard]] std::optional<std::string> writeLayoutDxf(
-        const std::filesystem::path& directory) const;
-    [[nodiscard]] std::optional<std::string> writeReport(
-        const std::filesystem::path& directory) const;
+    // Stage "Layout.dxf" and "Results.txt" in directory; each returns why it failed. The
+    // files replace the old ones when the set is committed.
+    [[nodiscard]] std::optional<std::string> writeLayoutDxf(const std::filesystem::path& directory,
+                                                            OutputSet& outputs) const;
+    [[nodiscard]] std::optional<std::string> writeReport(const std::filesystem::path& directory,
+                                                         OutputSet& outputs) const;
 
-    // Writes the placement list to file; run names the instance and its files, the job adds
+    // Stages the placement list for file; run names the instance and its files, the job adds
     // the sheet, the turns and the run time. Returns why it failed.
     [[nodiscard]] std::optional<std::string> writePlacementJson(const std::filesystem::path& file,
-                                                                PlacementRun run) const;
+                                                                PlacementRun run,
+                                                                OutputSet& outputs) const;
 
     const PartList& parts() const { return parts_; }
     int partCount() const { return partCount_; }
@@ -95,6 +98,8 @@ public:
     const std::vector<SheetLayout>& sheets() const { return sheets_; }
     const PartList& partsOnNoSheet() const { return partsOnNoSheet_; }
     [[nodiscard]] std::vector<std::string> partsTooLarge() const;
+    // Lines of a part data file read against their likely meaning (listed in inputNotes).
+    std::int64_t readWarningCount() const { return readWarningCount_; }
 
 private:
     PartList parts_;
@@ -108,6 +113,7 @@ private:
     PartList partsOnNoSheet_;
     PackingStatistics statistics_;
     std::string timingText_;
+    std::int64_t readWarningCount_ = 0;
     double packingSeconds_ = 0;
     std::vector<InputItem> items_;
     std::vector<std::string> inputNotes_;

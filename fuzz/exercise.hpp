@@ -1,4 +1,5 @@
 #pragma once  // fuzz/exercise.hpp: one input through the whole program, in memory
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -6,6 +7,7 @@
 
 #include "base/console.hpp"
 #include "base/fatal_error.hpp"
+#include "fuzz/output_checks.hpp"
 #include "input/job_preparation.hpp"
 #include "output/dxf_writer.hpp"
 #include "output/report_writer.hpp"
@@ -26,10 +28,10 @@ public:
 };
 
 // Reads and prepares the text as a part data file, with bounds small enough for many runs a
-// second; a job small enough is packed and its outputs formatted too. Everything the input
-// can do must end here without a crash; the one exception allowed is the FatalError with
-// which the program ends a run cleanly.
-inline void exerciseReadAndPrepare(std::string_view text) {
+// second; a job small enough is packed and its outputs formatted and checked too. Everything
+// the input can do must end here without a crash; the one exception allowed is the
+// FatalError with which the program ends a run cleanly. Returns what is wrong with an output.
+inline std::optional<std::string> exerciseReadAndPrepare(std::string_view text) {
     PrepareLimits limits;
     limits.read.maxParts = 2000;
     limits.read.maxStoredVertices = 200000;
@@ -37,30 +39,34 @@ inline void exerciseReadAndPrepare(std::string_view text) {
     limits.maxSheetCells = 1 << 22;
     std::istringstream in{std::string(text)};
     std::variant<PartFileContents, InputError> contents = readPartData(in, "fuzz", limits.read);
-    if (std::holds_alternative<InputError>(contents)) return;
+    if (std::holds_alternative<InputError>(contents)) return std::nullopt;
     std::variant<PreparedJob, InputError> prepared =
         prepareJob(std::move(std::get<PartFileContents>(contents)), "fuzz", limits);
-    if (std::holds_alternative<InputError>(prepared)) return;
+    if (std::holds_alternative<InputError>(prepared)) return std::nullopt;
     PreparedJob& job = std::get<PreparedJob>(prepared);
     if (job.partCount > 40 ||
         static_cast<long long>(job.sheet.bitmap.rows()) * job.sheet.bitmap.cols() > (1 << 18)) {
-        return;
+        return std::nullopt;
     }
     SilentConsole console;
     std::string timing;
     try {
         timing = packAllParts(job.parts, job.sheet, 2, console, false);
     } catch (const FatalError&) {
-        return;  // the run ends with its message and exit code 1: a clean ending
+        return std::nullopt;  // the run ends with its message and exit code 1: a clean ending
     }
     const PackingStatistics stats = computeStatistics(job.parts, job.sheet.length, job.sheet.width);
     const std::string report = formatReport(stats, timing);
     const std::string dxf =
         formatLayoutDxf(job.parts, job.sheet.length, job.sheet.width, stats.packedLength);
-    const std::string svg = formatLayoutSvg(job.parts, job.sheet.length, job.sheet.width, stats);
-    (void)report;
-    (void)dxf;
-    (void)svg;
+    const bool simple = outlinesAreSimple(job.parts, job.sheet.length, job.sheet.width);
+    if (auto fault = checkFigures(stats, report, simple)) return fault;
+    if (auto fault = checkDxf(dxf)) return fault;
+    // A picture that cannot be drawn is left out, and said so.
+    const std::optional<std::string> svg =
+        formatLayoutSvg(job.parts, job.sheet.length, job.sheet.width, stats);
+    if (svg) return checkSvg(*svg);
+    return std::nullopt;
 }
 
 }  // namespace blocknest::fuzzing

@@ -3,6 +3,7 @@
 #include <span>
 #include <vector>
 
+#include "geometry/interval_index.hpp"
 #include "geometry/loop.hpp"
 #include "geometry/part.hpp"
 
@@ -19,10 +20,28 @@ namespace blocknest {
 // loop's edges are worked out once, by the same formula, and sorted, so that a point costs a
 // binary search per loop, and a sorted run of points one sweep, instead of a pass over the
 // edges for each. Answers exactly as pointInPart.
+// True when two edges of the loop that do not follow each other cross at a point inside both
+// (touching does not count). Gives up with false after about maxPairs edge pairs.
+[[nodiscard]] bool loopCrossesItself(const Loop& loop, std::int64_t maxPairs = 50'000'000);
+
+// pointInLoop for many points against one loop: the edges are indexed by their y range, so a
+// point costs the edges that span its y instead of a pass over all of them. Answers exactly
+// as pointInLoop. The loop must not change while this is in use.
+class LoopPointTest {
+public:
+    explicit LoopPointTest(const Loop& loop);
+    [[nodiscard]] bool contains(const Vertex& p) const;
+
+private:
+    const Loop& loop_;
+    IntervalIndex edgesByY_;  // edge i runs from vertex i to the next
+};
+
 class PartScanLine {
 public:
     explicit PartScanLine(const Part& part);  // on no line yet: moveTo first
     PartScanLine(const Part& part, double y);
+    // Lines met in increasing y cost only the holes they cross; a lower y starts afresh.
     void moveTo(double y);  // the part must not have changed since construction
 
     [[nodiscard]] bool contains(double x) const;  // pointInPart({x, y}, part)
@@ -42,6 +61,14 @@ private:
 
     std::vector<const Loop*> loops_;  // the outer loop first, then the holes in list order
     std::vector<LoopLine> lines_;     // one for each loop
+
+    // The holes by the y range of their boxes, so that a line visits only the holes it
+    // crosses; a hole whose box is not a number spans every line. spanning_ holds the holes
+    // that span the current line.
+    IntervalIndex holesByY_;
+    std::vector<std::size_t> allHoles_;
+    std::vector<std::size_t> alwaysSpanning_;
+    std::vector<std::size_t> spanning_;
 };
 
 }  // namespace blocknest

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <map>
 
 #include "base/number_format.hpp"
+#include "base/text.hpp"
 
 namespace blocknest {
 namespace {
@@ -56,6 +58,10 @@ InputFormat detectInputFormat(std::string_view head, std::string_view path) {
 }
 
 InputFormat detectInputFormat(const std::string& path) {
+    // Only a regular file is opened: a FIFO or a device may never give its first bytes. The
+    // part data reader then says what else the path is.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return InputFormat::partData;
     std::ifstream in(path, std::ios::binary);
     if (path.empty() || !in) return InputFormat::partData;
     std::string head(kHeadSize, '\0');
@@ -102,6 +108,17 @@ JobInput toJobInput(PartFileContents contents, const std::string& path) {
         part.setItemIndex(entry->second);
     }
     input.parts = std::move(contents.parts);
+    // The lines quote the file, so no control character of it reaches the terminal.
+    for (const std::string& doubt : contents.warnings) {
+        input.warnings.push_back("warning: " + printableName(doubt));
+    }
+    const std::int64_t unlisted =
+        contents.warningCount - static_cast<std::int64_t>(contents.warnings.size());
+    if (unlisted > 0) {
+        input.warnings.push_back("blocknest: " + std::to_string(unlisted) + " more such line" +
+                                 (unlisted == 1 ? "" : "s") + " not listed");
+    }
+    input.doubtfulLines = contents.warningCount;
     return input;
 }
 

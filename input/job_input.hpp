@@ -34,7 +34,8 @@ struct JobInput {
     std::vector<InputItem> items;
     PartList parts;
     std::vector<std::string> warnings;
-    std::optional<int> insUnits;  // a drawing's: the $INSUNITS code its parts are now in
+    std::int64_t doubtfulLines = 0;  // a part data file's lines read against their meaning
+    std::optional<int> insUnits;     // a drawing's: the $INSUNITS code its parts are now in
 };
 
 // A sheet given on the command line.

@@ -121,6 +121,7 @@ std::variant<MergedInput, InputError> mergeInputs(std::vector<JobInput> inputs,
     }
     for (JobInput& input : inputs) {
         for (std::string& warning : input.warnings) merged.notes.push_back(std::move(warning));
+        merged.doubtfulLines += input.doubtfulLines;
         const int offset = static_cast<int>(merged.items.size());
         for (InputItem& item : input.items) merged.items.push_back(std::move(item));
         for (Part& part : input.parts) part.setItemIndex(part.itemIndex() + offset);
@@ -181,7 +182,7 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
         prepareJob(std::move(merged.contents), merged.sourceName, settings.limits);
     if (auto* error = std::get_if<InputError>(&prepared)) return std::move(*error);
     return LoadedJob{std::move(std::get<PreparedJob>(prepared)), std::move(merged.items),
-                     std::move(merged.notes), merged.insUnits};
+                     std::move(merged.notes), merged.insUnits, merged.doubtfulLines};
 }
 
 }  // namespace blocknest

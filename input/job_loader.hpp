@@ -22,8 +22,9 @@ struct MergedInput {
     bool lengthGiven = false;
     std::vector<InputItem> items;
     std::vector<std::string> notes;
-    std::string sourceName;  // the paths, for messages about the whole job
-    int insUnits = 0;        // the drawings' common $INSUNITS code; 0 when none or mixed
+    std::int64_t doubtfulLines = 0;  // summed over the inputs
+    std::string sourceName;          // the paths, for messages about the whole job
+    int insUnits = 0;                // the drawings' common $INSUNITS code; 0 when none or mixed
 };
 [[nodiscard]] std::variant<MergedInput, InputError> mergeInputs(std::vector<JobInput> inputs,
                                                                 const InputSettings& settings);
@@ -39,7 +40,8 @@ struct LoadedJob {
     PreparedJob prepared;
     std::vector<InputItem> items;
     std::vector<std::string> notes;
-    int insUnits = 0;  // as MergedInput's
+    int insUnits = 0;                // as MergedInput's
+    std::int64_t doubtfulLines = 0;  // as MergedInput's
 };
 
 // Recognises, reads and merges the files, then prepares the job.

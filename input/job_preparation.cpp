@@ -91,6 +91,8 @@ std::variant<PreparedJob, InputError> prepareJob(PartFileContents contents,
     job.sheet.length = contents.sheetLength;
     job.sheet.width = contents.sheetWidth;
     job.parts = std::move(contents.parts);
+    job.warnings = std::move(contents.warnings);
+    job.warningCount = contents.warningCount;
     job.partCount = job.parts.count();
     if (job.parts.empty()) {
         return InputError{true, sourceName + ": the file holds no part to pack"};
@@ -123,11 +125,20 @@ std::variant<PreparedJob, InputError> prepareJob(PartFileContents contents,
     }
     job.sheet.blockSideLength = blockSide;
     for (Part& part : job.parts) part.setBlockSideLength(blockSide);
-    if (!sheetGridSize(job.sheet.length, job.sheet.width, blockSide, limits.maxSheetCells)) {
-        return InputError{false, sourceName + ": the sheet " + formatNumber(job.sheet.length) +
-                                     " x " + formatNumber(job.sheet.width) + " in blocks of " +
-                                     formatNumber(blockSide) + " makes a grid of more than " +
-                                     std::to_string(limits.maxSheetCells) + " blocks"};
+    const std::optional<GridSize> grid =
+        sheetGridSize(job.sheet.length, job.sheet.width, blockSide, limits.maxSheetCells);
+    const std::string sheetText = sourceName + ": the sheet " + formatNumber(job.sheet.length) +
+                                  " x " + formatNumber(job.sheet.width) + " in blocks of " +
+                                  formatNumber(blockSide) + " makes a grid of ";
+    if (!grid) {
+        return InputError{
+            false, sheetText + "more than " + std::to_string(limits.maxSheetCells) + " blocks"};
+    }
+    if (sheetGridBytes(*grid) > limits.maxSheetBytes) {
+        return InputError{false, sheetText + std::to_string(grid->rows) + " rows of " +
+                                     std::to_string(grid->cols) + " blocks, more than the " +
+                                     std::to_string(limits.maxSheetBytes >> 20) +
+                                     " MiB a sheet grid may take"};
     }
     job.sheet.bitmap = buildSheetBitmap(job.sheet.length, job.sheet.width, blockSide);
     parkParts(job.parts, job.sheet.length);

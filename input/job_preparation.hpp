@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "geometry/part.hpp"
 #include "input/part_file_reader.hpp"
@@ -15,11 +16,14 @@ struct PreparedJob {
     PartList parts;
     int partCount = 0;
     Sheet sheet;
+    std::vector<std::string> warnings;  // the reader's doubts (PartFileContents)
+    std::int64_t warningCount = 0;
 };
 
 struct PrepareLimits {
     ReadLimits read;
     std::int64_t maxSheetCells = std::int64_t{1} << 31;
+    std::int64_t maxSheetBytes = std::int64_t{1} << 29;  // a narrow sheet's rows cost words
 };
 
 // Reads the file, orders the parts, derives the block side, builds the sheet grid, parks.

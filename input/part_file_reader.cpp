@@ -1,12 +1,16 @@
 #include "input/part_file_reader.hpp"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "base/number_format.hpp"
 #include "input/number_parser.hpp"
 
 namespace blocknest {
@@ -21,18 +25,42 @@ constexpr std::size_t kSheetWidthOffset = 12;   // and at the 13th on line 2
 // without line ends cannot take all memory.
 class LineReader {
 public:
-    LineReader(std::istream& in, std::size_t maxLineLength)
-        : buffer_(*in.rdbuf()), maxLineLength_(maxLineLength) {}
+    LineReader(std::istream& in, const ReadLimits& limits)
+        : buffer_(*in.rdbuf()),
+          maxLineLength_(limits.maxLineLength),
+          bytesLeft_(limits.maxFileBytes) {
+        // Windows editors often start a UTF-8 file with a byte-order mark; it is no text.
+        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+        for (char c : kByteOrderMark) {
+            if (buffer_.sgetc() != static_cast<unsigned char>(c)) break;
+            carried_.push_back(static_cast<char>(buffer_.sbumpc()));
+        }
+        if (carried_ == kByteOrderMark) {
+            carried_.clear();
+            bytesLeft_ -= 3;
+        }
+    }
 
     bool next(std::string& line) {
         line.clear();
-        if (tooLong_) return false;
+        if (stop_ != Stop::none) return false;
+        // The start of an incomplete mark is text of the first line.
         bool any = false;
+        for (char c : carried_) {
+            any = true;
+            --bytesLeft_;
+            line.push_back(c);
+        }
+        carried_.clear();
         for (int c = buffer_.sbumpc(); c != std::char_traits<char>::eof(); c = buffer_.sbumpc()) {
             any = true;
+            if (--bytesLeft_ < 0) {
+                stop_ = Stop::fileTooLong;
+                return false;
+            }
             if (c == '\n') break;
             if (line.size() == maxLineLength_) {
-                tooLong_ = true;
+                stop_ = Stop::lineTooLong;
                 return false;
             }
             line.push_back(static_cast<char>(c));
@@ -42,14 +70,18 @@ public:
         if (!line.empty() && line.back() == '\r') line.pop_back();
         return true;
     }
-    int lineNumber() const { return lineNumber_; }
-    bool stoppedAtALongLine() const { return tooLong_; }
+    std::int64_t lineNumber() const { return lineNumber_; }
+    bool stoppedEarly() const { return stop_ != Stop::none; }
+    bool stoppedAtALongLine() const { return stop_ == Stop::lineTooLong; }
 
 private:
+    enum class Stop { none, lineTooLong, fileTooLong };
     std::streambuf& buffer_;
     std::size_t maxLineLength_;
-    int lineNumber_ = 0;
-    bool tooLong_ = false;
+    std::int64_t bytesLeft_;
+    std::int64_t lineNumber_ = 0;
+    Stop stop_ = Stop::none;
+    std::string carried_;
 };
 
 double headerNumber(std::string_view line, std::size_t offset) {
@@ -57,22 +89,93 @@ double headerNumber(std::string_view line, std::size_t offset) {
     return offset < line.size() ? parseDecimal(line, offset).value : 0.0;
 }
 
+bool isBlankText(std::string_view text, std::size_t from) {
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (text[i] != ' ' && text[i] != '\t' && text[i] != '\r') return false;
+    }
+    return true;
+}
+
+std::string shown(std::string_view text) {
+    constexpr std::size_t kShown = 40;
+    return "\"" + std::string(text.substr(0, kShown)) + (text.size() > kShown ? "...\"" : "\"");
+}
+
+struct ParsedVertex {
+    std::optional<Vertex> vertex;  // nothing when a coordinate is not finite
+    std::string doubt;             // how a line that is hardly a vertex was read
+};
+
+bool isKeyword(std::string_view line) {
+    for (std::string_view k : {"Part", "Name", "PartNumOfSameType", "OutLoop", "EndOutLoop",
+                               "InnerLoop", "EndInnerLoop", "EndPart"}) {
+        if (line == k) return true;
+    }
+    return false;
+}
+
 // x from the start of the line, then exactly one character skipped, whatever it is, then y.
-std::optional<Vertex> parseVertex(std::string_view line) {
+ParsedVertex parseVertex(std::string_view line) {
     const ParsedNumber x = parseDecimal(line, 0);
     const std::size_t yStart = x.end + 1;
-    const double y = yStart <= line.size() ? parseDecimal(line, yStart).value : 0.0;
-    if (!std::isfinite(x.value) || !std::isfinite(y)) return std::nullopt;
-    Vertex v;
-    v.x = x.value;
-    v.y = y;
-    return v;
+    const ParsedNumber y =
+        yStart <= line.size() ? parseDecimal(line, yStart) : ParsedNumber{0, line.size()};
+    ParsedVertex parsed;
+    if (std::isfinite(x.value) && std::isfinite(y.value)) parsed.vertex = Vertex{};
+    if (parsed.vertex) {
+        parsed.vertex->x = x.value;
+        parsed.vertex->y = y.value;
+    }
+    enum class Doubt { none, blank, keyword, noX, separator, noY, trailing };
+    Doubt doubt = Doubt::none;
+    if (isBlankText(line, 0)) {
+        doubt = Doubt::blank;
+    } else if (isKeyword(line)) {
+        doubt = Doubt::keyword;
+    } else if (x.end == 0) {
+        doubt = Doubt::noX;
+    } else if (x.end < line.size() && line[x.end] != ',' && line[x.end] != ' ' &&
+               line[x.end] != '\t') {
+        doubt = Doubt::separator;
+    } else if (y.end == std::min(yStart, line.size())) {
+        doubt = Doubt::noY;
+    } else if (!isBlankText(line, y.end)) {
+        doubt = Doubt::trailing;
+    }
+    if (doubt == Doubt::none) return parsed;  // the common case builds no text
+    const std::string as =
+        " is read as the vertex (" + formatNumber(x.value) + ", " + formatNumber(y.value) + ")";
+    const std::string theLine = "the line " + shown(line) + as + ": ";
+    switch (doubt) {
+        case Doubt::blank:
+            parsed.doubt = "a blank line inside a loop" + as;
+            break;
+        case Doubt::keyword:
+            parsed.doubt = "the keyword line " + shown(line) + as + " (a section end is missing?)";
+            break;
+        case Doubt::noX:
+            parsed.doubt = theLine + "it starts with no number";
+            break;
+        case Doubt::separator:
+            parsed.doubt = theLine + "\"" + line[x.end] + "\" after x is skipped as a separator";
+            break;
+        case Doubt::noY:
+            parsed.doubt = theLine + "it holds no number for y";
+            break;
+        case Doubt::trailing:
+            parsed.doubt =
+                theLine + "the text " + shown(line.substr(y.end)) + " after y is ignored";
+            break;
+        case Doubt::none:
+            break;
+    }
+    return parsed;
 }
 
 class PartFileParser {
 public:
     PartFileParser(std::istream& in, std::string sourceName, const ReadLimits& limits)
-        : lines_(in, limits.maxLineLength), source_(std::move(sourceName)), limits_(limits) {}
+        : lines_(in, limits), source_(std::move(sourceName)), limits_(limits) {}
 
     std::variant<PartFileContents, InputError> parse() {
         std::string line;
@@ -80,38 +183,86 @@ public:
             const bool read = lines_.next(line);
             const double value = read ? headerNumber(line, offset) : 0.0;
             (offset == kSheetLengthOffset ? contents_.sheetLength : contents_.sheetWidth) = value;
+            if (read) checkHeaderLine(line, offset, value);
         }
-        lines_.next(line);  // the third header line is not used
+        // the third header line is not used
+        if (lines_.next(line) && isKeyword(line)) {
+            warn("the third line, which is not used, is the keyword " + shown(line) +
+                 " (a header line is missing?)");
+        }
         while (lines_.next(line)) {
             if (line != "Part") continue;
             if (std::optional<InputError> error = readPartBlock()) return std::move(*error);
         }
-        if (lines_.stoppedAtALongLine()) return lineTooLong();
+        if (lines_.stoppedEarly()) return stoppedEarly();
         return std::move(contents_);
     }
 
 private:
-    InputError lineTooLong() const {
+    InputError stoppedEarly() const {
+        if (!lines_.stoppedAtALongLine()) {
+            return {false, at(lines_.lineNumber() + 1) + "the file is longer than " +
+                               std::to_string(limits_.maxFileBytes) +
+                               " bytes, more than a part data file ever needs"};
+        }
         return {false, at(lines_.lineNumber() + 1) + "the line is longer than " +
                            std::to_string(limits_.maxLineLength) +
                            " characters, more than a part data file ever needs"};
     }
-    InputError endOfFileIn(std::string_view what, int openedOn, std::string_view closer) const {
-        if (lines_.stoppedAtALongLine()) return lineTooLong();
+    InputError endOfFileIn(std::string_view what, std::int64_t openedOn,
+                           std::string_view closer) const {
+        if (lines_.stoppedEarly()) return stoppedEarly();
         return {true, at(lines_.lineNumber()) + "the file ends inside the " + std::string(what) +
                           " opened on line " + std::to_string(openedOn) + " (no \"" +
                           std::string(closer) + "\")"};
     }
-    InputError invalid(int line, const std::string& problem) const {
+    InputError invalid(std::int64_t line, const std::string& problem) const {
         return {false, at(line) + problem};
     }
-    std::string at(int line) const { return source_ + ":" + std::to_string(line) + ": "; }
+    void warn(const std::string& doubt) {
+        if (contents_.warnings.size() < PartFileContents::kMaxListedWarnings) {
+            contents_.warnings.push_back(at(lines_.lineNumber()) + doubt);
+        }
+        ++contents_.warningCount;
+    }
+
+    void checkHeaderLine(std::string_view line, std::size_t offset, double value) {
+        const std::string what = offset == kSheetLengthOffset ? "sheet length" : "sheet width";
+        const std::string as = "; the " + what + " is read as " + formatNumber(value);
+        const std::string_view label = line.substr(0, std::min(offset, line.size()));
+        if (label.find_first_of("0123456789") != std::string_view::npos) {
+            warn("the first " + std::to_string(offset) + " characters " + shown(label) +
+                 " are not read and hold a digit" + as);
+            return;
+        }
+        const ParsedNumber number =
+            offset < line.size() ? parseDecimal(line, offset) : ParsedNumber{0, offset};
+        if (number.end == offset) {
+            warn("no number starts at character " + std::to_string(offset + 1) + as);
+        } else if (!isBlankText(line, number.end)) {
+            warn("the text " + shown(line.substr(number.end)) + " after the number is ignored" +
+                 as);
+        }
+    }
+
+    void checkCopyCount(std::string_view line) {
+        std::size_t pos = 0;
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+        if (pos < line.size() && (line[pos] == '+' || line[pos] == '-')) ++pos;
+        const std::size_t digits = pos;
+        while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') ++pos;
+        if (pos == digits || !isBlankText(line, pos)) {
+            warn("the copy count " + shown(line) + " is read as " + std::to_string(copyCount_));
+        }
+    }
+
+    std::string at(std::int64_t line) const { return source_ + ":" + std::to_string(line) + ": "; }
 
     // From the line after "Part" up to and including "EndPart". One pass reads a line and
     // tests it against the keywords in a fixed order; a handler that reads the next line
     // makes it the current line for the later tests, so a name line "EndPart" ends the block.
     std::optional<InputError> readPartBlock() {
-        const int openedOn = lines_.lineNumber();
+        const std::int64_t openedOn = lines_.lineNumber();
         std::string name = "NoName";
         Loop outer;
         LoopList holes;
@@ -138,6 +289,7 @@ private:
             if (line == "PartNumOfSameType") {
                 if (!lines_.next(line)) return endOfFileIn("part block", openedOn, "EndPart");
                 copyCount_ = parseInteger(line);
+                checkCopyCount(line);
             }
             if (line == "OutLoop") {
                 std::variant<Loop, InputError> loop = readLoop("OutLoop", "EndOutLoop");
@@ -160,16 +312,18 @@ private:
     }
 
     std::variant<Loop, InputError> readLoop(std::string_view opener, std::string_view closer) {
-        const int openedOn = lines_.lineNumber();
+        const std::int64_t openedOn = lines_.lineNumber();
         const std::string section = "\"" + std::string(opener) + "\" section";
         std::string line;
         if (!lines_.next(line)) return endOfFileIn(section, openedOn, closer);
         if (line == closer) return invalid(openedOn, "the " + section + " has no vertex line");
         std::vector<Vertex> vertices;
         do {
-            const std::optional<Vertex> v = parseVertex(line);
+            const ParsedVertex parsed = parseVertex(line);
+            const std::optional<Vertex>& v = parsed.vertex;
             if (!v)
                 return invalid(lines_.lineNumber(), "a vertex coordinate is not a finite number");
+            if (!parsed.doubt.empty()) warn(parsed.doubt);
             if (static_cast<std::int64_t>(vertices.size()) == limits_.maxStoredVertices) {
                 return invalid(lines_.lineNumber(), "the " + section + " has more than " +
                                                         std::to_string(limits_.maxStoredVertices) +
@@ -249,9 +403,25 @@ std::variant<PartFileContents, InputError> readPartData(std::istream& in,
 
 std::variant<PartFileContents, InputError> readPartFile(const std::string& path,
                                                         const ReadLimits& limits) {
+    if (path.empty()) return InputError{true, "blocknest: no part data file was chosen"};
+    const auto unreadable = [&](const std::string& why) {
+        return InputError{true, "blocknest: " + path + ": " + why};
+    };
+    // Only a regular file has an end: a directory fails on the first read, and a FIFO or a
+    // device such as /dev/urandom may never end.
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error) return unreadable(error.message());
+    if (std::filesystem::is_directory(status)) return unreadable("it is a directory");
+    if (!std::filesystem::is_regular_file(status)) return unreadable("it is not a regular file");
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
-    if (path.empty() || !in) return InputError{true, {}};
-    return readPartData(in, path, limits);
+    if (!in) return unreadable(errno != 0 ? std::strerror(errno) : "it cannot be opened");
+    try {
+        return readPartData(in, path, limits);
+    } catch (const std::ios_base::failure& e) {
+        return unreadable(std::string("reading failed: ") + e.what());
+    }
 }
 
 }  // namespace blocknest

@@ -3,6 +3,7 @@
 #include <istream>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "geometry/part.hpp"
 
@@ -24,14 +25,21 @@ struct PartFileContents {
     double sheetLength = 0;
     double sheetWidth = 0;
     PartList parts;
+    // Lines read by the file format's rules in a way their author hardly meant (a vertex
+    // "0,abc" read as (0, 0), a copy count "2.5" read as 2): "FILE:LINE: what was read and
+    // how". The first kMaxListedWarnings are kept; warningCount counts all.
+    static constexpr std::size_t kMaxListedWarnings = 20;
+    std::vector<std::string> warnings;
+    std::int64_t warningCount = 0;
 };
 
 // Bounds on what one file may ask for, so that a hostile file fails clearly instead of
 // exhausting memory.
 struct ReadLimits {
-    std::int64_t maxParts = 1'000'000;                  // part instances over the whole file
-    std::int64_t maxStoredVertices = 50'000'000;        // vertices held over all instances
-    std::size_t maxLineLength = std::size_t{64} << 20;  // characters of one line
+    std::int64_t maxParts = 1'000'000;                    // part instances over the whole file
+    std::int64_t maxStoredVertices = 3'000'000;           // vertices held over all instances
+    std::size_t maxLineLength = std::size_t{64} << 20;    // characters of one line
+    std::int64_t maxFileBytes = std::int64_t{256} << 20;  // bytes read from the whole file
 };
 
 // Reads the part data file at path; name is used in messages.

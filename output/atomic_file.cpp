@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <vector>
 
 namespace blocknest {
 namespace {
@@ -15,47 +15,117 @@ std::string reason(const std::filesystem::path& path, int error) {
     return "cannot write '" + path.string() + "': " + std::strerror(error);
 }
 
-// The mode a newly created file gets, or the mode of the file being replaced.
+// The mode a newly created file gets, or the permission bits of the file being replaced (never
+// its set-user-ID, set-group-ID or sticky bit, as an editor would).
 mode_t modeFor(const std::filesystem::path& target) {
     struct stat existing {};
-    if (stat(target.c_str(), &existing) == 0) return existing.st_mode & 07777;
+    if (stat(target.c_str(), &existing) == 0) return existing.st_mode & 0777;
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
 }
 
-}  // namespace
+std::filesystem::path directoryOf(const std::filesystem::path& target) {
+    return target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+}
 
-std::optional<std::string> replaceFile(const std::filesystem::path& target,
-                                       std::string_view contents) {
-    const std::filesystem::path directory =
-        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string pattern = (directory / ("." + target.filename().string() + ".XXXXXX")).string();
+// A fresh hidden name beside target, made by creating an empty file there.
+std::optional<std::filesystem::path> hiddenName(const std::filesystem::path& target, int& fd) {
+    const std::string pattern =
+        (directoryOf(target) / ("." + target.filename().string() + ".XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    const int fd = mkstemp(name.data());
-    if (fd < 0) return reason(target, errno);
-    const std::filesystem::path temporary(name.data());
-    int error = 0;
-    if (fchmod(fd, modeFor(target)) != 0) error = errno;
+    fd = mkstemp(name.data());
+    if (fd < 0) return std::nullopt;
+    return std::filesystem::path(name.data());
+}
+
+int writeAll(int fd, std::string_view contents) {
     std::size_t written = 0;
-    while (error == 0 && written < contents.size()) {
+    while (written < contents.size()) {
         const ssize_t n = write(fd, contents.data() + written, contents.size() - written);
         if (n < 0) {
             if (errno == EINTR) continue;
-            error = errno;
-        } else {
-            written += static_cast<std::size_t>(n);
+            return errno;
         }
+        written += static_cast<std::size_t>(n);
     }
-    if (error == 0 && fsync(fd) != 0) error = errno;
-    if (close(fd) != 0 && error == 0) error = errno;
-    if (error == 0 && std::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
-    if (error != 0) {
-        unlink(temporary.c_str());
-        return reason(target, error);
+    // On the disk before the rename, so that after a power loss the name never points to an
+    // empty file. Only a lost power shows this, so no test can.
+    if (fsync(fd) != 0) return errno;
+    return 0;
+}
+
+}  // namespace
+
+OutputSet::~OutputSet() {
+    for (const Staged& s : staged_) {
+        if (s.fd >= 0) close(s.fd);
+        if (!s.named.empty()) unlink(s.named.c_str());
     }
+}
+
+std::optional<std::string> OutputSet::stage(const std::filesystem::path& target,
+                                            std::string_view contents) {
+    Staged staged{target, -1, {}};
+    // A folder in the target's place would fail only at the rename, after other files of the
+    // set may have been replaced.
+    if (std::error_code e; std::filesystem::is_directory(target, e)) return reason(target, EISDIR);
+    const mode_t mode = modeFor(target);
+#ifdef O_TMPFILE
+    staged.fd = open(directoryOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+#endif
+    if (staged.fd < 0) {
+        // No unnamed files here (an older kernel, or a file system without them).
+        const std::optional<std::filesystem::path> name = hiddenName(target, staged.fd);
+        if (!name) return reason(target, errno);
+        staged.named = *name;
+    }
+    int error = 0;
+    if (fchmod(staged.fd, mode) != 0) error = errno;
+    if (error == 0) error = writeAll(staged.fd, contents);
+    if (!staged.named.empty()) {
+        if (close(staged.fd) != 0 && error == 0) error = errno;
+        staged.fd = -1;
+    }
+    staged_.push_back(staged);  // the destructor removes it whatever happens next
+    if (error != 0) return reason(target, error);
     return std::nullopt;
+}
+
+std::optional<std::string> OutputSet::commit() {
+    // First every file gets its hidden name; then the renames, which take no space and
+    // hardly any time, put them in place one after another.
+    for (Staged& s : staged_) {
+        if (s.fd < 0) continue;
+        int unused = -1;
+        const std::optional<std::filesystem::path> name = hiddenName(s.target, unused);
+        if (!name) return reason(s.target, errno);
+        close(unused);
+        unlink(name->c_str());
+        // Linking a file by its descriptor needs a privilege; its /proc entry does not.
+        const std::string self = "/proc/self/fd/" + std::to_string(s.fd);
+        if (linkat(s.fd, "", AT_FDCWD, name->c_str(), AT_EMPTY_PATH) != 0 &&
+            linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name->c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            return reason(s.target, errno);
+        }
+        s.named = *name;
+        close(s.fd);
+        s.fd = -1;
+    }
+    for (Staged& s : staged_) {
+        if (std::rename(s.named.c_str(), s.target.c_str()) != 0) return reason(s.target, errno);
+        s.named.clear();
+    }
+    staged_.clear();
+    return std::nullopt;
+}
+
+std::optional<std::string> replaceFile(const std::filesystem::path& target,
+                                       std::string_view contents) {
+    OutputSet set;
+    if (std::optional<std::string> failure = set.stage(target, contents)) return failure;
+    return set.commit();
 }
 
 }  // namespace blocknest

@@ -1,13 +1,40 @@
-#pragma once  // output/atomic_file.hpp: replacing a file without ever leaving half of it
+#pragma once  // output/atomic_file.hpp: replacing files without ever leaving half of them
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace blocknest {
 
-// Writes contents to a new file beside target and renames it over target, so target holds
-// either its old contents or all of the new ones. Returns why it failed, or nothing.
+// A set of files replaced together: each is written in full beside its target first, and the
+// targets are replaced only once every one is complete, so a failed or killed run leaves the
+// old set. Where the file system allows, the files being written have no name until they are
+// complete (Linux O_TMPFILE), so a killed run leaves nothing behind; elsewhere they are
+// hidden files that the set removes when it is not committed.
+class OutputSet {
+public:
+    OutputSet() = default;
+    OutputSet(const OutputSet&) = delete;
+    OutputSet& operator=(const OutputSet&) = delete;
+    ~OutputSet();  // removes what was staged and not committed
+
+    // Writes contents for target, which is not yet replaced; returns why it failed.
+    [[nodiscard]] std::optional<std::string> stage(const std::filesystem::path& target,
+                                                   std::string_view contents);
+    // Replaces every staged target; returns why it failed.
+    [[nodiscard]] std::optional<std::string> commit();
+
+private:
+    struct Staged {
+        std::filesystem::path target;
+        int fd = -1;                  // an unnamed file, until it is linked in
+        std::filesystem::path named;  // the temporary name, once it has one
+    };
+    std::vector<Staged> staged_;
+};
+
+// A set of one: writes contents beside target and renames it over target.
 [[nodiscard]] std::optional<std::string> replaceFile(const std::filesystem::path& target,
                                                      std::string_view contents);
 

@@ -12,7 +12,9 @@ std::string formatReport(const PackingStatistics& stats, const std::string& timi
     // 0 / 0 carries a sign bit that the stream would print as "-nan".
     out << "Packing density:" << formatNumber(stats.packingDensity * 100.0) << "%\n";
     out << "Area of all parts:" << stats.totalPartArea << '\n';
-    out << timingText;
+    // The timing text ends with its own line feed, and its record gets one more: the file
+    // ends with an empty line.
+    out << timingText << '\n';
     return out.str();
 }
 

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <sstream>
 #include <vector>
 
 #include "base/number_format.hpp"
+#include "base/text.hpp"
 
 namespace blocknest {
 namespace {
@@ -14,7 +16,7 @@ namespace {
 constexpr int kMaxUnplacedDrawn = 60;
 constexpr double kPictureWidthPx = 1000;
 
-std::string number(double value) {
+std::string svgNumber(double value) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.7g", value);
     return buffer;
@@ -30,7 +32,8 @@ struct Placement {
     double py(double y) const { return top - (y + dy); }
 };
 
-std::string pathData(const Part& part, const Placement& at) {
+template <class Number>
+std::string pathData(const Part& part, const Placement& at, const Number& number) {
     std::string d;
     auto addLoop = [&](const Loop& loop) {
         const std::vector<Vertex>& v = loop.vertices();
@@ -45,29 +48,12 @@ std::string pathData(const Part& part, const Placement& at) {
     return d;
 }
 
-std::size_t utf8SequenceLength(const std::string& text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char c = byte(i);
-    std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-    if (length == 0 || c > 0xF4 || i + length > text.size()) return 0;
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    }
-    return length;
-}
-
 }  // namespace
 
 std::string escapeXmlText(const std::string& text) {
     std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x80) {
-            const std::size_t length = utf8SequenceLength(text, i);
-            out += length > 0 ? text.substr(i, length) : "?";
-            i += std::max<std::size_t>(length, 1);
-            continue;
-        }
+    for (const char ch : validUtf8(text)) {
+        const unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
             case '&':
                 out += "&amp;";
@@ -82,9 +68,10 @@ std::string escapeXmlText(const std::string& text) {
                 out += "&quot;";
                 break;
             default:
-                out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+                // XML 1.0 has no control characters but tab, line feed and carriage return;
+                // these would not survive in an attribute or title as they are either.
+                out += c < 0x20 || c == 0x7F ? '?' : ch;
         }
-        ++i;
     }
     return out;
 }
@@ -99,10 +86,17 @@ struct SheetView {
 };
 
 // The sheets side by side, each shown shownLength long; the parts on no sheet in rows below.
-std::string drawLayout(const std::vector<SheetView>& sheets,
-                       const std::vector<const Part*>& unplaced, std::size_t partCount,
-                       double sheetLength, double sheetWidth, double shownLength,
-                       const PackingStatistics& stats) {
+std::optional<std::string> drawLayout(const std::vector<SheetView>& sheets,
+                                      const std::vector<const Part*>& unplaced,
+                                      std::size_t partCount, double sheetLength, double sheetWidth,
+                                      double shownLength, const PackingStatistics& stats) {
+    // Coordinates far out in the number range give sizes that are not numbers; such a
+    // picture cannot be drawn.
+    bool finite = true;
+    const auto number = [&finite](double value) {
+        if (!std::isfinite(value)) finite = false;
+        return svgNumber(value);
+    };
     const double span = (sheets.empty() ? 0 : sheets.back().x) + shownLength;
     const double margin = 0.03 * std::max(span, sheetWidth);
     const double fontSize = std::max(span, sheetWidth) / 45;
@@ -166,7 +160,7 @@ std::string drawLayout(const std::vector<SheetView>& sheets,
     for (const SheetView& sheet : sheets) {
         const Placement onSheet{sheet.x, 0, sheetWidth};
         for (const Part* part : sheet.parts) {
-            svg << "<path class=\"part\" d=\"" << pathData(*part, onSheet) << "\"><title>"
+            svg << "<path class=\"part\" d=\"" << pathData(*part, onSheet, number) << "\"><title>"
                 << escapeXmlText(part->name()) << (part->turn().mirrored ? " (mirrored)" : "")
                 << "</title></path>\n";
         }
@@ -187,7 +181,7 @@ std::string drawLayout(const std::vector<SheetView>& sheets,
             << "</text>\n";
     }
     for (const Apart& a : apart) {
-        svg << "<path class=\"unplaced\" d=\"" << pathData(*a.part, a.at) << "\"><title>"
+        svg << "<path class=\"unplaced\" d=\"" << pathData(*a.part, a.at, number) << "\"><title>"
             << escapeXmlText(a.part->name()) << "</title></path>\n";
     }
     const double captionY = sheetWidth - lowest + margin + 1.2 * fontSize;
@@ -205,13 +199,14 @@ std::string drawLayout(const std::vector<SheetView>& sheets,
             << ", shown up to X = " << formatNumber(shownLength) << "</text>\n";
     }
     svg << "</svg>\n";
+    if (!finite) return std::nullopt;
     return svg.str();
 }
 
 }  // namespace
 
-std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sheetWidth,
-                            const PackingStatistics& stats) {
+std::optional<std::string> formatLayoutSvg(const PartList& parts, double sheetLength,
+                                           double sheetWidth, const PackingStatistics& stats) {
     SheetView sheet;
     std::vector<const Part*> unplaced;
     for (const Part& part : parts) {
@@ -227,8 +222,9 @@ std::string formatLayoutSvg(const PartList& parts, double sheetLength, double sh
                       stats);
 }
 
-std::string formatSheetsSvg(const std::vector<SheetLayout>& sheets, const PartList& unplaced,
-                            double sheetLength, double sheetWidth, const PackingStatistics& stats) {
+std::optional<std::string> formatSheetsSvg(const std::vector<SheetLayout>& sheets,
+                                           const PartList& unplaced, double sheetLength,
+                                           double sheetWidth, const PackingStatistics& stats) {
     std::vector<SheetView> views;
     std::size_t count = unplaced.count();
     for (std::size_t k = 0; k < sheets.size(); ++k) {

@@ -1,4 +1,5 @@
 #pragma once  // output/svg_writer.hpp: a picture of the layout for a browser
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,18 +11,21 @@ namespace blocknest {
 // An SVG picture with Y pointing up: the sheet, every placed part filled with its holes cut
 // out (one path each), the packed-length line, the parts that did not fit outlined in red in
 // a row below the sheet, and a caption with the figures of the report. A long, mostly empty
-// sheet is shown up to a little beyond the packed length.
-[[nodiscard]] std::string formatLayoutSvg(const PartList& parts, double sheetLength,
-                                          double sheetWidth, const PackingStatistics& stats);
+// sheet is shown up to a little beyond the packed length. Nothing when some coordinate of
+// the picture would not be a finite number.
+[[nodiscard]] std::optional<std::string> formatLayoutSvg(const PartList& parts, double sheetLength,
+                                                         double sheetWidth,
+                                                         const PackingStatistics& stats);
 
 // The same for a job over several sheets: the sheets one after another along X (sheetOffset),
 // each whole with its parts and packed-length line; the parts on no sheet below them.
-[[nodiscard]] std::string formatSheetsSvg(const std::vector<SheetLayout>& sheets,
-                                          const PartList& unplaced, double sheetLength,
-                                          double sheetWidth, const PackingStatistics& stats);
+[[nodiscard]] std::optional<std::string> formatSheetsSvg(const std::vector<SheetLayout>& sheets,
+                                                         const PartList& unplaced,
+                                                         double sheetLength, double sheetWidth,
+                                                         const PackingStatistics& stats);
 
 // Text made safe for XML: markup characters escaped, bytes that are not UTF-8 or are control
-// characters replaced by '?'.
+// characters replaced by U+FFFD and '?'.
 [[nodiscard]] std::string escapeXmlText(const std::string& text);
 
 }  // namespace blocknest

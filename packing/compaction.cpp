@@ -13,7 +13,15 @@ void slide(const PartIndex& others, Part& part, double blockSideLength, bool alo
     double dy = alongX ? 0 : -s;
     for (;;) {
         do {
+            const BoundingBox before = part.bounds();
             part.translate(dx, dy);
+            // Far from the origin a step can be below the spacing of the numbers there: the
+            // move leaves the part where it was, and so would every smaller step.
+            const BoundingBox& after = part.bounds();
+            if (after.minX == before.minX && after.maxX == before.maxX &&
+                after.minY == before.minY && after.maxY == before.maxY) {
+                return;
+            }
         } while (isPlacementFeasible(others, part));
         part.translate(-dx, -dy);
         if (std::fabs(dx) < 0.01 && std::fabs(dy) < 0.01) return;

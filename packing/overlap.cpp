@@ -8,6 +8,28 @@
 
 namespace blocknest {
 
+namespace {
+
+// Whether some vertex of from lies in loop, by pointInLoop. Beyond a few vertices each, the
+// loop's edges are indexed by y first, so that a vertex costs the edges at its height.
+bool anyVertexInLoop(const Loop& from, const Loop& loop) {
+    constexpr std::size_t kDirectTests = 4096;
+    const std::vector<Vertex>& vertices = from.vertices();
+    if (vertices.size() * static_cast<std::size_t>(loop.vertexCount()) <= kDirectTests) {
+        for (const Vertex& v : vertices) {
+            if (pointInLoop(v, loop)) return true;
+        }
+        return false;
+    }
+    const LoopPointTest test(loop);
+    for (const Vertex& v : vertices) {
+        if (test.contains(v)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool partsDisjoint(const Part& a, const Part& b) {
     const BoundingBox& p = a.outerLoop().bounds();
     const BoundingBox& q = b.outerLoop().bounds();
@@ -15,12 +37,8 @@ bool partsDisjoint(const Part& a, const Part& b) {
     if (p.maxX < q.minX || std::fabs(p.maxX - q.minX) < kBoxTolerance) return true;
     if (p.minY > q.maxY || std::fabs(p.minY - q.maxY) < kBoxTolerance) return true;
     if (q.minY > p.maxY || std::fabs(p.maxY - q.minY) < kBoxTolerance) return true;
-    for (const Vertex& v : a.outerLoop().vertices()) {
-        if (pointInLoop(v, b.outerLoop())) return false;
-    }
-    for (const Vertex& v : b.outerLoop().vertices()) {
-        if (pointInLoop(v, a.outerLoop())) return false;
-    }
+    if (anyVertexInLoop(a.outerLoop(), b.outerLoop())) return false;
+    if (anyVertexInLoop(b.outerLoop(), a.outerLoop())) return false;
     return !outerLoopsCross(a, b);
 }
 
@@ -108,7 +126,7 @@ bool isFinite(const BoundingBox& box) {
 
 namespace {
 
-constexpr std::size_t kMaxBuckets = 1 << 16;
+constexpr std::size_t kMaxBuckets = 1 << 18;
 
 Loop makeSheetRectangle(const Sheet& sheet) {
     Loop rectangle;
@@ -154,12 +172,20 @@ PartIndex::PartIndex(const PartList& parts, const Sheet& sheet)
     const double block = std::isfinite(sheet.blockSideLength) && sheet.blockSideLength > 0
                              ? sheet.blockSideLength
                              : length;
-    const double wanted = std::ceil(length / (16 * block));
-    const std::size_t count = wanted >= static_cast<double>(kMaxBuckets)
-                                  ? kMaxBuckets
-                                  : std::max<std::size_t>(1, static_cast<std::size_t>(wanted));
-    buckets_.resize(count);
-    bucketWidth_ = length / static_cast<double>(count);
+    const double width = std::isfinite(sheet.width) && sheet.width > 0 ? sheet.width : 1;
+    // Buckets about 16 blocks square; fewer, and as square as can be, when that is too many.
+    double wantedX = std::clamp(std::ceil(length / (16 * block)), 1.0, double{kMaxBuckets});
+    double wantedY = std::clamp(std::ceil(width / (16 * block)), 1.0, double{kMaxBuckets});
+    if (wantedX * wantedY > double{kMaxBuckets}) {
+        const double shrink = std::sqrt(double{kMaxBuckets} / (wantedX * wantedY));
+        wantedX = std::max(1.0, std::floor(wantedX * shrink));
+        wantedY = std::max(1.0, std::floor(wantedY * shrink));
+    }
+    bucketsX_ = static_cast<std::size_t>(wantedX);
+    bucketsY_ = static_cast<std::size_t>(wantedY);
+    buckets_.resize(bucketsX_ * bucketsY_);
+    bucketWidth_ = length / static_cast<double>(bucketsX_);
+    bucketHeight_ = width / static_cast<double>(bucketsY_);
     for (const Part& part : parts) {
         const std::size_t id = parts_.size();
         parts_.push_back(&part);
@@ -177,11 +203,17 @@ PartIndex::PartIndex(const PartList& parts, const Sheet& sheet)
     seen_.assign(parts_.size(), 0U);
 }
 
-std::size_t PartIndex::bucketOf(double x) const {
-    const double b = std::floor(x / bucketWidth_);
+std::size_t PartIndex::bucketOf(double v, double size, std::size_t count) {
+    const double b = std::floor(v / size);
     if (!(b > 0)) return 0;
-    if (b >= static_cast<double>(buckets_.size() - 1)) return buckets_.size() - 1;
+    if (b >= static_cast<double>(count - 1)) return count - 1;
     return static_cast<std::size_t>(b);
+}
+
+PartIndex::BucketRange PartIndex::bucketsMeeting(const BoundingBox& box) const {
+    return {
+        bucketOf(box.minX, bucketWidth_, bucketsX_), bucketOf(box.maxX, bucketWidth_, bucketsX_),
+        bucketOf(box.minY, bucketHeight_, bucketsY_), bucketOf(box.maxY, bucketHeight_, bucketsY_)};
 }
 
 void PartIndex::markPlaced(const Part& part) {
@@ -197,8 +229,11 @@ void PartIndex::markPlaced(const Part& part) {
         unboxed_.push_back(id);
         return;
     }
-    for (std::size_t b = bucketOf(box.minX); b <= bucketOf(box.maxX); ++b) {
-        buckets_[b].push_back(id);
+    const BucketRange range = bucketsMeeting(box);
+    for (std::size_t bx = range.firstX; bx <= range.lastX; ++bx) {
+        for (std::size_t by = range.firstY; by <= range.lastY; ++by) {
+            buckets_[bx * bucketsY_ + by].push_back(id);
+        }
     }
 }
 

@@ -22,9 +22,9 @@ inline constexpr double kBoxTolerance = 0.00001;
 // The parts of a list that a moving part is tested against, found by the boxes of their outer
 // loops. Parts whose boxes are apart are disjoint by the first test of partsDisjoint, so only
 // parts whose boxes meet the moving part's need the exact test; leaving the others out cannot
-// change a result. Placed parts sit in buckets along X; the others, which lie where they were
-// when the index was made, are passed over together while the moving part is away from the
-// box around all of them. A placed part must not move again.
+// change a result. Placed parts sit in buckets of a grid over the sheet; the others, which lie
+// where they were when the index was made, are passed over together while the moving part is away
+// from the box around all of them. A placed part must not move again.
 class PartIndex {
 public:
     PartIndex(const PartList& parts, const Sheet& sheet);  // every part counts as not placed
@@ -40,14 +40,21 @@ public:
     bool holeEdgesTested() const { return holeEdgesTested_; }
 
 private:
-    std::size_t bucketOf(double x) const;
+    static std::size_t bucketOf(double v, double size, std::size_t count);
+    struct BucketRange {
+        std::size_t firstX, lastX, firstY, lastY;  // inclusive
+    };
+    BucketRange bucketsMeeting(const BoundingBox& box) const;  // box must be finite
 
     Loop sheetRectangle_;
     bool holeEdgesTested_ = false;
     std::vector<const Part*> parts_;
     std::unordered_map<const Part*, std::size_t> ids_;
     std::vector<std::vector<std::size_t>> buckets_;
+    std::size_t bucketsX_ = 1;  // buckets_ holds bucketsX_ x bucketsY_, X major
+    std::size_t bucketsY_ = 1;
     double bucketWidth_ = 1;
+    double bucketHeight_ = 1;
     std::vector<std::size_t> notPlaced_;    // finite boxes inside notPlacedBox_
     std::vector<std::size_t> notPlacedAt_;  // position in notPlaced_, by id
     BoundingBox notPlacedBox_;
@@ -108,9 +115,12 @@ bool PartIndex::forEachNear(const Part& moving, Visit visit) const {
             if (!consider(id)) return false;
         }
     }
-    for (std::size_t b = bucketOf(box.minX); b <= bucketOf(box.maxX); ++b) {
-        for (std::size_t id : buckets_[b]) {
-            if (!consider(id)) return false;
+    const BucketRange range = bucketsMeeting(box);
+    for (std::size_t bx = range.firstX; bx <= range.lastX; ++bx) {
+        for (std::size_t by = range.firstY; by <= range.lastY; ++by) {
+            for (std::size_t id : buckets_[bx * bucketsY_ + by]) {
+                if (!consider(id)) return false;
+            }
         }
     }
     return true;

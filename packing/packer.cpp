@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/fatal_error.hpp"
+#include "geometry/predicates.hpp"
 #include "packing/compaction.hpp"
 #include "packing/first_fit.hpp"
 #include "packing/sheet_marking.hpp"
@@ -58,6 +59,8 @@ void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console,
 
 void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Console& console,
               PackingMemory& memory) {
+    // Nothing to place: a flat part, or one whose holes take all of its area.
+    if (!(part.netArea() > 0)) return;
     double bestX = sheet.length;
     // Only the best orientation so far is kept; the others are dropped as soon as they lose.
     std::optional<Part> chosen;
@@ -111,6 +114,18 @@ void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Con
     }
     markPartOnSheet(sheet, part, console);
     memory.others.markPlaced(part);
+}
+
+LeftOffReason whyLeftOff(const Part& part, double sheetLength, double sheetWidth) {
+    if (!(part.netArea() > 0)) return LeftOffReason::noArea;
+    if (loopCrossesItself(part.outerLoop())) return LeftOffReason::selfCrossing;
+    const BoundingBox& box = part.bounds();
+    const double w = box.maxX - box.minX;
+    const double h = box.maxY - box.minY;
+    if ((w > sheetLength || h > sheetWidth) && (h > sheetLength || w > sheetWidth)) {
+        return LeftOffReason::largerThanSheet;
+    }
+    return LeftOffReason::noRoom;
 }
 
 std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Console& console,

@@ -33,13 +33,21 @@ struct PackingMemory {
 // Tries the given orientations of the part in turn (each turned about the origin from its list
 // pose), keeps the one whose centroid lands at the smallest X at its first fit (the earlier
 // one among equals), moves it there, slides it toward X = 0 and then Y = 0, and marks it on
-// the sheet. A part that fits nowhere stays where it is. part must be an element of the list
-// that memory was made for.
+// the sheet. A part that fits nowhere stays where it is, as does a part whose net area is not
+// positive. part must be an element of the list that memory was made for.
 void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Console& console,
               PackingMemory& memory);
 
 // The same with the rotationCount even turns.
 void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console, PackingMemory& memory);
+
+// Why a part that does not lie on the sheet was left off.
+enum class LeftOffReason { noArea, selfCrossing, largerThanSheet, noRoom };
+
+// The first that holds: its net area is not positive (flat, or holes that take all of it),
+// its outline crosses itself, its box fits the sheet neither as drawn nor turned a quarter,
+// or else there was no room left.
+[[nodiscard]] LeftOffReason whyLeftOff(const Part& part, double sheetLength, double sheetWidth);
 
 // "Packing the %3d<suffix> part, %3d parts left.\r"; the suffix depends on the whole index.
 [[nodiscard]] std::string progressLine(int index, int partCount);

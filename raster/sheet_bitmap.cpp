@@ -44,6 +44,13 @@ std::optional<GridSize> sheetGridSize(double sheetLength, double sheetWidth, dou
     return size;
 }
 
+std::int64_t sheetGridBytes(const GridSize& size) {
+    const std::int64_t wordsPerRow = (std::int64_t{size.cols} + 63) / 64;
+    return std::int64_t{size.rows} *
+           (wordsPerRow * static_cast<std::int64_t>(sizeof(std::uint64_t)) +
+            static_cast<std::int64_t>(sizeof(int)));
+}
+
 SheetBitmap buildSheetBitmap(double sheetLength, double sheetWidth, double blockSideLength) {
     const double bs = blockSideLength;
     const double h = bs * 0.5;

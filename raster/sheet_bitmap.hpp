@@ -65,6 +65,10 @@ struct GridSize {
 [[nodiscard]] std::optional<GridSize> sheetGridSize(double sheetLength, double sheetWidth,
                                                     double blockSideLength, std::int64_t maxCells);
 
+// The bytes a grid of that size holds: each row takes whole 64-bit words and a free count,
+// however few columns it has.
+[[nodiscard]] std::int64_t sheetGridBytes(const GridSize& size);
+
 // Builds the grid: a cell is taken exactly when its block is not wholly inside the closed
 // sheet rectangle. Needs a size that sheetGridSize accepts.
 [[nodiscard]] SheetBitmap buildSheetBitmap(double sheetLength, double sheetWidth,

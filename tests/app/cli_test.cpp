@@ -40,8 +40,10 @@ TEST_F(CliTest, TheDefaultRunIsUnchangedByTheOptions) {
     EXPECT_EQ(maskTime(run.out), readFile(kExpected / "workshop_parts.stdout"));
     EXPECT_EQ(readFile(dir_.path() / "Layout.dxf"),
               readFile(kExpected / "workshop_parts.Layout.dxf"));
-    EXPECT_EQ(firstLines(readFile(dir_.path() / "Results.txt"), 3),
-              readFile(kExpected / "workshop_parts.Results.head"));
+    const std::string report = readFile(dir_.path() / "Results.txt");
+    EXPECT_EQ(firstLines(report, 3), readFile(kExpected / "workshop_parts.Results.head"));
+    EXPECT_EQ(countOf(report, "\n"), 5) << report;
+    EXPECT_EQ(report.substr(report.size() - 6), " ms)\n\n") << "the file ends with an empty line";
 }
 
 TEST_F(CliTest, OutputDirectoryIsCreatedAndQuietDropsProgressLines) {
@@ -123,7 +125,8 @@ TEST_F(CliTest, PartsThatDoNotFitAreNamedAndTheRunStillSucceeds) {
     const RunResult run =
         runBlocknestBinary({"--no-pause", "--svg", "l.svg", input.string()}, dir_.path());
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.err, "blocknest: 2 of 5 parts did not fit on the sheet: \"Giant\" x2\n");
+    EXPECT_EQ(run.err,
+              "blocknest: 2 of 5 parts left off the sheet: \"Giant\" x2 (larger than the sheet)\n");
     EXPECT_TRUE(std::filesystem::exists(dir_.path() / "Layout.dxf"));
     EXPECT_TRUE(std::filesystem::exists(dir_.path() / "Results.txt"));
     const std::string svg = readFile(dir_.path() / "l.svg");
@@ -143,10 +146,11 @@ TEST_F(CliTest, SpacingMarginAndSeveralSheetsRunInOneCommand) {
                            dir_.path());
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("\"Giant\" is larger than the sheet"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("2 of 42 parts did not fit"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("2 of 42 parts left off the sheet"), std::string::npos) << run.err;
     // Tiles of 20 with gaps of 1 and margins of 2: four by two on a sheet of 100 x 50.
     const std::string report = readFile(dir_.path() / "Results.txt");
-    EXPECT_EQ(countOf(report, "\n"), 4 + 5 + 1) << report;
+    // Four records, the empty line that closes them, five sheets, the mirrored count.
+    EXPECT_EQ(countOf(report, "\n"), 4 + 1 + 5 + 1) << report;
     EXPECT_NE(report.find("\nMirrored parts:"), std::string::npos) << report;
     EXPECT_EQ(report.substr(0, 14), "Packed length:");
     EXPECT_NE(report.find("Sheet 1: Packed length:"), std::string::npos) << report;
@@ -175,8 +179,8 @@ TEST_F(CliTest, TheSummaryNamesAtMostTenParts) {
     const RunResult run = runBlocknestBinary({"--no-pause", input.string()}, dir_.path());
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(countOf(run.err, "\""), 20) << run.err;
-    EXPECT_NE(run.err.find("14 of 15 parts did not fit"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("\"Big2\", and 4 more\n"), std::string::npos)
+    EXPECT_NE(run.err.find("14 of 15 parts left off the sheet"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\"Big2\" (larger than the sheet), and 4 more\n"), std::string::npos)
         << "the largest first; Big1 and the three Big0 are left: " << run.err;
 }
 

@@ -1,8 +1,10 @@
 #include "app/driver.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
+#include <sstream>
 
 #include "app/messages.hpp"
 #include "support.hpp"
@@ -49,9 +51,96 @@ TEST_F(DriverBinaryTest, NoAnswerToTheFileQuestionShowsBothWarnings) {
     const RunResult run = runBlocknestBinary({"--no-pause"}, dir_.path(), "");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, "Select a text file storing 2D Packing information.\n");
-    EXPECT_EQ(run.err, kOpenWarning + "\n" + kReadWarning + "\n");
+    EXPECT_EQ(run.err,
+              kOpenWarning + "\n" + kReadWarning + "\nblocknest: no part data file was chosen\n");
     EXPECT_EQ(runBlocknestBinary({"--no-pause"}, dir_.path(), "\n").exitCode, 1)
         << "an empty line is a cancelled dialog";
+}
+
+// Each path fails with the read warning and one line naming it and why, never an abort.
+TEST_F(DriverBinaryTest, PathsThatAreNotReadableFilesFailWithTheirReason) {
+    const std::string fifo = (dir_.path() / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string missing = (dir_.path() / "missing.txt").string();
+    const std::string cases[][2] = {{dir_.path().string(), "it is a directory"},
+                                    {missing, "No such file or directory"},
+                                    {fifo, "it is not a regular file"}};
+    for (const auto& [path, why] : cases) {
+        for (const bool prompted : {false, true}) {
+            const RunResult run = prompted
+                                      ? runBlocknestBinary({"--no-pause"}, dir_.path(), path + "\n")
+                                      : runBlocknestBinary({"--no-pause", path}, dir_.path());
+            EXPECT_EQ(run.exitCode, 1) << path;
+            EXPECT_NE(run.err.find(kReadWarning + "\nblocknest: " + path + ": " + why + "\n"),
+                      std::string::npos)
+                << run.err;
+        }
+    }
+}
+
+// Warnings go to standard error only: standard output and the outputs stay as they were.
+// --strict refuses such a file and writes nothing.
+TEST_F(DriverBinaryTest, MisreadLinesAreWarnedOfAndRefusedUnderStrict) {
+    std::string text = partFileHeader(6000, 4000) + partBlock("P", 1, kPlate);
+    const auto clean = dir_.write("clean.txt", text);
+    text.replace(text.find("100,50"), 6, "100,5O");
+    const auto typo = dir_.write("typo.txt", text);
+    const RunResult before =
+        runBlocknestBinary({"--no-pause", "-o", "a", clean.string()}, dir_.path());
+    const RunResult warned =
+        runBlocknestBinary({"--no-pause", "-o", "b", typo.string()}, dir_.path());
+    EXPECT_EQ(warned.exitCode, 0);
+    EXPECT_EQ(warned.err, "warning: " + typo.string() +
+                              ":12: the line \"100,5O\" is read as the vertex (100, 5): the text "
+                              "\"O\" after y is ignored\n");
+    const std::string time = "(Packing time:";
+    EXPECT_EQ(warned.out.substr(0, warned.out.find(time)),
+              before.out.substr(0, before.out.find(time)));
+    EXPECT_TRUE(std::filesystem::exists(dir_.path() / "b" / "Layout.dxf"));
+    const RunResult strict =
+        runBlocknestBinary({"--no-pause", "--strict", "-o", "c", typo.string()}, dir_.path());
+    EXPECT_EQ(strict.exitCode, 1);
+    EXPECT_EQ(strict.out, "");
+    EXPECT_NE(strict.err.find("blocknest: refused under --strict: 1 line"), std::string::npos)
+        << strict.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "c" / "Layout.dxf"));
+    EXPECT_EQ(runBlocknestBinary({"--no-pause", "--strict", "-o", "d", clean.string()}, dir_.path())
+                  .exitCode,
+              0);
+}
+
+// What drag-and-drop pastes, and what a Windows terminal sends.
+TEST(ChoosePartFileTest, APromptedPathMayBeQuotedAndEndInCrLf) {
+    const TempDir dir;
+    std::filesystem::create_directories(dir.path() / "dir with spaces");
+    const auto file = dir.write("dir with spaces/parts.txt", "x");
+    const auto quotedName = dir.write("'q'", "x");
+    RecordingConsole console;
+    const Options options;
+    const auto answer = [&](const std::string& line) {
+        std::istringstream in(line);
+        return choosePartFile(options, console, in);
+    };
+    EXPECT_EQ(answer("'" + file.string() + "'\n"), file.string());
+    EXPECT_EQ(answer("\"" + file.string() + "\"\r\n"), file.string());
+    EXPECT_EQ(answer(file.string() + "\r\n"), file.string()) << "CR LF ends the line";
+    EXPECT_EQ(answer(quotedName.string() + "\n"), quotedName.string())
+        << "a name with quotes of its own is kept";
+    EXPECT_EQ(answer("'" + file.string() + "\"\n"), "'" + file.string() + "\"")
+        << "quotes that do not pair stay";
+    EXPECT_EQ(answer("'/nonexistent/x.txt'\n"), "'/nonexistent/x.txt'");
+    EXPECT_TRUE(console.warnings.empty());
+}
+
+TEST_F(DriverBinaryTest, NoPauseMeansNoPrompt) {
+    const auto file = dir_.write("p.txt", partFileHeader(6000, 4000) + partBlock("P", 1, kPlate));
+    const RunResult quiet = runBlocknestBinary({"--no-pause", file.string()}, dir_.path());
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.out.find("Press any key"), std::string::npos) << quiet.out;
+    const RunResult paused = runBlocknestBinary({file.string()}, dir_.path(), "k");
+    EXPECT_EQ(paused.exitCode, 0);
+    EXPECT_NE(paused.out.find("Press any key to continue . . .\n"), std::string::npos)
+        << paused.out;
 }
 
 TEST_F(DriverBinaryTest, ThePathCanBeAnsweredOnStandardInput) {
@@ -75,7 +164,7 @@ TEST_F(DriverBinaryTest, PrintsTheDerivedBlockSideAndTwoRotations) {
 TEST_F(DriverBinaryTest, UnreadableFilesEndWithTheWarningAndExitCodeOne) {
     const RunResult missing = runBlocknestBinary({"--no-pause", "nope.txt"}, dir_.path());
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, kReadWarning + "\n");
+    EXPECT_EQ(missing.err, kReadWarning + "\nblocknest: nope.txt: No such file or directory\n");
     EXPECT_EQ(missing.out, "");
 
     const auto truncated = dir_.write("cut.txt", partFileHeader(100, 100) + "Part\nOutLoop\n0,0\n");
@@ -118,12 +207,15 @@ TEST_F(DriverBinaryTest, AGbkConsoleGetsGbkBytes) {
     EXPECT_EQ(run.err,
               "Warning! " +
                   std::string(messageText(Message::partFileReadFailed, ConsoleEncoding::gbk)) +
-                  "\n");
+                  "\nblocknest: missing.txt: No such file or directory\n");
 }
 
 TEST(MessagesTest, GbkLocalesGetGbkBytes) {
     EXPECT_EQ(encodingForCodeset("GBK"), ConsoleEncoding::gbk);
     EXPECT_EQ(encodingForCodeset("gb2312"), ConsoleEncoding::gbk);
+    EXPECT_EQ(encodingForCodeset("GB_2312"), ConsoleEncoding::gbk) << "an underscore is no part";
+    EXPECT_EQ(encodingForCodeset("GB-18030"), ConsoleEncoding::gbk);
+    EXPECT_EQ(encodingForCodeset("cp936"), ConsoleEncoding::gbk);
     EXPECT_EQ(encodingForCodeset("GB18030"), ConsoleEncoding::gbk);
     EXPECT_EQ(encodingForCodeset("UTF-8"), ConsoleEncoding::utf8);
     EXPECT_EQ(encodingForCodeset("ANSI_X3.4-1968"), ConsoleEncoding::utf8);

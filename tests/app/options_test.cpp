@@ -29,6 +29,8 @@ TEST(OptionsTest, NoOptionIsThePlainRun) {
     EXPECT_EQ(options.rotations, 2);
     EXPECT_TRUE(options.pause);
     EXPECT_FALSE(options.quiet);
+    EXPECT_FALSE(options.strict);
+    EXPECT_TRUE(parsed({"--strict"}).strict);
 }
 
 TEST(OptionsTest, ValuesComeAttachedOrSeparate) {

@@ -78,7 +78,8 @@ TEST_F(RunTest, TheBundledExampleGivesAConsistentDrawingAndReport) {
 
     const std::vector<DxfLine> entities = parseDxf(dxf);
     ASSERT_EQ(entities.size(), 4 + vertices + 1);
-    ASSERT_EQ(report.size(), 4u);
+    ASSERT_EQ(report.size(), 5u);
+    EXPECT_EQ(report[4], "") << "the report ends with an empty line";
     const std::string packedText = report[0].substr(std::string("Packed length:").size());
     EXPECT_EQ(entities.back().x1Text, packedText) << "the packed-length line";
 
@@ -114,12 +115,37 @@ TEST_F(RunTest, ALayoutThatCannotBeWrittenEndsTheRunBeforeTheReport) {
     EXPECT_TRUE(std::filesystem::is_directory(dir_.path() / "Layout.dxf" / "keep"));
 }
 
-TEST_F(RunTest, AReportThatCannotBeWrittenSaysSo) {
+TEST_F(RunTest, AReportThatCannotBeWrittenSaysSoAndReplacesNothing) {
     std::filesystem::create_directories(dir_.path() / "Results.txt" / "keep");
     const RunResult run = runBlocknestBinary({"--no-pause", kExample}, dir_.path());
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err.substr(0, 24), "report file open error!\n");
-    EXPECT_TRUE(std::filesystem::exists(dir_.path() / "Layout.dxf")) << "the drawing comes first";
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "Layout.dxf"))
+        << "no output is replaced unless all of them can be";
+}
+
+// The picture's folder is made; a picture that cannot be written or that would take the
+// place of another output leaves the old outputs as they were.
+TEST_F(RunTest, ThePictureTargetIsCheckedBeforeAnyOutputIsReplaced) {
+    const auto out = dir_.path() / "out";
+    const RunResult made = runBlocknestBinary(
+        {"--no-pause", "-o", out.string(), "--svg", "nodir/x/lay.svg", kExample}, dir_.path());
+    EXPECT_EQ(made.exitCode, 0) << made.err;
+    EXPECT_TRUE(std::filesystem::exists(dir_.path() / "nodir" / "x" / "lay.svg"));
+    dir_.write("out/Layout.dxf", "old drawing");
+    dir_.write("out/Results.txt", "old report");
+    const RunResult same = runBlocknestBinary(
+        {"--no-pause", "-o", "out", "--svg", "out/../out/Results.txt", kExample}, dir_.path());
+    EXPECT_EQ(same.exitCode, 2);
+    EXPECT_NE(same.err.find("would replace the run's own Results.txt"), std::string::npos)
+        << same.err;
+    std::filesystem::create_directories(dir_.path() / "taken.svg");
+    const RunResult bad = runBlocknestBinary(
+        {"--no-pause", "-o", "out", "--svg", "taken.svg", kExample}, dir_.path());
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_NE(bad.err.find("cannot write 'taken.svg'"), std::string::npos) << bad.err;
+    EXPECT_EQ(readFile(out / "Layout.dxf"), "old drawing");
+    EXPECT_EQ(readFile(out / "Results.txt"), "old report");
 }
 
 TEST_F(RunTest, ASecondRunReplacesBothFilesWhole) {

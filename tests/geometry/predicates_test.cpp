@@ -173,6 +173,104 @@ TEST(PartScanLineTest, TheSweepAnswersAsEachPointAlone) {
     }
 }
 
+// A line visits only the holes whose box it crosses; lines met in any order, overlapping and
+// nested holes, and a hole whose box is not a number must answer as before.
+TEST(PartScanLineTest, ManyHolesAnswerAsPointInPartWhateverTheLineOrder) {
+    std::mt19937 random(12);
+    auto coordinate = [&] { return static_cast<double>(random() % 41) * 0.5; };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (int trial = 0; trial < 40; ++trial) {
+        std::vector<std::vector<Vertex>> holes;
+        for (int h = 0; h < 60; ++h) {
+            const double x = coordinate();
+            const double y = coordinate();
+            const double size = 0.5 + static_cast<double>(random() % 6);
+            holes.push_back({{x, y}, {x + size, y}, {x, y + size}});
+        }
+        if (trial % 4 == 0) holes.push_back({{3, 3}, {nan, 5}, {4, 6}});
+        const Part part = makePart("H", {{-1, -1}, {22, -1}, {22, 22}, {-1, 22}}, holes);
+        std::vector<double> xs;
+        for (int k = -4; k <= 46; ++k) xs.push_back(k * 0.5);
+        PartScanLine line(part);
+        int inHole = 0;
+        for (int visit = 0; visit < 60; ++visit) {
+            const double y = coordinate() - 1 + (random() % 3) * 0.25;
+            line.moveTo(y);
+            std::vector<std::uint8_t> swept(xs.size());
+            line.containsEach(xs, swept);
+            for (std::size_t k = 0; k < xs.size(); ++k) {
+                const bool expected = pointInPart({xs[k], y}, part);
+                ASSERT_EQ(swept[k] != 0, expected) << trial << " at " << xs[k] << ", " << y;
+                ASSERT_EQ(line.contains(xs[k]), expected) << trial << " at " << xs[k] << ", " << y;
+                inHole += pointInLoop({xs[k], y}, part.outerLoop()) && !expected;
+            }
+        }
+        EXPECT_GT(inHole, 100) << "the holes are met often";
+    }
+}
+
+TEST(LoopPointTestTest, AnswersAsPointInLoopForManyVertices) {
+    std::mt19937 random(13);
+    auto coordinate = [&] { return static_cast<double>(random() % 21) * 0.5; };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    int inside = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+        std::vector<Vertex> outer;
+        for (int i = 3 + static_cast<int>(random() % 40); i > 0; --i) {
+            outer.push_back({coordinate(), coordinate()});
+        }
+        if (trial % 10 == 0) outer[1].y = nan;
+        const Loop loop = makeLoop(outer);
+        const LoopPointTest test(loop);
+        for (int k = 0; k < 200; ++k) {
+            const Vertex p{coordinate() - 0.25 * (random() % 2), coordinate()};
+            const bool expected = pointInLoop(p, loop);
+            ASSERT_EQ(test.contains(p), expected) << trial << " at " << p.x << ", " << p.y;
+            inside += expected;
+        }
+        EXPECT_FALSE(test.contains({1, nan}));
+    }
+    EXPECT_GT(inside, 3000);
+}
+
+// Every pair of edges that do not follow each other, crossing at a point inside both.
+bool crossesItselfLiterally(const std::vector<Vertex>& v) {
+    const std::size_t n = v.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = i + 2; j < n; ++j) {
+            if (i == 0 && j + 1 == n) continue;
+            const Vertex &p = v[i], &q = v[(i + 1) % n], &r = v[j], &s = v[(j + 1) % n];
+            const double c1 = (q.x - p.x) * (r.y - p.y) - (q.y - p.y) * (r.x - p.x);
+            const double c2 = (q.x - p.x) * (s.y - p.y) - (q.y - p.y) * (s.x - p.x);
+            const double d1 = (s.x - r.x) * (p.y - r.y) - (s.y - r.y) * (p.x - r.x);
+            const double d2 = (s.x - r.x) * (q.y - r.y) - (s.y - r.y) * (q.x - r.x);
+            if (c1 * c2 < 0 && d1 * d2 < 0) return true;
+        }
+    }
+    return false;
+}
+
+TEST(LoopCrossesItselfTest, FindsWhatTestingEveryPairFinds) {
+    EXPECT_TRUE(loopCrossesItself(makeLoop({{0, 0}, {20, 20}, {20, 0}, {0, 20}}))) << "bowtie";
+    EXPECT_FALSE(loopCrossesItself(makeLoop({{0, 0}, {20, 0}, {20, 20}, {0, 20}})));
+    EXPECT_FALSE(loopCrossesItself(makeLoop({{0, 0}, {20, 0}, {10, 0}, {10, 5}})))
+        << "edges along each other only touch";
+    std::mt19937 random(14);
+    auto coordinate = [&] { return static_cast<double>(random() % 9); };
+    int crossing = 0;
+    for (int trial = 0; trial < 2000; ++trial) {
+        std::vector<Vertex> v;
+        for (int i = 4 + static_cast<int>(random() % 5); i > 0; --i) {
+            v.push_back({coordinate(), coordinate()});
+        }
+        const bool expected = crossesItselfLiterally(v);
+        ASSERT_EQ(loopCrossesItself(makeLoop(v)), expected) << "trial " << trial;
+        crossing += expected;
+    }
+    EXPECT_GT(crossing, 200);
+    EXPECT_LT(crossing, 1800);
+}
+
 TEST(PartScanLineTest, NumbersThatAreNotNumbersAreOutside) {
     const Part square = makePart("S", {{0, 0}, {4, 0}, {4, 4}, {0, 4}});
     const double nan = std::numeric_limits<double>::quiet_NaN();

@@ -11,14 +11,16 @@ namespace {
 using namespace testing_support;
 
 // Every input the fuzzer kept or that once failed, through the same path as the fuzzer: it
-// must end without a crash, an exception or a sanitizer report.
+// must end without a crash, an exception, a sanitizer report or a faulty output.
 TEST(FuzzReplayTest, EveryKeptInputEndsCleanly) {
     const std::filesystem::path folder = BLOCKNEST_SOURCE_DIR "/tests/data/fuzz";
     int replayed = 0;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
         if (!entry.is_regular_file()) continue;
         SCOPED_TRACE(entry.path().string());
-        EXPECT_NO_THROW(fuzzing::exerciseReadAndPrepare(readFile(entry.path())));
+        std::optional<std::string> fault;
+        EXPECT_NO_THROW(fault = fuzzing::exerciseReadAndPrepare(readFile(entry.path())));
+        EXPECT_EQ(fault, std::nullopt);
         ++replayed;
     }
     EXPECT_GT(replayed, 0);

@@ -189,7 +189,10 @@ INSTANTIATE_TEST_SUITE_P(
                "from it (0)"},
         BadJob{"HugeGrid", 1e12, 1e12, kTen,
                "x.txt: the sheet 1e+12 x 1e+12 in blocks of 1 makes a grid of more than "
-               "2147483648 blocks"}),
+               "2147483648 blocks"},
+        BadJob{"NarrowSheetWithTooManyRows", 1e9, 0.5, kTen,
+               "x.txt: the sheet 1e+09 x 0.5 in blocks of 1 makes a grid of 1000000002 rows of "
+               "2 blocks, more than the 512 MiB a sheet grid may take"}),
     [](const testing::TestParamInfo<BadJob>& info) { return info.param.name; });
 
 TEST(PrepareJobTest, AFileWithoutPartsShowsTheReadWarning) {

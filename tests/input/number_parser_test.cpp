@@ -58,5 +58,15 @@ TEST(NumberParserTest, IntegersStopAtTheFirstOtherCharacter) {
     EXPECT_EQ(parseInteger("99999999999999999999999"), std::numeric_limits<std::int64_t>::max());
 }
 
+TEST(ParseIntegerTest, SaturatesExactlyAtTheLargestValue) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    EXPECT_EQ(parseInteger("9223372036854775806"), kMax - 1);
+    EXPECT_EQ(parseInteger("9223372036854775807"), kMax);
+    EXPECT_EQ(parseInteger("9223372036854775808"), kMax) << "one more stays at the largest";
+    EXPECT_EQ(parseInteger("9223372036854775799"), kMax - 8) << "the last digit is not lost";
+    EXPECT_EQ(parseInteger("922337203685477580"), kMax / 10);
+    EXPECT_EQ(parseInteger("-9223372036854775807"), -kMax);
+}
+
 }  // namespace
 }  // namespace blocknest

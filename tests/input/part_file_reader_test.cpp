@@ -291,6 +291,125 @@ TEST(PartFileReaderTest, CopyCountsBeyondTheLimitFail) {
         partFileHeader(9, 9) + partBlock("A", 6, kSquare) + partBlock("B", 5, kSquare), limits)));
 }
 
+// Each bound holds exactly: a file at the bound is read, one unit more is refused.
+TEST(PartFileReaderTest, LimitsHoldExactlyAtTheirBound) {
+    const std::string square = partBlock("S", 1, kSquare);  // 4 vertices
+    const std::string text = partFileHeader(9, 9) + square;
+    auto accepted = [](const std::variant<PartFileContents, InputError>& result) {
+        if (const auto* error = std::get_if<InputError>(&result)) return error->detail;
+        return std::string("accepted");
+    };
+    ReadLimits limits;
+    limits.maxStoredVertices = 4;
+    EXPECT_EQ(accepted(readText(text, limits)), "accepted");
+    limits.maxStoredVertices = 3;
+    EXPECT_EQ(accepted(readText(text, limits)),
+              "parts.txt:13: the \"OutLoop\" section has more than 3 vertices, more than fit in "
+              "memory");
+    limits.maxStoredVertices = 8;
+    EXPECT_EQ(accepted(readText(partFileHeader(9, 9) + partBlock("S", 2, kSquare), limits)),
+              "accepted");
+    limits.maxStoredVertices = 7;
+    EXPECT_NE(accepted(readText(partFileHeader(9, 9) + partBlock("S", 2, kSquare), limits))
+                  .find("asks for 2 copies"),
+              std::string::npos);
+
+    limits = ReadLimits{};
+    const std::string longName = partFileHeader(9, 9) + partBlock(std::string(20, 'n'), 1, kSquare);
+    limits.maxLineLength = 20;
+    EXPECT_EQ(accepted(readText(longName, limits)), "accepted");
+    limits.maxLineLength = 19;
+    EXPECT_EQ(accepted(readText(longName, limits)),
+              "parts.txt:6: the line is longer than 19 characters, more than a part data file "
+              "ever needs");
+
+    limits = ReadLimits{};
+    limits.maxFileBytes = static_cast<std::int64_t>(text.size());
+    EXPECT_EQ(accepted(readText(text, limits)), "accepted");
+    limits.maxFileBytes = static_cast<std::int64_t>(text.size()) - 1;
+    EXPECT_NE(accepted(readText(text + "\n", limits)).find("the file is longer than"),
+              std::string::npos);
+    EXPECT_NE(accepted(readText(text, limits)).find("the file is longer than"), std::string::npos)
+        << "the last line's end counts";
+}
+
+// What Windows editors write at the start of a UTF-8 file is skipped; elsewhere it is text.
+TEST(PartFileReaderTest, AByteOrderMarkAtTheStartIsSkipped) {
+    const std::string text = partFileHeader(120, 80) + partBlock("\xEF\xBB\xBFS", 1, kSquare);
+    const PartFileContents contents = readOk("\xEF\xBB\xBF" + text);
+    EXPECT_EQ(contents.sheetLength, 120);
+    EXPECT_EQ(contents.sheetWidth, 80);
+    EXPECT_EQ(names(contents.parts), std::vector<std::string>{"\xEF\xBB\xBFS"});
+    EXPECT_EQ(readOk("\xEF\xBB" + text).sheetLength, 0) << "only a whole mark is skipped";
+}
+
+// Lines read by the format's rules against their likely meaning: the reading stays, and each
+// gets a warning naming the line and what was read.
+TEST(PartFileReaderTest, MisreadLinesAreReadAsBeforeAndWarnedOf) {
+    struct Case {
+        std::string vertexLine;
+        Vertex read;
+        std::string doubt;
+    };
+    const std::vector<Case> doubtful{
+        {"0,abc", {0, 0}, "it holds no number for y"},
+        {"0,5O", {0, 5}, "the text \"O\" after y is ignored"},
+        {"", {0, 0}, "a blank line inside a loop"},
+        {"0,,0", {0, 0}, "it holds no number for y"},
+        {"0x10,0", {0, 10}, "\"x\" after x is skipped"},
+        {"10,,5", {10, 0}, "it holds no number for y"},
+        {"abc,5", {0, 0}, "it starts with no number"},
+        {"EndPart", {0, 0}, "the keyword line \"EndPart\""},
+    };
+    for (const Case& c : doubtful) {
+        const std::string text = partFileHeader(9, 9) + "Part\nOutLoop\n1,1\n" + c.vertexLine +
+                                 "\n2,2\nEndOutLoop\nEndPart\n";
+        const PartFileContents contents = readOk(text);
+        ASSERT_EQ(contents.parts.count(), 1) << c.vertexLine;
+        const Vertex& v = contents.parts.front().outerLoop().vertices()[1];
+        EXPECT_EQ(v.x, c.read.x) << c.vertexLine;
+        EXPECT_EQ(v.y, c.read.y) << c.vertexLine;
+        ASSERT_EQ(contents.warnings.size(), 1u) << c.vertexLine;
+        EXPECT_EQ(contents.warnings[0].substr(0, 12), "parts.txt:7:") << contents.warnings[0];
+        EXPECT_NE(contents.warnings[0].find(c.doubt), std::string::npos) << contents.warnings[0];
+    }
+    for (const std::string line :
+         {"12.5,40", "12.5 40", "12.5, 40", "12.5\t40", "1,2   ", "1,2\r", "-3e2,+4"}) {
+        const PartFileContents contents = readOk(partFileHeader(9, 9) + "Part\nOutLoop\n" + line +
+                                                 "\n5,5\n1,7\nEndOutLoop\nEndPart\n");
+        EXPECT_TRUE(contents.warnings.empty()) << line << ": " << contents.warnings.front();
+    }
+    struct Other {
+        std::string text;
+        std::string doubt;
+    };
+    const std::string block = "Part\nOutLoop\n0,0\n1,0\n1,1\nEndOutLoop\nEndPart\n";
+    for (const Other& o : {
+             Other{"SheetLength:1200\nSheetWidth: 600\nx\n" + block,
+                   "parts.txt:1: the first 13 characters \"SheetLength:1\" are not read and hold "
+                   "a digit; the sheet length is read as 200"},
+             Other{"SheetLength: 1200\nSheetWidth: 6OO\nx\n" + block,
+                   "parts.txt:2: the text \"OO\" after the number is ignored; the sheet width is "
+                   "read as 6"},
+             Other{"SheetLength: 1200\nSheetWidth: 600\n" + block,
+                   "parts.txt:3: the third line, which is not used, is the keyword \"Part\" (a "
+                   "header line is missing?)"},
+             Other{partFileHeader(9, 9) + "Part\nPartNumOfSameType\ntwo\n" + block.substr(5),
+                   "parts.txt:6: the copy count \"two\" is read as 0"},
+             Other{partFileHeader(9, 9) + "Part\nPartNumOfSameType\n2.5\n" + block.substr(5),
+                   "parts.txt:6: the copy count \"2.5\" is read as 2"},
+         }) {
+        const PartFileContents contents = readOk(o.text);
+        ASSERT_FALSE(contents.warnings.empty()) << o.text;
+        EXPECT_EQ(contents.warnings.front(), o.doubt);
+    }
+    std::string many = partFileHeader(9, 9) + "Part\nOutLoop\n0,0\n1,0\n";
+    for (int i = 0; i < 25; ++i) many += "\n";
+    const PartFileContents contents = readOk(many + "1,1\nEndOutLoop\nEndPart\n");
+    EXPECT_EQ(contents.warnings.size(), PartFileContents::kMaxListedWarnings);
+    EXPECT_EQ(contents.warningCount, 25);
+}
+
 TEST(PartFileReaderTest, AMissingFileShowsTheReadWarning) {
     auto result = readPartFile("/nonexistent/parts.txt");
     ASSERT_TRUE(std::holds_alternative<InputError>(result));

@@ -45,5 +45,43 @@ TEST(ReplaceFileTest, AFailedReplacementLeavesTheTargetAndNoTemporaryFile) {
     EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
 
+TEST(ReplaceFileTest, OnlyThePermissionBitsAreKept) {
+    const TempDir dir;
+    const auto file = dir.write("Layout.dxf", "old");
+    ASSERT_EQ(chmod(file.c_str(), 04777), 0);
+    EXPECT_FALSE(replaceFile(file, "new").has_value());
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0777u) << "no set-user-ID bit on a new file";
+}
+
+// Nothing is replaced until every file is complete; a set that is not committed leaves the
+// old files and no temporary file behind.
+TEST(OutputSetTest, ReplacesAllFilesOrNone) {
+    const TempDir dir;
+    const auto layout = dir.write("Layout.dxf", "old drawing");
+    const auto report = dir.write("Results.txt", "old report");
+    std::filesystem::create_directories(dir.path() / "picture.svg");
+    {
+        OutputSet set;
+        EXPECT_FALSE(set.stage(layout, "new drawing").has_value());
+        EXPECT_FALSE(set.stage(report, "new report").has_value());
+        EXPECT_EQ(readFile(layout), "old drawing") << "staging replaces nothing";
+        const std::optional<std::string> failure = set.stage(dir.path() / "picture.svg", "x");
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_NE(failure->find("Is a directory"), std::string::npos) << *failure;
+    }
+    EXPECT_EQ(readFile(layout), "old drawing");
+    EXPECT_EQ(readFile(report), "old report");
+    EXPECT_EQ(entriesIn(dir.path()), 3u) << "no temporary file is left";
+    OutputSet set;
+    EXPECT_FALSE(set.stage(layout, "new drawing").has_value());
+    EXPECT_FALSE(set.stage(report, "new report").has_value());
+    EXPECT_FALSE(set.commit().has_value());
+    EXPECT_EQ(readFile(layout), "new drawing");
+    EXPECT_EQ(readFile(report), "new report");
+    EXPECT_EQ(entriesIn(dir.path()), 3u);
+}
+
 }  // namespace
 }  // namespace blocknest

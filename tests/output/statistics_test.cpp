@@ -57,7 +57,7 @@ TEST(StatisticsTest, NoCountedPartGivesLengthZeroAndNoDensity) {
     EXPECT_TRUE(std::isnan(stats.packingDensity));
     EXPECT_EQ(formatReport(stats, "(Packing time:0.10 ms)\n"),
               "Packed length:0\nPacking density:nan%\nArea of all parts:0\n"
-              "(Packing time:0.10 ms)\n");
+              "(Packing time:0.10 ms)\n\n");
 }
 
 TEST(ReportTest, ExampleReportHasFiveLines) {
@@ -69,7 +69,9 @@ TEST(ReportTest, ExampleReportHasFiveLines) {
               "Packed length:400\n"
               "Packing density:75%\n"
               "Area of all parts:150000\n"
-              "(Packing time:3.14 s)\n");
+              "(Packing time:3.14 s)\n"
+              "\n")
+        << "the fifth line is empty";
 }
 
 TEST(ReportTest, NumbersHaveSixSignificantDigits) {
@@ -78,7 +80,7 @@ TEST(ReportTest, NumbersHaveSixSignificantDigits) {
     stats.totalPartArea = 81.25;
     stats.packingDensity = 0.68671123;
     EXPECT_EQ(formatReport(stats, ""),
-              "Packed length:1.23457e+06\nPacking density:68.6711%\nArea of all parts:81.25\n");
+              "Packed length:1.23457e+06\nPacking density:68.6711%\nArea of all parts:81.25\n\n");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "fuzz/output_checks.hpp"
 #include "support.hpp"
 
 namespace blocknest {
@@ -14,9 +15,16 @@ using namespace testing_support;
 TEST(EscapeXmlTest, MarkupIsEscapedAndBadBytesReplaced) {
     EXPECT_EQ(escapeXmlText("A&B <7> \"x\""), "A&amp;B &lt;7&gt; &quot;x&quot;");
     EXPECT_EQ(escapeXmlText("Flansch \xC3\xBC"), "Flansch \xC3\xBC") << "valid UTF-8 stays";
-    EXPECT_EQ(escapeXmlText("\xC1\xE3\xBC\xFE"), "????") << "GBK bytes are not UTF-8";
+    const std::string bad = "\xEF\xBF\xBD";  // U+FFFD
+    EXPECT_EQ(escapeXmlText("\xC1\xE3\xBC\xFE"), bad + bad + bad + bad)
+        << "GBK bytes are not UTF-8";
     EXPECT_EQ(escapeXmlText(std::string("a\x01\tb", 4)), "a??b");
-    EXPECT_EQ(escapeXmlText("\xE6\x96"), "??") << "a cut sequence";
+    EXPECT_EQ(escapeXmlText("\xE6\x96"), bad + bad) << "a cut sequence";
+    // Forms that passed before and made the picture no longer XML.
+    EXPECT_EQ(escapeXmlText("\xC0\xBC"), bad + bad) << "an overlong '<'";
+    EXPECT_EQ(escapeXmlText("\xED\xA0\x80"), bad + bad + bad) << "a surrogate";
+    EXPECT_EQ(escapeXmlText("\xF4\x90\x80\x80"), bad + bad + bad + bad) << "above U+10FFFF";
+    EXPECT_EQ(escapeXmlText("\xEF\xBF\xBE\xEF\xBF\xBF"), bad + bad + bad + bad + bad + bad);
 }
 
 TEST(SvgWriterTest, PlacedPartsAreFilledPathsWithTheirHoles) {
@@ -28,7 +36,7 @@ TEST(SvgWriterTest, PlacedPartsAreFilledPathsWithTheirHoles) {
     stats.packedLength = 10;
     stats.totalPartArea = 96;
     stats.packingDensity = 96 / (10 * 50.0);
-    const std::string svg = formatLayoutSvg(parts, 100, 50, stats);
+    const std::string svg = formatLayoutSvg(parts, 100, 50, stats).value();
     EXPECT_EQ(countOf(svg, "<path class=\"part\""), 1);
     EXPECT_EQ(countOf(svg, "<path class=\"unplaced\""), 1);
     EXPECT_NE(svg.find("<title>F&lt;1&gt;</title>"), std::string::npos);
@@ -47,9 +55,71 @@ TEST(SvgWriterTest, ALongEmptySheetIsShownUpToTheLayout) {
     parts.pushBack(makePart("S", {{0, 0}, {10, 0}, {10, 10}, {0, 10}}));
     PackingStatistics stats;
     stats.packedLength = 10;
-    const std::string svg = formatLayoutSvg(parts, 5000, 40, stats);
+    const std::string svg = formatLayoutSvg(parts, 5000, 40, stats).value();
     EXPECT_NE(svg.find("<rect class=\"sheet\" x=\"0\" y=\"0\" width=\"120\""), std::string::npos);
     EXPECT_NE(svg.find("Sheet 5000 x 40, shown up to X = 120"), std::string::npos);
+}
+
+TEST(SvgWriterTest, CoordinatesKeepSevenDigitsAndASecondRowStartsBelowTheFirst) {
+    PartList parts;
+    parts.pushBack(makePart("P", {{1.2345678, 2}, {12.5, 2}, {12.5, 9.87654321}}));
+    // Two parts that did not fit, each 60 wide: the second does not fit beside the first in
+    // the 100 shown, so it starts a row of its own at the left, one row height (10) and one
+    // margin (3) lower.
+    parts.pushBack(makePart("U1", {{200, 10}, {200, 0}, {260, 0}, {260, 10}}));
+    parts.pushBack(makePart("U2", {{300, 10}, {300, 0}, {360, 0}, {360, 10}}));
+    PackingStatistics stats;
+    stats.packedLength = 12.5;
+    stats.totalPartArea = 41.9;
+    stats.packingDensity = 41.9 / (12.5 * 50);
+    const std::string svg = formatLayoutSvg(parts, 100, 50, stats).value();
+    EXPECT_NE(svg.find("d=\"M1.234568,48 "), std::string::npos) << svg;
+    EXPECT_NE(svg.find("L12.5,40.12346 "), std::string::npos) << "Y flipped: 50 - 9.87654321";
+    // The first row's top lies 2 margins (6) and a font size (100 / 45) below the sheet.
+    EXPECT_NE(svg.find("d=\"M0,58.22222 "), std::string::npos) << svg;
+    EXPECT_NE(svg.find("d=\"M0,71.22222 "), std::string::npos) << svg;
+}
+
+TEST(SvgWriterTest, APictureWhoseSizeIsNoNumberIsNotDrawn) {
+    PartList parts;
+    parts.pushBack(makePart("Huge", {{0, 0}, {1e308, 0}, {1e308, 1e300}, {0, 1e300}}));
+    PackingStatistics stats;
+    stats.packedLength = 1e308;
+    stats.totalPartArea = 1e300;
+    stats.packingDensity = 1e-8;
+    EXPECT_FALSE(formatLayoutSvg(parts, 1.7e308, 1.7e308, stats).has_value())
+        << "the view box would be 1.7e308 plus its margins";
+    PartList smaller;
+    smaller.pushBack(makePart("Large", {{0, 0}, {1e300, 0}, {1e300, 1e290}, {0, 1e290}}));
+    const std::optional<std::string> fits = formatLayoutSvg(smaller, 1.1e300, 1.7e292, stats);
+    ASSERT_TRUE(fits.has_value());
+    EXPECT_EQ(fuzzing::checkSvg(*fits), std::nullopt);
+}
+
+// The fuzz harness's check finds what used to slip into pictures.
+TEST(SvgWriterTest, TheFuzzCheckFindsBrokenPictures) {
+    EXPECT_EQ(fuzzing::checkSvg("<svg a=\"1\"><title>x</title></svg>\n"), std::nullopt);
+    EXPECT_NE(fuzzing::checkSvg("<svg height=\"-nan\"></svg>"), std::nullopt);
+    EXPECT_NE(fuzzing::checkSvg("<svg viewBox=\"0 0 inf inf\"></svg>"), std::nullopt);
+    EXPECT_NE(fuzzing::checkSvg("<svg><title>\xED\xA0\x80</title></svg>"), std::nullopt);
+    EXPECT_NE(fuzzing::checkSvg("<svg><title>a\x1B</title></svg>"), std::nullopt);
+    EXPECT_NE(fuzzing::checkSvg("<svg><title>x</svg>"), std::nullopt);
+    PackingStatistics stats;
+    stats.packedLength = 10;
+    stats.totalPartArea = 60;
+    stats.packingDensity = 1.2;
+    EXPECT_NE(fuzzing::checkFigures(stats, "r\n\n"), std::nullopt) << "120 %";
+    stats.packingDensity = 0.6;
+    EXPECT_EQ(fuzzing::checkFigures(stats, "r\n\n"), std::nullopt);
+    stats.totalPartArea = -60;
+    EXPECT_NE(fuzzing::checkFigures(stats, "r\n\n"), std::nullopt);
+    // Two squares joined at a corner vertex: more area by the rule than the outline covers.
+    PartList joined;
+    joined.pushBack(
+        makePart("J", {{0, 0}, {5, 0}, {5, 5}, {0, 5}, {0, 0}, {4, 0}, {4, 4}, {0, 4}}));
+    EXPECT_FALSE(fuzzing::outlinesAreSimple(joined, 10, 10));
+    joined.front() = makePart("S", {{0, 0}, {5, 0}, {5, 5}, {0, 5}});
+    EXPECT_TRUE(fuzzing::outlinesAreSimple(joined, 10, 10));
 }
 
 TEST(SvgWriterTest, RendersInHeadlessChromium) {

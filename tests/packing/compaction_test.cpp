@@ -33,6 +33,22 @@ TEST_F(CompactionTest, StartStepIsTheSmallerOfATenthBlockAndAQuarterSide) {
     EXPECT_EQ(compactionStartStep(slender, 15), 0.005);
 }
 
+// Near 1e14 numbers are 1/64 apart, so the last passes' steps move nothing while the pose
+// stays feasible; the slide used to repeat such a move for ever.
+TEST_F(CompactionTest, SlidesEndWhereStepsNoLongerMoveThePart) {
+    sheet_.length = 4e14;
+    sheet_.width = 4e14;
+    parts_.pushBack(makePart("Wall", {{1, 0}, {1e14, 0}, {1e14, 4e14}, {1, 4e14}}));
+    parts_.pushBack(
+        makePart("Q", {{1.5e14, 1e14}, {2.5e14, 1e14}, {2.5e14, 2e14}, {1.5e14, 2e14}}));
+    Part& square = parts_.back();
+    compactAlongX(PartIndex(parts_, sheet_), square, 1e13);
+    EXPECT_GE(square.bounds().minX, 1e14) << "the wall stops the slide";
+    EXPECT_LT(square.bounds().minX, 1e14 + 1) << "and the slide closes the gap";
+    compactAlongY(PartIndex(parts_, sheet_), square, 1e13);
+    EXPECT_LT(square.bounds().minY, 0.01);
+}
+
 TEST_F(CompactionTest, NinePassesFromStep15DownTo0005859375) {
     // Against the sheet's left edge alone the slide ends less than the last step, 1.5 / 256,
     // from X = 0: eight passes would leave 0.00747 here, ten passes 0.0002 from 50.3.

@@ -51,6 +51,16 @@ TEST_F(OverlapTest, PartsWhoseBoxesTouchAreDisjoint) {
     EXPECT_TRUE(partsDisjoint(a, c)) << "overlapping by less than the tolerance";
     const Part d = makePart("D", {{19.99998, 12}, {30, 12}, {30, 18}, {19.99998, 18}});
     EXPECT_FALSE(partsDisjoint(a, d)) << "overlapping by more than the tolerance";
+    // The same along Y, on both sides.
+    const Part above = makePart("E", {{12, 19.999995}, {18, 19.999995}, {18, 30}, {12, 30}});
+    EXPECT_TRUE(partsDisjoint(a, above)) << "above, within the tolerance";
+    EXPECT_TRUE(partsDisjoint(above, a));
+    const Part below = makePart("F", {{12, 0}, {18, 0}, {18, 10.000005}, {12, 10.000005}});
+    EXPECT_TRUE(partsDisjoint(a, below)) << "below, within the tolerance";
+    EXPECT_TRUE(partsDisjoint(below, a));
+    const Part deeper = makePart("G", {{12, 0}, {18, 0}, {18, 10.00002}, {12, 10.00002}});
+    EXPECT_FALSE(partsDisjoint(a, deeper)) << "below, beyond the tolerance";
+    EXPECT_FALSE(partsDisjoint(deeper, a));
 }
 
 TEST_F(OverlapTest, OutlinesTouchingInsideOverlappingBoxesAreNotDisjoint) {

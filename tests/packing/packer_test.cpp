@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "input/job_preparation.hpp"
+#include "output/statistics.hpp"
 #include "packing/first_fit.hpp"
 #include "packing/independent_overlap.hpp"
 #include "raster/pixelize.hpp"
@@ -120,6 +121,21 @@ TEST_F(PackerTest, APlacedPartIsCompactedMarkedAndHoldsNoBitmap) {
     EXPECT_LT(part.bounds().minY, 0.01);
     EXPECT_TRUE(part.bitmap().empty());
     EXPECT_EQ(job_.sheet.bitmap.at(1, 1), 1) << "its blocks are taken";
+}
+
+// The image's first occupied block is not at its corner: the move to the found position must
+// count the anchor's offset on both axes, or the part starts off the sheet and stays there.
+TEST_F(PackerTest, AnImageAnchorAwayFromTheCornerPlacesThePartWhereTheBlocksFit) {
+    prepare(100, 60,
+            {makePart("Arrow", {{0, 20}, {20, 0}, {20, 40}}),
+             makePart("Key", {{0, 0}, {10, 0}, {10, 10}, {0, 10}})});
+    PackingMemory memory(job_.parts, job_.sheet);
+    Part& arrow = job_.parts.front();
+    ASSERT_EQ(arrow.name(), "Arrow");
+    packPart(arrow, job_.sheet, 1, console_, memory);
+    ASSERT_TRUE(liesOnSheet(arrow, job_.sheet.length, job_.sheet.width));
+    EXPECT_LT(arrow.bounds().minX, 0.01);
+    EXPECT_LT(arrow.bounds().minY, 0.01);
 }
 
 TEST_F(PackerTest, EqualCandidateXKeepsTheLowerOrientation) {

@@ -68,5 +68,14 @@ TEST(SheetGridSizeTest, RefusesGridsBeyondTheCountsOrTheCellLimit) {
     EXPECT_FALSE(sheetGridSize(1e300, 1e300, 1e-300, std::int64_t{1} << 40).has_value());
 }
 
+TEST(SheetGridSizeTest, EachRowTakesWholeWordsAndACount) {
+    EXPECT_EQ(sheetGridBytes({10, 2}), 10 * 12) << "two columns still take a word";
+    EXPECT_EQ(sheetGridBytes({10, 64}), 10 * 12);
+    EXPECT_EQ(sheetGridBytes({10, 65}), 10 * 20);
+    EXPECT_EQ(sheetGridBytes({1'000'000'002, 2}), std::int64_t{12'000'000'024});
+    const SheetBitmap grid(10, 65);
+    EXPECT_EQ(grid.wordsPerRow(), 2) << "the count above follows the grid's own layout";
+}
+
 }  // namespace
 }  // namespace blocknest

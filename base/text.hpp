@@ -1,0 +1,17 @@
+#pragma once  // base/text.hpp: names from a file made safe for the places they are shown
+#include <string>
+#include <string_view>
+
+namespace blocknest {
+
+// The text with every byte sequence that is not a UTF-8 encoding of a character allowed in
+// XML (overlong forms, surrogates, code points above U+10FFFF, U+FFFE and U+FFFF included)
+// replaced by U+FFFD.
+[[nodiscard]] std::string validUtf8(std::string_view text);
+
+// The text for a terminal: control characters (C0, DEL and, in valid UTF-8, C1) written as
+// \xNN so that none acts on the terminal; a backslash is doubled. Other bytes stay, so that
+// names in the console's own encoding read as they are.
+[[nodiscard]] std::string printableName(std::string_view text);
+
+}  // namespace blocknest
