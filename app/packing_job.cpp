@@ -85,15 +85,6 @@ std::string searchProgressLine(const SearchProgress& progress, const SearchOptio
     return line;
 }
 
-class SilentConsole : public Console {
-public:
-    void write(std::string_view) override {}
-    void write(Message) override {}
-    void warn(Message) override {}
-    void error(std::string_view) override {}
-    void pause() override {}
-};
-
 // Every part may also be placed mirrored: its own turns, or the even ones, both ways.
 void allowMirrored(PartList& parts, int rotationCount) {
     const std::vector<Orientation> even = evenTurns(rotationCount);

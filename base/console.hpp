@@ -24,4 +24,14 @@ public:
     virtual void pause() = 0;                       // waits for a key, unless told not to
 };
 
+// A console that shows nothing and never waits: for runs whose output nobody reads.
+class SilentConsole : public Console {
+public:
+    void write(std::string_view) override {}
+    void write(Message) override {}
+    void warn(Message) override {}
+    void error(std::string_view) override {}
+    void pause() override {}
+};
+
 }  // namespace blocknest

@@ -17,16 +17,6 @@
 
 namespace blocknest::fuzzing {
 
-// A console that shows nothing.
-class SilentConsole : public Console {
-public:
-    void write(std::string_view) override {}
-    void write(Message) override {}
-    void warn(Message) override {}
-    void error(std::string_view) override {}
-    void pause() override {}
-};
-
 // Reads and prepares the text as a part data file, with bounds small enough for many runs a
 // second; a job small enough is packed and its outputs formatted and checked too. Everything
 // the input can do must end here without a crash; the one exception allowed is the

@@ -9,17 +9,6 @@
 namespace blocknest {
 namespace {
 
-// The packing run speaks to the console only to warn of a vertex recount that disagrees,
-// which the one-pass run before the search has already met for the same parts.
-class SilentConsole : public Console {
-public:
-    void write(std::string_view) override {}
-    void write(Message) override {}
-    void warn(Message) override {}
-    void error(std::string_view) override {}
-    void pause() override {}
-};
-
 bool sameShape(const Part& a, const Part& b) {
     auto sameLoop = [](const Loop& p, const Loop& q) {
         if (p.vertexCount() != q.vertexCount()) return false;
@@ -104,6 +93,8 @@ Score decodeLayout(const SearchInstance& instance, const Genome& genome, Decoder
     PackingMemory packing(list, sheet);
     packing.extraSlidePairs = genome.extraSlides;
     std::swap(packing.images, memory.images[static_cast<std::size_t>(genome.grid)]);
+    // The packing run speaks to the console only to warn of a vertex recount that disagrees,
+    // which the one-pass run before the search has already met for the same parts.
     SilentConsole console;
     auto id = genome.order.begin();
     for (Part& part : list) {
