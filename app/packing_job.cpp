@@ -56,6 +56,17 @@ constexpr double kFinerGrids[] = {0.7, 0.5, 0.35};
 // Every search thread holds a copy of each grid: 8 MiB at most for one.
 constexpr std::int64_t kMaxSearchGridCells = std::int64_t{1} << 26;
 
+// The job the packing run works on with a clearance: the grown parts on the placement sheet;
+// nothing without one, when the parts themselves are packed. Says why it cannot be made.
+std::variant<std::optional<PlacementJob>, std::string> placementFor(const PartList& parts,
+                                                                    const Sheet& sheet,
+                                                                    const Clearance& clearance) {
+    if (!clearance.any()) return std::optional<PlacementJob>();
+    std::variant<PlacementJob, std::string> made = makePlacementJob(parts, sheet, clearance);
+    if (auto* why = std::get_if<std::string>(&made)) return std::move(*why);
+    return std::optional<PlacementJob>(std::move(std::get<PlacementJob>(made)));
+}
+
 // The block sides a search packs on besides the sheet's own.
 std::vector<double> finerBlockSides(const Sheet& sheet) {
     std::vector<double> finer;
@@ -99,12 +110,10 @@ void allowMirrored(PartList& parts, int rotationCount) {
 std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& options,
                                                        Console& console, SearchDisplay display,
                                                        const Clearance& clearance) {
-    std::optional<PlacementJob> placement;
-    if (clearance.any()) {
-        std::variant<PlacementJob, std::string> made = makePlacementJob(parts_, sheet_, clearance);
-        if (auto* why = std::get_if<std::string>(&made)) return *why;
-        placement = std::move(std::get<PlacementJob>(made));
-    }
+    std::variant<std::optional<PlacementJob>, std::string> made =
+        placementFor(parts_, sheet_, clearance);
+    if (auto* why = std::get_if<std::string>(&made)) return *why;
+    std::optional<PlacementJob>& placement = std::get<std::optional<PlacementJob>>(made);
     PartList& parts = placement ? placement->parts : parts_;
     const Sheet& sheet = placement ? placement->sheet : sheet_;
     if (mirror_) allowMirrored(parts, rotationCount_);
@@ -188,12 +197,10 @@ SearchOutcome searchOneSheet(PartList& parts, const Sheet& sheet, int rotationCo
 std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Console& console,
                                                   bool showProgress, const SearchOptions* search) {
     const auto started = std::chrono::steady_clock::now();
-    std::optional<PlacementJob> placement;
-    if (clearance.any()) {
-        std::variant<PlacementJob, std::string> made = makePlacementJob(parts_, sheet_, clearance);
-        if (auto* why = std::get_if<std::string>(&made)) return *why;
-        placement = std::move(std::get<PlacementJob>(made));
-    }
+    std::variant<std::optional<PlacementJob>, std::string> made =
+        placementFor(parts_, sheet_, clearance);
+    if (auto* why = std::get_if<std::string>(&made)) return *why;
+    std::optional<PlacementJob>& placement = std::get<std::optional<PlacementJob>>(made);
     PartList& parts = placement ? placement->parts : parts_;
     Sheet& sheet = placement ? placement->sheet : sheet_;
     if (mirror_) allowMirrored(parts, rotationCount_);

@@ -42,17 +42,20 @@ SearchInstance makeSearchInstance(const PartList& parts, const Sheet& sheet, int
     instance.sheetLength = sheet.length;
     instance.sheetWidth = sheet.width;
     const std::vector<Orientation> even = evenTurns(rotationCount);
+    std::vector<int> firstOfShape;
     for (const Part& part : parts) {
         instance.parts.push_back(part);
         instance.turns.push_back(part.orientations().empty() ? even : part.orientations());
         instance.totalArea += part.netArea();
+        // A part is compared with the first part of each shape, not with every part before it.
         int shape = static_cast<int>(instance.parts.size()) - 1;
-        for (std::size_t j = 0; j + 1 < instance.parts.size(); ++j) {
-            if (sameShape(instance.parts[j], part)) {
-                shape = instance.shapeOf[j];
+        for (const int first : firstOfShape) {
+            if (sameShape(instance.parts[static_cast<std::size_t>(first)], part)) {
+                shape = first;
                 break;
             }
         }
+        if (shape == static_cast<int>(instance.parts.size()) - 1) firstOfShape.push_back(shape);
         instance.shapeOf.push_back(shape);
     }
     instance.grids.push_back({sheet.blockSideLength, sheet});
