@@ -35,7 +35,7 @@ tsan: test-deps
 	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBLOCKNEST_TSAN=ON >/dev/null
 	cmake --build build/tsan -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -j $(JOBS) \
-		-R 'Search|Decoder'
+		-R 'Search|Decoder|Separation|BitImage'
 
 format-check:
 	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.hpp')

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <thread>
 
+#include "app/interrupt.hpp"
 #include "app/packing_job.hpp"
 #include "base/number_format.hpp"
 #include "base/text.hpp"
@@ -171,15 +172,23 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         search.threads = options.threads > 0
                              ? options.threads
                              : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+        search.separate = options.overlapPhase;
         const auto display = options.quiet           ? PackingJob::SearchDisplay::none
                              : isatty(STDOUT_FILENO) ? PackingJob::SearchDisplay::liveLine
                                                      : PackingJob::SearchDisplay::improvements;
+        const InterruptToStop interrupt;
+        search.stop = &interrupt.stopFlag();
         std::optional<std::string> why =
             job.severalSheets() ? job.packLayout(clearance, console, !options.quiet, &search)
                                 : job.searchForLayout(search, console, display, clearance);
         if (why) {
             console.error("blocknest: " + source + ": " + *why);
             return 1;
+        }
+        if (interrupt.interrupted()) {
+            console.error(
+                "blocknest: the search was cut short by Ctrl-C; the best layout it "
+                "found is written");
         }
     } else if (!clearance.any() && !job.severalSheets() && !job.mirror()) {
         job.packAllParts(console, !options.quiet);

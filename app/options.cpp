@@ -189,8 +189,9 @@ void registerOptions(CLI::App& app, Options& o) {
             return parseWhole<std::int64_t>(text, 1, std::int64_t{1} << 40);
         },
         "a whole number from 1 to 2^40",
-        "search for a denser layout over N packing runs; with\n"
-        "--seed the result is the same on every machine");
+        "search for a denser layout over N evaluations: N / 500\n"
+        "packing runs, then N part moves of the overlap phase;\n"
+        "with --seed the result is the same on every machine");
     addValue(
         app, search, "--seed", "N", o.seed,
         [](std::string_view text) { return parseWhole<std::uint64_t>(text, 0, UINT64_MAX); },
@@ -199,6 +200,9 @@ void registerOptions(CLI::App& app, Options& o) {
         app, search, "-j,--threads", "N", o.threads,
         [](std::string_view text) { return parseWhole<int>(text, 1, 1024); },
         "a whole number from 1 to 1024", "search threads (default: one per core)");
+    addFlag(app, search, "--no-overlap-phase", o.overlapPhase, false,
+            "search by packing order and turns alone, without the\n"
+            "phase that lets parts overlap and separates them");
 
     const std::string output = "Output";
     addValue(app, output, "-o,--output-dir", "DIR", o.outputDir, parseText, "",

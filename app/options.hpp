@@ -27,7 +27,8 @@ struct Options {
     std::optional<double> timeLimit;          // seconds; turns the search on
     std::optional<std::int64_t> evaluations;  // packing runs; turns the search on
     std::uint64_t seed = 1;
-    int threads = 0;  // search threads; 0: one per core
+    int threads = 0;           // search threads; 0: one per core
+    bool overlapPhase = true;  // the search's second phase
 
     // Drawings in and out: --tolerance, --units, --dxf-cam, --dxf-cam-layers.
     double tolerance = kDefaultDxfTolerance;  // curves' chords and joints, in the job's units

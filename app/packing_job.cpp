@@ -87,7 +87,17 @@ std::string searchProgressLine(const SearchProgress& progress, const SearchOptio
     } else {
         std::snprintf(budget, sizeof budget, "%.1f s", progress.elapsed);
     }
-    char line[200];
+    char line[240];
+    if (progress.separating) {
+        std::snprintf(line, sizeof line,
+                      "Searching: %s, %lld layouts, %lld moves, best packed length %s, density "
+                      "%.2f%%",
+                      budget, static_cast<long long>(progress.evaluations),
+                      static_cast<long long>(progress.moves),
+                      formatNumber(progress.best.length).c_str(),
+                      100 * progress.best.area / (progress.best.length * sheetWidth));
+        return line;
+    }
     std::snprintf(line, sizeof line,
                   "Searching: %s, %lld layouts, best packed length %s, density %.2f%%", budget,
                   static_cast<long long>(progress.evaluations),
@@ -145,8 +155,12 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
             console.write("\r" + line);
         }
     });
-    DecoderMemory memory;
-    (void)decodeLayout(instance, outcome.best, memory, &parts);
+    if (outcome.layout) {
+        parts = *outcome.layout;
+    } else {
+        DecoderMemory memory;
+        (void)decodeLayout(instance, outcome.best, memory, &parts);
+    }
     if (placement) {
         // The layout holds the parts in packing order; the real parts follow them.
         std::vector<const Part*> real;
@@ -183,8 +197,12 @@ SearchOutcome searchOneSheet(PartList& parts, const Sheet& sheet, int rotationCo
         makeSearchInstance(parts, sheet, rotationCount, finerBlockSides(sheet));
     const SearchOutcome outcome = searchLayout(instance, options, [](const SearchProgress&) {});
     PartList decoded;
-    DecoderMemory memory;
-    (void)decodeLayout(instance, outcome.best, memory, &decoded);
+    if (outcome.layout) {
+        decoded = *outcome.layout;
+    } else {
+        DecoderMemory memory;
+        (void)decodeLayout(instance, outcome.best, memory, &decoded);
+    }
     std::vector<Part*> slots;
     for (Part& part : parts) slots.push_back(&part);
     auto placed = decoded.begin();

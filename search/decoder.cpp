@@ -59,6 +59,9 @@ SearchInstance makeSearchInstance(const PartList& parts, const Sheet& sheet, int
         instance.shapeOf.push_back(shape);
     }
     instance.grids.push_back({sheet.blockSideLength, sheet});
+    // A search may turn a part so that its vertices lie in a concave hole while an edge
+    // crosses the hole's outline; the test that also looks at the edges keeps it out.
+    instance.grids.back().sheet.holeEdgesTested = true;
     for (double side : extraBlockSides) {
         Grid grid;
         grid.blockSide = side;
@@ -66,6 +69,7 @@ SearchInstance makeSearchInstance(const PartList& parts, const Sheet& sheet, int
         grid.sheet.width = sheet.width;
         grid.sheet.blockSideLength = side;
         grid.sheet.bitmap = buildSheetBitmap(sheet.length, sheet.width, side);
+        grid.sheet.holeEdgesTested = true;
         instance.grids.push_back(std::move(grid));
     }
     return instance;
@@ -113,13 +117,17 @@ Score decodeLayout(const SearchInstance& instance, const Genome& genome, Decoder
     }
     std::swap(packing.images, memory.images[static_cast<std::size_t>(genome.grid)]);
 
+    return scoreLayout(instance, list);
+}
+
+Score scoreLayout(const SearchInstance& instance, PartList& layout) {
     const PackingStatistics stats =
-        computeStatistics(list, instance.sheetLength, instance.sheetWidth);
+        computeStatistics(layout, instance.sheetLength, instance.sheetWidth);
     Score score;
     score.length = stats.packedLength;
     score.area = stats.totalPartArea;
     double weighted = 0;
-    for (const Part& part : list) {
+    for (const Part& part : layout) {
         if (!liesOnSheet(part, instance.sheetLength, instance.sheetWidth)) {
             ++score.unplaced;
             continue;

@@ -66,4 +66,7 @@ struct DecoderMemory {
 [[nodiscard]] Score decodeLayout(const SearchInstance& instance, const Genome& genome,
                                  DecoderMemory& memory, PartList* layout = nullptr);
 
+// Scores a layout of the instance's parts as decodeLayout does; refreshes their boxes.
+[[nodiscard]] Score scoreLayout(const SearchInstance& instance, PartList& layout);
+
 }  // namespace blocknest

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "search/random.hpp"
+#include "search/separation.hpp"
 
 namespace blocknest {
 namespace {
@@ -15,8 +16,14 @@ namespace {
 constexpr int kBatchSize = 8;
 constexpr int kHistoryLength = 40;
 constexpr int kExtraSlides = 4;
-constexpr int kPatience = 300;  // batches without a new best before the walk returns to it  // late
-                                // acceptance: how many batches back a step is judged
+constexpr int kPatience = 300;  // batches without a new best before the walk returns to it
+// The first phase's share of the time; of an evaluation budget it takes one packing run for
+// every kMovesPerLayout evaluations (a packing run takes the time of 50 to 500 moves of the
+// second phase, which counts moves), so that it takes about as large a share.
+constexpr double kFirstPhaseShare = 0.2;
+constexpr std::int64_t kMovesPerLayout = 500;
+// With an evaluation limit the second phase runs this many walks, whatever the thread count.
+constexpr int kCountedWalks = 2;
 
 using Clock = std::chrono::steady_clock;
 
@@ -115,19 +122,28 @@ void evaluateBatch(const SearchInstance& instance, const std::vector<Genome>& ba
 SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& options,
                            const std::function<void(const SearchProgress&)>& report) {
     const Clock::time_point start = Clock::now();
+    std::optional<Clock::time_point> end;
     std::optional<Clock::time_point> deadline;
+    auto after = [&](double seconds) {
+        return start +
+               std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    };
     if (options.timeLimit > 0) {
-        deadline = start + std::chrono::duration_cast<Clock::duration>(
-                               std::chrono::duration<double>(options.timeLimit));
+        end = after(options.timeLimit);
+        deadline = options.separate ? after(options.timeLimit * kFirstPhaseShare) : end;
     }
+    const std::int64_t layoutLimit =
+        options.evaluations > 0 && options.separate
+            ? std::max<std::int64_t>(1, options.evaluations / kMovesPerLayout)
+            : options.evaluations;
+    auto stopped = [&] { return options.stop && options.stop->load(); };
     std::vector<DecoderMemory> memories(static_cast<std::size_t>(std::max(1, options.threads)));
     Random random(options.seed);
     SearchOutcome outcome;
     auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
     auto budgetLeft = [&](std::int64_t wanted) -> std::int64_t {
-        if (deadline && Clock::now() >= *deadline) return 0;
-        if (options.evaluations > 0)
-            return std::min(wanted, options.evaluations - outcome.evaluations);
+        if (stopped() || (deadline && Clock::now() >= *deadline)) return 0;
+        if (layoutLimit > 0) return std::min(wanted, layoutLimit - outcome.evaluations);
         return wanted;
     };
 
@@ -137,7 +153,7 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     outcome.score = decodeLayout(instance, current, memories[0]);
     outcome.evaluations = 1;
     Score currentScore = outcome.score;
-    report({elapsed(), outcome.evaluations, outcome.score, true});
+    report({elapsed(), outcome.evaluations, 0, false, outcome.score, true});
 
     // The same order on each grid, with and without more slides; the search goes on from the
     // best of them.
@@ -168,7 +184,7 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
         if (currentScore < outcome.score) {
             outcome.best = current;
             outcome.score = currentScore;
-            report({elapsed(), outcome.evaluations, outcome.score, true});
+            report({elapsed(), outcome.evaluations, 0, false, outcome.score, true});
         }
     }
 
@@ -210,7 +226,29 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
             std::fill(history.begin(), history.end(), currentScore);
             sinceBest = 0;
         }
-        report({elapsed(), outcome.evaluations, outcome.score, improved});
+        report({elapsed(), outcome.evaluations, 0, false, outcome.score, improved});
+    }
+    if (!options.separate || stopped() || (end && Clock::now() >= *end)) return outcome;
+
+    PartList firstBest;
+    DecoderMemory memory;
+    (void)decodeLayout(instance, outcome.best, memory, &firstBest);
+    SeparationOptions second;
+    second.deadline = end;
+    second.moves = options.evaluations;
+    second.seed = options.seed;
+    second.chains = options.evaluations > 0 ? kCountedWalks : std::max(1, options.threads);
+    second.threads = std::max(1, options.threads);
+    second.stop = options.stop;
+    SeparationOutcome separated = separateLayout(
+        instance, outcome.best.order, firstBest, outcome.score, second,
+        [&](const SeparationProgress& p) {
+            report({elapsed(), outcome.evaluations, p.moves, true, p.best, p.improved});
+        });
+    outcome.moves = separated.moves;
+    if (separated.layout && separated.score < outcome.score) {
+        outcome.score = separated.score;
+        outcome.layout = std::move(separated.layout);
     }
     return outcome;
 }

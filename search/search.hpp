@@ -1,36 +1,48 @@
 #pragma once  // search/search.hpp: a time- or evaluation-boxed search for a shorter layout
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "search/decoder.hpp"
 
 namespace blocknest {
 
 struct SearchOptions {
-    double timeLimit = 0;          // seconds of wall time; 0: no time limit
-    std::int64_t evaluations = 0;  // packing runs at most; 0: no such limit
+    double timeLimit = 0;  // seconds of wall time; 0: no time limit
+    // The budget in evaluations; 0: no such limit. The first phase packs at most one layout
+    // per 500 of them (at least one), the second makes at most that many part moves.
+    std::int64_t evaluations = 0;
     std::uint64_t seed = 1;
     int threads = 1;
+    bool separate = true;                     // run the overlap-resolving second phase
+    const std::atomic<bool>* stop = nullptr;  // set: the search ends soon with what it has
 };
 
 struct SearchProgress {
     double elapsed = 0;  // seconds since the search began
     std::int64_t evaluations = 0;
+    std::int64_t moves = 0;   // part moves of the second phase
+    bool separating = false;  // the second phase has begun
     Score best;
     bool improved = false;  // the best layout changed with this report
 };
 
 struct SearchOutcome {
-    Genome best;
+    Genome best;  // the first phase's best; its order is the order of layout's parts
     Score score;
     std::int64_t evaluations = 0;
+    std::int64_t moves = 0;
+    std::optional<PartList> layout;  // the second phase's layout, when it scores better
 };
 
-// Looks for a genome whose layout scores better than the one-pass run's, which it starts from
-// and never falls behind. Candidates are made in batches of a fixed size from one random
-// stream and judged in batch order, so that with an evaluation limit the outcome does not
-// depend on the thread count or the machine's speed. report is called from the calling
-// thread after each batch.
+// Looks for a layout that scores better than the one-pass run's, which it starts from and never
+// falls behind. The first phase (a fifth of the time) searches genomes: candidates are made in
+// batches of a fixed size from one random stream and judged in batch order. The second
+// shortens the first's best layout by separating overlapping parts on a shrinking strip, in
+// two walks when the budget counts evaluations, one per thread otherwise. With an evaluation
+// limit the outcome does not depend on the thread count or the machine's speed. report is
+// called from the calling thread.
 [[nodiscard]] SearchOutcome searchLayout(const SearchInstance& instance,
                                          const SearchOptions& options,
                                          const std::function<void(const SearchProgress&)>& report);
