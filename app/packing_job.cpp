@@ -184,6 +184,10 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
     timingText_ = blocknest::timingText(elapsed.count());
     packingSeconds_ = static_cast<double>(elapsed.count());
     console.write(timingText_);
+    if (display != SearchDisplay::none) {
+        console.write("Searched " + std::to_string(outcome.evaluations) + " layouts and " +
+                      std::to_string(outcome.moves) + " part moves\n");
+    }
     return std::nullopt;
 }
 
