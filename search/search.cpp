@@ -152,6 +152,10 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     outcome.best = current;
     outcome.score = decodeLayout(instance, current, memories[0]);
     outcome.evaluations = 1;
+    // The second phase needs every part placed; a sheet that cannot take them all (one of
+    // several) gives the whole time to the first phase.
+    const bool separate = options.separate && outcome.score.unplaced == 0;
+    if (!separate) deadline = end;
     Score currentScore = outcome.score;
     report({elapsed(), outcome.evaluations, 0, false, outcome.score, true});
 
@@ -228,7 +232,7 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
         }
         report({elapsed(), outcome.evaluations, 0, false, outcome.score, improved});
     }
-    if (!options.separate || stopped() || (end && Clock::now() >= *end)) return outcome;
+    if (!separate || stopped() || (end && Clock::now() >= *end)) return outcome;
 
     PartList firstBest;
     DecoderMemory memory;

@@ -1,7 +1,16 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
+#include <thread>
 
+#include "app/interrupt.hpp"
 #include "support.hpp"
 
 namespace blocknest {
@@ -63,6 +72,63 @@ TEST(SearchRunTest, QuietSearchShowsNoProgressAndBadBudgetsAreRefused) {
                   std::string::npos)
             << run.err;
     }
+}
+
+// Starts a search of a minute in dir, sends it a Ctrl-C once it has searched a while, and
+// returns its exit code.
+int interruptedSearch(const TempDir& dir) {
+    const std::string out = (dir.path() / "out").string();
+    const std::string err = (dir.path() / "err.txt").string();
+    std::vector<std::string> args{
+        BLOCKNEST_BINARY, "--no-pause", "-q", "-t", "60", "-j", "2", "-o", out, kInstance};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+TEST(SearchRunTest, CtrlCEndsTheSearchAndWritesItsBestLayout) {
+    {
+        TempDir dir;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(interruptedSearch(dir), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(50))
+            << "the search ended long before its minute";
+        EXPECT_NE(readFile(dir.path() / "err.txt").find("cut short by Ctrl-C"), std::string::npos);
+        const std::string report = readFile(dir.path() / "out" / "Results.txt");
+        EXPECT_GT(figure(report, "Packing density:"), 0);
+        EXPECT_NE(readFile(dir.path() / "out" / "Layout.dxf").find("EOF"), std::string::npos);
+    }
+}
+
+// A second Ctrl-C ends the program at once, whatever it is doing; the first only asks.
+TEST(InterruptToStopTest, TheFirstCtrlCAsksAndTheSecondEndsTheProgram) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const InterruptToStop interrupt;
+        raise(SIGINT);
+        if (!interrupt.interrupted()) _exit(1);
+        raise(SIGINT);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
 }
 
 }  // namespace
