@@ -173,8 +173,9 @@ TEST(JobLoaderTest, ConflictsAndMissingSheetsAreNamedNeverGuessed) {
 
     error = failure({{none, std::nullopt}});
     EXPECT_TRUE(error.commandLine);
-    EXPECT_EQ(error.detail,
-              "blocknest: no file gives the sheet; give it with --sheet LENGTHxWIDTH");
+    EXPECT_EQ(error.detail, "blocknest: no file gives the sheet ('" + none +
+                                "' has no \"strip_height\"); give it with --sheet LENGTHxWIDTH")
+        << "the file that lacks the sheet is named";
 
     error = failure({{text, std::nullopt}, {text, std::nullopt}});
     EXPECT_TRUE(error.commandLine);
