@@ -60,7 +60,7 @@ std::string echo(const Json& value) {
 
 // Text from the file inside the library's reasons, made fit for a terminal.
 std::string printableReason(const std::string& reason) {
-    return printableName(validUtf8(shortened(reason, 2 * kMaxEchoed)));
+    return printableLine(validUtf8(shortened(reason, 2 * kMaxEchoed)));
 }
 
 // The library's reason without its prefix and position.
@@ -483,7 +483,14 @@ std::variant<JobInput, InputError> readJsonInstance(std::istream& in, const std:
     }
     Json root;
     DocumentBuilder builder(root);
-    if (!Json::sax_parse(text, &builder)) {
+    bool parsed = false;
+    try {
+        parsed = Json::sax_parse(text, &builder);
+    } catch (const Json::exception& e) {
+        // The builder takes every fault of the text; what is left is the library's own.
+        return InputError{false, sourceName + ": not valid JSON: " + printableReason(e.what())};
+    }
+    if (!parsed) {
         if (const std::optional<std::string>& key = builder.duplicate()) {
             return InputError{
                 false, sourceName + ": the key " + echo(*key) + " is given twice in one object"};
