@@ -67,7 +67,7 @@ bool unnamedFilesAllowed() {
 // Exclusive locks on folders, held until it goes out of scope. A folder is locked through a
 // descriptor of its own, so that no lock file is left in it. Folders are taken in sorted
 // order, so two sets that share folders cannot wait for each other. A folder that cannot be
-// opened or locked (a file system without locks) is written unlocked, as before.
+// opened or locked (a file system without locks) is written unlocked.
 class FolderLocks {
 public:
     explicit FolderLocks(std::vector<std::filesystem::path> folders) {
