@@ -219,7 +219,11 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
                                   job.statistics());
         if (!svg) {
             console.error("blocknest: the picture '" + *options.svgFile +
-                          "' is left out: its coordinates are too large to draw");
+                          "' is left out: its coordinates are too large to draw" +
+                          (std::filesystem::exists(*options.svgFile)
+                               ? "; the picture of an earlier run there is removed"
+                               : ""));
+            outputs.stageRemoval(*options.svgFile);
         } else if (std::optional<std::string> failure = outputs.stage(*options.svgFile, *svg)) {
             console.error("blocknest: " + *failure);
             return 1;

@@ -232,26 +232,49 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
         const auto start = std::chrono::steady_clock::now();
         int sheetNumber = 0;
         SilentConsole silent;
-        // A search shares its budget equally among the sheets the one-pass run needs.
-        SearchOptions share;
+        // A search shares what is left of its budget equally among the sheets left of those
+        // the one-pass run needs; once the budget is spent, the sheets left get the one-pass
+        // run. So the search ends near its limit even on more sheets than foreseen.
+        int used = 1;
         if (search) {
             PartList copy = parts;
             const std::vector<int> onePass =
                 packSheets(copy, sheet, sheetCount_, [&](PartList& batch, Sheet& fresh, bool) {
                     blocknest::packAllParts(batch, fresh, rotationCount_, silent, false);
                 });
-            const int used = std::max(1, *std::max_element(onePass.begin(), onePass.end()) + 1);
-            share = *search;
-            share.timeLimit = search->timeLimit / used;
-            share.evaluations =
-                search->evaluations > 0 ? std::max<std::int64_t>(1, search->evaluations / used) : 0;
+            used = std::max(1, *std::max_element(onePass.begin(), onePass.end()) + 1);
         }
+        int searched = 0;
+        std::int64_t evaluationsSpent = 0;
         const PackOneSheet packOne = [&](PartList& batch, Sheet& fresh, bool probe) {
             if (!probe) console.write("Sheet " + std::to_string(++sheetNumber) + ":\n");
             if (search && !probe) {
-                const SearchOutcome outcome = searchOneSheet(batch, fresh, rotationCount_, share);
+                const int sheetsLeft = std::max(1, used - searched++);
+                SearchOptions share = *search;
+                bool spent = false;
+                if (search->timeLimit > 0) {
+                    const double left =
+                        search->timeLimit -
+                        std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+                            .count();
+                    share.timeLimit = left / sheetsLeft;
+                    spent = left <= 0;
+                }
+                if (search->evaluations > 0) {
+                    const std::int64_t left = search->evaluations - evaluationsSpent;
+                    share.evaluations = std::max<std::int64_t>(1, left / sheetsLeft);
+                    spent = spent || left <= 0;
+                }
+                std::int64_t evaluations = 0;
+                if (spent) {
+                    blocknest::packAllParts(batch, fresh, rotationCount_, silent, false);
+                } else {
+                    evaluations = searchOneSheet(batch, fresh, rotationCount_, share).evaluations;
+                    // A sheet's search spends its whole share: packing runs and part moves.
+                    evaluationsSpent += share.evaluations;
+                }
                 if (showProgress) {
-                    console.write("Searched " + std::to_string(outcome.evaluations) + " layouts\n");
+                    console.write("Searched " + std::to_string(evaluations) + " layouts\n");
                 }
                 return;
             }

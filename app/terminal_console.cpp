@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "base/text.hpp"
+
 namespace blocknest {
 namespace {
 
@@ -95,7 +97,8 @@ void TerminalConsole::warn(Message message) {
 }
 
 void TerminalConsole::error(std::string_view line) {
-    std::string text(line);
+    // The lines echo names and text from the input files, which must not act on the terminal.
+    std::string text = printableLine(line);
     text += '\n';
     writeTo(stderr, text);
 }

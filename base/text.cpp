@@ -45,26 +45,8 @@ std::size_t sequenceAt(std::string_view text, std::size_t i, std::uint32_t& code
     return length;
 }
 
-}  // namespace
-
-std::string validUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        std::uint32_t code = 0;
-        const std::size_t length = sequenceAt(text, i, code);
-        if (length == 0) {
-            out += kReplacement;
-            ++i;
-        } else {
-            out += text.substr(i, length);
-            i += length;
-        }
-    }
-    return out;
-}
-
-std::string printableName(std::string_view text) {
+// Control characters as \\xNN; a backslash doubled when asked.
+std::string printable(std::string_view text, bool doubleBackslashes) {
     std::string out;
     const auto escape = [&](std::string_view bytes) {
         for (char c : bytes) {
@@ -84,7 +66,7 @@ std::string printableName(std::string_view text) {
         }
         if (code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0)) {
             escape(text.substr(i, length));
-        } else if (c == '\\') {
+        } else if (c == '\\' && doubleBackslashes) {
             out += "\\\\";
         } else {
             out += text.substr(i, length);
@@ -93,5 +75,28 @@ std::string printableName(std::string_view text) {
     }
     return out;
 }
+
+}  // namespace
+
+std::string validUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        std::uint32_t code = 0;
+        const std::size_t length = sequenceAt(text, i, code);
+        if (length == 0) {
+            out += kReplacement;
+            ++i;
+        } else {
+            out += text.substr(i, length);
+            i += length;
+        }
+    }
+    return out;
+}
+
+std::string printableName(std::string_view text) { return printable(text, true); }
+
+std::string printableLine(std::string_view text) { return printable(text, false); }
 
 }  // namespace blocknest

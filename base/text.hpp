@@ -14,4 +14,8 @@ namespace blocknest {
 // names in the console's own encoding read as they are.
 [[nodiscard]] std::string printableName(std::string_view text);
 
+// The same for a whole message line, but a backslash stays single: a line that holds names
+// already made printable reads the same.
+[[nodiscard]] std::string printableLine(std::string_view text);
+
 }  // namespace blocknest

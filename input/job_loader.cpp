@@ -21,6 +21,20 @@ std::string sheetText(const JobInput& input) {
            quoted(input.source);
 }
 
+// Which files could have given the sheet and why none did, for the line that asks for --sheet.
+std::string whyNoSheet(const std::vector<JobInput>& inputs) {
+    constexpr std::size_t kMaxNamed = 3;
+    std::string listing;
+    for (std::size_t i = 0; i < inputs.size() && i < kMaxNamed; ++i) {
+        listing +=
+            (i == 0 ? "" : ", ") + quoted(inputs[i].source) +
+            (inputs[i].format == InputFormat::json ? " has no \"strip_height\"" : " is a drawing");
+    }
+    if (inputs.size() > kMaxNamed)
+        listing += ", and " + std::to_string(inputs.size() - kMaxNamed) + " more";
+    return "no file gives the sheet (" + listing + ")";
+}
+
 // The drawings' units become the job's when they agree; when they do not, the user is told.
 void mergeDrawingUnits(const std::vector<JobInput>& inputs, MergedInput& merged) {
     std::optional<int> common;
@@ -114,10 +128,9 @@ std::variant<MergedInput, InputError> mergeInputs(std::vector<JobInput> inputs,
         merged.lengthGiven = sheetSource->sheetLength.has_value();
         merged.contents.sheetLength = sheetSource->sheetLength.value_or(0);
     } else {
-        return InputError{false,
-                          "blocknest: no file gives the sheet; give it with --sheet "
-                          "LENGTHxWIDTH",
-                          true};
+        return InputError{
+            false, "blocknest: " + whyNoSheet(inputs) + "; give it with --sheet LENGTHxWIDTH",
+            true};
     }
     for (JobInput& input : inputs) {
         for (std::string& warning : input.warnings) merged.notes.push_back(std::move(warning));

@@ -7,7 +7,12 @@
 #include <iterator>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
+
+#include "base/number_format.hpp"
+#include "base/text.hpp"
+#include "geometry/predicates.hpp"
 
 namespace blocknest {
 namespace {
@@ -15,6 +20,7 @@ namespace {
 using Json = nlohmann::json;
 
 constexpr int kMaxSteps = 3600;
+constexpr std::size_t kMaxWarnings = 200;  // lines per file; the rest are counted
 // The parsed document takes several times the file's size; a bound far above any instance
 // keeps a hostile file from taking all memory.
 constexpr std::size_t kMaxFileBytes = std::size_t{256} << 20;
@@ -31,12 +37,109 @@ std::string lineAndColumn(const std::string& text, std::size_t offset) {
     return std::to_string(line) + ":" + std::to_string(column);
 }
 
+// Deeper than any instance needs (an instance nests seven levels); echoing or taking apart a
+// value nested far deeper would take as much stack.
+constexpr int kMaxDepth = 64;
+// Values are echoed up to this many characters and the library's reasons up to twice as
+// many, so that one message stays a short line.
+constexpr std::size_t kMaxEchoed = 60;
+
+// The text cut to at most limit bytes, never inside a UTF-8 sequence.
+std::string shortened(const std::string& text, std::size_t limit = kMaxEchoed) {
+    if (text.size() <= limit) return text;
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+    return text.substr(0, cut) + "... (" + std::to_string(text.size()) + " characters)";
+}
+
+// A value as JSON, cut short when long: ASCII with every control character escaped, as the
+// library writes it.
+std::string echo(const Json& value) {
+    return shortened(value.dump(-1, ' ', true, Json::error_handler_t::replace));
+}
+
+// Text from the file inside the library's reasons, made fit for a terminal.
+std::string printableReason(const std::string& reason) {
+    return printableLine(validUtf8(shortened(reason, 2 * kMaxEchoed)));
+}
+
 // The library's reason without its prefix and position.
 std::string parseReason(const std::string& what) {
     const std::size_t column = what.find("column ");
-    const std::size_t colon = what.find(": ", column == std::string::npos ? 0 : column);
+    if (column == std::string::npos) {
+        const std::size_t bracket = what.rfind("] ", what.find(' '));
+        return bracket == std::string::npos ? what : what.substr(bracket + 2);
+    }
+    const std::size_t colon = what.find(": ", column);
     return colon == std::string::npos ? what : what.substr(colon + 2);
 }
+
+// Where the values of text first nest deeper than kMaxDepth, as a byte offset; nothing when
+// they never do. Brackets inside strings do not count.
+std::optional<std::size_t> tooDeepAt(const std::string& text) {
+    int depth = 0;
+    bool inString = false;
+    bool escaped = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (escaped) {
+                escaped = false;
+            } else if (c == '\\') {
+                escaped = true;
+            } else if (c == '"') {
+                inString = false;
+            }
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxDepth) return i;
+        } else if ((c == ']' || c == '}') && depth > 0) {
+            --depth;
+        }
+    }
+    return std::nullopt;
+}
+
+// The library's document builder, which also refuses a key given twice in one object and
+// keeps where the text stops being JSON.
+class DocumentBuilder : public nlohmann::detail::json_sax_dom_parser<Json> {
+public:
+    explicit DocumentBuilder(Json& root) : json_sax_dom_parser(root, false) {}
+
+    bool start_object(std::size_t length) {
+        keys_.emplace_back();
+        return json_sax_dom_parser::start_object(length);
+    }
+    bool end_object() {
+        keys_.pop_back();
+        return json_sax_dom_parser::end_object();
+    }
+    bool key(string_t& name) {
+        if (!keys_.back().insert(name).second) {
+            duplicate_ = name;
+            return false;
+        }
+        return json_sax_dom_parser::key(name);
+    }
+    bool parse_error(std::size_t position, const std::string& lastToken,
+                     const nlohmann::detail::exception& error) {
+        position_ = position;
+        reason_ = error.id == 406 ? "the number " + printableReason(lastToken) + " is too large"
+                                  : printableReason(parseReason(error.what()));
+        return false;
+    }
+
+    const std::optional<std::string>& duplicate() const { return duplicate_; }
+    std::size_t position() const { return position_; }
+    const std::string& reason() const { return reason_; }
+
+private:
+    std::vector<std::set<std::string>> keys_;  // the keys of each open object
+    std::optional<std::string> duplicate_;
+    std::size_t position_ = 0;
+    std::string reason_;
+};
 
 struct Failure {
     std::string place;
@@ -54,6 +157,12 @@ public:
         } catch (const Failure& failure) {
             return InputError{false, source_ + ": " + failure.place + ": " + failure.problem};
         }
+        if (input_.warnings.size() > kMaxWarnings) {
+            const std::size_t more = input_.warnings.size() - kMaxWarnings;
+            input_.warnings.resize(kMaxWarnings);
+            input_.warnings.push_back(source_ + ": and " + std::to_string(more) +
+                                      " more shapes like those above");
+        }
         return std::move(input_);
     }
 
@@ -69,7 +178,7 @@ private:
     }
 
     static double number(const Json& value, const std::string& place) {
-        if (!value.is_number()) fail(place, "a number is expected, not " + value.dump());
+        if (!value.is_number()) fail(place, "a number is expected, not " + echo(value));
         const double x = value.get<double>();
         if (!std::isfinite(x)) fail(place, "the number is too large");
         return x;
@@ -82,14 +191,14 @@ private:
                 fail(place, "the number is too large");
             }
             const std::int64_t n = value.get<std::int64_t>();
-            if (n < 0) fail(place, "a whole number of at least 0 is expected, not " + value.dump());
+            if (n < 0) fail(place, "a whole number of at least 0 is expected, not " + echo(value));
             return n;
         }
         if (value.is_number_float()) {
             const double x = value.get<double>();
             if (x >= 0 && x < 9.0e15 && x == std::floor(x)) return static_cast<std::int64_t>(x);
         }
-        fail(place, "a whole number of at least 0 is expected, not " + value.dump());
+        fail(place, "a whole number of at least 0 is expected, not " + echo(value));
     }
 
     void readRoot(const Json& root) {
@@ -98,7 +207,7 @@ private:
         input_.source = source_;
         std::string name = std::filesystem::path(source_).stem().string();
         if (const auto it = root.find("name"); it != root.end()) {
-            if (!it->is_string()) fail("name", "a string is expected, not " + it->dump());
+            if (!it->is_string()) fail("name", "a string is expected, not " + echo(*it));
             name = it->get<std::string>();
         }
         if (const auto it = root.find("strip_height"); it != root.end()) {
@@ -139,7 +248,7 @@ private:
                 fail(where,
                      "an angle is not a whole number of steps of a full turn divided into at "
                      "most " +
-                         std::to_string(kMaxSteps) + " (" + it->dump() + ")");
+                         std::to_string(kMaxSteps) + " (" + echo(*it) + ")");
             }
             turns = std::move(*mapped);
         }
@@ -150,21 +259,27 @@ private:
         const Json& data = member(shape, "data", shapePlace);
         const std::string dataPlace = shapePlace + ".data";
         if (type == "simple_polygon") {
-            addItem(id, -1, name, {ring(data, dataPlace), {}}, turns, demand, place);
+            Outline outline{ring(data, dataPlace), {}};
+            warnAboutShape(outline, dataPlace, dataPlace);
+            addItem(id, -1, name, std::move(outline), turns, demand, place);
         } else if (type == "polygon") {
-            addItem(id, -1, name, polygon(data, dataPlace), turns, demand, place);
+            Outline outline = polygon(data, dataPlace);
+            warnAboutShape(outline, dataPlace + ".outer", dataPlace + ".inner");
+            addItem(id, -1, name, std::move(outline), turns, demand, place);
         } else if (type == "multi_polygon") {
             if (!data.is_array() || data.empty()) fail(dataPlace, "a non-empty array is expected");
             for (std::size_t k = 0; k < data.size(); ++k) {
-                addItem(id, static_cast<int>(k), name + "_" + std::to_string(k),
-                        polygon(data[k], dataPlace + "[" + std::to_string(k) + "]"), turns, demand,
-                        place);
+                const std::string memberPlace = dataPlace + "[" + std::to_string(k) + "]";
+                Outline outline = polygon(data[k], memberPlace);
+                warnAboutShape(outline, memberPlace + ".outer", memberPlace + ".inner");
+                addItem(id, static_cast<int>(k), name + "_" + std::to_string(k), std::move(outline),
+                        turns, demand, place);
             }
         } else if (type == "rectangle") {
             addItem(id, -1, name, {rectangle(data, dataPlace), {}}, turns, demand, place);
         } else {
             fail(shapePlace + ".type",
-                 "the shape type " + type.dump() +
+                 "the shape type " + echo(type) +
                      " is not one of simple_polygon, polygon, multi_polygon, rectangle");
         }
     }
@@ -207,6 +322,53 @@ private:
             }
         }
         return outline;
+    }
+
+    // Outlines that cross themselves and holes that reach outside their outer ring are packed
+    // as they are given, and said out loud: the shape meant is rarely the one drawn.
+    void warnAboutShape(const Outline& outline, const std::string& outerPlace,
+                        const std::string& innerPlace) {
+        Loop outer;
+        outer.setVertices(outline.outer);
+        if (loopCrossesItself(outer)) warn(outerPlace, "the outline crosses itself");
+        const LoopPointTest inOuter(outer);
+        const BoundingBox& box = outer.bounds();
+        const double slack = 1e-9 * std::hypot(box.maxX - box.minX, box.maxY - box.minY);
+        for (std::size_t k = 0; k < outline.holes.size(); ++k) {
+            const std::string place = innerPlace + "[" + std::to_string(k) + "]";
+            Loop hole;
+            hole.setVertices(outline.holes[k]);
+            if (loopCrossesItself(hole)) warn(place, "the hole crosses itself");
+            for (const Vertex& v : outline.holes[k]) {
+                if (inOuter.contains(v) || nearOutline(v, outline.outer, slack)) continue;
+                warn(place, "the hole reaches outside its outer ring, near " + pointText(v));
+                break;
+            }
+        }
+    }
+
+    static bool nearOutline(const Vertex& p, const std::vector<Vertex>& ring, double slack) {
+        for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+            const Vertex& a = ring[j];
+            const Vertex& b = ring[i];
+            const double dx = b.x - a.x;
+            const double dy = b.y - a.y;
+            const double length2 = dx * dx + dy * dy;
+            const double t =
+                length2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length2, 0.0, 1.0)
+                            : 0.0;
+            if (std::hypot(a.x + t * dx - p.x, a.y + t * dy - p.y) <= slack) return true;
+        }
+        return false;
+    }
+
+    static std::string pointText(const Vertex& v) {
+        return "(" + formatNumber(v.x) + ", " + formatNumber(v.y) + ")";
+    }
+
+    void warn(const std::string& place, const std::string& problem) {
+        input_.warnings.push_back(source_ + ": " + place + ": " + problem +
+                                  "; it is packed as given");
     }
 
     static std::vector<Vertex> rectangle(const Json& data, const std::string& place) {
@@ -310,13 +472,32 @@ std::variant<JobInput, InputError> readJsonInstance(std::istream& in, const std:
         }
         text.push_back(*it);
     }
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+        return InputError{false,
+                          sourceName + ": the file is UTF-16 text; a JSON instance is UTF-8 text"};
+    }
+    if (const std::optional<std::size_t> at = tooDeepAt(text)) {
+        return InputError{false, sourceName + ":" + lineAndColumn(text, *at) +
+                                     ": the values are nested more than " +
+                                     std::to_string(kMaxDepth) + " deep"};
+    }
     Json root;
+    DocumentBuilder builder(root);
+    bool parsed = false;
     try {
-        root = Json::parse(text);
-    } catch (const Json::parse_error& e) {
-        return InputError{false, sourceName + ":" +
-                                     lineAndColumn(text, e.byte == 0 ? 0 : e.byte - 1) +
-                                     ": not valid JSON: " + parseReason(e.what())};
+        parsed = Json::sax_parse(text, &builder);
+    } catch (const Json::exception& e) {
+        // The builder takes every fault of the text; what is left is the library's own.
+        return InputError{false, sourceName + ": not valid JSON: " + printableReason(e.what())};
+    }
+    if (!parsed) {
+        if (const std::optional<std::string>& key = builder.duplicate()) {
+            return InputError{
+                false, sourceName + ": the key " + echo(*key) + " is given twice in one object"};
+        }
+        const std::size_t at = builder.position();
+        return InputError{false, sourceName + ":" + lineAndColumn(text, at == 0 ? 0 : at - 1) +
+                                     ": not valid JSON: " + builder.reason()};
     }
     return InstanceBuilder(sourceName, limits).build(root);
 }

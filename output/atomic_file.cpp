@@ -1,11 +1,14 @@
 #include "output/atomic_file.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace blocknest {
@@ -56,6 +59,50 @@ int writeAll(int fd, std::string_view contents) {
     return 0;
 }
 
+bool unnamedFilesAllowed() {
+    const char* named = std::getenv("BLOCKNEST_NAMED_TEMPORARIES");
+    return named == nullptr || std::string_view(named) != "1";
+}
+
+// Exclusive locks on folders, held until it goes out of scope. A folder is locked through a
+// descriptor of its own, so that no lock file is left in it. Folders are taken in sorted
+// order, so two sets that share folders cannot wait for each other. A folder that cannot be
+// opened or locked (a file system without locks) is written unlocked.
+class FolderLocks {
+public:
+    explicit FolderLocks(std::vector<std::filesystem::path> folders) {
+        for (std::filesystem::path& folder : folders) {
+            std::error_code error;
+            const std::filesystem::path canonical =
+                std::filesystem::weakly_canonical(folder, error);
+            if (!error) folder = canonical;
+        }
+        std::sort(folders.begin(), folders.end());
+        folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+        for (const std::filesystem::path& folder : folders) {
+            const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0) continue;
+            int locked = 0;
+            do {
+                locked = flock(fd, LOCK_EX);
+            } while (locked != 0 && errno == EINTR);
+            if (locked != 0) {
+                close(fd);
+                continue;
+            }
+            fds_.push_back(fd);
+        }
+    }
+    FolderLocks(const FolderLocks&) = delete;
+    FolderLocks& operator=(const FolderLocks&) = delete;
+    ~FolderLocks() {
+        for (const int fd : fds_) close(fd);  // closing the descriptor releases its lock
+    }
+
+private:
+    std::vector<int> fds_;
+};
+
 }  // namespace
 
 OutputSet::~OutputSet() {
@@ -73,7 +120,8 @@ std::optional<std::string> OutputSet::stage(const std::filesystem::path& target,
     if (std::error_code e; std::filesystem::is_directory(target, e)) return reason(target, EISDIR);
     const mode_t mode = modeFor(target);
 #ifdef O_TMPFILE
-    staged.fd = open(directoryOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (unnamedFilesAllowed())
+        staged.fd = open(directoryOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
 #endif
     if (staged.fd < 0) {
         // No unnamed files here (an older kernel, or a file system without them).
@@ -113,6 +161,16 @@ std::optional<std::string> OutputSet::commit() {
         close(s.fd);
         s.fd = -1;
     }
+    std::vector<std::filesystem::path> folders;
+    for (const Staged& s : staged_) folders.push_back(directoryOf(s.target));
+    for (const std::filesystem::path& target : removals_) folders.push_back(directoryOf(target));
+    const FolderLocks locks(std::move(folders));
+    // A stale file goes first: a run stopped between leaves it missing rather than beside
+    // outputs it does not belong to.
+    for (const std::filesystem::path& target : removals_) {
+        if (unlink(target.c_str()) != 0 && errno != ENOENT) return reason(target, errno);
+    }
+    removals_.clear();
     for (Staged& s : staged_) {
         if (std::rename(s.named.c_str(), s.target.c_str()) != 0) return reason(s.target, errno);
         s.named.clear();
@@ -120,6 +178,8 @@ std::optional<std::string> OutputSet::commit() {
     staged_.clear();
     return std::nullopt;
 }
+
+void OutputSet::stageRemoval(const std::filesystem::path& target) { removals_.push_back(target); }
 
 std::optional<std::string> replaceFile(const std::filesystem::path& target,
                                        std::string_view contents) {

@@ -11,7 +11,10 @@ namespace blocknest {
 // targets are replaced only once every one is complete, so a failed or killed run leaves the
 // old set. Where the file system allows, the files being written have no name until they are
 // complete (Linux O_TMPFILE), so a killed run leaves nothing behind; elsewhere they are
-// hidden files that the set removes when it is not committed.
+// hidden files that the set removes when it is not committed (the environment variable
+// BLOCKNEST_NAMED_TEMPORARIES=1 makes them so everywhere, for the tests of that path). The
+// commit holds a lock on each folder it writes to, so that the sets of runs that finish
+// together never mix.
 class OutputSet {
 public:
     OutputSet() = default;
@@ -22,7 +25,10 @@ public:
     // Writes contents for target, which is not yet replaced; returns why it failed.
     [[nodiscard]] std::optional<std::string> stage(const std::filesystem::path& target,
                                                    std::string_view contents);
-    // Replaces every staged target; returns why it failed.
+    // An old target that the set removes when it commits, before any file is replaced: an
+    // output asked for and not written this time.
+    void stageRemoval(const std::filesystem::path& target);
+    // Replaces every staged target and removes those staged for removal; returns why it failed.
     [[nodiscard]] std::optional<std::string> commit();
 
 private:
@@ -32,6 +38,7 @@ private:
         std::filesystem::path named;  // the temporary name, once it has one
     };
     std::vector<Staged> staged_;
+    std::vector<std::filesystem::path> removals_;
 };
 
 // A set of one: writes contents beside target and renames it over target.

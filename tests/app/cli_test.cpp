@@ -135,6 +135,27 @@ TEST_F(CliTest, PartsThatDoNotFitAreNamedAndTheRunStillSucceeds) {
     EXPECT_NE(svg.find("Placed parts: 3 of 5"), std::string::npos);
 }
 
+// Parts 1e306 tall, left off in rows of their own, take the picture's height past the number
+// range: the picture is left out, and the one of an earlier run must not stay beside the new
+// drawing and report as if it showed them.
+TEST_F(CliTest, APictureThatCannotBeDrawnTakesTheStaleOneWithIt) {
+    std::string file = partFileHeader(100, 50);
+    file += partBlock("Tower", 3, {{0, 0}, {60, 0}, {60, 1e306}, {0, 1e306}});
+    file += partBlock("Tile", 2, {{0, 0}, {10, 0}, {10, 10}, {0, 10}});
+    const auto input = dir_.write("parts.txt", file);
+    dir_.write("l.svg", "old picture");
+    dir_.write("Layout.dxf", "old drawing");
+    const RunResult run =
+        runBlocknestBinary({"--no-pause", "-q", "--svg", "l.svg", input.string()}, dir_.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("blocknest: the picture 'l.svg' is left out: its coordinates are too "
+                           "large to draw; the picture of an earlier run there is removed\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "l.svg")) << "the stale picture stayed";
+    EXPECT_NE(readFile(dir_.path() / "Layout.dxf"), "old drawing");
+}
+
 TEST_F(CliTest, SpacingMarginAndSeveralSheetsRunInOneCommand) {
     std::string file = partFileHeader(100, 50);
     file += partBlock("Giant", 2, {{0, 0}, {300, 0}, {300, 20}, {0, 20}});

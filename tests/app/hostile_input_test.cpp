@@ -198,5 +198,20 @@ TEST_F(HostileInputTest, OddButReadableShapesRun) {
     expectNewOutputs();
 }
 
+// Whatever a line on standard error echoes, from a file or its name, acts on no terminal.
+TEST_F(HostileInputTest, NoControlByteReachesTheTerminal) {
+    const std::string name = "a\x1B[2J\x07\x9B.json";
+    dir_.write(name, "{\"items\": [], \"name\": \"\x1B]0;title\x07\"}");
+    const RunResult r =
+        runBlocknestBinary({"--no-pause", "-q", name, "missing\x1B[31m.json"}, dir_.path());
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.err.find("a\\x1B[2J\\x07"), std::string::npos) << r.err;
+    for (std::size_t i = 0; i < r.err.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(r.err[i]);
+        ASSERT_TRUE((byte >= 0x20 && byte != 0x7F) || byte == '\n') << i << ": " << r.err;
+    }
+    expectOldOutputsIntact();
+}
+
 }  // namespace
 }  // namespace blocknest

@@ -41,17 +41,28 @@ bool near(double drawn, double rebuilt) {
     return std::abs(drawn - rebuilt) <= 1e-5 * std::max(1.0, std::abs(rebuilt));
 }
 
-// Every placed part rebuilt from the placement list (its item's outline turned about the
-// origin, then moved) is the part drawn in the layout, edge for edge.
+// Every placed part rebuilt from the placement list (its item's outline mirrored about the Y
+// axis when the entry says so, turned about the origin, then moved) is the part drawn in the
+// layout, edge for edge. With --mirror, on outlines whose first vertex lies away from x = 0,
+// so that a translation worked out from the unmirrored vertex shows.
 TEST(JsonOutputTest, PlacementListRebuildsTheDrawnLayout) {
     TempDir dir;
-    for (const std::string instance : {"tests/data/json/albano.json", "tests/data/json/mao.json",
-                                       "examples/brackets.json", "examples/workshop_parts.txt"}) {
+    struct Case {
+        std::string instance;
+        bool mirror;
+    };
+    for (const auto& [instance, mirror] :
+         {Case{"tests/data/json/albano.json", false}, Case{"tests/data/json/mao.json", false},
+          Case{"examples/brackets.json", false}, Case{"examples/workshop_parts.txt", false},
+          Case{"tests/data/json/albano.json", true}, Case{"examples/workshop_parts.txt", true}}) {
         const std::string input = std::string(BLOCKNEST_SOURCE_DIR) + "/" + instance;
-        const RunResult run = runBlocknestBinary(
-            {"--no-pause", "-q", "-o", dir.path().string(), "--json", "placements.json", input},
-            dir.path());
+        std::vector<std::string> args{"--no-pause",      "-q", "-o", dir.path().string(), "--json",
+                                      "placements.json", input};
+        if (mirror) args.push_back("--mirror");
+        const RunResult run = runBlocknestBinary(args, dir.path());
         ASSERT_EQ(run.exitCode, 0) << run.err;
+        int mirrored = 0;
+        int awayFromZero = 0;
         const Json json = Json::parse(readFile(dir.path() / "placements.json"));
         const std::vector<Segment> drawn = linesOf(readFile(dir.path() / "Layout.dxf"));
         const Json& items = json.at("instance").at("items");
@@ -65,6 +76,9 @@ TEST(JsonOutputTest, PlacementListRebuildsTheDrawnLayout) {
                 entry.at("transformation").at("rotation").get<double>() * std::acos(-1.0) / 180;
             const double tx = entry.at("transformation").at("translation").at(0).get<double>();
             const double ty = entry.at("transformation").at("translation").at(1).get<double>();
+            const bool flipped = entry.at("transformation").value("mirrored", false);
+            EXPECT_TRUE(mirror || !flipped) << instance << ": mirrored without --mirror";
+            mirrored += flipped;
             // The outline, then the holes, each closed: its last point is its first.
             std::vector<Json> rings;
             if (item.at("shape").at("type") == "simple_polygon") {
@@ -77,11 +91,14 @@ TEST(JsonOutputTest, PlacementListRebuildsTheDrawnLayout) {
                 }
             }
             for (const Json& ring : rings) {
+                const double sign = flipped ? -1 : 1;
+                if (flipped && ring[0][0].get<double>() != 0) ++awayFromZero;
                 for (std::size_t i = 0; i + 1 < ring.size(); ++i, ++line) {
                     ASSERT_LT(line, drawn.size());
-                    const double x0 = ring[i][0].get<double>(), y0 = ring[i][1].get<double>();
-                    const double x1 = ring[i + 1][0].get<double>(),
-                                 y1 = ring[i + 1][1].get<double>();
+                    const double x0 = sign * ring[i][0].get<double>();
+                    const double y0 = ring[i][1].get<double>();
+                    const double x1 = sign * ring[i + 1][0].get<double>();
+                    const double y1 = ring[i + 1][1].get<double>();
                     const Segment& d = drawn[line];
                     EXPECT_TRUE(near(d.x0, std::cos(a) * x0 - std::sin(a) * y0 + tx) &&
                                 near(d.y0, std::sin(a) * x0 + std::cos(a) * y0 + ty) &&
@@ -92,6 +109,10 @@ TEST(JsonOutputTest, PlacementListRebuildsTheDrawnLayout) {
             }
         }
         EXPECT_EQ(line + 1, drawn.size()) << instance << ": then only the packed-length line";
+        if (mirror) {
+            EXPECT_GT(mirrored, 0) << instance << ": --mirror mirrored no part";
+            EXPECT_GT(awayFromZero, 0) << instance << ": no mirrored first vertex off x = 0";
+        }
         const std::string report = readFile(dir.path() / "Results.txt");
         EXPECT_TRUE(near(std::atof(textAfter(report, "Packed length:").c_str()),
                          json.at("solution").at("strip_width").get<double>()))

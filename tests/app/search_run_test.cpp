@@ -131,5 +131,39 @@ TEST(InterruptToStopTest, TheFirstCtrlCAsksAndTheSecondEndsTheProgram) {
     EXPECT_EQ(WEXITSTATUS(status), 130);
 }
 
+
+// A search over several sheets spends its budget once, not once per sheet: the layouts
+// searched on all sheets together never pass the evaluations asked for, and a budget smaller
+// than the number of sheets leaves the last sheets to the one-pass run.
+TEST(SearchRunTest, ASearchOverSeveralSheetsStaysWithinItsBudget) {
+    TempDir dir;
+    std::string squares = partFileHeader(300, 200);
+    squares += partBlock("Square", 30, {{0, 0}, {95, 0}, {95, 95}, {0, 95}});
+    const std::string many = dir.write("squares.txt", squares).string();
+    const std::string two = BLOCKNEST_SOURCE_DIR "/examples/workshop_short_sheet.txt";
+    struct Case {
+        std::string input;
+        int evaluations;
+    };
+    for (const auto& [input, evaluations] :
+         {Case{two, 41}, Case{two, 1}, Case{many, 3}, Case{many, 12}}) {
+        const RunResult run = runBlocknestBinary(
+            {"--no-pause", "--sheets", "0", "--evaluations", std::to_string(evaluations), "-j", "1",
+             "-o", dir.path().string(), input},
+            dir.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        int sheets = 0;
+        long long searched = 0;
+        for (std::size_t at = run.out.find("Searched "); at != std::string::npos;
+             at = run.out.find("Searched ", at + 1)) {
+            searched += std::stoll(run.out.substr(at + 9));
+            ++sheets;
+        }
+        EXPECT_GE(sheets, 2) << input << ": a job over several sheets";
+        EXPECT_LE(searched, evaluations) << input << "\n" << run.out;
+        EXPECT_GT(searched, 0) << input << "\n" << run.out;
+    }
+}
+
 }  // namespace
 }  // namespace blocknest

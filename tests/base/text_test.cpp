@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace blocknest {
 namespace {
 
@@ -36,6 +38,43 @@ TEST(PrintableNameTest, ControlCharactersNeverReachTheTerminal) {
     EXPECT_EQ(printableName("back\\slash"), "back\\\\slash") << "escapes stay unambiguous";
     EXPECT_EQ(printableName("\xC1\xE3\xBC\xFE"), "\xC1\xE3\xBC\xFE") << "GBK bytes stay";
     EXPECT_EQ(printableName("\xE9\x9B\xB6\xE4\xBB\xB6"), "\xE9\x9B\xB6\xE4\xBB\xB6");
+}
+
+// No control character of a terminal survives in any byte string, a line of names already
+// made printable reads the same, and a line without control characters is left alone.
+TEST(PrintableLineTest, RandomBytesLoseEveryControlAndPrintableTextStays) {
+    const auto controlFree = [](const std::string& text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (c < 0x20 || c == 0x7F) return false;
+            // C1 controls encoded as UTF-8: C2 80 to C2 9F.
+            if (c == 0xC2 && i + 1 < text.size() &&
+                static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::mt19937 random(21);
+    const std::string pieces[] = {"\x1B[31m", "\x07",     std::string(1, '\0'), "\\",
+                                  "\xC2\x9B", "\xFF\xFE", "\xE9\x9B\xB6",       "a",
+                                  "\r\n",     "\xC2"};
+    for (int trial = 0; trial < 2000; ++trial) {
+        std::string text;
+        const int length = static_cast<int>(random() % 12);
+        for (int k = 0; k < length; ++k) {
+            text += random() % 3 == 0 ? std::string(1, static_cast<char>(random() % 256))
+                                      : pieces[random() % std::size(pieces)];
+        }
+        const std::string line = printableLine(text);
+        ASSERT_TRUE(controlFree(line)) << "trial " << trial;
+        EXPECT_EQ(printableLine(printableName(text)), printableName(text)) << "trial " << trial;
+        if (controlFree(text)) {
+            EXPECT_EQ(line, text) << "trial " << trial;
+        }
+    }
+    EXPECT_EQ(printableLine("C:\\parts\\a\x1B.json"), "C:\\parts\\a\\x1B.json");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #!/bin/sh
 # Output folders that cannot take the files: read-only, full, or not creatable. In each case
 # the run must end with exit code 1 and a clear message, and the Layout.dxf and Results.txt of
-# an earlier run must survive byte for byte. Each folder is a small tmpfs mounted in a private
+# an earlier run must survive byte for byte, with no temporary file left. Every case runs twice:
+# with unnamed temporary files, and with the hidden named ones that file systems without
+# unnamed files get (BLOCKNEST_NAMED_TEMPORARIES=1). Each folder is a small tmpfs mounted in a private
 # mount namespace (a user namespace for a normal user); exit code 77 skips the test where
 # neither is allowed.
 # Usage: output_faults.sh BLOCKNEST_BINARY PART_FILE
@@ -43,25 +45,29 @@ expect_failure() {
     grep -q "$2" "$work/err" || fail "$1: no '$2' in: $(cat "$work/err")"
 }
 
-# A read-only view of a folder that holds the old outputs (a bind mount, which a user
-# namespace may make read-only).
-prepare writable 256k
-mkdir -p "$work/readonly"
-mount --bind "$work/writable" "$work/readonly" && mount -o remount,bind,ro "$work/readonly" ||
-    exit 77
-expect_failure readonly "cannot write '.*Layout.dxf': Read-only file system"
-grep -q "Warning! 排样文件输出失败!" "$work/err" || fail "readonly: no warning"
-intact readonly
+for m in unnamed named; do
+    if [ "$m" = named ]; then export BLOCKNEST_NAMED_TEMPORARIES=1; fi
+    # A read-only view of a folder that holds the old outputs (a bind mount, which a user
+    # namespace may make read-only).
+    prepare $m-writable 256k
+    mkdir -p "$work/$m-readonly"
+    mount --bind "$work/$m-writable" "$work/$m-readonly" &&
+        mount -o remount,bind,ro "$work/$m-readonly" ||
+        exit 77
+    expect_failure $m-readonly "cannot write '.*Layout.dxf': Read-only file system"
+    grep -q "Warning! 排样文件输出失败!" "$work/err" || fail "$m-readonly: no warning"
+    intact $m-readonly
 
-prepare full 64k
-dd if=/dev/zero of="$work/full/filler" bs=4k 2>/dev/null
-expect_failure full "No space left on device"
-intact full
+    prepare $m-full 64k
+    dd if=/dev/zero of="$work/$m-full/filler" bs=4k 2>/dev/null
+    expect_failure $m-full "No space left on device"
+    intact $m-full
 
-"$binary" --no-pause -q -o "$work/readonly/new" "$input" >/dev/null 2>"$work/err"
-[ $? = 1 ] || fail "a folder that cannot be made: wrong exit code"
-grep -q "cannot use the output directory" "$work/err" || fail "missing folder: $(cat "$work/err")"
-intact readonly
+    "$binary" --no-pause -q -o "$work/$m-readonly/new" "$input" >/dev/null 2>"$work/err"
+    [ $? = 1 ] || fail "$m: a folder that cannot be made: wrong exit code"
+    grep -q "cannot use the output directory" "$work/err" || fail "missing folder: $(cat "$work/err")"
+    intact $m-readonly
+done
 
 [ "$failures" = 0 ] && echo "output faults: all cases passed"
 exit $((failures > 0))

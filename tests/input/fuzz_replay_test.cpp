@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "fuzz/exercise.hpp"
+#include "fuzz/exercise_json.hpp"
 #include "support.hpp"
 
 namespace blocknest {
@@ -24,6 +25,25 @@ TEST(FuzzReplayTest, EveryKeptInputEndsCleanly) {
         ++replayed;
     }
     EXPECT_GT(replayed, 0);
+}
+
+// The same for the JSON instances: the examples, the test instances and every input the
+// JSON fuzzer kept or that once failed.
+TEST(FuzzReplayTest, EveryKeptJsonInstanceEndsCleanly) {
+    int replayed = 0;
+    for (const char* folder :
+         {BLOCKNEST_SOURCE_DIR "/tests/data/fuzz-json", BLOCKNEST_SOURCE_DIR "/tests/data/json",
+          BLOCKNEST_SOURCE_DIR "/examples"}) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+            if (!entry.is_regular_file() || entry.path().extension() != ".json") continue;
+            SCOPED_TRACE(entry.path().string());
+            std::optional<std::string> fault;
+            EXPECT_NO_THROW(fault = fuzzing::exerciseJsonInstance(readFile(entry.path())));
+            EXPECT_EQ(fault, std::nullopt);
+            ++replayed;
+        }
+    }
+    EXPECT_GT(replayed, 3);
 }
 
 }  // namespace

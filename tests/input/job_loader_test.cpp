@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "output/statistics.hpp"
 #include "packing/packer.hpp"
 #include "support.hpp"
@@ -124,6 +126,46 @@ TEST(JobLoaderTest, EveryBenchmarkInstanceReadsAndPacks) {
     EXPECT_EQ(instances, 20);
 }
 
+// The item table of a part data file follows the file: item i is block i, with its name,
+// copy count and outline, and every part points at the item of its own block. Random files
+// of 1 to 8 blocks with distinct names and shapes.
+TEST(JobLoaderTest, PartDataItemsAreTheFilesBlocksInOrder) {
+    TempDir dir;
+    std::mt19937 random(8);
+    for (int trial = 0; trial < 20; ++trial) {
+        const int blocks = 1 + static_cast<int>(random() % 8);
+        std::string text = partFileHeader(500, 100);
+        std::vector<int> copies;
+        std::vector<std::vector<Vertex>> outlines;
+        for (int b = 0; b < blocks; ++b) {
+            copies.push_back(1 + static_cast<int>(random() % 4));
+            outlines.push_back(star(random, 20, 20, 5 + b, 5 + b));
+            text += partBlock("B" + std::to_string(b), copies.back(), outlines.back());
+        }
+        const std::string path = dir.write("p" + std::to_string(trial) + ".txt", text).string();
+        auto read = readInput({path, std::nullopt}, InputFormat::partData, InputSettings{});
+        ASSERT_TRUE(std::holds_alternative<JobInput>(read)) << std::get<InputError>(read).detail;
+        const JobInput& input = std::get<JobInput>(read);
+        ASSERT_EQ(input.items.size(), static_cast<std::size_t>(blocks));
+        for (int b = 0; b < blocks; ++b) {
+            const InputItem& item = input.items[static_cast<std::size_t>(b)];
+            EXPECT_EQ(item.name, "B" + std::to_string(b)) << "trial " << trial;
+            EXPECT_EQ(item.sourceId, b) << "trial " << trial;
+            EXPECT_EQ(item.copies, copies[static_cast<std::size_t>(b)]) << "trial " << trial;
+            ASSERT_EQ(item.outer.size(), outlines[static_cast<std::size_t>(b)].size());
+            for (std::size_t k = 0; k < item.outer.size(); ++k) {
+                EXPECT_EQ(item.outer[k].x, outlines[static_cast<std::size_t>(b)][k].x);
+                EXPECT_EQ(item.outer[k].y, outlines[static_cast<std::size_t>(b)][k].y);
+            }
+        }
+        for (const Part& part : input.parts) {
+            ASSERT_GE(part.itemIndex(), 0);
+            ASSERT_LT(part.itemIndex(), blocks);
+            EXPECT_EQ(input.items[static_cast<std::size_t>(part.itemIndex())].name, part.name());
+        }
+    }
+}
+
 TEST(JobLoaderTest, InputsMergeInCommandLineOrderWithTheirSheetSaidOutLoud) {
     TempDir dir;
     const std::string text =
@@ -173,8 +215,9 @@ TEST(JobLoaderTest, ConflictsAndMissingSheetsAreNamedNeverGuessed) {
 
     error = failure({{none, std::nullopt}});
     EXPECT_TRUE(error.commandLine);
-    EXPECT_EQ(error.detail,
-              "blocknest: no file gives the sheet; give it with --sheet LENGTHxWIDTH");
+    EXPECT_EQ(error.detail, "blocknest: no file gives the sheet ('" + none +
+                                "' has no \"strip_height\"); give it with --sheet LENGTHxWIDTH")
+        << "the file that lacks the sheet is named";
 
     error = failure({{text, std::nullopt}, {text, std::nullopt}});
     EXPECT_TRUE(error.commandLine);

@@ -153,5 +153,135 @@ TEST(JsonInstanceReaderTest, EveryFaultNamesItsPlace) {
               std::string::npos);
 }
 
+// Documents made to break the reader or the terminal: each ends in one short line that names
+// the file and holds no control character.
+TEST(JsonInstanceReaderTest, HostileDocumentsEndInOneShortPrintableLine) {
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    const std::string rectangle =
+        R"("shape": {"type": "rectangle", "data": {"x_min": 0, "y_min": 0, "width": 1, "height": 1}})";
+    const std::string demandFirst = R"({"strip_height": 5, "items": [{"id": 1, "demand": )";
+    std::string angles;
+    for (int k = 0; k < 20000; ++k) angles += (k == 0 ? "" : ",") + std::to_string(k) + ".123";
+    struct Case {
+        std::string what;
+        std::string text;
+        std::string expected;  // a part of the message
+    };
+    const std::vector<Case> cases{
+        // Three levels open before the value: its 62nd bracket is the 65th level.
+        {"deep demand", demandFirst + deep + "}]}",
+         "t.json:1:" + std::to_string(demandFirst.size() + 62) +
+             ": the values are nested more than 64 deep"},
+        {"deep shape type",
+         R"({"items": [{"id": 1, "demand": 1, "shape": {"type": )" + deep + "}}]}",
+         "nested more than 64 deep"},
+        {"deep name", R"({"name": )" + deep + "}", "nested more than 64 deep"},
+        {"brackets in strings do not count",
+         R"({"name": ")" + std::string(500, '[') + R"(", "items": [], "strip_height": [[1]]})",
+         "t.json: strip_height: a number is expected, not [[1]]"},
+        {"overflow", R"({"strip_height": 1e400, "items": []})",
+         "t.json:1:22: not valid JSON: the number 1e400 is too large"},
+        {"long angle list",
+         R"({"items": [{"id": 1, "demand": 1, "allowed_orientations": [)" + angles + "], " +
+             rectangle + "}]}",
+         "divided into at most 3600 ([0.123,1.123,"},
+        {"duplicate key",
+         R"({"strip_height": 5, "items": [{"id": 1, "demand": 1, "demand": 2, )" + rectangle +
+             "}]}",
+         "t.json: the key \"demand\" is given twice in one object"},
+        {"escape sequence in a value",
+         R"({"items": [{"id": 1, "demand": 1, "shape": {"type": "\u001b[2J\u0007", "data": 1}}]})",
+         R"(the shape type "\u001b[2J\u0007" is not one of)"},
+        {"raw control bytes", "{\"items\": [\x1B[31m\x07\x00]}", "t.json:1:12: not valid JSON"},
+        {"UTF-16", std::string("\xFF\xFE{\0\"\0", 6), "t.json: the file is UTF-16 text"},
+    };
+    for (const Case& c : cases) {
+        const std::string message = errorOf(c.text);
+        EXPECT_NE(message.find(c.expected), std::string::npos) << c.what << ": " << message;
+        EXPECT_EQ(message.rfind("t.json", 0), 0u) << c.what << ": " << message;
+        EXPECT_LT(message.size(), 300u) << c.what << ": " << message;
+        for (const char ch : message) {
+            const auto byte = static_cast<unsigned char>(ch);
+            ASSERT_TRUE(byte >= 0x20 && byte != 0x7F) << c.what << ": " << message;
+        }
+    }
+}
+
+// Random outlines whose corners are put in random order cross themselves more often than
+// not; the reader warns exactly when an independent test of every pair of edges finds a
+// crossing. A square hole at a random place warns exactly when it leaves the outer square.
+TEST(JsonInstanceReaderTest, CrossingOutlinesAndStrayHolesAreSaidOutLoud) {
+    const auto cross = [](const Vertex& o, const Vertex& a, const Vertex& b) {
+        return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+    };
+    const auto crossesLiterally = [&](const std::vector<Vertex>& v) {
+        const std::size_t n = v.size();
+        for (std::size_t i = 0; i < n; ++i) {
+            for (std::size_t j = i + 2; j < n; ++j) {
+                if (i == 0 && j == n - 1) continue;  // neighbours across the closing corner
+                const Vertex &a = v[i], &b = v[(i + 1) % n], &c = v[j], &d = v[(j + 1) % n];
+                const double d1 = cross(c, d, a), d2 = cross(c, d, b);
+                const double d3 = cross(a, b, c), d4 = cross(a, b, d);
+                if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) &&
+                    ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0))) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    const auto points = [](const std::vector<Vertex>& v) {
+        std::string text;
+        for (const Vertex& p : v) {
+            text += std::string(text.empty() ? "" : ",") + "[" + std::to_string(p.x) + "," +
+                    std::to_string(p.y) + "]";
+        }
+        return "[" + text + "]";
+    };
+    std::mt19937 random(2121);
+    std::uniform_int_distribution<int> coordinate(0, 40);
+    int crossing = 0;
+    int stray = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        std::vector<Vertex> outline;
+        const int corners = 4 + trial % 5;
+        for (int k = 0; k < corners; ++k)
+            outline.push_back({double(coordinate(random)), double(coordinate(random))});
+        Loop loop;
+        loop.setVertices(outline);
+        if (!(loop.area() > 0)) continue;
+        const double hx = coordinate(random) * 1.25 - 5, hy = coordinate(random) * 1.25 - 5;
+        const std::vector<Vertex> hole{{hx, hy}, {hx + 4, hy}, {hx + 4, hy + 4}, {hx, hy + 4}};
+        const bool holeOutside = hx < 0 || hy < 0 || hx + 4 > 40 || hy + 4 > 40;
+        const std::string text =
+            R"({"items": [{"id": 1, "demand": 1, "shape": {"type": "simple_polygon", "data": )" +
+            points(outline) +
+            R"(}}, {"id": 2, "demand": 1, "shape": {"type": "polygon", "data": {"outer": )" +
+            points({{0, 0}, {40, 0}, {40, 40}, {0, 40}}) + R"(, "inner": [)" + points(hole) +
+            "]}}}]}";
+        const JobInput input = read(text);
+        const bool warnedCrossing =
+            std::any_of(input.warnings.begin(), input.warnings.end(), [](const std::string& w) {
+                return w ==
+                       "t.json: items[0].shape.data: the outline crosses itself; it is "
+                       "packed as given";
+            });
+        const bool warnedStray =
+            std::any_of(input.warnings.begin(), input.warnings.end(), [](const std::string& w) {
+                return w.rfind(
+                           "t.json: items[1].shape.data.inner[0]: the hole reaches outside "
+                           "its outer ring, near (",
+                           0) == 0;
+            });
+        EXPECT_EQ(warnedCrossing, crossesLiterally(outline)) << "trial " << trial << text;
+        EXPECT_EQ(warnedStray, holeOutside) << "trial " << trial << text;
+        EXPECT_EQ(input.parts.count(), 2) << "warned shapes are still packed";
+        crossing += warnedCrossing;
+        stray += warnedStray;
+    }
+    EXPECT_GT(crossing, 30) << "the trials must hold crossing outlines";
+    EXPECT_GT(stray, 30) << "and stray holes";
+}
+
 }  // namespace
 }  // namespace blocknest

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <latch>
+#include <thread>
+
 #include "support.hpp"
 
 namespace blocknest {
@@ -81,6 +84,66 @@ TEST(OutputSetTest, ReplacesAllFilesOrNone) {
     EXPECT_EQ(readFile(layout), "new drawing");
     EXPECT_EQ(readFile(report), "new report");
     EXPECT_EQ(entriesIn(dir.path()), 3u);
+}
+
+// Runs that finish together each commit a whole set: after every round, all files come from
+// one run. Each run's set spans two folders, listed in opposite orders by half the runs, so
+// that a lock taken folder by folder in the given order would also deadlock here.
+TEST(OutputSetTest, SetsCommittedTogetherNeverMix) {
+    const TempDir dir;
+    std::filesystem::create_directories(dir.path() / "pictures");
+    const std::vector<std::filesystem::path> targets{
+        dir.path() / "Layout.dxf", dir.path() / "Results.txt", dir.path() / "pictures" / "l.svg",
+        dir.path() / "pictures" / "p.json", dir.path() / "cut.dxf"};
+    constexpr int kRuns = 4;
+    constexpr int kRounds = 10;
+    int mixed = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        std::latch staged(kRuns);
+        std::vector<std::optional<std::string>> failures(kRuns);
+        std::vector<std::thread> runs;
+        for (int run = 0; run < kRuns; ++run) {
+            runs.emplace_back([&, run] {
+                OutputSet set;
+                for (std::size_t i = 0; i < targets.size(); ++i) {
+                    const std::size_t k = run % 2 == 0 ? i : targets.size() - 1 - i;
+                    if (!failures[run]) failures[run] = set.stage(targets[k], std::to_string(run));
+                }
+                staged.arrive_and_wait();
+                if (!failures[run]) failures[run] = set.commit();
+            });
+        }
+        for (std::thread& t : runs) t.join();
+        for (const std::optional<std::string>& failure : failures) {
+            ASSERT_FALSE(failure.has_value()) << *failure;
+        }
+        const std::string first = readFile(targets.front());
+        for (const std::filesystem::path& target : targets) mixed += readFile(target) != first;
+    }
+    EXPECT_EQ(mixed, 0) << "files of another run's set in " << mixed << " places";
+    EXPECT_EQ(entriesIn(dir.path()), 4u) << "no temporary file is left";
+    EXPECT_EQ(entriesIn(dir.path() / "pictures"), 2u);
+}
+
+// An output staged for removal goes when the set commits, and only then; one that is not
+// there is no failure.
+TEST(OutputSetTest, AStagedRemovalTakesTheStaleFileAtTheCommit) {
+    const TempDir dir;
+    const auto layout = dir.write("Layout.dxf", "old drawing");
+    const auto picture = dir.write("l.svg", "old picture");
+    {
+        OutputSet set;
+        EXPECT_FALSE(set.stage(layout, "new drawing").has_value());
+        set.stageRemoval(picture);
+    }
+    EXPECT_EQ(readFile(picture), "old picture") << "a set not committed removes nothing";
+    OutputSet set;
+    EXPECT_FALSE(set.stage(layout, "new drawing").has_value());
+    set.stageRemoval(picture);
+    set.stageRemoval(dir.path() / "missing.svg");
+    EXPECT_FALSE(set.commit().has_value());
+    EXPECT_EQ(readFile(layout), "new drawing");
+    EXPECT_FALSE(std::filesystem::exists(picture));
 }
 
 }  // namespace
