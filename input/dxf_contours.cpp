@@ -1,0 +1,305 @@
+#include "input/dxf_contours.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numeric>
+#include <optional>
+#include <utility>
+
+#include "geometry/predicates.hpp"
+#include "input/dxf_crossings.hpp"
+
+namespace blocknest {
+namespace {
+
+double distance(const Vertex& p, const Vertex& q) { return std::hypot(p.x - q.x, p.y - q.y); }
+
+double signedArea(const std::vector<Vertex>& v) {
+    double twice = 0;
+    for (std::size_t i = 0, j = v.size() - 1; i < v.size(); j = i++)
+        twice += v[j].x * v[i].y - v[i].x * v[j].y;
+    return twice / 2;
+}
+
+double cross(const Vertex& o, const Vertex& a, const Vertex& b) {
+    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
+}
+
+// The first pair of edges that cross or touch, other than neighbours at their shared
+// corner; an edge that turns straight back along its neighbour counts too.
+std::optional<std::pair<std::size_t, std::size_t>> findSelfContact(const std::vector<Vertex>& v) {
+    const std::size_t n = v.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const Vertex& a = v[i];
+        const Vertex& b = v[(i + 1) % n];
+        const Vertex& c = v[(i + 2) % n];
+        const double dot = (b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y);
+        if (cross(a, b, c) == 0 && dot < 0) return std::pair{i, (i + 1) % n};
+    }
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    const auto minX = [&](std::size_t i) { return std::min(v[i].x, v[(i + 1) % n].x); };
+    const auto maxX = [&](std::size_t i) { return std::max(v[i].x, v[(i + 1) % n].x); };
+    std::sort(order.begin(), order.end(), [&](std::size_t p, std::size_t q) {
+        return minX(p) < minX(q) || (minX(p) == minX(q) && p < q);
+    });
+    for (std::size_t s = 0; s < n; ++s) {
+        const std::size_t i = order[s];
+        for (std::size_t t = s + 1; t < n && minX(order[t]) <= maxX(i); ++t) {
+            const std::size_t j = order[t];
+            if ((i + 1) % n == j || (j + 1) % n == i) continue;
+            if (segmentsMeet(v[i], v[(i + 1) % n], v[j], v[(j + 1) % n]))
+                return std::pair{std::min(i, j), std::max(i, j)};
+        }
+    }
+    return std::nullopt;
+}
+
+bool boxInside(const BoundingBox& inner, const BoundingBox& outer) {
+    return outer.minX <= inner.minX && inner.maxX <= outer.maxX && outer.minY <= inner.minY &&
+           inner.maxY <= outer.maxY;
+}
+
+// The contours that may hold a given point: each contour is listed in the cells of a grid over
+// the drawing that its box covers, or, when that is many cells, in one list every query sees.
+class ContainerGrid {
+public:
+    explicit ContainerGrid(const std::vector<Loop>& loops) {
+        if (loops.empty()) return;
+        extent_ = loops.front().bounds();
+        for (const Loop& loop : loops) {
+            const BoundingBox& b = loop.bounds();
+            extent_ = {std::min(extent_.minX, b.minX), std::max(extent_.maxX, b.maxX),
+                       std::min(extent_.minY, b.minY), std::max(extent_.maxY, b.maxY)};
+        }
+        side_ = std::clamp(static_cast<int>(std::ceil(std::sqrt(double(loops.size())))), 1, 1024);
+        cells_.resize(static_cast<std::size_t>(side_) * side_);
+        for (std::size_t j = 0; j < loops.size(); ++j) {
+            const BoundingBox& b = loops[j].bounds();
+            const int c0 = column(b.minX), c1 = column(b.maxX);
+            const int r0 = row(b.minY), r1 = row(b.maxY);
+            if ((c1 - c0 + 1) * (r1 - r0 + 1) > kMaxCellsPerContour) {
+                wide_.push_back(j);
+                continue;
+            }
+            for (int c = c0; c <= c1; ++c)
+                for (int r = r0; r <= r1; ++r) cells_[cell(c, r)].push_back(j);
+        }
+    }
+
+    // Every contour whose box may hold p, some perhaps twice.
+    std::vector<std::size_t> candidates(const Vertex& p) const {
+        std::vector<std::size_t> found = wide_;
+        const std::vector<std::size_t>& local = cells_[cell(column(p.x), row(p.y))];
+        found.insert(found.end(), local.begin(), local.end());
+        return found;
+    }
+
+private:
+    static constexpr int kMaxCellsPerContour = 64;
+
+    int index(double value, double low, double high) const {
+        if (!(high > low)) return 0;
+        const double at = std::floor((value - low) / (high - low) * side_);
+        if (!std::isfinite(at)) return 0;
+        return static_cast<int>(std::clamp(at, 0.0, static_cast<double>(side_ - 1)));
+    }
+    int column(double x) const { return index(x, extent_.minX, extent_.maxX); }
+    int row(double y) const { return index(y, extent_.minY, extent_.maxY); }
+    std::size_t cell(int c, int r) const { return static_cast<std::size_t>(c) * side_ + r; }
+
+    BoundingBox extent_;
+    int side_ = 1;
+    std::vector<std::vector<std::size_t>> cells_{1};
+    std::vector<std::size_t> wide_;
+};
+
+double distanceToSegment(const Vertex& p, const Vertex& a, const Vertex& b) {
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double len2 = dx * dx + dy * dy;
+    if (!(len2 > 0)) return distance(p, a);
+    const double s = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / len2, 0.0, 1.0);
+    return std::hypot(a.x + s * dx - p.x, a.y + s * dy - p.y);
+}
+
+// Up to 64 corners and edge middles of an outline, spread along it.
+std::vector<Vertex> samplesOf(const std::vector<Vertex>& v) {
+    std::vector<Vertex> samples;
+    const std::size_t step = std::max<std::size_t>(1, v.size() / 32);
+    for (std::size_t i = 0; i < v.size(); i += step) {
+        const Vertex& q = v[(i + 1) % v.size()];
+        samples.push_back(v[i]);
+        samples.push_back(Vertex{(v[i].x + q.x) / 2, (v[i].y + q.y) / 2});
+    }
+    return samples;
+}
+
+// Some point of inner's outline lies inside outer, farther than d from outer's edges.
+bool reachesInto(const std::vector<Vertex>& inner, const Loop& outer, double d) {
+    const std::vector<Vertex>& v = outer.vertices();
+    for (const Vertex& p : samplesOf(inner)) {
+        if (!pointInLoop(p, outer)) continue;
+        bool clear = true;
+        for (std::size_t i = 0; i < v.size() && clear; ++i)
+            clear = distanceToSegment(p, v[i], v[(i + 1) % v.size()]) > d;
+        if (clear) return true;
+    }
+    return false;
+}
+
+// Edge cells and edge tests for the search for contours that meet.
+constexpr std::int64_t kMaxContactWork = std::int64_t{1} << 26;
+
+}  // namespace
+
+std::vector<Contour> keepSoundContours(std::vector<Contour> contours, const std::string& source,
+                                       std::vector<std::string>& warnings) {
+    std::vector<Contour> sound;
+    for (Contour& c : contours) {
+        std::vector<Vertex> pts;
+        for (const Vertex& p : c.points) {
+            const double eps = 1e-12 * (1 + std::fabs(p.x) + std::fabs(p.y));
+            if (!pts.empty() && std::fabs(pts.back().x - p.x) <= eps &&
+                std::fabs(pts.back().y - p.y) <= eps)
+                continue;
+            pts.push_back(p);
+        }
+        while (pts.size() > 1 &&
+               distance(pts.front(), pts.back()) <=
+                   1e-12 * (1 + std::fabs(pts.back().x) + std::fabs(pts.back().y)))
+            pts.pop_back();
+        const std::string what =
+            source + ": the contour of " + describeLabels(c.labels) + " is left out: ";
+        if (pts.size() < 3) {
+            warnings.push_back(what + "it has no area (fewer than 3 distinct corners)");
+            continue;
+        }
+        const BoundingBox box = boundsOf(pts);
+        const double span = std::hypot(box.maxX - box.minX, box.maxY - box.minY);
+        if (!std::isfinite(signedArea(pts)) || !std::isfinite(span)) {
+            warnings.push_back(what + "its coordinates are too large to measure its area");
+            continue;
+        }
+        if (std::fabs(signedArea(pts)) <= 1e-9 * span * span) {
+            warnings.push_back(what + "it has no area");
+            continue;
+        }
+        if (const auto contact = findSelfContact(pts)) {
+            warnings.push_back(what + "its outline crosses or touches itself near " +
+                               formatPoint(pts[contact->first]) + " and " +
+                               formatPoint(pts[contact->second]));
+            continue;
+        }
+        c.points = std::move(pts);
+        sound.push_back(std::move(c));
+    }
+    return sound;
+}
+
+PartList assembleParts(const std::vector<Contour>& contours, const std::string& fallbackName) {
+    const std::size_t n = contours.size();
+    std::vector<Loop> loops(n);
+    for (std::size_t i = 0; i < n; ++i) loops[i].setVertices(contours[i].points);
+    std::vector<std::size_t> byArea(n);
+    std::iota(byArea.begin(), byArea.end(), 0);
+    std::stable_sort(byArea.begin(), byArea.end(), [&](std::size_t p, std::size_t q) {
+        return loops[p].area() > loops[q].area();
+    });
+    std::vector<std::size_t> rank(n);
+    for (std::size_t s = 0; s < n; ++s) rank[byArea[s]] = s;
+    const ContainerGrid grid(loops);
+    std::vector<std::ptrdiff_t> parent(n, -1);
+    std::vector<int> depth(n, 0);
+    for (std::size_t s = 0; s < n; ++s) {
+        const std::size_t i = byArea[s];
+        const std::vector<Vertex>& pts = contours[i].points;
+        // Larger contours only, the smallest first: the first that holds most of a few sample
+        // corners is the parent (corners on a shared boundary would otherwise decide alone).
+        std::vector<std::size_t> candidates = grid.candidates(pts.front());
+        std::erase_if(candidates, [&](std::size_t j) { return rank[j] >= s; });
+        std::sort(candidates.begin(), candidates.end(),
+                  [&](std::size_t p, std::size_t q) { return rank[p] > rank[q]; });
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+        for (const std::size_t j : candidates) {
+            if (!boxInside(loops[i].bounds(), loops[j].bounds())) continue;
+            int inside = 0;
+            for (std::size_t k = 0; k < 5; ++k)
+                inside += pointInLoop(pts[k * pts.size() / 5], loops[j]) ? 1 : 0;
+            if (inside >= 3) {
+                parent[i] = static_cast<std::ptrdiff_t>(j);
+                depth[i] = depth[j] + 1;
+                break;
+            }
+        }
+    }
+    std::vector<LoopList> holes(n);
+    for (std::size_t k = 0; k < n; ++k)
+        if (parent[k] >= 0) holes[static_cast<std::size_t>(parent[k])].pushBack(loops[k]);
+    PartList parts;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (depth[i] % 2 != 0) continue;
+        const Contour& c = contours[i];
+        const std::string name = !c.block.empty()                     ? c.block
+                                 : !c.layer.empty() && c.layer != "0" ? c.layer
+                                                                      : fallbackName;
+        Part part;
+        part.setShape(name, holes[i], loops[i]);
+        parts.pushBack(std::move(part));
+    }
+    return parts;
+}
+
+std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double tol,
+                                          const std::string& source,
+                                          std::vector<std::string>& warnings) {
+    std::vector<const std::vector<Vertex>*> outlines;
+    for (const Contour& c : contours) outlines.push_back(&c.points);
+    const ContactSearch search = findContacts(outlines, kMaxContactWork);
+    if (!search.complete) {
+        warnings.push_back(source +
+                           ": the contours have too many edges close together to check them all "
+                           "for crossings; they are read as drawn");
+    }
+    if (search.contacts.empty()) return contours;
+    std::vector<Loop> loops(contours.size());
+    for (std::size_t i = 0; i < contours.size(); ++i) loops[i].setVertices(contours[i].points);
+    // The larger of two contours that meet is kept and the smaller left out, largest first, so
+    // that no part or hole is read from outlines that overlap; outlines that only touch from
+    // outside each other are separate parts and stay.
+    std::vector<std::vector<const ContourContact*>> byContour(contours.size());
+    for (const ContourContact& c : search.contacts) {
+        byContour[c.first].push_back(&c);
+        byContour[c.second].push_back(&c);
+    }
+    std::vector<std::size_t> order(contours.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t p, std::size_t q) {
+        return loops[p].area() > loops[q].area();
+    });
+    std::vector<std::size_t> rank(contours.size());
+    for (std::size_t s = 0; s < order.size(); ++s) rank[order[s]] = s;
+    std::vector<char> dropped(contours.size(), 0);
+    for (const std::size_t big : order) {
+        if (dropped[big]) continue;
+        for (const ContourContact* c : byContour[big]) {
+            const std::size_t small = c->first == big ? c->second : c->first;
+            if (dropped[small] || rank[small] < rank[big]) continue;
+            if (!reachesInto(contours[small].points, loops[big], tol) &&
+                !reachesInto(contours[big].points, loops[small], tol))
+                continue;
+            dropped[small] = 1;
+            warnings.push_back(
+                source + ": the contour of " + describeLabels(contours[small].labels) +
+                " is left out: it " + "crosses or touches the larger contour of " +
+                describeLabels(contours[big].labels) + " near " + formatPoint(c->near) +
+                ", and of two outlines that overlap only the larger is kept");
+        }
+    }
+    std::vector<Contour> kept;
+    for (std::size_t i = 0; i < contours.size(); ++i)
+        if (!dropped[i]) kept.push_back(std::move(contours[i]));
+    return kept;
+}
+
+}  // namespace blocknest
