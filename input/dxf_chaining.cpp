@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "base/number_format.hpp"
+#include "input/dxf_repeats.hpp"
 
 namespace blocknest {
 namespace {
@@ -84,6 +85,46 @@ std::string formatPoint(const Vertex& p) {
     return "(" + formatNumber(p.x) + ", " + formatNumber(p.y) + ")";
 }
 
+void dropIdlePieces(std::vector<Piece>& pieces, double tol, const std::string& source,
+                    std::vector<std::string>& warnings) {
+    std::vector<std::string> idle;
+    std::erase_if(pieces, [&](Piece& piece) {
+        if (piece.closed) return false;
+        const Vertex& first = piece.points.front();
+        const double eps = 1e-12 * (1 + std::fabs(first.x) + std::fabs(first.y));
+        for (const Vertex& p : piece.points)
+            if (std::fabs(p.x - first.x) > eps || std::fabs(p.y - first.y) > eps) return false;
+        idle.push_back(std::move(piece.label));
+        return true;
+    });
+    if (!idle.empty()) {
+        warnings.push_back(source + ": " + std::to_string(idle.size()) +
+                           (idle.size() == 1 ? " piece" : " pieces") +
+                           " without length left out: " + describeLabels(idle));
+    }
+    std::vector<OutlineView> views;
+    views.reserve(pieces.size());
+    for (const Piece& piece : pieces) views.push_back({&piece.points, piece.closed});
+    const std::vector<std::size_t> repeatOf = findRepeats(views, tol);
+    std::vector<std::string> copies;
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        if (repeatOf[i] != kNoRepeat)
+            copies.push_back(pieces[i].label + " (of " + pieces[repeatOf[i]].label + ")");
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (repeatOf[i] != kNoRepeat) continue;
+        if (kept != i) pieces[kept] = std::move(pieces[i]);
+        ++kept;
+    }
+    pieces.resize(kept);
+    if (!copies.empty()) {
+        warnings.push_back(source + ": " + std::to_string(copies.size()) +
+                           (copies.size() == 1 ? " piece drawn" : " pieces drawn") +
+                           " again within " + formatNumber(tol) +
+                           " counted once, the copies left out: " + describeLabels(copies));
+    }
+}
+
 std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double tol, const std::string& source,
                                  std::vector<std::string>& warnings) {
     std::vector<Contour> contours;
@@ -123,6 +164,12 @@ std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double tol, const s
         };
         grow(true);
         grow(false);
+        if (!closes() && pts.size() <= 2 && distance(pts.front(), pts.back()) <= tol) {
+            warnings.push_back(source + ": " + describeLabels(contour.labels) +
+                               " is left out: it is shorter than the join distance " +
+                               formatNumber(tol) + " and meets nothing");
+            continue;
+        }
         if (!closes()) {
             warnings.push_back(source + ": the open contour of " + describeLabels(contour.labels) +
                                " is left out: its ends " + formatPoint(pts.front()) + " and " +

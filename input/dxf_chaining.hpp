@@ -30,6 +30,12 @@ struct Contour {
                                                const std::string& source,
                                                std::vector<std::string>& warnings);
 
+// Open pieces without length (all their points one) and pieces that repeat an earlier one
+// within joinDistance (see findRepeats) are taken out of the list, each kind warned of in one
+// line that names them; the rest keep their order.
+void dropIdlePieces(std::vector<Piece>& pieces, double joinDistance, const std::string& source,
+                    std::vector<std::string>& warnings);
+
 // The first labels of a contour, "LINE 1, LINE 2 and 3 more".
 [[nodiscard]] std::string describeLabels(const std::vector<std::string>& labels);
 

@@ -7,8 +7,10 @@
 #include <optional>
 #include <utility>
 
+#include "base/number_format.hpp"
 #include "geometry/predicates.hpp"
 #include "input/dxf_crossings.hpp"
+#include "input/dxf_repeats.hpp"
 
 namespace blocknest {
 namespace {
@@ -135,17 +137,71 @@ std::vector<Vertex> samplesOf(const std::vector<Vertex>& v) {
     return samples;
 }
 
-// Some point of inner's outline lies inside outer, farther than d from outer's edges.
-bool reachesInto(const std::vector<Vertex>& inner, const Loop& outer, double d) {
-    const std::vector<Vertex>& v = outer.vertices();
-    for (const Vertex& p : samplesOf(inner)) {
-        if (!pointInLoop(p, outer)) continue;
+// Some point of one outline lies inside (or outside) a loop, farther than d from its edges.
+bool reaches(const std::vector<Vertex>& from, const Loop& loop, double d, bool inside) {
+    const std::vector<Vertex>& v = loop.vertices();
+    for (const Vertex& p : samplesOf(from)) {
+        if (pointInLoop(p, loop) != inside) continue;
         bool clear = true;
         for (std::size_t i = 0; i < v.size() && clear; ++i)
             clear = distanceToSegment(p, v[i], v[(i + 1) % v.size()]) > d;
         if (clear) return true;
     }
     return false;
+}
+
+// Which contour directly holds each one (-1: none) and how deep it lies: the smallest larger
+// contour that holds most of its sample points.
+struct Nesting {
+    std::vector<std::ptrdiff_t> parent;
+    std::vector<int> depth;
+};
+
+Nesting nestLoops(const std::vector<Loop>& loops) {
+    const std::size_t n = loops.size();
+    std::vector<std::size_t> byArea(n);
+    std::iota(byArea.begin(), byArea.end(), 0);
+    std::stable_sort(byArea.begin(), byArea.end(), [&](std::size_t p, std::size_t q) {
+        return loops[p].area() > loops[q].area();
+    });
+    std::vector<std::size_t> rank(n);
+    for (std::size_t s = 0; s < n; ++s) rank[byArea[s]] = s;
+    const ContainerGrid grid(loops);
+    Nesting nesting{std::vector<std::ptrdiff_t>(n, -1), std::vector<int>(n, 0)};
+    std::vector<std::ptrdiff_t>& parent = nesting.parent;
+    std::vector<int>& depth = nesting.depth;
+    for (std::size_t s = 0; s < n; ++s) {
+        const std::size_t i = byArea[s];
+        const std::vector<Vertex>& pts = loops[i].vertices();
+        // Larger contours only, the smallest first: the first that holds most of a few sample
+        // corners is the parent (corners on a shared boundary would otherwise decide alone).
+        std::vector<std::size_t> candidates = grid.candidates(pts.front());
+        std::erase_if(candidates, [&](std::size_t j) { return rank[j] >= s; });
+        std::sort(candidates.begin(), candidates.end(),
+                  [&](std::size_t p, std::size_t q) { return rank[p] > rank[q]; });
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+        for (const std::size_t j : candidates) {
+            if (!boxInside(loops[i].bounds(), loops[j].bounds())) continue;
+            // Most corners or most edge middles: an outline whose corners touch its container
+            // (a square in a circle) is still inside by its edges.
+            int corners = 0, middles = 0;
+            for (std::size_t k = 0; k < 5; ++k) {
+                const std::size_t at = k * pts.size() / 5;
+                const Vertex& next = pts[(at + 1) % pts.size()];
+                corners += pointInLoop(pts[at], loops[j]) ? 1 : 0;
+                middles += pointInLoop(Vertex{(pts[at].x + next.x) / 2, (pts[at].y + next.y) / 2},
+                                       loops[j])
+                               ? 1
+                               : 0;
+            }
+            if (corners >= 3 || middles >= 3) {
+                parent[i] = static_cast<std::ptrdiff_t>(j);
+                depth[i] = depth[j] + 1;
+                break;
+            }
+        }
+    }
+    return nesting;
 }
 
 // Edge cells and edge tests for the search for contours that meet.
@@ -201,38 +257,9 @@ PartList assembleParts(const std::vector<Contour>& contours, const std::string& 
     const std::size_t n = contours.size();
     std::vector<Loop> loops(n);
     for (std::size_t i = 0; i < n; ++i) loops[i].setVertices(contours[i].points);
-    std::vector<std::size_t> byArea(n);
-    std::iota(byArea.begin(), byArea.end(), 0);
-    std::stable_sort(byArea.begin(), byArea.end(), [&](std::size_t p, std::size_t q) {
-        return loops[p].area() > loops[q].area();
-    });
-    std::vector<std::size_t> rank(n);
-    for (std::size_t s = 0; s < n; ++s) rank[byArea[s]] = s;
-    const ContainerGrid grid(loops);
-    std::vector<std::ptrdiff_t> parent(n, -1);
-    std::vector<int> depth(n, 0);
-    for (std::size_t s = 0; s < n; ++s) {
-        const std::size_t i = byArea[s];
-        const std::vector<Vertex>& pts = contours[i].points;
-        // Larger contours only, the smallest first: the first that holds most of a few sample
-        // corners is the parent (corners on a shared boundary would otherwise decide alone).
-        std::vector<std::size_t> candidates = grid.candidates(pts.front());
-        std::erase_if(candidates, [&](std::size_t j) { return rank[j] >= s; });
-        std::sort(candidates.begin(), candidates.end(),
-                  [&](std::size_t p, std::size_t q) { return rank[p] > rank[q]; });
-        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
-        for (const std::size_t j : candidates) {
-            if (!boxInside(loops[i].bounds(), loops[j].bounds())) continue;
-            int inside = 0;
-            for (std::size_t k = 0; k < 5; ++k)
-                inside += pointInLoop(pts[k * pts.size() / 5], loops[j]) ? 1 : 0;
-            if (inside >= 3) {
-                parent[i] = static_cast<std::ptrdiff_t>(j);
-                depth[i] = depth[j] + 1;
-                break;
-            }
-        }
-    }
+    const Nesting nesting = nestLoops(loops);
+    const std::vector<std::ptrdiff_t>& parent = nesting.parent;
+    const std::vector<int>& depth = nesting.depth;
     std::vector<LoopList> holes(n);
     for (std::size_t k = 0; k < n; ++k)
         if (parent[k] >= 0) holes[static_cast<std::size_t>(parent[k])].pushBack(loops[k]);
@@ -250,6 +277,30 @@ PartList assembleParts(const std::vector<Contour>& contours, const std::string& 
     return parts;
 }
 
+std::vector<Contour> dropRepeatedContours(std::vector<Contour> contours, double tol,
+                                          const std::string& source,
+                                          std::vector<std::string>& warnings) {
+    std::vector<OutlineView> views;
+    for (const Contour& c : contours) views.push_back({&c.points, true});
+    const std::vector<std::size_t> repeatOf = findRepeats(views, tol);
+    std::vector<std::string> copies;
+    for (std::size_t i = 0; i < contours.size(); ++i) {
+        if (repeatOf[i] == kNoRepeat) continue;
+        copies.push_back("the contour of " + describeLabels(contours[i].labels) + " (of " +
+                         describeLabels(contours[repeatOf[i]].labels) + ")");
+    }
+    std::vector<Contour> kept;
+    for (std::size_t i = 0; i < contours.size(); ++i)
+        if (repeatOf[i] == kNoRepeat) kept.push_back(std::move(contours[i]));
+    if (!copies.empty()) {
+        warnings.push_back(source + ": " + std::to_string(copies.size()) +
+                           (copies.size() == 1 ? " contour drawn" : " contours drawn") +
+                           " again within " + formatNumber(tol) +
+                           " counted once, the copies left out: " + describeLabels(copies));
+    }
+    return kept;
+}
+
 std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double tol,
                                           const std::string& source,
                                           std::vector<std::string>& warnings) {
@@ -264,9 +315,8 @@ std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double 
     if (search.contacts.empty()) return contours;
     std::vector<Loop> loops(contours.size());
     for (std::size_t i = 0; i < contours.size(); ++i) loops[i].setVertices(contours[i].points);
-    // The larger of two contours that meet is kept and the smaller left out, largest first, so
-    // that no part or hole is read from outlines that overlap; outlines that only touch from
-    // outside each other are separate parts and stay.
+    const Nesting nesting = nestLoops(loops);
+    // Largest first, so that each contour is weighed against the larger ones it crosses.
     std::vector<std::vector<const ContourContact*>> byContour(contours.size());
     for (const ContourContact& c : search.contacts) {
         byContour[c.first].push_back(&c);
@@ -285,15 +335,25 @@ std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double 
         for (const ContourContact* c : byContour[big]) {
             const std::size_t small = c->first == big ? c->second : c->first;
             if (dropped[small] || rank[small] < rank[big]) continue;
-            if (!reachesInto(contours[small].points, loops[big], tol) &&
-                !reachesInto(contours[big].points, loops[small], tol))
-                continue;
-            dropped[small] = 1;
+            // Touching from outside, or from inside without reaching out, is no crossing.
+            const bool crosses = (reaches(contours[small].points, loops[big], tol, true) &&
+                                  reaches(contours[small].points, loops[big], tol, false)) ||
+                                 reaches(contours[big].points, loops[small], tol, true);
+            if (!crosses) continue;
+            // Among holes the larger goes (construction lines across a bolt circle): material
+            // kept where a hole was drawn is safe to pack. Among outlines the smaller goes:
+            // the larger claims more of the material.
+            const bool amongHoles = nesting.depth[big] % 2 != 0;
+            const std::size_t gone = amongHoles ? big : small;
+            const std::size_t stays = amongHoles ? small : big;
+            dropped[gone] = 1;
             warnings.push_back(
-                source + ": the contour of " + describeLabels(contours[small].labels) +
-                " is left out: it " + "crosses or touches the larger contour of " +
-                describeLabels(contours[big].labels) + " near " + formatPoint(c->near) +
-                ", and of two outlines that overlap only the larger is kept");
+                source + ": the contour of " + describeLabels(contours[gone].labels) +
+                " is left out: it crosses the contour of " +
+                describeLabels(contours[stays].labels) + " near " + formatPoint(c->near) +
+                (amongHoles ? ", and of two holes that overlap the larger is dropped"
+                            : ", and of two outlines that overlap the smaller is dropped"));
+            if (amongHoles) break;
         }
     }
     std::vector<Contour> kept;

@@ -13,9 +13,18 @@ namespace blocknest {
                                                      const std::string& source,
                                                      std::vector<std::string>& warnings);
 
-// Of two contours that cross, or touch with one reaching into the other by more than tol, the
-// smaller is warned of and left out (the larger kept whole): a conservative reading, in which
-// no outline overlaps another. Contours that touch from outside each other both stay.
+// Contours that repeat an earlier one within joinDistance (see findRepeats: a rectangle drawn
+// twice, or once as a polyline and once as lines) are left out, warned of in one line.
+[[nodiscard]] std::vector<Contour> dropRepeatedContours(std::vector<Contour> contours,
+                                                        double joinDistance,
+                                                        const std::string& source,
+                                                        std::vector<std::string>& warnings);
+
+// Of two contours that cross (each reaches more than tol into the other, or the smaller both
+// into and out of the larger), one is warned of and left out, so that no outline overlaps
+// another: among holes the larger (material is kept where a hole was drawn), among outlines
+// the smaller (the larger claims more material). Contours that only touch stay: from outside
+// each other two parts, from inside a part and its hole.
 [[nodiscard]] std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double tol,
                                                         const std::string& source,
                                                         std::vector<std::string>& warnings);

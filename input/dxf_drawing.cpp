@@ -137,9 +137,8 @@ std::vector<RawEntity> readEntities(DxfPairReader& reader, const std::string& st
         RawEntity entity = readEntity(reader, *p);
         if (entity.type == "VERTEX" && !entities.empty() && entities.back().type == "POLYLINE") {
             entities.back().vertices.push_back(std::move(entity));
-        } else if (entity.type == "SEQEND" && !entities.empty() &&
-                   entities.back().type == "POLYLINE") {
-            // The POLYLINE is complete; nothing to keep.
+        } else if (entity.type == "SEQEND") {
+            // The end of a POLYLINE's vertices or an INSERT's attributes: a marker, no entity.
         } else {
             entities.push_back(std::move(entity));
         }

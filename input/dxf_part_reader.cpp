@@ -64,9 +64,12 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
     // The tolerance is meant in the job's units; the drawing is read in its own.
     const double tol = settings.tolerance / contents.unitScale;
     std::vector<Piece> pieces = flattenedPieces(reader, drawing, tol, limits, contents.warnings);
-    std::vector<Contour> contours =
-        keepSoundContours(chainPieces(pieces, tol, reader.source(), contents.warnings),
-                          reader.source(), contents.warnings);
+    const std::string& source = reader.source();
+    dropIdlePieces(pieces, tol, source, contents.warnings);
+    std::vector<Contour> contours = keepSoundContours(
+        chainPieces(pieces, tol, source, contents.warnings), source, contents.warnings);
+    contours = dropRepeatedContours(std::move(contours), tol, source, contents.warnings);
+    contours = dropCrossingContours(std::move(contours), tol, source, contents.warnings);
     if (contents.unitScale != 1) {
         for (Contour& c : contours)
             for (Vertex& p : c.points) {

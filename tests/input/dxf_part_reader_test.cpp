@@ -344,6 +344,67 @@ TEST(DxfPartReaderTest, ALayoutDrawingReadsBackAsTheSameOutlines) {
     }
 }
 
+// tests/data/dxf/repeats.dxf and repeats_r12.dxf (ezdxf): edges drawn two or three times,
+// outlines and circles drawn twice, a polyline drawn again as LINEs 0.0001 off, a bolt circle
+// across bolt holes, a square across a larger one, 63 LINEs without length, a square whose
+// corners lie on its circle, and a block placed with an attribute. Each layer must read as one
+// part with the area worked out by hand, and each kind of fault as one warning line.
+TEST(DxfPartReaderTest, RepeatedAndCrossingOutlinesReadAsCadExportsDrawThem) {
+    struct Expected {
+        double area;  // net
+        std::size_t holes;
+    };
+    const double s = 20 / std::sqrt(2.0);
+    const std::map<std::string, Expected> expected = {
+        {"EDGES", {1500, 0}},
+        {"TWICE", {1500, 0}},
+        {"RING", {144 * kPi, 0}},
+        {"MIXED", {1200, 0}},
+        {"BOLT", {10000 - 4 * 25 * kPi, 4}},
+        {"CROSS", {1600, 0}},
+        {"INSCRIBED", {400 * kPi - 4 * s * s, 1}},
+        {"TAG", {200, 0}},
+    };
+    for (const char* file : {"dxf/repeats.dxf", "dxf/repeats_r12.dxf"}) {
+        SCOPED_TRACE(file);
+        auto result = readDxfPartFile(file);
+        ASSERT_TRUE(std::holds_alternative<DxfPartsContents>(result));
+        const DxfPartsContents& contents = std::get<DxfPartsContents>(result);
+        std::map<std::string, int> seen;
+        for (const Part& part : contents.parts) {
+            ++seen[part.name()];
+            const auto want = expected.find(part.name());
+            ASSERT_NE(want, expected.end()) << part.name();
+            double edge = perimeter(part.outerLoop());
+            for (const Loop& hole : part.innerLoops()) edge += perimeter(hole);
+            EXPECT_NEAR(part.netArea(), want->second.area, edge * kDefaultDxfTolerance)
+                << part.name();
+            EXPECT_EQ(part.innerLoops().count(), want->second.holes) << part.name();
+        }
+        for (const auto& [name, count] : seen) EXPECT_EQ(count, 1) << name;
+        const std::vector<std::string>& w = contents.warnings;
+        for (const std::string& line : w) EXPECT_EQ(line.find("SEQEND"), std::string::npos);
+        if (std::string(file) == "dxf/repeats_r12.dxf") {
+            EXPECT_EQ(seen.size(), 3u);
+            ASSERT_EQ(w.size(), 1u);
+            EXPECT_NE(w[0].find("10 pieces drawn again within 0.05"), std::string::npos) << w[0];
+            continue;
+        }
+        EXPECT_EQ(seen.size(), expected.size());
+        const auto count = [&](const std::string& a, const std::string& b) {
+            return std::count_if(w.begin(), w.end(), [&](const std::string& line) {
+                return line.find(a) != std::string::npos && line.find(b) != std::string::npos;
+            });
+        };
+        EXPECT_EQ(count("63 pieces without length left out", "LINE"), 1);
+        EXPECT_EQ(count("6 pieces drawn again", "(of LINE"), 1);  // 4 edges, a polyline, a circle
+        EXPECT_EQ(count("1 contour drawn again", "the contour of LINE"), 1);
+        EXPECT_EQ(count("is left out: it crosses the contour of CIRCLE", "two holes"), 1);
+        EXPECT_EQ(count("is left out: it crosses the contour of LWPOLYLINE", "two outlines"), 1);
+        EXPECT_EQ(w.size(), 7u) << "and the ATTDEF and ATTRIB texts";
+    }
+}
+
 // Drawings cut short anywhere or with bytes changed at random read or fail with a message;
 // nothing else (the sanitizer build watches for the rest).
 TEST(DxfPartReaderTest, DamagedDrawingsReadOrFailCleanly) {
