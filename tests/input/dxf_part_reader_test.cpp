@@ -209,6 +209,28 @@ TEST(DxfPartReaderTest, UnitsAreConvertedOnlyWhenAskedAndOnlyWhenKnown) {
     EXPECT_NE(errorOf(drawing(square), toMm).find("does not name its units"), std::string::npos);
 }
 
+// The tolerance is meant in the units the parts are read in: a circle of 2 inches read in
+// millimetres strays at most 0.05 mm from its chords (76 of them), not 0.05 inches (20).
+TEST(DxfPartReaderTest, TheToleranceHoldsInTheConvertedUnits) {
+    const std::string circle = drawing("  0\nCIRCLE\n 10\n1\n 20\n1\n 40\n2\n", 1);
+    DxfReadSettings settings;
+    settings.targetUnits = insUnitsFromName("mm");
+    settings.tolerance = 0.05;
+    const DxfPartsContents contents = readOrFail(circle, settings);
+    ASSERT_EQ(contents.parts.count(), 1u);
+    const std::vector<Vertex>& v = contents.parts.front().outerLoop().vertices();
+    const double radius = 2 * 25.4;
+    double worst = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const Vertex& q = v[(i + 1) % v.size()];
+        EXPECT_NEAR(std::hypot(v[i].x - 25.4, v[i].y - 25.4), radius, 1e-9);
+        worst = std::max(worst,
+                         radius - std::hypot((v[i].x + q.x) / 2 - 25.4, (v[i].y + q.y) / 2 - 25.4));
+    }
+    EXPECT_LE(worst, settings.tolerance * (1 + 1e-9));
+    EXPECT_GT(worst, settings.tolerance / 4) << "no finer than the tolerance asks";
+}
+
 TEST(DxfPartReaderTest, FaultsNameTheFileAndTheLine) {
     EXPECT_EQ(errorOf("  0\nSECTION\n  2\nENTITIES\nLINE\n"),
               "drawing.dxf:5: a group code (a whole number) was expected, not 'LINE'");
