@@ -139,31 +139,47 @@ std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double tol, const s
             contours.push_back(std::move(contour));
             continue;
         }
+        // The chain grows at its tail in `pts` and at its head in `head`, kept backwards so
+        // that both ends grow in constant time: a chain listed from its middle stays linear.
         std::vector<Vertex>& pts = contour.points;
+        std::vector<Vertex> head;
+        std::vector<std::string> headLabels;
+        const auto front = [&]() -> const Vertex& {
+            return head.empty() ? pts.front() : head.back();
+        };
         const auto closes = [&] {
-            return pts.size() > 2 && distance(pts.back(), pts.front()) <= tol;
+            return head.size() + pts.size() > 2 && distance(pts.back(), front()) <= tol;
         };
         const auto grow = [&](bool atTail) {
             while (!closes()) {
-                const Vertex& end = atTail ? pts.back() : pts.front();
+                const Vertex end = atTail ? pts.back() : front();
                 const std::optional<EndIndex::End> next = index.nearest(end, used);
                 if (!next) return;
                 used[next->piece] = 1;
                 std::vector<Vertex> more = std::move(pieces[next->piece].points);
                 // Appended at the tail, the piece must start at the joint; put at the head,
-                // it must end there.
+                // it must end there (and is stored backwards, so it starts there too).
                 if ((next->which == 1) == atTail) std::reverse(more.begin(), more.end());
                 if (atTail) {
                     pts.insert(pts.end(), more.begin() + 1, more.end());
                     contour.labels.push_back(pieces[next->piece].label);
                 } else {
-                    pts.insert(pts.begin(), more.begin(), more.end() - 1);
-                    contour.labels.insert(contour.labels.begin(), pieces[next->piece].label);
+                    head.insert(head.end(), more.rbegin() + 1, more.rend());
+                    headLabels.push_back(pieces[next->piece].label);
                 }
             }
         };
         grow(true);
         grow(false);
+        if (!head.empty()) {
+            std::reverse(head.begin(), head.end());
+            head.insert(head.end(), pts.begin(), pts.end());
+            pts = std::move(head);
+            head.clear();
+            std::reverse(headLabels.begin(), headLabels.end());
+            headLabels.insert(headLabels.end(), contour.labels.begin(), contour.labels.end());
+            contour.labels = std::move(headLabels);
+        }
         if (!closes() && pts.size() <= 2 && distance(pts.front(), pts.back()) <= tol) {
             warnings.push_back(source + ": " + describeLabels(contour.labels) +
                                " is left out: it is shorter than the join distance " +

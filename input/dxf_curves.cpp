@@ -128,8 +128,12 @@ double Affine::maxStretch() const {
 // de Boor's algorithm in homogeneous coordinates.
 Vertex BSpline::at(double t) const {
     const int n = static_cast<int>(control.size());
-    int span = degree;
-    while (span + 1 < n && knots[span + 1] <= t) ++span;
+    // The last span whose first knot is at most t, found by halving: a spline may have many.
+    const auto first = knots.begin() + degree + 1;
+    const auto last = knots.begin() + n;
+    const int span = first >= last
+                         ? degree
+                         : static_cast<int>(std::upper_bound(first, last, t) - knots.begin()) - 1;
     std::vector<std::array<double, 3>> d(static_cast<std::size_t>(degree) + 1);
     for (int j = 0; j <= degree; ++j) {
         const Vertex& c = control[span - degree + j];

@@ -108,20 +108,41 @@ std::vector<double> EntityValues::numbers(int code) const {
 
 namespace {
 
-RawEntity readEntity(DxfPairReader& reader, const DxfPair& start) {
+RawEntity readEntity(DxfPairReader& reader, const DxfPair& start, std::int64_t maxCorners) {
     RawEntity entity;
     entity.type = start.value;
     entity.line = start.line;
+    const bool lightweight = entity.type == "LWPOLYLINE";
     while (const DxfPair* p = reader.peek()) {
         if (p->code == 0) break;
-        entity.pairs.push_back(*reader.next());
+        DxfPair pair = *reader.next();
+        if (lightweight && pair.code == 10) {
+            if (static_cast<std::int64_t>(entity.corners.size()) >= maxCorners) {
+                reader.fail(pair.line, "an LWPOLYLINE of more than " + std::to_string(maxCorners) +
+                                           " corners");
+            }
+            entity.corners.push_back(LwVertex{dxfNumber(reader, pair), 0, 0, pair.line, false});
+        } else if (lightweight && pair.code == 20 && !entity.corners.empty()) {
+            entity.corners.back().y = dxfNumber(reader, pair);
+            entity.corners.back().hasY = true;
+        } else if (lightweight && pair.code == 42 && !entity.corners.empty()) {
+            entity.corners.back().bulge = dxfNumber(reader, pair);
+        } else {
+            entity.pairs.push_back(std::move(pair));
+        }
     }
     return entity;
 }
 
 // Entities up to ENDSEC (or ENDBLK inside a block); POLYLINE takes its VERTEX entities.
+// Bounds on what is read.
+struct ReadBounds {
+    std::int64_t maxEntities;
+    std::int64_t maxCorners;
+};
+
 std::vector<RawEntity> readEntities(DxfPairReader& reader, const std::string& stop,
-                                    std::int64_t& entityCount, std::int64_t maxEntities) {
+                                    std::int64_t& entityCount, const ReadBounds& limits) {
     std::vector<RawEntity> entities;
     for (;;) {
         std::optional<DxfPair> p = reader.next();
@@ -131,10 +152,10 @@ std::vector<RawEntity> readEntities(DxfPairReader& reader, const std::string& st
         if (p->value == "ENDSEC" || p->value == "EOF") {
             reader.fail(p->line, "'" + p->value + "' where " + stop + " was expected");
         }
-        if (++entityCount > maxEntities) {
-            reader.fail(p->line, "more than " + std::to_string(maxEntities) + " entities");
+        if (++entityCount > limits.maxEntities) {
+            reader.fail(p->line, "more than " + std::to_string(limits.maxEntities) + " entities");
         }
-        RawEntity entity = readEntity(reader, *p);
+        RawEntity entity = readEntity(reader, *p, limits.maxCorners);
         if (entity.type == "VERTEX" && !entities.empty() && entities.back().type == "POLYLINE") {
             entities.back().vertices.push_back(std::move(entity));
         } else if (entity.type == "SEQEND") {
@@ -162,7 +183,7 @@ void readHeader(DxfPairReader& reader, DxfDrawing& drawing) {
 }
 
 void readBlocks(DxfPairReader& reader, DxfDrawing& drawing, std::int64_t& entityCount,
-                std::int64_t maxEntities) {
+                const ReadBounds& limits) {
     for (;;) {
         std::optional<DxfPair> p = reader.next();
         if (!p) reader.fail(reader.lineNumber(), "the file ends inside the BLOCKS section");
@@ -170,11 +191,11 @@ void readBlocks(DxfPairReader& reader, DxfDrawing& drawing, std::int64_t& entity
         if (p->value == "ENDSEC") return;
         if (p->value != "BLOCK")
             reader.fail(p->line, "'" + p->value + "' where BLOCK was expected");
-        const RawEntity header = readEntity(reader, *p);
+        const RawEntity header = readEntity(reader, *p, 0);
         const EntityValues values(reader, header);
         DxfBlock block;
         block.base = Vertex{values.number(10), values.number(20)};
-        block.entities = readEntities(reader, "ENDBLK", entityCount, maxEntities);
+        block.entities = readEntities(reader, "ENDBLK", entityCount, limits);
         drawing.blocks[header.text(2)] = std::move(block);
         // ENDBLK's own pairs
         while (const DxfPair* q = reader.peek()) {
@@ -186,7 +207,9 @@ void readBlocks(DxfPairReader& reader, DxfDrawing& drawing, std::int64_t& entity
 
 }  // namespace
 
-DxfDrawing readDxfDrawing(DxfPairReader& reader, std::int64_t maxEntities) {
+DxfDrawing readDxfDrawing(DxfPairReader& reader, std::int64_t maxEntities,
+                          std::int64_t maxCorners) {
+    const ReadBounds limits{maxEntities, maxCorners};
     DxfDrawing drawing;
     std::int64_t entityCount = 0;
     bool anySection = false;
@@ -205,10 +228,9 @@ DxfDrawing readDxfDrawing(DxfPairReader& reader, std::int64_t maxEntities) {
         if (name->value == "HEADER") {
             readHeader(reader, drawing);
         } else if (name->value == "BLOCKS") {
-            readBlocks(reader, drawing, entityCount, maxEntities);
+            readBlocks(reader, drawing, entityCount, limits);
         } else if (name->value == "ENTITIES") {
-            std::vector<RawEntity> entities =
-                readEntities(reader, "ENDSEC", entityCount, maxEntities);
+            std::vector<RawEntity> entities = readEntities(reader, "ENDSEC", entityCount, limits);
             for (RawEntity& e : entities) drawing.entities.push_back(std::move(e));
         } else {
             for (;;) {

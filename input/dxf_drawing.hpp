@@ -51,12 +51,22 @@ private:
     bool atEnd_ = false;
 };
 
+// A corner of an LWPOLYLINE as read, kept compact: such a polyline may have millions.
+struct LwVertex {
+    double x = 0;
+    double y = 0;
+    double bulge = 0;
+    int line = 0;       // the line of its group code 10
+    bool hasY = false;  // a group code 20 followed its 10
+};
+
 // One entity as read: its type, where it starts, and its pairs after the type.
 struct RawEntity {
     std::string type;
     int line = 0;
-    std::vector<DxfPair> pairs;
+    std::vector<DxfPair> pairs;       // every pair but an LWPOLYLINE's 10, 20 and 42
     std::vector<RawEntity> vertices;  // a POLYLINE's VERTEX entities
+    std::vector<LwVertex> corners;    // an LWPOLYLINE's corners, their numbers checked
 
     const DxfPair* find(int code) const;                          // the first pair of a code
     std::string text(int code, std::string fallback = {}) const;  // its value, or the fallback
@@ -76,8 +86,9 @@ struct DxfDrawing {
 };
 
 // Reads every section; entities beyond maxEntities (blocks included, before any expansion)
-// end the reading with a fault.
-[[nodiscard]] DxfDrawing readDxfDrawing(DxfPairReader& reader, std::int64_t maxEntities);
+// or an LWPOLYLINE of more than maxCorners corners end the reading with a fault.
+[[nodiscard]] DxfDrawing readDxfDrawing(DxfPairReader& reader, std::int64_t maxEntities,
+                                        std::int64_t maxCorners);
 
 // A pair's value as a finite number; a fault naming the value's line otherwise.
 [[nodiscard]] double dxfNumber(const DxfPairReader& reader, const DxfPair& pair);

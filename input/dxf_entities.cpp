@@ -12,6 +12,14 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 constexpr const char* kPaperSpace = " paper space";  // no type: values are trimmed
+constexpr std::size_t kMaxPartName = 255;            // characters of a block or layer name kept
+constexpr std::size_t kMaxNameInLabel = 40;          // characters of a name in a message
+constexpr std::size_t kMaxViaLength = 200;           // characters naming the enclosing blocks
+
+// A name no longer than most characters, "..." marking a cut.
+std::string cutName(const std::string& name, std::size_t most) {
+    return name.size() <= most ? name : name.substr(0, most) + "...";
+}
 
 // Turns entities into curves, expanding block references; collects the warnings.
 class CurveCollector {
@@ -24,7 +32,8 @@ public:
     void collect() {
         for (const RawEntity& e : drawing_.entities) add(e, Affine{}, {}, 0);
         for (const auto& [type, count] : ignored_) {
-            const std::string what = type == kPaperSpace ? "entit" : type + " entit";
+            const std::string what =
+                type == kPaperSpace ? "entit" : cutName(type, kMaxNameInLabel) + " entit";
             warnings_.push_back(
                 reader_.source() + ": " + std::to_string(count) + " " + what +
                 (count == 1 ? "y is" : "ies are") + " left out: " +
@@ -39,10 +48,16 @@ private:
         std::string via;    // " in block B (INSERT 1C)"
     };
 
-    std::string label(const RawEntity& e, const Context& where) const {
+    // "LINE 2F", or "LINE at line 120" in a drawing without handles.
+    static std::string ownLabel(const RawEntity& e) {
         const std::string handle = e.text(5);
-        return e.type + (handle.empty() ? " at line " + std::to_string(e.line) : " " + handle) +
-               where.via;
+        return cutName(e.type, kMaxNameInLabel) + (handle.empty()
+                                                       ? " at line " + std::to_string(e.line)
+                                                       : " " + cutName(handle, kMaxNameInLabel));
+    }
+
+    std::string label(const RawEntity& e, const Context& where) const {
+        return ownLabel(e) + where.via;
     }
 
     void warn(const RawEntity& e, const Context& where, const std::string& why) {
@@ -115,15 +130,16 @@ private:
             const std::optional<bool> mirrored = mirroredOcs(e, where);
             if (!mirrored) return;
             PolylineCurve polyline;
-            for (const DxfPair& p : e.pairs) {
-                if (p.code == 10) {
-                    polyline.corners.push_back(Vertex{dxfNumber(reader_, p), 0});
-                    polyline.bulges.push_back(0);
-                } else if (p.code == 20 && !polyline.corners.empty()) {
-                    polyline.corners.back().y = dxfNumber(reader_, p);
-                } else if (p.code == 42 && !polyline.corners.empty()) {
-                    polyline.bulges.back() = dxfNumber(reader_, p);
+            polyline.corners.reserve(e.corners.size());
+            polyline.bulges.reserve(e.corners.size());
+            for (const LwVertex& corner : e.corners) {
+                if (!corner.hasY) {
+                    return warn(e, where,
+                                "its vertex at line " + std::to_string(corner.line) +
+                                    " has no y (group code 20)");
                 }
+                polyline.corners.push_back(Vertex{corner.x, corner.y});
+                polyline.bulges.push_back(corner.bulge);
             }
             polyline.closed = (v.integer(70) & 1) != 0;
             addPolyline(e, where, std::move(polyline), *mirrored, toWorld);
@@ -222,7 +238,9 @@ private:
         const std::string name = e.text(2);
         const auto found = drawing_.blocks.find(name);
         if (found == drawing_.blocks.end()) {
-            return warn(e, where, "it refers to block '" + name + "', which is not defined");
+            return warn(e, where,
+                        "it refers to block '" + cutName(name, kMaxNameInLabel) +
+                            "', which is not defined");
         }
         if (depth >= limits_.maxBlockDepth) {
             return warn(e, where,
@@ -241,11 +259,12 @@ private:
         const double columnSpacing = v.number(44), rowSpacing = v.number(45);
         Context inner = where;
         if (inner.block.empty()) {
-            inner.block = name;
-            const std::string layer = e.text(8, "0");
-            inner.layer = layer;
+            inner.block = cutName(name, kMaxPartName);
+            inner.layer = cutName(e.text(8, "0"), kMaxPartName);
         }
-        inner.via = " in block " + name + " (" + label(e, where) + ")";
+        // Messages name the block and the reference to it, and at most a few enclosing ones.
+        inner.via = " in block " + cutName(name, kMaxNameInLabel) + " (" + ownLabel(e) + ")" +
+                    (where.via.size() > kMaxViaLength ? " ..." : where.via);
         const double cs = std::cos(angle), sn = std::sin(angle);
         for (std::int64_t r = 0; r < rows; ++r) {
             for (std::int64_t c = 0; c < columns; ++c) {
@@ -257,6 +276,11 @@ private:
                            v.number(10);
                 local.ty = -(local.c * block.base.x + local.d * block.base.y) + sn * ox + cs * oy +
                            v.number(20);
+                // Every copy counts toward the bound, an empty block's too.
+                if (++expanded_ > limits_.maxEntities) {
+                    reader_.fail(e.line, "more than " + std::to_string(limits_.maxEntities) +
+                                             " entities once block references are expanded");
+                }
                 if (*mirrored) local = Affine{-1, 0, 0, 1, 0, 0}.after(local);
                 const Affine composed = toWorld.after(local);
                 for (const RawEntity& child : block.entities)

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <new>
 
 #include "input/dxf_chaining.hpp"
 #include "input/dxf_contours.hpp"
@@ -47,7 +48,7 @@ std::vector<Piece> flattenedPieces(const DxfPairReader& reader, const DxfDrawing
 
 DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& settings,
                               const DxfReadLimits& limits) {
-    const DxfDrawing drawing = readDxfDrawing(reader, limits.maxEntities);
+    DxfDrawing drawing = readDxfDrawing(reader, limits.maxEntities, limits.maxStoredVertices);
     DxfPartsContents contents;
     contents.insUnits = drawing.insUnits;
     contents.partUnits = settings.targetUnits.value_or(drawing.insUnits);
@@ -64,6 +65,8 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
     // The tolerance is meant in the job's units; the drawing is read in its own.
     const double tol = settings.tolerance / contents.unitScale;
     std::vector<Piece> pieces = flattenedPieces(reader, drawing, tol, limits, contents.warnings);
+    drawing = DxfDrawing();  // the entities as read are not needed again: their memory goes
+
     const std::string& source = reader.source();
     dropIdlePieces(pieces, tol, source, contents.warnings);
     std::vector<Contour> contours = keepSoundContours(
@@ -110,6 +113,8 @@ std::variant<DxfPartsContents, InputError> readDxfPartData(std::istream& in,
         return readContents(reader, settings, limits);
     } catch (const DxfFault& fault) {
         return InputError{false, fault.message};
+    } catch (const std::bad_alloc&) {
+        return InputError{false, sourceName + ": there is not enough memory to read the drawing"};
     }
 }
 

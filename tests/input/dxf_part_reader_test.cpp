@@ -427,6 +427,123 @@ TEST(DxfPartReaderTest, RepeatedAndCrossingOutlinesReadAsCadExportsDrawThem) {
     }
 }
 
+// Hostile drawings, kept small: each reader step must stay near linear and every bound must
+// count what is really made.
+TEST(DxfPartReaderTest, HostileDrawingsEndWithinTheirBounds) {
+    // Arrays of an empty block, 300 x 300 in three levels: 7 x 10^14 copies of nothing count.
+    std::string blocks = "  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  2\nE0\n  0\nENDBLK\n";
+    for (int level = 1; level <= 3; ++level) {
+        blocks += "  0\nBLOCK\n  2\nE" + std::to_string(level) + "\n  0\nINSERT\n  2\nE" +
+                  std::to_string(level - 1) + "\n 70\n300\n 71\n300\n  0\nENDBLK\n";
+    }
+    blocks += "  0\nENDSEC\n";
+    DxfReadLimits limits;
+    limits.maxEntities = 100'000;
+    {
+        std::istringstream in(blocks + drawing("  0\nINSERT\n  2\nE3\n"));
+        auto result = readDxfPartData(in, "arrays.dxf", {}, limits);
+        ASSERT_TRUE(std::holds_alternative<InputError>(result));
+        EXPECT_NE(std::get<InputError>(result).detail.find("more than 100000 entities once block"),
+                  std::string::npos);
+    }
+    // One LWPOLYLINE past the bound on vertices fails while it is read, naming file and line.
+    {
+        std::vector<Vertex> many;
+        for (int i = 0; i < 1001; ++i) many.push_back({double(i), double(i % 2)});
+        std::istringstream in(drawing(lwpolyline("L1", "0", many)));
+        limits.maxStoredVertices = 1000;
+        auto result = readDxfPartData(in, "long.dxf", {}, limits);
+        ASSERT_TRUE(std::holds_alternative<InputError>(result));
+        EXPECT_EQ(std::get<InputError>(result).detail.rfind("long.dxf:", 0), 0u);
+        EXPECT_NE(std::get<InputError>(result).detail.find("more than 1000 corners"),
+                  std::string::npos);
+    }
+    // An open zigzag of 40,000 LINEs listed from its middle outwards: one chain, one line.
+    {
+        const int n = 40'000;
+        std::string lines;
+        const auto line = [&](int i) {
+            lines += "  0\nLINE\n 10\n" + std::to_string(i) + "\n 20\n" + std::to_string(i % 2) +
+                     "\n 11\n" + std::to_string(i + 1) + "\n 21\n" + std::to_string((i + 1) % 2) +
+                     "\n";
+        };
+        for (int k = 0; k <= n / 2; ++k) {
+            if (n / 2 + k < n) line(n / 2 + k);
+            if (k > 0) line(n / 2 - k);
+        }
+        const DxfPartsContents contents = readOrFail(drawing(lines));
+        ASSERT_EQ(contents.warnings.size(), 1u);
+        EXPECT_NE(contents.warnings[0].find("and 39996 more is left out: its ends (0, 0) and "
+                                            "(40000, 0) do not meet"),
+                  std::string::npos)
+            << contents.warnings[0];
+    }
+    // A spline of 20,000 control points is flattened span by span; closed by three lines, it
+    // reads as one part within the control polygon's box.
+    {
+        const int n = 20'000;
+        std::string spline = "  0\nSPLINE\n  5\nS1\n 71\n3\n";
+        for (int k = 0; k < n + 4; ++k)
+            spline += " 40\n" + std::to_string(std::clamp(k - 3, 0, n - 3)) + "\n";
+        for (int i = 0; i < n; ++i)
+            spline += " 10\n" + std::to_string(i) + "\n 20\n" + std::to_string(10 + i % 3) + "\n";
+        const std::string end = std::to_string(n - 1);
+        spline += "  0\nLINE\n 10\n" + end + "\n 20\n" + std::to_string(10 + (n - 1) % 3) +
+                  "\n 11\n" + end + "\n 21\n0\n  0\nLINE\n 10\n" + end +
+                  "\n 20\n0\n 11\n0\n 21\n0\n  0\nLINE\n 10\n0\n 20\n0\n 11\n0\n 21\n10\n";
+        const DxfPartsContents contents = readOrFail(drawing(spline));
+        ASSERT_EQ(contents.parts.count(), 1u)
+            << (contents.warnings.empty() ? "" : contents.warnings[0]);
+        const BoundingBox& box = contents.parts.front().bounds();
+        EXPECT_GE(box.minX, 0);
+        EXPECT_LE(box.maxX, n - 1);
+        EXPECT_EQ(box.minY, 0);
+        EXPECT_LE(box.maxY, 12 + 1e-9);
+        const double area = contents.parts.front().netArea();
+        EXPECT_GT(area, 10.0 * (n - 1));
+        EXPECT_LT(area, 12.0 * (n - 1));
+    }
+    // 16 blocks nested, each named with 5,000 characters: a warning names a few, cut.
+    {
+        std::string nested = "  0\nSECTION\n  2\nBLOCKS\n";
+        const auto name = [](int level) { return std::string(5000, char('A' + level)); };
+        nested += "  0\nBLOCK\n  2\n" + name(0) + "\n  0\nLINE\n 11\n1\n  0\nENDBLK\n";
+        for (int level = 1; level < 16; ++level) {
+            nested += "  0\nBLOCK\n  2\n" + name(level) + "\n  0\nINSERT\n  2\n" + name(level - 1) +
+                      "\n  0\nENDBLK\n";
+        }
+        nested += "  0\nENDSEC\n";
+        const DxfPartsContents contents =
+            readOrFail(nested + drawing("  0\nINSERT\n  2\n" + name(15) + "\n"));
+        ASSERT_EQ(contents.warnings.size(), 1u);
+        EXPECT_LT(contents.warnings[0].size(), 600u) << contents.warnings[0];
+    }
+}
+
+// A vertex without its y is no vertex at (x, 0): the polyline is left out, and said so.
+// Overlapping holes are not both cut: the larger is dropped, and said so.
+TEST(DxfPartReaderTest, DoubtfulOutlinesAreNamedNotGuessed) {
+    const DxfPartsContents noY = readOrFail(
+        drawing("  0\nLWPOLYLINE\n  5\nY1\n 70\n1\n 10\n0\n 20\n0\n 10\n10\n 10\n10\n 20\n10\n"));
+    EXPECT_EQ(noY.parts.count(), 0u);
+    ASSERT_EQ(noY.warnings.size(), 1u);
+    EXPECT_NE(noY.warnings[0].find("LWPOLYLINE Y1 is left out: its vertex at line 15 has no y"),
+              std::string::npos)
+        << noY.warnings[0];
+
+    const DxfPartsContents holes =
+        readOrFail(drawing(lwpolyline("H1", "P", {{0, 0}, {100, 0}, {100, 100}, {0, 100}}) +
+                           lwpolyline("H2", "P", {{10, 10}, {50, 10}, {50, 50}, {10, 50}}) +
+                           lwpolyline("H3", "P", {{40, 40}, {70, 40}, {70, 70}, {40, 70}})));
+    ASSERT_EQ(holes.parts.count(), 1u);
+    EXPECT_DOUBLE_EQ(holes.parts.front().netArea(), 10000 - 900);
+    ASSERT_EQ(holes.warnings.size(), 1u);
+    EXPECT_NE(holes.warnings[0].find("LWPOLYLINE H2 is left out: it crosses the contour of "
+                                     "LWPOLYLINE H3"),
+              std::string::npos)
+        << holes.warnings[0];
+}
+
 // Drawings cut short anywhere or with bytes changed at random read or fail with a message;
 // nothing else (the sanitizer build watches for the rest).
 TEST(DxfPartReaderTest, DamagedDrawingsReadOrFailCleanly) {
