@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <numeric>
 #include <optional>
 #include <utility>
@@ -22,40 +23,6 @@ double signedArea(const std::vector<Vertex>& v) {
     for (std::size_t i = 0, j = v.size() - 1; i < v.size(); j = i++)
         twice += v[j].x * v[i].y - v[i].x * v[j].y;
     return twice / 2;
-}
-
-double cross(const Vertex& o, const Vertex& a, const Vertex& b) {
-    return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
-}
-
-// The first pair of edges that cross or touch, other than neighbours at their shared
-// corner; an edge that turns straight back along its neighbour counts too.
-std::optional<std::pair<std::size_t, std::size_t>> findSelfContact(const std::vector<Vertex>& v) {
-    const std::size_t n = v.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const Vertex& a = v[i];
-        const Vertex& b = v[(i + 1) % n];
-        const Vertex& c = v[(i + 2) % n];
-        const double dot = (b.x - a.x) * (c.x - b.x) + (b.y - a.y) * (c.y - b.y);
-        if (cross(a, b, c) == 0 && dot < 0) return std::pair{i, (i + 1) % n};
-    }
-    std::vector<std::size_t> order(n);
-    std::iota(order.begin(), order.end(), 0);
-    const auto minX = [&](std::size_t i) { return std::min(v[i].x, v[(i + 1) % n].x); };
-    const auto maxX = [&](std::size_t i) { return std::max(v[i].x, v[(i + 1) % n].x); };
-    std::sort(order.begin(), order.end(), [&](std::size_t p, std::size_t q) {
-        return minX(p) < minX(q) || (minX(p) == minX(q) && p < q);
-    });
-    for (std::size_t s = 0; s < n; ++s) {
-        const std::size_t i = order[s];
-        for (std::size_t t = s + 1; t < n && minX(order[t]) <= maxX(i); ++t) {
-            const std::size_t j = order[t];
-            if ((i + 1) % n == j || (j + 1) % n == i) continue;
-            if (segmentsMeet(v[i], v[(i + 1) % n], v[j], v[(j + 1) % n]))
-                return std::pair{std::min(i, j), std::max(i, j)};
-        }
-    }
-    return std::nullopt;
 }
 
 bool boxInside(const BoundingBox& inner, const BoundingBox& outer) {
@@ -167,6 +134,13 @@ Nesting nestLoops(const std::vector<Loop>& loops) {
     std::vector<std::size_t> rank(n);
     for (std::size_t s = 0; s < n; ++s) rank[byArea[s]] = s;
     const ContainerGrid grid(loops);
+    // A container's edges indexed by height once it is asked: many contours inside one of
+    // many corners cost a search each, not a pass over its corners.
+    std::vector<std::unique_ptr<LoopPointTest>> tests(n);
+    const auto inside = [&](const Vertex& p, std::size_t j) {
+        if (!tests[j]) tests[j] = std::make_unique<LoopPointTest>(loops[j]);
+        return tests[j]->contains(p);
+    };
     Nesting nesting{std::vector<std::ptrdiff_t>(n, -1), std::vector<int>(n, 0)};
     std::vector<std::ptrdiff_t>& parent = nesting.parent;
     std::vector<int>& depth = nesting.depth;
@@ -188,11 +162,9 @@ Nesting nestLoops(const std::vector<Loop>& loops) {
             for (std::size_t k = 0; k < 5; ++k) {
                 const std::size_t at = k * pts.size() / 5;
                 const Vertex& next = pts[(at + 1) % pts.size()];
-                corners += pointInLoop(pts[at], loops[j]) ? 1 : 0;
-                middles += pointInLoop(Vertex{(pts[at].x + next.x) / 2, (pts[at].y + next.y) / 2},
-                                       loops[j])
-                               ? 1
-                               : 0;
+                corners += inside(pts[at], j) ? 1 : 0;
+                middles +=
+                    inside(Vertex{(pts[at].x + next.x) / 2, (pts[at].y + next.y) / 2}, j) ? 1 : 0;
             }
             if (corners >= 3 || middles >= 3) {
                 parent[i] = static_cast<std::ptrdiff_t>(j);
@@ -241,11 +213,17 @@ std::vector<Contour> keepSoundContours(std::vector<Contour> contours, const std:
             warnings.push_back(what + "it has no area");
             continue;
         }
-        if (const auto contact = findSelfContact(pts)) {
+        const SelfContact contact = findSelfContact(pts, kMaxContactWork);
+        if (contact.edges) {
             warnings.push_back(what + "its outline crosses or touches itself near " +
-                               formatPoint(pts[contact->first]) + " and " +
-                               formatPoint(pts[contact->second]));
+                               formatPoint(pts[contact.edges->first]) + " and " +
+                               formatPoint(pts[contact.edges->second]));
             continue;
+        }
+        if (!contact.complete) {
+            warnings.push_back(source + ": the contour of " + describeLabels(c.labels) +
+                               " has too many edges close together to check whether it crosses "
+                               "itself; it is read as drawn");
         }
         c.points = std::move(pts);
         sound.push_back(std::move(c));
@@ -330,11 +308,27 @@ std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double 
     std::vector<std::size_t> rank(contours.size());
     for (std::size_t s = 0; s < order.size(); ++s) rank[order[s]] = s;
     std::vector<char> dropped(contours.size(), 0);
+    std::int64_t work = 0;
+    bool overBudget = false;
     for (const std::size_t big : order) {
-        if (dropped[big]) continue;
+        if (dropped[big] || overBudget) continue;
         for (const ContourContact* c : byContour[big]) {
             const std::size_t small = c->first == big ? c->second : c->first;
             if (dropped[small] || rank[small] < rank[big]) continue;
+            // Weighing costs the sample points times the corners of both; past the budget,
+            // the remaining contacts are read as drawn, and said so once.
+            work += static_cast<std::int64_t>(
+                3 * samplesOf(contours[small].points).size() *
+                (loops[big].vertices().size() + loops[small].vertices().size()));
+            if (work > kMaxContactWork) {
+                if (!overBudget) {
+                    warnings.push_back(source +
+                                       ": too many contours meet to weigh them all; the rest "
+                                       "are read as drawn, crossing or not");
+                }
+                overBudget = true;
+                break;
+            }
             // Touching from outside, or from inside without reaching out, is no crossing.
             const bool crosses = (reaches(contours[small].points, loops[big], tol, true) &&
                                   reaches(contours[small].points, loops[big], tol, false)) ||

@@ -1,6 +1,8 @@
 #pragma once  // input/dxf_crossings.hpp: where the contours of a drawing cross or touch each other
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "geometry/loop.hpp"
@@ -28,5 +30,14 @@ struct ContactSearch {
 // over their edges; edges of one contour are not compared with each other.
 [[nodiscard]] ContactSearch findContacts(const std::vector<const std::vector<Vertex>*>& contours,
                                          std::int64_t maxWork);
+
+// Two edges of one closed outline that cross or touch, other than neighbours at their shared
+// corner (an edge that turns straight back along its neighbour counts too), by the indices of
+// their first corners; complete is false when the search gave up past maxWork.
+struct SelfContact {
+    std::optional<std::pair<std::size_t, std::size_t>> edges;
+    bool complete = true;
+};
+[[nodiscard]] SelfContact findSelfContact(const std::vector<Vertex>& outline, std::int64_t maxWork);
 
 }  // namespace blocknest
