@@ -26,6 +26,7 @@ namespace {
 constexpr std::size_t kMaxNamesInSummary = 10;
 
 void reportInputError(const InputError& error, Console& console) {
+    for (const std::string& note : error.notes) console.error(note);
     if (error.showReadWarning) console.warn(Message::partFileReadFailed);
     if (!error.detail.empty()) console.error(error.detail);
 }

@@ -17,21 +17,23 @@
 
 namespace blocknest::fuzzing {
 
-// Reads and prepares the text as a part data file, with bounds small enough for many runs a
-// second; a job small enough is packed and its outputs formatted and checked too. Everything
-// the input can do must end here without a crash; the one exception allowed is the
-// FatalError with which the program ends a run cleanly. Returns what is wrong with an output.
-inline std::optional<std::string> exerciseReadAndPrepare(std::string_view text) {
+// The limits the fuzz targets prepare jobs with: small enough for many runs a second.
+inline PrepareLimits fuzzPrepareLimits() {
     PrepareLimits limits;
     limits.read.maxParts = 2000;
     limits.read.maxStoredVertices = 200000;
     limits.read.maxLineLength = 1 << 20;
     limits.maxSheetCells = 1 << 22;
-    std::istringstream in{std::string(text)};
-    std::variant<PartFileContents, InputError> contents = readPartData(in, "fuzz", limits.read);
-    if (std::holds_alternative<InputError>(contents)) return std::nullopt;
+    return limits;
+}
+
+// Prepares what a reader made; a job small enough is packed and its outputs formatted and
+// checked too. Everything must end here without a crash; the one exception allowed is the
+// FatalError with which the program ends a run cleanly. Returns what is wrong with an output.
+inline std::optional<std::string> exercisePrepareAndPack(PartFileContents contents,
+                                                         const std::string& source) {
     std::variant<PreparedJob, InputError> prepared =
-        prepareJob(std::move(std::get<PartFileContents>(contents)), "fuzz", limits);
+        prepareJob(std::move(contents), source, fuzzPrepareLimits());
     if (std::holds_alternative<InputError>(prepared)) return std::nullopt;
     PreparedJob& job = std::get<PreparedJob>(prepared);
     if (job.partCount > 40 ||
@@ -57,6 +59,15 @@ inline std::optional<std::string> exerciseReadAndPrepare(std::string_view text) 
         formatLayoutSvg(job.parts, job.sheet.length, job.sheet.width, stats);
     if (svg) return checkSvg(*svg);
     return std::nullopt;
+}
+
+// Reads and prepares the text as a part data file, then packs it as above.
+inline std::optional<std::string> exerciseReadAndPrepare(std::string_view text) {
+    const PrepareLimits limits = fuzzPrepareLimits();
+    std::istringstream in{std::string(text)};
+    std::variant<PartFileContents, InputError> contents = readPartData(in, "fuzz", limits.read);
+    if (std::holds_alternative<InputError>(contents)) return std::nullopt;
+    return exercisePrepareAndPack(std::move(std::get<PartFileContents>(contents)), "fuzz");
 }
 
 }  // namespace blocknest::fuzzing

@@ -27,7 +27,7 @@ struct DxfReadSettings {
 struct DxfReadLimits {
     std::size_t maxLineLength = std::size_t{1} << 20;  // characters of one line
     std::int64_t maxEntities = 2'000'000;              // after block references are expanded
-    std::int64_t maxStoredVertices = 50'000'000;       // over every flattened outline
+    std::int64_t maxStoredVertices = 20'000'000;       // over every flattened outline
     int maxBlockDepth = 16;                            // blocks inside blocks
     int maxArcSegments = 1 << 16;                      // chords for one curve
 };

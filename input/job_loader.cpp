@@ -166,6 +166,16 @@ double sheetLengthBound(PartList& parts, double sheetWidth) {
 std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
                                             const InputSettings& settings) {
     std::vector<JobInput> inputs;
+    // A failure keeps what the drawings read so far said, so that the reasons behind it (every
+    // contour of a drawing left out, say) are not lost with the run.
+    const auto withNotes = [&inputs](InputError error) {
+        std::vector<std::string> notes;
+        for (const JobInput& input : inputs)
+            if (input.format == InputFormat::dxf)
+                notes.insert(notes.end(), input.warnings.begin(), input.warnings.end());
+        error.notes.insert(error.notes.begin(), notes.begin(), notes.end());
+        return error;
+    };
     for (const InputFile& file : files) {
         const InputFormat format = detectInputFormat(file.path);
         if (file.copies && format != InputFormat::dxf) {
@@ -177,11 +187,15 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
                 true};
         }
         std::variant<JobInput, InputError> input = readInput(file, format, settings);
-        if (auto* error = std::get_if<InputError>(&input)) return std::move(*error);
+        if (auto* error = std::get_if<InputError>(&input)) return withNotes(std::move(*error));
         inputs.push_back(std::move(std::get<JobInput>(input)));
     }
+    const InputError noted = withNotes(InputError{});
     std::variant<MergedInput, InputError> mergedOrError = mergeInputs(std::move(inputs), settings);
-    if (auto* error = std::get_if<InputError>(&mergedOrError)) return std::move(*error);
+    if (auto* error = std::get_if<InputError>(&mergedOrError)) {
+        error->notes = noted.notes;
+        return std::move(*error);
+    }
     MergedInput& merged = std::get<MergedInput>(mergedOrError);
     if (!merged.lengthGiven && !merged.contents.parts.empty() &&
         std::isfinite(merged.contents.sheetWidth) && merged.contents.sheetWidth > 0) {
@@ -193,7 +207,10 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
     }
     std::variant<PreparedJob, InputError> prepared =
         prepareJob(std::move(merged.contents), merged.sourceName, settings.limits);
-    if (auto* error = std::get_if<InputError>(&prepared)) return std::move(*error);
+    if (auto* error = std::get_if<InputError>(&prepared)) {
+        error->notes = noted.notes;
+        return std::move(*error);
+    }
     return LoadedJob{std::move(std::get<PreparedJob>(prepared)), std::move(merged.items),
                      std::move(merged.notes), merged.insUnits, merged.doubtfulLines};
 }

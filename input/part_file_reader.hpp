@@ -16,6 +16,8 @@ struct InputError {
     bool showReadWarning = false;
     std::string detail;
     bool commandLine = false;  // the command line asks what the files cannot give: exit 2
+    std::vector<std::string> notes =
+        {};  // what the files read before the failure said, shown first
 };
 
 // What the file holds: the sheet size and one part per requested copy. Each block's copies

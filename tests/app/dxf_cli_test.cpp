@@ -64,6 +64,21 @@ TEST_F(DxfCliTest, WhatADrawingLeavesOutIsSaidOnStandardError) {
     EXPECT_NE(run.out.find("Part Number:12\n"), std::string::npos) << run.out;
 }
 
+// A drawing of which every contour is left out (tests/data/dxf/only_faults.dxf): the run
+// fails, and still names every contour and why, before the line that ends it.
+TEST_F(DxfCliTest, TheReasonsStayWhenNoPartIsLeft) {
+    const std::string onlyFaults = BLOCKNEST_SOURCE_DIR "/tests/data/dxf/only_faults.dxf";
+    const RunResult run =
+        runBlocknestBinary({"--no-pause", "-q", "--sheet", "300x300", onlyFaults}, dir_.path());
+    EXPECT_EQ(run.exitCode, 1);
+    const std::size_t open = run.err.find("the open contour of LINE 2F, LINE 30 is left out");
+    const std::size_t crossing = run.err.find("LWPOLYLINE 31 is left out: its outline crosses");
+    const std::size_t tilted = run.err.find("CIRCLE 32 is left out: it is not drawn in the XY");
+    const std::size_t end = run.err.find("holds no part to pack");
+    ASSERT_NE(end, std::string::npos) << run.err;
+    for (const std::size_t at : {open, crossing, tilted}) EXPECT_LT(at, end) << run.err;
+}
+
 TEST_F(DxfCliTest, FaultsAndBadOptionsEndWithALineNamingThem) {
     const auto bad = dir_.write("bad.dxf",
                                 "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\nten\n"

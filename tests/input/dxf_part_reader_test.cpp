@@ -209,6 +209,28 @@ TEST(DxfPartReaderTest, UnitsAreConvertedOnlyWhenAskedAndOnlyWhenKnown) {
     EXPECT_NE(errorOf(drawing(square), toMm).find("does not name its units"), std::string::npos);
 }
 
+// The tolerance is meant in the units the parts are read in: a circle of 2 inches read in
+// millimetres strays at most 0.05 mm from its chords (76 of them), not 0.05 inches (20).
+TEST(DxfPartReaderTest, TheToleranceHoldsInTheConvertedUnits) {
+    const std::string circle = drawing("  0\nCIRCLE\n 10\n1\n 20\n1\n 40\n2\n", 1);
+    DxfReadSettings settings;
+    settings.targetUnits = insUnitsFromName("mm");
+    settings.tolerance = 0.05;
+    const DxfPartsContents contents = readOrFail(circle, settings);
+    ASSERT_EQ(contents.parts.count(), 1u);
+    const std::vector<Vertex>& v = contents.parts.front().outerLoop().vertices();
+    const double radius = 2 * 25.4;
+    double worst = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        const Vertex& q = v[(i + 1) % v.size()];
+        EXPECT_NEAR(std::hypot(v[i].x - 25.4, v[i].y - 25.4), radius, 1e-9);
+        worst = std::max(worst,
+                         radius - std::hypot((v[i].x + q.x) / 2 - 25.4, (v[i].y + q.y) / 2 - 25.4));
+    }
+    EXPECT_LE(worst, settings.tolerance * (1 + 1e-9));
+    EXPECT_GT(worst, settings.tolerance / 4) << "no finer than the tolerance asks";
+}
+
 TEST(DxfPartReaderTest, FaultsNameTheFileAndTheLine) {
     EXPECT_EQ(errorOf("  0\nSECTION\n  2\nENTITIES\nLINE\n"),
               "drawing.dxf:5: a group code (a whole number) was expected, not 'LINE'");
@@ -342,6 +364,184 @@ TEST(DxfPartReaderTest, ALayoutDrawingReadsBackAsTheSameOutlines) {
         EXPECT_NE(contents.warnings[0].find("open contour of LINE at line"), std::string::npos)
             << contents.warnings[0];
     }
+}
+
+// tests/data/dxf/repeats.dxf and repeats_r12.dxf (ezdxf): edges drawn two or three times,
+// outlines and circles drawn twice, a polyline drawn again as LINEs 0.0001 off, a bolt circle
+// across bolt holes, a square across a larger one, 63 LINEs without length, a square whose
+// corners lie on its circle, and a block placed with an attribute. Each layer must read as one
+// part with the area worked out by hand, and each kind of fault as one warning line.
+TEST(DxfPartReaderTest, RepeatedAndCrossingOutlinesReadAsCadExportsDrawThem) {
+    struct Expected {
+        double area;  // net
+        std::size_t holes;
+    };
+    const double s = 20 / std::sqrt(2.0);
+    const std::map<std::string, Expected> expected = {
+        {"EDGES", {1500, 0}},
+        {"TWICE", {1500, 0}},
+        {"RING", {144 * kPi, 0}},
+        {"MIXED", {1200, 0}},
+        {"BOLT", {10000 - 4 * 25 * kPi, 4}},
+        {"CROSS", {1600, 0}},
+        {"INSCRIBED", {400 * kPi - 4 * s * s, 1}},
+        {"TAG", {200, 0}},
+    };
+    for (const char* file : {"dxf/repeats.dxf", "dxf/repeats_r12.dxf"}) {
+        SCOPED_TRACE(file);
+        auto result = readDxfPartFile(file);
+        ASSERT_TRUE(std::holds_alternative<DxfPartsContents>(result));
+        const DxfPartsContents& contents = std::get<DxfPartsContents>(result);
+        std::map<std::string, int> seen;
+        for (const Part& part : contents.parts) {
+            ++seen[part.name()];
+            const auto want = expected.find(part.name());
+            ASSERT_NE(want, expected.end()) << part.name();
+            double edge = perimeter(part.outerLoop());
+            for (const Loop& hole : part.innerLoops()) edge += perimeter(hole);
+            EXPECT_NEAR(part.netArea(), want->second.area, edge * kDefaultDxfTolerance)
+                << part.name();
+            EXPECT_EQ(part.innerLoops().count(), want->second.holes) << part.name();
+        }
+        for (const auto& [name, count] : seen) EXPECT_EQ(count, 1) << name;
+        const std::vector<std::string>& w = contents.warnings;
+        for (const std::string& line : w) EXPECT_EQ(line.find("SEQEND"), std::string::npos);
+        if (std::string(file) == "dxf/repeats_r12.dxf") {
+            EXPECT_EQ(seen.size(), 3u);
+            ASSERT_EQ(w.size(), 1u);
+            EXPECT_NE(w[0].find("10 pieces drawn again within 0.05"), std::string::npos) << w[0];
+            continue;
+        }
+        EXPECT_EQ(seen.size(), expected.size());
+        const auto count = [&](const std::string& a, const std::string& b) {
+            return std::count_if(w.begin(), w.end(), [&](const std::string& line) {
+                return line.find(a) != std::string::npos && line.find(b) != std::string::npos;
+            });
+        };
+        EXPECT_EQ(count("63 pieces without length left out", "LINE"), 1);
+        EXPECT_EQ(count("6 pieces drawn again", "(of LINE"), 1);  // 4 edges, a polyline, a circle
+        EXPECT_EQ(count("1 contour drawn again", "the contour of LINE"), 1);
+        EXPECT_EQ(count("is left out: it crosses the contour of CIRCLE", "two holes"), 1);
+        EXPECT_EQ(count("is left out: it crosses the contour of LWPOLYLINE", "two outlines"), 1);
+        EXPECT_EQ(w.size(), 7u) << "and the ATTDEF and ATTRIB texts";
+    }
+}
+
+// Hostile drawings, kept small: each reader step must stay near linear and every bound must
+// count what is really made.
+TEST(DxfPartReaderTest, HostileDrawingsEndWithinTheirBounds) {
+    // Arrays of an empty block, 300 x 300 in three levels: 7 x 10^14 copies of nothing count.
+    std::string blocks = "  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  2\nE0\n  0\nENDBLK\n";
+    for (int level = 1; level <= 3; ++level) {
+        blocks += "  0\nBLOCK\n  2\nE" + std::to_string(level) + "\n  0\nINSERT\n  2\nE" +
+                  std::to_string(level - 1) + "\n 70\n300\n 71\n300\n  0\nENDBLK\n";
+    }
+    blocks += "  0\nENDSEC\n";
+    DxfReadLimits limits;
+    limits.maxEntities = 100'000;
+    {
+        std::istringstream in(blocks + drawing("  0\nINSERT\n  2\nE3\n"));
+        auto result = readDxfPartData(in, "arrays.dxf", {}, limits);
+        ASSERT_TRUE(std::holds_alternative<InputError>(result));
+        EXPECT_NE(std::get<InputError>(result).detail.find("more than 100000 entities once block"),
+                  std::string::npos);
+    }
+    // One LWPOLYLINE past the bound on vertices fails while it is read, naming file and line.
+    {
+        std::vector<Vertex> many;
+        for (int i = 0; i < 1001; ++i) many.push_back({double(i), double(i % 2)});
+        std::istringstream in(drawing(lwpolyline("L1", "0", many)));
+        limits.maxStoredVertices = 1000;
+        auto result = readDxfPartData(in, "long.dxf", {}, limits);
+        ASSERT_TRUE(std::holds_alternative<InputError>(result));
+        EXPECT_EQ(std::get<InputError>(result).detail.rfind("long.dxf:", 0), 0u);
+        EXPECT_NE(std::get<InputError>(result).detail.find("more than 1000 corners"),
+                  std::string::npos);
+    }
+    // An open zigzag of 40,000 LINEs listed from its middle outwards: one chain, one line.
+    {
+        const int n = 40'000;
+        std::string lines;
+        const auto line = [&](int i) {
+            lines += "  0\nLINE\n 10\n" + std::to_string(i) + "\n 20\n" + std::to_string(i % 2) +
+                     "\n 11\n" + std::to_string(i + 1) + "\n 21\n" + std::to_string((i + 1) % 2) +
+                     "\n";
+        };
+        for (int k = 0; k <= n / 2; ++k) {
+            if (n / 2 + k < n) line(n / 2 + k);
+            if (k > 0) line(n / 2 - k);
+        }
+        const DxfPartsContents contents = readOrFail(drawing(lines));
+        ASSERT_EQ(contents.warnings.size(), 1u);
+        EXPECT_NE(contents.warnings[0].find("and 39996 more is left out: its ends (0, 0) and "
+                                            "(40000, 0) do not meet"),
+                  std::string::npos)
+            << contents.warnings[0];
+    }
+    // A spline of 20,000 control points is flattened span by span; closed by three lines, it
+    // reads as one part within the control polygon's box.
+    {
+        const int n = 20'000;
+        std::string spline = "  0\nSPLINE\n  5\nS1\n 71\n3\n";
+        for (int k = 0; k < n + 4; ++k)
+            spline += " 40\n" + std::to_string(std::clamp(k - 3, 0, n - 3)) + "\n";
+        for (int i = 0; i < n; ++i)
+            spline += " 10\n" + std::to_string(i) + "\n 20\n" + std::to_string(10 + i % 3) + "\n";
+        const std::string end = std::to_string(n - 1);
+        spline += "  0\nLINE\n 10\n" + end + "\n 20\n" + std::to_string(10 + (n - 1) % 3) +
+                  "\n 11\n" + end + "\n 21\n0\n  0\nLINE\n 10\n" + end +
+                  "\n 20\n0\n 11\n0\n 21\n0\n  0\nLINE\n 10\n0\n 20\n0\n 11\n0\n 21\n10\n";
+        const DxfPartsContents contents = readOrFail(drawing(spline));
+        ASSERT_EQ(contents.parts.count(), 1u)
+            << (contents.warnings.empty() ? "" : contents.warnings[0]);
+        const BoundingBox& box = contents.parts.front().bounds();
+        EXPECT_GE(box.minX, 0);
+        EXPECT_LE(box.maxX, n - 1);
+        EXPECT_EQ(box.minY, 0);
+        EXPECT_LE(box.maxY, 12 + 1e-9);
+        const double area = contents.parts.front().netArea();
+        EXPECT_GT(area, 10.0 * (n - 1));
+        EXPECT_LT(area, 12.0 * (n - 1));
+    }
+    // 16 blocks nested, each named with 5,000 characters: a warning names a few, cut.
+    {
+        std::string nested = "  0\nSECTION\n  2\nBLOCKS\n";
+        const auto name = [](int level) { return std::string(5000, char('A' + level)); };
+        nested += "  0\nBLOCK\n  2\n" + name(0) + "\n  0\nLINE\n 11\n1\n  0\nENDBLK\n";
+        for (int level = 1; level < 16; ++level) {
+            nested += "  0\nBLOCK\n  2\n" + name(level) + "\n  0\nINSERT\n  2\n" + name(level - 1) +
+                      "\n  0\nENDBLK\n";
+        }
+        nested += "  0\nENDSEC\n";
+        const DxfPartsContents contents =
+            readOrFail(nested + drawing("  0\nINSERT\n  2\n" + name(15) + "\n"));
+        ASSERT_EQ(contents.warnings.size(), 1u);
+        EXPECT_LT(contents.warnings[0].size(), 600u) << contents.warnings[0];
+    }
+}
+
+// A vertex without its y is no vertex at (x, 0): the polyline is left out, and said so.
+// Overlapping holes are not both cut: the larger is dropped, and said so.
+TEST(DxfPartReaderTest, DoubtfulOutlinesAreNamedNotGuessed) {
+    const DxfPartsContents noY = readOrFail(
+        drawing("  0\nLWPOLYLINE\n  5\nY1\n 70\n1\n 10\n0\n 20\n0\n 10\n10\n 10\n10\n 20\n10\n"));
+    EXPECT_EQ(noY.parts.count(), 0u);
+    ASSERT_EQ(noY.warnings.size(), 1u);
+    EXPECT_NE(noY.warnings[0].find("LWPOLYLINE Y1 is left out: its vertex at line 15 has no y"),
+              std::string::npos)
+        << noY.warnings[0];
+
+    const DxfPartsContents holes =
+        readOrFail(drawing(lwpolyline("H1", "P", {{0, 0}, {100, 0}, {100, 100}, {0, 100}}) +
+                           lwpolyline("H2", "P", {{10, 10}, {50, 10}, {50, 50}, {10, 50}}) +
+                           lwpolyline("H3", "P", {{40, 40}, {70, 40}, {70, 70}, {40, 70}})));
+    ASSERT_EQ(holes.parts.count(), 1u);
+    EXPECT_DOUBLE_EQ(holes.parts.front().netArea(), 10000 - 900);
+    ASSERT_EQ(holes.warnings.size(), 1u);
+    EXPECT_NE(holes.warnings[0].find("LWPOLYLINE H2 is left out: it crosses the contour of "
+                                     "LWPOLYLINE H3"),
+              std::string::npos)
+        << holes.warnings[0];
 }
 
 // Drawings cut short anywhere or with bytes changed at random read or fail with a message;

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "fuzz/exercise.hpp"
+#include "fuzz/exercise_dxf.hpp"
 #include "fuzz/exercise_json.hpp"
 #include "support.hpp"
 
@@ -44,6 +45,24 @@ TEST(FuzzReplayTest, EveryKeptJsonInstanceEndsCleanly) {
         }
     }
     EXPECT_GT(replayed, 3);
+}
+
+// The same for the drawings the DXF fuzz target kept or that once failed, and the example
+// drawings the fuzzer starts from.
+TEST(FuzzReplayTest, EveryKeptDrawingEndsCleanly) {
+    int replayed = 0;
+    for (const char* folder :
+         {BLOCKNEST_SOURCE_DIR "/tests/data/fuzz-dxf", BLOCKNEST_SOURCE_DIR "/tests/data/dxf"}) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+            if (!entry.is_regular_file() || entry.path().extension() != ".dxf") continue;
+            SCOPED_TRACE(entry.path().string());
+            std::optional<std::string> fault;
+            EXPECT_NO_THROW(fault = fuzzing::exerciseDxf(readFile(entry.path())));
+            EXPECT_EQ(fault, std::nullopt);
+            ++replayed;
+        }
+    }
+    EXPECT_GT(replayed, 0);
 }
 
 }  // namespace

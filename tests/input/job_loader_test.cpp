@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "output/statistics.hpp"
@@ -12,6 +13,7 @@ namespace blocknest {
 namespace {
 
 using namespace testing_support;
+constexpr double kPi = 3.14159265358979323846;
 
 const std::vector<Vertex> kSquare{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
 
@@ -231,6 +233,42 @@ TEST(JobLoaderTest, ConflictsAndMissingSheetsAreNamedNeverGuessed) {
 
     error = failure({{text, std::nullopt}, {dir.path().string() + "/missing.json", std::nullopt}});
     EXPECT_TRUE(error.showReadWarning) << "a missing file reads as a part data file that fails";
+}
+
+// Two drawings in different units nested together: said in a note and no unit claimed for
+// the job, unless --units converts both, when the job is in the units asked for.
+TEST(JobLoaderTest, DrawingsInDifferentUnitsAreNotedAndClaimNoCommonUnit) {
+    TempDir dir;
+    const auto drawing = [&](const std::string& name, int units) {
+        return dir
+            .write(name, "  0\nSECTION\n  2\nHEADER\n  9\n$INSUNITS\n 70\n" +
+                             std::to_string(units) +
+                             "\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n  0\nCIRCLE\n"
+                             " 10\n0\n 20\n0\n 40\n1\n  0\nENDSEC\n  0\nEOF\n")
+            .string();
+    };
+    const std::string mm = drawing("a.dxf", 4), inch = drawing("b.dxf", 1);
+    InputSettings settings;
+    settings.sheet = SheetSize{500, 500};
+    const auto mixedNote = [](const LoadedJob& job) {
+        return std::count_if(job.notes.begin(), job.notes.end(), [](const std::string& note) {
+            return note.find("different units") != std::string::npos;
+        });
+    };
+    const LoadedJob same = load({{mm, std::nullopt}, {mm, std::nullopt}}, settings);
+    EXPECT_EQ(same.insUnits, 4);
+    EXPECT_EQ(mixedNote(same), 0);
+    const LoadedJob mixed = load({{mm, std::nullopt}, {inch, std::nullopt}}, settings);
+    EXPECT_EQ(mixed.insUnits, 0) << "a mixed job claims no unit";
+    EXPECT_EQ(mixedNote(mixed), 1);
+    settings.dxf.targetUnits = 4;
+    const LoadedJob converted = load({{mm, std::nullopt}, {inch, std::nullopt}}, settings);
+    EXPECT_EQ(converted.insUnits, 4);
+    EXPECT_EQ(mixedNote(converted), 0);
+    double largest = 0;
+    for (const Part& part : converted.prepared.parts)
+        largest = std::max(largest, part.outerLoop().area());
+    EXPECT_NEAR(largest, kPi * 25.4 * 25.4, 2 * kPi * 25.4 * 0.05) << "the inch circle in mm";
 }
 
 }  // namespace

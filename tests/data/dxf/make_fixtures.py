@@ -155,7 +155,85 @@ def example():
     doc.saveas("../../../examples/bracket.dxf")
 
 
+def rectangle(x0, y0, x1, y1):
+    return [(x0, y0), (x1, y0), (x1, y1), (x0, y1)]
+
+
+def add_lines(msp, corners, layer, times=1, shift=0.0):
+    """The closed outline through corners as LINEs, each drawn `times` times in a row."""
+    for (xa, ya), (xb, yb) in zip(corners, corners[1:] + corners[:1]):
+        for _ in range(times):
+            msp.add_line((xa + shift, ya + shift), (xb + shift, yb + shift),
+                         dxfattribs={"layer": layer})
+
+
+def repeats():
+    """What CAD exports draw more than once or across each other; each layer is one case."""
+    doc = ezdxf.new("R2000")
+    doc.header["$INSUNITS"] = 4
+    msp = doc.modelspace()
+    # EDGES: a rectangle whose LINEs are each drawn twice, the copies next to each other.
+    add_lines(msp, rectangle(0, 0, 50, 30), "EDGES", times=2)
+    # TWICE: the same closed polyline twice in a row.
+    for _ in range(2):
+        msp.add_lwpolyline(rectangle(100, 0, 150, 30), close=True, dxfattribs={"layer": "TWICE"})
+    # RING: a circle drawn twice.
+    for _ in range(2):
+        msp.add_circle((200, 15), 12, dxfattribs={"layer": "RING"})
+    # MIXED: a polyline and the same outline again as LINEs, 0.0001 off.
+    msp.add_lwpolyline(rectangle(250, 0, 290, 30), close=True, dxfattribs={"layer": "MIXED"})
+    add_lines(msp, rectangle(250, 0, 290, 30), "MIXED", shift=0.0001)
+    # BOLT: a plate with four bolt holes on a construction circle that crosses them.
+    msp.add_lwpolyline(rectangle(300, 0, 400, 100), close=True, dxfattribs={"layer": "BOLT"})
+    for x, y in [(380, 50), (350, 80), (320, 50), (350, 20)]:
+        msp.add_circle((x, y), 5, dxfattribs={"layer": "BOLT"})
+    msp.add_circle((350, 50), 30, dxfattribs={"layer": "BOLT"})
+    # CROSS: a smaller square across a larger one.
+    msp.add_lwpolyline(rectangle(500, 0, 540, 40), close=True, dxfattribs={"layer": "CROSS"})
+    msp.add_lwpolyline(rectangle(530, 10, 560, 30), close=True, dxfattribs={"layer": "CROSS"})
+    # ZERO: 63 LINEs without length.
+    for _ in range(63):
+        msp.add_line((600, 0), (600, 0), dxfattribs={"layer": "ZERO"})
+    # INSCRIBED: a circle with a square hole whose corners lie on it.
+    msp.add_circle((700, 20), 20, dxfattribs={"layer": "INSCRIBED"})
+    r = 20 / 2 ** 0.5
+    msp.add_lwpolyline(rectangle(700 - r, 20 - r, 700 + r, 20 + r), close=True,
+                       dxfattribs={"layer": "INSCRIBED"})
+    # TAG: a block with an attribute, placed with its ATTRIB and SEQEND.
+    tag = doc.blocks.new(name="TAG")
+    tag.add_lwpolyline(rectangle(0, 0, 20, 10), close=True)
+    tag.add_attdef("NO", (2, 2))
+    msp.add_blockref("TAG", (800, 0)).add_auto_attribs({"NO": "17"})
+    doc.saveas("repeats.dxf")
+
+
+def repeats_r12():
+    """The same faults as an old R12 file writes them: LINEs, POLYLINE and VERTEX, CIRCLE."""
+    doc = ezdxf.new("R12")
+    msp = doc.modelspace()
+    add_lines(msp, rectangle(0, 0, 50, 30), "EDGES", times=3)
+    for _ in range(2):
+        msp.add_polyline2d(rectangle(100, 0, 150, 30), close=True, dxfattribs={"layer": "TWICE"})
+    for _ in range(2):
+        msp.add_circle((200, 15), 12, dxfattribs={"layer": "RING"})
+    doc.saveas("repeats_r12.dxf")
+
+
+def only_faults():
+    """A drawing of which every contour is left out: open, crossing itself, out of plane."""
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    msp.add_line((0, 0), (50, 0))
+    msp.add_line((50, 0), (50, 30))
+    msp.add_lwpolyline([(100, 0), (140, 40), (140, 0), (100, 30)], close=True)
+    msp.add_circle((200, 0), 10, dxfattribs={"extrusion": (0, 1, 0)})
+    doc.saveas("only_faults.dxf")
+
+
 if __name__ == "__main__":
     outlines()
     transforms()
     example()
+    repeats()
+    repeats_r12()
+    only_faults()

@@ -1,0 +1,45 @@
+#pragma once  // input/dxf_chaining.hpp: flattened pieces joined end to end into closed contours
+#include <string>
+#include <vector>
+
+#include "geometry/loop.hpp"
+
+namespace blocknest {
+
+// An outline piece in drawing coordinates: closed, or open and waiting to be chained.
+struct Piece {
+    std::vector<Vertex> points;
+    bool closed = false;
+    std::string label;  // "LINE 2F" or "LINE at line 120"
+    std::string layer;
+    std::string block;
+};
+
+// A closed outline made of one or more pieces; the first point is not repeated at the end.
+struct Contour {
+    std::vector<Vertex> points;
+    std::vector<std::string> labels;  // the entities it was made of
+    std::string layer;
+    std::string block;
+};
+
+// Closed pieces are contours already; open ones are joined end to end where their ends meet
+// within joinDistance. A chain whose ends do not meet is warned of (source names the file)
+// and left out. The pieces' points are moved into the contours.
+[[nodiscard]] std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double joinDistance,
+                                               const std::string& source,
+                                               std::vector<std::string>& warnings);
+
+// Open pieces without length (all their points one) and pieces that repeat an earlier one
+// within joinDistance (see findRepeats) are taken out of the list, each kind warned of in one
+// line that names them; the rest keep their order.
+void dropIdlePieces(std::vector<Piece>& pieces, double joinDistance, const std::string& source,
+                    std::vector<std::string>& warnings);
+
+// The first labels of a contour, "LINE 1, LINE 2 and 3 more".
+[[nodiscard]] std::string describeLabels(const std::vector<std::string>& labels);
+
+// "(x, y)" as the messages show a point.
+[[nodiscard]] std::string formatPoint(const Vertex& p);
+
+}  // namespace blocknest

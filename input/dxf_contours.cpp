@@ -1,0 +1,359 @@
+#include "input/dxf_contours.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <memory>
+#include <numeric>
+#include <optional>
+#include <utility>
+
+#include "base/number_format.hpp"
+#include "geometry/predicates.hpp"
+#include "input/dxf_crossings.hpp"
+#include "input/dxf_repeats.hpp"
+
+namespace blocknest {
+namespace {
+
+double distance(const Vertex& p, const Vertex& q) { return std::hypot(p.x - q.x, p.y - q.y); }
+
+double signedArea(const std::vector<Vertex>& v) {
+    double twice = 0;
+    for (std::size_t i = 0, j = v.size() - 1; i < v.size(); j = i++)
+        twice += v[j].x * v[i].y - v[i].x * v[j].y;
+    return twice / 2;
+}
+
+bool boxInside(const BoundingBox& inner, const BoundingBox& outer) {
+    return outer.minX <= inner.minX && inner.maxX <= outer.maxX && outer.minY <= inner.minY &&
+           inner.maxY <= outer.maxY;
+}
+
+// The contours that may hold a given point: each contour is listed in the cells of a grid over
+// the drawing that its box covers, or, when that is many cells, in one list every query sees.
+class ContainerGrid {
+public:
+    explicit ContainerGrid(const std::vector<Loop>& loops) {
+        if (loops.empty()) return;
+        extent_ = loops.front().bounds();
+        for (const Loop& loop : loops) {
+            const BoundingBox& b = loop.bounds();
+            extent_ = {std::min(extent_.minX, b.minX), std::max(extent_.maxX, b.maxX),
+                       std::min(extent_.minY, b.minY), std::max(extent_.maxY, b.maxY)};
+        }
+        side_ = std::clamp(static_cast<int>(std::ceil(std::sqrt(double(loops.size())))), 1, 1024);
+        cells_.resize(static_cast<std::size_t>(side_) * side_);
+        for (std::size_t j = 0; j < loops.size(); ++j) {
+            const BoundingBox& b = loops[j].bounds();
+            const int c0 = column(b.minX), c1 = column(b.maxX);
+            const int r0 = row(b.minY), r1 = row(b.maxY);
+            if ((c1 - c0 + 1) * (r1 - r0 + 1) > kMaxCellsPerContour) {
+                wide_.push_back(j);
+                continue;
+            }
+            for (int c = c0; c <= c1; ++c)
+                for (int r = r0; r <= r1; ++r) cells_[cell(c, r)].push_back(j);
+        }
+    }
+
+    // Every contour whose box may hold p, some perhaps twice.
+    std::vector<std::size_t> candidates(const Vertex& p) const {
+        std::vector<std::size_t> found = wide_;
+        const std::vector<std::size_t>& local = cells_[cell(column(p.x), row(p.y))];
+        found.insert(found.end(), local.begin(), local.end());
+        return found;
+    }
+
+private:
+    static constexpr int kMaxCellsPerContour = 64;
+
+    int index(double value, double low, double high) const {
+        if (!(high > low)) return 0;
+        const double at = std::floor((value - low) / (high - low) * side_);
+        if (!std::isfinite(at)) return 0;
+        return static_cast<int>(std::clamp(at, 0.0, static_cast<double>(side_ - 1)));
+    }
+    int column(double x) const { return index(x, extent_.minX, extent_.maxX); }
+    int row(double y) const { return index(y, extent_.minY, extent_.maxY); }
+    std::size_t cell(int c, int r) const { return static_cast<std::size_t>(c) * side_ + r; }
+
+    BoundingBox extent_;
+    int side_ = 1;
+    std::vector<std::vector<std::size_t>> cells_{1};
+    std::vector<std::size_t> wide_;
+};
+
+double distanceToSegment(const Vertex& p, const Vertex& a, const Vertex& b) {
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double len2 = dx * dx + dy * dy;
+    if (!(len2 > 0)) return distance(p, a);
+    const double s = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / len2, 0.0, 1.0);
+    return std::hypot(a.x + s * dx - p.x, a.y + s * dy - p.y);
+}
+
+// Up to 64 corners and edge middles of an outline, spread along it.
+std::vector<Vertex> samplesOf(const std::vector<Vertex>& v) {
+    std::vector<Vertex> samples;
+    const std::size_t step = std::max<std::size_t>(1, v.size() / 32);
+    for (std::size_t i = 0; i < v.size(); i += step) {
+        const Vertex& q = v[(i + 1) % v.size()];
+        samples.push_back(v[i]);
+        samples.push_back(Vertex{(v[i].x + q.x) / 2, (v[i].y + q.y) / 2});
+    }
+    return samples;
+}
+
+// Some point of one outline lies inside (or outside) a loop, farther than d from its edges.
+bool reaches(const std::vector<Vertex>& from, const Loop& loop, double d, bool inside) {
+    const std::vector<Vertex>& v = loop.vertices();
+    for (const Vertex& p : samplesOf(from)) {
+        if (pointInLoop(p, loop) != inside) continue;
+        bool clear = true;
+        for (std::size_t i = 0; i < v.size() && clear; ++i)
+            clear = distanceToSegment(p, v[i], v[(i + 1) % v.size()]) > d;
+        if (clear) return true;
+    }
+    return false;
+}
+
+// Which contour directly holds each one (-1: none) and how deep it lies: the smallest larger
+// contour that holds most of its sample points.
+struct Nesting {
+    std::vector<std::ptrdiff_t> parent;
+    std::vector<int> depth;
+};
+
+Nesting nestLoops(const std::vector<Loop>& loops) {
+    const std::size_t n = loops.size();
+    std::vector<std::size_t> byArea(n);
+    std::iota(byArea.begin(), byArea.end(), 0);
+    std::stable_sort(byArea.begin(), byArea.end(), [&](std::size_t p, std::size_t q) {
+        return loops[p].area() > loops[q].area();
+    });
+    std::vector<std::size_t> rank(n);
+    for (std::size_t s = 0; s < n; ++s) rank[byArea[s]] = s;
+    const ContainerGrid grid(loops);
+    // A container's edges indexed by height once it is asked: many contours inside one of
+    // many corners cost a search each, not a pass over its corners.
+    std::vector<std::unique_ptr<LoopPointTest>> tests(n);
+    const auto inside = [&](const Vertex& p, std::size_t j) {
+        if (!tests[j]) tests[j] = std::make_unique<LoopPointTest>(loops[j]);
+        return tests[j]->contains(p);
+    };
+    Nesting nesting{std::vector<std::ptrdiff_t>(n, -1), std::vector<int>(n, 0)};
+    std::vector<std::ptrdiff_t>& parent = nesting.parent;
+    std::vector<int>& depth = nesting.depth;
+    for (std::size_t s = 0; s < n; ++s) {
+        const std::size_t i = byArea[s];
+        const std::vector<Vertex>& pts = loops[i].vertices();
+        // Larger contours only, the smallest first: the first that holds most of a few sample
+        // corners is the parent (corners on a shared boundary would otherwise decide alone).
+        std::vector<std::size_t> candidates = grid.candidates(pts.front());
+        std::erase_if(candidates, [&](std::size_t j) { return rank[j] >= s; });
+        std::sort(candidates.begin(), candidates.end(),
+                  [&](std::size_t p, std::size_t q) { return rank[p] > rank[q]; });
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+        for (const std::size_t j : candidates) {
+            if (!boxInside(loops[i].bounds(), loops[j].bounds())) continue;
+            // Most corners or most edge middles: an outline whose corners touch its container
+            // (a square in a circle) is still inside by its edges.
+            int corners = 0, middles = 0;
+            for (std::size_t k = 0; k < 5; ++k) {
+                const std::size_t at = k * pts.size() / 5;
+                const Vertex& next = pts[(at + 1) % pts.size()];
+                corners += inside(pts[at], j) ? 1 : 0;
+                middles +=
+                    inside(Vertex{(pts[at].x + next.x) / 2, (pts[at].y + next.y) / 2}, j) ? 1 : 0;
+            }
+            if (corners >= 3 || middles >= 3) {
+                parent[i] = static_cast<std::ptrdiff_t>(j);
+                depth[i] = depth[j] + 1;
+                break;
+            }
+        }
+    }
+    return nesting;
+}
+
+// Edge cells and edge tests for the search for contours that meet.
+constexpr std::int64_t kMaxContactWork = std::int64_t{1} << 26;
+
+}  // namespace
+
+std::vector<Contour> keepSoundContours(std::vector<Contour> contours, const std::string& source,
+                                       std::vector<std::string>& warnings) {
+    std::vector<Contour> sound;
+    for (Contour& c : contours) {
+        std::vector<Vertex> pts;
+        for (const Vertex& p : c.points) {
+            const double eps = 1e-12 * (1 + std::fabs(p.x) + std::fabs(p.y));
+            if (!pts.empty() && std::fabs(pts.back().x - p.x) <= eps &&
+                std::fabs(pts.back().y - p.y) <= eps)
+                continue;
+            pts.push_back(p);
+        }
+        while (pts.size() > 1 &&
+               distance(pts.front(), pts.back()) <=
+                   1e-12 * (1 + std::fabs(pts.back().x) + std::fabs(pts.back().y)))
+            pts.pop_back();
+        const std::string what =
+            source + ": the contour of " + describeLabels(c.labels) + " is left out: ";
+        if (pts.size() < 3) {
+            warnings.push_back(what + "it has no area (fewer than 3 distinct corners)");
+            continue;
+        }
+        const BoundingBox box = boundsOf(pts);
+        const double span = std::hypot(box.maxX - box.minX, box.maxY - box.minY);
+        if (!std::isfinite(signedArea(pts)) || !std::isfinite(span)) {
+            warnings.push_back(what + "its coordinates are too large to measure its area");
+            continue;
+        }
+        if (std::fabs(signedArea(pts)) <= 1e-9 * span * span) {
+            warnings.push_back(what + "it has no area");
+            continue;
+        }
+        const SelfContact contact = findSelfContact(pts, kMaxContactWork);
+        if (contact.edges) {
+            warnings.push_back(what + "its outline crosses or touches itself near " +
+                               formatPoint(pts[contact.edges->first]) + " and " +
+                               formatPoint(pts[contact.edges->second]));
+            continue;
+        }
+        if (!contact.complete) {
+            warnings.push_back(source + ": the contour of " + describeLabels(c.labels) +
+                               " has too many edges close together to check whether it crosses "
+                               "itself; it is read as drawn");
+        }
+        c.points = std::move(pts);
+        sound.push_back(std::move(c));
+    }
+    return sound;
+}
+
+PartList assembleParts(const std::vector<Contour>& contours, const std::string& fallbackName) {
+    const std::size_t n = contours.size();
+    std::vector<Loop> loops(n);
+    for (std::size_t i = 0; i < n; ++i) loops[i].setVertices(contours[i].points);
+    const Nesting nesting = nestLoops(loops);
+    const std::vector<std::ptrdiff_t>& parent = nesting.parent;
+    const std::vector<int>& depth = nesting.depth;
+    std::vector<LoopList> holes(n);
+    for (std::size_t k = 0; k < n; ++k)
+        if (parent[k] >= 0) holes[static_cast<std::size_t>(parent[k])].pushBack(loops[k]);
+    PartList parts;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (depth[i] % 2 != 0) continue;
+        const Contour& c = contours[i];
+        const std::string name = !c.block.empty()                     ? c.block
+                                 : !c.layer.empty() && c.layer != "0" ? c.layer
+                                                                      : fallbackName;
+        Part part;
+        part.setShape(name, holes[i], loops[i]);
+        parts.pushBack(std::move(part));
+    }
+    return parts;
+}
+
+std::vector<Contour> dropRepeatedContours(std::vector<Contour> contours, double tol,
+                                          const std::string& source,
+                                          std::vector<std::string>& warnings) {
+    std::vector<OutlineView> views;
+    for (const Contour& c : contours) views.push_back({&c.points, true});
+    const std::vector<std::size_t> repeatOf = findRepeats(views, tol);
+    std::vector<std::string> copies;
+    for (std::size_t i = 0; i < contours.size(); ++i) {
+        if (repeatOf[i] == kNoRepeat) continue;
+        copies.push_back("the contour of " + describeLabels(contours[i].labels) + " (of " +
+                         describeLabels(contours[repeatOf[i]].labels) + ")");
+    }
+    std::vector<Contour> kept;
+    for (std::size_t i = 0; i < contours.size(); ++i)
+        if (repeatOf[i] == kNoRepeat) kept.push_back(std::move(contours[i]));
+    if (!copies.empty()) {
+        warnings.push_back(source + ": " + std::to_string(copies.size()) +
+                           (copies.size() == 1 ? " contour drawn" : " contours drawn") +
+                           " again within " + formatNumber(tol) +
+                           " counted once, the copies left out: " + describeLabels(copies));
+    }
+    return kept;
+}
+
+std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double tol,
+                                          const std::string& source,
+                                          std::vector<std::string>& warnings) {
+    std::vector<const std::vector<Vertex>*> outlines;
+    for (const Contour& c : contours) outlines.push_back(&c.points);
+    const ContactSearch search = findContacts(outlines, kMaxContactWork);
+    if (!search.complete) {
+        warnings.push_back(source +
+                           ": the contours have too many edges close together to check them all "
+                           "for crossings; they are read as drawn");
+    }
+    if (search.contacts.empty()) return contours;
+    std::vector<Loop> loops(contours.size());
+    for (std::size_t i = 0; i < contours.size(); ++i) loops[i].setVertices(contours[i].points);
+    const Nesting nesting = nestLoops(loops);
+    // Largest first, so that each contour is weighed against the larger ones it crosses.
+    std::vector<std::vector<const ContourContact*>> byContour(contours.size());
+    for (const ContourContact& c : search.contacts) {
+        byContour[c.first].push_back(&c);
+        byContour[c.second].push_back(&c);
+    }
+    std::vector<std::size_t> order(contours.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t p, std::size_t q) {
+        return loops[p].area() > loops[q].area();
+    });
+    std::vector<std::size_t> rank(contours.size());
+    for (std::size_t s = 0; s < order.size(); ++s) rank[order[s]] = s;
+    std::vector<char> dropped(contours.size(), 0);
+    std::int64_t work = 0;
+    bool overBudget = false;
+    for (const std::size_t big : order) {
+        if (dropped[big] || overBudget) continue;
+        for (const ContourContact* c : byContour[big]) {
+            const std::size_t small = c->first == big ? c->second : c->first;
+            if (dropped[small] || rank[small] < rank[big]) continue;
+            // Weighing costs the sample points times the corners of both; past the budget,
+            // the remaining contacts are read as drawn, and said so once.
+            work += static_cast<std::int64_t>(
+                3 * samplesOf(contours[small].points).size() *
+                (loops[big].vertices().size() + loops[small].vertices().size()));
+            if (work > kMaxContactWork) {
+                if (!overBudget) {
+                    warnings.push_back(source +
+                                       ": too many contours meet to weigh them all; the rest "
+                                       "are read as drawn, crossing or not");
+                }
+                overBudget = true;
+                break;
+            }
+            // Touching from outside, or from inside without reaching out, is no crossing.
+            const bool crosses = (reaches(contours[small].points, loops[big], tol, true) &&
+                                  reaches(contours[small].points, loops[big], tol, false)) ||
+                                 reaches(contours[big].points, loops[small], tol, true);
+            if (!crosses) continue;
+            // Among holes the larger goes (construction lines across a bolt circle): material
+            // kept where a hole was drawn is safe to pack. Among outlines the smaller goes:
+            // the larger claims more of the material.
+            const bool amongHoles = nesting.depth[big] % 2 != 0;
+            const std::size_t gone = amongHoles ? big : small;
+            const std::size_t stays = amongHoles ? small : big;
+            dropped[gone] = 1;
+            warnings.push_back(
+                source + ": the contour of " + describeLabels(contours[gone].labels) +
+                " is left out: it crosses the contour of " +
+                describeLabels(contours[stays].labels) + " near " + formatPoint(c->near) +
+                (amongHoles ? ", and of two holes that overlap the larger is dropped"
+                            : ", and of two outlines that overlap the smaller is dropped"));
+            if (amongHoles) break;
+        }
+    }
+    std::vector<Contour> kept;
+    for (std::size_t i = 0; i < contours.size(); ++i)
+        if (!dropped[i]) kept.push_back(std::move(contours[i]));
+    return kept;
+}
+
+}  // namespace blocknest

@@ -1,0 +1,38 @@
+#pragma once  // input/dxf_contours.hpp: closed contours checked and nested into parts with holes
+#include <string>
+#include <vector>
+
+#include "geometry/part.hpp"
+#include "input/dxf_chaining.hpp"
+
+namespace blocknest {
+
+// Repeated points go; contours without area or that cross or touch themselves are warned of
+// (source names the file) and left out.
+[[nodiscard]] std::vector<Contour> keepSoundContours(std::vector<Contour> contours,
+                                                     const std::string& source,
+                                                     std::vector<std::string>& warnings);
+
+// Contours that repeat an earlier one within joinDistance (see findRepeats: a rectangle drawn
+// twice, or once as a polyline and once as lines) are left out, warned of in one line.
+[[nodiscard]] std::vector<Contour> dropRepeatedContours(std::vector<Contour> contours,
+                                                        double joinDistance,
+                                                        const std::string& source,
+                                                        std::vector<std::string>& warnings);
+
+// Of two contours that cross (each reaches more than tol into the other, or the smaller both
+// into and out of the larger), one is warned of and left out, so that no outline overlaps
+// another: among holes the larger (material is kept where a hole was drawn), among outlines
+// the smaller (the larger claims more material). Contours that only touch stay: from outside
+// each other two parts, from inside a part and its hole.
+[[nodiscard]] std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double tol,
+                                                        const std::string& source,
+                                                        std::vector<std::string>& warnings);
+
+// Outermost contours become parts; a contour directly inside a part is its hole, and one
+// inside a hole is a part again. Parts and holes keep the order of their contours. A part is
+// named after its block, else its layer other than "0", else fallbackName.
+[[nodiscard]] PartList assembleParts(const std::vector<Contour>& contours,
+                                     const std::string& fallbackName);
+
+}  // namespace blocknest

@@ -1,0 +1,31 @@
+#pragma once  // input/dxf_entities.hpp: the outline entities of a drawing, block references
+              // expanded
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "input/dxf_curves.hpp"
+#include "input/dxf_drawing.hpp"
+
+namespace blocknest {
+
+// Bounds on expanding block references.
+struct DxfExpansionLimits {
+    std::int64_t maxEntities = 2'000'000;  // entities made, every copy of a block counted
+    int maxBlockDepth = 16;                // blocks inside blocks
+};
+
+// Receives each outline as it is found.
+using CurveSink = std::function<void(CurvePiece&&)>;
+
+// Hands every outline entity of the drawing's model space to sink, in file order, with block
+// references (and their arrays) expanded into the drawing's coordinates. Entities that are
+// no outline are counted by type and warned of once per type at the end; outlines that cannot
+// be drawn are warned of one by one (source: the warning lines' file name). More entities than
+// the limit end the reading with a fault.
+void collectCurves(const DxfPairReader& reader, const DxfDrawing& drawing,
+                   const DxfExpansionLimits& limits, const CurveSink& sink,
+                   std::vector<std::string>& warnings);
+
+}  // namespace blocknest
