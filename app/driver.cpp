@@ -12,7 +12,7 @@
 #include "base/number_format.hpp"
 #include "base/text.hpp"
 #include "output/atomic_file.hpp"
-#include "output/dxf_cam_writer.hpp"
+#include "output/cut_files.hpp"
 #include "output/dxf_writer.hpp"
 #include "output/report_writer.hpp"
 #include "output/statistics.hpp"
@@ -232,10 +232,19 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         }
     }
     if (options.camFile) {
-        const CamDrawingSettings cam{job.insUnits(), options.camLayers};
-        if (std::optional<std::string> failure = outputs.stage(
-                *options.camFile,
-                formatCamDxf(job.parts(), job.sheetLength(), job.sheetWidth(), cam))) {
+        const CamDrawingSettings cam{job.insUnits(), options.camLayers, options.camLabels};
+        std::vector<const PartList*> sheets{&job.parts()};
+        if (job.severalSheets()) {
+            sheets.clear();
+            for (const SheetLayout& sheet : job.sheets()) sheets.push_back(&sheet.parts);
+            if (sheets.empty()) {
+                console.error("blocknest: no part lies on a sheet: no drawing for cutting '" +
+                              *options.camFile + "' is written");
+            }
+        }
+        if (std::optional<std::string> failure =
+                stageCutFiles(*options.camFile, sheets, job.severalSheets(), job.sheetLength(),
+                              job.sheetWidth(), cam, outputs)) {
             console.error("blocknest: " + *failure);
             return 1;
         }

@@ -29,11 +29,12 @@ struct Options {
     std::uint64_t seed = 1;
     int threads = 0;  // search threads; 0: one per core
 
-    // Drawings in and out: --tolerance, --units, --dxf-cam, --dxf-cam-layers.
+    // Drawings in and out: --tolerance, --units, --dxf-cam, --dxf-cam-layers, --dxf-cam-labels.
     double tolerance = kDefaultDxfTolerance;  // curves' chords and joints, in the job's units
     std::optional<int> units;                 // drawings converted to this $INSUNITS code
     std::optional<std::string> camFile;       // also a drawing for cutting there
     CamLayers camLayers = CamLayers::byKind;
+    bool camLabels = false;  // --dxf-cam-labels
 
     // Gaps, sheets and mirroring: --spacing, --margin, --sheets, --mirror.
     double spacing = 0;   // the least gap between two parts, drawing units

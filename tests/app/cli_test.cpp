@@ -79,17 +79,16 @@ TEST_F(CliTest, RotationsChangeTheSearch) {
 }
 
 TEST_F(CliTest, BadCommandLinesExitWithCodeTwo) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"-r", "0", kExample},
-          {"--rotations", "abc", kExample},
-          {"-o"},
-          {"--svg="},
-          {"--bogus"},
-          {"-z", kExample},
-          {"--spacing", "-1", kExample},
-          {"--margin", "1e999", kExample},
-          {"--sheets", "x", kExample},
-          {"--sheets", "0", "--dxf-cam", "c.dxf", kExample}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-r", "0", kExample},
+                                                 {"--rotations", "abc", kExample},
+                                                 {"-o"},
+                                                 {"--svg="},
+                                                 {"--bogus"},
+                                                 {"-z", kExample},
+                                                 {"--spacing", "-1", kExample},
+                                                 {"--margin", "1e999", kExample},
+                                                 {"--sheets", "x", kExample},
+                                                 {"--dxf-cam-labels", kExample}}) {
         const RunResult run = runBlocknestBinary(args, dir_.path());
         EXPECT_EQ(run.exitCode, 2) << args[0];
         EXPECT_EQ(countOf(run.err, "\n"), 2) << "one line and the --help hint: " << run.err;
