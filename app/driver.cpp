@@ -146,6 +146,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     InputSettings settings;
     settings.sheet = options.sheet;
     settings.defaultCopies = options.copies;
+    settings.rotationCount = options.rotations;
     settings.dxf.tolerance = options.tolerance;
     settings.dxf.targetUnits = options.units;
     if (std::optional<InputError> error = job.loadAndPrepare(files, settings)) {

@@ -8,6 +8,7 @@
 
 #include "base/number_format.hpp"
 #include "base/text.hpp"
+#include "input/job_list_reader.hpp"
 
 namespace blocknest {
 namespace {
@@ -52,6 +53,7 @@ InputFormat detectInputFormat(std::string_view head, std::string_view path) {
     if (first != std::string_view::npos && text[first] == '{') return InputFormat::json;
     if (text.starts_with("SheetLength")) return InputFormat::partData;
     if (text.starts_with("AutoCAD Binary DXF") || opensAsciiDxf(text)) return InputFormat::dxf;
+    if (opensJobList(text)) return InputFormat::jobList;
     if (endsWithIgnoringCase(path, ".json")) return InputFormat::json;
     if (endsWithIgnoringCase(path, ".dxf")) return InputFormat::dxf;
     return InputFormat::partData;
@@ -78,6 +80,8 @@ std::string_view formatName(InputFormat format) {
             return "JSON instance";
         case InputFormat::dxf:
             return "DXF drawing";
+        case InputFormat::jobList:
+            return "job list";
     }
     return "file";
 }

@@ -14,8 +14,8 @@
 
 namespace blocknest {
 
-// The file formats the program reads.
-enum class InputFormat { partData, json, dxf };
+// The file formats the program reads; a job list names files of the others.
+enum class InputFormat { partData, json, dxf, jobList };
 
 // One FILE of the command line: a path and, for drawings, how many copies of each part.
 struct InputFile {
@@ -48,21 +48,22 @@ struct SheetSize {
 struct InputSettings {
     std::optional<SheetSize> sheet;  // --sheet: replaces any sheet a file gives
     std::int64_t defaultCopies = 1;  // --copies: drawing parts without FILE:N
+    int rotationCount = 2;           // -r: the turns of parts a job list mirrors without its own
     DxfReadSettings dxf;             // --tolerance, --units
     PrepareLimits limits;
 };
 
 // The format of a file from its first bytes, with the path's extension deciding only when the
 // contents say nothing: '{' opens a JSON instance; a "0" / "SECTION" group or the binary DXF
-// sentinel opens a drawing; "SheetLength" opens a part data file; anything else is read as a
-// part data file too, as always.
+// sentinel opens a drawing; "SheetLength" opens a part data file; a first line starting with
+// "file," opens a job list; anything else is read as a part data file too, as always.
 [[nodiscard]] InputFormat detectInputFormat(std::string_view head, std::string_view path);
 
 // The same for a file on disk; a file that cannot be opened counts as a part data file, whose
 // reader then says that it cannot be read.
 [[nodiscard]] InputFormat detectInputFormat(const std::string& path);
 
-// "part data file", "JSON instance" or "DXF drawing".
+// "part data file", "JSON instance", "DXF drawing" or "job list".
 [[nodiscard]] std::string_view formatName(InputFormat format);
 
 // The part data file as a JobInput: the sheet it gives, one item per part block that made
