@@ -154,6 +154,14 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         return error->commandLine ? 2 : 1;
     }
     for (const std::string& note : job.inputNotes()) console.error(note);
+    if (options.margin > 0 &&
+        !(2 * options.margin < job.sheetLength() && 2 * options.margin < job.sheetWidth())) {
+        console.error("blocknest: --margin " + formatNumber(options.margin) +
+                      " leaves no room on the sheet " + formatNumber(job.sheetLength()) + " x " +
+                      formatNumber(job.sheetWidth()) +
+                      ": it keeps the parts that far from every edge");
+        return 2;
+    }
     if (options.strict && job.readWarningCount() > 0) {
         console.error(
             "blocknest: refused under --strict: " + std::to_string(job.readWarningCount()) +

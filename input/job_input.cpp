@@ -72,6 +72,41 @@ InputFormat detectInputFormat(const std::string& path) {
     return detectInputFormat(head, path);
 }
 
+std::optional<std::string> foreignFileKind(std::string_view head) {
+    static constexpr std::pair<std::string_view, std::string_view> kSignatures[] = {
+        {"%PDF-", "a PDF document"},
+        {"%!PS", "a PostScript file"},
+        {"\x89PNG", "a PNG image"},
+        {"\xFF\xD8\xFF", "a JPEG image"},
+        {"GIF8", "a GIF image"},
+        {"PK\x03\x04", "a ZIP archive (or an office document)"},
+        {"\xD0\xCF\x11\xE0", "an office document"},
+        {"\x7F"
+         "ELF",
+         "a program"},
+    };
+    for (const auto& [signature, kind] : kSignatures)
+        if (head.starts_with(signature)) return std::string(kind);
+    if (head.size() >= 6 && head.starts_with("AC10") &&
+        std::isdigit(static_cast<unsigned char>(head[4])) &&
+        std::isdigit(static_cast<unsigned char>(head[5]))) {
+        return "a DWG drawing";
+    }
+    if (head.find('\0') != std::string_view::npos) return "a binary file";
+    return std::nullopt;
+}
+
+std::optional<std::string> foreignFileKind(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string head(kHeadSize, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return foreignFileKind(std::string_view(head));
+}
+
 std::string_view formatName(InputFormat format) {
     switch (format) {
         case InputFormat::partData:

@@ -63,6 +63,14 @@ struct InputSettings {
 // reader then says that it cannot be read.
 [[nodiscard]] InputFormat detectInputFormat(const std::string& path);
 
+// What a file that none of the readers reads is, from its first bytes: "a PDF document",
+// "a DWG drawing", ... or "a binary file" for any other that holds a NUL byte; nothing for
+// text, which the part data reader then reads.
+[[nodiscard]] std::optional<std::string> foreignFileKind(std::string_view head);
+
+// The same for a file on disk; nothing when it cannot be opened.
+[[nodiscard]] std::optional<std::string> foreignFileKind(const std::string& path);
+
 // "part data file", "JSON instance", "DXF drawing" or "job list".
 [[nodiscard]] std::string_view formatName(InputFormat format);
 

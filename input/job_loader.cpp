@@ -42,6 +42,17 @@ void mergeDrawingUnits(const std::vector<JobInput>& inputs, MergedInput& merged)
                            ") and are read as they are; --units converts them to one");
 }
 
+// A file read as a part data file for want of another format, that is no text at all.
+std::optional<InputError> refuseForeign(const std::string& path, InputFormat format) {
+    if (format != InputFormat::partData) return std::nullopt;
+    const std::optional<std::string> kind = foreignFileKind(path);
+    if (!kind) return std::nullopt;
+    const bool dwg = *kind == "a DWG drawing";
+    return InputError{true, path + ": " + *kind +
+                                ", not a part data file, DXF drawing, JSON instance or job list" +
+                                (dwg ? " (a CAD program saves it as DXF)" : "")};
+}
+
 // What a job list's row says about its parts: their name, turns and mirroring.
 void applyRow(const JobListRow& row, int rotationCount, JobInput& input) {
     for (InputItem& item : input.items) {
@@ -86,6 +97,10 @@ std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::str
             return InputError{false, where +
                                          "the layer column is not read yet: leave it empty "
                                          "and every layer of the drawing is read"};
+        }
+        if (std::optional<InputError> foreign = refuseForeign(row.path, format)) {
+            foreign->detail += " (listed in " + listPath + ":" + std::to_string(row.line) + ")";
+            return std::move(*foreign);
         }
         const InputFile file{row.path, format == InputFormat::dxf ? row.quantity : std::nullopt};
         std::variant<JobInput, InputError> input = readInput(file, format, settings);
@@ -237,6 +252,7 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
                     " is a " + std::string(formatName(format)),
                 true};
         }
+        if (std::optional<InputError> foreign = refuseForeign(file.path, format)) return *foreign;
         std::variant<JobInput, InputError> input = readInput(file, format, settings);
         if (auto* error = std::get_if<InputError>(&input)) return std::move(*error);
         inputs.push_back(std::move(std::get<JobInput>(input)));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "support.hpp"
 
@@ -95,6 +96,37 @@ TEST_F(CliTest, BadCommandLinesExitWithCodeTwo) {
         EXPECT_EQ(run.out, "");
         EXPECT_FALSE(std::filesystem::exists(dir_.path() / "Layout.dxf"));
     }
+}
+
+// Files that are not what the program reads, and a margin that leaves no room, are named for
+// what they are; nothing is written.
+TEST_F(CliTest, FilesOfOtherKindsAndAMarginWithoutRoomAreNamedForWhatTheyAre) {
+    const std::string binary("\x01\x02\0\x03", 4);
+    for (const auto& [name, contents, kind] :
+         std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"drawing.pdf", "%PDF-1.7\n%\xE2\xE3\n1 0 obj\n", "a PDF document"},
+             {"part.dwg", std::string("AC1032\0\0\0", 9), "a DWG drawing"},
+             {"photo.txt", "\xFF\xD8\xFF\xE0\0\x10JFIF", "a JPEG image"},
+             {"data.bin", "SheetLength" + binary, "a binary file"}}) {
+        const std::filesystem::path file = dir_.write(name, contents);
+        const RunResult run = runBlocknestBinary({"--no-pause", file.string()}, dir_.path());
+        EXPECT_EQ(run.exitCode, 1) << name;
+        EXPECT_NE(run.err.find(file.string() + ": " + kind +
+                               ", not a part data file, DXF drawing, JSON instance or job list"),
+                  std::string::npos)
+            << run.err;
+    }
+    RunResult run = runBlocknestBinary({"--no-pause", "missing.dxf:3"}, dir_.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "blocknest: 'missing.dxf:3': the file 'missing.dxf' does not exist\n");
+
+    run = runBlocknestBinary({"--no-pause", "--margin", "300", kExample}, dir_.path());
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "blocknest: --margin 300 leaves no room on the sheet 1200 x 600: it keeps the parts "
+              "that far from every edge\n");
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "Layout.dxf"));
 }
 
 TEST_F(CliTest, TheSvgShowsEveryPartAndTheReportsFigures) {
