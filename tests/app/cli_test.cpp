@@ -180,8 +180,14 @@ TEST_F(CliTest, SpacingMarginAndSeveralSheetsRunInOneCommand) {
     EXPECT_NE(run.err.find("2 of 42 parts left off the sheet"), std::string::npos) << run.err;
     // Tiles of 20 with gaps of 1 and margins of 2: four by two on a sheet of 100 x 50.
     const std::string report = readFile(dir_.path() / "Results.txt");
-    // Four records, the empty line that closes them, five sheets, the mirrored count.
-    EXPECT_EQ(countOf(report, "\n"), 4 + 1 + 5 + 1) << report;
+    // Four records, the empty line that closes them, five sheets, the job's sheet area and
+    // scrap, the mirrored count.
+    EXPECT_EQ(countOf(report, "\n"), 4 + 1 + 5 + 1 + 1) << report;
+    // Four full sheets and the last up to its packed length; 40 tiles of 400.
+    const double lastLength = std::stod(textAfter(report, "Sheet 5: Packed length:"));
+    const double used = (4 * 100 + lastLength) * 50;
+    EXPECT_NEAR(std::stod(textAfter(report, "Sheet area used:")), used, 1e-5 * used) << report;
+    EXPECT_NEAR(std::stod(textAfter(report, "Scrap:")), used - 40 * 400, 1e-5 * used) << report;
     EXPECT_NE(report.find("\nMirrored parts:"), std::string::npos) << report;
     EXPECT_EQ(report.substr(0, 14), "Packed length:");
     EXPECT_NE(report.find("Sheet 1: Packed length:"), std::string::npos) << report;
@@ -195,6 +201,8 @@ TEST_F(CliTest, SpacingMarginAndSeveralSheetsRunInOneCommand) {
     EXPECT_EQ(countOf(json, "\"sheet\": 1"), 8) << "each placed part names its sheet";
     EXPECT_EQ(countOf(json, "\"sheet\": 5"), 8);
     EXPECT_EQ(countOf(json, "larger than the sheet"), 2);
+    EXPECT_EQ(countOf(json, "\"parts\": 8"), 5) << "each sheet's figures";
+    EXPECT_NE(json.find("\"scrap_area\": "), std::string::npos);
     const std::string dxf = readFile(dir_.path() / "Layout.dxf");
     EXPECT_EQ(countOf(dxf, "LINE\n"), 5 * (4 + 1) + 42 * 4) << "outline and length line per sheet";
 }
