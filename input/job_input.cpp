@@ -180,7 +180,12 @@ std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents, const s
     if (contents.parts.empty()) input.warnings.push_back("blocknest: '" + path + "': no part");
     std::int64_t partTotal = 0;
     std::int64_t vertexTotal = 0;
+    const std::string stem = std::filesystem::path(path).stem().string();
+    const bool several = contents.parts.count() > 1;
     for (Part& part : contents.parts) {
+        // The file names the part; its block or layer tells it from the file's other parts.
+        const std::string& own = part.name();
+        part.setName(!several || own == stem || own.empty() ? stem : stem + ":" + own);
         const std::int64_t vertices = part.totalVertexCount();
         if (copies > limits.maxParts - partTotal ||
             copies > (limits.maxStoredVertices - vertexTotal) / vertices) {

@@ -78,9 +78,11 @@ struct InputSettings {
 // parts, its parts in the reader's order.
 [[nodiscard]] JobInput toJobInput(PartFileContents contents, const std::string& path);
 
-// A drawing as a JobInput: one item per part read, each copied `copies` times; a line naming
-// the drawing's units (and any conversion) joins its warnings. Fails when the copies exceed
-// the limits.
+// A drawing as a JobInput: one item per part read, each copied `copies` times and named after
+// the file's stem ("bracket"), with the name the reader gave (its block or layer) added where
+// the drawing holds several parts ("plate:HOLE_PLATE") and that name is not the stem itself;
+// a line naming the drawing's units (and any conversion) joins its warnings. Fails when the
+// copies exceed the limits.
 [[nodiscard]] std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents,
                                                             const std::string& path,
                                                             std::int64_t copies,

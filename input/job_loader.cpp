@@ -53,10 +53,17 @@ std::optional<InputError> refuseForeign(const std::string& path, InputFormat for
                                 (dwg ? " (a CAD program saves it as DXF)" : "")};
 }
 
-// What a job list's row says about its parts: their name, turns and mirroring.
+// What a job list's row says about its parts: their name (in the place of the file's stem),
+// turns and mirroring.
 void applyRow(const JobListRow& row, int rotationCount, JobInput& input) {
+    const std::string stem = std::filesystem::path(row.path).stem().string();
     for (InputItem& item : input.items) {
-        if (row.name) item.name = input.items.size() == 1 ? *row.name : *row.name + ":" + item.name;
+        if (row.name && input.items.size() == 1) {
+            item.name = *row.name;
+        } else if (row.name) {
+            const bool stemmed = item.name.starts_with(stem + ":");
+            item.name = *row.name + ":" + (stemmed ? item.name.substr(stem.size() + 1) : item.name);
+        }
         if (row.turns || row.mirror) {
             std::vector<Orientation> turns = row.turns.value_or(
                 item.orientations.empty() ? evenTurns(rotationCount) : item.orientations);

@@ -108,11 +108,16 @@ TEST(JobListReaderTest, ALoadedListGivesEachRowsPartsTheirSettings) {
                                dir.path() / "list" / "dxf" / "bracket.dxf");
     dir.write("list/plate.txt", partFileHeader(300, 200) +
                                     partBlock("plate", 2, {{0, 0}, {50, 0}, {50, 30}, {0, 30}}));
+    // One part on layer CUT: named after the file alone.
+    dir.write("list/cover.dxf",
+              "  0\nSECTION\n  2\nENTITIES\n  0\nCIRCLE\n  8\nCUT\n 10\n0\n 20\n0\n 40\n5\n"
+              "  0\nENDSEC\n  0\nEOF\n");
     const auto list = dir.write("list/jobs.csv",
                                 "file,quantity,name,rotations,mirror\n"
                                 "dxf/bracket.dxf,3,B,\"0,180\",yes\n"
                                 "plate.txt,,,1\n"
-                                "dxf/bracket.dxf,2\n");
+                                "dxf/bracket.dxf,2\n"
+                                "cover.dxf,1\n");
     InputSettings settings;
     settings.rotationCount = 6;
     auto result = loadJob({{list.string(), std::nullopt}}, settings);
@@ -128,9 +133,12 @@ TEST(JobListReaderTest, ALoadedListGivesEachRowsPartsTheirSettings) {
         EXPECT_EQ(part.orientations(), expected) << part.name();
         EXPECT_EQ(job.items[static_cast<std::size_t>(part.itemIndex())].name, part.name());
     }
-    EXPECT_EQ(counts,
-              (std::map<std::string, int>{
-                  {"B:bracket", 3}, {"B:washer", 3}, {"bracket", 2}, {"washer", 2}, {"plate", 2}}));
+    EXPECT_EQ(counts, (std::map<std::string, int>{{"B:bracket", 3},
+                                                  {"B:washer", 3},
+                                                  {"bracket", 2},  // its layer is the file's stem
+                                                  {"bracket:washer", 2},
+                                                  {"plate", 2},
+                                                  {"cover", 1}}));
     EXPECT_EQ(job.prepared.sheet.length, 300) << "the part data file gives the sheet";
 
     const std::string where = list.string() + ":3: ";
