@@ -13,7 +13,7 @@
 #include "base/number_format.hpp"
 #include "base/text.hpp"
 #include "output/atomic_file.hpp"
-#include "output/dxf_cam_writer.hpp"
+#include "output/cut_files.hpp"
 #include "output/dxf_writer.hpp"
 #include "output/report_writer.hpp"
 #include "output/statistics.hpp"
@@ -148,6 +148,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     InputSettings settings;
     settings.sheet = options.sheet;
     settings.defaultCopies = options.copies;
+    settings.rotationCount = options.rotations;
     settings.dxf.tolerance = options.tolerance;
     settings.dxf.targetUnits = options.units;
     if (std::optional<InputError> error = job.loadAndPrepare(files, settings)) {
@@ -155,6 +156,14 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         return error->commandLine ? 2 : 1;
     }
     for (const std::string& note : job.inputNotes()) console.error(note);
+    if (options.margin > 0 &&
+        !(2 * options.margin < job.sheetLength() && 2 * options.margin < job.sheetWidth())) {
+        console.error("blocknest: --margin " + formatNumber(options.margin) +
+                      " leaves no room on the sheet " + formatNumber(job.sheetLength()) + " x " +
+                      formatNumber(job.sheetWidth()) +
+                      ": it keeps the parts that far from every edge");
+        return 2;
+    }
     if (options.strict && job.readWarningCount() > 0) {
         console.error(
             "blocknest: refused under --strict: " + std::to_string(job.readWarningCount()) +
@@ -246,10 +255,19 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         }
     }
     if (options.camFile) {
-        const CamDrawingSettings cam{job.insUnits(), options.camLayers};
-        if (std::optional<std::string> failure = outputs.stage(
-                *options.camFile,
-                formatCamDxf(job.parts(), job.sheetLength(), job.sheetWidth(), cam))) {
+        const CamDrawingSettings cam{job.insUnits(), options.camLayers, options.camLabels};
+        std::vector<const PartList*> sheets{&job.parts()};
+        if (job.severalSheets()) {
+            sheets.clear();
+            for (const SheetLayout& sheet : job.sheets()) sheets.push_back(&sheet.parts);
+            if (sheets.empty()) {
+                console.error("blocknest: no part lies on a sheet: no drawing for cutting '" +
+                              *options.camFile + "' is written");
+            }
+        }
+        if (std::optional<std::string> failure =
+                stageCutFiles(*options.camFile, sheets, job.severalSheets(), job.sheetLength(),
+                              job.sheetWidth(), cam, outputs)) {
             console.error("blocknest: " + *failure);
             return 1;
         }

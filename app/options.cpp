@@ -216,9 +216,14 @@ void registerOptions(CLI::App& app, Options& o) {
     addValue(app, output, "--dxf-cam", "FILE", o.camFile, parseText, "",
              "also write a drawing for cutting into FILE: closed\n"
              "polylines, parts on PARTS, holes on HOLES, the sheet\n"
-             "on SHEET");
+             "on SHEET, each part's holes before its outline; with\n"
+             "--sheets other than 1, one per sheet used (cut.dxf:\n"
+             "cut-1.dxf, cut-2.dxf, ...; {n} in FILE: the number)");
     addValue(app, output, "--dxf-cam-layers", "by-kind|by-name", o.camLayers, parseCamLayers,
              "by-kind or by-name", "by-name: one layer per part name instead");
+    addFlag(app, output, "--dxf-cam-labels", o.camLabels, true,
+            "label each part in the drawing for cutting with its\n"
+            "number on the sheet and its name (TEXT on layer LABELS)");
 
     const std::string run = "Run";
     addFlag(app, run, "--no-pause", o.pause, false, "do not wait for a key at the end");
@@ -229,8 +234,8 @@ void registerOptions(CLI::App& app, Options& o) {
 
 // Rules between options, checked once every option has been read.
 std::optional<UsageError> validateOptions(const Options& options) {
-    if (options.camFile && options.sheets != 1) {
-        return UsageError{"--dxf-cam draws one sheet; it does not combine with --sheets yet"};
+    if (options.camLabels && !options.camFile) {
+        return UsageError{"--dxf-cam-labels labels the drawing for cutting: it needs --dxf-cam"};
     }
     return std::nullopt;
 }

@@ -30,11 +30,12 @@ struct Options {
     int threads = 0;           // search threads; 0: one per core
     bool overlapPhase = true;  // the search's second phase
 
-    // Drawings in and out: --tolerance, --units, --dxf-cam, --dxf-cam-layers.
+    // Drawings in and out: --tolerance, --units, --dxf-cam, --dxf-cam-layers, --dxf-cam-labels.
     double tolerance = kDefaultDxfTolerance;  // curves' chords and joints, in the job's units
     std::optional<int> units;                 // drawings converted to this $INSUNITS code
     std::optional<std::string> camFile;       // also a drawing for cutting there
     CamLayers camLayers = CamLayers::byKind;
+    bool camLabels = false;  // --dxf-cam-labels
 
     // Gaps, sheets and mirroring: --spacing, --margin, --sheets, --mirror.
     double spacing = 0;   // the least gap between two parts, drawing units

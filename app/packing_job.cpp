@@ -344,7 +344,8 @@ std::optional<std::string> PackingJob::writeLayoutDxf(const std::filesystem::pat
 std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory,
                                                    OutputSet& outputs) const {
     if (severalSheets() || mirror_) {
-        std::string text = severalSheets() ? formatSheetsReport(statistics_, timingText_, sheets_)
+        std::string text = severalSheets() ? formatSheetsReport(statistics_, timingText_, sheets_,
+                                                                sheet_.length, sheet_.width)
                                            : formatReport(statistics_, timingText_);
         if (mirror_) {
             int mirrored = 0;
@@ -371,7 +372,10 @@ std::optional<std::string> PackingJob::writePlacementJson(const std::filesystem:
     run.sheetWidth = sheet_.width;
     run.rotationCount = rotationCount_;
     run.runSeconds = packingSeconds_;
-    if (severalSheets()) run.sheetOf = sheetOf_;
+    if (severalSheets()) {
+        run.sheetOf = sheetOf_;
+        for (const SheetLayout& sheet : sheets_) run.sheetFigures.push_back(sheet.statistics);
+    }
     return outputs.stage(file, formatPlacementJson(parts_, items_, statistics_, run));
 }
 

@@ -39,6 +39,7 @@ public:
     void setShape(const std::string& name, const LoopList& holes, const Loop& outer);
 
     const std::string& name() const { return name_; }
+    void setName(const std::string& name) { name_ = name.substr(0, kMaxNameLength); }
     const Loop& outerLoop() const { return outerLoop_; }
     const LoopList& innerLoops() const { return innerLoops_; }
     double netArea() const { return netArea_; }

@@ -8,6 +8,7 @@
 
 #include "base/number_format.hpp"
 #include "base/text.hpp"
+#include "input/job_list_reader.hpp"
 
 namespace blocknest {
 namespace {
@@ -52,6 +53,7 @@ InputFormat detectInputFormat(std::string_view head, std::string_view path) {
     if (first != std::string_view::npos && text[first] == '{') return InputFormat::json;
     if (text.starts_with("SheetLength")) return InputFormat::partData;
     if (text.starts_with("AutoCAD Binary DXF") || opensAsciiDxf(text)) return InputFormat::dxf;
+    if (opensJobList(text)) return InputFormat::jobList;
     if (endsWithIgnoringCase(path, ".json")) return InputFormat::json;
     if (endsWithIgnoringCase(path, ".dxf")) return InputFormat::dxf;
     return InputFormat::partData;
@@ -70,6 +72,41 @@ InputFormat detectInputFormat(const std::string& path) {
     return detectInputFormat(head, path);
 }
 
+std::optional<std::string> foreignFileKind(std::string_view head) {
+    static constexpr std::pair<std::string_view, std::string_view> kSignatures[] = {
+        {"%PDF-", "a PDF document"},
+        {"%!PS", "a PostScript file"},
+        {"\x89PNG", "a PNG image"},
+        {"\xFF\xD8\xFF", "a JPEG image"},
+        {"GIF8", "a GIF image"},
+        {"PK\x03\x04", "a ZIP archive (or an office document)"},
+        {"\xD0\xCF\x11\xE0", "an office document"},
+        {"\x7F"
+         "ELF",
+         "a program"},
+    };
+    for (const auto& [signature, kind] : kSignatures)
+        if (head.starts_with(signature)) return std::string(kind);
+    if (head.size() >= 6 && head.starts_with("AC10") &&
+        std::isdigit(static_cast<unsigned char>(head[4])) &&
+        std::isdigit(static_cast<unsigned char>(head[5]))) {
+        return "a DWG drawing";
+    }
+    if (head.find('\0') != std::string_view::npos) return "a binary file";
+    return std::nullopt;
+}
+
+std::optional<std::string> foreignFileKind(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string head(kHeadSize, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return foreignFileKind(std::string_view(head));
+}
+
 std::string_view formatName(InputFormat format) {
     switch (format) {
         case InputFormat::partData:
@@ -78,6 +115,8 @@ std::string_view formatName(InputFormat format) {
             return "JSON instance";
         case InputFormat::dxf:
             return "DXF drawing";
+        case InputFormat::jobList:
+            return "job list";
     }
     return "file";
 }
@@ -141,7 +180,12 @@ std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents, const s
     if (contents.parts.empty()) input.warnings.push_back("blocknest: '" + path + "': no part");
     std::int64_t partTotal = 0;
     std::int64_t vertexTotal = 0;
+    const std::string stem = std::filesystem::path(path).stem().string();
+    const bool several = contents.parts.count() > 1;
     for (Part& part : contents.parts) {
+        // The file names the part; its block or layer tells it from the file's other parts.
+        const std::string& own = part.name();
+        part.setName(!several || own == stem || own.empty() ? stem : stem + ":" + own);
         const std::int64_t vertices = part.totalVertexCount();
         if (copies > limits.maxParts - partTotal ||
             copies > (limits.maxStoredVertices - vertexTotal) / vertices) {

@@ -14,8 +14,8 @@
 
 namespace blocknest {
 
-// The file formats the program reads.
-enum class InputFormat { partData, json, dxf };
+// The file formats the program reads; a job list names files of the others.
+enum class InputFormat { partData, json, dxf, jobList };
 
 // One FILE of the command line: a path and, for drawings, how many copies of each part.
 struct InputFile {
@@ -48,30 +48,41 @@ struct SheetSize {
 struct InputSettings {
     std::optional<SheetSize> sheet;  // --sheet: replaces any sheet a file gives
     std::int64_t defaultCopies = 1;  // --copies: drawing parts without FILE:N
+    int rotationCount = 2;           // -r: the turns of parts a job list mirrors without its own
     DxfReadSettings dxf;             // --tolerance, --units
     PrepareLimits limits;
 };
 
 // The format of a file from its first bytes, with the path's extension deciding only when the
 // contents say nothing: '{' opens a JSON instance; a "0" / "SECTION" group or the binary DXF
-// sentinel opens a drawing; "SheetLength" opens a part data file; anything else is read as a
-// part data file too, as always.
+// sentinel opens a drawing; "SheetLength" opens a part data file; a first line starting with
+// "file," opens a job list; anything else is read as a part data file too, as always.
 [[nodiscard]] InputFormat detectInputFormat(std::string_view head, std::string_view path);
 
 // The same for a file on disk; a file that cannot be opened counts as a part data file, whose
 // reader then says that it cannot be read.
 [[nodiscard]] InputFormat detectInputFormat(const std::string& path);
 
-// "part data file", "JSON instance" or "DXF drawing".
+// What a file that none of the readers reads is, from its first bytes: "a PDF document",
+// "a DWG drawing", ... or "a binary file" for any other that holds a NUL byte; nothing for
+// text, which the part data reader then reads.
+[[nodiscard]] std::optional<std::string> foreignFileKind(std::string_view head);
+
+// The same for a file on disk; nothing when it cannot be opened.
+[[nodiscard]] std::optional<std::string> foreignFileKind(const std::string& path);
+
+// "part data file", "JSON instance", "DXF drawing" or "job list".
 [[nodiscard]] std::string_view formatName(InputFormat format);
 
 // The part data file as a JobInput: the sheet it gives, one item per part block that made
 // parts, its parts in the reader's order.
 [[nodiscard]] JobInput toJobInput(PartFileContents contents, const std::string& path);
 
-// A drawing as a JobInput: one item per part read, each copied `copies` times; a line naming
-// the drawing's units (and any conversion) joins its warnings. Fails when the copies exceed
-// the limits.
+// A drawing as a JobInput: one item per part read, each copied `copies` times and named after
+// the file's stem ("bracket"), with the name the reader gave (its block or layer) added where
+// the drawing holds several parts ("plate:HOLE_PLATE") and that name is not the stem itself;
+// a line naming the drawing's units (and any conversion) joins its warnings. Fails when the
+// copies exceed the limits.
 [[nodiscard]] std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents,
                                                             const std::string& path,
                                                             std::int64_t copies,

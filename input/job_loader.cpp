@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "base/number_format.hpp"
+#include "input/job_list_reader.hpp"
 #include "input/json_instance_reader.hpp"
 
 namespace blocknest {
@@ -55,6 +56,85 @@ void mergeDrawingUnits(const std::vector<JobInput>& inputs, MergedInput& merged)
                            ") and are read as they are; --units converts them to one");
 }
 
+// A file read as a part data file for want of another format, that is no text at all.
+std::optional<InputError> refuseForeign(const std::string& path, InputFormat format) {
+    if (format != InputFormat::partData) return std::nullopt;
+    const std::optional<std::string> kind = foreignFileKind(path);
+    if (!kind) return std::nullopt;
+    const bool dwg = *kind == "a DWG drawing";
+    return InputError{true, path + ": " + *kind +
+                                ", not a part data file, DXF drawing, JSON instance or job list" +
+                                (dwg ? " (a CAD program saves it as DXF)" : "")};
+}
+
+// What a job list's row says about its parts: their name (in the place of the file's stem),
+// turns and mirroring.
+void applyRow(const JobListRow& row, int rotationCount, JobInput& input) {
+    const std::string stem = std::filesystem::path(row.path).stem().string();
+    for (InputItem& item : input.items) {
+        if (row.name && input.items.size() == 1) {
+            item.name = *row.name;
+        } else if (row.name) {
+            const bool stemmed = item.name.starts_with(stem + ":");
+            item.name = *row.name + ":" + (stemmed ? item.name.substr(stem.size() + 1) : item.name);
+        }
+        if (row.turns || row.mirror) {
+            std::vector<Orientation> turns = row.turns.value_or(
+                item.orientations.empty() ? evenTurns(rotationCount) : item.orientations);
+            item.orientations = row.mirror ? withMirrored(turns) : turns;
+        }
+    }
+    for (Part& part : input.parts) {
+        const InputItem& item = input.items[static_cast<std::size_t>(part.itemIndex())];
+        part.setName(item.name);
+        if (row.turns || row.mirror) part.setOrientations(item.orientations);
+    }
+}
+
+// The files a job list names, each read in its own format and given the row's settings.
+std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::string& listPath,
+                                                                  const InputSettings& settings) {
+    std::variant<std::vector<JobListRow>, InputError> rows = readJobListFile(listPath);
+    if (auto* error = std::get_if<InputError>(&rows)) return std::move(*error);
+    std::vector<JobInput> inputs;
+    for (const JobListRow& row : std::get<std::vector<JobListRow>>(rows)) {
+        const std::string where = listPath + ":" + std::to_string(row.line) + ": ";
+        std::error_code error;
+        if (!std::filesystem::exists(row.path, error)) {
+            return InputError{false, where + "the file " + quoted(row.path) + " does not exist"};
+        }
+        const InputFormat format = detectInputFormat(row.path);
+        if (format == InputFormat::jobList) {
+            return InputError{false, where + quoted(row.path) +
+                                         " is a job list; a job list names drawings, part data "
+                                         "files and JSON instances"};
+        }
+        if (row.quantity && *row.quantity != 1 && format != InputFormat::dxf) {
+            return InputError{
+                false, where + "a quantity applies to DXF drawings only, and " + quoted(row.path) +
+                           " is a " + std::string(formatName(format)) + " with counts of its own"};
+        }
+        if (row.layer) {
+            return InputError{false, where +
+                                         "the layer column is not read yet: leave it empty "
+                                         "and every layer of the drawing is read"};
+        }
+        if (std::optional<InputError> foreign = refuseForeign(row.path, format)) {
+            foreign->detail += " (listed in " + listPath + ":" + std::to_string(row.line) + ")";
+            return std::move(*foreign);
+        }
+        const InputFile file{row.path, format == InputFormat::dxf ? row.quantity : std::nullopt};
+        std::variant<JobInput, InputError> input = readInput(file, format, settings);
+        if (auto* failed = std::get_if<InputError>(&input)) {
+            failed->detail += " (listed in " + listPath + ":" + std::to_string(row.line) + ")";
+            return std::move(*failed);
+        }
+        applyRow(row, settings.rotationCount, std::get<JobInput>(input));
+        inputs.push_back(std::move(std::get<JobInput>(input)));
+    }
+    return inputs;
+}
+
 }  // namespace
 
 std::variant<JobInput, InputError> readInput(const InputFile& file, InputFormat format,
@@ -76,6 +156,8 @@ std::variant<JobInput, InputError> readInput(const InputFile& file, InputFormat 
             return toJobInput(std::move(std::get<DxfPartsContents>(contents)), file.path,
                               file.copies.value_or(settings.defaultCopies), settings.limits.read);
         }
+        case InputFormat::jobList:
+            break;  // loadJob reads the files it names
     }
     return InputError{false, file.path + ": cannot be read"};
 }
@@ -178,6 +260,20 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
     };
     for (const InputFile& file : files) {
         const InputFormat format = detectInputFormat(file.path);
+        if (format == InputFormat::jobList && !file.copies) {
+            std::variant<std::vector<JobInput>, InputError> listed =
+                readJobListInputs(file.path, settings);
+            if (auto* error = std::get_if<InputError>(&listed)) return std::move(*error);
+            for (JobInput& input : std::get<std::vector<JobInput>>(listed))
+                inputs.push_back(std::move(input));
+            continue;
+        }
+        std::error_code missing;
+        if (file.copies && !std::filesystem::exists(file.path, missing)) {
+            return InputError{
+                false, "blocknest: " + quoted(file.path + ":" + std::to_string(*file.copies)) +
+                           ": the file " + quoted(file.path) + " does not exist"};
+        }
         if (file.copies && format != InputFormat::dxf) {
             return InputError{
                 false,
@@ -186,6 +282,7 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
                     " is a " + std::string(formatName(format)),
                 true};
         }
+        if (std::optional<InputError> foreign = refuseForeign(file.path, format)) return *foreign;
         std::variant<JobInput, InputError> input = readInput(file, format, settings);
         if (auto* error = std::get_if<InputError>(&input)) return withNotes(std::move(*error));
         inputs.push_back(std::move(std::get<JobInput>(input)));

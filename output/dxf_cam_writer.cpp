@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "output/atomic_file.hpp"
+#include "output/cut_labels.hpp"
+#include "output/cut_order.hpp"
 #include "output/statistics.hpp"
 
 namespace blocknest {
@@ -17,6 +19,7 @@ namespace {
 constexpr const char* kSheetLayer = "SHEET";
 constexpr const char* kPartsLayer = "PARTS";
 constexpr const char* kHolesLayer = "HOLES";
+constexpr const char* kLabelsLayer = "LABELS";
 
 // The shortest text that reads back as the same double; never "-0".
 std::string number(double value) {
@@ -29,6 +32,19 @@ std::string number(double value) {
 struct Contour {
     std::vector<Vertex> corners;
     std::string layer;
+};
+
+// A line of text centred on a point, on the labels' layer.
+struct Label {
+    Vertex at;
+    double height = 0;
+    std::string text;
+};
+
+// What model space holds, in drawing order: a contour or a label.
+struct Entity {
+    Contour contour;
+    std::optional<Label> label;
 };
 
 double signedArea(const std::vector<Vertex>& v) {
@@ -252,10 +268,33 @@ void writeBlocks(DxfStream& dxf) {
     dxf.pair(0, "ENDSEC");
 }
 
-void writeEntities(DxfStream& dxf, const std::vector<Contour>& contours) {
+void writeText(DxfStream& dxf, const Label& label) {
+    dxf.pair(0, "TEXT");
+    dxf.pair(5, dxf.handle());
+    dxf.pair(330, kModelRecord);
+    dxf.pair(100, "AcDbEntity");
+    dxf.pair(8, kLabelsLayer);
+    dxf.pair(100, "AcDbText");
+    dxf.point(10, label.at.x, label.at.y);
+    dxf.pair(30, 0.0);
+    dxf.pair(40, label.height);
+    dxf.pair(1, label.text);
+    dxf.pair(72, 1);  // centred on the second point
+    dxf.point(11, label.at.x, label.at.y);
+    dxf.pair(31, 0.0);
+    dxf.pair(100, "AcDbText");
+    dxf.pair(73, 2);  // and in the middle of the line's height
+}
+
+void writeEntities(DxfStream& dxf, const std::vector<Entity>& entities) {
     dxf.pair(0, "SECTION");
     dxf.pair(2, "ENTITIES");
-    for (const Contour& contour : contours) {
+    for (const Entity& entity : entities) {
+        if (entity.label) {
+            writeText(dxf, *entity.label);
+            continue;
+        }
+        const Contour& contour = entity.contour;
         dxf.pair(0, "LWPOLYLINE");
         dxf.pair(5, dxf.handle());
         dxf.pair(330, kModelRecord);
@@ -350,6 +389,20 @@ void writeObjects(DxfStream& dxf, const BoundingBox& extents) {
     dxf.pair(0, "ENDSEC");
 }
 
+// "3 bracket" in the part's material, clear of its contours.
+Label labelFor(const Part& part, int number) {
+    const std::string text = std::to_string(number) + " " + part.name();
+    LabelSpot spot = labelSpot(part, text.size());
+    // A height of 0 would read as the style's own height: a part without room gets a label
+    // it cannot hold rather than none.
+    if (!(spot.height > 0)) {
+        const BoundingBox box = boundsOf(part.outerLoop().vertices());
+        spot.height = std::max(box.maxX - box.minX, box.maxY - box.minY) / 20;
+        if (!(spot.height > 0)) spot.height = 1;
+    }
+    return Label{spot.at, spot.height, dxfText(text)};
+}
+
 }  // namespace
 
 std::string camLayerName(const std::string& partName) {
@@ -362,7 +415,7 @@ std::string camLayerName(const std::string& partName) {
     }
     if (name.empty() || name.find_first_not_of(' ') == std::string::npos) name = "NoName";
     // The fixed layers keep their meaning.
-    for (const char* reserved : {kSheetLayer, "0"}) {
+    for (const char* reserved : {kSheetLayer, kLabelsLayer, "0"}) {
         std::string upper = name;
         std::transform(upper.begin(), upper.end(), upper.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -373,32 +426,43 @@ std::string camLayerName(const std::string& partName) {
 
 std::string formatCamDxf(const PartList& parts, double sheetLength, double sheetWidth,
                          const CamDrawingSettings& settings) {
-    std::vector<Contour> contours;
-    contours.push_back(Contour{
-        {{0, 0}, {sheetLength, 0}, {sheetLength, sheetWidth}, {0, sheetWidth}}, kSheetLayer});
+    std::vector<Entity> entities;
+    entities.push_back(Entity{
+        {{{0, 0}, {sheetLength, 0}, {sheetLength, sheetWidth}, {0, sheetWidth}}, kSheetLayer},
+        std::nullopt});
     std::vector<std::pair<std::string, int>> layers{{kSheetLayer, 8}};
     if (settings.layers == CamLayers::byKind) {
         layers.emplace_back(kPartsLayer, 7);
         layers.emplace_back(kHolesLayer, 1);
     }
+    if (settings.labels) layers.emplace_back(kLabelsLayer, 3);
     BoundingBox extents{0, sheetLength, 0, sheetWidth};
+    std::vector<const Part*> onSheet;
     for (const Part& part : parts) {
         if (!liesOnSheet(part, sheetLength, sheetWidth)) continue;
         if (part.outerLoop().vertexCount() < 3) continue;
-        std::string outerLayer = kPartsLayer;
-        std::string holeLayer = kHolesLayer;
+        onSheet.push_back(&part);
         if (settings.layers == CamLayers::byName) {
-            outerLayer = holeLayer = camLayerName(part.name());
+            const std::string name = camLayerName(part.name());
             const bool known = std::any_of(layers.begin(), layers.end(),
-                                           [&](const auto& l) { return l.first == outerLayer; });
+                                           [&](const auto& l) { return l.first == name; });
             // Colours 1 to 6 in turn, so that neighbouring names look apart.
-            if (!known)
-                layers.emplace_back(outerLayer, 1 + static_cast<int>(layers.size() - 1) % 6);
+            if (!known) layers.emplace_back(name, 1 + static_cast<int>(layers.size() - 1) % 6);
         }
-        contours.push_back(Contour{oriented(part.outerLoop(), true), outerLayer});
+    }
+    int number = 0;
+    for (const std::size_t index : cutOrder(onSheet)) {
+        const Part& part = *onSheet[index];
+        const bool byName = settings.layers == CamLayers::byName;
+        const std::string outerLayer = byName ? camLayerName(part.name()) : kPartsLayer;
+        const std::string holeLayer = byName ? outerLayer : kHolesLayer;
+        // Inside first: a part cut free of the sheet may drop or shift.
         for (const Loop& hole : part.innerLoops())
             if (hole.vertexCount() >= 3)
-                contours.push_back(Contour{oriented(hole, false), holeLayer});
+                entities.push_back(Entity{{oriented(hole, false), holeLayer}, std::nullopt});
+        entities.push_back(Entity{{oriented(part.outerLoop(), true), outerLayer}, std::nullopt});
+        ++number;
+        if (settings.labels) entities.push_back(Entity{{}, labelFor(part, number)});
         for (const Vertex& v : part.outerLoop().vertices()) {
             extents.minX = std::min(extents.minX, v.x);
             extents.maxX = std::max(extents.maxX, v.x);
@@ -411,7 +475,7 @@ std::string formatCamDxf(const PartList& parts, double sheetLength, double sheet
     DxfStream body;
     writeTables(body, layers);
     writeBlocks(body);
-    writeEntities(body, contours);
+    writeEntities(body, entities);
     writeObjects(body, extents);
     body.pair(0, "EOF");
     DxfStream head;

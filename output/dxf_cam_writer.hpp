@@ -16,13 +16,15 @@ enum class CamLayers {
 struct CamDrawingSettings {
     int insUnits = 0;  // the $INSUNITS code written to the header; 0 says unitless
     CamLayers layers = CamLayers::byKind;
+    bool labels = false;  // each part's number on the sheet and name as TEXT on layer LABELS
 };
 
 // A complete AutoCAD 2000 (AC1015) drawing: header with $INSUNITS and the extents, the
-// tables, blocks and objects that version requires, and in model space one closed
-// LWPOLYLINE per contour of every part lying on the sheet (outer contours counter-clockwise,
-// holes clockwise) and the sheet's outline on layer SHEET. Coordinates are written with as
-// many digits as it takes to read back the same doubles.
+// tables, blocks and objects that version requires, and in model space the sheet's outline on
+// layer SHEET, then one closed LWPOLYLINE per contour of every part lying on the sheet, the
+// parts in cutting order (cutOrder) and each part's holes (clockwise) before its outer contour
+// (counter-clockwise). Coordinates are written with as many digits as it takes to read back
+// the same doubles.
 [[nodiscard]] std::string formatCamDxf(const PartList& parts, double sheetLength, double sheetWidth,
                                        const CamDrawingSettings& settings);
 
@@ -32,7 +34,8 @@ struct CamDrawingSettings {
                                                      double sheetWidth,
                                                      const CamDrawingSettings& settings);
 
-// A layer name made from a part name: characters a layer name may not hold become '_'.
+// A layer name made from a part name: characters a layer name may not hold become '_', and
+// the names of the drawing's own layers (0, SHEET, LABELS, in any case) get "_PART" added.
 [[nodiscard]] std::string camLayerName(const std::string& partName);
 
 }  // namespace blocknest

@@ -83,17 +83,42 @@ std::string formatPlacementJson(const PartList& parts, std::span<const InputItem
         if (!run.sheetOf.empty()) entry["sheet"] = sheet + 1;
         placed.push_back(std::move(entry));
     }
+    Json solution = {{"strip_width", statistics.packedLength},
+                     {"sheet", {{"length", run.sheetLength}, {"width", run.sheetWidth}}},
+                     {"density", numberOrNull(statistics.packingDensity)},
+                     {"run_time_sec", run.runSeconds},
+                     {"layout", {{"placed_items", placed}, {"unplaced_items", unplaced}}}};
+    if (!run.sheetOf.empty()) {
+        std::vector<int> counts(run.sheetFigures.size(), 0);
+        for (const Json& entry : placed) {
+            const int sheet = entry["sheet"].get<int>() - 1;
+            if (sheet >= 0 && static_cast<std::size_t>(sheet) < counts.size()) ++counts[sheet];
+        }
+        Json sheets = Json::array();
+        for (std::size_t k = 0; k < run.sheetFigures.size(); ++k) {
+            const PackingStatistics& figures = run.sheetFigures[k];
+            sheets.push_back({{"number", k + 1},
+                              {"parts", counts[k]},
+                              {"packed_length", figures.packedLength},
+                              {"density", numberOrNull(figures.packingDensity)},
+                              {"area_of_parts", figures.totalPartArea}});
+        }
+        solution["sheets"] = sheets;
+        if (!run.sheetFigures.empty()) {
+            const double used =
+                (static_cast<double>(run.sheetFigures.size() - 1) * run.sheetLength +
+                 run.sheetFigures.back().packedLength) *
+                run.sheetWidth;
+            solution["sheet_area_used"] = used;
+            solution["scrap_area"] = used - statistics.totalPartArea;
+        }
+    }
     const Json document = {
         {"name", run.name},
         {"input_files", run.inputFiles},
         {"instance",
          {{"name", run.name}, {"strip_height", run.sheetWidth}, {"items", instanceItems}}},
-        {"solution",
-         {{"strip_width", statistics.packedLength},
-          {"sheet", {{"length", run.sheetLength}, {"width", run.sheetWidth}}},
-          {"density", numberOrNull(statistics.packingDensity)},
-          {"run_time_sec", run.runSeconds},
-          {"layout", {{"placed_items", placed}, {"unplaced_items", unplaced}}}}}};
+        {"solution", solution}};
     return document.dump(2) + "\n";
 }
 

@@ -20,6 +20,7 @@ struct PlacementRun {
     // With several sheets: each part's sheet index from 0 in list order, or a negative value
     // for a part on none (-2: it fits no empty sheet). Empty with one sheet.
     std::vector<int> sheetOf;
+    std::vector<PackingStatistics> sheetFigures;  // with several sheets: each used sheet
 };
 
 // The rotation (degrees) and translation that take an item's input outline, mirrored about
@@ -40,7 +41,9 @@ struct Placement {
 // "strip_width", the sheet, the density, the run time, every part lying on the sheet with its
 // item id, name, rotation and translation ("mirrored": true first for a mirrored part, and
 // "sheet", numbered from 1, when the run filled several sheets), and every other part with
-// the reason. Parts appear
+// the reason; with several sheets also "sheets", each used sheet's number, part count, packed
+// length and density, and the job's "sheet_area_used" and "scrap_area" (as the report
+// counts them). Parts appear
 // in packing order; item ids index the written instance's items.
 [[nodiscard]] std::string formatPlacementJson(const PartList& parts,
                                               std::span<const InputItem> items,

@@ -19,7 +19,8 @@ std::string formatReport(const PackingStatistics& stats, const std::string& timi
 }
 
 std::string formatSheetsReport(const PackingStatistics& stats, const std::string& timingText,
-                               const std::vector<SheetLayout>& sheets) {
+                               const std::vector<SheetLayout>& sheets, double sheetLength,
+                               double sheetWidth) {
     std::ostringstream out;
     out << formatReport(stats, timingText);
     for (std::size_t k = 0; k < sheets.size(); ++k) {
@@ -28,6 +29,14 @@ std::string formatSheetsReport(const PackingStatistics& stats, const std::string
             << " Packing density:" << formatNumber(s.packingDensity * 100.0)
             << "% Parts:" << sheets[k].parts.count() << " Area of parts:" << s.totalPartArea
             << '\n';
+    }
+    if (!sheets.empty()) {
+        const double used = (static_cast<double>(sheets.size() - 1) * sheetLength +
+                             sheets.back().statistics.packedLength) *
+                            sheetWidth;
+        const double scrap = used - stats.totalPartArea;
+        out << "Sheets used:" << sheets.size() << " Sheet area used:" << used << " Scrap:" << scrap
+            << " (" << formatNumber(100.0 * scrap / used) << "%)\n";
     }
     return out.str();
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -78,18 +79,23 @@ std::string escapeXmlText(const std::string& text) {
 
 namespace {
 
-// One sheet of the picture: its parts in the sheet's own coordinates, drawn x along.
+// One sheet of the picture: its parts in the sheet's own coordinates, drawn x along and y
+// down (y 0 or negative), and its title when the job has several sheets.
 struct SheetView {
     std::vector<const Part*> parts;
     double packedLength = 0;
     double x = 0;
+    double y = 0;
+    std::string title;
 };
 
-// The sheets side by side, each shown shownLength long; the parts on no sheet in rows below.
+// The sheets where their views say, each shown shownLength long, spanning span along X and
+// down to bottom; the parts on no sheet in rows below.
 std::optional<std::string> drawLayout(const std::vector<SheetView>& sheets,
                                       const std::vector<const Part*>& unplaced,
                                       std::size_t partCount, double sheetLength, double sheetWidth,
-                                      double shownLength, const PackingStatistics& stats) {
+                                      double shownLength, double span, double bottom,
+                                      double fontSize, const PackingStatistics& stats) {
     // Coordinates far out in the number range give sizes that are not numbers; such a
     // picture cannot be drawn.
     bool finite = true;
@@ -97,9 +103,14 @@ std::optional<std::string> drawLayout(const std::vector<SheetView>& sheets,
         if (!std::isfinite(value)) finite = false;
         return svgNumber(value);
     };
-    const double span = (sheets.empty() ? 0 : sheets.back().x) + shownLength;
     const double margin = 0.03 * std::max(span, sheetWidth);
-    const double fontSize = std::max(span, sheetWidth) / 45;
+    const bool titled = std::any_of(sheets.begin(), sheets.end(),
+                                    [](const SheetView& sheet) { return !sheet.title.empty(); });
+    // Titles as long as a sheet at most, at about 0.55 of their height a character.
+    std::size_t longestTitle = 1;
+    for (const SheetView& sheet : sheets) longestTitle = std::max(longestTitle, sheet.title.size());
+    const double titleSize =
+        std::min(0.8 * fontSize, shownLength / (0.55 * static_cast<double>(longestTitle)));
 
     // The parts that did not fit, side by side in rows below the sheet, each at its own size.
     struct Apart {
@@ -108,9 +119,9 @@ std::optional<std::string> drawLayout(const std::vector<SheetView>& sheets,
     };
     std::vector<Apart> apart;
     double rowX = 0;
-    double rowTop = -(2 * margin + fontSize);  // drawing Y of the current row's top
+    double rowTop = bottom - (2 * margin + fontSize);  // drawing Y of the current row's top
     double rowHeight = 0;
-    double lowest = 0;
+    double lowest = bottom;
     double widest = span;
     for (const Part* part : unplaced) {
         if (static_cast<int>(apart.size()) == kMaxUnplacedDrawn) break;
@@ -134,10 +145,11 @@ std::optional<std::string> drawLayout(const std::vector<SheetView>& sheets,
     }
 
     const double viewX = -margin;
-    const double viewY = -margin;
+    const double viewY = -margin - (titled ? 1.5 * titleSize : 0);
     const double viewW = widest + 2 * margin;
     const double captionLines = 2;
-    const double viewH = sheetWidth - lowest + 2 * margin + captionLines * 1.6 * fontSize;
+    const double viewH =
+        sheetWidth - lowest + 2 * margin + captionLines * 1.6 * fontSize - (viewY + margin);
 
     std::ostringstream svg;
     svg << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -154,11 +166,17 @@ std::optional<std::string> drawLayout(const std::vector<SheetView>& sheets,
            "text{font-family:sans-serif;fill:#222}</style>\n";
     std::size_t placedCount = 0;
     for (const SheetView& sheet : sheets) {
-        svg << "<rect class=\"sheet\" x=\"" << number(sheet.x) << "\" y=\"0\" width=\""
-            << number(shownLength) << "\" height=\"" << number(sheetWidth) << "\"/>\n";
+        svg << "<rect class=\"sheet\" x=\"" << number(sheet.x) << "\" y=\"" << number(0 - sheet.y)
+            << "\" width=\"" << number(shownLength) << "\" height=\"" << number(sheetWidth)
+            << "\"/>\n";
+        if (!sheet.title.empty()) {
+            svg << "<text class=\"sheet-title\" x=\"" << number(sheet.x) << "\" y=\""
+                << number(-sheet.y - 0.4 * titleSize) << "\" font-size=\"" << number(titleSize)
+                << "\">" << escapeXmlText(sheet.title) << "</text>\n";
+        }
     }
     for (const SheetView& sheet : sheets) {
-        const Placement onSheet{sheet.x, 0, sheetWidth};
+        const Placement onSheet{sheet.x, sheet.y, sheetWidth};
         for (const Part* part : sheet.parts) {
             svg << "<path class=\"part\" d=\"" << pathData(*part, onSheet, number) << "\"><title>"
                 << escapeXmlText(part->name()) << (part->turn().mirrored ? " (mirrored)" : "")
@@ -168,13 +186,15 @@ std::optional<std::string> drawLayout(const std::vector<SheetView>& sheets,
     }
     for (const SheetView& sheet : sheets) {
         const double x = sheet.x + sheet.packedLength;
-        svg << "<line class=\"packed-length\" x1=\"" << number(x) << "\" y1=\"0\" x2=\""
-            << number(x) << "\" y2=\"" << number(sheetWidth) << "\"/>\n";
+        svg << "<line class=\"packed-length\" x1=\"" << number(x) << "\" y1=\""
+            << number(0 - sheet.y) << "\" x2=\"" << number(x) << "\" y2=\""
+            << number(sheetWidth - sheet.y) << "\"/>\n";
     }
     if (!unplaced.empty()) {
         svg << "<text class=\"unplaced-label\" x=\"0\" y=\""
-            << number(sheetWidth + margin + fontSize) << "\" font-size=\"" << number(fontSize)
-            << "\">Did not fit: " << unplaced.size() << " part" << (unplaced.size() == 1 ? "" : "s")
+            << number(sheetWidth - bottom + margin + fontSize) << "\" font-size=\""
+            << number(fontSize) << "\">Did not fit: " << unplaced.size() << " part"
+            << (unplaced.size() == 1 ? "" : "s")
             << (unplaced.size() > apart.size()
                     ? " (the first " + std::to_string(apart.size()) + " shown)"
                     : std::string())
@@ -218,26 +238,60 @@ std::optional<std::string> formatLayoutSvg(const PartList& parts, double sheetLe
     const double shownLength = sheetLength <= std::max(2 * stats.packedLength, 3 * sheetWidth)
                                    ? sheetLength
                                    : std::max(1.15 * used, 3 * sheetWidth);
-    return drawLayout({sheet}, unplaced, parts.count(), sheetLength, sheetWidth, shownLength,
-                      stats);
+    const double span = shownLength;
+    return drawLayout({sheet}, unplaced, parts.count(), sheetLength, sheetWidth, shownLength, span,
+                      0, std::max(span, sheetWidth) / 45, stats);
+}
+
+int sheetGridColumns(std::size_t sheetCount, double sheetLength, double sheetWidth) {
+    if (sheetCount <= 1 || !(sheetLength > 0) || !(sheetWidth > 0)) return 1;
+    // The columns whose grid comes nearest a picture half again as wide as high.
+    int best = 1;
+    double bestMiss = std::numeric_limits<double>::infinity();
+    for (std::size_t columns = 1; columns <= sheetCount; ++columns) {
+        const std::size_t rows = (sheetCount + columns - 1) / columns;
+        const double aspect = (static_cast<double>(columns) * sheetLength * 1.1) /
+                              (static_cast<double>(rows) * sheetWidth * 1.3);
+        const double miss = std::abs(std::log(aspect / 1.5));
+        if (miss < bestMiss) {
+            bestMiss = miss;
+            best = static_cast<int>(columns);
+        }
+    }
+    return best;
 }
 
 std::optional<std::string> formatSheetsSvg(const std::vector<SheetLayout>& sheets,
                                            const PartList& unplaced, double sheetLength,
                                            double sheetWidth, const PackingStatistics& stats) {
+    const int columns = sheetGridColumns(sheets.size(), sheetLength, sheetWidth);
+    const std::size_t rows = sheets.empty() ? 1 : (sheets.size() + columns - 1) / columns;
+    const double gapX = 0.1 * sheetLength;
+    const double span = columns * sheetLength + (columns - 1) * gapX;
+    const double fontSize = std::max(span, sheetWidth) / 45;
+    // Room between the rows for the titles.
+    const double gapY = std::max(0.1 * sheetWidth, 2 * fontSize);
     std::vector<SheetView> views;
     std::size_t count = unplaced.count();
     for (std::size_t k = 0; k < sheets.size(); ++k) {
         SheetView view;
         for (const Part& part : sheets[k].parts) view.parts.push_back(&part);
-        view.packedLength = sheets[k].statistics.packedLength;
-        view.x = sheetOffset(static_cast<int>(k), sheetLength);
+        const PackingStatistics& figures = sheets[k].statistics;
+        view.packedLength = figures.packedLength;
+        view.x = static_cast<double>(k % columns) * (sheetLength + gapX);
+        view.y = -static_cast<double>(k / columns) * (sheetWidth + gapY);
+        char density[32];
+        std::snprintf(density, sizeof density, "%.1f%%", figures.packingDensity * 100.0);
+        view.title = "Sheet " + std::to_string(k + 1) + ": " + std::to_string(view.parts.size()) +
+                     " part" + (view.parts.size() == 1 ? "" : "s") + ", " + density;
         count += view.parts.size();
         views.push_back(std::move(view));
     }
     std::vector<const Part*> rest;
     for (const Part& part : unplaced) rest.push_back(&part);
-    return drawLayout(views, rest, count, sheetLength, sheetWidth, sheetLength, stats);
+    const double bottom = -static_cast<double>(rows - 1) * (sheetWidth + gapY);
+    return drawLayout(views, rest, count, sheetLength, sheetWidth, sheetLength, span, bottom,
+                      fontSize, stats);
 }
 
 }  // namespace blocknest

@@ -17,12 +17,17 @@ namespace blocknest {
                                                          double sheetWidth,
                                                          const PackingStatistics& stats);
 
-// The same for a job over several sheets: the sheets one after another along X (sheetOffset),
-// each whole with its parts and packed-length line; the parts on no sheet below them.
+// The same for a job over several sheets: the sheets in a grid of sheetGridColumns columns,
+// row after row, each whole with its parts, its packed-length line and a title with its
+// number, part count, length and density; the parts on no sheet below them.
 [[nodiscard]] std::optional<std::string> formatSheetsSvg(const std::vector<SheetLayout>& sheets,
                                                          const PartList& unplaced,
                                                          double sheetLength, double sheetWidth,
                                                          const PackingStatistics& stats);
+
+// The columns of the picture's grid of sheets: the count that makes the grid nearest half
+// again as wide as it is high; 1 for one sheet.
+[[nodiscard]] int sheetGridColumns(std::size_t sheetCount, double sheetLength, double sheetWidth);
 
 // Text made safe for XML: markup characters escaped, bytes that are not UTF-8 or are control
 // characters replaced by U+FFFD and '?'.

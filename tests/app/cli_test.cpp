@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "support.hpp"
 
@@ -79,23 +80,53 @@ TEST_F(CliTest, RotationsChangeTheSearch) {
 }
 
 TEST_F(CliTest, BadCommandLinesExitWithCodeTwo) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"-r", "0", kExample},
-          {"--rotations", "abc", kExample},
-          {"-o"},
-          {"--svg="},
-          {"--bogus"},
-          {"-z", kExample},
-          {"--spacing", "-1", kExample},
-          {"--margin", "1e999", kExample},
-          {"--sheets", "x", kExample},
-          {"--sheets", "0", "--dxf-cam", "c.dxf", kExample}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-r", "0", kExample},
+                                                 {"--rotations", "abc", kExample},
+                                                 {"-o"},
+                                                 {"--svg="},
+                                                 {"--bogus"},
+                                                 {"-z", kExample},
+                                                 {"--spacing", "-1", kExample},
+                                                 {"--margin", "1e999", kExample},
+                                                 {"--sheets", "x", kExample},
+                                                 {"--dxf-cam-labels", kExample}}) {
         const RunResult run = runBlocknestBinary(args, dir_.path());
         EXPECT_EQ(run.exitCode, 2) << args[0];
         EXPECT_EQ(countOf(run.err, "\n"), 2) << "one line and the --help hint: " << run.err;
         EXPECT_EQ(run.out, "");
         EXPECT_FALSE(std::filesystem::exists(dir_.path() / "Layout.dxf"));
     }
+}
+
+// Files that are not what the program reads, and a margin that leaves no room, are named for
+// what they are; nothing is written.
+TEST_F(CliTest, FilesOfOtherKindsAndAMarginWithoutRoomAreNamedForWhatTheyAre) {
+    const std::string binary("\x01\x02\0\x03", 4);
+    for (const auto& [name, contents, kind] :
+         std::vector<std::tuple<std::string, std::string, std::string>>{
+             {"drawing.pdf", "%PDF-1.7\n%\xE2\xE3\n1 0 obj\n", "a PDF document"},
+             {"part.dwg", std::string("AC1032\0\0\0", 9), "a DWG drawing"},
+             {"photo.txt", "\xFF\xD8\xFF\xE0\0\x10JFIF", "a JPEG image"},
+             {"data.bin", "SheetLength" + binary, "a binary file"}}) {
+        const std::filesystem::path file = dir_.write(name, contents);
+        const RunResult run = runBlocknestBinary({"--no-pause", file.string()}, dir_.path());
+        EXPECT_EQ(run.exitCode, 1) << name;
+        EXPECT_NE(run.err.find(file.string() + ": " + kind +
+                               ", not a part data file, DXF drawing, JSON instance or job list"),
+                  std::string::npos)
+            << run.err;
+    }
+    RunResult run = runBlocknestBinary({"--no-pause", "missing.dxf:3"}, dir_.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "blocknest: 'missing.dxf:3': the file 'missing.dxf' does not exist\n");
+
+    run = runBlocknestBinary({"--no-pause", "--margin", "300", kExample}, dir_.path());
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "blocknest: --margin 300 leaves no room on the sheet 1200 x 600: it keeps the parts "
+              "that far from every edge\n");
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "Layout.dxf"));
 }
 
 TEST_F(CliTest, TheSvgShowsEveryPartAndTheReportsFigures) {
@@ -170,8 +201,14 @@ TEST_F(CliTest, SpacingMarginAndSeveralSheetsRunInOneCommand) {
     EXPECT_NE(run.err.find("2 of 42 parts left off the sheet"), std::string::npos) << run.err;
     // Tiles of 20 with gaps of 1 and margins of 2: four by two on a sheet of 100 x 50.
     const std::string report = readFile(dir_.path() / "Results.txt");
-    // Four records, the empty line that closes them, five sheets, the mirrored count.
-    EXPECT_EQ(countOf(report, "\n"), 4 + 1 + 5 + 1) << report;
+    // Four records, the empty line that closes them, five sheets, the job's sheet area and
+    // scrap, the mirrored count.
+    EXPECT_EQ(countOf(report, "\n"), 4 + 1 + 5 + 1 + 1) << report;
+    // Four full sheets and the last up to its packed length; 40 tiles of 400.
+    const double lastLength = std::stod(textAfter(report, "Sheet 5: Packed length:"));
+    const double used = (4 * 100 + lastLength) * 50;
+    EXPECT_NEAR(std::stod(textAfter(report, "Sheet area used:")), used, 1e-5 * used) << report;
+    EXPECT_NEAR(std::stod(textAfter(report, "Scrap:")), used - 40 * 400, 1e-5 * used) << report;
     EXPECT_NE(report.find("\nMirrored parts:"), std::string::npos) << report;
     EXPECT_EQ(report.substr(0, 14), "Packed length:");
     EXPECT_NE(report.find("Sheet 1: Packed length:"), std::string::npos) << report;
@@ -185,6 +222,8 @@ TEST_F(CliTest, SpacingMarginAndSeveralSheetsRunInOneCommand) {
     EXPECT_EQ(countOf(json, "\"sheet\": 1"), 8) << "each placed part names its sheet";
     EXPECT_EQ(countOf(json, "\"sheet\": 5"), 8);
     EXPECT_EQ(countOf(json, "larger than the sheet"), 2);
+    EXPECT_EQ(countOf(json, "\"parts\": 8"), 5) << "each sheet's figures";
+    EXPECT_NE(json.find("\"scrap_area\": "), std::string::npos);
     const std::string dxf = readFile(dir_.path() / "Layout.dxf");
     EXPECT_EQ(countOf(dxf, "LINE\n"), 5 * (4 + 1) + 42 * 4) << "outline and length line per sheet";
 }

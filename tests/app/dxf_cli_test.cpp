@@ -54,6 +54,45 @@ TEST_F(DxfCliTest, TheDrawingForCuttingHoldsTheLayoutsOutlines) {
     EXPECT_EQ(loopsOf(cam.parts).size(), 1u + 3 * 4 + 3 * 2);
 }
 
+// A job over several sheets gets one drawing for cutting per sheet used, numbered, each with
+// the parts the report gives its sheet; labels and outlines pair up.
+TEST_F(DxfCliTest, EverySheetUsedGetsADrawingForCuttingOfItsOwn) {
+    const std::string workshop = BLOCKNEST_SOURCE_DIR "/examples/workshop_parts.txt";
+    for (const std::string& name : {std::string("cut.dxf"), std::string("s{n}/cam.dxf")}) {
+        const std::filesystem::path out = dir_.path() / std::to_string(name.size());
+        std::filesystem::create_directories(out / "s1");
+        std::filesystem::create_directories(out / "s2");
+        std::filesystem::create_directories(out / "s3");
+        const RunResult run =
+            runBlocknestBinary({"--no-pause", "-q", "--sheets", "3", "--sheet", "400x300",
+                                "--dxf-cam", name, "--dxf-cam-labels", workshop},
+                               out);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.out.find("Sheets used: 3 "), std::string::npos) << run.out;
+        const std::string report = readFile(out / "Results.txt");
+        int placed = 0;
+        for (int k = 1; k <= 3; ++k) {
+            const std::filesystem::path file = name == "cut.dxf"
+                                                   ? out / ("cut-" + std::to_string(k) + ".dxf")
+                                                   : out / ("s" + std::to_string(k)) / "cam.dxf";
+            ASSERT_TRUE(std::filesystem::exists(file)) << file;
+            const std::string cam = readFile(file);
+            const std::string parts =
+                textAfter(report, "Sheet " + std::to_string(k) + ": Packed length:", "\n");
+            const int count = std::stoi(textAfter(parts, "Parts:"));
+            placed += count;
+            EXPECT_EQ(countOf(cam, "\n  8\nPARTS\n"), count) << file;
+            EXPECT_EQ(countOf(cam, "\n  8\nLABELS\n"), count) << file;
+            EXPECT_NE(cam.find("\n  1\n" + std::to_string(count) + " "), std::string::npos)
+                << "the last label's number is the sheet's part count";
+            EXPECT_EQ(read(file).insUnits, 0);
+        }
+        EXPECT_GT(placed, 0);
+        EXPECT_FALSE(std::filesystem::exists(out / "cut.dxf"));
+        EXPECT_FALSE(std::filesystem::exists(out / "cut-4.dxf"));
+    }
+}
+
 TEST_F(DxfCliTest, WhatADrawingLeavesOutIsSaidOnStandardError) {
     const RunResult run = runBlocknestBinary(
         {"--no-pause", "-q", "--sheet", "3000x500", "--copies", "2", kOutlines}, dir_.path());

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <random>
+#include <set>
+#include <sstream>
 
 #include "fuzz/output_checks.hpp"
 #include "support.hpp"
@@ -78,6 +81,83 @@ TEST(SvgWriterTest, CoordinatesKeepSevenDigitsAndASecondRowStartsBelowTheFirst) 
     // The first row's top lies 2 margins (6) and a font size (100 / 45) below the sheet.
     EXPECT_NE(svg.find("d=\"M0,58.22222 "), std::string::npos) << svg;
     EXPECT_NE(svg.find("d=\"M0,71.22222 "), std::string::npos) << svg;
+}
+
+// Numbers after each occurrence of a label in the picture, in order.
+std::vector<double> numbersAfter(const std::string& svg, const std::string& label) {
+    std::vector<double> numbers;
+    for (std::size_t at = svg.find(label); at != std::string::npos; at = svg.find(label, at + 1)) {
+        numbers.push_back(std::stod(svg.substr(at + label.size())));
+    }
+    return numbers;
+}
+
+// Twelve sheets of random sizes: a grid of several columns and rows, the sheets apart from
+// each other, every part drawn inside its own sheet, each sheet titled with its number.
+TEST(SvgWriterTest, ManySheetsLieInAGridEachNumberedWithItsPartsInside) {
+    std::mt19937 random(12);
+    std::uniform_real_distribution<double> side(50, 400);
+    for (int trial = 0; trial < 5; ++trial) {
+        const double length = side(random);
+        const double width = side(random);
+        std::vector<SheetLayout> sheets(12);
+        for (SheetLayout& sheet : sheets) {
+            const double x = length * std::uniform_real_distribution<double>(0, 0.5)(random);
+            sheet.parts.pushBack(makePart("p", {{x, 0}, {length, 0}, {length, width}, {x, width}}));
+            sheet.statistics.packedLength = length;
+            sheet.statistics.totalPartArea = (length - x) * width;
+            sheet.statistics.packingDensity = (length - x) / length;
+        }
+        const std::string svg = formatSheetsSvg(sheets, PartList(), length, width, {}).value();
+        ASSERT_EQ(numbersAfter(svg, "<rect class=\"sheet\" x=\"").size(), 12u);
+        std::vector<std::pair<double, double>> corners;
+        for (std::size_t at = svg.find("<rect class=\"sheet\""); at != std::string::npos;
+             at = svg.find("<rect class=\"sheet\"", at + 1)) {
+            corners.emplace_back(std::stod(svg.substr(svg.find("x=\"", at) + 3)),
+                                 std::stod(svg.substr(svg.find("y=\"", at) + 3)));
+        }
+        std::set<double> columns;
+        std::set<double> rows;
+        for (const auto& [x, y] : corners) {
+            columns.insert(x);
+            rows.insert(y);
+        }
+        EXPECT_GE(columns.size(), 2u) << "trial " << trial;
+        EXPECT_GE(rows.size(), 2u) << "trial " << trial;
+        EXPECT_EQ(columns.size(), static_cast<std::size_t>(sheetGridColumns(12, length, width)));
+        for (std::size_t a = 0; a < corners.size(); ++a) {
+            for (std::size_t b = a + 1; b < corners.size(); ++b) {
+                const bool apart = std::abs(corners[a].first - corners[b].first) >= length ||
+                                   std::abs(corners[a].second - corners[b].second) >= width;
+                EXPECT_TRUE(apart) << "trial " << trial << ": sheets " << a + 1 << " and " << b + 1;
+            }
+        }
+        // Each part path's corners lie in the rectangle of the sheet drawn just before it.
+        std::size_t part = 0;
+        for (std::size_t at = svg.find("<path class=\"part\" d=\""); at != std::string::npos;
+             at = svg.find("<path class=\"part\" d=\"", at + 1), ++part) {
+            ASSERT_LT(part, corners.size());
+            const auto& [x0, y0] = corners[part];
+            std::istringstream d(svg.substr(at + 22, svg.find('"', at + 22) - at - 22));
+            std::string token;
+            while (d >> token) {
+                if (token == "Z") continue;
+                const double x = std::stod(token.substr(1));
+                const double y = std::stod(token.substr(token.find(',') + 1));
+                EXPECT_TRUE(x >= x0 - 1e-6 * length && x <= x0 + length * (1 + 1e-6) &&
+                            y >= y0 - 1e-6 * width && y <= y0 + width * (1 + 1e-6))
+                    << "trial " << trial << ": sheet " << part + 1 << " corner " << token;
+            }
+        }
+        for (int k = 1; k <= 12; ++k) {
+            EXPECT_NE(svg.find(">Sheet " + std::to_string(k) + ": 1 part, "), std::string::npos)
+                << k;
+        }
+        const double pictureWidth = numbersAfter(svg, "width=\"").front();
+        const double pictureHeight = numbersAfter(svg, "height=\"").front();
+        EXPECT_LT(pictureHeight, 2 * pictureWidth) << "trial " << trial << ": a tall strip";
+        EXPECT_GT(pictureHeight, 0.3 * pictureWidth) << "trial " << trial << ": a wide strip";
+    }
 }
 
 TEST(SvgWriterTest, APictureWhoseSizeIsNoNumberIsNotDrawn) {

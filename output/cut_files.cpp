@@ -1,0 +1,41 @@
+#include "output/cut_files.hpp"
+
+namespace blocknest {
+
+std::filesystem::path cutFileName(const std::filesystem::path& requested, int number,
+                                  bool numbered) {
+    const std::string digits = std::to_string(number);
+    std::string path = requested.string();
+    if (path.find("{n}") == std::string::npos) {
+        if (!numbered) return requested;
+        return requested.parent_path() /
+               (requested.stem().string() + "-" + digits + requested.extension().string());
+    }
+    for (std::size_t at = path.find("{n}"); at != std::string::npos;
+         at = path.find("{n}", at + digits.size())) {
+        path.replace(at, 3, digits);
+    }
+    return path;
+}
+
+std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
+                                         const std::vector<const PartList*>& sheets, bool numbered,
+                                         double sheetLength, double sheetWidth,
+                                         const CamDrawingSettings& settings, OutputSet& outputs) {
+    if (sheets.size() > 1 &&
+        cutFileName(requested, 1, numbered) == cutFileName(requested, 2, numbered)) {
+        return "the drawings for cutting of " + std::to_string(sheets.size()) +
+               " sheets cannot all be '" + requested.string() + "'";
+    }
+    for (std::size_t k = 0; k < sheets.size(); ++k) {
+        const std::filesystem::path path =
+            cutFileName(requested, static_cast<int>(k) + 1, numbered);
+        if (std::optional<std::string> failure =
+                outputs.stage(path, formatCamDxf(*sheets[k], sheetLength, sheetWidth, settings))) {
+            return failure;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace blocknest

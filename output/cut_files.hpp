@@ -1,0 +1,29 @@
+#pragma once  // output/cut_files.hpp: the drawings for cutting of a job, one per sheet
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "geometry/part.hpp"
+#include "output/atomic_file.hpp"
+#include "output/dxf_cam_writer.hpp"
+
+namespace blocknest {
+
+// The file of sheet number (from 1) for the path the user gave: each "{n}" in it replaced by
+// the number (folders included); otherwise, when numbered, "-number" put before the file's
+// extension (cut.dxf: cut-2.dxf); otherwise the path itself.
+[[nodiscard]] std::filesystem::path cutFileName(const std::filesystem::path& requested, int number,
+                                                bool numbered);
+
+// Stages one drawing for cutting per sheet, sheets[k] (the parts in that sheet's coordinates)
+// in the file cutFileName(requested, k + 1, numbered); returns why it failed. Two sheets that
+// would share a file are refused before anything is staged.
+[[nodiscard]] std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
+                                                       const std::vector<const PartList*>& sheets,
+                                                       bool numbered, double sheetLength,
+                                                       double sheetWidth,
+                                                       const CamDrawingSettings& settings,
+                                                       OutputSet& outputs);
+
+}  // namespace blocknest

@@ -1,0 +1,174 @@
+#include "input/job_list_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "input/job_loader.hpp"
+#include "support.hpp"
+
+namespace blocknest {
+namespace {
+
+using namespace testing_support;
+
+std::variant<std::vector<JobListRow>, InputError> readText(const std::string& text) {
+    std::istringstream in(text);
+    return readJobList(in, "lists/jobs.csv");
+}
+
+struct BadList {
+    std::string name;
+    std::string text;
+    std::string message;  // the whole line the reader gives
+};
+
+void PrintTo(const BadList& list, std::ostream* out) { *out << list.name; }
+
+class BadJobListTest : public testing::TestWithParam<BadList> {};
+
+TEST_P(BadJobListTest, EndsWithOneLineNamingTheListAndTheLine) {
+    const auto result = readText(GetParam().text);
+    ASSERT_TRUE(std::holds_alternative<InputError>(result)) << "accepted";
+    EXPECT_EQ(std::get<InputError>(result).detail, GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, BadJobListTest,
+    testing::Values(
+        BadList{"UnknownColumn", "file,quantity,colour\n",
+                "lists/jobs.csv:1: unknown column 'colour' (the columns are file, quantity, name, "
+                "rotations, mirror, layer)"},
+        BadList{"NoQuantity", "file,name\na.dxf,a\n",
+                "lists/jobs.csv:1: the header names no 'quantity' column"},
+        BadList{"TwiceNamed", "file,quantity,Quantity\n",
+                "lists/jobs.csv:1: the column 'Quantity' is named twice"},
+        BadList{"ZeroQuantity", "\n# order 12\nfile,quantity\na.dxf,3\nb.dxf,0\n",
+                "lists/jobs.csv:5: the quantity '0' must be a whole number from 1 to 1000000"},
+        BadList{"FractionalQuantity", "file,quantity\r\na.dxf,1.5\r\n",
+                "lists/jobs.csv:2: the quantity '1.5' must be a whole number from 1 to 1000000"},
+        BadList{"NoRotations", "file,quantity,rotations\na.dxf,1,0\n",
+                "lists/jobs.csv:2: the rotations '0' must be a count from 1 to 360 or a list of "
+                "degrees"},
+        BadList{"WordsForDegrees", "file,quantity,rotations\na.dxf,1,\"0,ninety\"\n",
+                "lists/jobs.csv:2: the rotations '0,ninety' must be a count from 1 to 360 or a "
+                "list of degrees"},
+        BadList{"Maybe", "file,quantity,mirror\na.dxf,1,maybe\n",
+                "lists/jobs.csv:2: mirror is 'maybe', not yes or no"},
+        BadList{"TooManyFields", "file,quantity\na.dxf,1,2\n",
+                "lists/jobs.csv:2: 3 fields, but the header names 2 columns"},
+        BadList{"OpenQuote", "file,quantity\n\"a.dxf,1\n",
+                "lists/jobs.csv:2: a quote is not closed"},
+        BadList{"NoFile", "file,quantity\n,4\n", "lists/jobs.csv:2: no file named"},
+        BadList{"NoRows", "file,quantity\n\n", "lists/jobs.csv: the job list names no file"}),
+    [](const testing::TestParamInfo<BadList>& info) { return info.param.name; });
+
+TEST(JobListReaderTest, ReadsEveryColumnQuotedFieldsAndPathsFromTheListsFolder) {
+    const auto result = readText(
+        "\xEF\xBB\xBF"
+        "File, Quantity ,name,rotations,mirror,layer\r\n"
+        "# a comment\r\n"
+        "\"flange, large.dxf\",12,\"Flange \"\"A\"\"\",\"0;90\",yes,CUT\r\n"
+        "/abs/washer.dxf,,,4,No\r\n"
+        "parts.txt\r\n"
+        "\r\n"
+        "bent.dxf,1,,45 135.5,,\r\n");
+    ASSERT_TRUE(std::holds_alternative<std::vector<JobListRow>>(result))
+        << std::get<InputError>(result).detail;
+    const auto& rows = std::get<std::vector<JobListRow>>(result);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].line, 3);
+    EXPECT_EQ(rows[0].path, "lists/flange, large.dxf");
+    EXPECT_EQ(rows[0].quantity, 12);
+    EXPECT_EQ(rows[0].name, "Flange \"A\"");
+    EXPECT_EQ(rows[0].turns, turnsFromDegrees({0, 90}));
+    EXPECT_TRUE(rows[0].mirror);
+    EXPECT_EQ(rows[0].layer, "CUT");
+    EXPECT_EQ(rows[1].path, "/abs/washer.dxf");
+    EXPECT_FALSE(rows[1].quantity.has_value());
+    EXPECT_EQ(rows[1].turns, evenTurns(4));
+    EXPECT_FALSE(rows[1].mirror);
+    EXPECT_EQ(rows[2].line, 5);
+    EXPECT_EQ(rows[2].path, "lists/parts.txt");
+    EXPECT_FALSE(rows[2].turns.has_value());
+    EXPECT_EQ(rows[3].line, 7);
+    ASSERT_TRUE(rows[3].turns.has_value());
+    ASSERT_EQ(rows[3].turns->size(), 2u);
+    EXPECT_DOUBLE_EQ((*rows[3].turns)[1].degrees(), 135.5);
+    EXPECT_FALSE(rows[3].layer.has_value());
+}
+
+// A shop's list through the whole loading: each row's file in its own format, its quantity,
+// name, turns and mirroring on its parts; a row that cannot be used is named by its line.
+TEST(JobListReaderTest, ALoadedListGivesEachRowsPartsTheirSettings) {
+    const TempDir dir;
+    std::filesystem::create_directories(dir.path() / "list" / "dxf");
+    std::filesystem::copy_file(BLOCKNEST_SOURCE_DIR "/examples/bracket.dxf",
+                               dir.path() / "list" / "dxf" / "bracket.dxf");
+    dir.write("list/plate.txt", partFileHeader(300, 200) +
+                                    partBlock("plate", 2, {{0, 0}, {50, 0}, {50, 30}, {0, 30}}));
+    // One part on layer CUT: named after the file alone.
+    dir.write("list/cover.dxf",
+              "  0\nSECTION\n  2\nENTITIES\n  0\nCIRCLE\n  8\nCUT\n 10\n0\n 20\n0\n 40\n5\n"
+              "  0\nENDSEC\n  0\nEOF\n");
+    const auto list = dir.write("list/jobs.csv",
+                                "file,quantity,name,rotations,mirror\n"
+                                "dxf/bracket.dxf,3,B,\"0,180\",yes\n"
+                                "plate.txt,,,1\n"
+                                "dxf/bracket.dxf,2\n"
+                                "cover.dxf,1\n");
+    InputSettings settings;
+    settings.rotationCount = 6;
+    auto result = loadJob({{list.string(), std::nullopt}}, settings);
+    ASSERT_TRUE(std::holds_alternative<LoadedJob>(result)) << std::get<InputError>(result).detail;
+    const LoadedJob& job = std::get<LoadedJob>(result);
+    std::map<std::string, int> counts;
+    for (const Part& part : job.prepared.parts) {
+        ++counts[part.name()];
+        const std::vector<Orientation> expected =
+            part.name().starts_with("B:") ? withMirrored(turnsFromDegrees({0, 180}))
+            : part.name() == "plate"      ? evenTurns(1)
+                                          : std::vector<Orientation>{};
+        EXPECT_EQ(part.orientations(), expected) << part.name();
+        EXPECT_EQ(job.items[static_cast<std::size_t>(part.itemIndex())].name, part.name());
+    }
+    EXPECT_EQ(counts, (std::map<std::string, int>{{"B:bracket", 3},
+                                                  {"B:washer", 3},
+                                                  {"bracket", 2},  // its layer is the file's stem
+                                                  {"bracket:washer", 2},
+                                                  {"plate", 2},
+                                                  {"cover", 1}}));
+    EXPECT_EQ(job.prepared.sheet.length, 300) << "the part data file gives the sheet";
+
+    const std::string where = list.string() + ":3: ";
+    for (const auto& [row, message] : std::vector<std::pair<std::string, std::string>>{
+             {"missing.dxf,1", where + "the file '" +
+                                   (dir.path() / "list" / "missing.dxf").string() +
+                                   "' does not exist"},
+             {"plate.txt,2", where + "a quantity applies to DXF drawings only, and '" +
+                                 (dir.path() / "list" / "plate.txt").string() +
+                                 "' is a part data file with counts of its own"},
+             {"jobs.csv,1", where + "'" + list.string() +
+                                "' is a job list; a job list names drawings, part data files "
+                                "and JSON instances"},
+             {"dxf/bracket.dxf,1,,,,CUT",
+              where + "the layer column is not read yet: leave it empty and every layer of the "
+                      "drawing is read"}}) {
+        dir.write("list/jobs.csv",
+                  "file,quantity,name,rotations,mirror,layer\ndxf/bracket.dxf,1\n" + row + "\n");
+        result = loadJob({{list.string(), std::nullopt}}, settings);
+        ASSERT_TRUE(std::holds_alternative<InputError>(result)) << row;
+        EXPECT_EQ(std::get<InputError>(result).detail, message);
+    }
+    dir.write("list/broken.dxf", "  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n 10\nten\n");
+    dir.write("list/jobs.csv", "file,quantity\nbroken.dxf,1\n");
+    result = loadJob({{list.string(), std::nullopt}}, settings);
+    ASSERT_TRUE(std::holds_alternative<InputError>(result));
+    EXPECT_NE(std::get<InputError>(result).detail.find("(listed in " + list.string() + ":2)"),
+              std::string::npos)
+        << std::get<InputError>(result).detail;
+}
+
+}  // namespace
+}  // namespace blocknest

@@ -1,0 +1,186 @@
+#!/usr/bin/env python3
+"""Runs blocknest on jobs over several sheets and checks every drawing for cutting on its own
+terms, with ezdxf and shapely and nothing of the program's code: each file holds exactly the
+parts that the placement list puts on its sheet, each part's holes come before its outline, a
+part lying in another's hole comes before that part, no two parts overlap, the spacing is
+kept, and the labels name the parts in cutting order. Exits 77 (skipped) without ezdxf or
+shapely.
+
+Usage: cut_files_check.py BLOCKNEST SOURCE_DIR
+"""
+import json
+import math
+import os
+import subprocess
+import sys
+import tempfile
+
+try:
+    import ezdxf
+    from shapely.geometry import Point, Polygon
+except ImportError as missing:
+    print(f"skipped: {missing}")
+    sys.exit(77)
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+    return condition
+
+
+def placed_polygon(item, transformation):
+    """The item's outline mirrored (if so), turned about the origin, then moved."""
+    shape = item["shape"]
+    if shape["type"] == "simple_polygon":
+        outer, inner = shape["data"], []
+    else:
+        outer, inner = shape["data"]["outer"], shape["data"]["inner"]
+    angle = math.radians(transformation["rotation"])
+    c, s = math.cos(angle), math.sin(angle)
+    mirrored = transformation.get("mirrored", False)
+    tx, ty = transformation["translation"]
+
+    def move(ring):
+        points = []
+        for x, y in ring:
+            if mirrored:
+                x = -x
+            points.append((c * x - s * y + tx, s * x + c * y + ty))
+        return points
+
+    return Polygon(move(outer), [move(h) for h in inner])
+
+
+def same_shape(a, b):
+    return a.symmetric_difference(b).area <= 1e-7 * max(a.area, 1e-9)
+
+
+def read_cut_file(path, sheet_length, sheet_width):
+    """The parts of a drawing for cutting: outlines with the entity index of each contour."""
+    doc = ezdxf.readfile(path)
+    auditor = doc.audit()
+    check(not auditor.errors, f"{path}: ezdxf's audit finds {len(auditor.errors)} errors")
+    contours, texts = [], []
+    for index, entity in enumerate(doc.modelspace()):
+        layer = entity.dxf.layer
+        if entity.dxftype() == "LWPOLYLINE":
+            check(entity.closed, f"{path}: an open polyline on {layer}")
+            ring = [(x, y) for x, y, *_ in entity.get_points()]
+            contours.append({"index": index, "layer": layer, "polygon": Polygon(ring)})
+        elif entity.dxftype() == "TEXT":
+            check(layer == "LABELS", f"{path}: a TEXT on layer {layer}")
+            texts.append({"index": index, "text": entity.plain_text(), "at": entity.dxf.align_point})
+        else:
+            check(False, f"{path}: an unexpected {entity.dxftype()}")
+    sheets = [c for c in contours if c["layer"] == "SHEET"]
+    check(len(sheets) == 1, f"{path}: {len(sheets)} sheet outlines")
+    if sheets:
+        check(same_shape(sheets[0]["polygon"],
+                         Polygon([(0, 0), (sheet_length, 0), (sheet_length, sheet_width),
+                                  (0, sheet_width)])), f"{path}: the sheet outline is wrong")
+    outlines = [c for c in contours if c["layer"] == "PARTS"]
+    holes = [c for c in contours if c["layer"] == "HOLES"]
+    check(len(outlines) + len(holes) + len(sheets) == len(contours),
+          f"{path}: contours on other layers")
+    return outlines, holes, texts
+
+
+def check_job(binary, args, name, spacing, work):
+    os.makedirs(work)
+    run = subprocess.run([binary, "--no-pause", "-q", "--json", "placed.json"] + args,
+                         cwd=work, capture_output=True, text=True, timeout=60)
+    if not check(run.returncode == 0, f"{args}: exit code {run.returncode}: {run.stderr}"):
+        return
+    with open(os.path.join(work, "placed.json")) as f:
+        placed = json.load(f)
+    items = placed["instance"]["items"]
+    length = placed["solution"]["sheet"]["length"]
+    width = placed["solution"]["sheet"]["width"]
+    by_sheet = {}
+    for entry in placed["solution"]["layout"]["placed_items"]:
+        if "transformation" in entry:
+            item = items[entry["item_id"]]
+            by_sheet.setdefault(entry["sheet"], []).append(
+                (item["name"], placed_polygon(item, entry["transformation"])))
+    check(len(by_sheet) >= 2, f"{args}: the job is meant to need several sheets")
+    written = sorted(f for f in os.listdir(work) if f.endswith(".dxf") and f != "Layout.dxf")
+    expected = sorted(name.format(n=k) for k in by_sheet)
+    check(written == expected, f"{args}: the files {written}, not {expected}")
+
+    for number, parts in sorted(by_sheet.items()):
+        path = os.path.join(work, name.format(n=number))
+        if not os.path.exists(path):
+            continue
+        outlines, holes, texts = read_cut_file(path, length, width)
+        check(len(outlines) == len(parts), f"{path}: {len(outlines)} outlines, {len(parts)} parts")
+        # Each part of the sheet is one outline with its holes; the pairing is one to one.
+        cut_parts = []
+        unmatched = list(outlines)
+        for part_name, polygon in parts:
+            match = next((o for o in unmatched
+                          if same_shape(Polygon(o["polygon"].exterior), Polygon(polygon.exterior))),
+                         None)
+            if not check(match is not None, f"{path}: no outline for a placed {part_name}"):
+                continue
+            unmatched.remove(match)
+            own = [h for h in holes
+                   if any(same_shape(h["polygon"], Polygon(ring)) for ring in polygon.interiors)]
+            check(len(own) == len(polygon.interiors),
+                  f"{path}: {part_name} has {len(polygon.interiors)} holes, the file {len(own)}")
+            for hole in own:
+                check(hole["index"] < match["index"], f"{path}: a hole of {part_name} after its outline")
+            cut_parts.append({"name": part_name, "polygon": polygon, "outline": match,
+                              "holes": own})
+        check(len(holes) == sum(len(p["holes"]) for p in cut_parts),
+              f"{path}: holes that belong to no part")
+
+        for a in range(len(cut_parts)):
+            for b in range(len(cut_parts)):
+                pa, pb = cut_parts[a], cut_parts[b]
+                if a < b:
+                    overlap = pa["polygon"].intersection(pb["polygon"]).area
+                    check(overlap <= 1e-6 * min(pa["polygon"].area, pb["polygon"].area),
+                          f"{path}: {pa['name']} and {pb['name']} overlap by {overlap}")
+                    if spacing > 0:
+                        gap = pa["polygon"].distance(pb["polygon"])
+                        check(gap >= spacing * (1 - 1e-6),
+                              f"{path}: {pa['name']} and {pb['name']} only {gap} apart")
+                # A part in a hole of another is cut before that hole drops out.
+                if a != b and any(Polygon(h["polygon"].exterior).contains(pb["polygon"])
+                                  for h in pa["holes"]):
+                    check(pb["outline"]["index"] < min(h["index"] for h in pa["holes"]),
+                          f"{path}: {pb['name']} in a hole of {pa['name']} is cut after it")
+
+        if texts:
+            in_order = sorted(cut_parts, key=lambda p: p["outline"]["index"])
+            check(len(texts) == len(in_order), f"{path}: {len(texts)} labels for {len(in_order)} parts")
+            for k, (text, part) in enumerate(zip(texts, in_order), start=1):
+                check(text["text"] == f"{k} {part['name']}",
+                      f"{path}: label '{text['text']}' on part {k}, {part['name']}")
+                at = Point(text["at"][0], text["at"][1])
+                check(part["polygon"].buffer(1e-9).contains(at),
+                      f"{path}: label '{text['text']}' lies off its part")
+
+
+def main():
+    binary, source = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    workshop = os.path.join(source, "examples", "workshop_parts.txt")
+    bracket = os.path.join(source, "examples", "bracket.dxf")
+    with tempfile.TemporaryDirectory() as work:
+        check_job(binary, ["--sheets", "0", "--sheet", "400x300", "-r", "4", "--mirror",
+                           "--dxf-cam", "cut.dxf", "--dxf-cam-labels", workshop],
+                  "cut-{n}.dxf", 0, os.path.join(work, "workshop"))
+        check_job(binary, ["--sheets", "3", "--sheet", "260x160", "--spacing", "2", "--margin", "1",
+                           "--dxf-cam", "sheet{n}-cam.dxf", bracket + ":7"],
+                  "sheet{n}-cam.dxf", 2, os.path.join(work, "brackets"))
+    for failure in failures:
+        print(failure)
+    print(f"{len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
