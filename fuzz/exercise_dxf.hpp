@@ -13,7 +13,8 @@
 namespace blocknest::fuzzing {
 
 // A message line of the reader: it names the drawing and is one line.
-inline std::optional<std::string> checkMessage(const std::string& line, const std::string& source) {
+inline std::optional<std::string> checkDrawingMessage(const std::string& line,
+                                                      const std::string& source) {
     if (line.rfind(source, 0) != 0)
         return "a message does not name the drawing: " + line.substr(0, 80);
     if (line.find('\n') != std::string::npos) return "a message spans lines: " + line.substr(0, 80);
@@ -52,11 +53,11 @@ inline std::optional<std::string> exerciseDxf(std::string_view text) {
     std::istringstream in{std::string(text)};
     std::variant<DxfPartsContents, InputError> read = readDxfPartData(in, source, {}, limits);
     if (const auto* error = std::get_if<InputError>(&read))
-        return checkMessage(error->detail, source);
+        return checkDrawingMessage(error->detail, source);
     DxfPartsContents& contents = std::get<DxfPartsContents>(read);
     if (contents.warnings.size() > 201) return "more than 201 warning lines";
     for (const std::string& w : contents.warnings)
-        if (auto fault = checkMessage(w, source)) return fault;
+        if (auto fault = checkDrawingMessage(w, source)) return fault;
     if (auto fault = checkDrawingParts(contents.parts)) return fault;
     if (contents.parts.empty() || contents.parts.count() > 40) return std::nullopt;
     double width = 0, length = 0;
