@@ -131,7 +131,6 @@ TEST(InterruptToStopTest, TheFirstCtrlCAsksAndTheSecondEndsTheProgram) {
     EXPECT_EQ(WEXITSTATUS(status), 130);
 }
 
-
 // A search over several sheets spends its budget once, not once per sheet: the layouts
 // searched on all sheets together never pass the evaluations asked for, and a budget smaller
 // than the number of sheets leaves the last sheets to the one-pass run.
