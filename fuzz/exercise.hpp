@@ -1,4 +1,5 @@
 #pragma once  // fuzz/exercise.hpp: one input through the whole program, in memory
+#include <functional>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -27,19 +28,13 @@ inline PrepareLimits fuzzPrepareLimits() {
     return limits;
 }
 
-// Prepares what a reader made; a job small enough is packed and its outputs formatted and
-// checked too. Everything must end here without a crash; the one exception allowed is the
-// FatalError with which the program ends a run cleanly. Returns what is wrong with an output.
-inline std::optional<std::string> exercisePrepareAndPack(PartFileContents contents,
-                                                         const std::string& source) {
-    std::variant<PreparedJob, InputError> prepared =
-        prepareJob(std::move(contents), source, fuzzPrepareLimits());
-    if (std::holds_alternative<InputError>(prepared)) return std::nullopt;
-    PreparedJob& job = std::get<PreparedJob>(prepared);
-    if (job.partCount > 40 ||
-        static_cast<long long>(job.sheet.bitmap.rows()) * job.sheet.bitmap.cols() > (1 << 18)) {
-        return std::nullopt;
-    }
+// Packs a prepared job and checks its figures, drawing and picture; more checks the outputs
+// of a reader's own (its placement list, say) may add, given the figures. Everything must end
+// here without a crash; the one exception allowed is the FatalError with which the program
+// ends a run cleanly. Returns what is wrong with an output.
+inline std::optional<std::string> packAndCheck(
+    PreparedJob& job,
+    const std::function<std::optional<std::string>(const PackingStatistics&)>& moreChecks) {
     SilentConsole console;
     std::string timing;
     try {
@@ -54,11 +49,28 @@ inline std::optional<std::string> exercisePrepareAndPack(PartFileContents conten
     const bool simple = outlinesAreSimple(job.parts, job.sheet.length, job.sheet.width);
     if (auto fault = checkFigures(stats, report, simple)) return fault;
     if (auto fault = checkDxf(dxf)) return fault;
+    if (auto fault = moreChecks(stats)) return fault;
     // A picture that cannot be drawn is left out, and said so.
     const std::optional<std::string> svg =
         formatLayoutSvg(job.parts, job.sheet.length, job.sheet.width, stats);
     if (svg) return checkSvg(*svg);
     return std::nullopt;
+}
+
+// Prepares what a reader made; a job small enough is packed and its outputs formatted and
+// checked too. Everything must end here without a crash; the one exception allowed is the
+// FatalError with which the program ends a run cleanly. Returns what is wrong with an output.
+inline std::optional<std::string> exercisePrepareAndPack(PartFileContents contents,
+                                                         const std::string& source) {
+    std::variant<PreparedJob, InputError> prepared =
+        prepareJob(std::move(contents), source, fuzzPrepareLimits());
+    if (std::holds_alternative<InputError>(prepared)) return std::nullopt;
+    PreparedJob& job = std::get<PreparedJob>(prepared);
+    if (job.partCount > 40 ||
+        static_cast<long long>(job.sheet.bitmap.rows()) * job.sheet.bitmap.cols() > (1 << 18)) {
+        return std::nullopt;
+    }
+    return packAndCheck(job, [](const PackingStatistics&) { return std::nullopt; });
 }
 
 // Reads and prepares the text as a part data file, then packs it as above.

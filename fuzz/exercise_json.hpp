@@ -8,6 +8,7 @@
 
 #include "base/console.hpp"
 #include "base/fatal_error.hpp"
+#include "fuzz/exercise.hpp"
 #include "fuzz/output_checks.hpp"
 #include "input/job_loader.hpp"
 #include "input/json_instance_reader.hpp"
@@ -85,33 +86,18 @@ inline std::optional<std::string> exerciseJsonInstance(std::string_view text) {
     if (static_cast<long long>(job.sheet.bitmap.rows()) * job.sheet.bitmap.cols() > (1 << 18)) {
         return std::nullopt;
     }
-    SilentConsole console;
-    std::string timing;
-    try {
-        timing = packAllParts(job.parts, job.sheet, 2, console, false);
-    } catch (const FatalError&) {
-        return std::nullopt;  // the run ends with its message and exit code 1: a clean ending
-    }
-    const PackingStatistics stats = computeStatistics(job.parts, job.sheet.length, job.sheet.width);
-    const std::string report = formatReport(stats, timing);
-    const std::string dxf =
-        formatLayoutDxf(job.parts, job.sheet.length, job.sheet.width, stats.packedLength);
-    const bool simple = outlinesAreSimple(job.parts, job.sheet.length, job.sheet.width);
-    if (auto fault = checkFigures(stats, report, simple)) return fault;
-    if (auto fault = checkDxf(dxf)) return fault;
-    PlacementRun run;
-    run.name = "fuzz";
-    run.inputFiles = {"fuzz"};
-    run.sheetLength = job.sheet.length;
-    run.sheetWidth = job.sheet.width;
-    const std::string placements = formatPlacementJson(job.parts, merged.items, stats, run);
-    const nlohmann::json list = nlohmann::json::parse(placements, nullptr, false);
-    if (list.is_discarded()) return "the placement list is not JSON";
-    if (holdsNull(list)) return "the placement list holds a number that is not finite";
-    const std::optional<std::string> svg =
-        formatLayoutSvg(job.parts, job.sheet.length, job.sheet.width, stats);
-    if (svg) return checkSvg(*svg);
-    return std::nullopt;
+    return packAndCheck(job, [&](const PackingStatistics& stats) -> std::optional<std::string> {
+        PlacementRun run;
+        run.name = "fuzz";
+        run.inputFiles = {"fuzz"};
+        run.sheetLength = job.sheet.length;
+        run.sheetWidth = job.sheet.width;
+        const std::string placements = formatPlacementJson(job.parts, merged.items, stats, run);
+        const nlohmann::json list = nlohmann::json::parse(placements, nullptr, false);
+        if (list.is_discarded()) return "the placement list is not JSON";
+        if (holdsNull(list)) return "the placement list holds a number that is not finite";
+        return std::nullopt;
+    });
 }
 
 }  // namespace blocknest::fuzzing

@@ -217,4 +217,14 @@ void PartScanLine::containsEach(std::span<const double> xs, std::span<std::uint8
     }
 }
 
+double distance(const Vertex& p, const Vertex& q) { return std::hypot(p.x - q.x, p.y - q.y); }
+
+double distanceToSegment(const Vertex& p, const Vertex& a, const Vertex& b) {
+    const double dx = b.x - a.x, dy = b.y - a.y;
+    const double len2 = dx * dx + dy * dy;
+    if (!(len2 > 0)) return distance(p, a);
+    const double s = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / len2, 0.0, 1.0);
+    return std::hypot(a.x + s * dx - p.x, a.y + s * dy - p.y);
+}
+
 }  // namespace blocknest

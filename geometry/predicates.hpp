@@ -13,6 +13,12 @@ namespace blocknest {
 // tiny step toward -X and a much tinier one toward +Y. Uses the loop's stored box first.
 [[nodiscard]] bool pointInLoop(const Vertex& p, const Loop& loop);
 
+// The distance between two points.
+[[nodiscard]] double distance(const Vertex& p, const Vertex& q);
+
+// The distance from p to the segment from a to b; to a when the segment has no length.
+[[nodiscard]] double distanceToSegment(const Vertex& p, const Vertex& a, const Vertex& b);
+
 // Inside the outer loop and inside none of the holes, by the rule of pointInLoop.
 [[nodiscard]] bool pointInPart(const Vertex& p, const Part& part);
 

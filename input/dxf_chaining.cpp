@@ -7,12 +7,11 @@
 #include <unordered_map>
 
 #include "base/number_format.hpp"
+#include "geometry/predicates.hpp"
 #include "input/dxf_repeats.hpp"
 
 namespace blocknest {
 namespace {
-
-double distance(const Vertex& p, const Vertex& q) { return std::hypot(p.x - q.x, p.y - q.y); }
 
 // Ends of open pieces in square cells of the join tolerance's size; a query looks at the
 // 3 x 3 cells around a point.

@@ -16,8 +16,6 @@
 namespace blocknest {
 namespace {
 
-double distance(const Vertex& p, const Vertex& q) { return std::hypot(p.x - q.x, p.y - q.y); }
-
 double signedArea(const std::vector<Vertex>& v) {
     double twice = 0;
     for (std::size_t i = 0, j = v.size() - 1; i < v.size(); j = i++)
@@ -83,14 +81,6 @@ private:
     std::vector<std::vector<std::size_t>> cells_{1};
     std::vector<std::size_t> wide_;
 };
-
-double distanceToSegment(const Vertex& p, const Vertex& a, const Vertex& b) {
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double len2 = dx * dx + dy * dy;
-    if (!(len2 > 0)) return distance(p, a);
-    const double s = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / len2, 0.0, 1.0);
-    return std::hypot(a.x + s * dx - p.x, a.y + s * dy - p.y);
-}
 
 // Up to 64 corners and edge middles of an outline, spread along it.
 std::vector<Vertex> samplesOf(const std::vector<Vertex>& v) {

@@ -4,12 +4,12 @@
 #include <array>
 #include <numbers>
 
+#include "geometry/predicates.hpp"
+
 namespace blocknest {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-
-double distance(const Vertex& p, const Vertex& q) { return std::hypot(p.x - q.x, p.y - q.y); }
 
 // The arc that a bulge value draws from p to q: tan(sweep / 4), counter-clockwise positive.
 // The ends are p and q exactly; p itself is not appended.

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "geometry/predicates.hpp"
+
 namespace blocknest {
 namespace {
 
@@ -13,27 +15,6 @@ constexpr std::size_t kMaxCoverageWork = 1 << 20;
 // Outlines compared with one outline at most: many distinct outlines in one box are no repeats
 // of each other, and comparing them all would take time quadratic in their number.
 constexpr int kMaxCandidates = 32;
-
-double distance(const Vertex& p, const Vertex& q) { return std::hypot(p.x - q.x, p.y - q.y); }
-
-double distanceToSegment(const Vertex& p, const Vertex& a, const Vertex& b) {
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double len2 = dx * dx + dy * dy;
-    if (!(len2 > 0)) return distance(p, a);
-    const double s = std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / len2, 0.0, 1.0);
-    return std::hypot(a.x + s * dx - p.x, a.y + s * dy - p.y);
-}
-
-BoundingBox boxOf(const std::vector<Vertex>& v) {
-    BoundingBox b{v.front().x, v.front().x, v.front().y, v.front().y};
-    for (const Vertex& p : v) {
-        b.minX = std::min(b.minX, p.x);
-        b.maxX = std::max(b.maxX, p.x);
-        b.minY = std::min(b.minY, p.y);
-        b.maxY = std::max(b.maxY, p.y);
-    }
-    return b;
-}
 
 // The corners of a and b match one to one within d, b read from its start or backwards, and,
 // when closed, from any of its corners.
@@ -106,7 +87,7 @@ std::vector<std::size_t> findRepeats(const std::vector<OutlineView>& outlines, d
     std::vector<BoundingBox> boxes(outlines.size());
     for (std::size_t i = 0; i < outlines.size(); ++i) {
         if (outlines[i].points->empty()) continue;
-        const BoundingBox box = boxOf(*outlines[i].points);
+        const BoundingBox box = boundsOf(*outlines[i].points);
         boxes[i] = box;
         const std::int64_t cx = cellOf(box.minX, cell), cy = cellOf(box.minY, cell);
         bool found = false;
