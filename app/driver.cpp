@@ -183,14 +183,15 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
                              ? options.threads
                              : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
         search.separate = options.overlapPhase;
-        const auto display = options.quiet           ? PackingJob::SearchDisplay::none
-                             : isatty(STDOUT_FILENO) ? PackingJob::SearchDisplay::liveLine
-                                                     : PackingJob::SearchDisplay::improvements;
+        const auto display = options.quiet           ? SearchDisplay::none
+                             : isatty(STDOUT_FILENO) ? SearchDisplay::liveLine
+                                                     : SearchDisplay::improvements;
         const InterruptToStop interrupt;
         search.stop = &interrupt.stopFlag();
         std::optional<std::string> why =
-            job.severalSheets() ? job.packLayout(clearance, console, !options.quiet, &search)
-                                : job.searchForLayout(search, console, display, clearance);
+            job.severalSheets()
+                ? job.packLayout(clearance, console, !options.quiet, &search, display)
+                : job.searchForLayout(search, console, display, clearance);
         if (why) {
             console.error("blocknest: " + source + ": " + *why);
             return 1;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <variant>
 
+#include "app/sheet_search_run.hpp"
 #include "base/number_format.hpp"
 #include "input/job_loader.hpp"
 #include "input/job_preparation.hpp"
@@ -191,33 +192,9 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
     return std::nullopt;
 }
 
-namespace {
-
-// Searches a layout of the parts on one sheet and leaves each part where the best layout put
-// it, in its place in the list: the sheets loop finds its parts by position.
-SearchOutcome searchOneSheet(PartList& parts, const Sheet& sheet, int rotationCount,
-                             const SearchOptions& options) {
-    const SearchInstance instance =
-        makeSearchInstance(parts, sheet, rotationCount, finerBlockSides(sheet));
-    const SearchOutcome outcome = searchLayout(instance, options, [](const SearchProgress&) {});
-    PartList decoded;
-    if (outcome.layout) {
-        decoded = *outcome.layout;
-    } else {
-        DecoderMemory memory;
-        (void)decodeLayout(instance, outcome.best, memory, &decoded);
-    }
-    std::vector<Part*> slots;
-    for (Part& part : parts) slots.push_back(&part);
-    auto placed = decoded.begin();
-    for (const int id : outcome.best.order) *slots[static_cast<std::size_t>(id)] = *placed++;
-    return outcome;
-}
-
-}  // namespace
-
 std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Console& console,
-                                                  bool showProgress, const SearchOptions* search) {
+                                                  bool showProgress, const SearchOptions* search,
+                                                  SearchDisplay display) {
     const auto started = std::chrono::steady_clock::now();
     std::variant<std::optional<PlacementJob>, std::string> made =
         placementFor(parts_, sheet_, clearance);
@@ -228,56 +205,20 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
     if (mirror_) allowMirrored(parts, rotationCount_);
     if (!severalSheets()) {
         timingText_ = blocknest::packAllParts(parts, sheet, rotationCount_, console, showProgress);
+    } else if (search) {
+        std::vector<double> areas;
+        for (const Part& part : parts_) areas.push_back(part.netArea());
+        const SheetSearchRun run =
+            runSheetSearch(parts, sheet, rotationCount_, sheetCount_, finerBlockSides(sheet), areas,
+                           sheet_.length * sheet_.width, *search, console, display);
+        sheetOf_ = run.sheetOf;
+        timingText_ = run.timingText;
     } else {
         const auto start = std::chrono::steady_clock::now();
         int sheetNumber = 0;
         SilentConsole silent;
-        // A search shares what is left of its budget equally among the sheets left of those
-        // the one-pass run needs; once the budget is spent, the sheets left get the one-pass
-        // run. So the search ends near its limit even on more sheets than foreseen.
-        int used = 1;
-        if (search) {
-            PartList copy = parts;
-            const std::vector<int> onePass =
-                packSheets(copy, sheet, sheetCount_, [&](PartList& batch, Sheet& fresh, bool) {
-                    blocknest::packAllParts(batch, fresh, rotationCount_, silent, false);
-                });
-            used = std::max(1, *std::max_element(onePass.begin(), onePass.end()) + 1);
-        }
-        int searched = 0;
-        std::int64_t evaluationsSpent = 0;
         const PackOneSheet packOne = [&](PartList& batch, Sheet& fresh, bool probe) {
             if (!probe) console.write("Sheet " + std::to_string(++sheetNumber) + ":\n");
-            if (search && !probe) {
-                const int sheetsLeft = std::max(1, used - searched++);
-                SearchOptions share = *search;
-                bool spent = false;
-                if (search->timeLimit > 0) {
-                    const double left =
-                        search->timeLimit -
-                        std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-                            .count();
-                    share.timeLimit = left / sheetsLeft;
-                    spent = left <= 0;
-                }
-                if (search->evaluations > 0) {
-                    const std::int64_t left = search->evaluations - evaluationsSpent;
-                    share.evaluations = std::max<std::int64_t>(1, left / sheetsLeft);
-                    spent = spent || left <= 0;
-                }
-                std::int64_t evaluations = 0;
-                if (spent) {
-                    blocknest::packAllParts(batch, fresh, rotationCount_, silent, false);
-                } else {
-                    evaluations = searchOneSheet(batch, fresh, rotationCount_, share).evaluations;
-                    // A sheet's search spends its whole share: packing runs and part moves.
-                    evaluationsSpent += share.evaluations;
-                }
-                if (showProgress) {
-                    console.write("Searched " + std::to_string(evaluations) + " layouts\n");
-                }
-                return;
-            }
             blocknest::packAllParts(batch, fresh, rotationCount_, probe ? silent : console,
                                     showProgress && !probe);
         };
@@ -327,6 +268,9 @@ void PackingJob::computeStatistics() {
         sheet.statistics = blocknest::computeStatistics(sheet.parts, sheet_.length, sheet_.width);
     }
     statistics_ = combineSheets(sheets_, sheet_.length, sheet_.width);
+    std::vector<double> areas;
+    for (const Part& part : parts_) areas.push_back(part.netArea());
+    sheetsAtLeast_ = blocknest::sheetsAtLeast(areas, sheetOf_, sheet_.length * sheet_.width);
 }
 
 std::optional<std::string> PackingJob::writeLayoutDxf(const std::filesystem::path& directory,
@@ -344,9 +288,10 @@ std::optional<std::string> PackingJob::writeLayoutDxf(const std::filesystem::pat
 std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory,
                                                    OutputSet& outputs) const {
     if (severalSheets() || mirror_) {
-        std::string text = severalSheets() ? formatSheetsReport(statistics_, timingText_, sheets_,
-                                                                sheet_.length, sheet_.width)
-                                           : formatReport(statistics_, timingText_);
+        std::string text = severalSheets()
+                               ? formatSheetsReport(statistics_, timingText_, sheets_,
+                                                    sheet_.length, sheet_.width, sheetsAtLeast_)
+                               : formatReport(statistics_, timingText_);
         if (mirror_) {
             int mirrored = 0;
             for (const Part& part : parts_) {

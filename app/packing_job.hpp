@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/search_display.hpp"
 #include "base/console.hpp"
 #include "geometry/part.hpp"
 #include "input/job_input.hpp"
@@ -46,14 +47,10 @@ public:
     // Places every part so that the layout keeps the clearance's gaps, over the sheets set:
     // packs the grown parts on the placement sheet, sheet after sheet, then lays the real
     // parts where those went, each in its sheet's coordinates. Says why it cannot.
-    // With search set, each sheet is packed by a search with an equal share of its budget.
-    [[nodiscard]] std::optional<std::string> packLayout(const Clearance& clearance,
-                                                        Console& console, bool showProgress = true,
-                                                        const SearchOptions* search = nullptr);
-
-    // How the search shows its progress: not at all, one line rewritten in place, or a line
-    // at each improvement.
-    enum class SearchDisplay { none, liveLine, improvements };
+    // With search set, the search looks for the fewest sheets, shown as display says.
+    [[nodiscard]] std::optional<std::string> packLayout(
+        const Clearance& clearance, Console& console, bool showProgress = true,
+        const SearchOptions* search = nullptr, SearchDisplay display = SearchDisplay::none);
 
     // Searches for a shorter layout, starting from the one the one-pass run makes, and keeps
     // the best one found; keeps the timing text of the whole search. With a clearance the
@@ -98,6 +95,9 @@ public:
     const std::vector<SheetLayout>& sheets() const { return sheets_; }
     const PartList& partsOnNoSheet() const { return partsOnNoSheet_; }
     [[nodiscard]] std::vector<std::string> partsTooLarge() const;
+    // With several sheets: the least number of sheets the parts that fit one could take, by
+    // area alone (after computeStatistics).
+    int sheetsAtLeast() const { return sheetsAtLeast_; }
     // Lines of a part data file read against their likely meaning (listed in inputNotes).
     std::int64_t readWarningCount() const { return readWarningCount_; }
 
@@ -111,6 +111,7 @@ private:
     std::vector<int> sheetOf_;  // each part's sheet (kNoSheet, kTooLarge), with several sheets
     std::vector<SheetLayout> sheets_;
     PartList partsOnNoSheet_;
+    int sheetsAtLeast_ = 0;
     PackingStatistics statistics_;
     std::string timingText_;
     std::int64_t readWarningCount_ = 0;

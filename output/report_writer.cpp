@@ -20,7 +20,7 @@ std::string formatReport(const PackingStatistics& stats, const std::string& timi
 
 std::string formatSheetsReport(const PackingStatistics& stats, const std::string& timingText,
                                const std::vector<SheetLayout>& sheets, double sheetLength,
-                               double sheetWidth) {
+                               double sheetWidth, int sheetsAtLeast) {
     std::ostringstream out;
     out << formatReport(stats, timingText);
     for (std::size_t k = 0; k < sheets.size(); ++k) {
@@ -35,8 +35,9 @@ std::string formatSheetsReport(const PackingStatistics& stats, const std::string
                              sheets.back().statistics.packedLength) *
                             sheetWidth;
         const double scrap = used - stats.totalPartArea;
-        out << "Sheets used:" << sheets.size() << " Sheet area used:" << used << " Scrap:" << scrap
-            << " (" << formatNumber(100.0 * scrap / used) << "%)\n";
+        out << "Sheets used:" << sheets.size() << " (at least " << sheetsAtLeast
+            << ") Sheet area used:" << used << " Scrap:" << scrap << " ("
+            << formatNumber(100.0 * scrap / used) << "%)\n";
     }
     return out.str();
 }

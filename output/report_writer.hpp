@@ -17,12 +17,14 @@ inline constexpr const char* kReportFileName = "Results.txt";
 
 // The same four records for a job over several sheets, then one line per sheet:
 // "Sheet <k>: Packed length:<x> Packing density:<d>% Parts:<n> Area of parts:<a>", and with
-// any sheet used one line for the whole job: "Sheets used:<n> Sheet area used:<u>
-// Scrap:<s> (<p>%)", the area used being every sheet but the last whole and the last up to
-// its packed length, the scrap what of it the parts do not cover.
+// any sheet used one line for the whole job: "Sheets used:<n> (at least <m>) Sheet area
+// used:<u> Scrap:<s> (<p>%)", m being the least number of sheets by area, the area used being every
+// sheet but the last whole and the last up to its packed length, the scrap what of it the parts do
+// not cover.
 [[nodiscard]] std::string formatSheetsReport(const PackingStatistics& stats,
                                              const std::string& timingText,
                                              const std::vector<SheetLayout>& sheets,
-                                             double sheetLength, double sheetWidth);
+                                             double sheetLength, double sheetWidth,
+                                             int sheetsAtLeast);
 
 }  // namespace blocknest

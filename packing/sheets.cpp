@@ -1,5 +1,7 @@
 #include "packing/sheets.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <string>
 #include <utility>
@@ -9,6 +11,17 @@ namespace blocknest {
 bool liesWithin(const Part& part, const Sheet& sheet) {
     const BoundingBox& box = part.outerLoop().bounds();
     return box.minX >= 0 && box.maxX <= sheet.length && box.minY >= 0 && box.maxY <= sheet.width;
+}
+
+int sheetsAtLeast(const std::vector<double>& partAreas, const std::vector<int>& sheetOf,
+                  double sheetArea) {
+    double area = 0;
+    for (std::size_t i = 0; i < partAreas.size(); ++i) {
+        if (i >= sheetOf.size() || sheetOf[i] != kTooLarge) area += std::max(0.0, partAreas[i]);
+    }
+    if (!(sheetArea > 0) || !std::isfinite(area / sheetArea)) return 0;
+    // A relative hair is forgiven: parts that fill n sheets exactly need n, not n + 1.
+    return static_cast<int>(std::ceil(area / sheetArea * (1 - 1e-12)));
 }
 
 std::vector<int> packSheets(PartList& parts, const Sheet& sheet, int maxSheets,

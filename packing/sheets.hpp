@@ -24,6 +24,11 @@ inline constexpr int kTooLarge = -2;  // fits no empty sheet in any of its orien
 std::vector<int> packSheets(PartList& parts, const Sheet& sheet, int maxSheets,
                             const PackOneSheet& packOne);
 
+// The least number of sheets of that area the parts could take, by area alone; a part whose
+// sheetOf entry is kTooLarge is not counted.
+[[nodiscard]] int sheetsAtLeast(const std::vector<double>& partAreas,
+                                const std::vector<int>& sheetOf, double sheetArea);
+
 // True when the box of the part's outer loop lies in the closed sheet rectangle.
 [[nodiscard]] bool liesWithin(const Part& part, const Sheet& sheet);
 

@@ -131,36 +131,50 @@ TEST(InterruptToStopTest, TheFirstCtrlCAsksAndTheSecondEndsTheProgram) {
     EXPECT_EQ(WEXITSTATUS(status), 130);
 }
 
-// A search over several sheets spends its budget once, not once per sheet: the layouts
-// searched on all sheets together never pass the evaluations asked for, and a budget smaller
-// than the number of sheets leaves the last sheets to the one-pass run.
-TEST(SearchRunTest, ASearchOverSeveralSheetsStaysWithinItsBudget) {
+// A search over several sheets spends its budget once over the whole job: its packing runs
+// stay near budget / 500 and its part moves within the budget. It never uses more sheets than
+// the plain run, and its sheets are the same on one thread and on two.
+TEST(SearchRunTest, ASearchOverSeveralSheetsStaysWithinItsBudgetAndBehindNoPlainRun) {
     TempDir dir;
     std::string squares = partFileHeader(300, 200);
     squares += partBlock("Square", 30, {{0, 0}, {95, 0}, {95, 95}, {0, 95}});
     const std::string many = dir.write("squares.txt", squares).string();
     const std::string two = BLOCKNEST_SOURCE_DIR "/examples/workshop_short_sheet.txt";
-    struct Case {
-        std::string input;
-        int evaluations;
+    auto sheetsUsed = [](const std::string& out) {
+        const std::size_t at = out.find("Sheets used: ");
+        return at == std::string::npos ? -1 : std::stoi(out.substr(at + 13));
+    };
+    auto sheetLines = [](const std::string& report) {
+        std::string lines;
+        for (std::size_t at = report.find("Sheet "); at != std::string::npos;
+             at = report.find("Sheet ", at + 1)) {
+            lines += report.substr(at, report.find('\n', at) - at) + "\n";
+        }
+        return lines;
     };
     for (const auto& [input, evaluations] :
-         {Case{two, 41}, Case{two, 1}, Case{many, 3}, Case{many, 12}}) {
-        const RunResult run = runBlocknestBinary(
-            {"--no-pause", "--sheets", "0", "--evaluations", std::to_string(evaluations), "-j", "1",
-             "-o", dir.path().string(), input},
-            dir.path());
-        ASSERT_EQ(run.exitCode, 0) << run.err;
-        int sheets = 0;
-        long long searched = 0;
-        for (std::size_t at = run.out.find("Searched "); at != std::string::npos;
-             at = run.out.find("Searched ", at + 1)) {
-            searched += std::stoll(run.out.substr(at + 9));
-            ++sheets;
+         {std::pair{two, 41}, std::pair{two, 30000}, std::pair{many, 3}, std::pair{many, 12000}}) {
+        const RunResult plain = runBlocknestBinary(
+            {"--no-pause", "--sheets", "0", "-o", dir.path().string(), input}, dir.path());
+        ASSERT_EQ(plain.exitCode, 0) << plain.err;
+        std::vector<std::string> reports;
+        for (const char* threads : {"1", "2"}) {
+            const RunResult run = runBlocknestBinary(
+                {"--no-pause", "--sheets", "0", "--evaluations", std::to_string(evaluations), "-j",
+                 threads, "-o", dir.path().string(), input},
+                dir.path());
+            ASSERT_EQ(run.exitCode, 0) << run.err;
+            const std::size_t at = run.out.find("Searched ");
+            ASSERT_NE(at, std::string::npos) << run.out;
+            const long long layouts = std::stoll(run.out.substr(at + 9));
+            const long long moves = std::stoll(run.out.substr(run.out.find(" and ", at) + 5));
+            EXPECT_LE(layouts, evaluations / 500 + 2) << input << "\n" << run.out;
+            EXPECT_LE(moves, evaluations) << input << "\n" << run.out;
+            EXPECT_GE(sheetsUsed(run.out), 2) << input << ": a job over several sheets";
+            EXPECT_LE(sheetsUsed(run.out), sheetsUsed(plain.out)) << input << "\n" << run.out;
+            reports.push_back(sheetLines(readFile(dir.path() / "Results.txt")));
         }
-        EXPECT_GE(sheets, 2) << input << ": a job over several sheets";
-        EXPECT_LE(searched, evaluations) << input << "\n" << run.out;
-        EXPECT_GT(searched, 0) << input << "\n" << run.out;
+        EXPECT_EQ(reports.front(), reports.back()) << input;
     }
 }
 

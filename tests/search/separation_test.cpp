@@ -131,7 +131,7 @@ double searchedLength(const std::string& path, int round, bool separate) {
     options.threads = 2;
     RecordingConsole console;
     EXPECT_FALSE(
-        job.searchForLayout(options, console, PackingJob::SearchDisplay::none, {spacing, spacing}));
+        job.searchForLayout(options, console, SearchDisplay::none, {spacing, spacing}));
     job.computeStatistics();
     const std::vector<const Part*> placed = placedParts(job);
     EXPECT_EQ(placed.size(), job.parts().count());
@@ -182,7 +182,7 @@ TEST(SeparationTest, TheOverlapPhaseShortensTheOnePassLayout) {
         SearchOptions options;
         options.evaluations = 999;
         options.threads = 2;
-        ASSERT_FALSE(searched.searchForLayout(options, console, PackingJob::SearchDisplay::none));
+        ASSERT_FALSE(searched.searchForLayout(options, console, SearchDisplay::none));
         searched.computeStatistics();
         const std::vector<const Part*> placed = placedParts(searched);
         ASSERT_EQ(placed.size(), searched.parts().count());
@@ -207,7 +207,7 @@ TEST(SeparationTest, AnEvaluationBudgetGivesTheSameLayoutOnAnyThreadCount) {
         options.seed = 5;
         options.threads = threads;
         RecordingConsole console;
-        ASSERT_FALSE(job.searchForLayout(options, console, PackingJob::SearchDisplay::none));
+        ASSERT_FALSE(job.searchForLayout(options, console, SearchDisplay::none));
         std::vector<double> coordinates;
         for (const Part& part : job.parts()) {
             for (const Vertex& v : part.outerLoop().vertices()) {

@@ -171,7 +171,7 @@ TEST(SpacedSearchTest, TheSearchPacksTheGrownPartsAndTheGapsHold) {
         RecordingConsole console;
         SearchOptions search;
         search.evaluations = 120;
-        ASSERT_FALSE(job.searchForLayout(search, console, PackingJob::SearchDisplay::none,
+        ASSERT_FALSE(job.searchForLayout(search, console, SearchDisplay::none,
                                          {spacing, spacing}));
         const std::vector<const Part*> placed = partsOnSheet(job);
         EXPECT_EQ(placed.size(), job.parts().count()) << name;

@@ -1,0 +1,125 @@
+#include "app/sheet_search_run.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "base/number_format.hpp"
+#include "packing/packer.hpp"
+#include "packing/sheets.hpp"
+#include "search/sheet_search.hpp"
+
+namespace blocknest {
+namespace {
+
+std::string progressLine(const SheetsProgress& progress, const SearchOptions& options, int atLeast,
+                         double sheetLength, double sheetWidth, double totalArea) {
+    char budget[64];
+    if (options.timeLimit > 0) {
+        std::snprintf(budget, sizeof budget, "%.1f / %.1f s", progress.elapsed, options.timeLimit);
+    } else {
+        std::snprintf(budget, sizeof budget, "%.1f s", progress.elapsed);
+    }
+    const SheetsScore& best = progress.best;
+    const double used = (std::max(0, best.sheets - 1) * sheetLength + best.lastLength) * sheetWidth;
+    char moves[48] = "";
+    if (progress.moves > 0) {
+        std::snprintf(moves, sizeof moves, ", %lld moves", static_cast<long long>(progress.moves));
+    }
+    char line[300];
+    std::snprintf(line, sizeof line,
+                  "Searching: %s, %lld layouts%s, %d sheets (at least %d), last sheet length %s, "
+                  "density %.2f%%",
+                  budget, static_cast<long long>(progress.evaluations), moves, best.sheets, atLeast,
+                  formatNumber(best.lastLength).c_str(), used > 0 ? 100 * totalArea / used : 0.0);
+    return line;
+}
+
+}  // namespace
+
+SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationCount, int maxSheets,
+                              const std::vector<double>& finerBlockSides,
+                              const std::vector<double>& partAreas, double sheetArea,
+                              const SearchOptions& options, Console& console,
+                              SearchDisplay display) {
+    const auto start = std::chrono::steady_clock::now();
+    SheetSearchRun run;
+    // The sheet-by-sheet run in list order: the layout to beat, and which parts no empty
+    // sheet takes.
+    SilentConsole silent;
+    PartList plain = parts;
+    const std::vector<int> plainSheetOf =
+        packSheets(plain, sheet, maxSheets, [&](PartList& batch, Sheet& fresh, bool) {
+            (void)packAllParts(batch, fresh, rotationCount, silent, false);
+        });
+    std::vector<int> leftOut(plainSheetOf.size(), kNoSheet);
+    int plainSheets = 0;
+    int plainUnplaced = 0;
+    for (std::size_t i = 0; i < plainSheetOf.size(); ++i) {
+        if (plainSheetOf[i] == kTooLarge) leftOut[i] = kTooLarge;
+        if (plainSheetOf[i] == kNoSheet) ++plainUnplaced;
+        plainSheets = std::max(plainSheets, plainSheetOf[i] + 1);
+    }
+    const int atLeast = sheetsAtLeast(partAreas, plainSheetOf, sheetArea);
+    double totalArea = 0;
+    for (std::size_t i = 0; i < partAreas.size(); ++i) {
+        if (leftOut[i] == kNoSheet) totalArea += partAreas[i];
+    }
+
+    console.write(Message::packingStarted);
+    console.write("\n");
+    console.write("Part Number:" + std::to_string(parts.count()) + "\n");
+    const SearchInstance instance =
+        makeSearchInstance(parts, sheet, rotationCount, finerBlockSides);
+    auto last = std::chrono::steady_clock::now() - std::chrono::hours(1);
+    std::size_t shown = 0;
+    std::string shownLine;
+    const SheetsOutcome outcome =
+        searchSheets(instance, maxSheets, leftOut, options, [&](const SheetsProgress& p) {
+            const std::string line =
+                progressLine(p, options, atLeast, sheet.length, sheet.width, totalArea);
+            // A line of its own only when the figures shown change, not for each tie broken.
+            const std::string figures =
+                std::to_string(p.best.sheets) + " " + formatNumber(p.best.lastLength);
+            if (display == SearchDisplay::improvements && p.improved && figures != shownLine) {
+                shownLine = figures;
+                console.write(line + "\n");
+            } else if (display == SearchDisplay::liveLine) {
+                const auto now = std::chrono::steady_clock::now();
+                if (!p.improved && now - last < std::chrono::milliseconds(200)) return;
+                last = now;
+                std::string padded = line;
+                if (padded.size() < shown) padded.append(shown - padded.size(), ' ');
+                shown = line.size();
+                console.write("\r" + padded);
+            }
+        });
+    run.evaluations = outcome.evaluations;
+    run.moves = outcome.moves;
+    if (outcome.score.unplaced > plainUnplaced ||
+        (outcome.score.unplaced == plainUnplaced && outcome.score.sheets > plainSheets)) {
+        // Never behind the plain run: that one packs without the stricter hole test.
+        parts = std::move(plain);
+        run.sheetOf = plainSheetOf;
+    } else {
+        auto posed = outcome.layout.parts.begin();
+        for (Part& part : parts) part = *posed++;
+        run.sheetOf = outcome.layout.sheetOf;
+    }
+    int used = 0;
+    for (const int k : run.sheetOf) used = std::max(used, k + 1);
+    if (display == SearchDisplay::liveLine) console.write("\n");
+    console.write("Packing Completed.");
+    const std::chrono::duration<long double> elapsed = std::chrono::steady_clock::now() - start;
+    run.timingText = timingText(elapsed.count());
+    console.write(run.timingText);
+    console.write("Sheets used: " + std::to_string(used) + " (at least " + std::to_string(atLeast) +
+                  ")\n");
+    if (display != SearchDisplay::none) {
+        console.write("Searched " + std::to_string(run.evaluations) + " layouts and " +
+                      std::to_string(run.moves) + " part moves\n");
+    }
+    return run;
+}
+
+}  // namespace blocknest

@@ -1,0 +1,33 @@
+#pragma once  // app/sheet_search_run.hpp: a search for the fewest sheets, shown on the console
+#include <string>
+#include <vector>
+
+#include "app/search_display.hpp"
+#include "base/console.hpp"
+#include "geometry/part.hpp"
+#include "raster/sheet_bitmap.hpp"
+#include "search/search.hpp"
+
+namespace blocknest {
+
+struct SheetSearchRun {
+    std::vector<int> sheetOf;  // each part's sheet, kNoSheet or kTooLarge, in list order
+    std::string timingText;
+    std::int64_t evaluations = 0;
+    std::int64_t moves = 0;
+};
+
+// Packs the parts (prepared, parked) on at most maxSheets copies of sheet (0: no bound) so
+// that they use the fewest sheets and the last one least, within the search's budget; never
+// more sheets than the sheet-by-sheet run in list order. Each placed part is left in its
+// sheet's coordinates. sheetArea and the real parts' areas (partAreas, in list order; the
+// packed parts may be grown) give the least number of sheets shown beside the sheets used.
+// The search also packs on grids of the finer block sides.
+[[nodiscard]] SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationCount,
+                                            int maxSheets,
+                                            const std::vector<double>& finerBlockSides,
+                                            const std::vector<double>& partAreas, double sheetArea,
+                                            const SearchOptions& options, Console& console,
+                                            SearchDisplay display);
+
+}  // namespace blocknest

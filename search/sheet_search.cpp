@@ -1,0 +1,249 @@
+#include "search/sheet_search.hpp"
+
+#include <algorithm>
+#include <cassert>
+#include <chrono>
+#include <optional>
+#include <span>
+#include <utility>
+
+#include "packing/packer.hpp"
+#include "packing/sheets.hpp"
+#include "search/genome_walk.hpp"
+
+namespace blocknest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The whole job's orders and turns take this share of the budget; the last sheet's own
+// search the rest. Of an evaluation budget the walk packs one layout over all sheets for
+// every kEvaluationsPerLayout evaluations, as the one-sheet search does.
+constexpr double kWalkShare = 0.7;
+constexpr std::int64_t kEvaluationsPerLayout = 500;
+
+// The walk heads for layouts whose parts crowd on the first sheets: the way to empty the
+// last one, and then to shorten it.
+bool worse(const SheetsScore& a, const SheetsScore& b) {
+    if (a.unplaced != b.unplaced) return a.unplaced > b.unplaced;
+    if (a.sheets != b.sheets) return a.sheets > b.sheets;
+    return a.crowding < b.crowding;
+}
+
+// The instance of the parts one sheet holds, in the genome's order, each with the turns the
+// genome gives it, so that its one-pass run is that sheet's layout.
+SearchInstance lastSheetInstance(const SearchInstance& instance, const Genome& genome,
+                                 const std::vector<int>& ids) {
+    SearchInstance last;
+    last.grids = instance.grids;
+    last.sheetLength = instance.sheetLength;
+    last.sheetWidth = instance.sheetWidth;
+    for (const int id : ids) {
+        const auto k = static_cast<std::size_t>(id);
+        last.parts.push_back(instance.parts[k]);
+        const std::vector<Orientation>& allowed = instance.turns[k];
+        const int turn = genome.turns[k];
+        last.turns.push_back(
+            turn < 0 ? allowed : std::vector<Orientation>{allowed[static_cast<std::size_t>(turn)]});
+        last.totalArea += instance.parts[k].netArea();
+        // Parts alike in the whole job are alike here when they took the same turns.
+        int shape = static_cast<int>(last.shapeOf.size());
+        for (std::size_t j = 0; j < last.shapeOf.size(); ++j) {
+            const auto other = static_cast<std::size_t>(ids[j]);
+            if (instance.shapeOf[other] == instance.shapeOf[k] &&
+                genome.turns[other] == genome.turns[k]) {
+                shape = last.shapeOf[j];
+                break;
+            }
+        }
+        last.shapeOf.push_back(shape);
+    }
+    return last;
+}
+
+}  // namespace
+
+bool SheetsScore::operator<(const SheetsScore& other) const {
+    if (unplaced != other.unplaced) return unplaced < other.unplaced;
+    if (sheets != other.sheets) return sheets < other.sheets;
+    if (lastLength != other.lastLength) return lastLength < other.lastLength;
+    return lastArea < other.lastArea;
+}
+
+SheetsScore decodeSheets(const SearchInstance& instance, const Genome& genome, int maxSheets,
+                         const std::vector<int>& leftOut, DecoderMemory& memory,
+                         SheetsLayout* layout) {
+    assert(genome.order.size() == instance.parts.size());
+    assert(leftOut.size() == instance.parts.size());
+    const Grid& grid = instance.grids[static_cast<std::size_t>(genome.grid)];
+    if (memory.images.size() < instance.grids.size()) memory.images.resize(instance.grids.size());
+    PixelizeMemo& images = memory.images[static_cast<std::size_t>(genome.grid)];
+    std::vector<int> sheetOf = leftOut;
+    std::vector<int> waiting;  // part ids in genome order, not yet on a sheet
+    for (const int id : genome.order) {
+        if (leftOut[static_cast<std::size_t>(id)] == kNoSheet) waiting.push_back(id);
+    }
+    // The packing run speaks to the console only to warn of a vertex recount that disagrees,
+    // which the run before the search has already met for the same parts.
+    SilentConsole console;
+    if (layout) layout->parts = instance.parts;  // parked until placed
+    SheetsScore score;
+    for (int k = 0; !waiting.empty() && (maxSheets == 0 || k < maxSheets); ++k) {
+        PartList batch;
+        for (const int id : waiting) {
+            Part part = instance.parts[static_cast<std::size_t>(id)];
+            part.setBlockSideLength(grid.blockSide);
+            batch.insertBefore(batch.end(), std::move(part));
+        }
+        Sheet sheet = grid.sheet;
+        PackingMemory packing(batch, sheet);
+        packing.extraSlidePairs = genome.extraSlides;
+        std::swap(packing.images, images);
+        auto id = waiting.begin();
+        for (Part& part : batch) {
+            const std::vector<Orientation>& allowed = instance.turns[static_cast<std::size_t>(*id)];
+            const int turn = genome.turns[static_cast<std::size_t>(*id)];
+            if (turn < 0) {
+                packPart(part, sheet, allowed, console, packing);
+            } else {
+                packPart(part, sheet, std::span(&allowed[static_cast<std::size_t>(turn)], 1),
+                         console, packing);
+            }
+            ++id;
+        }
+        std::swap(packing.images, images);
+        std::vector<int> left;
+        double length = 0;
+        double area = 0;
+        id = waiting.begin();
+        for (const Part& part : batch) {
+            const auto k2 = static_cast<std::size_t>(*id);
+            if (liesWithin(part, sheet)) {
+                sheetOf[k2] = k;
+                length = std::max(length, part.outerLoop().bounds().maxX);
+                area += part.netArea();
+                if (layout) layout->parts[k2] = part;
+            } else {
+                left.push_back(*id);
+            }
+            ++id;
+        }
+        if (left.size() == waiting.size()) break;  // an empty sheet that takes none
+        score.sheets = k + 1;
+        score.lastLength = length;
+        score.lastArea = area;
+        score.crowding += area * area;
+        waiting = std::move(left);
+    }
+    score.unplaced = static_cast<int>(waiting.size());
+    if (layout) {
+        layout->sheetOf = std::move(sheetOf);
+        for (const int id : waiting) {
+            layout->parts[static_cast<std::size_t>(id)] =
+                instance.parts[static_cast<std::size_t>(id)];
+        }
+    }
+    return score;
+}
+
+SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
+                           const std::vector<int>& leftOut, const SearchOptions& options,
+                           const std::function<void(const SheetsProgress&)>& report) {
+    const Clock::time_point start = Clock::now();
+    auto after = [&](double seconds) {
+        return start +
+               std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+    };
+    std::optional<Clock::time_point> deadline;
+    if (options.timeLimit > 0) deadline = after(options.timeLimit * kWalkShare);
+    const std::int64_t walkLimit =
+        options.evaluations > 0
+            ? std::max<std::int64_t>(
+                  1, static_cast<std::int64_t>(
+                         static_cast<double>(options.evaluations / kEvaluationsPerLayout) *
+                         kWalkShare))
+            : 0;
+    auto stopped = [&] { return options.stop && options.stop->load(); };
+    auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    std::vector<DecoderMemory> memories(static_cast<std::size_t>(std::max(1, options.threads)));
+    auto decode = [&](const Genome& genome, DecoderMemory& memory) {
+        return decodeSheets(instance, genome, maxSheets, leftOut, memory);
+    };
+
+    SheetsOutcome outcome;
+    WalkBest<SheetsScore> walk;
+    walk.genome = onePassGenome(instance);
+    walk.score = decode(walk.genome, memories[0]);
+    walk.evaluations = 1;
+    report({elapsed(), walk.evaluations, 0, walk.score, true});
+    auto budget = [&](std::int64_t wanted) -> std::int64_t {
+        if (stopped() || (deadline && Clock::now() >= *deadline)) return 0;
+        if (walkLimit > 0) return std::min(wanted, walkLimit - walk.evaluations);
+        return wanted;
+    };
+    auto lastReport = Clock::now();
+    Random random(options.seed);
+    walkGenomes(instance, walk.genome, walk.score, walk, random, memories, deadline, decode, worse,
+                budget, [&](bool improved) {
+                    const auto now = Clock::now();
+                    if (!improved && now - lastReport < std::chrono::milliseconds(200)) return;
+                    lastReport = now;
+                    report({elapsed(), walk.evaluations, 0, walk.score, improved});
+                });
+    outcome.score =
+        decodeSheets(instance, walk.genome, maxSheets, leftOut, memories[0], &outcome.layout);
+    outcome.evaluations = walk.evaluations;
+    if (stopped() || outcome.score.sheets == 0) return outcome;
+
+    // The last sheet alone: its parts searched as one sheet, from the layout they have.
+    std::vector<int> onLast;
+    for (const int id : walk.genome.order) {
+        if (outcome.layout.sheetOf[static_cast<std::size_t>(id)] == outcome.score.sheets - 1) {
+            onLast.push_back(id);
+        }
+    }
+    const SearchInstance last = lastSheetInstance(instance, walk.genome, onLast);
+    SearchOptions rest = options;
+    if (options.timeLimit > 0) {
+        rest.timeLimit = std::max(0.0, options.timeLimit - elapsed());
+        if (rest.timeLimit <= 0) return outcome;
+    }
+    if (options.evaluations > 0) {
+        rest.evaluations = std::max<std::int64_t>(
+            1, options.evaluations - walk.evaluations * kEvaluationsPerLayout);
+    }
+    const SearchOutcome shortened = searchLayout(last, rest, [&](const SearchProgress& p) {
+        SheetsScore now = outcome.score;
+        if (p.best.unplaced == 0) now.lastLength = std::min(now.lastLength, p.best.length);
+        report({elapsed(), walk.evaluations + p.evaluations, p.moves, now, p.improved});
+    });
+    outcome.evaluations += shortened.evaluations;
+    outcome.moves = shortened.moves;
+    PartList placed;
+    if (shortened.layout) {
+        placed = *shortened.layout;
+    } else {
+        DecoderMemory memory;
+        (void)decodeLayout(last, shortened.best, memory, &placed);
+    }
+    // Taken only when every part stays on the sheet and the sheet gets shorter.
+    double length = 0;
+    bool all = true;
+    for (const Part& part : placed) {
+        Sheet bounds;
+        bounds.length = instance.sheetLength;
+        bounds.width = instance.sheetWidth;
+        all = all && liesWithin(part, bounds);
+        length = std::max(length, part.outerLoop().bounds().maxX);
+    }
+    if (!all || !(length < outcome.score.lastLength)) return outcome;
+    auto part = placed.begin();
+    for (const int i : shortened.best.order) {
+        outcome.layout.parts[static_cast<std::size_t>(onLast[static_cast<std::size_t>(i)])] = *part;
+        ++part;
+    }
+    outcome.score.lastLength = length;
+    return outcome;
+}
+
+}  // namespace blocknest

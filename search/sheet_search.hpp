@@ -1,0 +1,64 @@
+#pragma once  // search/sheet_search.hpp: the fewest sheets for a job that needs several
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "search/decoder.hpp"
+#include "search/search.hpp"
+
+namespace blocknest {
+
+// How good a layout over several sheets is; smaller is better, compared in this order.
+struct SheetsScore {
+    int unplaced = 0;       // parts on no sheet, those left out from the start not counted
+    int sheets = 0;         // sheets used
+    double lastLength = 0;  // the packed length of the last sheet used
+    double lastArea = 0;    // the net part area on it
+    // The sum of the squared part areas of the sheets: larger when the parts crowd on the
+    // first sheets and leave the last one emptier. Guides the search; not compared.
+    double crowding = 0;
+
+    bool operator<(const SheetsScore& other) const;
+};
+
+// Where each part of a search instance went: its sheet (or kNoSheet, or what it was given
+// when left out) and its pose in that sheet's own coordinates.
+struct SheetsLayout {
+    std::vector<int> sheetOf;
+    std::vector<Part> parts;
+};
+
+// Fills sheets one after another, each fresh, with the parts the earlier ones left, in the
+// genome's order and turns, with the packing run's own steps, until every part lies on one,
+// maxSheets are used (0: no bound), or a sheet takes none. Parts whose entry of leftOut is
+// not kNoSheet are never packed and keep that entry.
+[[nodiscard]] SheetsScore decodeSheets(const SearchInstance& instance, const Genome& genome,
+                                       int maxSheets, const std::vector<int>& leftOut,
+                                       DecoderMemory& memory, SheetsLayout* layout = nullptr);
+
+struct SheetsProgress {
+    double elapsed = 0;
+    std::int64_t evaluations = 0;  // layouts over all sheets, and then of the last sheet
+    std::int64_t moves = 0;        // part moves while the last sheet is shortened
+    SheetsScore best;
+    bool improved = false;
+};
+
+struct SheetsOutcome {
+    SheetsLayout layout;
+    SheetsScore score;
+    std::int64_t evaluations = 0;
+    std::int64_t moves = 0;
+};
+
+// Looks for the layout over sheets that uses the fewest, and then leaves the last one least
+// used, starting from the sheet-by-sheet run in list order and never falling behind it. Most
+// of the budget goes to orders and turns of the whole job; the rest shortens the last sheet's
+// layout with the one-sheet search. With an evaluation limit the outcome does not depend on
+// the thread count or the machine's speed. report is called from the calling thread.
+[[nodiscard]] SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
+                                         const std::vector<int>& leftOut,
+                                         const SearchOptions& options,
+                                         const std::function<void(const SheetsProgress&)>& report);
+
+}  // namespace blocknest
