@@ -80,30 +80,33 @@ std::vector<double> finerBlockSides(const Sheet& sheet) {
     return finer;
 }
 
+// How the packed figures a search reports map to the real parts': with a clearance it packs
+// grown parts on a placement sheet; their length and area are shown as the real parts' would
+// be (the length to within the corners' growth beyond half the spacing).
+struct RealFigures {
+    double lengthShift = 0;  // real length = packed length + this
+    double areaScale = 1;    // real area = packed area x this
+    double sheetWidth = 0;
+};
+
 std::string searchProgressLine(const SearchProgress& progress, const SearchOptions& options,
-                               double sheetWidth) {
+                               const RealFigures& real) {
     char budget[64];
     if (options.timeLimit > 0) {
         std::snprintf(budget, sizeof budget, "%.1f / %.1f s", progress.elapsed, options.timeLimit);
     } else {
         std::snprintf(budget, sizeof budget, "%.1f s", progress.elapsed);
     }
-    char line[240];
+    char moves[48] = "";
     if (progress.separating) {
-        std::snprintf(line, sizeof line,
-                      "Searching: %s, %lld layouts, %lld moves, best packed length %s, density "
-                      "%.2f%%",
-                      budget, static_cast<long long>(progress.evaluations),
-                      static_cast<long long>(progress.moves),
-                      formatNumber(progress.best.length).c_str(),
-                      100 * progress.best.area / (progress.best.length * sheetWidth));
-        return line;
+        std::snprintf(moves, sizeof moves, ", %lld moves", static_cast<long long>(progress.moves));
     }
+    const double length = progress.best.length + real.lengthShift;
+    char line[240];
     std::snprintf(line, sizeof line,
-                  "Searching: %s, %lld layouts, best packed length %s, density %.2f%%", budget,
-                  static_cast<long long>(progress.evaluations),
-                  formatNumber(progress.best.length).c_str(),
-                  100 * progress.best.area / (progress.best.length * sheetWidth));
+                  "Searching: %s, %lld layouts%s, best packed length %s, density %.2f%%", budget,
+                  static_cast<long long>(progress.evaluations), moves, formatNumber(length).c_str(),
+                  100 * progress.best.area * real.areaScale / (length * real.sheetWidth));
     return line;
 }
 
@@ -134,6 +137,15 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
     console.write("Part Number:" + std::to_string(partCount_) + "\n");
     const SearchInstance instance =
         makeSearchInstance(parts, sheet, rotationCount_, finerBlockSides(sheet));
+    RealFigures real{0, 1, sheet_.width};
+    if (placement) {
+        double packedArea = 0;
+        double realArea = 0;
+        for (const Part& part : parts) packedArea += part.netArea();
+        for (const Part& part : parts_) realArea += part.netArea();
+        real.lengthShift = placement->sheetOrigin - clearance.spacing / 2;
+        real.areaScale = packedArea > 0 ? realArea / packedArea : 1;
+    }
     auto last = std::chrono::steady_clock::now() - std::chrono::hours(1);
     std::size_t shown = 0;
     std::string shownLength;
@@ -144,12 +156,12 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
             (formatNumber(p.best.length) != shownLength || p.best.unplaced != shownUnplaced)) {
             shownLength = formatNumber(p.best.length);
             shownUnplaced = p.best.unplaced;
-            console.write(searchProgressLine(p, options, sheet_.width) + "\n");
+            console.write(searchProgressLine(p, options, real) + "\n");
         } else if (display == SearchDisplay::liveLine) {
             const auto now = std::chrono::steady_clock::now();
             if (!p.improved && now - last < std::chrono::milliseconds(200)) return;
             last = now;
-            std::string line = searchProgressLine(p, options, sheet_.width);
+            std::string line = searchProgressLine(p, options, real);
             const std::size_t length = line.size();
             if (length < shown) line.append(shown - length, ' ');
             shown = length;
@@ -320,6 +332,7 @@ std::optional<std::string> PackingJob::writePlacementJson(const std::filesystem:
     if (severalSheets()) {
         run.sheetOf = sheetOf_;
         for (const SheetLayout& sheet : sheets_) run.sheetFigures.push_back(sheet.statistics);
+        run.sheetsAtLeast = sheetsAtLeast_;
     }
     return outputs.stage(file, formatPlacementJson(parts_, items_, statistics_, run));
 }

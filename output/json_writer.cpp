@@ -104,6 +104,7 @@ std::string formatPlacementJson(const PartList& parts, std::span<const InputItem
                               {"area_of_parts", figures.totalPartArea}});
         }
         solution["sheets"] = sheets;
+        solution["sheets_at_least"] = run.sheetsAtLeast;
         if (!run.sheetFigures.empty()) {
             const double used =
                 (static_cast<double>(run.sheetFigures.size() - 1) * run.sheetLength +

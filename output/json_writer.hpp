@@ -21,6 +21,7 @@ struct PlacementRun {
     // for a part on none (-2: it fits no empty sheet). Empty with one sheet.
     std::vector<int> sheetOf;
     std::vector<PackingStatistics> sheetFigures;  // with several sheets: each used sheet
+    int sheetsAtLeast = 0;  // with several sheets: the least number of sheets by area
 };
 
 // The rotation (degrees) and translation that take an item's input outline, mirrored about
