@@ -172,9 +172,9 @@ TEST(SearchRunTest, ASearchOverSeveralSheetsStaysWithinItsBudgetAndBehindNoPlain
             EXPECT_LE(moves, evaluations) << input << "\n" << run.out;
             EXPECT_GE(sheetsUsed(run.out), 2) << input << ": a job over several sheets";
             EXPECT_LE(sheetsUsed(run.out), sheetsUsed(plain.out)) << input << "\n" << run.out;
-            if (input == many) {
-                // 30 squares of 95 x 95 on sheets of 300 x 200: 4.5 sheets by area, and 6 a
-                // sheet by shape.
+            if (input == many && evaluations > 1000) {
+                // 30 squares of 95 x 95 on sheets of 300 x 200: 4.5 sheets by area, 6 a sheet
+                // by shape; the plain run's coarse blocks take 3 a sheet, the finer grids 6.
                 EXPECT_NE(run.out.find("Sheets used: 5 (at least 5)"), std::string::npos)
                     << run.out;
             }
