@@ -10,6 +10,7 @@
 #include "packing/packer.hpp"
 #include "packing/sheets.hpp"
 #include "search/genome_walk.hpp"
+#include "search/separation.hpp"
 
 namespace blocknest {
 namespace {
@@ -21,6 +22,9 @@ using Clock = std::chrono::steady_clock;
 // every kEvaluationsPerLayout evaluations, as the one-sheet search does.
 constexpr double kWalkShare = 0.7;
 constexpr std::int64_t kEvaluationsPerLayout = 500;
+// With an evaluation limit the last sheet is shortened by this many walks, whatever the thread
+// count.
+constexpr int kCountedWalks = 2;
 
 // The walk heads for layouts whose parts crowd on the first sheets: the way to empty the
 // last one, and then to shorten it.
@@ -30,35 +34,24 @@ bool worse(const SheetsScore& a, const SheetsScore& b) {
     return a.crowding < b.crowding;
 }
 
-// The instance of the parts one sheet holds, in the genome's order, each with the turns the
-// genome gives it, so that its one-pass run is that sheet's layout.
-SearchInstance lastSheetInstance(const SearchInstance& instance, const Genome& genome,
-                                 const std::vector<int>& ids) {
-    SearchInstance last;
-    last.grids = instance.grids;
-    last.sheetLength = instance.sheetLength;
-    last.sheetWidth = instance.sheetWidth;
+// The instance of the parts one sheet holds (ids into the whole job's instance).
+SearchInstance sheetInstance(const SearchInstance& instance, const std::vector<int>& ids) {
+    SearchInstance sheet;
+    sheet.grids = instance.grids;
+    sheet.sheetLength = instance.sheetLength;
+    sheet.sheetWidth = instance.sheetWidth;
+    std::vector<int> firstOfShape;  // per shape of the job: its first part here, or -1
     for (const int id : ids) {
         const auto k = static_cast<std::size_t>(id);
-        last.parts.push_back(instance.parts[k]);
-        const std::vector<Orientation>& allowed = instance.turns[k];
-        const int turn = genome.turns[k];
-        last.turns.push_back(
-            turn < 0 ? allowed : std::vector<Orientation>{allowed[static_cast<std::size_t>(turn)]});
-        last.totalArea += instance.parts[k].netArea();
-        // Parts alike in the whole job are alike here when they took the same turns.
-        int shape = static_cast<int>(last.shapeOf.size());
-        for (std::size_t j = 0; j < last.shapeOf.size(); ++j) {
-            const auto other = static_cast<std::size_t>(ids[j]);
-            if (instance.shapeOf[other] == instance.shapeOf[k] &&
-                genome.turns[other] == genome.turns[k]) {
-                shape = last.shapeOf[j];
-                break;
-            }
-        }
-        last.shapeOf.push_back(shape);
+        sheet.parts.push_back(instance.parts[k]);
+        sheet.turns.push_back(instance.turns[k]);
+        sheet.totalArea += instance.parts[k].netArea();
+        const auto shape = static_cast<std::size_t>(instance.shapeOf[k]);
+        if (firstOfShape.size() <= shape) firstOfShape.resize(shape + 1, -1);
+        if (firstOfShape[shape] < 0) firstOfShape[shape] = static_cast<int>(sheet.shapeOf.size());
+        sheet.shapeOf.push_back(firstOfShape[shape]);
     }
-    return last;
+    return sheet;
 }
 
 }  // namespace
@@ -176,6 +169,41 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
     walk.score = decode(walk.genome, memories[0]);
     walk.evaluations = 1;
     report({elapsed(), walk.evaluations, 0, walk.score, true});
+    // Larger parts first fill sheets better than the list order, as a rule: the walk starts
+    // from the best of both on every grid.
+    {
+        std::vector<Genome> starts;
+        Genome larger = walk.genome;
+        std::stable_sort(larger.order.begin(), larger.order.end(), [&](int a, int b) {
+            return instance.parts[static_cast<std::size_t>(a)].netArea() >
+                   instance.parts[static_cast<std::size_t>(b)].netArea();
+        });
+        for (const Genome& first : {walk.genome, larger}) {
+            for (std::size_t g = 0; g < instance.grids.size(); ++g) {
+                if (g == 0 && first.order == walk.genome.order) continue;
+                Genome genome = first;
+                genome.grid = static_cast<int>(g);
+                starts.push_back(std::move(genome));
+            }
+        }
+        if (walkLimit > 0) {
+            starts.resize(std::min(starts.size(), static_cast<std::size_t>(std::max<std::int64_t>(
+                                                      0, walkLimit - walk.evaluations))));
+        }
+        std::vector<std::optional<SheetsScore>> scores(starts.size());
+        scoreBatch(starts, scores, memories, deadline, decode);
+        bool improved = false;
+        for (std::size_t i = 0; i < starts.size(); ++i) {
+            if (!scores[i]) continue;
+            ++walk.evaluations;
+            if (*scores[i] < walk.score) {
+                walk.genome = starts[i];
+                walk.score = *scores[i];
+                improved = true;
+            }
+        }
+        if (improved) report({elapsed(), walk.evaluations, 0, walk.score, true});
+    }
     auto budget = [&](std::int64_t wanted) -> std::int64_t {
         if (stopped() || (deadline && Clock::now() >= *deadline)) return 0;
         if (walkLimit > 0) return std::min(wanted, walkLimit - walk.evaluations);
@@ -195,52 +223,45 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
     outcome.evaluations = walk.evaluations;
     if (stopped() || outcome.score.sheets == 0) return outcome;
 
-    // The last sheet alone: its parts searched as one sheet, from the layout they have.
+    // The last sheet alone: its layout shortened by the overlap-resolving search.
     std::vector<int> onLast;
-    for (const int id : walk.genome.order) {
-        if (outcome.layout.sheetOf[static_cast<std::size_t>(id)] == outcome.score.sheets - 1) {
-            onLast.push_back(id);
-        }
+    PartList startLayout;
+    for (std::size_t i = 0; i < outcome.layout.parts.size(); ++i) {
+        if (outcome.layout.sheetOf[i] != outcome.score.sheets - 1) continue;
+        onLast.push_back(static_cast<int>(i));
+        startLayout.pushBack(outcome.layout.parts[i]);
     }
-    const SearchInstance last = lastSheetInstance(instance, walk.genome, onLast);
-    SearchOptions rest = options;
+    const SearchInstance last = sheetInstance(instance, onLast);
+    std::vector<int> order(onLast.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    SeparationOptions separation;
     if (options.timeLimit > 0) {
-        rest.timeLimit = std::max(0.0, options.timeLimit - elapsed());
-        if (rest.timeLimit <= 0) return outcome;
+        separation.deadline = after(options.timeLimit);
+        if (Clock::now() >= *separation.deadline) return outcome;
     }
     if (options.evaluations > 0) {
-        rest.evaluations = std::max<std::int64_t>(
+        separation.moves = std::max<std::int64_t>(
             1, options.evaluations - walk.evaluations * kEvaluationsPerLayout);
     }
-    const SearchOutcome shortened = searchLayout(last, rest, [&](const SearchProgress& p) {
-        SheetsScore now = outcome.score;
-        if (p.best.unplaced == 0) now.lastLength = std::min(now.lastLength, p.best.length);
-        report({elapsed(), walk.evaluations + p.evaluations, p.moves, now, p.improved});
-    });
-    outcome.evaluations += shortened.evaluations;
+    separation.seed = options.seed;
+    separation.chains = options.evaluations > 0 ? kCountedWalks : std::max(1, options.threads);
+    separation.threads = std::max(1, options.threads);
+    separation.stop = options.stop;
+    const SeparationOutcome shortened =
+        separateLayout(last, order, startLayout, scoreLayout(last, startLayout), separation,
+                       [&](const SeparationProgress& p) {
+                           SheetsScore now = outcome.score;
+                           now.lastLength = std::min(now.lastLength, p.best.length);
+                           report({elapsed(), walk.evaluations, p.moves, now, p.improved});
+                       });
     outcome.moves = shortened.moves;
-    PartList placed;
-    if (shortened.layout) {
-        placed = *shortened.layout;
-    } else {
-        DecoderMemory memory;
-        (void)decodeLayout(last, shortened.best, memory, &placed);
-    }
-    // Taken only when every part stays on the sheet and the sheet gets shorter.
+    if (!shortened.layout || shortened.score.unplaced > 0) return outcome;
     double length = 0;
-    bool all = true;
-    for (const Part& part : placed) {
-        Sheet bounds;
-        bounds.length = instance.sheetLength;
-        bounds.width = instance.sheetWidth;
-        all = all && liesWithin(part, bounds);
-        length = std::max(length, part.outerLoop().bounds().maxX);
-    }
-    if (!all || !(length < outcome.score.lastLength)) return outcome;
-    auto part = placed.begin();
-    for (const int i : shortened.best.order) {
-        outcome.layout.parts[static_cast<std::size_t>(onLast[static_cast<std::size_t>(i)])] = *part;
-        ++part;
+    auto part = shortened.layout->begin();
+    for (const int i : onLast) {
+        outcome.layout.parts[static_cast<std::size_t>(i)] = *part++;
+        length = std::max(
+            length, outcome.layout.parts[static_cast<std::size_t>(i)].outerLoop().bounds().maxX);
     }
     outcome.score.lastLength = length;
     return outcome;
