@@ -35,6 +35,15 @@ std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
             return failure;
         }
     }
+    // The files of sheets an earlier run of the same job used beyond this run's go with the
+    // set: a folder of cut files is always one run's.
+    if (numbered && cutFileName(requested, 1, true) != cutFileName(requested, 2, true)) {
+        std::error_code error;
+        for (int n = static_cast<int>(sheets.size()) + 1;
+             std::filesystem::is_regular_file(cutFileName(requested, n, true), error); ++n) {
+            outputs.stageRemoval(cutFileName(requested, n, true));
+        }
+    }
     return std::nullopt;
 }
 

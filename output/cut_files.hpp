@@ -18,7 +18,9 @@ namespace blocknest {
 
 // Stages one drawing for cutting per sheet, sheets[k] (the parts in that sheet's coordinates)
 // in the file cutFileName(requested, k + 1, numbered); returns why it failed. Two sheets that
-// would share a file are refused before anything is staged.
+// would share a file are refused before anything is staged. Numbered files of the sheets
+// after the last one, left by an earlier run (sheet n + 1, n + 2, ... as long as they exist),
+// are staged for removal.
 [[nodiscard]] std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
                                                        const std::vector<const PartList*>& sheets,
                                                        bool numbered, double sheetLength,

@@ -135,6 +135,29 @@ TEST(CutFilesTest, NamesANumberedFileForEachSheet) {
     EXPECT_EQ(cutFileName("{n}/s{n}-{n}.dxf", 10, true), "10/s10-10.dxf");
 }
 
+// A job that needs fewer sheets than the last run leaves no cut file of that run behind;
+// files that do not follow on (a gap in the numbers) are not the last run's and stay.
+TEST(CutFilesTest, TheSheetsOfAnEarlierRunBeyondThisOneGoWithTheSet) {
+    testing_support::TempDir dir;
+    PartList sheet;
+    sheet.pushBack(testing_support::makePart("plate", {{0, 0}, {10, 0}, {10, 5}, {0, 5}}));
+    const std::filesystem::path requested = dir.path() / "cut.dxf";
+    auto run = [&](std::size_t sheets) {
+        OutputSet outputs;
+        const std::vector<const PartList*> layouts(sheets, &sheet);
+        ASSERT_FALSE(stageCutFiles(requested, layouts, true, 20, 10, {}, outputs));
+        ASSERT_FALSE(outputs.commit());
+    };
+    run(4);
+    (void)dir.write("cut-6.dxf", "someone else's");
+    run(2);
+    for (int n = 1; n <= 6; ++n) {
+        EXPECT_EQ(std::filesystem::exists(dir.path() / ("cut-" + std::to_string(n) + ".dxf")),
+                  n <= 2 || n == 6)
+            << n;
+    }
+}
+
 // True when the box of a text of the given characters at the spot lies in the part's
 // material: its corners and the midpoints of its sides, on a fine grid along the sides.
 bool textFits(const Part& part, const LabelSpot& spot, std::size_t characters) {
