@@ -83,6 +83,14 @@ Genome onePassGenome(const SearchInstance& instance) {
     return genome;
 }
 
+std::span<const Orientation> genomeTurns(const SearchInstance& instance, const Genome& genome,
+                                         int id) {
+    const std::vector<Orientation>& allowed = instance.turns[static_cast<std::size_t>(id)];
+    const int turn = genome.turns[static_cast<std::size_t>(id)];
+    if (turn < 0) return allowed;
+    return std::span(&allowed[static_cast<std::size_t>(turn)], 1);
+}
+
 Score decodeLayout(const SearchInstance& instance, const Genome& genome, DecoderMemory& memory,
                    PartList* layout) {
     assert(genome.order.size() == instance.parts.size());
@@ -105,14 +113,7 @@ Score decodeLayout(const SearchInstance& instance, const Genome& genome, Decoder
     SilentConsole console;
     auto id = genome.order.begin();
     for (Part& part : list) {
-        const std::vector<Orientation>& allowed = instance.turns[static_cast<std::size_t>(*id)];
-        const int turn = genome.turns[static_cast<std::size_t>(*id)];
-        if (turn < 0) {
-            packPart(part, sheet, allowed, console, packing);
-        } else {
-            packPart(part, sheet, std::span(&allowed[static_cast<std::size_t>(turn)], 1), console,
-                     packing);
-        }
+        packPart(part, sheet, genomeTurns(instance, genome, *id), console, packing);
         ++id;
     }
     std::swap(packing.images, memory.images[static_cast<std::size_t>(genome.grid)]);

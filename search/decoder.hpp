@@ -1,6 +1,7 @@
 #pragma once  // search/decoder.hpp: one packing run for a chosen order, turns and block side
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "geometry/part.hpp"
@@ -60,6 +61,10 @@ struct SearchInstance {
 struct DecoderMemory {
     std::vector<PixelizeMemo> images;  // one per grid
 };
+
+// The turns the genome lets part id try: all it may take, or the one chosen.
+[[nodiscard]] std::span<const Orientation> genomeTurns(const SearchInstance& instance,
+                                                       const Genome& genome, int id);
 
 // Packs the parts as the genome says with the packing run's own steps, and scores the
 // layout. With layout given, the packed parts are left in it, in packing order.

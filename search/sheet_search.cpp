@@ -94,14 +94,7 @@ SheetsScore decodeSheets(const SearchInstance& instance, const Genome& genome, i
         std::swap(packing.images, images);
         auto id = waiting.begin();
         for (Part& part : batch) {
-            const std::vector<Orientation>& allowed = instance.turns[static_cast<std::size_t>(*id)];
-            const int turn = genome.turns[static_cast<std::size_t>(*id)];
-            if (turn < 0) {
-                packPart(part, sheet, allowed, console, packing);
-            } else {
-                packPart(part, sheet, std::span(&allowed[static_cast<std::size_t>(turn)], 1),
-                         console, packing);
-            }
+            packPart(part, sheet, genomeTurns(instance, genome, *id), console, packing);
             ++id;
         }
         std::swap(packing.images, images);
