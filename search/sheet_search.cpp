@@ -65,12 +65,13 @@ bool SheetsScore::operator<(const SheetsScore& other) const {
 
 SheetsScore decodeSheets(const SearchInstance& instance, const Genome& genome, int maxSheets,
                          const std::vector<int>& leftOut, DecoderMemory& memory,
-                         SheetsLayout* layout) {
+                         SheetsLayout* layout, std::span<const Sheet> sequence) {
     assert(genome.order.size() == instance.parts.size());
     assert(leftOut.size() == instance.parts.size());
-    const Grid& grid = instance.grids[static_cast<std::size_t>(genome.grid)];
+    const std::size_t g = sequence.empty() ? static_cast<std::size_t>(genome.grid) : 0;
+    const Grid& grid = instance.grids[g];
     if (memory.images.size() < instance.grids.size()) memory.images.resize(instance.grids.size());
-    PixelizeMemo& images = memory.images[static_cast<std::size_t>(genome.grid)];
+    PixelizeMemo& images = memory.images[g];
     std::vector<int> sheetOf = leftOut;
     std::vector<int> waiting;  // part ids in genome order, not yet on a sheet
     for (const int id : genome.order) {
@@ -81,14 +82,17 @@ SheetsScore decodeSheets(const SearchInstance& instance, const Genome& genome, i
     SilentConsole console;
     if (layout) layout->parts = instance.parts;  // parked until placed
     SheetsScore score;
-    for (int k = 0; !waiting.empty() && (maxSheets == 0 || k < maxSheets); ++k) {
+    for (int k = 0; !waiting.empty() && (maxSheets == 0 || k < maxSheets) &&
+                    (sequence.empty() || static_cast<std::size_t>(k) < sequence.size());
+         ++k) {
         PartList batch;
         for (const int id : waiting) {
             Part part = instance.parts[static_cast<std::size_t>(id)];
             part.setBlockSideLength(grid.blockSide);
             batch.insertBefore(batch.end(), std::move(part));
         }
-        Sheet sheet = grid.sheet;
+        Sheet sheet = sequence.empty() ? grid.sheet : sequence[static_cast<std::size_t>(k)];
+        sheet.holeEdgesTested = true;  // as on the instance's grids
         PackingMemory packing(batch, sheet);
         packing.extraSlidePairs = genome.extraSlides;
         std::swap(packing.images, images);
@@ -134,7 +138,8 @@ SheetsScore decodeSheets(const SearchInstance& instance, const Genome& genome, i
 
 SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
                            const std::vector<int>& leftOut, const SearchOptions& options,
-                           const std::function<void(const SheetsProgress&)>& report) {
+                           const std::function<void(const SheetsProgress&)>& report,
+                           std::span<const Sheet> sequence) {
     const Clock::time_point start = Clock::now();
     auto after = [&](double seconds) {
         return start +
@@ -153,7 +158,7 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
     auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
     std::vector<DecoderMemory> memories(static_cast<std::size_t>(std::max(1, options.threads)));
     auto decode = [&](const Genome& genome, DecoderMemory& memory) {
-        return decodeSheets(instance, genome, maxSheets, leftOut, memory);
+        return decodeSheets(instance, genome, maxSheets, leftOut, memory, nullptr, sequence);
     };
 
     SheetsOutcome outcome;
@@ -172,7 +177,7 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
                    instance.parts[static_cast<std::size_t>(b)].netArea();
         });
         for (const Genome& first : {walk.genome, larger}) {
-            for (std::size_t g = 0; g < instance.grids.size(); ++g) {
+            for (std::size_t g = 0; g < (sequence.empty() ? instance.grids.size() : 1); ++g) {
                 if (g == 0 && first.order == walk.genome.order) continue;
                 Genome genome = first;
                 genome.grid = static_cast<int>(g);
@@ -211,10 +216,10 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
                     lastReport = now;
                     report({elapsed(), walk.evaluations, 0, walk.score, improved});
                 });
-    outcome.score =
-        decodeSheets(instance, walk.genome, maxSheets, leftOut, memories[0], &outcome.layout);
+    outcome.score = decodeSheets(instance, walk.genome, maxSheets, leftOut, memories[0],
+                                 &outcome.layout, sequence);
     outcome.evaluations = walk.evaluations;
-    if (stopped() || outcome.score.sheets == 0) return outcome;
+    if (stopped() || outcome.score.sheets == 0 || !sequence.empty()) return outcome;
 
     // The last sheet alone: its layout shortened by the overlap-resolving search.
     std::vector<int> onLast;

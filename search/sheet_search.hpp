@@ -1,6 +1,7 @@
 #pragma once  // search/sheet_search.hpp: the fewest sheets for a job that needs several
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "search/decoder.hpp"
@@ -31,10 +32,13 @@ struct SheetsLayout {
 // Fills sheets one after another, each fresh, with the parts the earlier ones left, in the
 // genome's order and turns, with the packing run's own steps, until every part lies on one,
 // maxSheets are used (0: no bound), or a sheet takes none. Parts whose entry of leftOut is
-// not kNoSheet are never packed and keep that entry.
+// not kNoSheet are never packed and keep that entry. With a sequence given, sheet k is a
+// fresh copy of sequence[k] (sheets of their own sizes and outlines, on the instance's first
+// block side) and no more sheets than it holds are filled; the genome's grid is not used.
 [[nodiscard]] SheetsScore decodeSheets(const SearchInstance& instance, const Genome& genome,
                                        int maxSheets, const std::vector<int>& leftOut,
-                                       DecoderMemory& memory, SheetsLayout* layout = nullptr);
+                                       DecoderMemory& memory, SheetsLayout* layout = nullptr,
+                                       std::span<const Sheet> sequence = {});
 
 struct SheetsProgress {
     double elapsed = 0;
@@ -56,9 +60,12 @@ struct SheetsOutcome {
 // of the budget goes to orders and turns of the whole job; the rest shortens the last sheet's
 // layout with the one-sheet search. With an evaluation limit the outcome does not depend on
 // the thread count or the machine's speed. report is called from the calling thread.
+// With a sequence the sheets are filled in its order, as decodeSheets says, and the last one
+// is not shortened by the overlap-resolving search, which knows no outlines but rectangles.
 [[nodiscard]] SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
                                          const std::vector<int>& leftOut,
                                          const SearchOptions& options,
-                                         const std::function<void(const SheetsProgress&)>& report);
+                                         const std::function<void(const SheetsProgress&)>& report,
+                                         std::span<const Sheet> sequence = {});
 
 }  // namespace blocknest

@@ -84,6 +84,66 @@ TEST(SheetSearchTest, TheListOrderDecodesToThePlainSheetBySheetRun) {
     }
 }
 
+// Sheets of their own sizes, filled in the order given: each takes, in list order, what the
+// sheets before it left, exactly as a packing run of those parts on it alone places them.
+TEST(SheetSearchTest, ASequenceOfSheetsIsFilledInItsOrder) {
+    std::mt19937 random(4417);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int round = 0; round < 6; ++round) {
+        Job job = randomJob(random);
+        std::vector<Sheet> sequence;
+        for (int k = 0; k < 3; ++k) {
+            Sheet sheet = job.sheet;
+            sheet.length *= 0.6 + 0.6 * unit(random);
+            sheet.width *= 0.6 + 0.6 * unit(random);
+            sheet.bitmap = buildSheetBitmap(sheet.length, sheet.width, 1);
+            sequence.push_back(std::move(sheet));
+        }
+        const SearchInstance instance = makeSearchInstance(job.parts, job.sheet, 4, {});
+        std::vector<int> leftOut(instance.parts.size(), kNoSheet);
+        DecoderMemory memory;
+        SheetsLayout layout;
+        const SheetsScore score =
+            decodeSheets(instance, onePassGenome(instance), 0, leftOut, memory, &layout, sequence);
+        // The reference: one packing run per sheet on what is left.
+        std::vector<int> expected(instance.parts.size(), kNoSheet);
+        std::vector<Part> poses = instance.parts;
+        int used = 0;
+        for (std::size_t k = 0; k < sequence.size(); ++k) {
+            PartList left;
+            std::vector<std::size_t> ids;
+            for (std::size_t i = 0; i < poses.size(); ++i) {
+                if (expected[i] != kNoSheet) continue;
+                left.pushBack(instance.parts[i]);
+                ids.push_back(i);
+            }
+            Sheet fresh = sequence[k];
+            SilentConsole console;
+            (void)packAllParts(left, fresh, 4, console, false);
+            auto part = left.begin();
+            bool any = false;
+            for (const std::size_t i : ids) {
+                if (liesWithin(*part, fresh)) {
+                    expected[i] = static_cast<int>(k);
+                    poses[i] = *part;
+                    any = true;
+                }
+                ++part;
+            }
+            if (!any) break;
+            used = static_cast<int>(k) + 1;
+        }
+        ASSERT_EQ(layout.sheetOf, expected) << "round " << round;
+        EXPECT_EQ(score.sheets, used);
+        for (std::size_t i = 0; i < poses.size(); ++i) {
+            EXPECT_EQ(layout.parts[i].outerLoop().bounds().minX,
+                      poses[i].outerLoop().bounds().minX);
+            EXPECT_EQ(layout.parts[i].outerLoop().bounds().minY,
+                      poses[i].outerLoop().bounds().minY);
+        }
+    }
+}
+
 // The search never ends behind its start, every sheet it fills passes the independent check,
 // and with an evaluation budget its outcome is the same on one thread and on three.
 TEST(SheetSearchTest, NeverBehindItsStartApartOnEverySheetAndTheSameOnAnyThreadCount) {
