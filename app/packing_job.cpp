@@ -385,6 +385,13 @@ void PackingJob::computeStatistics() {
             const SheetKind& kind = stock_[sheetKinds_[k]];
             sheet.kind = kind.name;
             sheet.shape = kind.shape;
+            if (!sheet.shape.outline) {
+                // Sheets of several sizes: each is drawn as its own rectangle.
+                Loop rectangle;
+                rectangle.setVertices(
+                    {{0, 0}, {kind.length, 0}, {kind.length, kind.width}, {0, kind.width}});
+                sheet.shape.outline = std::move(rectangle);
+            }
             sheet.length = kind.length;
             sheet.width = kind.width;
             sheet.statistics = blocknest::computeStatistics(sheet.parts, kind.length, kind.width);

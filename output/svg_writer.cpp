@@ -176,11 +176,7 @@ std::optional<std::string> drawLayout(const std::vector<SheetView>& sheets,
     std::size_t placedCount = 0;
     for (const SheetView& sheet : sheets) {
         if (sheet.shape != nullptr && !sheet.shape->empty()) {
-            // The sheet's box faintly, the material itself, and the defects in red.
             const Placement onSheet{sheet.x, sheet.y, sheetWidth};
-            svg << "<rect x=\"" << number(sheet.x) << "\" y=\"" << number(0 - sheet.y)
-                << "\" width=\"" << number(shownLength) << "\" height=\"" << number(sheetWidth)
-                << "\" style=\"fill:none;stroke:#bbb;stroke-dasharray:4 4\"/>\n";
             if (sheet.shape->outline) {
                 svg << "<path class=\"sheet\" d=\""
                     << loopPathData(*sheet.shape->outline, onSheet, number) << "\"/>\n";
