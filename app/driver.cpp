@@ -19,6 +19,8 @@
 #include "output/statistics.hpp"
 #include "output/svg_writer.hpp"
 #include "packing/packer.hpp"
+#include "stock/sheet_drawing.hpp"
+#include "stock/stock_list.hpp"
 
 namespace blocknest {
 namespace {
@@ -151,10 +153,53 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     settings.rotationCount = options.rotations;
     settings.dxf.tolerance = options.tolerance;
     settings.dxf.targetUnits = options.units;
+    // A sheet drawing or a stock list is read first: its box is the sheet the job is
+    // prepared for, the largest kind's with a stock, so that parts parked beyond it lie on
+    // no sheet of any kind.
+    std::optional<SheetKind> drawnSheet;
+    std::vector<SheetKind> stock;
+    if (options.sheetDxf) {
+        std::variant<SheetDrawing, InputError> read =
+            readSheetDrawing(*options.sheetDxf, settings.dxf);
+        if (auto* error = std::get_if<InputError>(&read)) {
+            reportInputError(*error, console);
+            return 1;
+        }
+        SheetDrawing& drawing = std::get<SheetDrawing>(read);
+        for (const std::string& note : drawing.notes) console.error("blocknest: " + note);
+        settings.sheet = SheetSize{drawing.kind.length, drawing.kind.width};
+        settings.sheetGivenBy = "--sheet-dxf " + *options.sheetDxf;
+        drawnSheet = std::move(drawing.kind);
+    }
+    if (options.stockFile) {
+        std::variant<StockList, InputError> read =
+            readStockListFile(*options.stockFile, settings.dxf);
+        if (auto* error = std::get_if<InputError>(&read)) {
+            reportInputError(*error, console);
+            return 1;
+        }
+        StockList& list = std::get<StockList>(read);
+        for (const std::string& note : list.notes) console.error("blocknest: " + note);
+        SheetSize largest;
+        for (const SheetKind& kind : list.kinds) {
+            largest.length = std::max(largest.length, kind.length);
+            largest.width = std::max(largest.width, kind.width);
+        }
+        settings.sheet = largest;
+        settings.sheetGivenBy = "--stock " + *options.stockFile + " (its largest length and width)";
+        stock = std::move(list.kinds);
+    }
     if (std::optional<InputError> error = job.loadAndPrepare(files, settings)) {
         reportInputError(*error, console);
         return error->commandLine ? 2 : 1;
     }
+    if (drawnSheet) {
+        if (std::optional<std::string> why = job.setSheetKind(*drawnSheet)) {
+            console.error("blocknest: " + *options.sheetDxf + ": " + *why);
+            return 1;
+        }
+    }
+    if (!stock.empty()) job.setStock(std::move(stock));
     for (const std::string& note : job.inputNotes()) console.error(note);
     if (options.margin > 0 &&
         !(2 * options.margin < job.sheetLength() && 2 * options.margin < job.sheetWidth())) {
@@ -182,7 +227,9 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         search.threads = options.threads > 0
                              ? options.threads
                              : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-        search.separate = options.overlapPhase;
+        // The overlap phase separates parts from each other only; on a drawn sheet each of its
+        // layouts would cross the outline or a defect and be thrown away by the exact test.
+        search.separate = options.overlapPhase && !options.sheetDxf;
         const auto display = options.quiet           ? SearchDisplay::none
                              : isatty(STDOUT_FILENO) ? SearchDisplay::liveLine
                                                      : SearchDisplay::improvements;
@@ -200,6 +247,11 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
             console.error(
                 "blocknest: the search was cut short by Ctrl-C; the best layout it "
                 "found is written");
+        }
+    } else if (job.usesStock()) {
+        if (std::optional<std::string> why = job.packStock(clearance, console, !options.quiet)) {
+            console.error("blocknest: " + source + ": " + *why);
+            return 1;
         }
     } else if (!clearance.any() && !job.severalSheets() && !job.mirror()) {
         job.packAllParts(console, !options.quiet);
@@ -227,7 +279,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
                 ? formatSheetsSvg(job.sheets(), job.partsOnNoSheet(), job.sheetLength(),
                                   job.sheetWidth(), job.statistics())
                 : formatLayoutSvg(job.parts(), job.sheetLength(), job.sheetWidth(),
-                                  job.statistics());
+                                  job.statistics(), job.sheetShape());
         if (!svg) {
             console.error("blocknest: the picture '" + *options.svgFile +
                           "' is left out: its coordinates are too large to draw" +
@@ -258,9 +310,16 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     if (options.camFile) {
         const CamDrawingSettings cam{job.insUnits(), options.camLayers, options.camLabels};
         std::vector<const PartList*> sheets{&job.parts()};
+        std::vector<const SheetShape*> shapes{&job.sheetShape()};
+        std::vector<std::string> kinds;
         if (job.severalSheets()) {
             sheets.clear();
-            for (const SheetLayout& sheet : job.sheets()) sheets.push_back(&sheet.parts);
+            shapes.clear();
+            for (const SheetLayout& sheet : job.sheets()) {
+                sheets.push_back(&sheet.parts);
+                shapes.push_back(&sheet.shape);
+                kinds.push_back(sheet.kind);
+            }
             if (sheets.empty()) {
                 console.error("blocknest: no part lies on a sheet: no drawing for cutting '" +
                               *options.camFile + "' is written");
@@ -268,9 +327,32 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         }
         if (std::optional<std::string> failure =
                 stageCutFiles(*options.camFile, sheets, job.severalSheets(), job.sheetLength(),
-                              job.sheetWidth(), cam, outputs)) {
+                              job.sheetWidth(), cam, outputs, shapes, kinds)) {
             console.error("blocknest: " + *failure);
             return 1;
+        }
+    }
+    if (options.remnantDxf) {
+        const std::string& file = *options.remnantDxf;
+        const std::string name = std::filesystem::path(file).stem().string();
+        if (std::optional<Remnant> remnant = job.remnant(options.spacing, name)) {
+            if (remnant->piecesLeftOut > 0) {
+                console.error("blocknest: the remnant '" + file + "' is the largest of " +
+                              std::to_string(remnant->piecesLeftOut + 1) +
+                              " pieces the cut leaves; the others are not written");
+            }
+            if (std::optional<std::string> failure =
+                    outputs.stage(file, formatRemnantDxf(*remnant, job.insUnits()))) {
+                console.error("blocknest: " + *failure);
+                return 1;
+            }
+        } else {
+            console.error("blocknest: no remnant is written to '" + file +
+                          "': the last sheet is used to its end" +
+                          (std::filesystem::exists(file)
+                               ? "; the remnant of an earlier run there is removed"
+                               : ""));
+            outputs.stageRemoval(file);
         }
     }
     if (std::optional<std::string> failure = outputs.commit()) {

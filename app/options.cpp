@@ -157,6 +157,15 @@ void registerOptions(CLI::App& app, Options& o) {
              "one of mm, cm, dm, m, um, in, ft, yd, mil",
              "drawings: convert to mm, cm, dm, m, um, in, ft, yd or\n"
              "mil from the units the drawing names (default: none)");
+    addValue(app, input, "--sheet-dxf", "FILE", o.sheetDxf, parseText, "",
+             "the sheet as a drawing: its largest outer contour is\n"
+             "the outline, closed contours in it are defects that no\n"
+             "part may cover (a remnant written by --remnant-dxf)");
+    addValue(app, input, "--stock", "FILE", o.stockFile, parseText, "",
+             "choose the sheets from a stock list, CSV with a header\n"
+             "length,width,count,cost (rectangles) or file,count,cost\n"
+             "(drawings); remnants first, then the least cost per\n"
+             "part area; cost defaults to the area");
     addFlag(app, input, "--strict", o.strict, true,
             "refuse a part data file with lines that the format reads\n"
             "against their likely meaning (they are warned of anyway)");
@@ -219,6 +228,9 @@ void registerOptions(CLI::App& app, Options& o) {
              "on SHEET, each part's holes before its outline; with\n"
              "--sheets other than 1, one per sheet used (cut.dxf:\n"
              "cut-1.dxf, cut-2.dxf, ...; {n} in FILE: the number)");
+    addValue(app, output, "--remnant-dxf", "FILE", o.remnantDxf, parseText, "",
+             "also write what is left of the last sheet used, cut\n"
+             "across beyond its parts, as a drawing for --sheet-dxf");
     addValue(app, output, "--dxf-cam-layers", "by-kind|by-name", o.camLayers, parseCamLayers,
              "by-kind or by-name", "by-name: one layer per part name instead");
     addFlag(app, output, "--dxf-cam-labels", o.camLabels, true,
@@ -236,6 +248,20 @@ void registerOptions(CLI::App& app, Options& o) {
 std::optional<UsageError> validateOptions(const Options& options) {
     if (options.camLabels && !options.camFile) {
         return UsageError{"--dxf-cam-labels labels the drawing for cutting: it needs --dxf-cam"};
+    }
+    if (options.sheetDxf && options.sheet) {
+        return UsageError{"--sheet-dxf gives the sheet: it cannot be given --sheet as well"};
+    }
+    if (options.stockFile && (options.sheet || options.sheetDxf)) {
+        return UsageError{"--stock chooses the sheets: it cannot be given --sheet or --sheet-dxf"};
+    }
+    if (options.stockFile && options.sheets != 1) {
+        return UsageError{"--stock chooses the sheets and their number: it takes no --sheets"};
+    }
+    if (options.stockFile && searchRequested(options)) {
+        return UsageError{
+            "--stock packs each sheet with the one-pass run: it cannot be given "
+            "-t or --evaluations"};
     }
     return std::nullopt;
 }

@@ -43,6 +43,11 @@ struct Options {
     bool mirror = false;  // also try every part mirrored about its Y axis
     int sheets = 1;       // sheets the parts may fill, one after another; 0: as many as needed
 
+    // Sheets as drawings and from stock: --sheet-dxf, --stock, --remnant-dxf.
+    std::optional<std::string> sheetDxf;    // the sheet's outline and defects from a drawing
+    std::optional<std::string> stockFile;   // the sheets are chosen from this stock list
+    std::optional<std::string> remnantDxf;  // also write what is left of the last sheet there
+
     bool pause = true;
     bool quiet = false;   // no progress lines
     bool strict = false;  // lines read against their likely meaning are errors

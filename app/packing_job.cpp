@@ -14,6 +14,7 @@
 #include "output/report_writer.hpp"
 #include "packing/packer.hpp"
 #include "packing/sheets.hpp"
+#include "stock/sheet_choice.hpp"
 
 namespace blocknest {
 
@@ -41,6 +42,60 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::vector<InputFile
     readWarningCount_ = job.doubtfulLines;
     insUnits_ = job.insUnits;
     return std::nullopt;
+}
+
+std::optional<std::string> PackingJob::setSheetKind(const SheetKind& kind) {
+    if (std::optional<std::string> why = makeSheetOfKind(sheet_, kind)) return why;
+    sheetKind_ = kind;
+    return std::nullopt;
+}
+
+std::optional<std::string> PackingJob::packStock(const Clearance& clearance, Console& console,
+                                                 bool showProgress) {
+    const auto start = std::chrono::steady_clock::now();
+    SheetPacking packing;
+    packing.blockSideLength = sheet_.blockSideLength;
+    packing.rotationCount = rotationCount_;
+    packing.mirror = mirror_;
+    packing.clearance = clearance;
+    std::variant<StockPlan, std::string> planned =
+        chooseSheets(parts_, stock_, [&](const PartList& left, const SheetKind& kind) {
+            return packOnSheetKind(left, kind, packing);
+        });
+    if (auto* why = std::get_if<std::string>(&planned)) return *why;
+    StockPlan& plan = std::get<StockPlan>(planned);
+    parts_ = std::move(plan.parts);
+    sheetOf_ = std::move(plan.sheetOf);
+    sheetKinds_ = std::move(plan.sheetKinds);
+    if (showProgress) {
+        for (std::size_t k = 0; k < sheetKinds_.size(); ++k) {
+            const auto count = std::count(sheetOf_.begin(), sheetOf_.end(), static_cast<int>(k));
+            console.write("Sheet " + std::to_string(k + 1) + " (" + stock_[sheetKinds_[k]].name +
+                          "): " + std::to_string(count) + " parts\n");
+        }
+    }
+    const std::chrono::duration<long double> elapsed = std::chrono::steady_clock::now() - start;
+    timingText_ = blocknest::timingText(elapsed.count());
+    packingSeconds_ = static_cast<double>(elapsed.count());
+    console.write("Sheets used: " + std::to_string(sheetKinds_.size()) + " " + timingText_);
+    return std::nullopt;
+}
+
+std::optional<Remnant> PackingJob::remnant(double spacing, const std::string& name) const {
+    double used = statistics_.packedLength;
+    SheetKind kind =
+        sheetKind_.length > 0 ? sheetKind_ : rectangleKind(sheet_.length, sheet_.width);
+    if (severalSheets()) {
+        if (sheets_.empty()) {
+            used = 0;
+            if (usesStock()) kind = stock_.front();
+        } else {
+            used = sheets_.back().statistics.packedLength;
+            if (usesStock()) kind = stock_[sheetKinds_.back()];
+        }
+    }
+    // The cut keeps the gap a neighbouring part would keep.
+    return cutRemnant(kind, used > 0 ? used + spacing : 0, name);
 }
 
 void PackingJob::packAllParts(Console& console, bool showProgress) {
@@ -276,8 +331,28 @@ void PackingJob::computeStatistics() {
         }
         ++i;
     }
-    for (SheetLayout& sheet : sheets_) {
-        sheet.statistics = blocknest::computeStatistics(sheet.parts, sheet_.length, sheet_.width);
+    if (usesStock()) sheets_.resize(sheetKinds_.size());
+    for (std::size_t k = 0; k < sheets_.size(); ++k) {
+        SheetLayout& sheet = sheets_[k];
+        if (usesStock()) {
+            const SheetKind& kind = stock_[sheetKinds_[k]];
+            sheet.kind = kind.name;
+            sheet.shape = kind.shape;
+            if (!sheet.shape.outline) {
+                // Sheets of several sizes: each is drawn as its own rectangle.
+                Loop rectangle;
+                rectangle.setVertices(
+                    {{0, 0}, {kind.length, 0}, {kind.length, kind.width}, {0, kind.width}});
+                sheet.shape.outline = std::move(rectangle);
+            }
+            sheet.length = kind.length;
+            sheet.width = kind.width;
+            sheet.statistics = blocknest::computeStatistics(sheet.parts, kind.length, kind.width);
+        } else {
+            sheet.shape = sheetKind_.shape;
+            sheet.statistics =
+                blocknest::computeStatistics(sheet.parts, sheet_.length, sheet_.width);
+        }
     }
     statistics_ = combineSheets(sheets_, sheet_.length, sheet_.width);
     std::vector<double> areas;
@@ -292,9 +367,9 @@ std::optional<std::string> PackingJob::writeLayoutDxf(const std::filesystem::pat
             directory / kLayoutFileName,
             formatSheetsDxf(sheets_, partsOnNoSheet_, sheet_.length, sheet_.width));
     }
-    return outputs.stage(
-        directory / kLayoutFileName,
-        formatLayoutDxf(parts_, sheet_.length, sheet_.width, statistics_.packedLength));
+    return outputs.stage(directory / kLayoutFileName,
+                         formatLayoutDxf(parts_, sheet_.length, sheet_.width,
+                                         statistics_.packedLength, sheetKind_.shape));
 }
 
 std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory,
@@ -331,8 +406,12 @@ std::optional<std::string> PackingJob::writePlacementJson(const std::filesystem:
     run.runSeconds = packingSeconds_;
     if (severalSheets()) {
         run.sheetOf = sheetOf_;
-        for (const SheetLayout& sheet : sheets_) run.sheetFigures.push_back(sheet.statistics);
+        for (const SheetLayout& sheet : sheets_) {
+            run.sheetFigures.push_back(sheet.statistics);
+            if (usesStock()) run.sheetKinds.push_back(sheet.kind);
+        }
         run.sheetsAtLeast = sheetsAtLeast_;
+        if (usesStock()) run.sheetAreaUsed = sheetAreaUsed(sheets_, sheet_.length, sheet_.width);
     }
     return outputs.stage(file, formatPlacementJson(parts_, items_, statistics_, run));
 }

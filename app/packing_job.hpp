@@ -15,6 +15,8 @@
 #include "raster/sheet_bitmap.hpp"
 #include "search/search.hpp"
 #include "spacing/clearance.hpp"
+#include "stock/remnant.hpp"
+#include "stock/sheet_kind.hpp"
 
 namespace blocknest {
 
@@ -32,6 +34,14 @@ public:
     // Also try every orientation of every part mirrored about its Y axis.
     void setMirror(bool mirror) { mirror_ = mirror; }
     bool mirror() const { return mirror_; }
+
+    // Makes the job's sheet one of the kind (its size the one the job was prepared with): its
+    // outline and defects become fixed obstacles. Says why it cannot.
+    [[nodiscard]] std::optional<std::string> setSheetKind(const SheetKind& kind);
+    // The sheets come from this stock, chosen by packStock; the job's sheet size must hold
+    // every kind, so that parts parked beyond it lie on none.
+    void setStock(std::vector<SheetKind> kinds) { stock_ = std::move(kinds); }
+    bool usesStock() const { return !stock_.empty(); }
 
     // Reads the part data file and prepares the job for packing; nothing on success.
     [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::string& path);
@@ -61,6 +71,16 @@ public:
                                                              SearchDisplay display,
                                                              const Clearance& clearance = {});
 
+    // Fills sheets of the stock one after another (chooseSheets), each packed by the one-pass
+    // run with the clearance's gaps, and names each sheet's kind. Says why it cannot.
+    [[nodiscard]] std::optional<std::string> packStock(const Clearance& clearance, Console& console,
+                                                       bool showProgress = true);
+
+    // What is left of the last sheet used, cut across beyond its parts' packed length plus
+    // the spacing (the whole sheet when none lies on it); nothing when no material is left.
+    // After computeStatistics.
+    [[nodiscard]] std::optional<Remnant> remnant(double spacing, const std::string& name) const;
+
     // Counts the parts lying on the sheet and derives the figures of merit.
     void computeStatistics();
 
@@ -89,7 +109,8 @@ public:
     const std::vector<std::string>& inputNotes() const { return inputNotes_; }
     int insUnits() const { return insUnits_; }  // the drawings' $INSUNITS code; 0 unknown
     const PackingStatistics& statistics() const { return statistics_; }
-    bool severalSheets() const { return sheetCount_ != 1; }
+    bool severalSheets() const { return sheetCount_ != 1 || usesStock(); }
+    const SheetShape& sheetShape() const { return sheetKind_.shape; }  // of the one sheet
     // With several sheets: the sheets used, each with its parts and figures, and the parts on
     // none of them (after computeStatistics); the names of parts that fit no empty sheet.
     const std::vector<SheetLayout>& sheets() const { return sheets_; }
@@ -108,6 +129,9 @@ private:
     int rotationCount_ = 8;
     int sheetCount_ = 1;
     bool mirror_ = false;
+    SheetKind sheetKind_;                  // the one sheet's outline and defects, when drawn
+    std::vector<SheetKind> stock_;         // the kinds to choose from, with a stock
+    std::vector<std::size_t> sheetKinds_;  // each used sheet's kind, with a stock
     std::vector<int> sheetOf_;  // each part's sheet (kNoSheet, kTooLarge), with several sheets
     std::vector<SheetLayout> sheets_;
     PartList partsOnNoSheet_;

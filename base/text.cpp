@@ -99,4 +99,47 @@ std::string printableName(std::string_view text) { return printable(text, true);
 
 std::string printableLine(std::string_view text) { return printable(text, false); }
 
+namespace {
+
+std::string_view trimmedBlanks(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> splitCsvFields(std::string_view line) {
+    std::vector<std::string> fields;
+    std::string field;
+    bool quoted = false;
+    bool wasQuoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c != '"') {
+                field += c;
+            } else if (i + 1 < line.size() && line[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else {
+                quoted = false;
+            }
+        } else if (c == '"' && trimmedBlanks(field).empty()) {
+            field.clear();
+            quoted = wasQuoted = true;
+        } else if (c == ',') {
+            fields.emplace_back(wasQuoted ? field : std::string(trimmedBlanks(field)));
+            field.clear();
+            wasQuoted = false;
+        } else if (!wasQuoted || (c != ' ' && c != '\t' && c != '\r')) {
+            field += c;
+        }
+    }
+    if (quoted) return std::nullopt;
+    fields.emplace_back(wasQuoted ? field : std::string(trimmedBlanks(field)));
+    return fields;
+}
+
 }  // namespace blocknest

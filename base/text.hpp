@@ -1,6 +1,8 @@
 #pragma once  // base/text.hpp: names from a file made safe for the places they are shown
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace blocknest {
 
@@ -17,5 +19,9 @@ namespace blocknest {
 // The same for a whole message line, but a backslash stays single: a line that holds names
 // already made printable reads the same.
 [[nodiscard]] std::string printableLine(std::string_view text);
+
+// The fields of one CSV line, each trimmed of blanks; a quoted field keeps its blanks and
+// commas, and "" in it is a quote. Nothing when a quote is left open.
+[[nodiscard]] std::optional<std::vector<std::string>> splitCsvFields(std::string_view line);
 
 }  // namespace blocknest

@@ -47,6 +47,7 @@ struct SheetSize {
 // What the readers and the merge take from the command line.
 struct InputSettings {
     std::optional<SheetSize> sheet;  // --sheet: replaces any sheet a file gives
+    std::string sheetGivenBy;        // what gave the sheet when not --sheet, for the notes
     std::int64_t defaultCopies = 1;  // --copies: drawing parts without FILE:N
     int rotationCount = 2;           // -r: the turns of parts a job list mirrors without its own
     DxfReadSettings dxf;             // --tolerance, --units

@@ -42,40 +42,6 @@ std::string lowered(std::string_view text) {
     return lower;
 }
 
-// The fields of one CSV line, each trimmed; a quoted field keeps its blanks and commas, and
-// "" in it is a quote. Nothing when a quote is left open.
-std::optional<std::vector<std::string>> splitFields(std::string_view line) {
-    std::vector<std::string> fields;
-    std::string field;
-    bool quoted = false;
-    bool wasQuoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quoted) {
-            if (c != '"') {
-                field += c;
-            } else if (i + 1 < line.size() && line[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else {
-                quoted = false;
-            }
-        } else if (c == '"' && trimmed(field).empty()) {
-            field.clear();
-            quoted = wasQuoted = true;
-        } else if (c == ',') {
-            fields.emplace_back(wasQuoted ? field : std::string(trimmed(field)));
-            field.clear();
-            wasQuoted = false;
-        } else if (!wasQuoted || (c != ' ' && c != '\t' && c != '\r')) {
-            field += c;
-        }
-    }
-    if (quoted) return std::nullopt;
-    fields.emplace_back(wasQuoted ? field : std::string(trimmed(field)));
-    return fields;
-}
-
 std::optional<std::int64_t> wholeNumber(std::string_view text, std::int64_t min, std::int64_t max) {
     std::int64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -154,7 +120,7 @@ std::variant<std::vector<JobListRow>, InputError> readJobList(std::istream& in,
         std::string_view line = text;
         if (number == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
         if (trimmed(line).empty() || trimmed(line).front() == '#') continue;
-        const std::optional<std::vector<std::string>> fields = splitFields(line);
+        const std::optional<std::vector<std::string>> fields = splitCsvFields(line);
         if (!fields) return fail("a quote is not closed");
         if (columns.empty()) {
             for (const std::string& field : *fields) {

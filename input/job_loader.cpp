@@ -201,9 +201,13 @@ std::variant<MergedInput, InputError> mergeInputs(std::vector<JobInput> inputs,
         merged.lengthGiven = true;
         for (const JobInput& input : inputs) {
             if (!input.sheetWidth) continue;
-            merged.notes.push_back("blocknest: --sheet " + formatNumber(settings.sheet->length) +
-                                   "x" + formatNumber(settings.sheet->width) + " replaces " +
-                                   sheetText(input));
+            const std::string size =
+                formatNumber(settings.sheet->length) + "x" + formatNumber(settings.sheet->width);
+            merged.notes.push_back("blocknest: " +
+                                   (settings.sheetGivenBy.empty()
+                                        ? "--sheet " + size
+                                        : "the sheet " + size + " of " + settings.sheetGivenBy) +
+                                   " replaces " + sheetText(input));
         }
     } else if (sheetSource != nullptr) {
         merged.contents.sheetWidth = *sheetSource->sheetWidth;

@@ -1,5 +1,7 @@
 #include "output/cut_files.hpp"
 
+#include <algorithm>
+
 namespace blocknest {
 
 std::filesystem::path cutFileName(const std::filesystem::path& requested, int number,
@@ -21,7 +23,9 @@ std::filesystem::path cutFileName(const std::filesystem::path& requested, int nu
 std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
                                          const std::vector<const PartList*>& sheets, bool numbered,
                                          double sheetLength, double sheetWidth,
-                                         const CamDrawingSettings& settings, OutputSet& outputs) {
+                                         const CamDrawingSettings& settings, OutputSet& outputs,
+                                         const std::vector<const SheetShape*>& shapes,
+                                         const std::vector<std::string>& kinds) {
     if (sheets.size() > 1 &&
         cutFileName(requested, 1, numbered) == cutFileName(requested, 2, numbered)) {
         return "the drawings for cutting of " + std::to_string(sheets.size()) +
@@ -30,8 +34,16 @@ std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
     for (std::size_t k = 0; k < sheets.size(); ++k) {
         const std::filesystem::path path =
             cutFileName(requested, static_cast<int>(k) + 1, numbered);
-        if (std::optional<std::string> failure =
-                outputs.stage(path, formatCamDxf(*sheets[k], sheetLength, sheetWidth, settings))) {
+        std::string drawing = formatCamDxf(*sheets[k], sheetLength, sheetWidth, settings,
+                                           k < shapes.size() ? shapes[k] : nullptr);
+        if (k < kinds.size() && !kinds[k].empty()) {
+            // A comment (group 999) that readers pass over; line breaks would end it.
+            std::string kind = kinds[k];
+            std::replace(kind.begin(), kind.end(), '\n', ' ');
+            std::replace(kind.begin(), kind.end(), '\r', ' ');
+            drawing = "999\nsheet " + kind + "\n" + drawing;
+        }
+        if (std::optional<std::string> failure = outputs.stage(path, drawing)) {
             return failure;
         }
     }

@@ -17,15 +17,15 @@ namespace blocknest {
                                                 bool numbered);
 
 // Stages one drawing for cutting per sheet, sheets[k] (the parts in that sheet's coordinates)
-// in the file cutFileName(requested, k + 1, numbered); returns why it failed. Two sheets that
-// would share a file are refused before anything is staged. Numbered files of the sheets
-// after the last one, left by an earlier run (sheet n + 1, n + 2, ... as long as they exist),
-// are staged for removal.
-[[nodiscard]] std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
-                                                       const std::vector<const PartList*>& sheets,
-                                                       bool numbered, double sheetLength,
-                                                       double sheetWidth,
-                                                       const CamDrawingSettings& settings,
-                                                       OutputSet& outputs);
+// in the file cutFileName(requested, k + 1, numbered), drawn with shapes[k] where it is
+// given and not null, and opened by a comment naming kinds[k] where it is given and not
+// empty; returns why it failed. Two sheets that would share a file are refused before
+// anything is staged. Numbered files of the sheets after the last one, left by an earlier run
+// (sheet n + 1, n + 2, ... as long as they exist), are staged for removal.
+[[nodiscard]] std::optional<std::string> stageCutFiles(
+    const std::filesystem::path& requested, const std::vector<const PartList*>& sheets,
+    bool numbered, double sheetLength, double sheetWidth, const CamDrawingSettings& settings,
+    OutputSet& outputs, const std::vector<const SheetShape*>& shapes = {},
+    const std::vector<std::string>& kinds = {});
 
 }  // namespace blocknest

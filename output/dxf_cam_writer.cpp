@@ -425,11 +425,22 @@ std::string camLayerName(const std::string& partName) {
 }
 
 std::string formatCamDxf(const PartList& parts, double sheetLength, double sheetWidth,
-                         const CamDrawingSettings& settings) {
+                         const CamDrawingSettings& settings, const SheetShape* shape) {
     std::vector<Entity> entities;
-    entities.push_back(Entity{
-        {{{0, 0}, {sheetLength, 0}, {sheetLength, sheetWidth}, {0, sheetWidth}}, kSheetLayer},
-        std::nullopt});
+    if (shape != nullptr && shape->outline && shape->outline->vertexCount() >= 3) {
+        entities.push_back(Entity{{oriented(*shape->outline, true), kSheetLayer}, std::nullopt});
+    } else {
+        entities.push_back(Entity{
+            {{{0, 0}, {sheetLength, 0}, {sheetLength, sheetWidth}, {0, sheetWidth}}, kSheetLayer},
+            std::nullopt});
+    }
+    if (shape != nullptr) {
+        for (const Loop& defect : shape->defects) {
+            if (defect.vertexCount() >= 3) {
+                entities.push_back(Entity{{oriented(defect, false), kSheetLayer}, std::nullopt});
+            }
+        }
+    }
     std::vector<std::pair<std::string, int>> layers{{kSheetLayer, 8}};
     if (settings.layers == CamLayers::byKind) {
         layers.emplace_back(kPartsLayer, 7);

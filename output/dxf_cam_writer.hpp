@@ -4,6 +4,7 @@
 #include <string>
 
 #include "geometry/part.hpp"
+#include "geometry/sheet_shape.hpp"
 
 namespace blocknest {
 
@@ -21,12 +22,14 @@ struct CamDrawingSettings {
 
 // A complete AutoCAD 2000 (AC1015) drawing: header with $INSUNITS and the extents, the
 // tables, blocks and objects that version requires, and in model space the sheet's outline on
-// layer SHEET, then one closed LWPOLYLINE per contour of every part lying on the sheet, the
+// layer SHEET (with a shape: its outline, or the rectangle when it has none, and its defects),
+// then one closed LWPOLYLINE per contour of every part lying on the sheet, the
 // parts in cutting order (cutOrder) and each part's holes (clockwise) before its outer contour
 // (counter-clockwise). Coordinates are written with as many digits as it takes to read back
 // the same doubles.
 [[nodiscard]] std::string formatCamDxf(const PartList& parts, double sheetLength, double sheetWidth,
-                                       const CamDrawingSettings& settings);
+                                       const CamDrawingSettings& settings,
+                                       const SheetShape* shape = nullptr);
 
 // Writes formatCamDxf's drawing to path in one piece; returns why it failed, or nothing.
 [[nodiscard]] std::optional<std::string> writeCamDxf(const std::filesystem::path& path,

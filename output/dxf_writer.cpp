@@ -37,11 +37,25 @@ void writePartLines(std::ostream& out, const Part& part) {
     for (const Loop& hole : part.innerLoops()) writeLoopLines(out, hole);
 }
 
+void writeSheetShape(std::ostream& out, const SheetShape& shape, double sheetLength,
+                     double sheetWidth) {
+    if (shape.outline) {
+        writeLoopLines(out, *shape.outline);
+    } else {
+        writeSheetOutline(out, sheetLength, sheetWidth);
+    }
+    for (const Loop& defect : shape.defects) writeLoopLines(out, defect);
+}
+
 std::string formatLayoutDxf(const PartList& parts, double sheetLength, double sheetWidth,
-                            double packedLength) {
+                            double packedLength, const SheetShape& shape) {
     std::ostringstream out;
     out << "  0\nSECTION\n  2\nENTITIES\n  0\n";
-    writeSheetOutline(out, sheetLength, sheetWidth);
+    if (shape.empty()) {
+        writeSheetOutline(out, sheetLength, sheetWidth);
+    } else {
+        writeSheetShape(out, shape, sheetLength, sheetWidth);
+    }
     for (const Part& part : parts) writePartLines(out, part);
     writeLine(out, Vertex{packedLength, 0}, Vertex{packedLength, sheetWidth});
     out << "ENDSEC\n  0\nEOF\n";
@@ -54,9 +68,20 @@ std::string formatSheetsDxf(const std::vector<SheetLayout>& sheets, const PartLi
     out << "  0\nSECTION\n  2\nENTITIES\n  0\n";
     for (std::size_t k = 0; k < sheets.size(); ++k) {
         const double x = sheetOffset(static_cast<int>(k), sheetLength);
-        const Vertex corners[] = {
-            {x, 0}, {x + sheetLength, 0}, {x + sheetLength, sheetWidth}, {x, sheetWidth}};
-        for (int i = 0; i < 4; ++i) writeLine(out, corners[i], corners[(i + 1) % 4]);
+        const SheetShape& shape = sheets[k].shape;
+        if (!shape.outline) {
+            const Vertex corners[] = {
+                {x, 0}, {x + sheetLength, 0}, {x + sheetLength, sheetWidth}, {x, sheetWidth}};
+            for (int i = 0; i < 4; ++i) writeLine(out, corners[i], corners[(i + 1) % 4]);
+        } else {
+            Loop outline = *shape.outline;
+            outline.translate(x, 0);
+            writeLoopLines(out, outline);
+        }
+        for (Loop defect : shape.defects) {
+            defect.translate(x, 0);
+            writeLoopLines(out, defect);
+        }
         for (const Part& part : sheets[k].parts) {
             Part shown = part;
             shown.translate(x, 0);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "geometry/part.hpp"
+#include "geometry/sheet_shape.hpp"
 #include "output/statistics.hpp"
 
 namespace blocknest {
@@ -19,10 +20,16 @@ void writeSheetOutline(std::ostream& out, double sheetLength, double sheetWidth)
 // Every edge of the outer loop, then of each hole in list order.
 void writePartLines(std::ostream& out, const Part& part);
 
+// The edges of the sheet's outline (the rectangle's, when it has none) and of its defects.
+void writeSheetShape(std::ostream& out, const SheetShape& shape, double sheetLength,
+                     double sheetWidth);
+
 // The whole drawing: header, sheet outline, every part wherever it lies, the packed-length
-// line across the sheet, trailer.
+// line across the sheet, trailer. With a shape that is not empty, its outline and defects
+// stand for the sheet's four edges.
 [[nodiscard]] std::string formatLayoutDxf(const PartList& parts, double sheetLength,
-                                          double sheetWidth, double packedLength);
+                                          double sheetWidth, double packedLength,
+                                          const SheetShape& shape = {});
 
 // A job over several sheets: each sheet's outline, its parts and its packed-length line, the
 // sheets one after another along X (sheetOffset); then the parts on no sheet where they lie.

@@ -81,6 +81,9 @@ std::string formatPlacementJson(const PartList& parts, std::span<const InputItem
             if (p.mirrored) entry["transformation"]["mirrored"] = true;
         }
         if (!run.sheetOf.empty()) entry["sheet"] = sheet + 1;
+        if (static_cast<std::size_t>(sheet) < run.sheetKinds.size()) {
+            entry["sheet_kind"] = run.sheetKinds[static_cast<std::size_t>(sheet)];
+        }
         placed.push_back(std::move(entry));
     }
     Json solution = {{"strip_width", statistics.packedLength},
@@ -102,14 +105,17 @@ std::string formatPlacementJson(const PartList& parts, std::span<const InputItem
                               {"packed_length", figures.packedLength},
                               {"density", numberOrNull(figures.packingDensity)},
                               {"area_of_parts", figures.totalPartArea}});
+            if (k < run.sheetKinds.size()) sheets.back()["kind"] = run.sheetKinds[k];
         }
         solution["sheets"] = sheets;
         solution["sheets_at_least"] = run.sheetsAtLeast;
         if (!run.sheetFigures.empty()) {
             const double used =
-                (static_cast<double>(run.sheetFigures.size() - 1) * run.sheetLength +
-                 run.sheetFigures.back().packedLength) *
-                run.sheetWidth;
+                run.sheetAreaUsed
+                    ? *run.sheetAreaUsed
+                    : (static_cast<double>(run.sheetFigures.size() - 1) * run.sheetLength +
+                       run.sheetFigures.back().packedLength) *
+                          run.sheetWidth;
             solution["sheet_area_used"] = used;
             solution["scrap_area"] = used - statistics.totalPartArea;
         }

@@ -1,4 +1,5 @@
 #pragma once  // output/json_writer.hpp: the placements as JSON, in the strip-packing conventions
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,7 +22,9 @@ struct PlacementRun {
     // for a part on none (-2: it fits no empty sheet). Empty with one sheet.
     std::vector<int> sheetOf;
     std::vector<PackingStatistics> sheetFigures;  // with several sheets: each used sheet
-    int sheetsAtLeast = 0;  // with several sheets: the least number of sheets by area
+    int sheetsAtLeast = 0;                // with several sheets: the least number of sheets by area
+    std::vector<std::string> sheetKinds;  // with a stock: each used sheet's kind
+    std::optional<double> sheetAreaUsed;  // when the sheets differ in size
 };
 
 // The rotation (degrees) and translation that take an item's input outline, mirrored about

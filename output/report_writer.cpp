@@ -25,15 +25,15 @@ std::string formatSheetsReport(const PackingStatistics& stats, const std::string
     out << formatReport(stats, timingText);
     for (std::size_t k = 0; k < sheets.size(); ++k) {
         const PackingStatistics& s = sheets[k].statistics;
-        out << "Sheet " << k + 1 << ": Packed length:" << s.packedLength
+        out << "Sheet " << k + 1;
+        if (!sheets[k].kind.empty()) out << " (" << sheets[k].kind << ")";
+        out << ": Packed length:" << s.packedLength
             << " Packing density:" << formatNumber(s.packingDensity * 100.0)
             << "% Parts:" << sheets[k].parts.count() << " Area of parts:" << s.totalPartArea
             << '\n';
     }
     if (!sheets.empty()) {
-        const double used = (static_cast<double>(sheets.size() - 1) * sheetLength +
-                             sheets.back().statistics.packedLength) *
-                            sheetWidth;
+        const double used = sheetAreaUsed(sheets, sheetLength, sheetWidth);
         const double scrap = used - stats.totalPartArea;
         out << "Sheets used:" << sheets.size() << " (at least " << sheetsAtLeast
             << ") Sheet area used:" << used << " Scrap:" << scrap << " ("

@@ -1,7 +1,9 @@
 #pragma once  // output/statistics.hpp: the figures of merit of a layout
+#include <string>
 #include <vector>
 
 #include "geometry/part.hpp"
+#include "geometry/sheet_shape.hpp"
 
 namespace blocknest {
 
@@ -21,11 +23,20 @@ PackingStatistics computeStatistics(PartList& parts, double sheetLength, double 
 struct SheetLayout {
     PartList parts;
     PackingStatistics statistics;
+    SheetShape shape;   // drawn instead of the rectangle where it is not empty
+    std::string kind;   // the stock's name for the sheet; empty for the job's one sheet size
+    double length = 0;  // the sheet's own size; 0: the job's
+    double width = 0;
 };
 
+// The sheet area a job over several sheets used: every sheet but the last whole, the last up
+// to its packed length, each sheet at its own size where it has one, else the job's.
+[[nodiscard]] double sheetAreaUsed(const std::vector<SheetLayout>& sheets, double sheetLength,
+                                   double sheetWidth);
+
 // The figures of a job over several sheets: the area of the parts on all of them; the packed
-// length of the last; the density over the sheet area used, every sheet but the last whole
-// and the last up to its packed length. With one sheet these are that sheet's figures.
+// length of the last; the density over the sheet area used (sheetAreaUsed). With one sheet
+// these are that sheet's figures.
 [[nodiscard]] PackingStatistics combineSheets(const std::vector<SheetLayout>& sheets,
                                               double sheetLength, double sheetWidth);
 

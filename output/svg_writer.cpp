@@ -87,7 +87,16 @@ struct SheetView {
     double x = 0;
     double y = 0;
     std::string title;
+    const SheetShape* shape = nullptr;  // drawn instead of the rectangle when not empty
 };
+
+// The loop as a path of its own, for the sheet's outline and defects.
+template <class Number>
+std::string loopPathData(const Loop& loop, const Placement& at, const Number& number) {
+    Part alone;
+    alone.setShape("", LoopList(), loop);
+    return pathData(alone, at, number);
+}
 
 // The sheets where their views say, each shown shownLength long, spanning span along X and
 // down to bottom; the parts on no sheet in rows below.
@@ -166,9 +175,21 @@ std::optional<std::string> drawLayout(const std::vector<SheetView>& sheets,
            "text{font-family:sans-serif;fill:#222}</style>\n";
     std::size_t placedCount = 0;
     for (const SheetView& sheet : sheets) {
-        svg << "<rect class=\"sheet\" x=\"" << number(sheet.x) << "\" y=\"" << number(0 - sheet.y)
-            << "\" width=\"" << number(shownLength) << "\" height=\"" << number(sheetWidth)
-            << "\"/>\n";
+        if (sheet.shape != nullptr && !sheet.shape->empty()) {
+            const Placement onSheet{sheet.x, sheet.y, sheetWidth};
+            if (sheet.shape->outline) {
+                svg << "<path class=\"sheet\" d=\""
+                    << loopPathData(*sheet.shape->outline, onSheet, number) << "\"/>\n";
+            }
+            for (const Loop& defect : sheet.shape->defects) {
+                svg << "<path class=\"defect\" style=\"fill:#f2b8b5;stroke:#b2182b\" d=\""
+                    << loopPathData(defect, onSheet, number) << "\"/>\n";
+            }
+        } else {
+            svg << "<rect class=\"sheet\" x=\"" << number(sheet.x) << "\" y=\""
+                << number(0 - sheet.y) << "\" width=\"" << number(shownLength) << "\" height=\""
+                << number(sheetWidth) << "\"/>\n";
+        }
         if (!sheet.title.empty()) {
             svg << "<text class=\"sheet-title\" x=\"" << number(sheet.x) << "\" y=\""
                 << number(-sheet.y - 0.4 * titleSize) << "\" font-size=\"" << number(titleSize)
@@ -226,8 +247,10 @@ std::optional<std::string> drawLayout(const std::vector<SheetView>& sheets,
 }  // namespace
 
 std::optional<std::string> formatLayoutSvg(const PartList& parts, double sheetLength,
-                                           double sheetWidth, const PackingStatistics& stats) {
+                                           double sheetWidth, const PackingStatistics& stats,
+                                           const SheetShape& shape) {
     SheetView sheet;
+    sheet.shape = &shape;
     std::vector<const Part*> unplaced;
     for (const Part& part : parts) {
         (liesOnSheet(part, sheetLength, sheetWidth) ? sheet.parts : unplaced).push_back(&part);
@@ -235,9 +258,11 @@ std::optional<std::string> formatLayoutSvg(const PartList& parts, double sheetLe
     sheet.packedLength = stats.packedLength;
     // A strip sheet far longer than its layout is shown up to a little beyond the layout.
     const double used = std::max(stats.packedLength, sheetWidth);
-    const double shownLength = sheetLength <= std::max(2 * stats.packedLength, 3 * sheetWidth)
-                                   ? sheetLength
-                                   : std::max(1.15 * used, 3 * sheetWidth);
+    // A drawn sheet is shown whole: what is left of it is the point.
+    const double shownLength =
+        !shape.empty() || sheetLength <= std::max(2 * stats.packedLength, 3 * sheetWidth)
+            ? sheetLength
+            : std::max(1.15 * used, 3 * sheetWidth);
     const double span = shownLength;
     return drawLayout({sheet}, unplaced, parts.count(), sheetLength, sheetWidth, shownLength, span,
                       0, std::max(span, sheetWidth) / 45, stats);
@@ -278,12 +303,15 @@ std::optional<std::string> formatSheetsSvg(const std::vector<SheetLayout>& sheet
         for (const Part& part : sheets[k].parts) view.parts.push_back(&part);
         const PackingStatistics& figures = sheets[k].statistics;
         view.packedLength = figures.packedLength;
+        view.shape = &sheets[k].shape;
         view.x = static_cast<double>(k % columns) * (sheetLength + gapX);
         view.y = -static_cast<double>(k / columns) * (sheetWidth + gapY);
         char density[32];
         std::snprintf(density, sizeof density, "%.1f%%", figures.packingDensity * 100.0);
-        view.title = "Sheet " + std::to_string(k + 1) + ": " + std::to_string(view.parts.size()) +
-                     " part" + (view.parts.size() == 1 ? "" : "s") + ", " + density;
+        view.title = "Sheet " + std::to_string(k + 1) +
+                     (sheets[k].kind.empty() ? "" : " (" + sheets[k].kind + ")") + ": " +
+                     std::to_string(view.parts.size()) + " part" +
+                     (view.parts.size() == 1 ? "" : "s") + ", " + density;
         count += view.parts.size();
         views.push_back(std::move(view));
     }

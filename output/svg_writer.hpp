@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "geometry/part.hpp"
+#include "geometry/sheet_shape.hpp"
 #include "output/statistics.hpp"
 
 namespace blocknest {
@@ -13,9 +14,11 @@ namespace blocknest {
 // a row below the sheet, and a caption with the figures of the report. A long, mostly empty
 // sheet is shown up to a little beyond the packed length. Nothing when some coordinate of
 // the picture would not be a finite number.
+// A sheet with a shape is drawn as its outline with its defects, shown whole.
 [[nodiscard]] std::optional<std::string> formatLayoutSvg(const PartList& parts, double sheetLength,
                                                          double sheetWidth,
-                                                         const PackingStatistics& stats);
+                                                         const PackingStatistics& stats,
+                                                         const SheetShape& shape = {});
 
 // The same for a job over several sheets: the sheets in a grid of sheetGridColumns columns,
 // row after row, each whole with its parts, its packed-length line and a title with its

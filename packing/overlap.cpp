@@ -150,6 +150,15 @@ bool clash(const Part& moving, const Part& other, bool holeEdgesTested) {
            !inHoleOf(moving, other, holeEdgesTested);
 }
 
+// The pose of moving overlaps none of the sheet's fixed shapes. Hole edges are always tested:
+// an outline's notch or a defect may reach between a part's vertices.
+bool clearOfObstacles(const Part& moving, const std::optional<Part>& outside,
+                      const std::vector<Part>& defects) {
+    if (outside && clash(moving, *outside, true)) return false;
+    return std::none_of(defects.begin(), defects.end(),
+                        [&](const Part& defect) { return clash(moving, defect, true); });
+}
+
 bool verticesOnSheet(const Part& moving, const Loop& sheetRectangle) {
     for (const Vertex& v : moving.outerLoop().vertices()) {
         if (!pointInLoop(v, sheetRectangle)) return false;
@@ -167,7 +176,10 @@ void growBox(BoundingBox& box, const BoundingBox& by) {
 }  // namespace
 
 PartIndex::PartIndex(const PartList& parts, const Sheet& sheet)
-    : sheetRectangle_(makeSheetRectangle(sheet)), holeEdgesTested_(sheet.holeEdgesTested) {
+    : sheetRectangle_(makeSheetRectangle(sheet)),
+      holeEdgesTested_(sheet.holeEdgesTested),
+      outside_(sheet.outside),
+      defects_(sheet.defects) {
     const double length = std::isfinite(sheet.length) && sheet.length > 0 ? sheet.length : 1;
     const double block = std::isfinite(sheet.blockSideLength) && sheet.blockSideLength > 0
                              ? sheet.blockSideLength
@@ -239,12 +251,14 @@ void PartIndex::markPlaced(const Part& part) {
 
 bool isPlacementFeasible(const PartIndex& others, const Part& moving) {
     if (!verticesOnSheet(moving, others.sheetRectangle())) return false;
+    if (!clearOfObstacles(moving, others.outside(), others.defects())) return false;
     return others.forEachNear(
         moving, [&](const Part& other) { return !clash(moving, other, others.holeEdgesTested()); });
 }
 
 bool isPlacementFeasible(const PartList& parts, const Part& moving, const Sheet& sheet) {
     if (!verticesOnSheet(moving, makeSheetRectangle(sheet))) return false;
+    if (!clearOfObstacles(moving, sheet.outside, sheet.defects)) return false;
     for (const Part& other : parts) {
         if (&other != &moving && clash(moving, other, sheet.holeEdgesTested)) return false;
     }

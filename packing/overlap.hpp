@@ -1,6 +1,7 @@
 #pragma once  // packing/overlap.hpp: the exact test of a part's pose against sheet and parts
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -13,8 +14,9 @@ namespace blocknest {
 inline constexpr double kBoxTolerance = 0.00001;
 
 // True when every vertex of the moving part's outer loop lies in the sheet rectangle (by the
-// point-containment rule, so the left and top edges are outside) and the part overlaps no
-// other part of the list, a part lying in a hole of the other not counting. Other parts are
+// point-containment rule, so the left and top edges are outside), the part overlaps neither
+// the sheet's outside nor a defect (edges always tested), and it overlaps no other part of
+// the list, a part lying in a hole of the other not counting. Other parts are
 // recognised by identity; parked parts take part like any other.
 [[nodiscard]] bool isPlacementFeasible(const PartList& parts, const Part& moving,
                                        const Sheet& sheet);
@@ -38,6 +40,8 @@ public:
 
     const Loop& sheetRectangle() const { return sheetRectangle_; }
     bool holeEdgesTested() const { return holeEdgesTested_; }
+    const std::optional<Part>& outside() const { return outside_; }
+    const std::vector<Part>& defects() const { return defects_; }
 
 private:
     static std::size_t bucketOf(double v, double size, std::size_t count);
@@ -48,6 +52,8 @@ private:
 
     Loop sheetRectangle_;
     bool holeEdgesTested_ = false;
+    std::optional<Part> outside_;  // the sheet's, copied: the index may outlive the sheet
+    std::vector<Part> defects_;
     std::vector<const Part*> parts_;
     std::unordered_map<const Part*, std::size_t> ids_;
     std::vector<std::vector<std::size_t>> buckets_;

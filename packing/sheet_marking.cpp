@@ -105,3 +105,60 @@ void markPartOnSheet(Sheet& sheet, const Part& part, Console& console) {
 }
 
 }  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// The index range [first, last] of the blocks along one axis whose closed spans [i b - b/2,
+// i b + b/2] meet [low, high], clamped to [0, count); first > last when none does. The ends
+// are widened by a relative hair so that a point on a shared border takes both blocks.
+std::pair<int, int> blocksSpanning(double low, double high, double b, int count) {
+    const double hair = 1e-9 * std::max({1.0, std::fabs(low), std::fabs(high)});
+    const double first = std::floor((low - hair) / b + 0.5);
+    const double last = std::floor((high + hair) / b + 0.5);
+    return {static_cast<int>(std::clamp(first, 0.0, static_cast<double>(count))),
+            static_cast<int>(std::clamp(last, -1.0, static_cast<double>(count - 1)))};
+}
+
+void markEdgeOnSheet(SheetBitmap& grid, double b, const Vertex& p, const Vertex& q) {
+    const auto [firstRow, lastRow] =
+        blocksSpanning(std::min(p.x, q.x), std::max(p.x, q.x), b, grid.rows());
+    for (int r = firstRow; r <= lastRow; ++r) {
+        // The piece of the edge inside the row's strip, by its y at the strip's borders.
+        double y0 = p.y;
+        double y1 = q.y;
+        if (p.x != q.x) {
+            const double x0 = std::max(std::min(p.x, q.x), r * b - b / 2);
+            const double x1 = std::min(std::max(p.x, q.x), r * b + b / 2);
+            y0 = p.y + (q.y - p.y) * ((x0 - p.x) / (q.x - p.x));
+            y1 = p.y + (q.y - p.y) * ((x1 - p.x) / (q.x - p.x));
+        }
+        const auto [firstCol, lastCol] =
+            blocksSpanning(std::min(y0, y1), std::max(y0, y1), b, grid.cols());
+        for (int c = firstCol; c <= lastCol; ++c) grid.take(r, c);
+    }
+}
+
+void markLoopEdgesOnSheet(Sheet& sheet, const Loop& loop) {
+    const std::vector<Vertex>& v = loop.vertices();
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        markEdgeOnSheet(sheet.bitmap, sheet.blockSideLength, v[i], v[(i + 1) % v.size()]);
+    }
+}
+
+void markObstacle(Sheet& sheet, const Part& obstacle) {
+    SilentConsole silent;
+    markPartOnSheet(sheet, obstacle, silent);
+    markLoopEdgesOnSheet(sheet, obstacle.outerLoop());
+    for (const Loop& hole : obstacle.innerLoops()) markLoopEdgesOnSheet(sheet, hole);
+}
+
+}  // namespace
+
+void markObstaclesOnSheet(Sheet& sheet) {
+    if (sheet.bitmap.empty() || !(sheet.blockSideLength > 0)) return;
+    if (sheet.outside) markObstacle(sheet, *sheet.outside);
+    for (const Part& defect : sheet.defects) markObstacle(sheet, defect);
+}
+
+}  // namespace blocknest

@@ -10,4 +10,9 @@ namespace blocknest {
 // blocks whose squares reach the part's bounds are examined; taken blocks are left alone.
 void markPartOnSheet(Sheet& sheet, const Part& part, Console& console);
 
+// Takes every block whose closed square meets the sheet's outside or one of its defects: the
+// blocks markPartOnSheet takes, and every block an edge of theirs passes through, so that a
+// sliver of an obstacle narrower than a block is never missed.
+void markObstaclesOnSheet(Sheet& sheet);
+
 }  // namespace blocknest

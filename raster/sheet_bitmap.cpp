@@ -1,5 +1,6 @@
 #include "raster/sheet_bitmap.hpp"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <limits>
@@ -77,6 +78,19 @@ SheetBitmap buildSheetBitmap(double sheetLength, double sheetWidth, double block
         }
     }
     return bitmap;
+}
+
+Part makeOutsidePart(const LoopList& outlines, double sheetLength, double sheetWidth) {
+    // Far enough out that no pose a part can take on the sheet reaches beyond it.
+    const double around = std::max(sheetLength, sheetWidth) + 1;
+    Loop box;
+    box.setVertices({{-around, -around},
+                     {sheetLength + around, -around},
+                     {sheetLength + around, sheetWidth + around},
+                     {-around, sheetWidth + around}});
+    Part outside;
+    outside.setShape("sheet outside", outlines, box);
+    return outside;
 }
 
 }  // namespace blocknest

@@ -3,6 +3,8 @@
 #include <optional>
 #include <vector>
 
+#include "geometry/part.hpp"
+
 namespace blocknest {
 
 // The sheet's blocks: rows run along X, columns along Y, a cell is free or taken. Block (R, C)
@@ -53,6 +55,13 @@ struct Sheet {
     // A part lies in another's hole only if its outline also crosses none of the hole's edges;
     // off, its vertices decide alone.
     bool holeEdgesTested = false;
+    // Shapes fixed on the sheet that no part may overlap, in sheet coordinates, both absent on
+    // a plain rectangle: the outside of an irregular outline, as a part around the rectangle
+    // whose one hole is the outline, and the defects, as parts without holes. Their blocks
+    // are taken in the grid once they are marked (packing/sheet_marking.hpp).
+    std::optional<Part> outside;
+    std::vector<Part> defects;
+    [[nodiscard]] bool hasObstacles() const { return outside.has_value() || !defects.empty(); }
 };
 
 struct GridSize {
@@ -73,5 +82,10 @@ struct GridSize {
 // sheet rectangle. Needs a size that sheetGridSize accepts.
 [[nodiscard]] SheetBitmap buildSheetBitmap(double sheetLength, double sheetWidth,
                                            double blockSideLength);
+
+// The part that stands for what lies outside the given outlines on a sheet of that size: a
+// rectangle well around the sheet with the outlines as its holes. Fixed as the sheet's outside,
+// it keeps every part within one of the outlines.
+[[nodiscard]] Part makeOutsidePart(const LoopList& outlines, double sheetLength, double sheetWidth);
 
 }  // namespace blocknest

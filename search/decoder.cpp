@@ -5,6 +5,7 @@
 
 #include "output/statistics.hpp"
 #include "packing/packer.hpp"
+#include "packing/sheet_marking.hpp"
 
 namespace blocknest {
 namespace {
@@ -70,6 +71,9 @@ SearchInstance makeSearchInstance(const PartList& parts, const Sheet& sheet, int
         grid.sheet.blockSideLength = side;
         grid.sheet.bitmap = buildSheetBitmap(sheet.length, sheet.width, side);
         grid.sheet.holeEdgesTested = true;
+        grid.sheet.outside = sheet.outside;
+        grid.sheet.defects = sheet.defects;
+        markObstaclesOnSheet(grid.sheet);
         instance.grids.push_back(std::move(grid));
     }
     return instance;

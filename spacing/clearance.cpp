@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "base/number_format.hpp"
+#include "packing/sheet_marking.hpp"
 
 namespace blocknest {
 namespace {
@@ -77,6 +78,50 @@ bool liesOn(const Part& part, const Sheet& sheet) {
     return box.minX >= 0 && box.maxX <= sheet.length && box.minY >= 0 && box.maxY <= sheet.width;
 }
 
+// Every piece of the loop offset by delta drawing units (inward when negative), mitred; the
+// rounding is covered on the inward side, so the pieces never reach beyond the exact offset.
+LoopList offsetInward(const Loop& loop, double delta) {
+    Part alone;
+    alone.setShape("", LoopList(), loop);
+    const double scale = scaleFor(alone, std::fabs(delta));
+    LoopList pieces;
+    for (const cl::Path& path : offset(toPath(loop, scale), -delta * scale - kRoundingUnits)) {
+        if (path.size() >= 3) pieces.pushBack(toLoop(path, scale));
+    }
+    return pieces;
+}
+
+// The sheet's fixed shapes as the grown parts must meet them, in the placement sheet's
+// coordinates: outlines shrunk by the margin less half the spacing (grown when that is
+// negative), defects grown by half the spacing. Says why when no room is left.
+std::optional<std::string> placeObstacles(const Sheet& sheet, const Clearance& clearance,
+                                          PlacementJob& placement) {
+    const double half = clearance.spacing / 2;
+    const double origin = placement.sheetOrigin;
+    Sheet& target = placement.sheet;
+    if (sheet.outside) {
+        LoopList outlines;
+        for (const Loop& outline : sheet.outside->innerLoops()) {
+            for (Loop& piece : offsetInward(outline, origin)) {
+                piece.translate(-origin, -origin);
+                outlines.pushBack(std::move(piece));
+            }
+        }
+        if (outlines.count() == 0) {
+            return "a margin of " + formatNumber(clearance.margin) +
+                   " leaves no room inside the sheet's outline";
+        }
+        target.outside = makeOutsidePart(outlines, target.length, target.width);
+    }
+    for (const Part& defect : sheet.defects) {
+        Part grown = half > 0 ? growPart(defect, half) : defect;
+        grown.translate(-origin, -origin);
+        target.defects.push_back(std::move(grown));
+    }
+    markObstaclesOnSheet(target);
+    return std::nullopt;
+}
+
 }  // namespace
 
 Part growPart(const Part& part, double delta) {
@@ -131,6 +176,7 @@ std::variant<PlacementJob, std::string> makePlacementJob(const PartList& parts, 
     }
     placement.sheet.bitmap = buildSheetBitmap(placement.sheet.length, placement.sheet.width,
                                               placement.sheet.blockSideLength);
+    if (std::optional<std::string> why = placeObstacles(sheet, clearance, placement)) return *why;
     for (const Part& part : parts) {
         Part grown = half > 0 ? growPart(part, half) : part;
         grown.setTurn(Orientation{});

@@ -1,0 +1,108 @@
+#include "stock/remnant.hpp"
+
+#include <clipper.hpp>
+#include <cmath>
+
+#include "output/dxf_cam_writer.hpp"
+
+namespace blocknest {
+namespace {
+
+namespace cl = ClipperLib;
+
+// Integer coordinates for Clipper: scaled by a power of two so that the largest stays below
+// 2^40, which keeps the scaling exact and far inside Clipper's range.
+double scaleFor(double largest) {
+    int exponent = 0;
+    std::frexp(std::max(largest, 1e-300), &exponent);
+    return std::ldexp(1.0, 40 - exponent);
+}
+
+cl::Path toPath(const std::vector<Vertex>& vertices, double scale) {
+    cl::Path path;
+    for (const Vertex& v : vertices) {
+        path.emplace_back(static_cast<cl::cInt>(std::llround(v.x * scale)),
+                          static_cast<cl::cInt>(std::llround(v.y * scale)));
+    }
+    return path;
+}
+
+Loop toLoop(const cl::Path& path, double scale) {
+    std::vector<Vertex> vertices;
+    for (const cl::IntPoint& p : path) {
+        vertices.push_back({static_cast<double>(p.X) / scale, static_cast<double>(p.Y) / scale});
+    }
+    Loop loop;
+    loop.setVertices(std::move(vertices));
+    return loop;
+}
+
+}  // namespace
+
+std::optional<Remnant> cutRemnant(const SheetKind& sheet, double cut, const std::string& name) {
+    const double length = sheet.length;
+    const double width = sheet.width;
+    if (!(cut < length)) return std::nullopt;
+    const double scale = scaleFor(2 * std::max(length, width) + 2);
+    const std::vector<Vertex> box{{0, 0}, {length, 0}, {length, width}, {0, width}};
+    const cl::Path outline =
+        toPath(sheet.shape.outline ? sheet.shape.outline->vertices() : box, scale);
+    const double from = std::max(cut, 0.0);
+    const cl::Path beyond =
+        toPath({{from, -1}, {length + 1, -1}, {length + 1, width + 1}, {from, width + 1}}, scale);
+    cl::Clipper clipper;
+    clipper.AddPath(outline, cl::ptSubject, true);
+    clipper.AddPath(beyond, cl::ptClip, true);
+    cl::Paths material;
+    clipper.Execute(cl::ctIntersection, material, cl::pftNonZero, cl::pftNonZero);
+    clipper.Clear();
+    clipper.AddPaths(material, cl::ptSubject, true);
+    for (const Loop& defect : sheet.shape.defects) {
+        clipper.AddPath(toPath(defect.vertices(), scale), cl::ptClip, true);
+    }
+    cl::PolyTree tree;
+    clipper.Execute(cl::ctDifference, tree, cl::pftNonZero, cl::pftNonZero);
+    // Outer contours: the tree's top level, and islands inside holes.
+    std::vector<const cl::PolyNode*> pieces;
+    std::vector<const cl::PolyNode*> open(tree.Childs.begin(), tree.Childs.end());
+    while (!open.empty()) {
+        const cl::PolyNode* node = open.back();
+        open.pop_back();
+        if (!node->IsHole()) pieces.push_back(node);
+        open.insert(open.end(), node->Childs.begin(), node->Childs.end());
+    }
+    const cl::PolyNode* largest = nullptr;
+    for (const cl::PolyNode* piece : pieces) {
+        if (piece->Contour.size() < 3) continue;
+        if (largest == nullptr ||
+            std::fabs(cl::Area(piece->Contour)) > std::fabs(cl::Area(largest->Contour))) {
+            largest = piece;
+        }
+    }
+    if (largest == nullptr) return std::nullopt;
+    Remnant remnant;
+    remnant.cutAt = cut;
+    remnant.piecesLeftOut = static_cast<int>(pieces.size()) - 1;
+    SheetShape& shape = remnant.kind.shape;
+    shape.outline = toLoop(largest->Contour, scale);
+    for (const cl::PolyNode* hole : largest->Childs) {
+        if (hole->Contour.size() >= 3) shape.defects.push_back(toLoop(hole->Contour, scale));
+    }
+    const BoundingBox bounds = boundsOf(shape.outline->vertices());
+    shape.outline->translate(-bounds.minX, -bounds.minY);
+    for (Loop& defect : shape.defects) defect.translate(-bounds.minX, -bounds.minY);
+    remnant.kind.name = name;
+    remnant.kind.length = bounds.maxX - bounds.minX;
+    remnant.kind.width = bounds.maxY - bounds.minY;
+    remnant.kind.cost = materialArea(remnant.kind);
+    return remnant;
+}
+
+std::string formatRemnantDxf(const Remnant& remnant, int insUnits) {
+    CamDrawingSettings settings;
+    settings.insUnits = insUnits;
+    return formatCamDxf(PartList(), remnant.kind.length, remnant.kind.width, settings,
+                        &remnant.kind.shape);
+}
+
+}  // namespace blocknest

@@ -1,0 +1,129 @@
+#include "stock/sheet_choice.hpp"
+
+#include <limits>
+#include <optional>
+
+#include "base/console.hpp"
+#include "input/job_preparation.hpp"
+#include "output/statistics.hpp"
+#include "packing/packer.hpp"
+#include "packing/sheets.hpp"
+
+namespace blocknest {
+
+std::variant<PartList, std::string> packOnSheetKind(const PartList& partsLeft,
+                                                    const SheetKind& kind,
+                                                    const SheetPacking& packing) {
+    Sheet sheet;
+    sheet.blockSideLength = packing.blockSideLength;
+    if (std::optional<std::string> why = makeSheetOfKind(sheet, kind)) return *why;
+    PartList parts = partsLeft;
+    parkParts(parts, kind.length);
+    if (packing.mirror) {
+        const std::vector<Orientation> even = evenTurns(packing.rotationCount);
+        for (Part& part : parts) {
+            part.setOrientations(
+                withMirrored(part.orientations().empty() ? even : part.orientations()));
+        }
+    }
+    SilentConsole silent;
+    if (!packing.clearance.any()) {
+        (void)packAllParts(parts, sheet, packing.rotationCount, silent, false);
+        return parts;
+    }
+    std::variant<PlacementJob, std::string> made =
+        makePlacementJob(parts, sheet, packing.clearance);
+    if (auto* why = std::get_if<std::string>(&made)) return *why;
+    PlacementJob& placement = std::get<PlacementJob>(made);
+    (void)packAllParts(placement.parts, placement.sheet, packing.rotationCount, silent, false);
+    placeOriginals(parts, placement, placement.parts);
+    return parts;
+}
+
+namespace {
+
+struct Trial {
+    std::size_t kind = 0;
+    PartList parts;
+    std::vector<bool> placed;
+    double area = 0;
+    bool all = false;
+};
+
+double areaPerCost(const Trial& trial, const SheetKind& kind) {
+    return kind.cost > 0 ? trial.area / kind.cost : std::numeric_limits<double>::infinity();
+}
+
+}  // namespace
+
+std::variant<StockPlan, std::string> chooseSheets(const PartList& parts,
+                                                  const std::vector<SheetKind>& kinds,
+                                                  const PackOnKind& pack) {
+    StockPlan plan;
+    plan.parts = parts;
+    std::vector<Part*> all;
+    for (Part& part : plan.parts) all.push_back(&part);
+    plan.sheetOf.assign(all.size(), kNoSheet);
+    std::vector<std::int64_t> left;
+    for (const SheetKind& kind : kinds) left.push_back(kind.count);
+    while (true) {
+        std::vector<std::size_t> waiting;
+        PartList batch;
+        for (std::size_t i = 0; i < all.size(); ++i) {
+            if (plan.sheetOf[i] != kNoSheet) continue;
+            waiting.push_back(i);
+            batch.pushBack(*all[i]);
+        }
+        if (waiting.empty()) break;
+        std::vector<Trial> trials;
+        for (std::size_t k = 0; k < kinds.size(); ++k) {
+            if (left[k] == 0) continue;
+            std::variant<PartList, std::string> packed = pack(batch, kinds[k]);
+            if (auto* why = std::get_if<std::string>(&packed)) return *why;
+            Trial trial;
+            trial.kind = k;
+            trial.parts = std::move(std::get<PartList>(packed));
+            trial.all = true;
+            for (const Part& part : trial.parts) {
+                const bool on = liesOnSheet(part, kinds[k].length, kinds[k].width);
+                trial.placed.push_back(on);
+                if (on) trial.area += part.netArea();
+                trial.all = trial.all && on;
+            }
+            if (trial.area > 0) trials.push_back(std::move(trial));
+        }
+        if (trials.empty()) break;
+        const Trial* chosen = nullptr;
+        auto better = [&](const Trial& a, const Trial* b) {
+            return b == nullptr || areaPerCost(a, kinds[a.kind]) > areaPerCost(*b, kinds[b->kind]);
+        };
+        for (const Trial& trial : trials) {
+            if (kinds[trial.kind].drawn() && better(trial, chosen)) chosen = &trial;
+        }
+        if (chosen == nullptr) {
+            for (const Trial& trial : trials) {
+                if (trial.all &&
+                    (chosen == nullptr || kinds[trial.kind].cost < kinds[chosen->kind].cost)) {
+                    chosen = &trial;
+                }
+            }
+        }
+        if (chosen == nullptr) {
+            for (const Trial& trial : trials) {
+                if (better(trial, chosen)) chosen = &trial;
+            }
+        }
+        const int sheet = static_cast<int>(plan.sheetKinds.size());
+        plan.sheetKinds.push_back(chosen->kind);
+        --left[chosen->kind];
+        auto part = chosen->parts.begin();
+        for (std::size_t j = 0; j < waiting.size(); ++j, ++part) {
+            if (!chosen->placed[j]) continue;
+            *all[waiting[j]] = *part;
+            plan.sheetOf[waiting[j]] = sheet;
+        }
+    }
+    return plan;
+}
+
+}  // namespace blocknest

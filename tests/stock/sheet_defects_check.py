@@ -1,0 +1,207 @@
+#!/usr/bin/env python3
+"""Nests parts on random sheet drawings (an outline with cut corners and a notch, defects of
+random shapes, some near the edge) with spacing and margin, and checks every layout with ezdxf
+and shapely and nothing of the program's code: each placed part lies inside the outline at
+least the margin from it, at least the spacing from every defect, and at least the spacing from
+every other part. The one-pass run, a search and a stock of drawings and rectangles are each
+checked; the drawing for cutting must show the sheet as drawn. Exits 77 (skipped) without ezdxf
+or shapely.
+
+Usage: sheet_defects_check.py BLOCKNEST SOURCE_DIR
+"""
+import json
+import math
+import os
+import random
+import subprocess
+import sys
+import tempfile
+
+try:
+    import ezdxf
+    from shapely.geometry import Point, Polygon
+    from shapely.affinity import translate
+except ImportError as missing:
+    print(f"skipped: {missing}")
+    sys.exit(77)
+
+failures = []
+checked_parts = 0
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+    return condition
+
+
+def random_sheet(rng):
+    """An outline whose box starts at (0, 0), and defects inside it, apart from each other."""
+    length, width = rng.uniform(500, 1000), rng.uniform(300, 600)
+    c1, c2 = rng.uniform(20, 150), rng.uniform(20, 150)
+    notch_x = rng.uniform(0.3, 0.6) * length
+    notch_w, notch_d = rng.uniform(30, 90), rng.uniform(20, 80)
+    outline = Polygon([(0, 0), (length - c1, 0), (length, c1), (length, width),
+                       (notch_x + notch_w, width), (notch_x + notch_w, width - notch_d),
+                       (notch_x, width - notch_d), (notch_x, width), (c2, width), (0, width - c2)])
+    defects = []
+    for _ in range(200):
+        if len(defects) == rng.randint(2, 5):
+            break
+        x, y, r = rng.uniform(0, length), rng.uniform(0, width), rng.uniform(8, 60)
+        if rng.random() < 0.4:
+            shape = Point(x, y).buffer(r, 16)
+        else:
+            n = rng.randint(3, 6)
+            shape = Polygon([(x + r * rng.uniform(0.3, 1) * math.cos(2 * math.pi * k / n),
+                              y + r * rng.uniform(0.3, 1) * math.sin(2 * math.pi * k / n))
+                             for k in range(n)])
+        if not shape.is_valid or not outline.buffer(-2).contains(shape):
+            continue
+        if any(shape.distance(d) < 2 for d in defects):
+            continue
+        defects.append(shape)
+    return outline, defects
+
+
+def write_sheet(path, outline, defects, rng):
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    # Drawn as a real file might: the outline in lines on a layer of its own, defects as
+    # polylines and circles.
+    ring = list(outline.exterior.coords)
+    for a, b in zip(ring, ring[1:]):
+        msp.add_line(a, b, dxfattribs={"layer": "OUTLINE"})
+    for defect in defects:
+        msp.add_lwpolyline(list(defect.exterior.coords)[:-1], close=True,
+                           dxfattribs={"layer": "DEFECTS"})
+    doc.saveas(path)
+
+
+def placed_polygon(item, transformation):
+    """The item's outline mirrored (if so), turned about the origin, then moved."""
+    shape = item["shape"]
+    if shape["type"] == "simple_polygon":
+        outer, inner = shape["data"], []
+    else:
+        outer, inner = shape["data"]["outer"], shape["data"]["inner"]
+    angle = math.radians(transformation["rotation"])
+    c, s = math.cos(angle), math.sin(angle)
+    mirrored = transformation.get("mirrored", False)
+    tx, ty = transformation["translation"]
+
+    def move(ring):
+        points = []
+        for x, y in ring:
+            if mirrored:
+                x = -x
+            points.append((c * x - s * y + tx, s * x + c * y + ty))
+        return points
+
+    return Polygon(move(outer), [move(h) for h in inner])
+
+
+def check_layout(label, parts, outline, defects, spacing, margin):
+    global checked_parts
+    size = max(outline.bounds[2], outline.bounds[3])
+    tol = 1e-7 * size
+    for name, polygon in parts:
+        checked_parts += 1
+        check(outline.buffer(tol).contains(polygon), f"{label}: {name} leaves the outline")
+        edge = polygon.distance(outline.exterior)
+        check(edge >= margin - tol, f"{label}: {name} is {edge} from the outline, margin {margin}")
+        for k, defect in enumerate(defects):
+            gap = polygon.distance(defect)
+            check(gap >= spacing - tol and not polygon.intersects(defect) or
+                  (spacing == 0 and polygon.intersection(defect).area <= tol),
+                  f"{label}: {name} is {gap} from defect {k}, spacing {spacing}")
+    for a in range(len(parts)):
+        for b in range(a + 1, len(parts)):
+            gap = parts[a][1].distance(parts[b][1])
+            check(gap >= spacing - tol,
+                  f"{label}: {parts[a][0]} and {parts[b][0]} are {gap} apart, spacing {spacing}")
+
+
+def run(binary, args, work):
+    result = subprocess.run([binary, "--no-pause", "-q", "--json", "placed.json"] + args,
+                            cwd=work, capture_output=True, text=True, timeout=120)
+    if not check(result.returncode == 0, f"{args}: exit code {result.returncode}: {result.stderr}"):
+        return None
+    with open(os.path.join(work, "placed.json")) as f:
+        return json.load(f)
+
+
+def placed_parts(placed, sheet=None):
+    items = placed["instance"]["items"]
+    parts = []
+    for entry in placed["solution"]["layout"]["placed_items"]:
+        if sheet is not None and entry.get("sheet") != sheet:
+            continue
+        item = items[entry["item_id"]]
+        parts.append((item["name"], placed_polygon(item, entry["transformation"])))
+    return parts
+
+
+def check_cut_sheet(path, outline, defects):
+    doc = ezdxf.readfile(path)
+    drawn = [Polygon([(x, y) for x, y, *_ in e.get_points()])
+             for e in doc.modelspace() if e.dxftype() == "LWPOLYLINE" and e.dxf.layer == "SHEET"]
+    largest = max(drawn, key=lambda p: p.area) if drawn else Polygon()
+    check(largest.symmetric_difference(outline).area <= 1e-6 * outline.area,
+          f"{path}: the sheet's outline is not the one drawn")
+    check(len(drawn) == 1 + len(defects), f"{path}: {len(drawn) - 1} defects, {len(defects)} drawn")
+
+
+def main():
+    binary, source = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    workshop = os.path.join(source, "examples", "workshop_parts.txt")
+    bracket = os.path.join(source, "examples", "bracket.dxf")
+    rng = random.Random(20)
+    with tempfile.TemporaryDirectory() as work:
+        for case in range(6):
+            outline, defects = random_sheet(rng)
+            sheet = os.path.join(work, f"sheet{case}.dxf")
+            write_sheet(sheet, outline, defects, rng)
+            spacing = rng.choice([0, 2, 5])
+            margin = rng.choice([0, 1, 8])
+            args = ["--sheet-dxf", sheet, "--spacing", str(spacing), "--margin", str(margin),
+                    "-r", str(rng.choice([2, 4, 8])), "--dxf-cam", "cut.dxf", workshop]
+            if case == 5:
+                args = ["--evaluations", "40", "-j", "2"] + args
+            if case == 4:
+                args = ["--mirror"] + args + [bracket + ":12"]
+            placed = run(binary, args, work)
+            if placed is None:
+                continue
+            parts = placed_parts(placed)
+            check(len(parts) >= 5, f"case {case}: only {len(parts)} parts placed")
+            check_layout(f"case {case}", parts, outline, defects, spacing, margin)
+            check_cut_sheet(os.path.join(work, "cut.dxf"), outline, defects)
+
+        # A stock of two drawings and a rectangle: each part checked on its own sheet.
+        kinds = {}
+        for name in ("left", "right"):
+            outline, defects = random_sheet(rng)
+            write_sheet(os.path.join(work, f"{name}.dxf"), outline, defects, rng)
+            kinds[name] = (outline, defects)
+        with open(os.path.join(work, "stock.csv"), "w") as f:
+            f.write("file,count,cost\nleft.dxf,1,\nright.dxf,1,\n")
+        placed = run(binary, ["--stock", "stock.csv", "--spacing", "3", "--margin", "4", workshop,
+                              bracket + ":20"], work)
+        if placed is not None:
+            sheets = placed["solution"]["sheets"]
+            check(len(sheets) == 2, f"stock: {len(sheets)} sheets used, both drawings expected")
+            for sheet in sheets:
+                outline, defects = kinds[sheet["kind"]]
+                parts = placed_parts(placed, sheet["number"])
+                check(len(parts) == sheet["parts"], f"stock: sheet {sheet['number']} parts")
+                check_layout(f"stock {sheet['kind']}", parts, outline, defects, 3, 4)
+    check(checked_parts >= 100, f"only {checked_parts} parts checked")
+    for failure in failures:
+        print(failure)
+    print(f"{checked_parts} parts checked, {len(failures)} failures")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
