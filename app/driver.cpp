@@ -236,7 +236,8 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         const InterruptToStop interrupt;
         search.stop = &interrupt.stopFlag();
         std::optional<std::string> why =
-            job.severalSheets()
+            job.usesStock() ? job.packStock(clearance, console, !options.quiet, &search, display)
+            : job.severalSheets()
                 ? job.packLayout(clearance, console, !options.quiet, &search, display)
                 : job.searchForLayout(search, console, display, clearance);
         if (why) {

@@ -258,11 +258,6 @@ std::optional<UsageError> validateOptions(const Options& options) {
     if (options.stockFile && options.sheets != 1) {
         return UsageError{"--stock chooses the sheets and their number: it takes no --sheets"};
     }
-    if (options.stockFile && searchRequested(options)) {
-        return UsageError{
-            "--stock packs each sheet with the one-pass run: it cannot be given "
-            "-t or --evaluations"};
-    }
     return std::nullopt;
 }
 

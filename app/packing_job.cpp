@@ -51,7 +51,9 @@ std::optional<std::string> PackingJob::setSheetKind(const SheetKind& kind) {
 }
 
 std::optional<std::string> PackingJob::packStock(const Clearance& clearance, Console& console,
-                                                 bool showProgress) {
+                                                 bool showProgress, const SearchOptions* search,
+                                                 SearchDisplay display) {
+    const PartList prepared = parts_;
     const auto start = std::chrono::steady_clock::now();
     SheetPacking packing;
     packing.blockSideLength = sheet_.blockSideLength;
@@ -67,6 +69,12 @@ std::optional<std::string> PackingJob::packStock(const Clearance& clearance, Con
     parts_ = std::move(plan.parts);
     sheetOf_ = std::move(plan.sheetOf);
     sheetKinds_ = std::move(plan.sheetKinds);
+    if (search) {
+        if (std::optional<std::string> why =
+                searchStockPlan(prepared, clearance, *search, console, display)) {
+            return why;
+        }
+    }
     if (showProgress) {
         for (std::size_t k = 0; k < sheetKinds_.size(); ++k) {
             const auto count = std::count(sheetOf_.begin(), sheetOf_.end(), static_cast<int>(k));

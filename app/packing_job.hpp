@@ -73,8 +73,12 @@ public:
 
     // Fills sheets of the stock one after another (chooseSheets), each packed by the one-pass
     // run with the clearance's gaps, and names each sheet's kind. Says why it cannot.
+    // With search set, the search then looks for fewer of those sheets, filled in the same
+    // order, or a shorter last one.
     [[nodiscard]] std::optional<std::string> packStock(const Clearance& clearance, Console& console,
-                                                       bool showProgress = true);
+                                                       bool showProgress = true,
+                                                       const SearchOptions* search = nullptr,
+                                                       SearchDisplay display = SearchDisplay::none);
 
     // What is left of the last sheet used, cut across beyond its parts' packed length plus
     // the spacing (the whole sheet when none lies on it); nothing when no material is left.
@@ -129,7 +133,14 @@ private:
     int rotationCount_ = 8;
     int sheetCount_ = 1;
     bool mirror_ = false;
-    SheetKind sheetKind_;                  // the one sheet's outline and defects, when drawn
+    SheetKind sheetKind_;  // the one sheet's outline and defects, when drawn
+    // Searches orders and turns of the prepared parts over the sheets the stock plan chose.
+    [[nodiscard]] std::optional<std::string> searchStockPlan(const PartList& prepared,
+                                                             const Clearance& clearance,
+                                                             const SearchOptions& options,
+                                                             Console& console,
+                                                             SearchDisplay display);
+
     std::vector<SheetKind> stock_;         // the kinds to choose from, with a stock
     std::vector<std::size_t> sheetKinds_;  // each used sheet's kind, with a stock
     std::vector<int> sheetOf_;  // each part's sheet (kNoSheet, kTooLarge), with several sheets

@@ -1,0 +1,106 @@
+// A search over the sheets a stock plan chose: orders and turns of the parts over those
+// sheets, filled in the plan's order, for fewer of them and a shorter last one.
+#include <algorithm>
+#include <chrono>
+
+#include "app/packing_job.hpp"
+#include "app/sheet_search_run.hpp"
+#include "packing/sheets.hpp"
+#include "search/sheet_search.hpp"
+#include "stock/sheet_choice.hpp"
+
+namespace blocknest {
+
+std::optional<std::string> PackingJob::searchStockPlan(const PartList& prepared,
+                                                       const Clearance& clearance,
+                                                       const SearchOptions& options,
+                                                       Console& console, SearchDisplay display) {
+    // One sheet per sheet of the plan, of its kind; with a clearance the placement sheet
+    // (outline shrunk by the margin, defects grown) and the grown parts, parked alike for
+    // every kind.
+    PartList parts = prepared;
+    if (mirror_) {
+        const std::vector<Orientation> even = evenTurns(rotationCount_);
+        for (Part& part : parts) {
+            part.setOrientations(
+                withMirrored(part.orientations().empty() ? even : part.orientations()));
+        }
+    }
+    std::vector<Sheet> sequence;
+    std::vector<PlacementJob> placements;
+    for (const std::size_t kind : sheetKinds_) {
+        Sheet sheet;
+        sheet.blockSideLength = sheet_.blockSideLength;
+        if (std::optional<std::string> why = makeSheetOfKind(sheet, stock_[kind])) return why;
+        if (clearance.any()) {
+            std::variant<PlacementJob, std::string> made =
+                makePlacementJob(parts, sheet, clearance);
+            if (auto* why = std::get_if<std::string>(&made)) return *why;
+            placements.push_back(std::move(std::get<PlacementJob>(made)));
+            sequence.push_back(placements.back().sheet);
+        } else {
+            sequence.push_back(std::move(sheet));
+        }
+    }
+    if (sequence.empty()) return std::nullopt;
+    const PartList& packed = placements.empty() ? parts : placements.front().parts;
+    const SearchInstance instance =
+        makeSearchInstance(packed, sequence.front(), rotationCount_, {});
+    const std::vector<int> leftOut(instance.parts.size(), kNoSheet);
+    int planUnplaced = 0;
+    for (const int k : sheetOf_) planUnplaced += k < 0 ? 1 : 0;
+    const SheetsOutcome outcome = searchSheets(
+        instance, 0, leftOut, options,
+        [&](const SheetsProgress& p) {
+            if (display == SearchDisplay::none || !p.improved) return;
+            console.write("Searching: " + std::to_string(p.evaluations) + " layouts, " +
+                          std::to_string(p.best.sheets) + " sheets of the plan's " +
+                          std::to_string(sheetKinds_.size()) + "\n");
+        },
+        sequence);
+    if (display != SearchDisplay::none) {
+        console.write("Searched " + std::to_string(outcome.evaluations) +
+                      " layouts over the plan's sheets\n");
+    }
+    const int planSheets = static_cast<int>(sheetKinds_.size());
+    const SheetsScore& found = outcome.score;
+    if (found.unplaced > planUnplaced ||
+        (found.unplaced == planUnplaced && found.sheets > planSheets)) {
+        return std::nullopt;
+    }
+    PartList real = prepared;
+    if (placements.empty()) {
+        auto posed = outcome.layout.parts.begin();
+        for (Part& part : real) part = *posed++;
+    } else {
+        // Each sheet's parts laid where their grown ones went on that sheet's placement.
+        for (int k = 0; k < found.sheets; ++k) {
+            PartList onSheet;
+            for (std::size_t i = 0; i < outcome.layout.parts.size(); ++i) {
+                onSheet.pushBack(outcome.layout.sheetOf[i] == k ? outcome.layout.parts[i]
+                                                                : instance.parts[i]);
+            }
+            placeOriginals(real, placements[static_cast<std::size_t>(k)], onSheet);
+        }
+    }
+    // With as many sheets and parts placed, kept only when the last sheet gets shorter.
+    auto lastLength = [](const PartList& list, const std::vector<int>& sheetOf, int last) {
+        double length = 0;
+        std::size_t i = 0;
+        for (const Part& part : list) {
+            if (sheetOf[i++] == last) length = std::max(length, part.outerLoop().bounds().maxX);
+        }
+        return length;
+    };
+    if (found.unplaced == planUnplaced && found.sheets == planSheets &&
+        !(lastLength(real, outcome.layout.sheetOf, found.sheets - 1) <
+          lastLength(parts_, sheetOf_, planSheets - 1))) {
+        return std::nullopt;
+    }
+    parts_ = std::move(real);
+    sheetOf_ = outcome.layout.sheetOf;
+    sheetKinds_.resize(static_cast<std::size_t>(found.sheets));
+    return std::nullopt;
+}
+
+}  // namespace blocknest
