@@ -150,6 +150,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     settings.defaultCopies = options.copies;
     settings.rotationCount = options.rotations;
     settings.dxf.tolerance = options.tolerance;
+    settings.dxf.join = options.join;
     settings.dxf.targetUnits = options.units;
     if (std::optional<InputError> error = job.loadAndPrepare(files, settings)) {
         reportInputError(*error, console);
@@ -255,7 +256,8 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         }
     }
     if (options.camFile) {
-        const CamDrawingSettings cam{job.insUnits(), options.camLayers, options.camLabels};
+        const CamDrawingSettings cam{job.insUnits(), options.camLayers, options.camLabels,
+                                     job.items()};
         std::vector<const PartList*> sheets{&job.parts()};
         if (job.severalSheets()) {
             sheets.clear();

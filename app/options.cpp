@@ -151,8 +151,12 @@ void registerOptions(CLI::App& app, Options& o) {
              "a whole number from 1 to " + std::to_string(kMaxCopies),
              "copies of each drawing part without FILE:N (default 1)");
     addValue(app, input, "--tolerance", "T", o.tolerance, parseLength, "a positive number",
-             "drawings: curves become chords straying at most T from\n"
-             "them, and ends this close join (default 0.05)");
+             "drawings: arcs are packed as polygons straying at most T\n"
+             "from them (outside outlines, inside holes), and ends this\n"
+             "close join unless --join says otherwise (default 0.05)");
+    addValue(app, input, "--join", "D", o.join, parseLength, "a positive number",
+             "drawings: ends of lines and arcs this close meet\n"
+             "(default: the tolerance)");
     addValue(app, input, "--units", "U", o.units, insUnitsFromName,
              "one of mm, cm, dm, m, um, in, ft, yd, mil",
              "drawings: convert to mm, cm, dm, m, um, in, ft, yd or\n"

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/curve_loop.hpp"
 #include "geometry/part.hpp"
 #include "input/dxf_chaining.hpp"
 
@@ -29,10 +30,21 @@ namespace blocknest {
                                                         const std::string& source,
                                                         std::vector<std::string>& warnings);
 
+// The parts of a drawing, and each part's outlines as drawn (curves[k] for the k-th part; its
+// outer corners are empty when no contour of the part has an arc).
+struct AssembledParts {
+    PartList parts;
+    std::vector<PartCurves> curves;
+};
+
 // Outermost contours become parts; a contour directly inside a part is its hole, and one
 // inside a hole is a part again. Parts and holes keep the order of their contours. A part is
-// named after its block, else its layer other than "0", else fallbackName.
-[[nodiscard]] PartList assembleParts(const std::vector<Contour>& contours,
-                                     const std::string& fallbackName);
+// named after its block, else its layer other than "0", else fallbackName. A contour with
+// arcs is packed as a polygon within chordTolerance of it that holds the part's material: an
+// outer contour's polygon holds the whole outline, a hole's lies within the hole (see
+// boundingPolygon; at most maxSegments edges per arc).
+[[nodiscard]] AssembledParts assembleParts(const std::vector<Contour>& contours,
+                                           const std::string& fallbackName, double chordTolerance,
+                                           int maxSegments);
 
 }  // namespace blocknest

@@ -1,7 +1,10 @@
 #include "input/dxf_part_reader.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <fstream>
+#include <map>
 #include <new>
 
 #include "input/dxf_chaining.hpp"
@@ -15,15 +18,36 @@ namespace {
 
 constexpr std::size_t kMaxWarnings = 200;  // lines per drawing; the rest are counted
 
-// Flattens each outline as it is found, within the bound on stored vertices.
+bool sameName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::toupper(static_cast<unsigned char>(x)) ==
+               std::toupper(static_cast<unsigned char>(y));
+    });
+}
+
+bool listed(const std::vector<std::string>& names, const std::string& layer) {
+    return std::any_of(names.begin(), names.end(),
+                       [&](const std::string& name) { return sameName(name, layer); });
+}
+
+// Flattens each outline on a layer the settings read as it is found, within the bound on
+// stored vertices; the outlines on other layers are counted in one line.
 std::vector<Piece> flattenedPieces(const DxfPairReader& reader, const DxfDrawing& drawing,
-                                   double tol, const DxfReadLimits& limits,
+                                   double tol, const DxfReadSettings& settings,
+                                   const DxfReadLimits& limits,
                                    std::vector<std::string>& warnings) {
     std::vector<Piece> pieces;
     std::int64_t storedVertices = 0;
+    std::map<std::string, std::int64_t> skipped;  // by layer
     const auto flatten = [&](CurvePiece&& curve) {
+        if (!readsLayer(settings, curve.layer)) {
+            ++skipped[curve.layer];
+            return;
+        }
         std::vector<Vertex> points = flattenCurve(curve, tol, limits.maxArcSegments);
-        storedVertices += static_cast<std::int64_t>(points.size());
+        CurvePath path = curvePath(curve);
+        // An arc packed by its tangents takes one point more than by its chords.
+        storedVertices += static_cast<std::int64_t>(points.size() + path.corners.size());
         if (storedVertices > limits.maxStoredVertices) {
             reader.fail(curve.line, "the outlines need more than " +
                                         std::to_string(limits.maxStoredVertices) + " vertices");
@@ -37,12 +61,25 @@ std::vector<Piece> flattenedPieces(const DxfPairReader& reader, const DxfDrawing
         }
         const bool closed = isClosed(curve);
         pieces.push_back(Piece{std::move(points), closed, std::move(curve.label),
-                               std::move(curve.layer), std::move(curve.block)});
+                               std::move(curve.layer), std::move(curve.block),
+                               std::move(path.corners), std::move(path.bulges)});
     };
     DxfExpansionLimits expansion;
     expansion.maxEntities = limits.maxEntities;
     expansion.maxBlockDepth = limits.maxBlockDepth;
     collectCurves(reader, drawing, expansion, flatten, warnings);
+    if (!skipped.empty()) {
+        std::int64_t count = 0;
+        std::string names;
+        for (const auto& [layer, n] : skipped) {
+            count += n;
+            if (names.size() < 200) names += (names.empty() ? "" : ", ") + layer;
+        }
+        warnings.push_back(reader.source() + ": " + std::to_string(count) + " outline" +
+                           (count == 1 ? "" : "s") + " on layer" +
+                           (skipped.size() == 1 ? " " : "s ") + names +
+                           " left out, as the layers asked for say");
+    }
     return pieces;
 }
 
@@ -62,9 +99,11 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
         }
         if (to) contents.unitScale = *from / *to;
     }
-    // The tolerance is meant in the job's units; the drawing is read in its own.
-    const double tol = settings.tolerance / contents.unitScale;
-    std::vector<Piece> pieces = flattenedPieces(reader, drawing, tol, limits, contents.warnings);
+    // The distances are meant in the job's units; the drawing is read in its own.
+    const double chordTol = settings.tolerance / contents.unitScale;
+    const double tol = settings.join.value_or(settings.tolerance) / contents.unitScale;
+    std::vector<Piece> pieces =
+        flattenedPieces(reader, drawing, chordTol, settings, limits, contents.warnings);
     drawing = DxfDrawing();  // the entities as read are not needed again: their memory goes
 
     const std::string& source = reader.source();
@@ -74,13 +113,18 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
     contours = dropRepeatedContours(std::move(contours), tol, source, contents.warnings);
     contours = dropCrossingContours(std::move(contours), tol, source, contents.warnings);
     if (contents.unitScale != 1) {
-        for (Contour& c : contours)
-            for (Vertex& p : c.points) {
-                p.x *= contents.unitScale;
-                p.y *= contents.unitScale;
-            }
+        for (Contour& c : contours) {
+            for (std::vector<Vertex>* points : {&c.points, &c.corners})
+                for (Vertex& p : *points) {
+                    p.x *= contents.unitScale;
+                    p.y *= contents.unitScale;
+                }
+        }
     }
-    contents.parts = assembleParts(contours, settings.fallbackName);
+    AssembledParts assembled =
+        assembleParts(contours, settings.fallbackName, settings.tolerance, limits.maxArcSegments);
+    contents.parts = std::move(assembled.parts);
+    contents.curves = std::move(assembled.curves);
     if (contents.warnings.size() > kMaxWarnings) {
         const std::size_t more = contents.warnings.size() - kMaxWarnings;
         contents.warnings.resize(kMaxWarnings);
@@ -159,6 +203,11 @@ constexpr UnitInfo kUnits[] = {
 };
 
 }  // namespace
+
+bool readsLayer(const DxfReadSettings& settings, const std::string& layer) {
+    if (!settings.layers.empty() && !listed(settings.layers, layer)) return false;
+    return !listed(settings.skipLayers, layer);
+}
 
 std::string_view insUnitsName(int code) {
     for (const UnitInfo& u : kUnits)

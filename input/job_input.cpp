@@ -182,7 +182,11 @@ std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents, const s
     std::int64_t vertexTotal = 0;
     const std::string stem = std::filesystem::path(path).stem().string();
     const bool several = contents.parts.count() > 1;
+    std::size_t index = 0;
     for (Part& part : contents.parts) {
+        PartCurves curves =
+            index < contents.curves.size() ? std::move(contents.curves[index]) : PartCurves{};
+        ++index;
         // The file names the part; its block or layer tells it from the file's other parts.
         const std::string& own = part.name();
         part.setName(!several || own == stem || own.empty() ? stem : stem + ":" + own);
@@ -205,6 +209,7 @@ std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents, const s
         item.copies = copies;
         item.outer = part.outerLoop().vertices();
         for (const Loop& hole : part.innerLoops()) item.holes.push_back(hole.vertices());
+        item.curves = std::move(curves);
         input.items.push_back(std::move(item));
         // Copies go to the front, as the other readers place them.
         for (std::int64_t i = 0; i < copies; ++i) input.parts.pushFront(part);

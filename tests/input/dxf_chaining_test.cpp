@@ -13,7 +13,7 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 
 Piece line(const Vertex& a, const Vertex& b, const std::string& label) {
-    return Piece{{a, b}, false, label, "0", ""};
+    return Piece{{a, b}, false, label, "0", "", {}, {}};
 }
 
 // Random star outlines far apart, cut into LINEs listed in random order and direction, with

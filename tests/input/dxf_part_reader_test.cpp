@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "geometry/predicates.hpp"
 #include "output/dxf_writer.hpp"
 #include "support.hpp"
 
@@ -210,7 +211,8 @@ TEST(DxfPartReaderTest, UnitsAreConvertedOnlyWhenAskedAndOnlyWhenKnown) {
 }
 
 // The tolerance is meant in the units the parts are read in: a circle of 2 inches read in
-// millimetres strays at most 0.05 mm from its chords (76 of them), not 0.05 inches (20).
+// millimetres is packed as a polygon that holds it and strays at most 0.05 mm outside it (71
+// tangents), not 0.05 inches (23).
 TEST(DxfPartReaderTest, TheToleranceHoldsInTheConvertedUnits) {
     const std::string circle = drawing("  0\nCIRCLE\n 10\n1\n 20\n1\n 40\n2\n", 1);
     DxfReadSettings settings;
@@ -219,16 +221,52 @@ TEST(DxfPartReaderTest, TheToleranceHoldsInTheConvertedUnits) {
     const DxfPartsContents contents = readOrFail(circle, settings);
     ASSERT_EQ(contents.parts.count(), 1u);
     const std::vector<Vertex>& v = contents.parts.front().outerLoop().vertices();
+    const Vertex centre{25.4, 25.4};
     const double radius = 2 * 25.4;
     double worst = 0;
     for (std::size_t i = 0; i < v.size(); ++i) {
         const Vertex& q = v[(i + 1) % v.size()];
-        EXPECT_NEAR(std::hypot(v[i].x - 25.4, v[i].y - 25.4), radius, 1e-9);
-        worst = std::max(worst,
-                         radius - std::hypot((v[i].x + q.x) / 2 - 25.4, (v[i].y + q.y) / 2 - 25.4));
+        EXPECT_GE(distanceToSegment(centre, v[i], q), radius - 1e-9) << "an edge cuts the circle";
+        worst = std::max(worst, std::hypot(v[i].x - centre.x, v[i].y - centre.y) - radius);
     }
     EXPECT_LE(worst, settings.tolerance * (1 + 1e-9));
     EXPECT_GT(worst, settings.tolerance / 4) << "no finer than the tolerance asks";
+    ASSERT_EQ(contents.curves.size(), 1u);
+    EXPECT_EQ(contents.curves.front().outer.corners.size(), 2u) << "two half turns";
+    EXPECT_NEAR(std::fabs(signedArea(contents.curves.front().outer)), kPi * radius * radius, 1e-9);
+}
+
+// A slot of two half circles and two lines, drawn with a gap of 0.8 at one joint, around a
+// hole of radius 3: joining it takes --join 1, and the hole still gets the chords of the
+// tolerance, not the octagon a tolerance of 1 would give.
+TEST(DxfPartReaderTest, JoiningAndChordErrorAreTwoDistances) {
+    const std::string slot = drawing(
+        "  0\nARC\n 10\n0\n 20\n10\n 40\n10\n 50\n90\n 51\n270\n"
+        "  0\nLINE\n 10\n0.8\n 20\n0\n 11\n40\n 21\n0\n"
+        "  0\nARC\n 10\n40\n 20\n10\n 40\n10\n 50\n270\n 51\n90\n"
+        "  0\nLINE\n 10\n40\n 20\n20\n 11\n0\n 21\n20\n"
+        "  0\nCIRCLE\n 10\n20\n 20\n10\n 40\n3\n",
+        4);
+    const DxfPartsContents apart = readOrFail(slot);
+    EXPECT_EQ(apart.parts.count(), 1u) << "the hole alone";
+    EXPECT_EQ(countOf(apart.warnings.front(), "do not meet within 0.05"), 1) << apart.warnings[0];
+    DxfReadSettings settings;
+    settings.join = 1;
+    const DxfPartsContents joined = readOrFail(slot, settings);
+    ASSERT_EQ(joined.parts.count(), 1u);
+    const Part& part = joined.parts.front();
+    ASSERT_EQ(part.innerLoops().count(), 1);
+    EXPECT_GE(part.innerLoops().begin()->vertexCount(), 16) << "chords within 0.05 of radius 3";
+    ASSERT_EQ(joined.curves.size(), 1u);
+    const PartCurves& curves = joined.curves.front();
+    EXPECT_EQ(curves.outer.corners.size(), 4u) << "two half turns and two lines";
+    EXPECT_NEAR(std::fabs(signedArea(curves.outer)), 800 + 100 * kPi, 1e-9);
+    ASSERT_EQ(curves.holes.size(), 1u);
+    EXPECT_NEAR(std::fabs(signedArea(curves.holes.front())), 9 * kPi, 1e-9);
+    // The packed polygons hold the material: the outline's holds the slot, the hole's lies in
+    // the hole.
+    EXPECT_GE(part.outerLoop().area(), 800 + 100 * kPi);
+    EXPECT_LE(part.innerLoops().begin()->area(), 9 * kPi);
 }
 
 TEST(DxfPartReaderTest, FaultsNameTheFileAndTheLine) {
