@@ -43,13 +43,17 @@ void appendArc(std::vector<Vertex>& out, const Vertex& p, const Vertex& q, doubl
     const double wanted = std::ceil(std::fabs(arc.sweep) / step);
     const int n = static_cast<int>(std::clamp(wanted, 1.0, static_cast<double>(maxSegments)));
     const double h = arc.sweep / n;
-    // A tangent at the middle of each step meets its neighbours at radius r / cos(h / 2), a
-    // half step either side; the first and last run along the tangents at p and q.
-    const double reach = tangents ? arc.radius / std::cos(h / 2) : arc.radius;
+    // A tangent at the middle of each step meets its neighbours r / cos(h / 2) - r farther
+    // out, a half step either side; the first and last run along the tangents at p and q.
+    const double beyond =
+        tangents ? arc.radius * 2 * std::pow(std::sin(h / 4), 2) / std::cos(h / 2) : 0;
     for (int i = 1; i <= (tangents ? n : n - 1); ++i) {
         const double angle = arc.start + (tangents ? h * (i - 0.5) : h * i);
-        out.push_back(
-            Vertex{arc.centre.x + reach * std::cos(angle), arc.centre.y + reach * std::sin(angle)});
+        // Measured from p, not from the centre, which lies far away on a nearly flat arc.
+        const double chord = 2 * arc.radius * std::sin((angle - arc.start) / 2);
+        const double middle = (angle + arc.start) / 2;
+        out.push_back(Vertex{p.x - chord * std::sin(middle) + beyond * std::cos(angle),
+                             p.y + chord * std::cos(middle) + beyond * std::sin(angle)});
     }
     out.push_back(q);
 }
