@@ -151,6 +151,8 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     settings.rotationCount = options.rotations;
     settings.dxf.tolerance = options.tolerance;
     settings.dxf.join = options.join;
+    settings.dxf.layers = options.layers;
+    settings.dxf.skipLayers = options.skipLayers;
     settings.dxf.targetUnits = options.units;
     if (std::optional<InputError> error = job.loadAndPrepare(files, settings)) {
         reportInputError(*error, console);

@@ -98,6 +98,22 @@ std::optional<double> parseGap(std::string_view text) {
     return value;
 }
 
+// Layer names separated by commas, blanks around each dropped; none may be empty.
+std::optional<std::vector<std::string>> parseLayerList(std::string_view text) {
+    std::vector<std::string> names;
+    for (;;) {
+        const std::size_t comma = text.find(',');
+        std::string_view name = text.substr(0, comma);
+        while (!name.empty() && (name.front() == ' ' || name.front() == '\t'))
+            name.remove_prefix(1);
+        while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+        if (name.empty()) return std::nullopt;
+        names.emplace_back(name);
+        if (comma == std::string_view::npos) return names;
+        text.remove_prefix(comma + 1);
+    }
+}
+
 // A value that an option's rule refuses: ends the parse with this one-line message.
 struct BadValue {
     std::string message;
@@ -161,6 +177,12 @@ void registerOptions(CLI::App& app, Options& o) {
              "one of mm, cm, dm, m, um, in, ft, yd, mil",
              "drawings: convert to mm, cm, dm, m, um, in, ft, yd or\n"
              "mil from the units the drawing names (default: none)");
+    addValue(app, input, "--layers", "A,B", o.layers, parseLayerList,
+             "layer names separated by commas",
+             "drawings: read only the outlines on these layers (any\ncase)");
+    addValue(app, input, "--skip-layers", "A,B", o.skipLayers, parseLayerList,
+             "layer names separated by commas",
+             "drawings: leave out the outlines on these layers, a\nframe or dimensions say");
     addFlag(app, input, "--strict", o.strict, true,
             "refuse a part data file with lines that the format reads\n"
             "against their likely meaning (they are warned of anyway)");

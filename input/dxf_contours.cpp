@@ -1,6 +1,7 @@
 #include "input/dxf_contours.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -166,6 +167,14 @@ Nesting nestLoops(const std::vector<Loop>& loops) {
     return nesting;
 }
 
+// Layer names match whatever their case.
+bool sameLayer(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::toupper(static_cast<unsigned char>(x)) ==
+               std::toupper(static_cast<unsigned char>(y));
+    });
+}
+
 // Corners that repeat the one before go, with the bulge of the edge without length between
 // them; a path left with fewer than two corners gives way to the chords.
 void keepDistinctCorners(Contour& c) {
@@ -284,6 +293,15 @@ AssembledParts assembleParts(const std::vector<Contour>& contours, const std::st
         if (!contours[k].corners.empty()) bends[p] = 1;
     }
     AssembledParts assembled;
+    const auto outermost = std::count(parent.begin(), parent.end(), -1);
+    for (std::size_t k = 0; k < n && outermost == 1; ++k) {
+        if (parent[k] < 0) continue;
+        const Contour& frame = contours[static_cast<std::size_t>(parent[k])];
+        if (parent[static_cast<std::size_t>(parent[k])] < 0 &&
+            !sameLayer(frame.layer, contours[k].layer)) {
+            assembled.frame = parent[k];
+        }
+    }
     for (std::size_t i = 0; i < n; ++i) {
         if (depth[i] % 2 != 0) continue;
         const Contour& c = contours[i];

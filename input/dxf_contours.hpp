@@ -1,4 +1,5 @@
 #pragma once  // input/dxf_contours.hpp: closed contours checked and nested into parts with holes
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ namespace blocknest {
 struct AssembledParts {
     PartList parts;
     std::vector<PartCurves> curves;
+    // The contour that looks like a drawing's frame: the one outermost contour, enclosing every
+    // other, with a contour directly inside it on another layer; -1 when none does.
+    std::ptrdiff_t frame = -1;
 };
 
 // Outermost contours become parts; a contour directly inside a part is its hole, and one

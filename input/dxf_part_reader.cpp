@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <fstream>
-#include <map>
 #include <new>
 
 #include "input/dxf_chaining.hpp"
@@ -31,19 +30,14 @@ bool listed(const std::vector<std::string>& names, const std::string& layer) {
 }
 
 // Flattens each outline on a layer the settings read as it is found, within the bound on
-// stored vertices; the outlines on other layers are counted in one line.
+// stored vertices.
 std::vector<Piece> flattenedPieces(const DxfPairReader& reader, const DxfDrawing& drawing,
                                    double tol, const DxfReadSettings& settings,
                                    const DxfReadLimits& limits,
                                    std::vector<std::string>& warnings) {
     std::vector<Piece> pieces;
     std::int64_t storedVertices = 0;
-    std::map<std::string, std::int64_t> skipped;  // by layer
     const auto flatten = [&](CurvePiece&& curve) {
-        if (!readsLayer(settings, curve.layer)) {
-            ++skipped[curve.layer];
-            return;
-        }
         std::vector<Vertex> points = flattenCurve(curve, tol, limits.maxArcSegments);
         CurvePath path = curvePath(curve);
         // An arc packed by its tangents takes one point more than by its chords.
@@ -67,19 +61,10 @@ std::vector<Piece> flattenedPieces(const DxfPairReader& reader, const DxfDrawing
     DxfExpansionLimits expansion;
     expansion.maxEntities = limits.maxEntities;
     expansion.maxBlockDepth = limits.maxBlockDepth;
-    collectCurves(reader, drawing, expansion, flatten, warnings);
-    if (!skipped.empty()) {
-        std::int64_t count = 0;
-        std::string names;
-        for (const auto& [layer, n] : skipped) {
-            count += n;
-            if (names.size() < 200) names += (names.empty() ? "" : ", ") + layer;
-        }
-        warnings.push_back(reader.source() + ": " + std::to_string(count) + " outline" +
-                           (count == 1 ? "" : "s") + " on layer" +
-                           (skipped.size() == 1 ? " " : "s ") + names +
-                           " left out, as the layers asked for say");
-    }
+    LayerFilter filter;
+    if (!settings.layers.empty() || !settings.skipLayers.empty())
+        filter = [&settings](const std::string& layer) { return readsLayer(settings, layer); };
+    collectCurves(reader, drawing, expansion, flatten, warnings, filter);
     return pieces;
 }
 
@@ -125,6 +110,20 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
         assembleParts(contours, settings.fallbackName, settings.tolerance, limits.maxArcSegments);
     contents.parts = std::move(assembled.parts);
     contents.curves = std::move(assembled.curves);
+    if (assembled.frame >= 0) {
+        const Contour& frame = contours[static_cast<std::size_t>(assembled.frame)];
+        const bool plain = std::all_of(frame.layer.begin(), frame.layer.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
+        });
+        // First, so that the list's bound never cuts it.
+        contents.warnings.insert(
+            contents.warnings.begin(),
+            reader.source() + ": the contour of " + describeLabels(frame.labels) + " on layer " +
+                frame.layer +
+                " encloses every other contour: it looks like a frame or title block, and what "
+                "lies inside it is read as its holes; --skip-layers " +
+                (plain ? frame.layer : "'" + frame.layer + "'") + " leaves it out");
+    }
     if (contents.warnings.size() > kMaxWarnings) {
         const std::size_t more = contents.warnings.size() - kMaxWarnings;
         contents.warnings.resize(kMaxWarnings);

@@ -67,6 +67,21 @@ std::optional<InputError> refuseForeign(const std::string& path, InputFormat for
                                 (dwg ? " (a CAD program saves it as DXF)" : "")};
 }
 
+// A job list's layer cell: one name, or several separated by ';' (commas separate the cells).
+std::vector<std::string> layerList(const std::string& cell) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = cell.find(';', start);
+        std::string name = cell.substr(start, end == std::string::npos ? end : end - start);
+        name.erase(0, name.find_first_not_of(" \t"));
+        name.erase(name.find_last_not_of(" \t") + 1);
+        if (!name.empty()) names.push_back(std::move(name));
+        if (end == std::string::npos) return names;
+        start = end + 1;
+    }
+}
+
 // What a job list's row says about its parts: their name (in the place of the file's stem),
 // turns and mirroring.
 void applyRow(const JobListRow& row, int rotationCount, JobInput& input) {
@@ -114,17 +129,23 @@ std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::str
                 false, where + "a quantity applies to DXF drawings only, and " + quoted(row.path) +
                            " is a " + std::string(formatName(format)) + " with counts of its own"};
         }
-        if (row.layer) {
-            return InputError{false, where +
-                                         "the layer column is not read yet: leave it empty "
-                                         "and every layer of the drawing is read"};
+        if (row.layer && format != InputFormat::dxf) {
+            return InputError{false, where + "a layer applies to DXF drawings only, and " +
+                                         quoted(row.path) + " is a " +
+                                         std::string(formatName(format))};
         }
         if (std::optional<InputError> foreign = refuseForeign(row.path, format)) {
             foreign->detail += " (listed in " + listPath + ":" + std::to_string(row.line) + ")";
             return std::move(*foreign);
         }
         const InputFile file{row.path, format == InputFormat::dxf ? row.quantity : std::nullopt};
-        std::variant<JobInput, InputError> input = readInput(file, format, settings);
+        InputSettings own = settings;
+        if (row.layer) {
+            own.dxf.layers = layerList(*row.layer);
+            if (own.dxf.layers.empty())
+                return InputError{false, where + "the layer cell names no layer"};
+        }
+        std::variant<JobInput, InputError> input = readInput(file, format, own);
         if (auto* failed = std::get_if<InputError>(&input)) {
             failed->detail += " (listed in " + listPath + ":" + std::to_string(row.line) + ")";
             return std::move(*failed);

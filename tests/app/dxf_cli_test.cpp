@@ -70,7 +70,7 @@ TEST_F(DxfCliTest, TheDrawingForCuttingHoldsTheLayoutsOutlines) {
     ASSERT_EQ(cam.warnings.size(), 1u);
     EXPECT_EQ(cam.warnings.front(),
               (dir_.path() / "cam.dxf").string() +
-                  ": 1 outline on layer SHEET left out, as the layers asked for say");
+                  ": 1 entity on layer SHEET is left out: that layer is not read");
     ASSERT_EQ(layout.warnings.size(), 1u) << "the packed-length line is an open contour";
     std::vector<Loop> packed = loopsOf(layout.parts);
     std::erase_if(packed, [](const Loop& loop) { return loop.area() == 600.0 * 300; });
@@ -132,6 +132,45 @@ TEST_F(DxfCliTest, WhatADrawingLeavesOutIsSaidOnStandardError) {
         << run.err;
     EXPECT_NE(run.err.find("LWPOLYLINE 3C is left out"), std::string::npos);
     EXPECT_NE(run.out.find("Part Number:12\n"), std::string::npos) << run.out;
+}
+
+// A plate as a drawing office sends it (tests/data/dxf/framed.dxf, written by ezdxf): a frame
+// and title block on FRAME, a dimension and extension lines on DIM. As it is, the frame
+// swallows the plate and says so; with the layers left out, the plate is the one part, named
+// after the file, with its bore and its rounded corner kept as arcs.
+TEST_F(DxfCliTest, AFrameIsWarnedOfAndTheLayerOptionsLeaveItOut) {
+    const std::string framed = BLOCKNEST_SOURCE_DIR "/tests/data/dxf/framed.dxf";
+    RunResult run =
+        runBlocknestBinary({"--no-pause", "-q", "--sheet", "400x300", framed}, dir_.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(countOf(run.err,
+                      "on layer FRAME encloses every other contour: it looks like a frame "
+                      "or title block, and what lies inside it is read as its holes; "
+                      "--skip-layers FRAME leaves it out\n"),
+              1)
+        << run.err;
+    for (const std::vector<std::string>& choice :
+         {std::vector<std::string>{"--skip-layers", "frame, DIM"},
+          std::vector<std::string>{"--layers", "Plate"}}) {
+        std::vector<std::string> args{"--no-pause", "-q",          "--sheet",   "400x300",
+                                      "--json",     "placed.json", "--dxf-cam", "cut.dxf"};
+        args.insert(args.end(), choice.begin(), choice.end());
+        args.push_back(framed);
+        run = runBlocknestBinary(args, dir_.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err.find("looks like a frame"), std::string::npos) << run.err;
+        EXPECT_EQ(countOf(run.err,
+                          "framed.dxf: 7 entities on layers DIM, FRAME are left out: "
+                          "those layers are not read\n"),
+                  1)
+            << run.err;
+        EXPECT_EQ(countOf(run.err, "left out"), 1) << "the dimension and open lines too" << run.err;
+        EXPECT_NE(run.out.find("Part Number:1\n"), std::string::npos) << run.out;
+        EXPECT_EQ(countOf(readFile(dir_.path() / "placed.json"), "\"name\": \"framed\""), 4)
+            << "the run, the instance, its item and the placed part";
+        // The bore as two half turns, the rounded corner as a quarter turn.
+        EXPECT_EQ(countOf(readFile(dir_.path() / "cut.dxf"), "\n 42\n0.41421356237309"), 1);
+    }
 }
 
 // A drawing of which every contour is left out (tests/data/dxf/only_faults.dxf): the run

@@ -269,6 +269,52 @@ TEST(DxfPartReaderTest, JoiningAndChordErrorAreTwoDistances) {
     EXPECT_LE(part.innerLoops().begin()->area(), 9 * kPi);
 }
 
+// tests/data/dxf/framed.dxf (ezdxf): a frame and title block on FRAME around a plate on PLATE,
+// dimensions on DIM. Only the drawing without its frame gives the plate, with its arcs.
+TEST(DxfPartReaderTest, LayersChooseWhatIsReadAndAFrameIsNamed) {
+    const auto read = [](const DxfReadSettings& settings) {
+        auto result = readDxfPartFile("dxf/framed.dxf", settings);
+        if (const auto* error = std::get_if<InputError>(&result)) {
+            ADD_FAILURE() << error->detail;
+            return DxfPartsContents{};
+        }
+        return std::move(std::get<DxfPartsContents>(result));
+    };
+    const DxfPartsContents whole = read({});
+    ASSERT_FALSE(whole.warnings.empty());
+    EXPECT_EQ(whole.warnings.front().find("dxf/framed.dxf: the contour of LWPOLYLINE "), 0u)
+        << whole.warnings.front();
+    EXPECT_NE(whole.warnings.front().find(" on layer FRAME encloses every other contour"),
+              std::string::npos);
+    ASSERT_EQ(whole.parts.count(), 2u) << "the frame, and the bore inside the plate its hole";
+    EXPECT_EQ(whole.parts.front().name(), "FRAME");
+
+    // Plate: 100 x 80 with one corner rounded to radius 20; bore of radius 15.
+    const double outer = 100 * 80 - 20 * 20 + kPi * 20 * 20 / 4;
+    const double bore = kPi * 15 * 15;
+    DxfReadSettings skip;
+    skip.skipLayers = {"frame", "Dim"};
+    DxfReadSettings only;
+    only.layers = {"PLATE"};
+    for (const DxfReadSettings& settings : {skip, only}) {
+        const DxfPartsContents plate = read(settings);
+        ASSERT_EQ(plate.parts.count(), 1u);
+        EXPECT_EQ(plate.warnings, std::vector<std::string>{
+                                      "dxf/framed.dxf: 7 entities on layers DIM, FRAME are left "
+                                      "out: those layers are not read"});
+        const Part& part = plate.parts.front();
+        EXPECT_EQ(part.name(), "PLATE");
+        ASSERT_EQ(part.innerLoops().count(), 1);
+        ASSERT_EQ(plate.curves.size(), 1u);
+        EXPECT_NEAR(std::fabs(signedArea(plate.curves.front().outer)), outer, 1e-9);
+        ASSERT_EQ(plate.curves.front().holes.size(), 1u);
+        EXPECT_NEAR(std::fabs(signedArea(plate.curves.front().holes.front())), bore, 1e-9);
+        // The packed polygons hold the material, within the tolerance along the arcs.
+        EXPECT_GE(part.netArea(), outer - bore);
+        EXPECT_LE(part.netArea(), outer - bore + 0.05 * (kPi * 10 + kPi * 30));
+    }
+}
+
 TEST(DxfPartReaderTest, FaultsNameTheFileAndTheLine) {
     EXPECT_EQ(errorOf("  0\nSECTION\n  2\nENTITIES\nLINE\n"),
               "drawing.dxf:5: a group code (a whole number) was expected, not 'LINE'");
