@@ -154,6 +154,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     settings.dxf.layers = options.layers;
     settings.dxf.skipLayers = options.skipLayers;
     settings.dxf.targetUnits = options.units;
+    settings.dxf.assumedUnits = options.assumeUnits;
     if (std::optional<InputError> error = job.loadAndPrepare(files, settings)) {
         reportInputError(*error, console);
         return error->commandLine ? 2 : 1;

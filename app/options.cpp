@@ -177,6 +177,10 @@ void registerOptions(CLI::App& app, Options& o) {
              "one of mm, cm, dm, m, um, in, ft, yd, mil",
              "drawings: convert to mm, cm, dm, m, um, in, ft, yd or\n"
              "mil from the units the drawing names (default: none)");
+    addValue(app, input, "--assume-units", "U", o.assumeUnits, insUnitsFromName,
+             "one of mm, cm, dm, m, um, in, ft, yd, mil",
+             "drawings: the units of drawings that name none ($INSUNITS\n"
+             "missing or 0), so that --units can convert them");
     addValue(app, input, "--layers", "A,B", o.layers, parseLayerList,
              "layer names separated by commas",
              "drawings: read only the outlines on these layers (any\ncase)");

@@ -35,6 +35,7 @@ struct Options {
     double tolerance = kDefaultDxfTolerance;  // curves' chords (and joints), the job's units
     std::optional<double> join;               // --join: joints, the job's units; none: tolerance
     std::optional<int> units;                 // drawings converted to this $INSUNITS code
+    std::optional<int> assumeUnits;           // the $INSUNITS code of drawings naming none
     std::vector<std::string> layers;          // --layers: the only layers of drawings read
     std::vector<std::string> skipLayers;      // --skip-layers: layers of drawings left out
     std::optional<std::string> camFile;       // also a drawing for cutting there

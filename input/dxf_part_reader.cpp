@@ -73,14 +73,18 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
     DxfDrawing drawing = readDxfDrawing(reader, limits.maxEntities, limits.maxStoredVertices);
     DxfPartsContents contents;
     contents.insUnits = drawing.insUnits;
-    contents.partUnits = settings.targetUnits.value_or(drawing.insUnits);
+    if (drawing.insUnits == 0 && settings.assumedUnits)
+        contents.assumedUnits = *settings.assumedUnits;
+    const int units = contents.assumedUnits != 0 ? contents.assumedUnits : drawing.insUnits;
+    contents.partUnits = settings.targetUnits.value_or(units);
     if (settings.targetUnits) {
-        const std::optional<double> from = metresPerUnit(drawing.insUnits);
+        const std::optional<double> from = metresPerUnit(units);
         const std::optional<double> to = metresPerUnit(*settings.targetUnits);
         if (!from) {
             throw DxfFault{reader.source() + ": the drawing does not name its units ($INSUNITS " +
                            std::to_string(drawing.insUnits) + "), so it cannot be converted to " +
-                           std::string(insUnitsName(*settings.targetUnits))};
+                           std::string(insUnitsName(*settings.targetUnits)) +
+                           (drawing.insUnits == 0 ? "; --assume-units U says what they are" : "")};
         }
         if (to) contents.unitScale = *from / *to;
     }

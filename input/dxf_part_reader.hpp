@@ -21,8 +21,9 @@ inline constexpr double kDefaultDxfTolerance = 0.05;
 // How to read a drawing.
 struct DxfReadSettings {
     double tolerance = kDefaultDxfTolerance;  // > 0, in the units the parts are read in
-    std::optional<double> join;      // > 0, the same units: ends this close meet; none: tolerance
-    std::optional<int> targetUnits;  // an $INSUNITS code to convert to; none: no conversion
+    std::optional<double> join;       // > 0, the same units: ends this close meet; none: tolerance
+    std::optional<int> targetUnits;   // an $INSUNITS code to convert to; none: no conversion
+    std::optional<int> assumedUnits;  // the $INSUNITS code of drawings that name none (0)
     std::string fallbackName = "NoName";  // for outlines on layer "0" outside any block
     std::vector<std::string> layers;      // read only outlines on these layers; empty: all
     std::vector<std::string> skipLayers;  // leave out outlines on these layers
@@ -48,7 +49,8 @@ struct DxfPartsContents {
     std::vector<PartCurves> curves;  // per part in list order: its outlines with their arcs
     int insUnits = 0;                // the drawing's $INSUNITS code; 0 when it names none
     double unitScale = 1;            // the factor applied to every coordinate (1 without --units)
-    int partUnits = 0;  // the $INSUNITS code the parts are in: the target, if converted
+    int partUnits = 0;     // the $INSUNITS code the parts are in: the target, if converted
+    int assumedUnits = 0;  // the code taken for a drawing that names none; 0: none taken
     std::vector<std::string> warnings;  // one line each: what was left out, where and why
 };
 

@@ -172,7 +172,11 @@ std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents, const s
     std::string units = "blocknest: '" + path + "': drawing units " +
                         std::string(insUnitsName(code)) + " ($INSUNITS " + std::to_string(code) +
                         ")";
-    if (contents.partUnits != code) {
+    if (contents.assumedUnits != 0) {
+        units +=
+            ", taken as " + std::string(insUnitsName(contents.assumedUnits)) + " (--assume-units)";
+    }
+    if (contents.partUnits != (contents.assumedUnits != 0 ? contents.assumedUnits : code)) {
         units += ", converted to " + std::string(insUnitsName(contents.partUnits)) + " (x " +
                  formatNumber(contents.unitScale) + ")";
     }

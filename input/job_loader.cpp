@@ -41,19 +41,24 @@ void mergeDrawingUnits(const std::vector<JobInput>& inputs, MergedInput& merged)
     std::optional<int> common;
     std::string listing;
     bool mixed = false;
+    bool unnamed = false;
     for (const JobInput& input : inputs) {
         if (!input.insUnits) continue;
         if (common && *common != *input.insUnits) mixed = true;
         if (!common) common = input.insUnits;
-        listing += (listing.empty() ? "" : ", ") + quoted(input.source) + " in " +
-                   std::string(insUnitsName(*input.insUnits));
+        unnamed = unnamed || *input.insUnits == 0;
+        listing += (listing.empty() ? "" : ", ") + quoted(input.source) +
+                   (*input.insUnits == 0 ? " naming none"
+                                         : " in " + std::string(insUnitsName(*input.insUnits)));
     }
     if (!mixed) {
         merged.insUnits = common.value_or(0);
         return;
     }
-    merged.notes.push_back("blocknest: the drawings are in different units (" + listing +
-                           ") and are read as they are; --units converts them to one");
+    merged.notes.push_back(
+        "blocknest: the drawings are in different units (" + listing +
+        ") and are read as they are; --units converts them to one" +
+        (unnamed ? ", with --assume-units for the drawings that name none" : ""));
 }
 
 // A file read as a part data file for want of another format, that is no text at all.

@@ -205,8 +205,22 @@ TEST_F(DxfCliTest, FaultsAndBadOptionsEndWithALineNamingThem) {
     run = runBlocknestBinary(
         {"--no-pause", "--sheet", "100x100", "--units", "mm", unitless.string()}, dir_.path());
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("plain.dxf: the drawing does not name its units"), std::string::npos)
+    EXPECT_NE(run.err.find("plain.dxf: the drawing does not name its units ($INSUNITS 0), so it "
+                           "cannot be converted to millimetres; --assume-units U says what they "
+                           "are\n"),
+              std::string::npos)
         << run.err;
+    // An old R12 drawing, without $INSUNITS, said to be in inches.
+    const std::string r12 = BLOCKNEST_SOURCE_DIR "/tests/data/dxf/repeats_r12.dxf";
+    run = runBlocknestBinary({"--no-pause", "-q", "--sheet", "9000x9000", "--units", "mm",
+                              "--assume-units", "in", "--dxf-cam", "cut.dxf", r12},
+                             dir_.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("repeats_r12.dxf': drawing units unitless ($INSUNITS 0), taken as "
+                           "inches (--assume-units), converted to millimetres (x 25.4)\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(readFile(dir_.path() / "cut.dxf").find("$INSUNITS\n 70\n4\n"), std::string::npos);
 
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--tolerance", "0", kBracket},

@@ -208,6 +208,22 @@ TEST(DxfPartReaderTest, UnitsAreConvertedOnlyWhenAskedAndOnlyWhenKnown) {
     EXPECT_DOUBLE_EQ(inches.unitScale, 25.4);
     EXPECT_NEAR(inches.parts.front().netArea(), 25.4 * 25.4, 1e-9);
     EXPECT_NE(errorOf(drawing(square), toMm).find("does not name its units"), std::string::npos);
+
+    // Assumed units count only for a drawing that names none.
+    DxfReadSettings assumed = toMm;
+    assumed.assumedUnits = insUnitsFromName("in");
+    const DxfPartsContents unnamed = readOrFail(drawing(square), assumed);
+    EXPECT_EQ(unnamed.insUnits, 0);
+    EXPECT_EQ(unnamed.assumedUnits, 1);
+    EXPECT_EQ(unnamed.partUnits, 4);
+    EXPECT_NEAR(unnamed.parts.front().netArea(), 25.4 * 25.4, 1e-9);
+    const DxfPartsContents named = readOrFail(drawing(square, 5), assumed);
+    EXPECT_EQ(named.assumedUnits, 0) << "centimetres, as it says";
+    EXPECT_NEAR(named.parts.front().netArea(), 10 * 10, 1e-9);
+    assumed.targetUnits.reset();
+    const DxfPartsContents kept = readOrFail(drawing(square), assumed);
+    EXPECT_EQ(kept.partUnits, 1) << "read in the assumed inches, unconverted";
+    EXPECT_EQ(kept.unitScale, 1);
 }
 
 // The tolerance is meant in the units the parts are read in: a circle of 2 inches read in
