@@ -270,6 +270,7 @@ AssembledParts assembleParts(const std::vector<Contour>& contours, const std::st
     const std::vector<std::ptrdiff_t>& parent = nesting.parent;
     const std::vector<int>& depth = nesting.depth;
     // Nested by their chords; packed by polygons that hold the material as drawn.
+    AssembledParts assembled;
     std::vector<CurveLoop> drawn(n);
     for (std::size_t i = 0; i < n; ++i) {
         const Contour& c = contours[i];
@@ -278,8 +279,14 @@ AssembledParts assembleParts(const std::vector<Contour>& contours, const std::st
             continue;
         }
         drawn[i] = CurveLoop{c.corners, c.bulges};
-        loops[i].setVertices(
-            boundingPolygon(drawn[i], depth[i] % 2 == 0, chordTolerance, maxSegments));
+        std::vector<Vertex> bounding =
+            boundingPolygon(drawn[i], depth[i] % 2 == 0, chordTolerance, maxSegments);
+        // Tangents pushed out by up to the tolerance may reach an edge that close.
+        if (findSelfContact(bounding, kMaxContactWork).edges) {
+            assembled.packedByChords.push_back(i);
+            continue;
+        }
+        loops[i].setVertices(std::move(bounding));
     }
     std::vector<LoopList> holes(n);
     std::vector<PartCurves> curves(n);
@@ -292,7 +299,6 @@ AssembledParts assembleParts(const std::vector<Contour>& contours, const std::st
         curves[p].holes.push_back(drawn[k]);
         if (!contours[k].corners.empty()) bends[p] = 1;
     }
-    AssembledParts assembled;
     const auto outermost = std::count(parent.begin(), parent.end(), -1);
     for (std::size_t k = 0; k < n && outermost == 1; ++k) {
         if (parent[k] < 0) continue;

@@ -39,6 +39,9 @@ struct AssembledParts {
     // The contour that looks like a drawing's frame: the one outermost contour, enclosing every
     // other, with a contour directly inside it on another layer; -1 when none does.
     std::ptrdiff_t frame = -1;
+    // Contours whose arcs lie too close to their other edges for a bounding polygon that does
+    // not cross itself: packed by their chords instead, which may cut into the arcs.
+    std::vector<std::size_t> packedByChords;
 };
 
 // Outermost contours become parts; a contour directly inside a part is its hole, and one

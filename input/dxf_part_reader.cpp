@@ -6,6 +6,7 @@
 #include <fstream>
 #include <new>
 
+#include "base/number_format.hpp"
 #include "input/dxf_chaining.hpp"
 #include "input/dxf_contours.hpp"
 #include "input/dxf_curves.hpp"
@@ -114,6 +115,12 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
         assembleParts(contours, settings.fallbackName, settings.tolerance, limits.maxArcSegments);
     contents.parts = std::move(assembled.parts);
     contents.curves = std::move(assembled.curves);
+    for (const std::size_t i : assembled.packedByChords) {
+        contents.warnings.push_back(
+            reader.source() + ": the contour of " + describeLabels(contours[i].labels) +
+            " has arcs within " + formatNumber(settings.tolerance) +
+            " of its other edges: it is packed by its chords, which may cut into its arcs");
+    }
     if (assembled.frame >= 0) {
         const Contour& frame = contours[static_cast<std::size_t>(assembled.frame)];
         const bool plain = std::all_of(frame.layer.begin(), frame.layer.end(), [](char c) {

@@ -9,6 +9,7 @@
 #include <numbers>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "geometry/predicates.hpp"
 #include "output/dxf_writer.hpp"
@@ -329,6 +330,35 @@ TEST(DxfPartReaderTest, LayersChooseWhatIsReadAndAFrameIsNamed) {
         EXPECT_GE(part.netArea(), outer - bore);
         EXPECT_LE(part.netArea(), outer - bore + 0.05 * (kPi * 10 + kPi * 30));
     }
+}
+
+// A plate with a slot 0.03 wide whose walls bulge 0.01 into it: tangents pushed out by the
+// tolerance would cross, so the outline is packed by its chords, and said so.
+TEST(DxfPartReaderTest, ArcsTooCloseToOtherEdgesArePackedByTheirChords) {
+    std::string slotted = "  0\nLWPOLYLINE\n  5\n1A\n  8\nPLATE\n 90\n8\n 70\n1\n";
+    for (const auto& [x, y, bulge] :
+         std::vector<std::tuple<double, double, double>>{{0, 0, 0},
+                                                         {20, 0, 0},
+                                                         {20, 10, 0},
+                                                         {10.015, 10, 0.0025},
+                                                         {10.015, 2, 0},
+                                                         {9.985, 2, 0.0025},
+                                                         {9.985, 10, 0},
+                                                         {0, 10, 0}}) {
+        std::ostringstream corner;
+        corner.precision(17);
+        corner << " 10\n" << x << "\n 20\n" << y << "\n";
+        if (bulge != 0) corner << " 42\n" << bulge << "\n";
+        slotted += corner.str();
+    }
+    const DxfPartsContents contents = readOrFail(drawing(slotted, 4));
+    ASSERT_EQ(contents.parts.count(), 1u);
+    EXPECT_EQ(contents.warnings,
+              std::vector<std::string>{"drawing.dxf: the contour of LWPOLYLINE 1A has arcs within "
+                                       "0.05 of its other edges: it is packed by its chords, which "
+                                       "may cut into its arcs"});
+    EXPECT_EQ(contents.parts.front().outerLoop().vertexCount(), 8) << "each flat arc one chord";
+    EXPECT_EQ(contents.curves.front().outer.corners.size(), 8u) << "the arcs are still kept";
 }
 
 TEST(DxfPartReaderTest, FaultsNameTheFileAndTheLine) {
