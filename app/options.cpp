@@ -245,10 +245,11 @@ void registerOptions(CLI::App& app, Options& o) {
              "also write the placements as JSON into FILE");
     addValue(app, output, "--dxf-cam", "FILE", o.camFile, parseText, "",
              "also write a drawing for cutting into FILE: closed\n"
-             "polylines, parts on PARTS, holes on HOLES, the sheet\n"
-             "on SHEET, each part's holes before its outline; with\n"
-             "--sheets other than 1, one per sheet used (cut.dxf:\n"
-             "cut-1.dxf, cut-2.dxf, ...; {n} in FILE: the number)");
+             "polylines (a drawing's arcs as arcs), parts on PARTS,\n"
+             "holes on HOLES, the sheet on SHEET, each part's holes\n"
+             "before its outline; with --sheets other than 1, one per\n"
+             "sheet used (cut.dxf: cut-1.dxf, cut-2.dxf, ...; {n} in\n"
+             "FILE: the number)");
     addValue(app, output, "--dxf-cam-layers", "by-kind|by-name", o.camLayers, parseCamLayers,
              "by-kind or by-name", "by-name: one layer per part name instead");
     addFlag(app, output, "--dxf-cam-labels", o.camLabels, true,

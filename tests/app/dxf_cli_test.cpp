@@ -225,7 +225,11 @@ TEST_F(DxfCliTest, FaultsAndBadOptionsEndWithALineNamingThem) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--tolerance", "0", kBracket},
           std::vector<std::string>{"--units", "furlong", kBracket},
-          std::vector<std::string>{"--dxf-cam-layers", "by-colour", kBracket}}) {
+          std::vector<std::string>{"--dxf-cam-layers", "by-colour", kBracket},
+          std::vector<std::string>{"--join", "0", kBracket},
+          std::vector<std::string>{"--assume-units", "parsec", kBracket},
+          std::vector<std::string>{"--skip-layers", "FRAME,", kBracket},
+          std::vector<std::string>{"--layers", " ", kBracket}}) {
         run = runBlocknestBinary(args, dir_.path());
         EXPECT_EQ(run.exitCode, 2) << args[0];
         EXPECT_NE(run.err.find(args[0]), std::string::npos) << run.err;
