@@ -198,7 +198,8 @@ std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double tol, const s
                 const std::optional<EndIndex::End> next = index.nearest(end, used);
                 if (!next) return;
                 used[next->piece] = 1;
-                // At the tail the piece must start at the joint; at the head, end there.
+                // Appended at the tail, the piece must start at the joint; put at the head,
+                // it must end there (and is stored backwards, so it starts there too).
                 const bool backwards = (next->which == 1) == atTail;
                 if (atTail) {
                     append(path, pathOf(pieces[next->piece], backwards));
@@ -206,8 +207,6 @@ std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double tol, const s
                     headPaths.push_back(pathOf(pieces[next->piece], backwards));
                 }
                 std::vector<Vertex> more = std::move(pieces[next->piece].points);
-                // Appended at the tail, the piece must start at the joint; put at the head,
-                // it must end there (and is stored backwards, so it starts there too).
                 if (backwards) std::reverse(more.begin(), more.end());
                 if (atTail) {
                     pts.insert(pts.end(), more.begin() + 1, more.end());
