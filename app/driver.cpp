@@ -152,7 +152,15 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     settings.defaultCopies = options.copies;
     settings.rotationCount = options.rotations;
     settings.dxf.tolerance = options.tolerance;
+    settings.dxf.join = options.join;
+    settings.dxf.layers = options.layers;
+    settings.dxf.skipLayers = options.skipLayers;
     settings.dxf.targetUnits = options.units;
+    settings.dxf.assumedUnits = options.assumeUnits;
+    // The layers chosen are the parts' drawings' own: a sheet drawing is read whole.
+    DxfReadSettings sheetReading = settings.dxf;
+    sheetReading.layers = {};
+    sheetReading.skipLayers = {};
     // A sheet drawing or a stock list is read first: its box is the sheet the job is
     // prepared for, the largest kind's with a stock, so that parts parked beyond it lie on
     // no sheet of any kind.
@@ -160,7 +168,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     std::vector<SheetKind> stock;
     if (options.sheetDxf) {
         std::variant<SheetDrawing, InputError> read =
-            readSheetDrawing(*options.sheetDxf, settings.dxf);
+            readSheetDrawing(*options.sheetDxf, sheetReading);
         if (auto* error = std::get_if<InputError>(&read)) {
             reportInputError(*error, console);
             return 1;
@@ -173,7 +181,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     }
     if (options.stockFile) {
         std::variant<StockList, InputError> read =
-            readStockListFile(*options.stockFile, settings.dxf);
+            readStockListFile(*options.stockFile, sheetReading);
         if (auto* error = std::get_if<InputError>(&read)) {
             reportInputError(*error, console);
             return 1;
@@ -309,7 +317,8 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         }
     }
     if (options.camFile) {
-        const CamDrawingSettings cam{job.insUnits(), options.camLayers, options.camLabels};
+        const CamDrawingSettings cam{job.insUnits(), options.camLayers, options.camLabels,
+                                     job.items()};
         std::vector<const PartList*> sheets{&job.parts()};
         std::vector<const SheetShape*> shapes{&job.sheetShape()};
         std::vector<std::string> kinds;

@@ -98,6 +98,22 @@ std::optional<double> parseGap(std::string_view text) {
     return value;
 }
 
+// Layer names separated by commas, blanks around each dropped; none may be empty.
+std::optional<std::vector<std::string>> parseLayerList(std::string_view text) {
+    std::vector<std::string> names;
+    for (;;) {
+        const std::size_t comma = text.find(',');
+        std::string_view name = text.substr(0, comma);
+        while (!name.empty() && (name.front() == ' ' || name.front() == '\t'))
+            name.remove_prefix(1);
+        while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+        if (name.empty()) return std::nullopt;
+        names.emplace_back(name);
+        if (comma == std::string_view::npos) return names;
+        text.remove_prefix(comma + 1);
+    }
+}
+
 // A value that an option's rule refuses: ends the parse with this one-line message.
 struct BadValue {
     std::string message;
@@ -151,8 +167,12 @@ void registerOptions(CLI::App& app, Options& o) {
              "a whole number from 1 to " + std::to_string(kMaxCopies),
              "copies of each drawing part without FILE:N (default 1)");
     addValue(app, input, "--tolerance", "T", o.tolerance, parseLength, "a positive number",
-             "drawings: curves become chords straying at most T from\n"
-             "them, and ends this close join (default 0.05)");
+             "drawings: arcs are packed as polygons straying at most T\n"
+             "from them (outside outlines, inside holes), and ends this\n"
+             "close join unless --join says otherwise (default 0.05)");
+    addValue(app, input, "--join", "D", o.join, parseLength, "a positive number",
+             "drawings: ends of lines and arcs this close meet\n"
+             "(default: the tolerance)");
     addValue(app, input, "--units", "U", o.units, insUnitsFromName,
              "one of mm, cm, dm, m, um, in, ft, yd, mil",
              "drawings: convert to mm, cm, dm, m, um, in, ft, yd or\n"
@@ -166,6 +186,16 @@ void registerOptions(CLI::App& app, Options& o) {
              "length,width,count,cost (rectangles) or file,count,cost\n"
              "(drawings); remnants first, then the least cost per\n"
              "part area; cost defaults to the area");
+    addValue(app, input, "--assume-units", "U", o.assumeUnits, insUnitsFromName,
+             "one of mm, cm, dm, m, um, in, ft, yd, mil",
+             "drawings: the units of drawings that name none ($INSUNITS\n"
+             "missing or 0), so that --units can convert them");
+    addValue(app, input, "--layers", "A,B", o.layers, parseLayerList,
+             "layer names separated by commas",
+             "drawings: read only the outlines on these layers (any\ncase)");
+    addValue(app, input, "--skip-layers", "A,B", o.skipLayers, parseLayerList,
+             "layer names separated by commas",
+             "drawings: leave out the outlines on these layers, a\nframe or dimensions say");
     addFlag(app, input, "--strict", o.strict, true,
             "refuse a part data file with lines that the format reads\n"
             "against their likely meaning (they are warned of anyway)");
@@ -224,10 +254,11 @@ void registerOptions(CLI::App& app, Options& o) {
              "also write the placements as JSON into FILE");
     addValue(app, output, "--dxf-cam", "FILE", o.camFile, parseText, "",
              "also write a drawing for cutting into FILE: closed\n"
-             "polylines, parts on PARTS, holes on HOLES, the sheet\n"
-             "on SHEET, each part's holes before its outline; with\n"
-             "--sheets other than 1, one per sheet used (cut.dxf:\n"
-             "cut-1.dxf, cut-2.dxf, ...; {n} in FILE: the number)");
+             "polylines (a drawing's arcs as arcs), parts on PARTS,\n"
+             "holes on HOLES, the sheet on SHEET, each part's holes\n"
+             "before its outline; with --sheets other than 1, one per\n"
+             "sheet used (cut.dxf: cut-1.dxf, cut-2.dxf, ...; {n} in\n"
+             "FILE: the number)");
     addValue(app, output, "--remnant-dxf", "FILE", o.remnantDxf, parseText, "",
              "also write what is left of the last sheet used, cut\n"
              "across beyond its parts, as a drawing for --sheet-dxf");

@@ -30,9 +30,14 @@ struct Options {
     int threads = 0;           // search threads; 0: one per core
     bool overlapPhase = true;  // the search's second phase
 
-    // Drawings in and out: --tolerance, --units, --dxf-cam, --dxf-cam-layers, --dxf-cam-labels.
-    double tolerance = kDefaultDxfTolerance;  // curves' chords and joints, in the job's units
+    // Drawings in and out: --tolerance, --join, --units, --dxf-cam, --dxf-cam-layers,
+    // --dxf-cam-labels.
+    double tolerance = kDefaultDxfTolerance;  // curves' chords (and joints), the job's units
+    std::optional<double> join;               // --join: joints, the job's units; none: tolerance
     std::optional<int> units;                 // drawings converted to this $INSUNITS code
+    std::optional<int> assumeUnits;           // the $INSUNITS code of drawings naming none
+    std::vector<std::string> layers;          // --layers: the only layers of drawings read
+    std::vector<std::string> skipLayers;      // --skip-layers: layers of drawings left out
     std::optional<std::string> camFile;       // also a drawing for cutting there
     CamLayers camLayers = CamLayers::byKind;
     bool camLabels = false;  // --dxf-cam-labels

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/curve_loop.hpp"
 #include "geometry/loop.hpp"
 #include "geometry/orientation.hpp"
 
@@ -19,6 +20,9 @@ struct InputItem {
     std::vector<Vertex> outer;  // outer contour, as read, not closed
     std::vector<std::vector<Vertex>> holes;  // holes, in the order of the parts' hole lists
     std::vector<Orientation> orientations;   // its own turns; empty when the job's apply
+    // A drawing's part with arcs: its outlines as drawn, in the coordinates of outer and
+    // holes (outer polygon and curve start at the same corner). Empty corners otherwise.
+    PartCurves curves;
 };
 
 }  // namespace blocknest

@@ -70,6 +70,41 @@ private:
     std::unordered_map<std::uint64_t, std::vector<End>> cells_;
 };
 
+// An open stretch of outline as drawn: corners and the bulge of each edge between them.
+struct OpenPath {
+    std::vector<Vertex> corners;
+    std::vector<double> bulges;  // one fewer than corners
+};
+
+// A piece's path before its points are moved into a chain; reversed, it runs the other way.
+OpenPath pathOf(const Piece& piece, bool reversed) {
+    OpenPath path;
+    if (piece.corners.empty()) {
+        path.corners = piece.points;
+        path.bulges.assign(path.corners.empty() ? 0 : path.corners.size() - 1, 0);
+    } else {
+        path.corners = piece.corners;
+        path.bulges = piece.bulges;
+    }
+    if (reversed) {
+        std::reverse(path.corners.begin(), path.corners.end());
+        std::reverse(path.bulges.begin(), path.bulges.end());
+        for (double& bulge : path.bulges) bulge = -bulge;
+    }
+    return path;
+}
+
+// Appends a path that starts where this one ends (within the join distance): its first corner
+// gives way to this one's last, as the chain's points do.
+void append(OpenPath& path, const OpenPath& more) {
+    path.corners.insert(path.corners.end(), more.corners.begin() + 1, more.corners.end());
+    path.bulges.insert(path.bulges.end(), more.bulges.begin(), more.bulges.end());
+}
+
+bool bends(const std::vector<double>& bulges) {
+    return std::any_of(bulges.begin(), bulges.end(), [](double b) { return b != 0; });
+}
+
 }  // namespace
 
 std::string describeLabels(const std::vector<std::string>& labels) {
@@ -133,11 +168,19 @@ std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double tol, const s
         if (used[start]) continue;
         used[start] = 1;
         Piece& first = pieces[start];
-        Contour contour{std::move(first.points), {first.label}, first.layer, first.block};
         if (first.closed) {
-            contours.push_back(std::move(contour));
+            contours.push_back(Contour{std::move(first.points),
+                                       {first.label},
+                                       first.layer,
+                                       first.block,
+                                       std::move(first.corners),
+                                       std::move(first.bulges)});
             continue;
         }
+        OpenPath path = pathOf(first, false);
+        // Pieces joined at the head, the nearest first, each running to where the last began.
+        std::vector<OpenPath> headPaths;
+        Contour contour{std::move(first.points), {first.label}, first.layer, first.block, {}, {}};
         // The chain grows at its tail in `pts` and at its head in `head`, kept backwards so
         // that both ends grow in constant time: a chain listed from its middle stays linear.
         std::vector<Vertex>& pts = contour.points;
@@ -155,10 +198,16 @@ std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double tol, const s
                 const std::optional<EndIndex::End> next = index.nearest(end, used);
                 if (!next) return;
                 used[next->piece] = 1;
-                std::vector<Vertex> more = std::move(pieces[next->piece].points);
                 // Appended at the tail, the piece must start at the joint; put at the head,
                 // it must end there (and is stored backwards, so it starts there too).
-                if ((next->which == 1) == atTail) std::reverse(more.begin(), more.end());
+                const bool backwards = (next->which == 1) == atTail;
+                if (atTail) {
+                    append(path, pathOf(pieces[next->piece], backwards));
+                } else {
+                    headPaths.push_back(pathOf(pieces[next->piece], backwards));
+                }
+                std::vector<Vertex> more = std::move(pieces[next->piece].points);
+                if (backwards) std::reverse(more.begin(), more.end());
                 if (atTail) {
                     pts.insert(pts.end(), more.begin() + 1, more.end());
                     contour.labels.push_back(pieces[next->piece].label);
@@ -193,6 +242,25 @@ std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double tol, const s
             continue;
         }
         pts.pop_back();
+        OpenPath whole;
+        for (auto it = headPaths.rbegin(); it != headPaths.rend(); ++it) {
+            if (whole.corners.empty()) {
+                whole = std::move(*it);
+            } else {
+                append(whole, *it);
+            }
+        }
+        if (whole.corners.empty()) {
+            whole = std::move(path);
+        } else {
+            append(whole, path);
+        }
+        // Closed, the last corner is the first one again; the last edge now ends at the first.
+        whole.corners.pop_back();
+        if (bends(whole.bulges)) {
+            contour.corners = std::move(whole.corners);
+            contour.bulges = std::move(whole.bulges);
+        }
         contours.push_back(std::move(contour));
     }
     return contours;

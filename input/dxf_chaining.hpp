@@ -13,6 +13,10 @@ struct Piece {
     std::string label;  // "LINE 2F" or "LINE at line 120"
     std::string layer;
     std::string block;
+    // The outline as drawn, with its arcs (see CurvePath): corners and bulges, one bulge fewer
+    // than corners when open. Empty when it has no arc: the points are its corners then.
+    std::vector<Vertex> corners;
+    std::vector<double> bulges;
 };
 
 // A closed outline made of one or more pieces; the first point is not repeated at the end.
@@ -21,6 +25,10 @@ struct Contour {
     std::vector<std::string> labels;  // the entities it was made of
     std::string layer;
     std::string block;
+    // The closed outline as drawn (a CurveLoop's corners and bulges) when one of its pieces
+    // has an arc; empty otherwise.
+    std::vector<Vertex> corners;
+    std::vector<double> bulges;
 };
 
 // Closed pieces are contours already; open ones are joined end to end where their ends meet

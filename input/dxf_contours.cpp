@@ -1,6 +1,7 @@
 #include "input/dxf_contours.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -166,6 +167,44 @@ Nesting nestLoops(const std::vector<Loop>& loops) {
     return nesting;
 }
 
+// Layer names match whatever their case.
+bool sameLayer(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::toupper(static_cast<unsigned char>(x)) ==
+               std::toupper(static_cast<unsigned char>(y));
+    });
+}
+
+// Corners that repeat the one before go, with the bulge of the edge without length between
+// them; a path left with fewer than two corners gives way to the chords.
+void keepDistinctCorners(Contour& c) {
+    std::vector<Vertex> corners;
+    std::vector<double> bulges;
+    const auto same = [](const Vertex& p, const Vertex& q) {
+        const double eps = 1e-12 * (1 + std::fabs(p.x) + std::fabs(p.y));
+        return std::fabs(p.x - q.x) <= eps && std::fabs(p.y - q.y) <= eps;
+    };
+    for (std::size_t i = 0; i < c.corners.size(); ++i) {
+        if (!corners.empty() && same(corners.back(), c.corners[i])) {
+            bulges.back() = c.bulges[i];
+            continue;
+        }
+        corners.push_back(c.corners[i]);
+        bulges.push_back(c.bulges[i]);
+    }
+    while (corners.size() > 1 && same(corners.front(), corners.back())) {
+        corners.pop_back();
+        bulges.pop_back();
+    }
+    const bool bends = std::any_of(bulges.begin(), bulges.end(), [](double b) { return b != 0; });
+    if (corners.size() < 2 || !bends) {
+        corners.clear();
+        bulges.clear();
+    }
+    c.corners = std::move(corners);
+    c.bulges = std::move(bulges);
+}
+
 // Edge cells and edge tests for the search for contours that meet.
 constexpr std::int64_t kMaxContactWork = std::int64_t{1} << 26;
 
@@ -216,22 +255,59 @@ std::vector<Contour> keepSoundContours(std::vector<Contour> contours, const std:
                                "itself; it is read as drawn");
         }
         c.points = std::move(pts);
+        keepDistinctCorners(c);
         sound.push_back(std::move(c));
     }
     return sound;
 }
 
-PartList assembleParts(const std::vector<Contour>& contours, const std::string& fallbackName) {
+AssembledParts assembleParts(const std::vector<Contour>& contours, const std::string& fallbackName,
+                             double chordTolerance, int maxSegments) {
     const std::size_t n = contours.size();
     std::vector<Loop> loops(n);
     for (std::size_t i = 0; i < n; ++i) loops[i].setVertices(contours[i].points);
     const Nesting nesting = nestLoops(loops);
     const std::vector<std::ptrdiff_t>& parent = nesting.parent;
     const std::vector<int>& depth = nesting.depth;
+    // Nested by their chords; packed by polygons that hold the material as drawn.
+    AssembledParts assembled;
+    std::vector<CurveLoop> drawn(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Contour& c = contours[i];
+        if (c.corners.empty()) {
+            drawn[i] = CurveLoop{c.points, std::vector<double>(c.points.size(), 0)};
+            continue;
+        }
+        drawn[i] = CurveLoop{c.corners, c.bulges};
+        std::vector<Vertex> bounding =
+            boundingPolygon(drawn[i], depth[i] % 2 == 0, chordTolerance, maxSegments);
+        // Tangents pushed out by up to the tolerance may reach an edge that close.
+        if (findSelfContact(bounding, kMaxContactWork).edges) {
+            assembled.packedByChords.push_back(i);
+            continue;
+        }
+        loops[i].setVertices(std::move(bounding));
+    }
     std::vector<LoopList> holes(n);
-    for (std::size_t k = 0; k < n; ++k)
-        if (parent[k] >= 0) holes[static_cast<std::size_t>(parent[k])].pushBack(loops[k]);
-    PartList parts;
+    std::vector<PartCurves> curves(n);
+    std::vector<char> bends(n, 0);  // some contour of the part has an arc
+    for (std::size_t k = 0; k < n; ++k) {
+        if (!contours[k].corners.empty()) bends[k] = 1;
+        if (parent[k] < 0) continue;
+        const auto p = static_cast<std::size_t>(parent[k]);
+        holes[p].pushBack(loops[k]);
+        curves[p].holes.push_back(drawn[k]);
+        if (!contours[k].corners.empty()) bends[p] = 1;
+    }
+    const auto outermost = std::count(parent.begin(), parent.end(), -1);
+    for (std::size_t k = 0; k < n && outermost == 1; ++k) {
+        if (parent[k] < 0) continue;
+        const Contour& frame = contours[static_cast<std::size_t>(parent[k])];
+        if (parent[static_cast<std::size_t>(parent[k])] < 0 &&
+            !sameLayer(frame.layer, contours[k].layer)) {
+            assembled.frame = parent[k];
+        }
+    }
     for (std::size_t i = 0; i < n; ++i) {
         if (depth[i] % 2 != 0) continue;
         const Contour& c = contours[i];
@@ -240,9 +316,15 @@ PartList assembleParts(const std::vector<Contour>& contours, const std::string& 
                                                                       : fallbackName;
         Part part;
         part.setShape(name, holes[i], loops[i]);
-        parts.pushBack(std::move(part));
+        assembled.parts.pushBack(std::move(part));
+        if (bends[i]) {
+            curves[i].outer = std::move(drawn[i]);
+            assembled.curves.push_back(std::move(curves[i]));
+        } else {
+            assembled.curves.push_back(PartCurves{});
+        }
     }
-    return parts;
+    return assembled;
 }
 
 std::vector<Contour> dropRepeatedContours(std::vector<Contour> contours, double tol,

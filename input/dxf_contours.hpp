@@ -1,7 +1,9 @@
 #pragma once  // input/dxf_contours.hpp: closed contours checked and nested into parts with holes
+#include <cstddef>
 #include <string>
 #include <vector>
 
+#include "geometry/curve_loop.hpp"
 #include "geometry/part.hpp"
 #include "input/dxf_chaining.hpp"
 
@@ -29,10 +31,27 @@ namespace blocknest {
                                                         const std::string& source,
                                                         std::vector<std::string>& warnings);
 
+// The parts of a drawing, and each part's outlines as drawn (curves[k] for the k-th part; its
+// outer corners are empty when no contour of the part has an arc).
+struct AssembledParts {
+    PartList parts;
+    std::vector<PartCurves> curves;
+    // The contour that looks like a drawing's frame: the one outermost contour, enclosing every
+    // other, with a contour directly inside it on another layer; -1 when none does.
+    std::ptrdiff_t frame = -1;
+    // Contours whose arcs lie too close to their other edges for a bounding polygon that does
+    // not cross itself: packed by their chords instead, which may cut into the arcs.
+    std::vector<std::size_t> packedByChords;
+};
+
 // Outermost contours become parts; a contour directly inside a part is its hole, and one
 // inside a hole is a part again. Parts and holes keep the order of their contours. A part is
-// named after its block, else its layer other than "0", else fallbackName.
-[[nodiscard]] PartList assembleParts(const std::vector<Contour>& contours,
-                                     const std::string& fallbackName);
+// named after its block, else its layer other than "0", else fallbackName. A contour with
+// arcs is packed as a polygon within chordTolerance of it that holds the part's material: an
+// outer contour's polygon holds the whole outline, a hole's lies within the hole (see
+// boundingPolygon; at most maxSegments edges per arc).
+[[nodiscard]] AssembledParts assembleParts(const std::vector<Contour>& contours,
+                                           const std::string& fallbackName, double chordTolerance,
+                                           int maxSegments);
 
 }  // namespace blocknest

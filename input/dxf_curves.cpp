@@ -193,4 +193,50 @@ std::vector<Vertex> flattenCurve(const CurvePiece& piece, double tol, int maxSeg
     return points;
 }
 
+CurvePath curvePath(const CurvePiece& piece) {
+    const Affine& m = piece.toWorld;
+    // The linear part with the mirror folded in: arcs stay arcs only under a turn, a mirror
+    // and an even scale.
+    const double a = piece.mirrored ? -m.a : m.a;
+    const double c = piece.mirrored ? -m.c : m.c;
+    const double lengthX = std::hypot(a, c);
+    const double lengthY = std::hypot(m.b, m.d);
+    const double scale = std::max(lengthX, lengthY);
+    if (!(scale > 0) || std::fabs(lengthX - lengthY) > 1e-9 * scale ||
+        std::fabs(a * m.b + c * m.d) > 1e-9 * scale * scale) {
+        return {};
+    }
+    const bool flips = a * m.d - m.b * c < 0;
+    const auto world = [&piece](Vertex v) {
+        if (piece.mirrored) v.x = -v.x;
+        return piece.toWorld.apply(v);
+    };
+    CurvePath path;
+    if (const auto* polyline = std::get_if<PolylineCurve>(&piece.shape)) {
+        const std::size_t n = polyline->corners.size();
+        const std::size_t edges = polyline->closed ? n : n - 1;
+        bool bends = false;
+        for (std::size_t i = 0; i < edges; ++i) bends = bends || polyline->bulges[i] != 0;
+        if (!bends || n < 2) return {};
+        for (const Vertex& v : polyline->corners) path.corners.push_back(world(v));
+        for (std::size_t i = 0; i < edges; ++i)
+            path.bulges.push_back(flips ? -polyline->bulges[i] : polyline->bulges[i]);
+    } else if (const auto* arc = std::get_if<ArcCurve>(&piece.shape)) {
+        const auto at = [&](double angle) {
+            return world(Vertex{arc->centre.x + arc->radius * std::cos(angle),
+                                arc->centre.y + arc->radius * std::sin(angle)});
+        };
+        if (!(arc->radius > 0) || !(arc->sweep > 0)) return {};
+        const double bend = flips ? -1.0 : 1.0;
+        if (arc->closed) {
+            path.corners = {at(arc->start), at(arc->start + kPi)};
+            path.bulges = {bend, bend};
+        } else {
+            path.corners = {at(arc->start), at(arc->start + arc->sweep)};
+            path.bulges = {bend * std::tan(arc->sweep / 4)};
+        }
+    }
+    return path;
+}
+
 }  // namespace blocknest

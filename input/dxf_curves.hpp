@@ -85,6 +85,16 @@ struct CurvePiece {
 [[nodiscard]] std::vector<Vertex> flattenCurve(const CurvePiece& piece, double tol,
                                                int maxSegments);
 
+// A piece's outline in drawing coordinates as corners joined by straight edges and circular
+// arcs (bulges as in PolylineCurve; one fewer than the corners when open). Empty when the piece
+// has no arc to keep: then its chords are its outline. Ellipses, splines, and arcs that a
+// block reference stretches unevenly (into ellipses) keep no arcs.
+struct CurvePath {
+    std::vector<Vertex> corners;
+    std::vector<double> bulges;
+};
+[[nodiscard]] CurvePath curvePath(const CurvePiece& piece);
+
 // Chords of a circular arc, both ends included, straying at most tol from it.
 [[nodiscard]] std::vector<Vertex> arcPoints(const Vertex& centre, double radius, double start,
                                             double sweep, double tol, int maxSegments);

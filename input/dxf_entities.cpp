@@ -26,8 +26,13 @@ class CurveCollector {
 public:
     CurveCollector(const DxfPairReader& reader, const DxfDrawing& drawing,
                    const DxfExpansionLimits& limits, const CurveSink& sink,
-                   std::vector<std::string>& warnings)
-        : reader_(reader), drawing_(drawing), limits_(limits), sink_(sink), warnings_(warnings) {}
+                   std::vector<std::string>& warnings, const LayerFilter& readsLayer)
+        : reader_(reader),
+          drawing_(drawing),
+          limits_(limits),
+          sink_(sink),
+          warnings_(warnings),
+          readsLayer_(readsLayer) {}
 
     void collect() {
         for (const RawEntity& e : drawing_.entities) add(e, Affine{}, {}, 0);
@@ -39,6 +44,20 @@ public:
                 (count == 1 ? "y is" : "ies are") + " left out: " +
                 (type == kPaperSpace ? "in paper space" : "not an outline this reader takes"));
         }
+        if (skipped_.empty()) return;
+        std::int64_t count = 0;
+        std::string names;
+        for (const auto& [layer, n] : skipped_) {
+            count += n;
+            if (names.size() < kMaxViaLength)
+                names += (names.empty() ? "" : ", ") + cutName(layer, kMaxNameInLabel);
+        }
+        warnings_.push_back(
+            reader_.source() + ": " + std::to_string(count) +
+            (count == 1 ? " entity" : " entities") + " on layer" +
+            (skipped_.size() == 1 ? " " : "s ") + names + (count == 1 ? " is" : " are") +
+            " left out: " + (skipped_.size() == 1 ? "that layer is" : "those layers are") +
+            " not read");
     }
 
 private:
@@ -104,6 +123,14 @@ private:
         if (v.integer(67) == 1) {
             ++ignored_[kPaperSpace];
             return;
+        }
+        if (readsLayer_) {
+            std::string layer = e.text(8, "0");
+            if (layer == "0" && !where.layer.empty()) layer = where.layer;
+            if (!readsLayer_(layer)) {
+                ++skipped_[cutName(layer, kMaxPartName)];
+                return;
+            }
         }
         if (e.type == "LINE") {
             PolylineCurve line;
@@ -294,7 +321,9 @@ private:
     const DxfExpansionLimits& limits_;
     const CurveSink& sink_;
     std::vector<std::string>& warnings_;
+    const LayerFilter& readsLayer_;
     std::map<std::string, int> ignored_;
+    std::map<std::string, std::int64_t> skipped_;  // entities by the layer not read
     std::int64_t expanded_ = 0;
 };
 
@@ -302,8 +331,8 @@ private:
 
 void collectCurves(const DxfPairReader& reader, const DxfDrawing& drawing,
                    const DxfExpansionLimits& limits, const CurveSink& sink,
-                   std::vector<std::string>& warnings) {
-    CurveCollector(reader, drawing, limits, sink, warnings).collect();
+                   std::vector<std::string>& warnings, const LayerFilter& readsLayer) {
+    CurveCollector(reader, drawing, limits, sink, warnings, readsLayer).collect();
 }
 
 }  // namespace blocknest

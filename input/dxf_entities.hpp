@@ -19,13 +19,18 @@ struct DxfExpansionLimits {
 // Receives each outline as it is found.
 using CurveSink = std::function<void(CurvePiece&&)>;
 
+// Whether the entities on a layer are read; empty: every layer is.
+using LayerFilter = std::function<bool(const std::string&)>;
+
 // Hands every outline entity of the drawing's model space to sink, in file order, with block
 // references (and their arrays) expanded into the drawing's coordinates. Entities that are
 // no outline are counted by type and warned of once per type at the end; outlines that cannot
-// be drawn are warned of one by one (source: the warning lines' file name). More entities than
+// be drawn are warned of one by one (source: the warning lines' file name). Entities on layers
+// the filter refuses (an entity on layer "0" in a block takes its reference's layer; a
+// reference refused leaves out its whole block) are counted in one line. More entities than
 // the limit end the reading with a fault.
 void collectCurves(const DxfPairReader& reader, const DxfDrawing& drawing,
                    const DxfExpansionLimits& limits, const CurveSink& sink,
-                   std::vector<std::string>& warnings);
+                   std::vector<std::string>& warnings, const LayerFilter& readsLayer = {});
 
 }  // namespace blocknest

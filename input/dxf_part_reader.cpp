@@ -1,9 +1,12 @@
 #include "input/dxf_part_reader.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <new>
 
+#include "base/number_format.hpp"
 #include "input/dxf_chaining.hpp"
 #include "input/dxf_contours.hpp"
 #include "input/dxf_curves.hpp"
@@ -15,15 +18,31 @@ namespace {
 
 constexpr std::size_t kMaxWarnings = 200;  // lines per drawing; the rest are counted
 
-// Flattens each outline as it is found, within the bound on stored vertices.
+bool sameName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::toupper(static_cast<unsigned char>(x)) ==
+               std::toupper(static_cast<unsigned char>(y));
+    });
+}
+
+bool listed(const std::vector<std::string>& names, const std::string& layer) {
+    return std::any_of(names.begin(), names.end(),
+                       [&](const std::string& name) { return sameName(name, layer); });
+}
+
+// Flattens each outline on a layer the settings read as it is found, within the bound on
+// stored vertices.
 std::vector<Piece> flattenedPieces(const DxfPairReader& reader, const DxfDrawing& drawing,
-                                   double tol, const DxfReadLimits& limits,
+                                   double tol, const DxfReadSettings& settings,
+                                   const DxfReadLimits& limits,
                                    std::vector<std::string>& warnings) {
     std::vector<Piece> pieces;
     std::int64_t storedVertices = 0;
     const auto flatten = [&](CurvePiece&& curve) {
         std::vector<Vertex> points = flattenCurve(curve, tol, limits.maxArcSegments);
-        storedVertices += static_cast<std::int64_t>(points.size());
+        CurvePath path = curvePath(curve);
+        // An arc packed by its tangents takes one point more than by its chords.
+        storedVertices += static_cast<std::int64_t>(points.size() + path.corners.size());
         if (storedVertices > limits.maxStoredVertices) {
             reader.fail(curve.line, "the outlines need more than " +
                                         std::to_string(limits.maxStoredVertices) + " vertices");
@@ -37,12 +56,16 @@ std::vector<Piece> flattenedPieces(const DxfPairReader& reader, const DxfDrawing
         }
         const bool closed = isClosed(curve);
         pieces.push_back(Piece{std::move(points), closed, std::move(curve.label),
-                               std::move(curve.layer), std::move(curve.block)});
+                               std::move(curve.layer), std::move(curve.block),
+                               std::move(path.corners), std::move(path.bulges)});
     };
     DxfExpansionLimits expansion;
     expansion.maxEntities = limits.maxEntities;
     expansion.maxBlockDepth = limits.maxBlockDepth;
-    collectCurves(reader, drawing, expansion, flatten, warnings);
+    LayerFilter filter;
+    if (!settings.layers.empty() || !settings.skipLayers.empty())
+        filter = [&settings](const std::string& layer) { return readsLayer(settings, layer); };
+    collectCurves(reader, drawing, expansion, flatten, warnings, filter);
     return pieces;
 }
 
@@ -51,20 +74,26 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
     DxfDrawing drawing = readDxfDrawing(reader, limits.maxEntities, limits.maxStoredVertices);
     DxfPartsContents contents;
     contents.insUnits = drawing.insUnits;
-    contents.partUnits = settings.targetUnits.value_or(drawing.insUnits);
+    if (drawing.insUnits == 0 && settings.assumedUnits)
+        contents.assumedUnits = *settings.assumedUnits;
+    const int units = contents.assumedUnits != 0 ? contents.assumedUnits : drawing.insUnits;
+    contents.partUnits = settings.targetUnits.value_or(units);
     if (settings.targetUnits) {
-        const std::optional<double> from = metresPerUnit(drawing.insUnits);
+        const std::optional<double> from = metresPerUnit(units);
         const std::optional<double> to = metresPerUnit(*settings.targetUnits);
         if (!from) {
             throw DxfFault{reader.source() + ": the drawing does not name its units ($INSUNITS " +
                            std::to_string(drawing.insUnits) + "), so it cannot be converted to " +
-                           std::string(insUnitsName(*settings.targetUnits))};
+                           std::string(insUnitsName(*settings.targetUnits)) +
+                           (drawing.insUnits == 0 ? "; --assume-units U says what they are" : "")};
         }
         if (to) contents.unitScale = *from / *to;
     }
-    // The tolerance is meant in the job's units; the drawing is read in its own.
-    const double tol = settings.tolerance / contents.unitScale;
-    std::vector<Piece> pieces = flattenedPieces(reader, drawing, tol, limits, contents.warnings);
+    // The distances are meant in the job's units; the drawing is read in its own.
+    const double chordTol = settings.tolerance / contents.unitScale;
+    const double tol = settings.join.value_or(settings.tolerance) / contents.unitScale;
+    std::vector<Piece> pieces =
+        flattenedPieces(reader, drawing, chordTol, settings, limits, contents.warnings);
     drawing = DxfDrawing();  // the entities as read are not needed again: their memory goes
 
     const std::string& source = reader.source();
@@ -74,13 +103,38 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
     contours = dropRepeatedContours(std::move(contours), tol, source, contents.warnings);
     contours = dropCrossingContours(std::move(contours), tol, source, contents.warnings);
     if (contents.unitScale != 1) {
-        for (Contour& c : contours)
-            for (Vertex& p : c.points) {
-                p.x *= contents.unitScale;
-                p.y *= contents.unitScale;
-            }
+        for (Contour& c : contours) {
+            for (std::vector<Vertex>* points : {&c.points, &c.corners})
+                for (Vertex& p : *points) {
+                    p.x *= contents.unitScale;
+                    p.y *= contents.unitScale;
+                }
+        }
     }
-    contents.parts = assembleParts(contours, settings.fallbackName);
+    AssembledParts assembled =
+        assembleParts(contours, settings.fallbackName, settings.tolerance, limits.maxArcSegments);
+    contents.parts = std::move(assembled.parts);
+    contents.curves = std::move(assembled.curves);
+    for (const std::size_t i : assembled.packedByChords) {
+        contents.warnings.push_back(
+            reader.source() + ": the contour of " + describeLabels(contours[i].labels) +
+            " has arcs within " + formatNumber(settings.tolerance) +
+            " of its other edges: it is packed by its chords, which may cut into its arcs");
+    }
+    if (assembled.frame >= 0) {
+        const Contour& frame = contours[static_cast<std::size_t>(assembled.frame)];
+        const bool plain = std::all_of(frame.layer.begin(), frame.layer.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
+        });
+        // First, so that the list's bound never cuts it.
+        contents.warnings.insert(
+            contents.warnings.begin(),
+            reader.source() + ": the contour of " + describeLabels(frame.labels) + " on layer " +
+                frame.layer +
+                " encloses every other contour: it looks like a frame or title block, and what "
+                "lies inside it is read as its holes; --skip-layers " +
+                (plain ? frame.layer : "'" + frame.layer + "'") + " leaves it out");
+    }
     if (contents.warnings.size() > kMaxWarnings) {
         const std::size_t more = contents.warnings.size() - kMaxWarnings;
         contents.warnings.resize(kMaxWarnings);
@@ -159,6 +213,11 @@ constexpr UnitInfo kUnits[] = {
 };
 
 }  // namespace
+
+bool readsLayer(const DxfReadSettings& settings, const std::string& layer) {
+    if (!settings.layers.empty() && !listed(settings.layers, layer)) return false;
+    return !listed(settings.skipLayers, layer);
+}
 
 std::string_view insUnitsName(int code) {
     for (const UnitInfo& u : kUnits)

@@ -7,21 +7,31 @@
 #include <variant>
 #include <vector>
 
+#include "geometry/curve_loop.hpp"
 #include "geometry/part.hpp"
 #include "input/part_file_reader.hpp"
 
 namespace blocknest {
 
-// Curves are drawn as chords that stray at most this far from them, and the ends of lines and
-// arcs that lie this close join into one contour. In drawing units: 0.05 suits millimetres.
+// Curves are packed as polygons that stray at most this far from them, and unless told
+// otherwise the ends of lines and arcs that lie this close join into one contour. In drawing
+// units: 0.05 suits millimetres.
 inline constexpr double kDefaultDxfTolerance = 0.05;
 
 // How to read a drawing.
 struct DxfReadSettings {
     double tolerance = kDefaultDxfTolerance;  // > 0, in the units the parts are read in
-    std::optional<int> targetUnits;       // an $INSUNITS code to convert to; none: no conversion
+    std::optional<double> join;       // > 0, the same units: ends this close meet; none: tolerance
+    std::optional<int> targetUnits;   // an $INSUNITS code to convert to; none: no conversion
+    std::optional<int> assumedUnits;  // the $INSUNITS code of drawings that name none (0)
     std::string fallbackName = "NoName";  // for outlines on layer "0" outside any block
+    std::vector<std::string> layers;      // read only outlines on these layers; empty: all
+    std::vector<std::string> skipLayers;  // leave out outlines on these layers
 };
+
+// Whether an outline on a layer is read under the settings' layer lists; layer names match
+// whatever their case, as CAD programs treat them.
+[[nodiscard]] bool readsLayer(const DxfReadSettings& settings, const std::string& layer);
 
 // Bounds on what one drawing may ask for, so that a hostile file fails clearly.
 struct DxfReadLimits {
@@ -36,9 +46,11 @@ struct DxfReadLimits {
 // as holes (a contour inside a hole is a part again), in the order their outlines appear.
 struct DxfPartsContents {
     PartList parts;
-    int insUnits = 0;      // the drawing's $INSUNITS code; 0 when it names none
-    double unitScale = 1;  // the factor applied to every coordinate (1 without --units)
+    std::vector<PartCurves> curves;  // per part in list order: its outlines with their arcs
+    int insUnits = 0;                // the drawing's $INSUNITS code; 0 when it names none
+    double unitScale = 1;            // the factor applied to every coordinate (1 without --units)
     int partUnits = 0;     // the $INSUNITS code the parts are in: the target, if converted
+    int assumedUnits = 0;  // the code taken for a drawing that names none; 0: none taken
     std::vector<std::string> warnings;  // one line each: what was left out, where and why
 };
 

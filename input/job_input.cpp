@@ -172,7 +172,11 @@ std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents, const s
     std::string units = "blocknest: '" + path + "': drawing units " +
                         std::string(insUnitsName(code)) + " ($INSUNITS " + std::to_string(code) +
                         ")";
-    if (contents.partUnits != code) {
+    if (contents.assumedUnits != 0) {
+        units +=
+            ", taken as " + std::string(insUnitsName(contents.assumedUnits)) + " (--assume-units)";
+    }
+    if (contents.partUnits != (contents.assumedUnits != 0 ? contents.assumedUnits : code)) {
         units += ", converted to " + std::string(insUnitsName(contents.partUnits)) + " (x " +
                  formatNumber(contents.unitScale) + ")";
     }
@@ -182,7 +186,11 @@ std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents, const s
     std::int64_t vertexTotal = 0;
     const std::string stem = std::filesystem::path(path).stem().string();
     const bool several = contents.parts.count() > 1;
+    std::size_t index = 0;
     for (Part& part : contents.parts) {
+        PartCurves curves =
+            index < contents.curves.size() ? std::move(contents.curves[index]) : PartCurves{};
+        ++index;
         // The file names the part; its block or layer tells it from the file's other parts.
         const std::string& own = part.name();
         part.setName(!several || own == stem || own.empty() ? stem : stem + ":" + own);
@@ -205,6 +213,7 @@ std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents, const s
         item.copies = copies;
         item.outer = part.outerLoop().vertices();
         for (const Loop& hole : part.innerLoops()) item.holes.push_back(hole.vertices());
+        item.curves = std::move(curves);
         input.items.push_back(std::move(item));
         // Copies go to the front, as the other readers place them.
         for (std::int64_t i = 0; i < copies; ++i) input.parts.pushFront(part);

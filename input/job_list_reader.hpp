@@ -21,7 +21,7 @@ struct JobListRow {
     std::optional<std::string> name;                // the parts' name
     std::optional<std::vector<Orientation>> turns;  // the parts' own turns
     bool mirror = false;                            // the turns mirrored too
-    std::optional<std::string> layer;               // the one layer to read
+    std::optional<std::string> layer;               // the layers to read, ';' between two
 };
 
 // True when the text opens a job list: its first line that is not blank starts with "file,"
@@ -30,9 +30,9 @@ struct JobListRow {
 
 // Reads a job list: CSV with a header line naming the columns, "file" first and "quantity"
 // required, "name", "rotations" (a count like -r, or degrees separated by ';' or spaces),
-// "mirror" (yes/no) and "layer" optional, in any order; fields may be quoted ("a, b" with ""
-// for a quote). Blank lines and lines starting with '#' are skipped. A fault ends the reading
-// with one line naming the list and the line: "jobs.csv:4: ...".
+// "mirror" (yes/no) and "layer" (a name, or names separated by ';') optional, in any order; fields
+// may be quoted ("a, b" with "" for a quote). Blank lines and lines starting with '#' are skipped.
+// A fault ends the reading with one line naming the list and the line: "jobs.csv:4: ...".
 [[nodiscard]] std::variant<std::vector<JobListRow>, InputError> readJobList(
     std::istream& in, const std::string& path);
 

@@ -41,19 +41,24 @@ void mergeDrawingUnits(const std::vector<JobInput>& inputs, MergedInput& merged)
     std::optional<int> common;
     std::string listing;
     bool mixed = false;
+    bool unnamed = false;
     for (const JobInput& input : inputs) {
         if (!input.insUnits) continue;
         if (common && *common != *input.insUnits) mixed = true;
         if (!common) common = input.insUnits;
-        listing += (listing.empty() ? "" : ", ") + quoted(input.source) + " in " +
-                   std::string(insUnitsName(*input.insUnits));
+        unnamed = unnamed || *input.insUnits == 0;
+        listing += (listing.empty() ? "" : ", ") + quoted(input.source) +
+                   (*input.insUnits == 0 ? " naming none"
+                                         : " in " + std::string(insUnitsName(*input.insUnits)));
     }
     if (!mixed) {
         merged.insUnits = common.value_or(0);
         return;
     }
-    merged.notes.push_back("blocknest: the drawings are in different units (" + listing +
-                           ") and are read as they are; --units converts them to one");
+    merged.notes.push_back(
+        "blocknest: the drawings are in different units (" + listing +
+        ") and are read as they are; --units converts them to one" +
+        (unnamed ? ", with --assume-units for the drawings that name none" : ""));
 }
 
 // A file read as a part data file for want of another format, that is no text at all.
@@ -65,6 +70,21 @@ std::optional<InputError> refuseForeign(const std::string& path, InputFormat for
     return InputError{true, path + ": " + *kind +
                                 ", not a part data file, DXF drawing, JSON instance or job list" +
                                 (dwg ? " (a CAD program saves it as DXF)" : "")};
+}
+
+// A job list's layer cell: one name, or several separated by ';' (commas separate the cells).
+std::vector<std::string> layerList(const std::string& cell) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = cell.find(';', start);
+        std::string name = cell.substr(start, end == std::string::npos ? end : end - start);
+        name.erase(0, name.find_first_not_of(" \t"));
+        name.erase(name.find_last_not_of(" \t") + 1);
+        if (!name.empty()) names.push_back(std::move(name));
+        if (end == std::string::npos) return names;
+        start = end + 1;
+    }
 }
 
 // What a job list's row says about its parts: their name (in the place of the file's stem),
@@ -114,17 +134,23 @@ std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::str
                 false, where + "a quantity applies to DXF drawings only, and " + quoted(row.path) +
                            " is a " + std::string(formatName(format)) + " with counts of its own"};
         }
-        if (row.layer) {
-            return InputError{false, where +
-                                         "the layer column is not read yet: leave it empty "
-                                         "and every layer of the drawing is read"};
+        if (row.layer && format != InputFormat::dxf) {
+            return InputError{false, where + "a layer applies to DXF drawings only, and " +
+                                         quoted(row.path) + " is a " +
+                                         std::string(formatName(format))};
         }
         if (std::optional<InputError> foreign = refuseForeign(row.path, format)) {
             foreign->detail += " (listed in " + listPath + ":" + std::to_string(row.line) + ")";
             return std::move(*foreign);
         }
         const InputFile file{row.path, format == InputFormat::dxf ? row.quantity : std::nullopt};
-        std::variant<JobInput, InputError> input = readInput(file, format, settings);
+        InputSettings own = settings;
+        if (row.layer) {
+            own.dxf.layers = layerList(*row.layer);
+            if (own.dxf.layers.empty())
+                return InputError{false, where + "the layer cell names no layer"};
+        }
+        std::variant<JobInput, InputError> input = readInput(file, format, own);
         if (auto* failed = std::get_if<InputError>(&input)) {
             failed->detail += " (listed in " + listPath + ":" + std::to_string(row.line) + ")";
             return std::move(*failed);

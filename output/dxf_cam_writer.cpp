@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <limits>
+#include <span>
 #include <sstream>
 #include <tuple>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "output/atomic_file.hpp"
 #include "output/cut_labels.hpp"
 #include "output/cut_order.hpp"
+#include "output/json_writer.hpp"
 #include "output/statistics.hpp"
 
 namespace blocknest {
@@ -31,6 +33,7 @@ std::string number(double value) {
 
 struct Contour {
     std::vector<Vertex> corners;
+    std::vector<double> bulges;  // empty: straight edges only
     std::string layer;
 };
 
@@ -54,11 +57,34 @@ double signedArea(const std::vector<Vertex>& v) {
     return twice / 2;
 }
 
-std::vector<Vertex> oriented(const Loop& loop, bool counterClockwise) {
+Contour oriented(const Loop& loop, bool counterClockwise, const std::string& layer) {
     std::vector<Vertex> corners = loop.vertices();
     if (!corners.empty() && (signedArea(corners) > 0) != counterClockwise)
         std::reverse(corners.begin(), corners.end());
-    return corners;
+    return Contour{std::move(corners), {}, layer};
+}
+
+Contour oriented(const CurveLoop& loop, bool counterClockwise, const std::string& layer) {
+    CurveLoop turned = (signedArea(loop) > 0) != counterClockwise ? reversed(loop) : loop;
+    return Contour{std::move(turned.corners), std::move(turned.bulges), layer};
+}
+
+// A part's outlines as drawn, moved where the part lies, when its item has them and they
+// match its polygons (the same number of holes).
+std::optional<PartCurves> placedCurves(const Part& part, std::span<const InputItem> items) {
+    const int index = part.itemIndex();
+    if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return std::nullopt;
+    const InputItem& item = items[static_cast<std::size_t>(index)];
+    if (item.curves.outer.corners.empty() || item.outer.empty() ||
+        static_cast<int>(item.curves.holes.size()) != part.innerLoops().count()) {
+        return std::nullopt;
+    }
+    const Placement pose = placementOf(part, item);
+    PartCurves moved;
+    moved.outer = placed(item.curves.outer, part.turn(), pose.translationX, pose.translationY);
+    for (const CurveLoop& hole : item.curves.holes)
+        moved.holes.push_back(placed(hole, part.turn(), pose.translationX, pose.translationY));
+    return moved;
 }
 
 // Writes group-code/value pairs with codes right-aligned in three characters, and hands out
@@ -303,7 +329,11 @@ void writeEntities(DxfStream& dxf, const std::vector<Entity>& entities) {
         dxf.pair(100, "AcDbPolyline");
         dxf.pair(90, static_cast<int>(contour.corners.size()));
         dxf.pair(70, 1);  // closed
-        for (const Vertex& v : contour.corners) dxf.point(10, v.x, v.y);
+        for (std::size_t i = 0; i < contour.corners.size(); ++i) {
+            dxf.point(10, contour.corners[i].x, contour.corners[i].y);
+            if (i < contour.bulges.size() && contour.bulges[i] != 0)
+                dxf.pair(42, contour.bulges[i]);
+        }
     }
     dxf.pair(0, "ENDSEC");
 }
@@ -428,16 +458,18 @@ std::string formatCamDxf(const PartList& parts, double sheetLength, double sheet
                          const CamDrawingSettings& settings, const SheetShape* shape) {
     std::vector<Entity> entities;
     if (shape != nullptr && shape->outline && shape->outline->vertexCount() >= 3) {
-        entities.push_back(Entity{{oriented(*shape->outline, true), kSheetLayer}, std::nullopt});
+        entities.push_back(Entity{oriented(*shape->outline, true, kSheetLayer), std::nullopt});
     } else {
-        entities.push_back(Entity{
-            {{{0, 0}, {sheetLength, 0}, {sheetLength, sheetWidth}, {0, sheetWidth}}, kSheetLayer},
-            std::nullopt});
+        entities.push_back(
+            Entity{{{{0, 0}, {sheetLength, 0}, {sheetLength, sheetWidth}, {0, sheetWidth}},
+                    {},
+                    kSheetLayer},
+                   std::nullopt});
     }
     if (shape != nullptr) {
         for (const Loop& defect : shape->defects) {
             if (defect.vertexCount() >= 3) {
-                entities.push_back(Entity{{oriented(defect, false), kSheetLayer}, std::nullopt});
+                entities.push_back(Entity{oriented(defect, false, kSheetLayer), std::nullopt});
             }
         }
     }
@@ -468,10 +500,16 @@ std::string formatCamDxf(const PartList& parts, double sheetLength, double sheet
         const std::string outerLayer = byName ? camLayerName(part.name()) : kPartsLayer;
         const std::string holeLayer = byName ? outerLayer : kHolesLayer;
         // Inside first: a part cut free of the sheet may drop or shift.
-        for (const Loop& hole : part.innerLoops())
-            if (hole.vertexCount() >= 3)
-                entities.push_back(Entity{{oriented(hole, false), holeLayer}, std::nullopt});
-        entities.push_back(Entity{{oriented(part.outerLoop(), true), outerLayer}, std::nullopt});
+        if (const std::optional<PartCurves> curves = placedCurves(part, settings.items)) {
+            for (const CurveLoop& hole : curves->holes)
+                entities.push_back(Entity{oriented(hole, false, holeLayer), std::nullopt});
+            entities.push_back(Entity{oriented(curves->outer, true, outerLayer), std::nullopt});
+        } else {
+            for (const Loop& hole : part.innerLoops())
+                if (hole.vertexCount() >= 3)
+                    entities.push_back(Entity{oriented(hole, false, holeLayer), std::nullopt});
+            entities.push_back(Entity{oriented(part.outerLoop(), true, outerLayer), std::nullopt});
+        }
         ++number;
         if (settings.labels) entities.push_back(Entity{{}, labelFor(part, number)});
         for (const Vertex& v : part.outerLoop().vertices()) {

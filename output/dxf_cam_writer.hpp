@@ -1,8 +1,10 @@
 #pragma once  // output/dxf_cam_writer.hpp: the layout as a drawing that CAM software cuts from
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 
+#include "geometry/input_item.hpp"
 #include "geometry/part.hpp"
 #include "geometry/sheet_shape.hpp"
 
@@ -18,6 +20,9 @@ struct CamDrawingSettings {
     int insUnits = 0;  // the $INSUNITS code written to the header; 0 says unitless
     CamLayers layers = CamLayers::byKind;
     bool labels = false;  // each part's number on the sheet and name as TEXT on layer LABELS
+    // The job's items, which parts refer to by itemIndex(): a part whose item has curves is
+    // written with its arcs, placed as the part was; the others as their polygons.
+    std::span<const InputItem> items;
 };
 
 // A complete AutoCAD 2000 (AC1015) drawing: header with $INSUNITS and the extents, the
@@ -25,8 +30,9 @@ struct CamDrawingSettings {
 // layer SHEET (with a shape: its outline, or the rectangle when it has none, and its defects),
 // then one closed LWPOLYLINE per contour of every part lying on the sheet, the
 // parts in cutting order (cutOrder) and each part's holes (clockwise) before its outer contour
-// (counter-clockwise). Coordinates are written with as many digits as it takes to read back
-// the same doubles.
+// (counter-clockwise). A contour drawn with arcs keeps them as bulges (a full circle is two
+// half turns); the others are their polygons. Coordinates are written with as many digits as
+// it takes to read back the same doubles.
 [[nodiscard]] std::string formatCamDxf(const PartList& parts, double sheetLength, double sheetWidth,
                                        const CamDrawingSettings& settings,
                                        const SheetShape* shape = nullptr);

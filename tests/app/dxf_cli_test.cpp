@@ -13,8 +13,8 @@ const std::string kOutlines = BLOCKNEST_SOURCE_DIR "/tests/data/dxf/outlines.dxf
 
 class DxfCliTest : public testing::Test {
 protected:
-    DxfPartsContents read(const std::filesystem::path& path) {
-        auto result = readDxfPartFile(path.string());
+    DxfPartsContents read(const std::filesystem::path& path, const DxfReadSettings& settings = {}) {
+        auto result = readDxfPartFile(path.string(), settings);
         if (const auto* error = std::get_if<InputError>(&result)) {
             ADD_FAILURE() << error->detail;
             return {};
@@ -29,11 +29,29 @@ protected:
         }
         return loops;
     }
+    // Outlines the same to the six significant digits the layout is written with, compared
+    // within a unit of the last digit.
+    static void expectSameOutlines(const std::vector<Loop>& a, const std::vector<Loop>& b) {
+        const auto ca = canonicalLoops(a, 6), cb = canonicalLoops(b, 6);
+        ASSERT_EQ(ca.size(), cb.size());
+        for (std::size_t i = 0; i < ca.size(); ++i) {
+            ASSERT_EQ(ca[i].size(), cb[i].size()) << "loop " << i;
+            for (std::size_t k = 0; k < ca[i].size(); ++k) {
+                const auto [ax, ay] = ca[i][k];
+                const auto [bx, by] = cb[i][k];
+                EXPECT_NEAR(ax, bx, 1e-5 * std::max(1.0, std::fabs(bx)))
+                    << "loop " << i << ", " << k;
+                EXPECT_NEAR(ay, by, 1e-5 * std::max(1.0, std::fabs(by)))
+                    << "loop " << i << ", " << k;
+            }
+        }
+    }
     TempDir dir_;
 };
 
-// Both drawings of one run, read back by the DXF reader, hold the same outlines: the layout
-// to its six digits, the drawing for cutting to every digit.
+// Both drawings of one run, read back by the DXF reader, hold the same outlines to the
+// layout's six digits: the drawing for cutting keeps the arcs as drawn, placed as the parts
+// were, and read again they give the very polygons that were packed.
 TEST_F(DxfCliTest, TheDrawingForCuttingHoldsTheLayoutsOutlines) {
     const RunResult run = runBlocknestBinary({"--no-pause", "-q", "--sheet", "600x300", "-r", "4",
                                               "--dxf-cam", "cam.dxf", kBracket + ":3"},
@@ -44,14 +62,27 @@ TEST_F(DxfCliTest, TheDrawingForCuttingHoldsTheLayoutsOutlines) {
         << run.err;
     EXPECT_NE(run.out.find("Part Number:6\n"), std::string::npos) << run.out;
 
-    const DxfPartsContents cam = read(dir_.path() / "cam.dxf");
+    DxfReadSettings partsOnly;
+    partsOnly.layers = {"parts", "HOLES"};
+    const DxfPartsContents cam = read(dir_.path() / "cam.dxf", partsOnly);
     const DxfPartsContents layout = read(dir_.path() / "Layout.dxf");
     EXPECT_EQ(cam.insUnits, 4);
-    EXPECT_TRUE(cam.warnings.empty());
+    ASSERT_EQ(cam.warnings.size(), 1u);
+    EXPECT_EQ(cam.warnings.front(),
+              (dir_.path() / "cam.dxf").string() +
+                  ": 1 entity on layer SHEET is left out: that layer is not read");
     ASSERT_EQ(layout.warnings.size(), 1u) << "the packed-length line is an open contour";
-    EXPECT_EQ(canonicalLoops(loopsOf(cam.parts), 6), canonicalLoops(loopsOf(layout.parts), 6));
-    // Sheet, 3 brackets with 2 bolt holes and a slot each, 3 washers with a bore.
-    EXPECT_EQ(loopsOf(cam.parts).size(), 1u + 3 * 4 + 3 * 2);
+    std::vector<Loop> packed = loopsOf(layout.parts);
+    std::erase_if(packed, [](const Loop& loop) { return loop.area() == 600.0 * 300; });
+    expectSameOutlines(loopsOf(cam.parts), packed);
+    // 3 brackets with 2 bolt holes and a slot each, 3 washers with a bore.
+    EXPECT_EQ(loopsOf(cam.parts).size(), 3u * 4 + 3 * 2);
+    const std::string file = readFile(dir_.path() / "cam.dxf");
+    const std::size_t entities = file.find("ENTITIES");
+    const std::string text = file.substr(entities, file.find("OBJECTS") - entities);
+    // Per bracket: the half-round end and the slot's two ends; per washer and hole: two half
+    // turns. No chords of arcs remain.
+    EXPECT_EQ(countOf(text, "\n 42\n"), 3 * (1 + 2 + 2 * 2) + 3 * 2 * 2) << text;
 }
 
 // A job over several sheets gets one drawing for cutting per sheet used, numbered, each with
@@ -103,6 +134,45 @@ TEST_F(DxfCliTest, WhatADrawingLeavesOutIsSaidOnStandardError) {
     EXPECT_NE(run.out.find("Part Number:12\n"), std::string::npos) << run.out;
 }
 
+// A plate as a drawing office sends it (tests/data/dxf/framed.dxf, written by ezdxf): a frame
+// and title block on FRAME, a dimension and extension lines on DIM. As it is, the frame
+// swallows the plate and says so; with the layers left out, the plate is the one part, named
+// after the file, with its bore and its rounded corner kept as arcs.
+TEST_F(DxfCliTest, AFrameIsWarnedOfAndTheLayerOptionsLeaveItOut) {
+    const std::string framed = BLOCKNEST_SOURCE_DIR "/tests/data/dxf/framed.dxf";
+    RunResult run =
+        runBlocknestBinary({"--no-pause", "-q", "--sheet", "400x300", framed}, dir_.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(countOf(run.err,
+                      "on layer FRAME encloses every other contour: it looks like a frame "
+                      "or title block, and what lies inside it is read as its holes; "
+                      "--skip-layers FRAME leaves it out\n"),
+              1)
+        << run.err;
+    for (const std::vector<std::string>& choice :
+         {std::vector<std::string>{"--skip-layers", "frame, DIM"},
+          std::vector<std::string>{"--layers", "Plate"}}) {
+        std::vector<std::string> args{"--no-pause", "-q",          "--sheet",   "400x300",
+                                      "--json",     "placed.json", "--dxf-cam", "cut.dxf"};
+        args.insert(args.end(), choice.begin(), choice.end());
+        args.push_back(framed);
+        run = runBlocknestBinary(args, dir_.path());
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.err.find("looks like a frame"), std::string::npos) << run.err;
+        EXPECT_EQ(countOf(run.err,
+                          "framed.dxf: 7 entities on layers DIM, FRAME are left out: "
+                          "those layers are not read\n"),
+                  1)
+            << run.err;
+        EXPECT_EQ(countOf(run.err, "left out"), 1) << "the dimension and open lines too" << run.err;
+        EXPECT_NE(run.out.find("Part Number:1\n"), std::string::npos) << run.out;
+        EXPECT_EQ(countOf(readFile(dir_.path() / "placed.json"), "\"name\": \"framed\""), 4)
+            << "the run, the instance, its item and the placed part";
+        // The bore as two half turns, the rounded corner as a quarter turn.
+        EXPECT_EQ(countOf(readFile(dir_.path() / "cut.dxf"), "\n 42\n0.41421356237309"), 1);
+    }
+}
+
 // A drawing of which every contour is left out (tests/data/dxf/only_faults.dxf): the run
 // fails, and still names every contour and why, before the line that ends it.
 TEST_F(DxfCliTest, TheReasonsStayWhenNoPartIsLeft) {
@@ -135,13 +205,31 @@ TEST_F(DxfCliTest, FaultsAndBadOptionsEndWithALineNamingThem) {
     run = runBlocknestBinary(
         {"--no-pause", "--sheet", "100x100", "--units", "mm", unitless.string()}, dir_.path());
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("plain.dxf: the drawing does not name its units"), std::string::npos)
+    EXPECT_NE(run.err.find("plain.dxf: the drawing does not name its units ($INSUNITS 0), so it "
+                           "cannot be converted to millimetres; --assume-units U says what they "
+                           "are\n"),
+              std::string::npos)
         << run.err;
+    // An old R12 drawing, without $INSUNITS, said to be in inches.
+    const std::string r12 = BLOCKNEST_SOURCE_DIR "/tests/data/dxf/repeats_r12.dxf";
+    run = runBlocknestBinary({"--no-pause", "-q", "--sheet", "9000x9000", "--units", "mm",
+                              "--assume-units", "in", "--dxf-cam", "cut.dxf", r12},
+                             dir_.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("repeats_r12.dxf': drawing units unitless ($INSUNITS 0), taken as "
+                           "inches (--assume-units), converted to millimetres (x 25.4)\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(readFile(dir_.path() / "cut.dxf").find("$INSUNITS\n 70\n4\n"), std::string::npos);
 
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--tolerance", "0", kBracket},
           std::vector<std::string>{"--units", "furlong", kBracket},
-          std::vector<std::string>{"--dxf-cam-layers", "by-colour", kBracket}}) {
+          std::vector<std::string>{"--dxf-cam-layers", "by-colour", kBracket},
+          std::vector<std::string>{"--join", "0", kBracket},
+          std::vector<std::string>{"--assume-units", "parsec", kBracket},
+          std::vector<std::string>{"--skip-layers", "FRAME,", kBracket},
+          std::vector<std::string>{"--layers", " ", kBracket}}) {
         run = runBlocknestBinary(args, dir_.path());
         EXPECT_EQ(run.exitCode, 2) << args[0];
         EXPECT_NE(run.err.find(args[0]), std::string::npos) << run.err;

@@ -7,13 +7,15 @@
 #include <numbers>
 #include <random>
 
+#include "geometry/curve_loop.hpp"
+
 namespace blocknest {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
 
 Piece line(const Vertex& a, const Vertex& b, const std::string& label) {
-    return Piece{{a, b}, false, label, "0", ""};
+    return Piece{{a, b}, false, label, "0", "", {}, {}};
 }
 
 // Random star outlines far apart, cut into LINEs listed in random order and direction, with
@@ -59,6 +61,60 @@ TEST(DxfChainingTest, OutlinesCutIntoLinesWithJointsMovedWithinTheJoinDistanceAl
                 for (const std::string& label : c.labels)
                     EXPECT_EQ(std::stoi(label.substr(1)), k) << "lines of two outlines joined";
             }
+        }
+    }
+}
+
+// Outlines of lines and arcs (bulges out and in), cut into one piece per edge, listed in random
+// order and direction (an arc drawn backwards bends the other way): each chain keeps the
+// outline as drawn, the area its arcs enclose unchanged; an outline of lines keeps no path.
+TEST(DxfChainingTest, ChainsKeepTheArcsOfTheirPiecesWhateverTheirOrderAndDirection) {
+    std::mt19937 random(19);
+    std::uniform_real_distribution<double> unit(0, 1);
+    for (int round = 0; round < 30; ++round) {
+        std::vector<Piece> pieces;
+        std::vector<double> areas;
+        for (int k = 0; k < 6; ++k) {
+            const double cx = k * 100.0, r = 10 + 30 * unit(random);
+            const int n = 3 + static_cast<int>(unit(random) * 6);
+            const bool straight = k == 5;
+            CurveLoop loop;
+            for (int i = 0; i < n; ++i) {
+                const double a = (i + 0.3 * unit(random)) * 2 * kPi / n;
+                loop.corners.push_back({cx + r * std::cos(a), r * std::sin(a)});
+                loop.bulges.push_back(straight || unit(random) < 0.3 ? 0
+                                                                     : -0.2 + 0.7 * unit(random));
+            }
+            areas.push_back(std::fabs(signedArea(loop)));
+            for (int i = 0; i < n; ++i) {
+                const Vertex& a = loop.corners[i];
+                const Vertex& b = loop.corners[(i + 1) % n];
+                const double bulge = loop.bulges[i];
+                Piece piece = line(a, b, "L" + std::to_string(k));
+                if (bulge != 0) piece.corners = {a, b}, piece.bulges = {bulge};
+                if (random() % 2) {
+                    std::swap(piece.points.front(), piece.points.back());
+                    if (bulge != 0) piece.corners = {b, a}, piece.bulges = {-bulge};
+                }
+                pieces.push_back(std::move(piece));
+            }
+        }
+        std::shuffle(pieces.begin(), pieces.end(), random);
+        std::vector<std::string> warnings;
+        const std::vector<Contour> contours = chainPieces(pieces, 0.05, "t.dxf", warnings);
+        EXPECT_TRUE(warnings.empty());
+        ASSERT_EQ(contours.size(), areas.size());
+        for (const Contour& c : contours) {
+            const int k = std::stoi(c.labels.front().substr(1));
+            if (k == 5) {
+                EXPECT_TRUE(c.corners.empty()) << "round " << round;
+                continue;
+            }
+            ASSERT_EQ(c.corners.size(), c.labels.size()) << "round " << round;
+            ASSERT_EQ(c.bulges.size(), c.corners.size());
+            EXPECT_NEAR(std::fabs(signedArea(CurveLoop{c.corners, c.bulges})), areas[k],
+                        1e-9 * areas[k])
+                << "round " << round << ", outline " << k;
         }
     }
 }

@@ -16,7 +16,9 @@ Contour square(double cx, double cy, double half, const std::string& label) {
                     {cx - half, cy + half}},
                    {label},
                    "L" + label,
-                   ""};
+                   "",
+                   {},
+                   {}};
 }
 
 // Groups of concentric squares, 1 to 5 deep, in random order: a group of depth d gives
@@ -39,7 +41,7 @@ TEST(DxfContoursTest, NestedContoursAlternateBetweenPartsAndHoles) {
         std::vector<std::string> warnings;
         contours = keepSoundContours(std::move(contours), "t.dxf", warnings);
         EXPECT_TRUE(warnings.empty());
-        const PartList parts = assembleParts(contours, "none");
+        const PartList parts = assembleParts(contours, "none", 0.05, 1 << 16).parts;
         EXPECT_EQ(static_cast<int>(parts.count()), expectedParts);
         int holes = 0;
         for (const Part& part : parts) {

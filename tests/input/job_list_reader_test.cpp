@@ -113,11 +113,12 @@ TEST(JobListReaderTest, ALoadedListGivesEachRowsPartsTheirSettings) {
               "  0\nSECTION\n  2\nENTITIES\n  0\nCIRCLE\n  8\nCUT\n 10\n0\n 20\n0\n 40\n5\n"
               "  0\nENDSEC\n  0\nEOF\n");
     const auto list = dir.write("list/jobs.csv",
-                                "file,quantity,name,rotations,mirror\n"
+                                "file,quantity,name,rotations,mirror,layer\n"
                                 "dxf/bracket.dxf,3,B,\"0,180\",yes\n"
                                 "plate.txt,,,1\n"
                                 "dxf/bracket.dxf,2\n"
-                                "cover.dxf,1\n");
+                                "cover.dxf,1\n"
+                                "dxf/bracket.dxf,4,W,,,Washer\n");
     InputSettings settings;
     settings.rotationCount = 6;
     auto result = loadJob({{list.string(), std::nullopt}}, settings);
@@ -138,7 +139,8 @@ TEST(JobListReaderTest, ALoadedListGivesEachRowsPartsTheirSettings) {
                                                   {"bracket", 2},  // its layer is the file's stem
                                                   {"bracket:washer", 2},
                                                   {"plate", 2},
-                                                  {"cover", 1}}));
+                                                  {"cover", 1},
+                                                  {"W", 4}}));  // its layer only: one part
     EXPECT_EQ(job.prepared.sheet.length, 300) << "the part data file gives the sheet";
 
     const std::string where = list.string() + ":3: ";
@@ -152,9 +154,10 @@ TEST(JobListReaderTest, ALoadedListGivesEachRowsPartsTheirSettings) {
              {"jobs.csv,1", where + "'" + list.string() +
                                 "' is a job list; a job list names drawings, part data files "
                                 "and JSON instances"},
-             {"dxf/bracket.dxf,1,,,,CUT",
-              where + "the layer column is not read yet: leave it empty and every layer of the "
-                      "drawing is read"}}) {
+             {"plate.txt,,,,,CUT", where + "a layer applies to DXF drawings only, and '" +
+                                       (dir.path() / "list" / "plate.txt").string() +
+                                       "' is a part data file"},
+             {"dxf/bracket.dxf,1,,,,; ", where + "the layer cell names no layer"}}) {
         dir.write("list/jobs.csv",
                   "file,quantity,name,rotations,mirror,layer\ndxf/bracket.dxf,1\n" + row + "\n");
         result = loadJob({{list.string(), std::nullopt}}, settings);

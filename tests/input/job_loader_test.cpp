@@ -269,6 +269,33 @@ TEST(JobLoaderTest, DrawingsInDifferentUnitsAreNotedAndClaimNoCommonUnit) {
     for (const Part& part : converted.prepared.parts)
         largest = std::max(largest, part.outerLoop().area());
     EXPECT_NEAR(largest, kPi * 25.4 * 25.4, 2 * kPi * 25.4 * 0.05) << "the inch circle in mm";
+
+    // An old drawing that names no units: mixed with millimetres unless assumed so, and
+    // converted only once its units are assumed.
+    const std::string old = drawing("c.dxf", 0);
+    settings.dxf.targetUnits.reset();
+    const LoadedJob unnamed = load({{mm, std::nullopt}, {old, std::nullopt}}, settings);
+    EXPECT_EQ(mixedNote(unnamed), 1);
+    EXPECT_NE(unnamed.notes.back().find("'" + old +
+                                        "' naming none) and are read as they are; "
+                                        "--units converts them to one, with --assume-units for "
+                                        "the drawings that name none"),
+              std::string::npos)
+        << unnamed.notes.back();
+    settings.dxf.assumedUnits = 4;
+    const LoadedJob assumed = load({{mm, std::nullopt}, {old, std::nullopt}}, settings);
+    EXPECT_EQ(mixedNote(assumed), 0);
+    EXPECT_EQ(assumed.insUnits, 4);
+    settings.dxf.assumedUnits = 1;
+    EXPECT_EQ(mixedNote(load({{mm, std::nullopt}, {old, std::nullopt}}, settings)), 1);
+    settings.dxf.targetUnits = 4;
+    const LoadedJob both = load({{mm, std::nullopt}, {old, std::nullopt}}, settings);
+    EXPECT_EQ(mixedNote(both), 0);
+    EXPECT_EQ(both.insUnits, 4);
+    largest = 0;
+    for (const Part& part : both.prepared.parts)
+        largest = std::max(largest, part.outerLoop().area());
+    EXPECT_NEAR(largest, kPi * 25.4 * 25.4, 2 * kPi * 25.4 * 0.05) << "assumed inches, in mm";
 }
 
 }  // namespace

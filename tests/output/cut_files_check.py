@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """Runs blocknest on jobs over several sheets and checks every drawing for cutting on its own
 terms, with ezdxf and shapely and nothing of the program's code: each file holds exactly the
-parts that the placement list puts on its sheet, each part's holes come before its outline, a
-part lying in another's hole comes before that part, no two parts overlap, the spacing is
-kept, and the labels name the parts in cutting order. Exits 77 (skipped) without ezdxf or
-shapely.
+parts that the placement list puts on its sheet (each cut outline within the packed polygon
+of its part, each packed hole within the cut hole, apart by no more than the chord
+tolerance), the arcs are true arcs (each cut part's area, its bulges flattened finely, is the
+area of the drawing's part, worked out from the drawing by ezdxf), each part's holes come
+before its outline, a part lying in another's hole comes before that part, no two parts
+overlap, the spacing is kept, and the labels name the parts in cutting order. Exits 77
+(skipped) without ezdxf or shapely.
 
 Usage: cut_files_check.py BLOCKNEST SOURCE_DIR
 """
@@ -17,7 +20,9 @@ import tempfile
 
 try:
     import ezdxf
-    from shapely.geometry import Point, Polygon
+    import ezdxf.math
+    from shapely.geometry import LineString, Point, Polygon
+    from shapely.ops import polygonize, unary_union
 except ImportError as missing:
     print(f"skipped: {missing}")
     sys.exit(77)
@@ -54,8 +59,75 @@ def placed_polygon(item, transformation):
     return Polygon(move(outer), [move(h) for h in inner])
 
 
+TOLERANCE = 0.05  # the chord tolerance the jobs run with (the default)
+FINE = 1e-4  # how closely the checks flatten arcs
+
+
 def same_shape(a, b):
     return a.symmetric_difference(b).area <= 1e-7 * max(a.area, 1e-9)
+
+
+def holds(outer, inner):
+    """Whether inner lies within outer (as far as flattening allows), and they differ by no
+    more than the chord tolerance along outer's outline."""
+    return (outer.buffer(2 * FINE).contains(inner)
+            and outer.area - inner.area <= TOLERANCE * outer.exterior.length + 1e-6)
+
+
+def arc_points(center, radius, start, end):
+    """Points on a counter-clockwise arc from angle start to end (radians), the first left out,
+    within FINE of it."""
+    sweep = (end - start) % (2 * math.pi) or 2 * math.pi
+    steps = max(1, math.ceil(sweep / (2 * math.acos(1 - FINE / radius))))
+    return [(center.x + radius * math.cos(start + sweep * k / steps),
+             center.y + radius * math.sin(start + sweep * k / steps)) for k in range(1, steps + 1)]
+
+
+def polyline_points(vertices, closed):
+    """The outline of polyline vertices (x, y, bulge), arcs by ezdxf's bulge_to_arc."""
+    points = [tuple(vertices[0][:2])]
+    pairs = list(zip(vertices, vertices[1:] + (vertices[:1] if closed else [])))
+    for (x0, y0, bulge), (x1, y1, _) in pairs:
+        if bulge == 0:
+            points.append((x1, y1))
+            continue
+        center, start, end, radius = ezdxf.math.bulge_to_arc((x0, y0), (x1, y1), bulge)
+        arc = arc_points(center, radius, start, end)
+        points.extend(arc if bulge > 0 else list(reversed(arc[:-1])) + [(x1, y1)])
+    return points
+
+
+def flattened(entity):
+    """The closed outline of an LWPOLYLINE, its bulges as arcs flattened within FINE."""
+    return Polygon(polyline_points([tuple(v) for v in entity.get_points("xyb")], True))
+
+
+def entity_points(entity):
+    kind = entity.dxftype()
+    if kind == "LINE":
+        return [tuple(entity.dxf.start)[:2], tuple(entity.dxf.end)[:2]]
+    if kind == "CIRCLE":
+        center, radius = entity.dxf.center, entity.dxf.radius
+        return [(center.x + radius, center.y)] + arc_points(center, radius, 0, 2 * math.pi)
+    if kind == "ARC":
+        start = math.radians(entity.dxf.start_angle)
+        return [tuple(entity.start_point)[:2]] + arc_points(
+            entity.dxf.center, entity.dxf.radius, start, math.radians(entity.dxf.end_angle))
+    if kind == "LWPOLYLINE":
+        return polyline_points([tuple(v) for v in entity.get_points("xyb")], entity.closed)
+    raise ValueError(f"no outline for a {kind}")
+
+
+def drawing_areas(path):
+    """The net area of each layer's part in a drawing of one part per layer, from the faces its
+    entities' outlines (arcs flattened within FINE) enclose."""
+    by_layer = {}
+    for entity in ezdxf.readfile(path).modelspace():
+        # Ends that meet in the drawing meet to the last digits only: snapped to 1e-7.
+        points = [(round(x, 7), round(y, 7)) for x, y in entity_points(entity)]
+        by_layer.setdefault(entity.dxf.layer, []).append(LineString(points))
+    return {layer: max(face.area for face in polygonize(unary_union(lines)))
+            for layer, lines in by_layer.items()}
 
 
 def read_cut_file(path, sheet_length, sheet_width):
@@ -68,8 +140,9 @@ def read_cut_file(path, sheet_length, sheet_width):
         layer = entity.dxf.layer
         if entity.dxftype() == "LWPOLYLINE":
             check(entity.closed, f"{path}: an open polyline on {layer}")
-            ring = [(x, y) for x, y, *_ in entity.get_points()]
-            contours.append({"index": index, "layer": layer, "polygon": Polygon(ring)})
+            bulges = [b for *_, b in entity.get_points("xyb")]
+            contours.append({"index": index, "layer": layer, "polygon": flattened(entity),
+                             "arcs": sum(1 for b in bulges if b != 0)})
         elif entity.dxftype() == "TEXT":
             check(layer == "LABELS", f"{path}: a TEXT on layer {layer}")
             texts.append({"index": index, "text": entity.plain_text(), "at": entity.dxf.align_point})
@@ -88,7 +161,7 @@ def read_cut_file(path, sheet_length, sheet_width):
     return outlines, holes, texts
 
 
-def check_job(binary, args, name, spacing, work):
+def check_job(binary, args, name, spacing, work, areas=None):
     os.makedirs(work)
     run = subprocess.run([binary, "--no-pause", "-q", "--json", "placed.json"] + args,
                          cwd=work, capture_output=True, text=True, timeout=60)
@@ -121,19 +194,25 @@ def check_job(binary, args, name, spacing, work):
         unmatched = list(outlines)
         for part_name, polygon in parts:
             match = next((o for o in unmatched
-                          if same_shape(Polygon(o["polygon"].exterior), Polygon(polygon.exterior))),
-                         None)
+                          if holds(Polygon(polygon.exterior), o["polygon"])), None)
             if not check(match is not None, f"{path}: no outline for a placed {part_name}"):
                 continue
             unmatched.remove(match)
             own = [h for h in holes
-                   if any(same_shape(h["polygon"], Polygon(ring)) for ring in polygon.interiors)]
+                   if any(holds(h["polygon"], Polygon(ring)) for ring in polygon.interiors)]
             check(len(own) == len(polygon.interiors),
                   f"{path}: {part_name} has {len(polygon.interiors)} holes, the file {len(own)}")
             for hole in own:
                 check(hole["index"] < match["index"], f"{path}: a hole of {part_name} after its outline")
-            cut_parts.append({"name": part_name, "polygon": polygon, "outline": match,
-                              "holes": own})
+            cut = Polygon(match["polygon"].exterior, [h["polygon"].exterior for h in own])
+            if areas is not None:
+                drawn = areas[part_name.split(":")[-1]]
+                check(abs(cut.area - drawn) <= 1e-5 * drawn,
+                      f"{path}: {part_name} is cut with area {cut.area}, drawn with {drawn}")
+                check(match["arcs"] + sum(h["arcs"] for h in own) > 0,
+                      f"{path}: {part_name} is cut without arcs")
+            cut_parts.append({"name": part_name, "polygon": polygon, "cut": cut,
+                              "outline": match, "holes": own})
         check(len(holes) == sum(len(p["holes"]) for p in cut_parts),
               f"{path}: holes that belong to no part")
 
@@ -141,12 +220,13 @@ def check_job(binary, args, name, spacing, work):
             for b in range(len(cut_parts)):
                 pa, pb = cut_parts[a], cut_parts[b]
                 if a < b:
-                    overlap = pa["polygon"].intersection(pb["polygon"]).area
-                    check(overlap <= 1e-6 * min(pa["polygon"].area, pb["polygon"].area),
+                    overlap = pa["cut"].intersection(pb["cut"]).area
+                    check(overlap <= 1e-6 * min(pa["cut"].area, pb["cut"].area),
                           f"{path}: {pa['name']} and {pb['name']} overlap by {overlap}")
                     if spacing > 0:
-                        gap = pa["polygon"].distance(pb["polygon"])
-                        check(gap >= spacing * (1 - 1e-6),
+                        # The flattened arcs stray at most FINE from the true ones.
+                        gap = pa["cut"].distance(pb["cut"])
+                        check(gap >= spacing - 2 * FINE,
                               f"{path}: {pa['name']} and {pb['name']} only {gap} apart")
                 # A part in a hole of another is cut before that hole drops out.
                 if a != b and any(Polygon(h["polygon"].exterior).contains(pb["polygon"])
@@ -174,8 +254,8 @@ def main():
                            "--dxf-cam", "cut.dxf", "--dxf-cam-labels", workshop],
                   "cut-{n}.dxf", 0, os.path.join(work, "workshop"))
         check_job(binary, ["--sheets", "3", "--sheet", "260x160", "--spacing", "2", "--margin", "1",
-                           "--dxf-cam", "sheet{n}-cam.dxf", bracket + ":7"],
-                  "sheet{n}-cam.dxf", 2, os.path.join(work, "brackets"))
+                           "-r", "4", "--mirror", "--dxf-cam", "sheet{n}-cam.dxf", bracket + ":7"],
+                  "sheet{n}-cam.dxf", 2, os.path.join(work, "brackets"), drawing_areas(bracket))
     for failure in failures:
         print(failure)
     print(f"{len(failures)} failures")

@@ -230,6 +230,30 @@ def only_faults():
     doc.saveas("only_faults.dxf")
 
 
+def framed():
+    """A plate as a drawing office sends it: a frame and a title block on layer FRAME around
+    it, a dimension and its loose extension lines on DIM, the plate (a rounded corner and a
+    bore) on PLATE."""
+    doc = ezdxf.new("R2000", setup=True)
+    doc.header["$INSUNITS"] = 4
+    for name in ("FRAME", "DIM", "PLATE"):
+        doc.layers.add(name)
+    msp = doc.modelspace()
+    msp.add_lwpolyline(rectangle(0, 0, 297, 210), close=True, dxfattribs={"layer": "FRAME"})
+    msp.add_lwpolyline(rectangle(197, 0, 297, 30), close=True, dxfattribs={"layer": "FRAME"})
+    msp.add_line((197, 15), (297, 15), dxfattribs={"layer": "FRAME"})
+    msp.add_text("PLATE 3 mm", dxfattribs={"layer": "FRAME", "height": 5}).set_pos((200, 20))
+    msp.add_lwpolyline([(40, 60, 0), (140, 60, 0), (140, 120, 0.41421356237309503), (120, 140, 0),
+                        (40, 140, 0)], format="xyb", close=True, dxfattribs={"layer": "PLATE"})
+    msp.add_circle((80, 100), 15, dxfattribs={"layer": "PLATE"})
+    dim = msp.add_linear_dim(base=(40, 160), p1=(40, 140), p2=(140, 60),
+                             dxfattribs={"layer": "DIM"})
+    dim.render()
+    msp.add_line((40, 142), (40, 165), dxfattribs={"layer": "DIM"})
+    msp.add_line((140, 62), (140, 165), dxfattribs={"layer": "DIM"})
+    doc.saveas("framed.dxf")
+
+
 if __name__ == "__main__":
     outlines()
     transforms()
@@ -237,3 +261,4 @@ if __name__ == "__main__":
     repeats()
     repeats_r12()
     only_faults()
+    framed()
