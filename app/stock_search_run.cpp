@@ -2,9 +2,11 @@
 // sheets, filled in the plan's order, for fewer of them and a shorter last one.
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 #include "app/packing_job.hpp"
 #include "app/sheet_search_run.hpp"
+#include "base/number_format.hpp"
 #include "packing/sheets.hpp"
 #include "search/sheet_search.hpp"
 #include "stock/sheet_choice.hpp"
@@ -49,15 +51,41 @@ std::optional<std::string> PackingJob::searchStockPlan(const PartList& prepared,
     const std::vector<int> leftOut(instance.parts.size(), kNoSheet);
     int planUnplaced = 0;
     for (const int k : sheetOf_) planUnplaced += k < 0 ? 1 : 0;
+    // The grown parts' length shown as the real parts' (to within the corners' growth).
+    const double lengthShift =
+        placements.empty() ? 0 : placements.front().sheetOrigin - clearance.spacing / 2;
+    std::string shown;
+    auto lastShown = std::chrono::steady_clock::now() - std::chrono::hours(1);
     const SheetsOutcome outcome = searchSheets(
         instance, 0, leftOut, options,
         [&](const SheetsProgress& p) {
-            if (display == SearchDisplay::none || !p.improved) return;
-            console.write("Searching: " + std::to_string(p.evaluations) + " layouts, " +
-                          std::to_string(p.best.sheets) + " sheets of the plan's " +
-                          std::to_string(sheetKinds_.size()) + "\n");
+            char budget[64];
+            if (options.timeLimit > 0) {
+                std::snprintf(budget, sizeof budget, "%.1f / %.1f s", p.elapsed, options.timeLimit);
+            } else {
+                std::snprintf(budget, sizeof budget, "%.1f s", p.elapsed);
+            }
+            const std::string figures = std::to_string(p.best.sheets) + " of the plan's " +
+                                        std::to_string(sheetKinds_.size()) +
+                                        " sheets, last sheet length " +
+                                        formatNumber(p.best.lastLength + lengthShift);
+            const std::string line = std::string("Searching: ") + budget + ", " +
+                                     std::to_string(p.evaluations) + " layouts, " + figures;
+            if (display == SearchDisplay::improvements && p.improved && figures != shown) {
+                shown = figures;
+                console.write(line + "\n");
+            } else if (display == SearchDisplay::liveLine) {
+                const auto now = std::chrono::steady_clock::now();
+                if (!p.improved && now - lastShown < std::chrono::milliseconds(200)) return;
+                lastShown = now;
+                const std::size_t width = shown.size();
+                shown = line;
+                console.write("\r" + line +
+                              std::string(line.size() < width ? width - line.size() : 0, ' '));
+            }
         },
         sequence);
+    if (display == SearchDisplay::liveLine) console.write("\n");
     if (display != SearchDisplay::none) {
         console.write("Searched " + std::to_string(outcome.evaluations) +
                       " layouts over the plan's sheets\n");

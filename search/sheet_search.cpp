@@ -145,14 +145,15 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
         return start +
                std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     };
+    // Without the last sheet's shortening (a given sequence) the walk takes the whole budget.
+    const double share = sequence.empty() ? kWalkShare : 1.0;
     std::optional<Clock::time_point> deadline;
-    if (options.timeLimit > 0) deadline = after(options.timeLimit * kWalkShare);
+    if (options.timeLimit > 0) deadline = after(options.timeLimit * share);
     const std::int64_t walkLimit =
         options.evaluations > 0
             ? std::max<std::int64_t>(
                   1, static_cast<std::int64_t>(
-                         static_cast<double>(options.evaluations / kEvaluationsPerLayout) *
-                         kWalkShare))
+                         static_cast<double>(options.evaluations / kEvaluationsPerLayout) * share))
             : 0;
     auto stopped = [&] { return options.stop && options.stop->load(); };
     auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };

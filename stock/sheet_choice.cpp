@@ -1,5 +1,6 @@
 #include "stock/sheet_choice.hpp"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -56,9 +57,13 @@ double areaPerCost(const Trial& trial, const SheetKind& kind) {
 
 }  // namespace
 
-std::variant<StockPlan, std::string> chooseSheets(const PartList& parts,
-                                                  const std::vector<SheetKind>& kinds,
-                                                  const PackOnKind& pack) {
+namespace {
+
+// One plan by the rules chooseSheets gives; with takeAllFirst off a kind that takes every
+// part left is not preferred to the one that places the most area per cost.
+std::variant<StockPlan, std::string> planSheets(const PartList& parts,
+                                                const std::vector<SheetKind>& kinds,
+                                                const PackOnKind& pack, bool takeAllFirst) {
     StockPlan plan;
     plan.parts = parts;
     std::vector<Part*> all;
@@ -100,7 +105,7 @@ std::variant<StockPlan, std::string> chooseSheets(const PartList& parts,
         for (const Trial& trial : trials) {
             if (kinds[trial.kind].drawn() && better(trial, chosen)) chosen = &trial;
         }
-        if (chosen == nullptr) {
+        if (chosen == nullptr && takeAllFirst) {
             for (const Trial& trial : trials) {
                 if (trial.all &&
                     (chosen == nullptr || kinds[trial.kind].cost < kinds[chosen->kind].cost)) {
@@ -124,6 +129,33 @@ std::variant<StockPlan, std::string> chooseSheets(const PartList& parts,
         }
     }
     return plan;
+}
+
+}  // namespace
+
+std::variant<StockPlan, std::string> chooseSheets(const PartList& parts,
+                                                  const std::vector<SheetKind>& kinds,
+                                                  const PackOnKind& pack) {
+    // A large sheet that takes every part left may cost more than smaller ones that take them
+    // between them: both ways are planned to the end, and the cheaper kept.
+    std::variant<StockPlan, std::string> first = planSheets(parts, kinds, pack, true);
+    if (std::holds_alternative<std::string>(first)) return first;
+    std::variant<StockPlan, std::string> second = planSheets(parts, kinds, pack, false);
+    if (std::holds_alternative<std::string>(second)) return first;
+    auto unplaced = [](const StockPlan& plan) {
+        return std::count(plan.sheetOf.begin(), plan.sheetOf.end(), kNoSheet);
+    };
+    auto cost = [&](const StockPlan& plan) {
+        double total = 0;
+        for (const std::size_t kind : plan.sheetKinds) total += kinds[kind].cost;
+        return total;
+    };
+    const StockPlan& a = std::get<StockPlan>(first);
+    const StockPlan& b = std::get<StockPlan>(second);
+    if (unplaced(b) < unplaced(a) || (unplaced(b) == unplaced(a) && cost(b) < cost(a))) {
+        return second;
+    }
+    return first;
 }
 
 }  // namespace blocknest

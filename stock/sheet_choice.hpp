@@ -42,7 +42,9 @@ struct StockPlan {
 // still in stock: a drawn kind (a remnant) that takes some part is taken first, the one with
 // the most part area per cost; else the cheapest kind that takes every part left; else the
 // kind with the most part area placed per cost. Ends when every part lies on a sheet, the
-// stock runs out, or no kind takes any part left. Ties go to the kind listed first.
+// stock runs out, or no kind takes any part left. Ties go to the kind listed first. A plan
+// that never prefers a kind for taking every part left is made too, and the one placing more
+// parts, then costing less, is kept.
 [[nodiscard]] std::variant<StockPlan, std::string> chooseSheets(const PartList& parts,
                                                                 const std::vector<SheetKind>& kinds,
                                                                 const PackOnKind& pack);

@@ -71,6 +71,18 @@ TEST(SheetChoiceTest, TheLastSheetIsTheCheapestKindThatTakesEveryPartLeft) {
     EXPECT_EQ(p.sheetKinds[0], 1u);
 }
 
+TEST(SheetChoiceTest, SmallerSheetsThatTakeThePartsBetweenThemWinWhenCheaper) {
+    // 600 of area: one large sheet takes it all for 40; two small ones take 300 each for 15.
+    const StockPlan p = plan(squares(6), {kind("large", 1000, 40, 5), kind("small", 300, 15, 5)});
+    ASSERT_EQ(p.sheetKinds.size(), 2u);
+    EXPECT_EQ(p.sheetKinds[0], 1u);
+    EXPECT_EQ(p.sheetKinds[1], 1u);
+    // At 25 a small sheet the large one is cheaper.
+    const StockPlan q = plan(squares(6), {kind("large", 1000, 40, 5), kind("small", 300, 25, 5)});
+    ASSERT_EQ(q.sheetKinds.size(), 1u);
+    EXPECT_EQ(q.sheetKinds[0], 0u);
+}
+
 TEST(SheetChoiceTest, OtherwiseTheMostPartAreaPerCostAndTheStockCountsHold) {
     // 1500 of area: "dense" places 500 for 2 (250 per unit), "plain" 1000 for 10 (100). One
     // dense sheet in stock: then plain holds the 1000 left.
