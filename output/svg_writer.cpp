@@ -88,6 +88,7 @@ struct SheetView {
     double y = 0;
     std::string title;
     const SheetShape* shape = nullptr;  // drawn instead of the rectangle when not empty
+    double width = 0;                   // the sheet's own width, when it has one
 };
 
 // The loop as a path of its own, for the sheet's outline and defects.
@@ -207,8 +208,10 @@ std::optional<std::string> drawLayout(const std::vector<SheetView>& sheets,
     }
     for (const SheetView& sheet : sheets) {
         const double x = sheet.x + sheet.packedLength;
+        // Across the sheet's own width: a smaller sheet of a stock lies at its cell's foot.
+        const double top = sheet.width > 0 ? sheetWidth - sheet.width : 0;
         svg << "<line class=\"packed-length\" x1=\"" << number(x) << "\" y1=\""
-            << number(0 - sheet.y) << "\" x2=\"" << number(x) << "\" y2=\""
+            << number(top - sheet.y) << "\" x2=\"" << number(x) << "\" y2=\""
             << number(sheetWidth - sheet.y) << "\"/>\n";
     }
     if (!unplaced.empty()) {
@@ -289,6 +292,18 @@ int sheetGridColumns(std::size_t sheetCount, double sheetLength, double sheetWid
 std::optional<std::string> formatSheetsSvg(const std::vector<SheetLayout>& sheets,
                                            const PartList& unplaced, double sheetLength,
                                            double sheetWidth, const PackingStatistics& stats) {
+    // Sheets of their own sizes (from a stock) get cells as large as the largest of them,
+    // not as the largest size the stock holds.
+    if (!sheets.empty() && std::all_of(sheets.begin(), sheets.end(), [](const SheetLayout& s) {
+            return s.length > 0 && s.width > 0;
+        })) {
+        sheetLength = 0;
+        sheetWidth = 0;
+        for (const SheetLayout& sheet : sheets) {
+            sheetLength = std::max(sheetLength, sheet.length);
+            sheetWidth = std::max(sheetWidth, sheet.width);
+        }
+    }
     const int columns = sheetGridColumns(sheets.size(), sheetLength, sheetWidth);
     const std::size_t rows = sheets.empty() ? 1 : (sheets.size() + columns - 1) / columns;
     const double gapX = 0.1 * sheetLength;
@@ -304,6 +319,7 @@ std::optional<std::string> formatSheetsSvg(const std::vector<SheetLayout>& sheet
         const PackingStatistics& figures = sheets[k].statistics;
         view.packedLength = figures.packedLength;
         view.shape = &sheets[k].shape;
+        view.width = sheets[k].width;
         view.x = static_cast<double>(k % columns) * (sheetLength + gapX);
         view.y = -static_cast<double>(k / columns) * (sheetWidth + gapY);
         char density[32];
