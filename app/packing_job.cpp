@@ -285,7 +285,8 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
         for (const Part& part : parts_) areas.push_back(part.netArea());
         const SheetSearchRun run =
             runSheetSearch(parts, sheet, rotationCount_, sheetCount_, finerBlockSides(sheet), areas,
-                           sheet_.length * sheet_.width, *search, console, display);
+                           sheet_, placement ? placement->sheetOrigin - clearance.spacing / 2 : 0,
+                           *search, console, display);
         sheetOf_ = run.sheetOf;
         timingText_ = run.timingText;
     } else {

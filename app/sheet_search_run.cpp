@@ -13,7 +13,7 @@ namespace blocknest {
 namespace {
 
 std::string progressLine(const SheetsProgress& progress, const SearchOptions& options, int atLeast,
-                         double sheetLength, double sheetWidth, double totalArea) {
+                         const Sheet& realSheet, double lengthShift, double totalArea) {
     char budget[64];
     if (options.timeLimit > 0) {
         std::snprintf(budget, sizeof budget, "%.1f / %.1f s", progress.elapsed, options.timeLimit);
@@ -21,7 +21,8 @@ std::string progressLine(const SheetsProgress& progress, const SearchOptions& op
         std::snprintf(budget, sizeof budget, "%.1f s", progress.elapsed);
     }
     const SheetsScore& best = progress.best;
-    const double used = (std::max(0, best.sheets - 1) * sheetLength + best.lastLength) * sheetWidth;
+    const double last = best.sheets > 0 ? best.lastLength + lengthShift : 0;
+    const double used = (std::max(0, best.sheets - 1) * realSheet.length + last) * realSheet.width;
     char moves[48] = "";
     if (progress.moves > 0) {
         std::snprintf(moves, sizeof moves, ", %lld moves", static_cast<long long>(progress.moves));
@@ -31,7 +32,7 @@ std::string progressLine(const SheetsProgress& progress, const SearchOptions& op
                   "Searching: %s, %lld layouts%s, %d sheets (at least %d), last sheet length %s, "
                   "density %.2f%%",
                   budget, static_cast<long long>(progress.evaluations), moves, best.sheets, atLeast,
-                  formatNumber(best.lastLength).c_str(), used > 0 ? 100 * totalArea / used : 0.0);
+                  formatNumber(last).c_str(), used > 0 ? 100 * totalArea / used : 0.0);
     return line;
 }
 
@@ -39,8 +40,8 @@ std::string progressLine(const SheetsProgress& progress, const SearchOptions& op
 
 SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationCount, int maxSheets,
                               const std::vector<double>& finerBlockSides,
-                              const std::vector<double>& partAreas, double sheetArea,
-                              const SearchOptions& options, Console& console,
+                              const std::vector<double>& partAreas, const Sheet& realSheet,
+                              double lengthShift, const SearchOptions& options, Console& console,
                               SearchDisplay display) {
     const auto start = std::chrono::steady_clock::now();
     SheetSearchRun run;
@@ -60,7 +61,7 @@ SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationC
         if (plainSheetOf[i] == kNoSheet) ++plainUnplaced;
         plainSheets = std::max(plainSheets, plainSheetOf[i] + 1);
     }
-    const int atLeast = sheetsAtLeast(partAreas, plainSheetOf, sheetArea);
+    const int atLeast = sheetsAtLeast(partAreas, plainSheetOf, realSheet.length * realSheet.width);
     double totalArea = 0;
     for (std::size_t i = 0; i < partAreas.size(); ++i) {
         if (leftOut[i] == kNoSheet) totalArea += partAreas[i];
@@ -77,7 +78,7 @@ SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationC
     const SheetsOutcome outcome =
         searchSheets(instance, maxSheets, leftOut, options, [&](const SheetsProgress& p) {
             const std::string line =
-                progressLine(p, options, atLeast, sheet.length, sheet.width, totalArea);
+                progressLine(p, options, atLeast, realSheet, lengthShift, totalArea);
             // A line of its own only when the figures shown change, not for each tie broken.
             const std::string figures =
                 std::to_string(p.best.sheets) + " " + formatNumber(p.best.lastLength);

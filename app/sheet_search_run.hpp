@@ -20,13 +20,15 @@ struct SheetSearchRun {
 // Packs the parts (prepared, parked) on at most maxSheets copies of sheet (0: no bound) so
 // that they use the fewest sheets and the last one least, within the search's budget; never
 // more sheets than the sheet-by-sheet run in list order. Each placed part is left in its
-// sheet's coordinates. sheetArea and the real parts' areas (partAreas, in list order; the
-// packed parts may be grown) give the least number of sheets shown beside the sheets used.
+// sheet's coordinates. The real sheet and the real parts' areas (partAreas, in list order;
+// the packed parts may be grown, on a placement sheet) give the least number of sheets shown
+// beside the sheets used; lengthShift takes a packed length to the real parts' one.
 // The search also packs on grids of the finer block sides.
 [[nodiscard]] SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationCount,
                                             int maxSheets,
                                             const std::vector<double>& finerBlockSides,
-                                            const std::vector<double>& partAreas, double sheetArea,
+                                            const std::vector<double>& partAreas,
+                                            const Sheet& realSheet, double lengthShift,
                                             const SearchOptions& options, Console& console,
                                             SearchDisplay display);
 
