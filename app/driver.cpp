@@ -199,6 +199,19 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
             return 1;
         }
     }
+    // A sheet drawn in other units than the parts would be nested at the wrong scale.
+    std::vector<const SheetKind*> drawn;
+    if (drawnSheet) drawn.push_back(&*drawnSheet);
+    for (const SheetKind& kind : stock) drawn.push_back(&kind);
+    for (const SheetKind* kind : drawn) {
+        if (kind->insUnits != 0 && job.insUnits() != 0 && kind->insUnits != job.insUnits()) {
+            console.error("blocknest: the sheet \"" + kind->name + "\" is drawn in " +
+                          std::string(insUnitsName(kind->insUnits)) + ", the parts in " +
+                          std::string(insUnitsName(job.insUnits())) +
+                          ": give --units to convert both to one unit");
+            return 1;
+        }
+    }
     if (!stock.empty()) job.setStock(std::move(stock));
     for (const std::string& note : job.inputNotes()) console.error(note);
     if (options.margin > 0 &&
