@@ -47,10 +47,29 @@ std::optional<std::filesystem::path> prepareOutputDir(const Options& options, Co
     return dir;
 }
 
+// The run's own file that an extra output at file would replace: the drawing or the report.
+std::optional<std::string> ownOutputAt(const std::filesystem::path& file,
+                                       const std::filesystem::path& directory) {
+    std::error_code error;
+    const std::filesystem::path base = directory.empty() ? std::filesystem::path(".") : directory;
+    for (const char* name : {kLayoutFileName, kReportFileName}) {
+        if (std::filesystem::weakly_canonical(file, error) ==
+            std::filesystem::weakly_canonical(base / name, error)) {
+            return name;
+        }
+    }
+    return std::nullopt;
+}
+
 // The picture's folder is made as the output directory is; the picture may not take the
-// place of the drawing or the report.
-std::optional<std::string> prepareSvgTarget(const Options& options,
-                                            const std::filesystem::path& directory) {
+// place of the drawing or the report, nor may the remnant.
+std::optional<std::string> prepareExtraTargets(const Options& options,
+                                               const std::filesystem::path& directory) {
+    if (options.remnantDxf) {
+        if (std::optional<std::string> own = ownOutputAt(*options.remnantDxf, directory)) {
+            return "the remnant '" + *options.remnantDxf + "' would replace the run's own " + *own;
+        }
+    }
     if (!options.svgFile) return std::nullopt;
     const std::filesystem::path svg(*options.svgFile);
     std::error_code error;
@@ -58,13 +77,8 @@ std::optional<std::string> prepareSvgTarget(const Options& options,
     if (error) {
         return "cannot use the folder of the picture '" + svg.string() + "': " + error.message();
     }
-    const std::filesystem::path base = directory.empty() ? std::filesystem::path(".") : directory;
-    for (const char* name : {kLayoutFileName, kReportFileName}) {
-        const std::filesystem::path output = base / name;
-        if (std::filesystem::weakly_canonical(svg, error) ==
-            std::filesystem::weakly_canonical(output, error)) {
-            return "the picture '" + svg.string() + "' would replace the run's own " + name;
-        }
+    if (std::optional<std::string> own = ownOutputAt(svg, directory)) {
+        return "the picture '" + svg.string() + "' would replace the run's own " + *own;
     }
     return std::nullopt;
 }
@@ -137,7 +151,7 @@ std::optional<std::string> notFittedSummary(const PartList& parts, double sheetL
 int runBlocknest(const Options& options, Console& console, std::istream& in) {
     const std::optional<std::filesystem::path> directory = prepareOutputDir(options, console);
     if (!directory) return 1;
-    if (std::optional<std::string> problem = prepareSvgTarget(options, *directory)) {
+    if (std::optional<std::string> problem = prepareExtraTargets(options, *directory)) {
         console.error("blocknest: " + *problem);
         return 2;
     }
@@ -204,6 +218,19 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     if (drawnSheet) {
         if (std::optional<std::string> why = job.setSheetKind(*drawnSheet)) {
             console.error("blocknest: " + *options.sheetDxf + ": " + *why);
+            return 1;
+        }
+    }
+    // A sheet drawn in other units than the parts would be nested at the wrong scale.
+    std::vector<const SheetKind*> drawn;
+    if (drawnSheet) drawn.push_back(&*drawnSheet);
+    for (const SheetKind& kind : stock) drawn.push_back(&kind);
+    for (const SheetKind* kind : drawn) {
+        if (kind->insUnits != 0 && job.insUnits() != 0 && kind->insUnits != job.insUnits()) {
+            console.error("blocknest: the sheet \"" + kind->name + "\" is drawn in " +
+                          std::string(insUnitsName(kind->insUnits)) + ", the parts in " +
+                          std::string(insUnitsName(job.insUnits())) +
+                          ": give --units to convert both to one unit");
             return 1;
         }
     }

@@ -113,6 +113,7 @@ namespace {
 // i b + b/2] meet [low, high], clamped to [0, count); first > last when none does. The ends
 // are widened by a relative hair so that a point on a shared border takes both blocks.
 std::pair<int, int> blocksSpanning(double low, double high, double b, int count) {
+    if (!std::isfinite(low) || !std::isfinite(high)) return {0, -1};
     const double hair = 1e-9 * std::max({1.0, std::fabs(low), std::fabs(high)});
     const double first = std::floor((low - hair) / b + 0.5);
     const double last = std::floor((high + hair) / b + 0.5);

@@ -61,7 +61,6 @@ struct Sheet {
     // are taken in the grid once they are marked (packing/sheet_marking.hpp).
     std::optional<Part> outside;
     std::vector<Part> defects;
-    [[nodiscard]] bool hasObstacles() const { return outside.has_value() || !defects.empty(); }
 };
 
 struct GridSize {

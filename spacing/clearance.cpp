@@ -78,8 +78,8 @@ bool liesOn(const Part& part, const Sheet& sheet) {
     return box.minX >= 0 && box.maxX <= sheet.length && box.minY >= 0 && box.maxY <= sheet.width;
 }
 
-// Every piece of the loop offset by delta drawing units (inward when negative), mitred; the
-// rounding is covered on the inward side, so the pieces never reach beyond the exact offset.
+// Every piece of the loop shrunk by delta drawing units (grown when delta is negative), mitred;
+// the rounding is covered on the inward side, so the pieces never reach beyond the exact offset.
 LoopList offsetInward(const Loop& loop, double delta) {
     Part alone;
     alone.setShape("", LoopList(), loop);

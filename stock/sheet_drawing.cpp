@@ -50,6 +50,7 @@ std::variant<SheetDrawing, InputError> readSheetDrawing(const std::string& path,
     SheetDrawing drawing =
         sheetFromParts(contents.parts, std::filesystem::path(path).stem().string(), path);
     drawing.insUnits = contents.partUnits;
+    drawing.kind.insUnits = contents.partUnits;
     drawing.notes.insert(drawing.notes.begin(), contents.warnings.begin(), contents.warnings.end());
     return drawing;
 }

@@ -18,6 +18,7 @@ struct SheetKind {
     SheetShape shape;  // empty for a rectangle
     std::int64_t count = 1;
     double cost = 0;
+    int insUnits = 0;  // a drawing's $INSUNITS code (after any conversion); 0 when unknown
     [[nodiscard]] bool drawn() const { return !shape.empty(); }
 };
 

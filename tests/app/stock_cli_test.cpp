@@ -159,6 +159,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {"--sheet-dxf", "empty.dxf"},
                 1,
                 "empty.dxf: the sheet drawing holds no closed contour to take as its outline"},
+        Refusal{"RemnantOverTheLayout",
+                {"--remnant-dxf", "./Layout.dxf"},
+                2,
+                "the remnant './Layout.dxf' would replace the run's own Layout.dxf"},
         Refusal{"MarginEatsTheOutline",
                 {"--sheet-dxf", "triangle.dxf", "--margin", "160"},
                 1,
@@ -180,6 +184,26 @@ TEST_F(StockCliTest, ASheetUsedToItsEndLeavesNoRemnantAndTheOldOneGoes) {
               std::string::npos)
         << run.err;
     EXPECT_FALSE(std::filesystem::exists(dir_.path() / "rest.dxf"));
+}
+
+TEST_F(StockCliTest, ASheetDrawnInOtherUnitsThanThePartsNeedsUnitsToConvertBoth) {
+    dir_.write("inch.dxf",
+               "0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n1\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n"
+               "0\nLWPOLYLINE\n8\n0\n90\n4\n70\n1\n10\n0\n20\n0\n10\n50\n20\n0\n10\n50\n20\n25\n"
+               "10\n0\n20\n25\n0\nENDSEC\n0\nEOF\n");
+    const RunResult refused = runBlocknestBinary(
+        {"--no-pause", "-q", "--sheet-dxf", "inch.dxf", kBracket + ":2"}, dir_.path());
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("the sheet \"inch\" is drawn in inches, the parts in millimetres: "
+                               "give --units to convert both to one unit"),
+              std::string::npos)
+        << refused.err;
+    const RunResult converted =
+        runBlocknestBinary({"--no-pause", "-q", "--sheet-dxf", "inch.dxf", "--units", "mm",
+                            "--json", "p.json", kBracket + ":2"},
+                           dir_.path());
+    ASSERT_EQ(converted.exitCode, 0) << converted.err;
+    EXPECT_NEAR(readJson("p.json")["solution"]["sheet"]["length"].get<double>(), 50 * 25.4, 1e-9);
 }
 
 }  // namespace

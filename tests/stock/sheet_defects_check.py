@@ -66,6 +66,7 @@ def random_sheet(rng):
 
 def write_sheet(path, outline, defects, rng):
     doc = ezdxf.new("R2000")
+    doc.header["$INSUNITS"] = 4  # millimetres, as the parts' drawing
     msp = doc.modelspace()
     # Drawn as a real file might: the outline in lines on a layer of its own, defects as
     # polylines and circles.
