@@ -154,12 +154,7 @@ struct RealFigures {
 
 std::string searchProgressLine(const SearchProgress& progress, const SearchOptions& options,
                                const RealFigures& real) {
-    char budget[64];
-    if (options.timeLimit > 0) {
-        std::snprintf(budget, sizeof budget, "%.1f / %.1f s", progress.elapsed, options.timeLimit);
-    } else {
-        std::snprintf(budget, sizeof budget, "%.1f s", progress.elapsed);
-    }
+    const std::string budget = searchBudgetText(progress.elapsed, options.timeLimit);
     char moves[48] = "";
     if (progress.separating) {
         std::snprintf(moves, sizeof moves, ", %lld moves", static_cast<long long>(progress.moves));
@@ -167,8 +162,9 @@ std::string searchProgressLine(const SearchProgress& progress, const SearchOptio
     const double length = progress.best.length + real.lengthShift;
     char line[240];
     std::snprintf(line, sizeof line,
-                  "Searching: %s, %lld layouts%s, best packed length %s, density %.2f%%", budget,
-                  static_cast<long long>(progress.evaluations), moves, formatNumber(length).c_str(),
+                  "Searching: %s, %lld layouts%s, best packed length %s, density %.2f%%",
+                  budget.c_str(), static_cast<long long>(progress.evaluations), moves,
+                  formatNumber(length).c_str(),
                   100 * progress.best.area * real.areaScale / (length * real.sheetWidth));
     return line;
 }
@@ -209,27 +205,10 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
         real.lengthShift = placement->sheetOrigin - clearance.spacing / 2;
         real.areaScale = packedArea > 0 ? realArea / packedArea : 1;
     }
-    auto last = std::chrono::steady_clock::now() - std::chrono::hours(1);
-    std::size_t shown = 0;
-    std::string shownLength;
-    int shownUnplaced = -1;
+    ProgressLines lines(console, display);
     const SearchOutcome outcome = searchLayout(instance, options, [&](const SearchProgress& p) {
-        // A line of its own only when the packed length shown changes, not for each tie broken.
-        if (display == SearchDisplay::improvements && p.improved &&
-            (formatNumber(p.best.length) != shownLength || p.best.unplaced != shownUnplaced)) {
-            shownLength = formatNumber(p.best.length);
-            shownUnplaced = p.best.unplaced;
-            console.write(searchProgressLine(p, options, real) + "\n");
-        } else if (display == SearchDisplay::liveLine) {
-            const auto now = std::chrono::steady_clock::now();
-            if (!p.improved && now - last < std::chrono::milliseconds(200)) return;
-            last = now;
-            std::string line = searchProgressLine(p, options, real);
-            const std::size_t length = line.size();
-            if (length < shown) line.append(shown - length, ' ');
-            shown = length;
-            console.write("\r" + line);
-        }
+        lines.show(searchProgressLine(p, options, real),
+                   formatNumber(p.best.length) + " " + std::to_string(p.best.unplaced), p.improved);
     });
     if (outcome.layout) {
         parts = *outcome.layout;

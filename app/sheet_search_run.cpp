@@ -14,12 +14,7 @@ namespace {
 
 std::string progressLine(const SheetsProgress& progress, const SearchOptions& options, int atLeast,
                          const Sheet& realSheet, double lengthShift, double totalArea) {
-    char budget[64];
-    if (options.timeLimit > 0) {
-        std::snprintf(budget, sizeof budget, "%.1f / %.1f s", progress.elapsed, options.timeLimit);
-    } else {
-        std::snprintf(budget, sizeof budget, "%.1f s", progress.elapsed);
-    }
+    const std::string budget = searchBudgetText(progress.elapsed, options.timeLimit);
     const SheetsScore& best = progress.best;
     const double last = best.sheets > 0 ? best.lastLength + lengthShift : 0;
     const double used = (std::max(0, best.sheets - 1) * realSheet.length + last) * realSheet.width;
@@ -31,8 +26,8 @@ std::string progressLine(const SheetsProgress& progress, const SearchOptions& op
     std::snprintf(line, sizeof line,
                   "Searching: %s, %lld layouts%s, %d sheets (at least %d), last sheet length %s, "
                   "density %.2f%%",
-                  budget, static_cast<long long>(progress.evaluations), moves, best.sheets, atLeast,
-                  formatNumber(last).c_str(), used > 0 ? 100 * totalArea / used : 0.0);
+                  budget.c_str(), static_cast<long long>(progress.evaluations), moves, best.sheets,
+                  atLeast, formatNumber(last).c_str(), used > 0 ? 100 * totalArea / used : 0.0);
     return line;
 }
 
@@ -72,28 +67,12 @@ SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationC
     console.write("Part Number:" + std::to_string(parts.count()) + "\n");
     const SearchInstance instance =
         makeSearchInstance(parts, sheet, rotationCount, finerBlockSides);
-    auto last = std::chrono::steady_clock::now() - std::chrono::hours(1);
-    std::size_t shown = 0;
-    std::string shownLine;
+    ProgressLines lines(console, display);
     const SheetsOutcome outcome =
         searchSheets(instance, maxSheets, leftOut, options, [&](const SheetsProgress& p) {
-            const std::string line =
-                progressLine(p, options, atLeast, realSheet, lengthShift, totalArea);
-            // A line of its own only when the figures shown change, not for each tie broken.
-            const std::string figures =
-                std::to_string(p.best.sheets) + " " + formatNumber(p.best.lastLength);
-            if (display == SearchDisplay::improvements && p.improved && figures != shownLine) {
-                shownLine = figures;
-                console.write(line + "\n");
-            } else if (display == SearchDisplay::liveLine) {
-                const auto now = std::chrono::steady_clock::now();
-                if (!p.improved && now - last < std::chrono::milliseconds(200)) return;
-                last = now;
-                std::string padded = line;
-                if (padded.size() < shown) padded.append(shown - padded.size(), ' ');
-                shown = line.size();
-                console.write("\r" + padded);
-            }
+            lines.show(progressLine(p, options, atLeast, realSheet, lengthShift, totalArea),
+                       std::to_string(p.best.sheets) + " " + formatNumber(p.best.lastLength),
+                       p.improved);
         });
     run.evaluations = outcome.evaluations;
     run.moves = outcome.moves;
@@ -109,7 +88,7 @@ SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationC
     }
     int used = 0;
     for (const int k : run.sheetOf) used = std::max(used, k + 1);
-    if (display == SearchDisplay::liveLine) console.write("\n");
+    lines.finish();
     console.write("Packing Completed.");
     const std::chrono::duration<long double> elapsed = std::chrono::steady_clock::now() - start;
     run.timingText = timingText(elapsed.count());

@@ -54,38 +54,20 @@ std::optional<std::string> PackingJob::searchStockPlan(const PartList& prepared,
     // The grown parts' length shown as the real parts' (to within the corners' growth).
     const double lengthShift =
         placements.empty() ? 0 : placements.front().sheetOrigin - clearance.spacing / 2;
-    std::string shown;
-    auto lastShown = std::chrono::steady_clock::now() - std::chrono::hours(1);
+    ProgressLines lines(console, display);
     const SheetsOutcome outcome = searchSheets(
         instance, 0, leftOut, options,
         [&](const SheetsProgress& p) {
-            char budget[64];
-            if (options.timeLimit > 0) {
-                std::snprintf(budget, sizeof budget, "%.1f / %.1f s", p.elapsed, options.timeLimit);
-            } else {
-                std::snprintf(budget, sizeof budget, "%.1f s", p.elapsed);
-            }
             const std::string figures = std::to_string(p.best.sheets) + " of the plan's " +
                                         std::to_string(sheetKinds_.size()) +
                                         " sheets, last sheet length " +
                                         formatNumber(p.best.lastLength + lengthShift);
-            const std::string line = std::string("Searching: ") + budget + ", " +
-                                     std::to_string(p.evaluations) + " layouts, " + figures;
-            if (display == SearchDisplay::improvements && p.improved && figures != shown) {
-                shown = figures;
-                console.write(line + "\n");
-            } else if (display == SearchDisplay::liveLine) {
-                const auto now = std::chrono::steady_clock::now();
-                if (!p.improved && now - lastShown < std::chrono::milliseconds(200)) return;
-                lastShown = now;
-                const std::size_t width = shown.size();
-                shown = line;
-                console.write("\r" + line +
-                              std::string(line.size() < width ? width - line.size() : 0, ' '));
-            }
+            lines.show("Searching: " + searchBudgetText(p.elapsed, options.timeLimit) + ", " +
+                           std::to_string(p.evaluations) + " layouts, " + figures,
+                       figures, p.improved);
         },
         sequence);
-    if (display == SearchDisplay::liveLine) console.write("\n");
+    lines.finish();
     if (display != SearchDisplay::none) {
         console.write("Searched " + std::to_string(outcome.evaluations) +
                       " layouts over the plan's sheets\n");
