@@ -130,8 +130,7 @@ double searchedLength(const std::string& path, int round, bool separate) {
     options.seed = 7 + static_cast<std::uint64_t>(round);
     options.threads = 2;
     RecordingConsole console;
-    EXPECT_FALSE(
-        job.searchForLayout(options, console, SearchDisplay::none, {spacing, spacing}));
+    EXPECT_FALSE(job.searchForLayout(options, console, SearchDisplay::none, {spacing, spacing}));
     job.computeStatistics();
     const std::vector<const Part*> placed = placedParts(job);
     EXPECT_EQ(placed.size(), job.parts().count());

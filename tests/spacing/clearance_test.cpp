@@ -171,8 +171,7 @@ TEST(SpacedSearchTest, TheSearchPacksTheGrownPartsAndTheGapsHold) {
         RecordingConsole console;
         SearchOptions search;
         search.evaluations = 120;
-        ASSERT_FALSE(job.searchForLayout(search, console, SearchDisplay::none,
-                                         {spacing, spacing}));
+        ASSERT_FALSE(job.searchForLayout(search, console, SearchDisplay::none, {spacing, spacing}));
         const std::vector<const Part*> placed = partsOnSheet(job);
         EXPECT_EQ(placed.size(), job.parts().count()) << name;
         const std::vector<std::string> faults = findGapFaults(
