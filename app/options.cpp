@@ -323,13 +323,15 @@ public:
 // The command line parser with every option bound to `options`.
 std::unique_ptr<CLI::App> makeApp(Options& options) {
     auto app = std::make_unique<CLI::App>(
-        "Nests the parts of a part data file on a rectangular sheet so that the used\n"
-        "length of the sheet stays short, and writes the layout and a short report.\n"
+        "Nests the parts of a part data file on a sheet (a rectangle, or a drawing\n"
+        "with --sheet-dxf; several with --sheets or --stock) so that the used length\n"
+        "stays short, and writes the layout and a short report.\n"
         "\n"
         "Without FILE the program asks for the path on standard input.\n"
         "Each FILE is recognised by its contents: a part data file (at most one; it\n"
         "gives the sheet), a JSON strip-packing instance (its strip height is the sheet\n"
-        "width), or a DXF drawing of parts, written FILE:N for N copies of each part.",
+        "width), a DXF drawing of parts, written FILE:N for N copies of each part, or\n"
+        "a job list (a CSV file whose first line starts with file,).",
         "blocknest");
     app->set_help_flag();  // --help is an option like the others: main prints usageText()
     app->allow_extras();   // files and unknown options are left over for takeFiles
