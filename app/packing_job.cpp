@@ -169,15 +169,6 @@ std::string searchProgressLine(const SearchProgress& progress, const SearchOptio
     return line;
 }
 
-// Every part may also be placed mirrored: its own turns, or the even ones, both ways.
-void allowMirrored(PartList& parts, int rotationCount) {
-    const std::vector<Orientation> even = evenTurns(rotationCount);
-    for (Part& part : parts) {
-        part.setOrientations(
-            withMirrored(part.orientations().empty() ? even : part.orientations()));
-    }
-}
-
 }  // namespace
 
 std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& options,

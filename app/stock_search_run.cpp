@@ -21,13 +21,7 @@ std::optional<std::string> PackingJob::searchStockPlan(const PartList& prepared,
     // (outline shrunk by the margin, defects grown) and the grown parts, parked alike for
     // every kind.
     PartList parts = prepared;
-    if (mirror_) {
-        const std::vector<Orientation> even = evenTurns(rotationCount_);
-        for (Part& part : parts) {
-            part.setOrientations(
-                withMirrored(part.orientations().empty() ? even : part.orientations()));
-        }
-    }
+    if (mirror_) allowMirrored(parts, rotationCount_);
     std::vector<Sheet> sequence;
     std::vector<PlacementJob> placements;
     for (const std::size_t kind : sheetKinds_) {

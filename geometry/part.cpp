@@ -87,4 +87,12 @@ BoundingBox Part::refreshBounds() {
     return bounds_;
 }
 
+void allowMirrored(PartList& parts, int rotationCount) {
+    const std::vector<Orientation> even = evenTurns(rotationCount);
+    for (Part& part : parts) {
+        part.setOrientations(
+            withMirrored(part.orientations().empty() ? even : part.orientations()));
+    }
+}
+
 }  // namespace blocknest

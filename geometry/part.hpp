@@ -93,4 +93,8 @@ private:
 
 using PartList = DList<Part>;
 
+// Lets every part also be placed mirrored: its own turns, or the rotationCount even ones,
+// both ways.
+void allowMirrored(PartList& parts, int rotationCount);
+
 }  // namespace blocknest

@@ -20,13 +20,7 @@ std::variant<PartList, std::string> packOnSheetKind(const PartList& partsLeft,
     if (std::optional<std::string> why = makeSheetOfKind(sheet, kind)) return *why;
     PartList parts = partsLeft;
     parkParts(parts, kind.length);
-    if (packing.mirror) {
-        const std::vector<Orientation> even = evenTurns(packing.rotationCount);
-        for (Part& part : parts) {
-            part.setOrientations(
-                withMirrored(part.orientations().empty() ? even : part.orientations()));
-        }
-    }
+    if (packing.mirror) allowMirrored(parts, packing.rotationCount);
     SilentConsole silent;
     if (!packing.clearance.any()) {
         (void)packAllParts(parts, sheet, packing.rotationCount, silent, false);

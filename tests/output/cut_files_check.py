@@ -27,6 +27,9 @@ except ImportError as missing:
     print(f"skipped: {missing}")
     sys.exit(77)
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from placements import placed_polygon  # noqa: E402
+
 failures = []
 
 
@@ -34,29 +37,6 @@ def check(condition, message):
     if not condition:
         failures.append(message)
     return condition
-
-
-def placed_polygon(item, transformation):
-    """The item's outline mirrored (if so), turned about the origin, then moved."""
-    shape = item["shape"]
-    if shape["type"] == "simple_polygon":
-        outer, inner = shape["data"], []
-    else:
-        outer, inner = shape["data"]["outer"], shape["data"]["inner"]
-    angle = math.radians(transformation["rotation"])
-    c, s = math.cos(angle), math.sin(angle)
-    mirrored = transformation.get("mirrored", False)
-    tx, ty = transformation["translation"]
-
-    def move(ring):
-        points = []
-        for x, y in ring:
-            if mirrored:
-                x = -x
-            points.append((c * x - s * y + tx, s * x + c * y + ty))
-        return points
-
-    return Polygon(move(outer), [move(h) for h in inner])
 
 
 TOLERANCE = 0.05  # the chord tolerance the jobs run with (the default)

@@ -25,6 +25,9 @@ except ImportError as missing:
     print(f"skipped: {missing}")
     sys.exit(77)
 
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from placements import placed_polygon  # noqa: E402
+
 failures = []
 checked_parts = 0
 
@@ -77,29 +80,6 @@ def write_sheet(path, outline, defects, rng):
         msp.add_lwpolyline(list(defect.exterior.coords)[:-1], close=True,
                            dxfattribs={"layer": "DEFECTS"})
     doc.saveas(path)
-
-
-def placed_polygon(item, transformation):
-    """The item's outline mirrored (if so), turned about the origin, then moved."""
-    shape = item["shape"]
-    if shape["type"] == "simple_polygon":
-        outer, inner = shape["data"], []
-    else:
-        outer, inner = shape["data"]["outer"], shape["data"]["inner"]
-    angle = math.radians(transformation["rotation"])
-    c, s = math.cos(angle), math.sin(angle)
-    mirrored = transformation.get("mirrored", False)
-    tx, ty = transformation["translation"]
-
-    def move(ring):
-        points = []
-        for x, y in ring:
-            if mirrored:
-                x = -x
-            points.append((c * x - s * y + tx, s * x + c * y + ty))
-        return points
-
-    return Polygon(move(outer), [move(h) for h in inner])
 
 
 def check_layout(label, parts, outline, defects, spacing, margin):
