@@ -16,10 +16,8 @@ namespace {
 
 constexpr int kExtraSlides = 4;
 // The first phase's share of the time; of an evaluation budget it takes one packing run for
-// every kMovesPerLayout evaluations (a packing run takes the time of 50 to 500 moves of the
-// second phase, which counts moves), so that it takes about as large a share.
+// every kEvaluationsPerLayout evaluations, so that it takes about as large a share.
 constexpr double kFirstPhaseShare = 0.2;
-constexpr std::int64_t kMovesPerLayout = 500;
 // With an evaluation limit the second phase runs this many walks, whatever the thread count.
 constexpr int kCountedWalks = 2;
 
@@ -33,6 +31,19 @@ bool longer(const Score& a, const Score& b) {
 }
 
 }  // namespace
+
+SeparationOptions separationOptionsFor(const SearchOptions& options,
+                                       std::optional<Clock::time_point> deadline,
+                                       std::int64_t moves) {
+    SeparationOptions separation;
+    separation.deadline = deadline;
+    separation.moves = moves;
+    separation.seed = options.seed;
+    separation.chains = options.evaluations > 0 ? kCountedWalks : std::max(1, options.threads);
+    separation.threads = std::max(1, options.threads);
+    separation.stop = options.stop;
+    return separation;
+}
 
 SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& options,
                            const std::function<void(const SearchProgress&)>& report) {
@@ -49,7 +60,7 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     }
     const std::int64_t layoutLimit =
         options.evaluations > 0 && options.separate
-            ? std::max<std::int64_t>(1, options.evaluations / kMovesPerLayout)
+            ? std::max<std::int64_t>(1, options.evaluations / kEvaluationsPerLayout)
             : options.evaluations;
     auto stopped = [&] { return options.stop && options.stop->load(); };
     std::vector<DecoderMemory> memories(static_cast<std::size_t>(std::max(1, options.threads)));
@@ -127,13 +138,7 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     PartList firstBest;
     DecoderMemory memory;
     (void)decodeLayout(instance, outcome.best, memory, &firstBest);
-    SeparationOptions second;
-    second.deadline = end;
-    second.moves = options.evaluations;
-    second.seed = options.seed;
-    second.chains = options.evaluations > 0 ? kCountedWalks : std::max(1, options.threads);
-    second.threads = std::max(1, options.threads);
-    second.stop = options.stop;
+    const SeparationOptions second = separationOptionsFor(options, end, options.evaluations);
     SeparationOutcome separated = separateLayout(
         instance, outcome.best.order, firstBest, outcome.score, second,
         [&](const SeparationProgress& p) {

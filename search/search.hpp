@@ -1,10 +1,12 @@
 #pragma once  // search/search.hpp: a time- or evaluation-boxed search for a shorter layout
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
 
 #include "search/decoder.hpp"
+#include "search/separation.hpp"
 
 namespace blocknest {
 
@@ -18,6 +20,17 @@ struct SearchOptions {
     bool separate = true;                     // run the overlap-resolving second phase
     const std::atomic<bool>* stop = nullptr;  // set: the search ends soon with what it has
 };
+
+// An evaluation budget buys one packing run for every kEvaluationsPerLayout evaluations (a
+// packing run takes the time of 50 to 500 part moves), or one part move for each.
+inline constexpr std::int64_t kEvaluationsPerLayout = 500;
+
+// The overlap-resolving phase's options for a search: its deadline and move limit (0: none),
+// the search's seed, threads and stop flag; with an evaluation limit always two walks, so that
+// the outcome does not depend on the thread count, one per thread otherwise.
+[[nodiscard]] SeparationOptions separationOptionsFor(
+    const SearchOptions& options, std::optional<std::chrono::steady_clock::time_point> deadline,
+    std::int64_t moves);
 
 struct SearchProgress {
     double elapsed = 0;  // seconds since the search began

@@ -21,10 +21,6 @@ using Clock = std::chrono::steady_clock;
 // search the rest. Of an evaluation budget the walk packs one layout over all sheets for
 // every kEvaluationsPerLayout evaluations, as the one-sheet search does.
 constexpr double kWalkShare = 0.7;
-constexpr std::int64_t kEvaluationsPerLayout = 500;
-// With an evaluation limit the last sheet is shortened by this many walks, whatever the thread
-// count.
-constexpr int kCountedWalks = 2;
 
 // The walk heads for layouts whose parts crowd on the first sheets: the way to empty the
 // last one, and then to shorten it.
@@ -233,19 +229,17 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
     const SearchInstance last = sheetInstance(instance, onLast);
     std::vector<int> order(onLast.size());
     for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
-    SeparationOptions separation;
+    std::optional<Clock::time_point> end;
     if (options.timeLimit > 0) {
-        separation.deadline = after(options.timeLimit);
-        if (Clock::now() >= *separation.deadline) return outcome;
+        end = after(options.timeLimit);
+        if (Clock::now() >= *end) return outcome;
     }
-    if (options.evaluations > 0) {
-        separation.moves = std::max<std::int64_t>(
-            1, options.evaluations - walk.evaluations * kEvaluationsPerLayout);
-    }
-    separation.seed = options.seed;
-    separation.chains = options.evaluations > 0 ? kCountedWalks : std::max(1, options.threads);
-    separation.threads = std::max(1, options.threads);
-    separation.stop = options.stop;
+    const SeparationOptions separation = separationOptionsFor(
+        options, end,
+        options.evaluations > 0
+            ? std::max<std::int64_t>(1,
+                                     options.evaluations - walk.evaluations * kEvaluationsPerLayout)
+            : 0);
     const SeparationOutcome shortened =
         separateLayout(last, order, startLayout, scoreLayout(last, startLayout), separation,
                        [&](const SeparationProgress& p) {
