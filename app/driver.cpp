@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/interrupt.hpp"
+#include "app/output_plan.hpp"
 #include "app/packing_job.hpp"
 #include "base/number_format.hpp"
 #include "base/text.hpp"
@@ -47,38 +48,14 @@ std::optional<std::filesystem::path> prepareOutputDir(const Options& options, Co
     return dir;
 }
 
-// The run's own file that an extra output at file would replace: the drawing or the report.
-std::optional<std::string> ownOutputAt(const std::filesystem::path& file,
-                                       const std::filesystem::path& directory) {
-    std::error_code error;
-    const std::filesystem::path base = directory.empty() ? std::filesystem::path(".") : directory;
-    for (const char* name : {kLayoutFileName, kReportFileName}) {
-        if (std::filesystem::weakly_canonical(file, error) ==
-            std::filesystem::weakly_canonical(base / name, error)) {
-            return name;
-        }
-    }
-    return std::nullopt;
-}
-
-// The picture's folder is made as the output directory is; the picture may not take the
-// place of the drawing or the report, nor may the remnant.
-std::optional<std::string> prepareExtraTargets(const Options& options,
-                                               const std::filesystem::path& directory) {
-    if (options.remnantDxf) {
-        if (std::optional<std::string> own = ownOutputAt(*options.remnantDxf, directory)) {
-            return "the remnant '" + *options.remnantDxf + "' would replace the run's own " + *own;
-        }
-    }
+// The picture's folder is made as the output directory is.
+std::optional<std::string> preparePictureFolder(const Options& options) {
     if (!options.svgFile) return std::nullopt;
     const std::filesystem::path svg(*options.svgFile);
     std::error_code error;
     if (svg.has_parent_path()) std::filesystem::create_directories(svg.parent_path(), error);
     if (error) {
         return "cannot use the folder of the picture '" + svg.string() + "': " + error.message();
-    }
-    if (std::optional<std::string> own = ownOutputAt(svg, directory)) {
-        return "the picture '" + svg.string() + "' would replace the run's own " + *own;
     }
     return std::nullopt;
 }
@@ -149,12 +126,6 @@ std::optional<std::string> notFittedSummary(const PartList& parts, double sheetL
 }
 
 int runBlocknest(const Options& options, Console& console, std::istream& in) {
-    const std::optional<std::filesystem::path> directory = prepareOutputDir(options, console);
-    if (!directory) return 1;
-    if (std::optional<std::string> problem = prepareExtraTargets(options, *directory)) {
-        console.error("blocknest: " + *problem);
-        return 2;
-    }
     PackingJob job;
     job.setRotationCount(options.rotations);
     job.setSheetCount(options.sheets);
@@ -180,6 +151,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     // no sheet of any kind.
     std::optional<SheetKind> drawnSheet;
     std::vector<SheetKind> stock;
+    std::vector<std::string> stockDrawings;
     if (options.sheetDxf) {
         std::variant<SheetDrawing, InputError> read =
             readSheetDrawing(*options.sheetDxf, sheetReading);
@@ -210,6 +182,19 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         settings.sheet = largest;
         settings.sheetGivenBy = "--stock " + *options.stockFile + " (its largest length and width)";
         stock = std::move(list.kinds);
+        stockDrawings = std::move(list.drawings);
+    }
+    // No output may take the place of an input or of another output; this is known before
+    // anything is written, and before the parts are read and packed.
+    if (std::optional<std::string> clash = findOutputClash(options, files, stockDrawings)) {
+        console.error("blocknest: " + *clash);
+        return 2;
+    }
+    const std::optional<std::filesystem::path> directory = prepareOutputDir(options, console);
+    if (!directory) return 1;
+    if (std::optional<std::string> problem = preparePictureFolder(options)) {
+        console.error("blocknest: " + *problem);
+        return 2;
     }
     if (std::optional<InputError> error = job.loadAndPrepare(files, settings)) {
         reportInputError(*error, console);
@@ -254,6 +239,10 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     const Clearance clearance{options.spacing, options.margin};
     const std::string& source = files.front().path;  // names the job in messages
+    // A search's signals are caught until its layout is committed: a signal that comes after
+    // the search's budget has run out still finds the layout written in full.
+    std::optional<InterruptToStop> interrupt;
+    bool cutShort = false;
     if (searchRequested(options)) {
         SearchOptions search;
         search.timeLimit = options.timeLimit.value_or(0);
@@ -268,8 +257,8 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         const auto display = options.quiet           ? SearchDisplay::none
                              : isatty(STDOUT_FILENO) ? SearchDisplay::liveLine
                                                      : SearchDisplay::improvements;
-        const InterruptToStop interrupt;
-        search.stop = &interrupt.stopFlag();
+        interrupt.emplace();
+        search.stop = &interrupt->stopFlag();
         std::optional<std::string> why =
             job.usesStock() ? job.packStock(clearance, console, !options.quiet, &search, display)
             : job.severalSheets()
@@ -279,10 +268,10 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
             console.error("blocknest: " + source + ": " + *why);
             return 1;
         }
-        if (interrupt.interrupted()) {
-            console.error(
-                "blocknest: the search was cut short by Ctrl-C; the best layout it "
-                "found is written");
+        if (interrupt->interrupted()) {
+            cutShort = true;
+            console.error("blocknest: the search was cut short by " + interrupt->cause() +
+                          "; the best layout it found is written");
         }
     } else if (job.usesStock()) {
         if (std::optional<std::string> why = job.packStock(clearance, console, !options.quiet)) {
@@ -396,6 +385,11 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
         console.error("blocknest: " + *failure);
         return 1;
     }
+    if (interrupt && interrupt->interrupted() && !cutShort) {
+        console.error("blocknest: " + interrupt->cause() +
+                      " came after the search had ended; its layout is written in full");
+    }
+    interrupt.reset();
     if (std::optional<std::string> summary =
             notFittedSummary(job.parts(), job.sheetLength(), job.sheetWidth())) {
         console.error(*summary);

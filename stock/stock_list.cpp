@@ -179,6 +179,7 @@ std::variant<StockList, InputError> readStockList(std::istream& in, const std::s
             }
             std::filesystem::path drawingPath(file);
             if (drawingPath.is_relative() && !folder.empty()) drawingPath = folder / drawingPath;
+            list.drawings.push_back(drawingPath.string());
             std::variant<SheetDrawing, InputError> drawing =
                 readSheetDrawing(drawingPath.string(), settings);
             if (auto* error = std::get_if<InputError>(&drawing)) {

@@ -12,7 +12,8 @@ namespace blocknest {
 // The kinds of sheet a stock list names, in list order, and what the reading noted.
 struct StockList {
     std::vector<SheetKind> kinds;
-    std::vector<std::string> notes;  // one line each, from the drawings read
+    std::vector<std::string> notes;     // one line each, from the drawings read
+    std::vector<std::string> drawings;  // the paths of the sheet drawings it names, as read
 };
 
 // Reads a stock list: CSV whose header line starts with "length," (length,width,count,cost:

@@ -162,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"RemnantOverTheLayout",
                 {"--remnant-dxf", "./Layout.dxf"},
                 2,
-                "the remnant './Layout.dxf' would replace the run's own Layout.dxf"},
+                "the remnant './Layout.dxf' would replace the layout drawing './Layout.dxf'"},
         Refusal{"MarginEatsTheOutline",
                 {"--sheet-dxf", "triangle.dxf", "--margin", "160"},
                 1,
