@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <thread>
@@ -58,6 +60,17 @@ std::optional<std::string> preparePictureFolder(const Options& options) {
         return "cannot use the folder of the picture '" + svg.string() + "': " + error.message();
     }
     return std::nullopt;
+}
+
+// The tests of signals that land between a search and its commit hold the run there for the
+// milliseconds BLOCKNEST_HOLD_BEFORE_COMMIT_MS names.
+void holdBeforeCommit() {
+    const char* hold = std::getenv("BLOCKNEST_HOLD_BEFORE_COMMIT_MS");
+    if (hold == nullptr) return;
+    const long milliseconds = std::strtol(hold, nullptr, 10);
+    if (milliseconds > 0 && milliseconds <= 60'000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
 }
 
 }  // namespace
@@ -381,6 +394,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
             outputs.stageRemoval(file);
         }
     }
+    holdBeforeCommit();
     if (std::optional<std::string> failure = outputs.commit()) {
         console.error("blocknest: " + *failure);
         return 1;

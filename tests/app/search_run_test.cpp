@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "app/interrupt.hpp"
 #include "support.hpp"
@@ -74,61 +76,96 @@ TEST(SearchRunTest, QuietSearchShowsNoProgressAndBadBudgetsAreRefused) {
     }
 }
 
-// Starts a search of a minute in dir, sends it a Ctrl-C once it has searched a while, and
-// returns its exit code.
-int interruptedSearch(const TempDir& dir) {
+// Starts a search in dir with the given budget, sends it the signal after the delay, and
+// returns its exit code. Each of environment is NAME=VALUE.
+int signalledSearch(const TempDir& dir, int signal, std::chrono::milliseconds delay,
+                    const std::string& seconds = "60",
+                    const std::vector<std::string>& environment = {}) {
     const std::string out = (dir.path() / "out").string();
     const std::string err = (dir.path() / "err.txt").string();
     std::vector<std::string> args{
-        BLOCKNEST_BINARY, "--no-pause", "-q", "-t", "60", "-j", "2", "-o", out, kInstance};
+        BLOCKNEST_BINARY, "--no-pause", "-q", "-t", seconds, "-j", "2", "-o", out, kInstance};
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
+    std::vector<std::string> variables = environment;
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        variables.emplace_back(*variable);
+    }
+    std::vector<char*> envp;
+    for (std::string& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    kill(pid, SIGINT);
+    std::this_thread::sleep_for(delay);
+    kill(pid, signal);
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-TEST(SearchRunTest, CtrlCEndsTheSearchAndWritesItsBestLayout) {
-    {
+void expectBestLayoutWritten(const TempDir& dir) {
+    const std::string report = readFile(dir.path() / "out" / "Results.txt");
+    EXPECT_GT(figure(report, "Packing density:"), 0);
+    EXPECT_NE(readFile(dir.path() / "out" / "Layout.dxf").find("EOF"), std::string::npos);
+}
+
+// Ctrl-C, and the signals that service managers, job schedulers, `timeout` and a closed
+// terminal send, end a search with its best layout written.
+TEST(SearchRunTest, CtrlCSigtermAndSighupEndTheSearchAndWriteItsBestLayout) {
+    for (const auto& [signal, name] : {std::pair{SIGINT, "Ctrl-C"}, std::pair{SIGTERM, "SIGTERM"},
+                                       std::pair{SIGHUP, "SIGHUP"}}) {
         TempDir dir;
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(interruptedSearch(dir), 0);
+        EXPECT_EQ(signalledSearch(dir, signal, std::chrono::milliseconds(1500)), 0) << name;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(50))
-            << "the search ended long before its minute";
-        EXPECT_NE(readFile(dir.path() / "err.txt").find("cut short by Ctrl-C"), std::string::npos);
-        const std::string report = readFile(dir.path() / "out" / "Results.txt");
-        EXPECT_GT(figure(report, "Packing density:"), 0);
-        EXPECT_NE(readFile(dir.path() / "out" / "Layout.dxf").find("EOF"), std::string::npos);
+            << name << ": the search ended long before its minute";
+        EXPECT_NE(readFile(dir.path() / "err.txt").find(std::string("cut short by ") + name),
+                  std::string::npos)
+            << readFile(dir.path() / "err.txt");
+        expectBestLayoutWritten(dir);
     }
 }
 
-// A second Ctrl-C ends the program at once, whatever it is doing; the first only asks.
-TEST(InterruptToStopTest, TheFirstCtrlCAsksAndTheSecondEndsTheProgram) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        const InterruptToStop interrupt;
-        raise(SIGINT);
-        if (!interrupt.interrupted()) _exit(1);
-        raise(SIGINT);
-        _exit(0);
+// A signal that comes after the search's budget has run out, while the outputs are still being
+// made, does not lose the search: the layout is written in full. The run is held before its
+// commit so that the signal lands there.
+TEST(SearchRunTest, ASignalAfterTheBudgetBeforeTheCommitKeepsTheLayout) {
+    TempDir dir;
+    EXPECT_EQ(signalledSearch(dir, SIGTERM, std::chrono::milliseconds(1200), "0.2",
+                              {"BLOCKNEST_HOLD_BEFORE_COMMIT_MS=2500"}),
+              0);
+    EXPECT_NE(readFile(dir.path() / "err.txt").find("SIGTERM came after the search had ended"),
+              std::string::npos)
+        << readFile(dir.path() / "err.txt");
+    expectBestLayoutWritten(dir);
+}
+
+// A second signal ends the program at once, whatever it is doing; the first only asks.
+TEST(InterruptToStopTest, TheFirstSignalAsksAndTheSecondEndsTheProgram) {
+    for (const auto& [first, second] :
+         {std::pair{SIGINT, SIGINT}, std::pair{SIGTERM, SIGHUP}, std::pair{SIGHUP, SIGTERM}}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const InterruptToStop interrupt;
+            raise(first);
+            if (!interrupt.interrupted()) _exit(1);
+            raise(second);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + second);
     }
-    int status = 0;
-    waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
 }
 
 // A search over several sheets spends its budget once over the whole job: its packing runs
