@@ -5,7 +5,6 @@
 
 #include "app/options.hpp"
 #include "base/console.hpp"
-#include "geometry/part.hpp"
 
 namespace blocknest {
 
@@ -16,11 +15,6 @@ inline constexpr const char* kDialogTitle = "Select a text file storing 2D Packi
 // is shown and the path is empty.
 [[nodiscard]] std::string choosePartFile(const Options& options, Console& console,
                                          std::istream& in);
-
-// One line naming how many of the parts did not fit on the sheet and which (at most ten
-// names, with their counts), or nothing when every part lies on the sheet.
-[[nodiscard]] std::optional<std::string> notFittedSummary(const PartList& parts, double sheetLength,
-                                                          double sheetWidth);
 
 // Runs the whole job and returns the exit code; in answers the file question.
 [[nodiscard]] int runBlocknest(const Options& options, Console& console, std::istream& in);

@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "app/packing_job.hpp"
+#include "job/packing_job.hpp"
 #include "spacing/gap_check.hpp"
 #include "stock/sheet_kind.hpp"
 #include "support.hpp"

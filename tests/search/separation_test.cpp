@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "app/packing_job.hpp"
+#include "job/packing_job.hpp"
 #include "output/statistics.hpp"
 #include "packing/independent_overlap.hpp"
 #include "search/bit_image.hpp"

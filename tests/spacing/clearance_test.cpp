@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "app/packing_job.hpp"
+#include "job/packing_job.hpp"
 #include "spacing/gap_check.hpp"
 #include "support.hpp"
 

@@ -1,4 +1,4 @@
-#include "app/sheet_search_run.hpp"
+#include "job/sheet_search_run.hpp"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "app/search_display.hpp"
+#include "job/search_display.hpp"
 
 #include <cstdio>
 

@@ -1,10 +1,10 @@
-#pragma once  // app/sheet_search_run.hpp: a search for the fewest sheets, shown on the console
+#pragma once  // job/sheet_search_run.hpp: a search for the fewest sheets, shown on the console
 #include <string>
 #include <vector>
 
-#include "app/search_display.hpp"
 #include "base/console.hpp"
 #include "geometry/part.hpp"
+#include "job/search_display.hpp"
 #include "raster/sheet_bitmap.hpp"
 #include "search/search.hpp"
 

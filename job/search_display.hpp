@@ -1,4 +1,4 @@
-#pragma once  // app/search_display.hpp: how a search shows its progress on the console
+#pragma once  // job/search_display.hpp: how a search shows its progress on the console
 #include <chrono>
 #include <string>
 

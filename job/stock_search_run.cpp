@@ -4,9 +4,9 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/packing_job.hpp"
-#include "app/sheet_search_run.hpp"
 #include "base/number_format.hpp"
+#include "job/packing_job.hpp"
+#include "job/sheet_search_run.hpp"
 #include "packing/sheets.hpp"
 #include "search/sheet_search.hpp"
 #include "stock/sheet_choice.hpp"

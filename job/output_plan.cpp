@@ -1,4 +1,4 @@
-#include "app/output_plan.hpp"
+#include "job/output_plan.hpp"
 
 #include <filesystem>
 #include <variant>
@@ -10,7 +10,8 @@
 
 namespace blocknest {
 
-std::vector<InputPath> plannedInputs(const Options& options, const std::vector<InputFile>& files,
+std::vector<InputPath> plannedInputs(const JobDescription& options,
+                                     const std::vector<InputFile>& files,
                                      const std::vector<std::string>& stockDrawings) {
     std::vector<InputPath> inputs;
     for (const InputFile& file : files) {
@@ -35,7 +36,7 @@ std::vector<InputPath> plannedInputs(const Options& options, const std::vector<I
     return inputs;
 }
 
-std::vector<OutputPath> plannedOutputs(const Options& options) {
+std::vector<OutputPath> plannedOutputs(const JobDescription& options) {
     const std::filesystem::path folder(options.outputDir.value_or("."));
     std::vector<OutputPath> outputs{{"layout drawing", folder / kLayoutFileName},
                                     {"report", folder / kReportFileName}};
@@ -49,7 +50,7 @@ std::vector<OutputPath> plannedOutputs(const Options& options) {
     return outputs;
 }
 
-std::optional<std::string> findOutputClash(const Options& options,
+std::optional<std::string> findOutputClash(const JobDescription& options,
                                            const std::vector<InputFile>& files,
                                            const std::vector<std::string>& stockDrawings) {
     return findPathClash(plannedInputs(options, files, stockDrawings), plannedOutputs(options));

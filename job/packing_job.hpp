@@ -1,14 +1,14 @@
-#pragma once  // app/packing_job.hpp: the one object that holds the state of a nesting run
+#pragma once  // job/packing_job.hpp: the one object that holds the state of a nesting run
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "app/search_display.hpp"
 #include "base/console.hpp"
 #include "geometry/part.hpp"
 #include "input/job_input.hpp"
 #include "input/part_file_reader.hpp"
+#include "job/search_display.hpp"
 #include "output/atomic_file.hpp"
 #include "output/json_writer.hpp"
 #include "output/statistics.hpp"

@@ -1,14 +1,14 @@
-#include "app/packing_job.hpp"
+#include "job/packing_job.hpp"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <variant>
 
-#include "app/sheet_search_run.hpp"
 #include "base/number_format.hpp"
 #include "input/job_loader.hpp"
 #include "input/job_preparation.hpp"
+#include "job/sheet_search_run.hpp"
 #include "output/atomic_file.hpp"
 #include "output/dxf_writer.hpp"
 #include "output/report_writer.hpp"

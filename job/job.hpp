@@ -1,0 +1,99 @@
+#pragma once  // job/job.hpp: a whole nesting job, from its description to its files
+// The one door of the engine: every front end (the command line, the page, the Python module)
+// describes a job, runs it through runJob and reads the result; the messages, progress and
+// outputs are those of the command line.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/console.hpp"
+#include "input/job_input.hpp"
+#include "output/dxf_cam_writer.hpp"
+
+namespace blocknest {
+
+// What to nest, on what, how hard to search, and what to write; every default is the plain
+// run's: 2 turns, one sheet, no gaps, no search, Layout.dxf and Results.txt in the current
+// directory. Lengths are in the job's drawing units.
+struct JobDescription {
+    static constexpr int kDefaultRotations = 2;
+    static constexpr int kMaxRotations = 360;
+
+    std::vector<InputFile> files;    // part data files, drawings (FILE:N), JSON instances, lists
+    std::optional<SheetSize> sheet;  // replaces the sheet a file gives
+    std::optional<std::string> sheetDxf;   // the sheet's outline and defects from a drawing
+    std::optional<std::string> stockFile;  // the sheets are chosen from this stock list
+    int sheets = 1;  // sheets the parts may fill, one after another; 0: as many as needed
+    int rotations = kDefaultRotations;  // trial orientations per part, 1 .. kMaxRotations
+    bool mirror = false;                // also try every part mirrored about its Y axis
+    double spacing = 0;                 // the least gap between two parts
+    double margin = 0;                  // the least gap between a part and the sheet's edges
+    std::int64_t copies = 1;            // per drawing part without FILE:N
+
+    // Drawings: chords, joints, units, layers.
+    double tolerance = kDefaultDxfTolerance;  // curves' chords (and joints), the job's units
+    std::optional<double> join;               // joints, the job's units; none: the tolerance
+    std::optional<int> units;                 // drawings converted to this $INSUNITS code
+    std::optional<int> assumeUnits;           // the $INSUNITS code of drawings naming none
+    std::vector<std::string> layers;          // the only layers of drawings read
+    std::vector<std::string> skipLayers;      // layers of drawings left out
+
+    // The search: a time limit or an evaluation budget turns it on.
+    std::optional<double> timeLimit;          // seconds
+    std::optional<std::int64_t> evaluations;  // packing runs and part moves; reproducible
+    std::uint64_t seed = 1;
+    int threads = 0;           // 0: one per core
+    bool overlapPhase = true;  // the search's second phase
+
+    // Outputs besides Layout.dxf and Results.txt in outputDir.
+    std::optional<std::string> outputDir;  // the current directory when absent
+    std::optional<std::string> svgFile;    // the layout as an SVG picture
+    std::optional<std::string> jsonFile;   // the placement list
+    std::optional<std::string> camFile;    // the drawing for cutting ({n}: per sheet)
+    CamLayers camLayers = CamLayers::byKind;
+    bool camLabels = false;
+    std::optional<std::string> remnantDxf;  // what is left of the last sheet
+
+    bool quiet = false;   // no progress lines
+    bool strict = false;  // lines of a part data file read against their likely meaning refuse it
+};
+
+// True when a search for a denser layout was asked for.
+[[nodiscard]] inline bool searchRequested(const JobDescription& job) {
+    return job.timeLimit || job.evaluations;
+}
+
+// How the front end follows and steers a run. Text goes to the console; a search that sees
+// stop set ends and its best layout is written, named by stopCause ("Ctrl-C").
+struct JobControl {
+    bool liveProgress = false;  // progress rewritten in place (a terminal), else a line each
+    const std::atomic<bool>* stop = nullptr;
+    std::function<std::string()> stopCause;
+};
+
+// The figures of the written layout, as the report gives them.
+struct JobFigures {
+    double packedLength = 0;  // the last sheet's, over several sheets
+    double density = 0;       // percent; 0 when nothing was placed
+    int partsPlaced = 0;
+    int partsLeftOff = 0;
+    int sheetsUsed = 0;
+};
+
+// How a run ended: the command line's exit code (0 done, 1 an input or output failed, 2 the
+// job was wrong), whether a stop cut its search short, and the figures when it wrote a layout.
+struct JobResult {
+    int exitCode = 0;
+    bool cutShort = false;
+    std::optional<JobFigures> figures;
+};
+
+// Reads, packs, searches and writes the job; every failure is one line on the console's error
+// stream and an exit code, never an exception.
+[[nodiscard]] JobResult runJob(const JobDescription& job, Console& console,
+                               const JobControl& control = {});
+
+}  // namespace blocknest
