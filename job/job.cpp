@@ -17,6 +17,7 @@
 #include "output/atomic_file.hpp"
 #include "output/cut_files.hpp"
 #include "output/dxf_writer.hpp"
+#include "output/json_writer.hpp"
 #include "output/report_writer.hpp"
 #include "output/statistics.hpp"
 #include "output/svg_writer.hpp"
@@ -25,9 +26,21 @@
 #include "stock/stock_list.hpp"
 
 namespace blocknest {
+
+// A job that has run: its layout, what it was asked, and what its stock list named.
+struct FinishedJob {
+    PackingJob job;
+    JobDescription description;
+    std::vector<std::string> stockDrawings;
+};
+
 namespace {
 
-JobResult failed(int exitCode) { return JobResult{exitCode, false, std::nullopt}; }
+JobResult failed(int exitCode) {
+    JobResult result;
+    result.exitCode = exitCode;
+    return result;
+}
 
 bool stopAsked(const JobControl& control) {
     return control.stop != nullptr && control.stop->load();
@@ -38,6 +51,12 @@ std::string stopCause(const JobControl& control) {
 }
 
 constexpr std::size_t kMaxNamesInSummary = 10;
+
+const char* reasonText(LeftOffReason reason) {
+    static constexpr const char* kReasons[] = {"no area", "self-crossing outline",
+                                               "larger than the sheet", "no room left"};
+    return kReasons[static_cast<int>(reason)];
+}
 
 void reportInputError(const InputError& error, Console& console) {
     for (const std::string& note : error.notes) console.error(note);
@@ -118,16 +137,46 @@ std::optional<std::string> notFittedSummary(const PartList& parts, double sheetL
                        " left off the sheet: ";
     int listed = 0;
     for (std::size_t i = 0; i < groups.size() && i < kMaxNamesInSummary; ++i) {
-        static constexpr const char* kReasons[] = {"no area", "self-crossing outline",
-                                                   "larger than the sheet", "no room left"};
         if (i > 0) line += ", ";
         line += "\"" + printableName(groups[i].name) + "\"";
         if (groups[i].count > 1) line += " x" + std::to_string(groups[i].count);
-        line += std::string(" (") + kReasons[static_cast<int>(groups[i].reason)] + ")";
+        line += std::string(" (") + reasonText(groups[i].reason) + ")";
         listed += groups[i].count;
     }
     if (listed < missing) line += ", and " + std::to_string(missing - listed) + " more";
     return line;
+}
+
+void addPlacement(const Part& part, int sheet, const PackingJob& job,
+                  std::vector<PartPlacement>& placements) {
+    const Placement placed =
+        placementOf(part, job.items()[static_cast<std::size_t>(part.itemIndex())]);
+    placements.push_back({part.name(), sheet, placed.translationX, placed.translationY,
+                          placed.rotationDegrees, placed.mirrored});
+}
+
+// Every placed part in its sheet's coordinates, and every part left off with its reason.
+void describeLayout(const PackingJob& job, JobResult& result) {
+    if (job.severalSheets()) {
+        int number = 0;
+        for (const SheetLayout& sheet : job.sheets()) {
+            ++number;
+            for (const Part& part : sheet.parts) addPlacement(part, number, job, result.placements);
+        }
+        for (const Part& part : job.partsOnNoSheet()) {
+            result.leftOff.push_back(
+                {part.name(), reasonText(whyLeftOff(part, job.sheetLength(), job.sheetWidth()))});
+        }
+        return;
+    }
+    for (const Part& part : job.parts()) {
+        if (liesOnSheet(part, job.sheetLength(), job.sheetWidth())) {
+            addPlacement(part, 1, job, result.placements);
+        } else {
+            result.leftOff.push_back(
+                {part.name(), reasonText(whyLeftOff(part, job.sheetLength(), job.sheetWidth()))});
+        }
+    }
 }
 
 JobFigures figuresOf(const PackingJob& job) {
@@ -150,8 +199,113 @@ JobFigures figuresOf(const PackingJob& job) {
     return figures;
 }
 
+// Stages every output the description asks for and commits them together; returns the exit
+// code: 0, or 1 when one could not be written (then no old one is replaced).
+int writeOutputs(const PackingJob& job, const JobDescription& options,
+                 const std::filesystem::path& directory, Console& console) {
+    const std::vector<InputFile>& files = options.files;
+    // Every output is written in full before any old one is replaced.
+    OutputSet outputs;
+    if (!options.writeLayout) {
+    } else if (std::optional<std::string> failure = job.writeLayoutDxf(directory, outputs)) {
+        console.warn(Message::layoutWriteFailed);
+        console.error("blocknest: " + *failure);
+        return 1;
+    } else if (std::optional<std::string> failure = job.writeReport(directory, outputs)) {
+        console.error("report file open error!");
+        console.error("blocknest: " + *failure);
+        return 1;
+    }
+    if (options.svgFile) {
+        const std::optional<std::string> svg =
+            job.severalSheets()
+                ? formatSheetsSvg(job.sheets(), job.partsOnNoSheet(), job.sheetLength(),
+                                  job.sheetWidth(), job.statistics())
+                : formatLayoutSvg(job.parts(), job.sheetLength(), job.sheetWidth(),
+                                  job.statistics(), job.sheetShape());
+        if (!svg) {
+            console.error("blocknest: the picture '" + *options.svgFile +
+                          "' is left out: its coordinates are too large to draw" +
+                          (std::filesystem::exists(*options.svgFile)
+                               ? "; the picture of an earlier run there is removed"
+                               : ""));
+            outputs.stageRemoval(*options.svgFile);
+        } else if (std::optional<std::string> failure = outputs.stage(*options.svgFile, *svg)) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
+    }
+    if (options.jsonFile) {
+        PlacementRun run;
+        run.name = std::filesystem::path(files.front().path).stem().string();
+        for (const InputFile& file : files) run.inputFiles.push_back(file.path);
+        if (std::optional<std::string> failure =
+                job.writePlacementJson(*options.jsonFile, std::move(run), outputs)) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
+    }
+    if (options.camFile) {
+        const CamDrawingSettings cam{job.insUnits(), options.camLayers, options.camLabels,
+                                     job.items()};
+        std::vector<const PartList*> sheets{&job.parts()};
+        std::vector<const SheetShape*> shapes{&job.sheetShape()};
+        std::vector<std::string> kinds;
+        if (job.severalSheets()) {
+            sheets.clear();
+            shapes.clear();
+            for (const SheetLayout& sheet : job.sheets()) {
+                sheets.push_back(&sheet.parts);
+                shapes.push_back(&sheet.shape);
+                kinds.push_back(sheet.kind);
+            }
+            if (sheets.empty()) {
+                console.error("blocknest: no part lies on a sheet: no drawing for cutting '" +
+                              *options.camFile + "' is written");
+            }
+        }
+        if (std::optional<std::string> failure =
+                stageCutFiles(*options.camFile, sheets, job.severalSheets(), job.sheetLength(),
+                              job.sheetWidth(), cam, outputs, shapes, kinds)) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
+    }
+    if (options.remnantDxf) {
+        const std::string& file = *options.remnantDxf;
+        const std::string name = std::filesystem::path(file).stem().string();
+        if (std::optional<Remnant> remnant = job.remnant(options.spacing, name)) {
+            if (remnant->piecesLeftOut > 0) {
+                console.error("blocknest: the remnant '" + file + "' is the largest of " +
+                              std::to_string(remnant->piecesLeftOut + 1) +
+                              " pieces the cut leaves; the others are not written");
+            }
+            if (std::optional<std::string> failure =
+                    outputs.stage(file, formatRemnantDxf(*remnant, job.insUnits()))) {
+                console.error("blocknest: " + *failure);
+                return 1;
+            }
+        } else {
+            console.error("blocknest: no remnant is written to '" + file +
+                          "': the last sheet is used to its end" +
+                          (std::filesystem::exists(file)
+                               ? "; the remnant of an earlier run there is removed"
+                               : ""));
+            outputs.stageRemoval(file);
+        }
+    }
+    holdBeforeCommit();
+    if (std::optional<std::string> failure = outputs.commit()) {
+        console.error("blocknest: " + *failure);
+        return 1;
+    }
+    return 0;
+}
+
 JobResult runStages(const JobDescription& options, Console& console, const JobControl& control) {
-    PackingJob job;
+    auto finished = std::make_shared<FinishedJob>();
+    finished->description = options;
+    PackingJob& job = finished->job;
     job.setRotationCount(options.rotations);
     job.setSheetCount(options.sheets);
     job.setMirror(options.mirror);
@@ -210,7 +364,8 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
         settings.sheet = largest;
         settings.sheetGivenBy = "--stock " + *options.stockFile + " (its largest length and width)";
         stock = std::move(list.kinds);
-        stockDrawings = std::move(list.drawings);
+        stockDrawings = list.drawings;
+        finished->stockDrawings = std::move(list.drawings);
     }
     // No output may take the place of an input or of another output; this is known before
     // anything is written, and before the parts are read and packed.
@@ -310,105 +465,13 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
         return failed(1);
     }
     job.computeStatistics();
-    // Every output is written in full before any old one is replaced.
-    OutputSet outputs;
-    if (std::optional<std::string> failure = job.writeLayoutDxf(*directory, outputs)) {
-        console.warn(Message::layoutWriteFailed);
-        console.error("blocknest: " + *failure);
-        return failed(1);
-    }
-    if (std::optional<std::string> failure = job.writeReport(*directory, outputs)) {
-        console.error("report file open error!");
-        console.error("blocknest: " + *failure);
-        return failed(1);
-    }
-    if (options.svgFile) {
-        const std::optional<std::string> svg =
-            job.severalSheets()
-                ? formatSheetsSvg(job.sheets(), job.partsOnNoSheet(), job.sheetLength(),
-                                  job.sheetWidth(), job.statistics())
-                : formatLayoutSvg(job.parts(), job.sheetLength(), job.sheetWidth(),
-                                  job.statistics(), job.sheetShape());
-        if (!svg) {
-            console.error("blocknest: the picture '" + *options.svgFile +
-                          "' is left out: its coordinates are too large to draw" +
-                          (std::filesystem::exists(*options.svgFile)
-                               ? "; the picture of an earlier run there is removed"
-                               : ""));
-            outputs.stageRemoval(*options.svgFile);
-        } else if (std::optional<std::string> failure = outputs.stage(*options.svgFile, *svg)) {
-            console.error("blocknest: " + *failure);
-            return failed(1);
-        }
-    }
     for (const std::string& name : job.partsTooLarge()) {
         console.error("blocknest: " + source + ": the part \"" + name +
                       "\" is larger than the sheet: it fits no empty sheet in any of its "
                       "orientations");
     }
-    if (options.jsonFile) {
-        PlacementRun run;
-        run.name = std::filesystem::path(files.front().path).stem().string();
-        for (const InputFile& file : files) run.inputFiles.push_back(file.path);
-        if (std::optional<std::string> failure =
-                job.writePlacementJson(*options.jsonFile, std::move(run), outputs)) {
-            console.error("blocknest: " + *failure);
-            return failed(1);
-        }
-    }
-    if (options.camFile) {
-        const CamDrawingSettings cam{job.insUnits(), options.camLayers, options.camLabels,
-                                     job.items()};
-        std::vector<const PartList*> sheets{&job.parts()};
-        std::vector<const SheetShape*> shapes{&job.sheetShape()};
-        std::vector<std::string> kinds;
-        if (job.severalSheets()) {
-            sheets.clear();
-            shapes.clear();
-            for (const SheetLayout& sheet : job.sheets()) {
-                sheets.push_back(&sheet.parts);
-                shapes.push_back(&sheet.shape);
-                kinds.push_back(sheet.kind);
-            }
-            if (sheets.empty()) {
-                console.error("blocknest: no part lies on a sheet: no drawing for cutting '" +
-                              *options.camFile + "' is written");
-            }
-        }
-        if (std::optional<std::string> failure =
-                stageCutFiles(*options.camFile, sheets, job.severalSheets(), job.sheetLength(),
-                              job.sheetWidth(), cam, outputs, shapes, kinds)) {
-            console.error("blocknest: " + *failure);
-            return failed(1);
-        }
-    }
-    if (options.remnantDxf) {
-        const std::string& file = *options.remnantDxf;
-        const std::string name = std::filesystem::path(file).stem().string();
-        if (std::optional<Remnant> remnant = job.remnant(options.spacing, name)) {
-            if (remnant->piecesLeftOut > 0) {
-                console.error("blocknest: the remnant '" + file + "' is the largest of " +
-                              std::to_string(remnant->piecesLeftOut + 1) +
-                              " pieces the cut leaves; the others are not written");
-            }
-            if (std::optional<std::string> failure =
-                    outputs.stage(file, formatRemnantDxf(*remnant, job.insUnits()))) {
-                console.error("blocknest: " + *failure);
-                return failed(1);
-            }
-        } else {
-            console.error("blocknest: no remnant is written to '" + file +
-                          "': the last sheet is used to its end" +
-                          (std::filesystem::exists(file)
-                               ? "; the remnant of an earlier run there is removed"
-                               : ""));
-            outputs.stageRemoval(file);
-        }
-    }
-    holdBeforeCommit();
-    if (std::optional<std::string> failure = outputs.commit()) {
-        console.error("blocknest: " + *failure);
-        return failed(1);
+    if (const int failure = writeOutputs(job, options, *directory, console); failure != 0) {
+        return failed(failure);
     }
     // A stop that comes after the search has ended finds its layout written in full.
     if (searchRequested(options) && stopAsked(control) && !cutShort) {
@@ -419,7 +482,12 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
             notFittedSummary(job.parts(), job.sheetLength(), job.sheetWidth())) {
         console.error(*summary);
     }
-    return JobResult{0, cutShort, figuresOf(job)};
+    JobResult result;
+    result.cutShort = cutShort;
+    result.figures = figuresOf(job);
+    describeLayout(job, result);
+    result.finished = std::move(finished);
+    return result;
 }
 
 }  // namespace
@@ -437,6 +505,40 @@ JobResult runJob(const JobDescription& job, Console& console, const JobControl& 
         // Nothing is meant to reach here; if something does, it still ends in one line.
         console.error(std::string("blocknest: ") + e.what());
         return failed(1);
+    }
+}
+
+int writeJobOutputs(const JobResult& result, const JobDescription& outputs, Console& console) {
+    if (!result.finished) {
+        console.error("blocknest: the run made no layout to write");
+        return 1;
+    }
+    const FinishedJob& finished = *result.finished;
+    JobDescription asked = finished.description;
+    asked.writeLayout = outputs.writeLayout;
+    asked.outputDir = outputs.outputDir;
+    asked.svgFile = outputs.svgFile;
+    asked.jsonFile = outputs.jsonFile;
+    asked.camFile = outputs.camFile;
+    asked.camLayers = outputs.camLayers;
+    asked.camLabels = outputs.camLabels;
+    asked.remnantDxf = outputs.remnantDxf;
+    try {
+        if (std::optional<std::string> clash =
+                findOutputClash(asked, asked.files, finished.stockDrawings)) {
+            console.error("blocknest: " + *clash);
+            return 2;
+        }
+        const std::optional<std::filesystem::path> directory = prepareOutputDir(asked, console);
+        if (!directory) return 1;
+        if (std::optional<std::string> problem = preparePictureFolder(asked)) {
+            console.error("blocknest: " + *problem);
+            return 2;
+        }
+        return writeOutputs(finished.job, asked, *directory, console);
+    } catch (const std::exception& e) {
+        console.error(std::string("blocknest: ") + e.what());
+        return 1;
     }
 }
 

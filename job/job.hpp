@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,7 +49,9 @@ struct JobDescription {
     int threads = 0;           // 0: one per core
     bool overlapPhase = true;  // the search's second phase
 
-    // Outputs besides Layout.dxf and Results.txt in outputDir.
+    // Outputs: Layout.dxf and Results.txt in outputDir (unless writeLayout is off), and those
+    // asked for besides.
+    bool writeLayout = true;
     std::optional<std::string> outputDir;  // the current directory when absent
     std::optional<std::string> svgFile;    // the layout as an SVG picture
     std::optional<std::string> jsonFile;   // the placement list
@@ -83,17 +86,47 @@ struct JobFigures {
     int sheetsUsed = 0;
 };
 
+// Where a part lies: its outline as read, mirrored about the Y axis when mirrored, turned by
+// rotation degrees about the origin, then moved by (x, y) in its sheet's own coordinates.
+struct PartPlacement {
+    std::string name;
+    int sheet = 1;  // from 1
+    double x = 0;
+    double y = 0;
+    double rotation = 0;
+    bool mirrored = false;
+};
+
+// A part left off every sheet, and why: "no area", "self-crossing outline", "larger than the
+// sheet" or "no room left".
+struct LeftOffPart {
+    std::string name;
+    std::string reason;
+};
+
+struct FinishedJob;  // the layout a run made, for writing its outputs later
+
 // How a run ended: the command line's exit code (0 done, 1 an input or output failed, 2 the
-// job was wrong), whether a stop cut its search short, and the figures when it wrote a layout.
+// job was wrong), whether a stop cut its search short, and, when it made a layout, its
+// figures, every placed part in packing order, the parts left off and the layout itself.
 struct JobResult {
     int exitCode = 0;
     bool cutShort = false;
     std::optional<JobFigures> figures;
+    std::vector<PartPlacement> placements;
+    std::vector<LeftOffPart> leftOff;
+    std::shared_ptr<const FinishedJob> finished;
 };
 
 // Reads, packs, searches and writes the job; every failure is one line on the console's error
 // stream and an exit code, never an exception.
 [[nodiscard]] JobResult runJob(const JobDescription& job, Console& console,
                                const JobControl& control = {});
+
+// Writes the outputs that outputs names (its output fields only: writeLayout with outputDir,
+// svgFile, jsonFile, camFile with its settings, remnantDxf) for the layout of a finished run,
+// all or none, never over one of the run's inputs; returns the exit code as runJob does.
+[[nodiscard]] int writeJobOutputs(const JobResult& result, const JobDescription& outputs,
+                                  Console& console);
 
 }  // namespace blocknest

@@ -38,8 +38,11 @@ std::vector<InputPath> plannedInputs(const JobDescription& options,
 
 std::vector<OutputPath> plannedOutputs(const JobDescription& options) {
     const std::filesystem::path folder(options.outputDir.value_or("."));
-    std::vector<OutputPath> outputs{{"layout drawing", folder / kLayoutFileName},
-                                    {"report", folder / kReportFileName}};
+    std::vector<OutputPath> outputs;
+    if (options.writeLayout) {
+        outputs.push_back({"layout drawing", folder / kLayoutFileName});
+        outputs.push_back({"report", folder / kReportFileName});
+    }
     if (options.svgFile) outputs.push_back({"picture", *options.svgFile});
     if (options.jsonFile) outputs.push_back({"placement list", *options.jsonFile});
     if (options.camFile) {

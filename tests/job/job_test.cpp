@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <string>
 
@@ -140,6 +143,93 @@ TEST(JobTest, AStopKeepsTheBestLayout) {
     }
     EXPECT_TRUE(named);
     EXPECT_NE(readFile(dir.path() / "Layout.dxf").find("EOF"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// The placements carry each part's outline, as the file gives it, onto the sheet: rectangles
+// moved by them lie on the sheet and apart, checked here with boxes of the test's own; the
+// part too large for the sheet is named with its reason; outputs written afterwards come from
+// the same layout and never replace an input.
+TEST(JobTest, PlacementsPutTheOutlinesOnTheSheetAndOutputsFollow) {
+    TempDir dir;
+    struct Rect {
+        std::string name;
+        double w, h;
+        int copies;
+    };
+    const std::vector<Rect> rects{{"plate", 30, 20, 3}, {"bar", 45, 8, 4}, {"huge", 150, 5, 1}};
+    std::string text = testing_support::partFileHeader(120, 60);
+    for (const Rect& r : rects) {
+        text +=
+            testing_support::partBlock(r.name, r.copies, {{0, 0}, {r.w, 0}, {r.w, r.h}, {0, r.h}});
+    }
+    const std::filesystem::path input = dir.write("rects.txt", text);
+    JobDescription job;
+    job.files.push_back({input.string(), std::nullopt});
+    job.rotations = 4;
+    job.writeLayout = false;
+    job.outputDir = dir.path().string();
+    job.quiet = true;
+    RecordingConsole console;
+    const JobResult result = runJob(job, console);
+    ASSERT_EQ(result.exitCode, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "Layout.dxf"))
+        << "writeLayout off writes no Layout.dxf";
+    ASSERT_EQ(result.leftOff.size(), 1u);
+    EXPECT_EQ(result.leftOff[0].name, "huge");
+    EXPECT_EQ(result.leftOff[0].reason, "larger than the sheet");
+    ASSERT_EQ(result.placements.size(), 7u);
+    struct Box {
+        double x0, y0, x1, y1;
+    };
+    std::vector<Box> boxes;
+    for (const PartPlacement& p : result.placements) {
+        const auto it = std::find_if(rects.begin(), rects.end(),
+                                     [&](const Rect& r) { return r.name == p.name; });
+        ASSERT_NE(it, rects.end());
+        EXPECT_FALSE(p.mirrored);
+        const double turn = p.rotation * std::acos(-1.0) / 180;
+        Box box{1e300, 1e300, -1e300, -1e300};
+        for (const auto& [vx, vy] : {std::pair{0.0, 0.0}, std::pair{it->w, 0.0},
+                                     std::pair{it->w, it->h}, std::pair{0.0, it->h}}) {
+            const double x = vx * std::cos(turn) - vy * std::sin(turn) + p.x;
+            const double y = vx * std::sin(turn) + vy * std::cos(turn) + p.y;
+            box = {std::min(box.x0, x), std::min(box.y0, y), std::max(box.x1, x),
+                   std::max(box.y1, y)};
+        }
+        EXPECT_NEAR((box.x1 - box.x0) * (box.y1 - box.y0), it->w * it->h, 1e-6)
+            << "a rectangle turned by a quarter turn stays a box";
+        EXPECT_GE(box.x0, -1e-9);
+        EXPECT_GE(box.y0, -1e-9);
+        EXPECT_LE(box.x1, 120 + 1e-9);
+        EXPECT_LE(box.y1, 60 + 1e-9);
+        for (const Box& other : boxes) {
+            const double dx = std::min(box.x1, other.x1) - std::max(box.x0, other.x0);
+            const double dy = std::min(box.y1, other.y1) - std::max(box.y0, other.y0);
+            EXPECT_FALSE(dx > 1e-9 && dy > 1e-9) << p.name << " overlaps a part placed before";
+        }
+        boxes.push_back(box);
+    }
+    JobDescription outputs;
+    outputs.writeLayout = false;
+    outputs.camFile = (dir.path() / "cut.dxf").string();
+    outputs.svgFile = (dir.path() / "layout.svg").string();
+    EXPECT_EQ(writeJobOutputs(result, outputs, console), 0);
+    EXPECT_EQ(testing_support::countOf(readFile(dir.path() / "cut.dxf"), "LWPOLYLINE"), 7 + 1)
+        << "seven parts and the sheet";
+    const std::string picture = readFile(dir.path() / "layout.svg");
+    for (const char* name : {"plate", "bar"}) {
+        EXPECT_NE(picture.find(name), std::string::npos) << name;
+    }
+    outputs.svgFile = input.string();
+    EXPECT_EQ(writeJobOutputs(result, outputs, console), 2);
+    EXPECT_EQ(readFile(input), text);
+    EXPECT_EQ(writeJobOutputs(JobResult{}, outputs, console), 1);
 }
 
 }  // namespace
