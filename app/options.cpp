@@ -7,6 +7,8 @@
 #include <memory>
 #include <utility>
 
+#include "input/dxf_part_reader.hpp"
+
 namespace blocknest {
 namespace {
 

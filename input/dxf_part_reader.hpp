@@ -9,14 +9,10 @@
 
 #include "geometry/curve_loop.hpp"
 #include "geometry/part.hpp"
+#include "input/input_file.hpp"
 #include "input/part_file_reader.hpp"
 
 namespace blocknest {
-
-// Curves are packed as polygons that stray at most this far from them, and unless told
-// otherwise the ends of lines and arcs that lie this close join into one contour. In drawing
-// units: 0.05 suits millimetres.
-inline constexpr double kDefaultDxfTolerance = 0.05;
 
 // How to read a drawing.
 struct DxfReadSettings {

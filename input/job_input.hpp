@@ -9,6 +9,7 @@
 #include "geometry/input_item.hpp"
 #include "geometry/part.hpp"
 #include "input/dxf_part_reader.hpp"
+#include "input/input_file.hpp"
 #include "input/job_preparation.hpp"
 #include "input/part_file_reader.hpp"
 
@@ -16,12 +17,6 @@ namespace blocknest {
 
 // The file formats the program reads; a job list names files of the others.
 enum class InputFormat { partData, json, dxf, jobList };
-
-// One FILE of the command line: a path and, for drawings, how many copies of each part.
-struct InputFile {
-    std::string path;
-    std::optional<std::int64_t> copies;  // FILE:N; nothing takes the --copies default
-};
 
 // What one input file contributes: a sheet it fixes (in whole or in part), its items, one part
 // per copy in the order they join the job's list, and warnings (whole lines naming the file and
@@ -36,12 +31,6 @@ struct JobInput {
     std::vector<std::string> warnings;
     std::int64_t doubtfulLines = 0;  // a part data file's lines read against their meaning
     std::optional<int> insUnits;     // a drawing's: the $INSUNITS code its parts are now in
-};
-
-// A sheet given on the command line.
-struct SheetSize {
-    double length = 0;
-    double width = 0;
 };
 
 // What the readers and the merge take from the command line.

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "base/console.hpp"
-#include "input/job_input.hpp"
-#include "output/dxf_cam_writer.hpp"
+#include "input/input_file.hpp"
+#include "output/cam_layers.hpp"
 
 namespace blocknest {
 

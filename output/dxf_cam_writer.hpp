@@ -7,14 +7,10 @@
 #include "geometry/input_item.hpp"
 #include "geometry/part.hpp"
 #include "geometry/sheet_shape.hpp"
+#include "output/cam_layers.hpp"
 
 namespace blocknest {
 
-// Which layer a contour goes on.
-enum class CamLayers {
-    byKind,  // outer contours on PARTS, holes on HOLES
-    byName,  // a part's outer contour and holes on a layer named after the part
-};
 
 struct CamDrawingSettings {
     int insUnits = 0;  // the $INSUNITS code written to the header; 0 says unitless

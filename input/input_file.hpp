@@ -1,0 +1,25 @@
+#pragma once  // input/input_file.hpp: the files and the sheet a job is given, as plain values
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace blocknest {
+
+// Curves are packed as polygons that stray at most this far from them, and unless told
+// otherwise the ends of lines and arcs that lie this close join into one contour. In drawing
+// units: 0.05 suits millimetres.
+inline constexpr double kDefaultDxfTolerance = 0.05;
+
+// One FILE of the command line: a path and, for drawings, how many copies of each part.
+struct InputFile {
+    std::string path;
+    std::optional<std::int64_t> copies;  // FILE:N; nothing takes the --copies default
+};
+
+// A sheet given on the command line.
+struct SheetSize {
+    double length = 0;
+    double width = 0;
+};
+
+}  // namespace blocknest
