@@ -2,7 +2,9 @@
 // across one, checked on the placement list against the slits as drawn.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -15,18 +17,22 @@ namespace {
 using namespace testing_support;
 
 struct Slit {
-    double x;      // its left side
-    double width;  // along X
+    double x;      // its left side at the upper edge
+    double width;  // along X, at the upper edge
+    bool pointed;  // a saw cut narrowing to a point at its foot, else of even width
 };
 
 // The sheet 100 x 40 with slits cut from its upper edge down to y = 5.
 std::string slitSheet(const std::vector<Slit>& slits) {
     std::vector<std::pair<double, double>> outline{{0, 0}, {100, 0}, {100, 40}};
     for (auto slit = slits.rbegin(); slit != slits.rend(); ++slit) {
-        outline.insert(outline.end(), {{slit->x + slit->width, 40},
-                                       {slit->x + slit->width, 5},
-                                       {slit->x, 5},
-                                       {slit->x, 40}});
+        outline.push_back({slit->x + slit->width, 40});
+        if (slit->pointed) {
+            outline.push_back({slit->x + slit->width / 2, 5});
+        } else {
+            outline.insert(outline.end(), {{slit->x + slit->width, 5}, {slit->x, 5}});
+        }
+        outline.push_back({slit->x, 40});
     }
     outline.push_back({0, 40});
     std::string dxf = "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n8\nSHEET\n90\n" +
@@ -44,7 +50,8 @@ std::string slitSheet(const std::vector<Slit>& slits) {
 // part off every slit: its outline, placed as the list says, meets no slit's inside.
 TEST(NarrowNotchRunTest, NoPartLiesAcrossASlitNarrowerThanATenthOfABlock) {
     const TempDir dir;
-    const std::vector<Slit> slits{{20.37, 0.03}, {45.71, 0.01}, {71.13, 0.05}};
+    const std::vector<Slit> slits{
+        {20.37, 0.03, false}, {33.52, 0.03, true}, {45.71, 0.01, false}, {71.13, 0.05, true}};
     dir.write("sheet.dxf", slitSheet(slits));
     dir.write("stock.csv", "file,count\nsheet.dxf,1\n");
     const std::vector<Vertex> bar{{0, 0}, {15, 0}, {15, 3}, {0, 3}};
@@ -84,11 +91,15 @@ TEST(NarrowNotchRunTest, NoPartLiesAcrossASlitNarrowerThanATenthOfABlock) {
                 maxX = std::max(maxX, x);
                 maxY = std::max(maxY, y);
             }
-            // The parts are rectangles along the axes: one crosses a slit when its box
-            // reaches above the slit's foot across the slit's width.
+            // The parts are rectangles along the axes: one crosses a slit when, at the
+            // highest point of the slit it reaches, it overlaps the slit's width there.
             for (const Slit& slit : slits) {
                 const double hair = 1e-9;
-                if (maxY > 5 + hair && minX < slit.x + slit.width - hair && maxX > slit.x + hair) {
+                const double top = std::min(maxY, 40.0);
+                const double half =
+                    slit.width / 2 * (slit.pointed ? std::max(0.0, top - 5) / 35 : 1);
+                const double middle = slit.x + slit.width / 2;
+                if (top > 5 + hair && minX < middle + half - hair && maxX > middle - half + hair) {
                     ++crossing;
                     ADD_FAILURE() << what << ": " << item["name"] << " from x " << minX << " to "
                                   << maxX << ", up to y " << maxY << ", crosses the slit at x "

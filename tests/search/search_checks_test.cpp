@@ -131,6 +131,7 @@ TEST(SearchChecksTest, OnASheetTooShortNoMorePartsAreLeftOffThanByTheOnePassRun)
         fewerOff += best.offSheet < first.offSheet;
     }
     RecordProperty("searches that left fewer parts off", fewerOff);
+    EXPECT_GT(fewerOff, 0) << "no search placed more parts than the one-pass run";
 }
 
 // One bar nearly as long as the sheet fixes the packed length of every layout, so only the spread
