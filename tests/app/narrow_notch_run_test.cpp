@@ -46,8 +46,9 @@ std::string slitSheet(const std::vector<Slit>& slits) {
 }
 
 // 14 bars of 15 x 3 and six 9 x 4 plates: the block side is 0.9 or more, thirty times the
-// widest slit. Every run, plain, spaced (with a margin as wide as the spacing), searched or from a stock list, must keep each placed
-// part off every slit: its outline, placed as the list says, meets no slit's inside.
+// widest slit. Every run, plain, spaced (with a margin as wide as the spacing), searched or from a
+// stock list, must keep each placed part off every slit: its outline, placed as the list says,
+// meets no slit's inside.
 TEST(NarrowNotchRunTest, NoPartLiesAcrossASlitNarrowerThanATenthOfABlock) {
     const TempDir dir;
     const std::vector<Slit> slits{
@@ -68,8 +69,8 @@ TEST(NarrowNotchRunTest, NoPartLiesAcrossASlitNarrowerThanATenthOfABlock) {
           {"--stock", "stock.csv"}}) {
         std::string what;
         for (const std::string& arg : run) what += arg + " ";
-        std::vector<std::string> args{"--no-pause", "-q", "--json", "p.json", "-o",
-                                      dir.path().string()};
+        std::vector<std::string> args{"--no-pause", "-q", "--json",
+                                      "p.json",     "-o", dir.path().string()};
         args.insert(args.end(), run.begin(), run.end());
         args.push_back(parts);
         const RunResult result = runBlocknestBinary(args, dir.path());

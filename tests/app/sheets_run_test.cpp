@@ -28,8 +28,8 @@ TEST(SheetsRunTest, TheLeastCountOfSheetsLeavesOutPartsNoSheetTakes) {
     const double width = 50;
     std::string text = partFileHeader(length, width);
     double area = 0;
-    for (const auto& [w, h, copies] : {std::tuple{30.0, 30.0, 10}, std::tuple{40.0, 10.0, 5},
-                                       std::tuple{20.0, 15.0, 6}}) {
+    for (const auto& [w, h, copies] :
+         {std::tuple{30.0, 30.0, 10}, std::tuple{40.0, 10.0, 5}, std::tuple{20.0, 15.0, 6}}) {
         text += partBlock("P" + std::to_string(copies), copies, {{0, 0}, {w, 0}, {w, h}, {0, h}});
         area += copies * w * h;
     }
@@ -40,8 +40,8 @@ TEST(SheetsRunTest, TheLeastCountOfSheetsLeavesOutPartsNoSheetTakes) {
         << "the beam's area would not show";
     for (const std::vector<std::string>& search :
          {std::vector<std::string>{}, std::vector<std::string>{"--evaluations", "1500"}}) {
-        std::vector<std::string> args{"--no-pause", "--sheets", "0", "--json", "run.json", "-o",
-                                      dir.path().string()};
+        std::vector<std::string> args{"--no-pause", "--sheets",         "0", "--json", "run.json",
+                                      "-o",         dir.path().string()};
         args.insert(args.end(), search.begin(), search.end());
         args.push_back(input);
         const RunResult run = runBlocknestBinary(args, dir.path());
@@ -82,8 +82,8 @@ TEST(SheetsRunTest, TheSearchIsNeverBehindThePlainRun) {
     const std::string input = dir.write("frames.txt", text).string();
     // Parts on a sheet and parts on none, from the placement list.
     auto counted = [&](const std::vector<std::string>& extra) {
-        std::vector<std::string> args{"--no-pause", "-q", "--json", "run.json", "-o",
-                                      dir.path().string()};
+        std::vector<std::string> args{"--no-pause", "-q", "--json",
+                                      "run.json",   "-o", dir.path().string()};
         args.insert(args.end(), extra.begin(), extra.end());
         args.push_back(input);
         const RunResult run = runBlocknestBinary(args, dir.path());

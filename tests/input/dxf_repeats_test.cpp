@@ -37,7 +37,8 @@ std::vector<Vertex> redrawn(const std::vector<Vertex>& outline, double jitter,
         std::vector<double> at;
         for (int k = 0; k < splits; ++k) at.push_back(0.1 + 0.8 * unit(random));
         std::sort(at.begin(), at.end());
-        for (const double t : at) points.push_back(nudged({a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)}));
+        for (const double t : at)
+            points.push_back(nudged({a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)}));
     }
     std::rotate(points.begin(), points.begin() + static_cast<long>(random() % points.size()),
                 points.end());
@@ -55,7 +56,8 @@ TEST(DxfRepeatsTest, AnOutlineDrawnAgainInOtherPiecesIsARepeatAndAnotherIsNot) {
         split += again.size() != outline.size();
         // Grown by 2 % about its centre: every corner moves 0.1 or more.
         std::vector<Vertex> grown;
-        for (const Vertex& v : outline) grown.push_back({50 + 1.02 * (v.x - 50), 50 + 1.02 * (v.y - 50)});
+        for (const Vertex& v : outline)
+            grown.push_back({50 + 1.02 * (v.x - 50), 50 + 1.02 * (v.y - 50)});
         const std::vector<OutlineView> views{{&outline, true}, {&again, true}, {&grown, true}};
         const std::vector<std::size_t> repeats = findRepeats(views, within);
         EXPECT_EQ(repeats[0], kNoRepeat) << "trial " << trial;
@@ -64,7 +66,8 @@ TEST(DxfRepeatsTest, AnOutlineDrawnAgainInOtherPiecesIsARepeatAndAnotherIsNot) {
         EXPECT_EQ(repeats[2], kNoRepeat) << "trial " << trial << ": the grown outline";
         // Open, the same outline drawn again is a repeat run either way; closed and open differ.
         const std::vector<Vertex> reversed(outline.rbegin(), outline.rend());
-        const std::vector<OutlineView> open{{&outline, false}, {&reversed, false}, {&outline, true}};
+        const std::vector<OutlineView> open{
+            {&outline, false}, {&reversed, false}, {&outline, true}};
         const std::vector<std::size_t> openRepeats = findRepeats(open, within);
         EXPECT_EQ(openRepeats[1], 0u) << "trial " << trial;
         EXPECT_EQ(openRepeats[2], kNoRepeat) << "trial " << trial;
@@ -78,8 +81,11 @@ TEST(DxfRepeatsTest, AnOutlineDrawnAgainInOtherPiecesIsARepeatAndAnotherIsNot) {
 TEST(DxfRepeatsTest, ASquareDrawnAgainInHalvesReadsAsOneSquare) {
     auto line = [](double x0, double y0, double x1, double y1) {
         std::ostringstream text;
-        text << "0\nLINE\n8\n0\n10\n" << x0 << "\n20\n" << y0 << "\n11\n" << x1 << "\n21\n" << y1
-             << "\n";
+        text << "0\nLINE\n8\n0\n10\n"
+             << x0 << "\n20\n"
+             << y0 << "\n11\n"
+             << x1 << "\n21\n"
+             << y1 << "\n";
         return text.str();
     };
     const double corners[4][2] = {{0, 0}, {40, 0}, {40, 40}, {0, 40}};
@@ -97,8 +103,9 @@ TEST(DxfRepeatsTest, ASquareDrawnAgainInHalvesReadsAsOneSquare) {
             dxf += line(a[0], a[1], mx, my) + line(mx, my, b[0], b[1]);
         }
         if (polyline) {
-            dxf += "0\nLWPOLYLINE\n8\n0\n90\n6\n70\n1\n10\n40\n20\n40\n10\n40\n20\n20\n10\n40\n"
-                   "20\n0\n10\n0\n20\n0\n10\n0\n20\n40\n10\n20\n20\n40\n";
+            dxf +=
+                "0\nLWPOLYLINE\n8\n0\n90\n6\n70\n1\n10\n40\n20\n40\n10\n40\n20\n20\n10\n40\n"
+                "20\n0\n10\n0\n20\n0\n10\n0\n20\n40\n10\n20\n20\n40\n";
         }
         dxf += "0\nENDSEC\n0\nEOF\n";
         std::istringstream in(dxf);

@@ -182,10 +182,10 @@ TEST(JobListReaderTest, MirroringHoldsWithOrWithoutARotationsCell) {
     std::filesystem::create_directories(dir.path() / "list");
     std::filesystem::copy_file(BLOCKNEST_SOURCE_DIR "/examples/bracket.dxf",
                                dir.path() / "list" / "bracket.dxf");
-    dir.write("list/plate.txt",
-              partFileHeader(300, 200) + "Part\nName\nturned\nPartNumOfSameType\n1\n"
-                                         "Orientations\n0,90\nOutLoop\n0,0\n50,0\n50,30\n"
-                                         "EndOutLoop\nEndPart\n");
+    dir.write("list/plate.txt", partFileHeader(300, 200) +
+                                    "Part\nName\nturned\nPartNumOfSameType\n1\n"
+                                    "Orientations\n0,90\nOutLoop\n0,0\n50,0\n50,30\n"
+                                    "EndOutLoop\nEndPart\n");
     InputSettings settings;
     settings.rotationCount = 3;
     settings.sheet = SheetSize{300, 200};

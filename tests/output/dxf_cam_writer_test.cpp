@@ -239,7 +239,8 @@ double signedAreaWithArcs(const ReadPolyline& p) {
 TEST(DxfCamWriterTest, RoundOutlinesRunCounterClockwiseAndRoundHolesClockwise) {
     const TempDir dir;
     auto polyline = [](const std::vector<std::array<double, 3>>& corners) {
-        std::string text = "0\nLWPOLYLINE\n8\n0\n90\n" + std::to_string(corners.size()) + "\n70\n1\n";
+        std::string text =
+            "0\nLWPOLYLINE\n8\n0\n90\n" + std::to_string(corners.size()) + "\n70\n1\n";
         for (const auto& [x, y, bulge] : corners) {
             text += "10\n" + std::to_string(x) + "\n20\n" + std::to_string(y) + "\n";
             if (bulge != 0) text += "42\n" + std::to_string(bulge) + "\n";
@@ -254,10 +255,9 @@ TEST(DxfCamWriterTest, RoundOutlinesRunCounterClockwiseAndRoundHolesClockwise) {
     dxf += polyline({{200, 0, -1}, {200, 20, 0}, {240, 20, -1}, {240, 0, 0}});
     dxf += "0\nENDSEC\n0\nEOF\n";
     const std::string parts = dir.write("round.dxf", dxf).string();
-    const RunResult run = runBlocknestBinary(
-        {"--no-pause", "-q", "--sheet", "300x200", "--dxf-cam", "cut.dxf", "-o",
-         dir.path().string(), parts},
-        dir.path());
+    const RunResult run = runBlocknestBinary({"--no-pause", "-q", "--sheet", "300x200", "--dxf-cam",
+                                              "cut.dxf", "-o", dir.path().string(), parts},
+                                             dir.path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const double pi = std::acos(-1.0);
     std::multiset<long long> outlines;  // areas in thousandths

@@ -33,10 +33,10 @@ PreparedJob preparedFrom(const std::string& path) {
 // 28 squares of 95 on sheets of 300 x 200: the finer grids put six on a sheet, so the last of
 // five sheets holds four, which the overlap phase then shortens.
 PreparedJob squaresJob(const TempDir& dir) {
-    return preparedFrom(dir.write("squares.txt",
-                                  partFileHeader(300, 200) +
-                                      partBlock("Square", 28, {{0, 0}, {95, 0}, {95, 95}, {0, 95}}))
-                            .string());
+    return preparedFrom(
+        dir.write("squares.txt", partFileHeader(300, 200) +
+                                     partBlock("Square", 28, {{0, 0}, {95, 0}, {95, 95}, {0, 95}}))
+            .string());
 }
 
 // The whole search ends within its time limit, both phases included: over one sheet and over
@@ -49,7 +49,8 @@ TEST(SearchBudgetTest, ATimeLimitHoldsForTheWholeSearch) {
     options.timeLimit = limit;
     options.threads = 2;
     {
-        const PreparedJob job = preparedFrom(BLOCKNEST_SOURCE_DIR "/tests/data/instances/poly1a.txt");
+        const PreparedJob job =
+            preparedFrom(BLOCKNEST_SOURCE_DIR "/tests/data/instances/poly1a.txt");
         const SearchInstance instance = makeSearchInstance(job.parts, job.sheet, 2, {});
         bool separating = false;
         const auto start = Clock::now();

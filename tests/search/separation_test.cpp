@@ -117,8 +117,8 @@ TEST(BitImageTest, SharedCellsAreCountedRightForEveryHeight) {
             for (int y = 0; y < a.rows; ++y) {
                 const int u = x + ax - bx;
                 const int v = y + ay - by;
-                count += a.at(x, y) && u >= 0 && v >= 0 && u < b.columns && v < b.rows &&
-                         b.at(u, v);
+                count +=
+                    a.at(x, y) && u >= 0 && v >= 0 && u < b.columns && v < b.rows && b.at(u, v);
             }
         }
         return count;
@@ -142,8 +142,8 @@ TEST(BitImageTest, SharedCellsAreCountedRightForEveryHeight) {
                 for (const int dx : {-2, 0, 1}) {
                     const std::int64_t expected = byCell(a, 7, 5, b, 7 + dx, 5 + dy);
                     ASSERT_EQ(sharedCells(a, 7, 5, b, 7 + dx, 5 + dy), expected)
-                        << "a " << b.rows << "-row image at (" << dx << ", " << dy
-                        << ") over a " << a.rows << "-row image";
+                        << "a " << b.rows << "-row image at (" << dx << ", " << dy << ") over a "
+                        << a.rows << "-row image";
                     ++compared;
                 }
             }
