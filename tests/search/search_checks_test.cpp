@@ -182,8 +182,8 @@ TEST(SearchChecksTest, TheBestReportedNeverWorsensAndIsTheLayoutReturned) {
         std::uint64_t seed;
     };
     for (const Case& c :
-         {Case{"poly2b.txt", 400, false, 1, 5}, Case{"poly1a.txt", 200, false, 2, 3},
-          Case{"poly1a.txt", 20000, true, 2, 3}}) {
+         {Case{"poly2b.txt", 400, false, 1, 5}, Case{"poly1a.txt", 160, false, 2, 3},
+          Case{"poly1a.txt", 12000, true, 2, 3}}) {
         const std::string what = std::string(c.name) + " with " + std::to_string(c.evaluations) +
                                  (c.separate ? " evaluations, both phases" : " packing runs");
         auto loaded =
