@@ -2,9 +2,11 @@
 // least number of sheets by area, and the searched layout against the plain run's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support.hpp"
