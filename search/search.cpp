@@ -58,10 +58,8 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
         end = after(options.timeLimit);
         deadline = options.separate ? after(options.timeLimit * kFirstPhaseShare) : end;
     }
-    const std::int64_t layoutLimit =
-        options.evaluations > 0 && options.separate
-            ? std::max<std::int64_t>(1, options.evaluations / kEvaluationsPerLayout)
-            : options.evaluations;
+    // Set once the one-pass layout tells whether the second phase can run.
+    std::int64_t layoutLimit = options.evaluations;
     auto stopped = [&] { return options.stop && options.stop->load(); };
     std::vector<DecoderMemory> memories(static_cast<std::size_t>(std::max(1, options.threads)));
     auto decode = [&](const Genome& genome, DecoderMemory& memory) {
@@ -82,9 +80,13 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     outcome.score = decodeLayout(instance, current, memories[0]);
     outcome.evaluations = 1;
     // The second phase needs every part placed; a sheet that cannot take them all (one of
-    // several) gives the whole time to the first phase.
+    // several) gives the whole budget to the first phase: the whole time, or one packing run
+    // per evaluation, as without the second phase.
     const bool separate = options.separate && outcome.score.unplaced == 0;
     if (!separate) deadline = end;
+    if (separate && options.evaluations > 0) {
+        layoutLimit = std::max<std::int64_t>(1, options.evaluations / kEvaluationsPerLayout);
+    }
     Score currentScore = outcome.score;
     report({elapsed(), outcome.evaluations, 0, false, outcome.score, true});
 

@@ -13,7 +13,9 @@ namespace blocknest {
 struct SearchOptions {
     double timeLimit = 0;  // seconds of wall time; 0: no time limit
     // The budget in evaluations; 0: no such limit. The first phase packs at most one layout
-    // per 500 of them (at least one), the second makes at most that many part moves.
+    // per 500 of them (at least one), the second makes at most that many part moves. Without
+    // the second phase (not asked for, or a sheet too short for every part) the first packs
+    // one layout per evaluation.
     std::int64_t evaluations = 0;
     std::uint64_t seed = 1;
     int threads = 1;

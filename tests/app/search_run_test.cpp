@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -132,6 +133,56 @@ TEST(SearchRunTest, CtrlCSigtermAndSighupEndTheSearchAndWriteItsBestLayout) {
             << readFile(dir.path() / "err.txt");
         expectBestLayoutWritten(dir);
     }
+}
+
+// A Ctrl-C sent once the progress shows the overlap phase at work (its lines count part moves)
+// ends the search at once with its best layout: long before the time it had left.
+TEST(SearchRunTest, CtrlCDuringTheOverlapPhaseEndsTheSearch) {
+    const TempDir dir;
+    const std::string out = (dir.path() / "out").string();
+    const std::string err = (dir.path() / "err.txt").string();
+    std::vector<std::string> args{BLOCKNEST_BINARY, "--no-pause", "-t", "8", "-j", "2", "-o", out,
+                                  kInstance};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    ASSERT_EQ(spawned, 0);
+    const auto start = std::chrono::steady_clock::now();
+    // Reads the progress until a line counts moves; the search is then in its overlap phase.
+    std::string shown;
+    std::optional<std::chrono::steady_clock::time_point> sent;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+        shown.append(buffer, static_cast<std::size_t>(got));
+        if (!sent && shown.find(" moves, best packed length") != std::string::npos) {
+            sent = std::chrono::steady_clock::now();
+            kill(pid, SIGINT);
+        }
+    }
+    close(pipeEnds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const auto end = std::chrono::steady_clock::now();
+    ASSERT_TRUE(sent) << "no progress line of the overlap phase:\n" << shown;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const double after = std::chrono::duration<double>(end - *sent).count();
+    EXPECT_LT(after, 2) << "the search went on " << after << " s after Ctrl-C, "
+                        << std::chrono::duration<double>(end - start).count() << " s in all";
+    EXPECT_NE(readFile(err).find("cut short by Ctrl-C"), std::string::npos) << readFile(err);
+    EXPECT_NE(readFile(dir.path() / "out" / "Layout.dxf").find("EOF"), std::string::npos);
 }
 
 // A signal that comes after the search's budget has run out, while the outputs are still being

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "input/job_loader.hpp"
@@ -171,6 +172,58 @@ TEST(JobListReaderTest, ALoadedListGivesEachRowsPartsTheirSettings) {
     EXPECT_NE(std::get<InputError>(result).detail.find("(listed in " + list.string() + ":2)"),
               std::string::npos)
         << std::get<InputError>(result).detail;
+}
+
+// A row that asks for mirroring gets it with or without a rotations cell: every part of the
+// row may then lie in each of its turns as drawn and mirrored, the turns being the row's, the
+// part's own or the -r ones, in that order of precedence; a row that says no gets none.
+TEST(JobListReaderTest, MirroringHoldsWithOrWithoutARotationsCell) {
+    const TempDir dir;
+    std::filesystem::create_directories(dir.path() / "list");
+    std::filesystem::copy_file(BLOCKNEST_SOURCE_DIR "/examples/bracket.dxf",
+                               dir.path() / "list" / "bracket.dxf");
+    dir.write("list/plate.txt", partFileHeader(300, 200) +
+                                    "Part\nName\nturned\nPartNumOfSameType\n1\n"
+                                    "Orientations\n0,90\nOutLoop\n0,0\n50,0\n50,30\n"
+                                    "EndOutLoop\nEndPart\n");
+    InputSettings settings;
+    settings.rotationCount = 3;
+    settings.sheet = SheetSize{300, 200};
+    // Each part's turns as degrees, split by mirroring.
+    using Turns = std::multiset<double>;
+    auto turnsOf = [](const Part& part) {
+        std::pair<Turns, Turns> split;
+        for (const Orientation& o : part.orientations())
+            (o.mirrored ? split.second : split.first).insert(o.degrees());
+        return split;
+    };
+    struct Case {
+        std::string list;
+        Turns turns;  // the turns each part takes as drawn
+        bool mirrored;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"file,quantity,mirror\nbracket.dxf,2,yes\n", {0, 120, 240}, true},
+             {"file,quantity,name,rotations,mirror\nbracket.dxf,1,M,,yes\n", {0, 120, 240}, true},
+             {"file,quantity,mirror\nplate.txt,,yes\n", {0, 90}, true},
+             {"file,quantity,mirror,rotations\nbracket.dxf,1,yes,\"0,180\"\n", {0, 180}, true},
+             {"file,quantity,mirror\nbracket.dxf,1,no\n", {}, false}}) {
+        const auto list = dir.write("list/jobs.csv", c.list);
+        auto result = loadJob({{list.string(), std::nullopt}}, settings);
+        ASSERT_TRUE(std::holds_alternative<LoadedJob>(result))
+            << std::get<InputError>(result).detail;
+        const LoadedJob& job = std::get<LoadedJob>(result);
+        ASSERT_GT(job.prepared.parts.count(), 0u) << c.list;
+        for (const Part& part : job.prepared.parts) {
+            const auto [drawn, mirrored] = turnsOf(part);
+            if (!c.mirrored) {
+                EXPECT_TRUE(mirrored.empty()) << c.list << part.name();
+                continue;
+            }
+            EXPECT_EQ(drawn, c.turns) << c.list << part.name();
+            EXPECT_EQ(mirrored, c.turns) << c.list << part.name() << ": not mirrored";
+        }
+    }
 }
 
 }  // namespace

@@ -4,10 +4,10 @@ terms, with ezdxf and shapely and nothing of the program's code: each file holds
 parts that the placement list puts on its sheet (each cut outline within the packed polygon
 of its part, each packed hole within the cut hole, apart by no more than the chord
 tolerance), the arcs are true arcs (each cut part's area, its bulges flattened finely, is the
-area of the drawing's part, worked out from the drawing by ezdxf), each part's holes come
-before its outline, a part lying in another's hole comes before that part, no two parts
-overlap, the spacing is kept, and the labels name the parts in cutting order. Exits 77
-(skipped) without ezdxf or shapely.
+area of the drawing's part, worked out from the drawing by ezdxf), outlines run
+counter-clockwise and holes clockwise, each part's holes come before its outline, a part
+lying in another's hole comes before that part, no two parts overlap, the spacing is kept,
+and the labels name the parts in cutting order. Exits 77 (skipped) without ezdxf or shapely.
 
 Usage: cut_files_check.py BLOCKNEST SOURCE_DIR
 """
@@ -121,7 +121,15 @@ def read_cut_file(path, sheet_length, sheet_width):
         if entity.dxftype() == "LWPOLYLINE":
             check(entity.closed, f"{path}: an open polyline on {layer}")
             bulges = [b for *_, b in entity.get_points("xyb")]
-            contours.append({"index": index, "layer": layer, "polygon": flattened(entity),
+            polygon = flattened(entity)
+            # The direction a cutter follows: outlines counter-clockwise, holes clockwise, by
+            # the signed area of the outline with its arcs.
+            if layer in ("PARTS", "HOLES"):
+                check(polygon.exterior.is_ccw == (layer == "PARTS"),
+                      f"{path}: a contour on {layer} runs "
+                      f"{'counter-clockwise' if polygon.exterior.is_ccw else 'clockwise'}"
+                      f" ({len(bulges)} corners, {sum(1 for b in bulges if b != 0)} arcs)")
+            contours.append({"index": index, "layer": layer, "polygon": polygon,
                              "arcs": sum(1 for b in bulges if b != 0)})
         elif entity.dxftype() == "TEXT":
             check(layer == "LABELS", f"{path}: a TEXT on layer {layer}")

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <string>
 
 #include "geometry/predicates.hpp"
 #include "output/cut_labels.hpp"
@@ -133,6 +134,22 @@ TEST(CutFilesTest, NamesANumberedFileForEachSheet) {
     EXPECT_EQ(cutFileName("cut", 3, true), "cut-3");
     EXPECT_EQ(cutFileName("sheet{n}.dxf", 1, false), "sheet1.dxf") << "{n} always stands";
     EXPECT_EQ(cutFileName("{n}/s{n}-{n}.dxf", 10, true), "10/s10-10.dxf");
+    // Every "{n}" stands for the number, however near the others and however many digits the
+    // number has: the name split at the marks and joined with the digits.
+    for (const std::string pattern :
+         {"sheet{n}-{n}.dxf", "{n}{n}", "{n}-{n}-{n}", "a{n}b{n}{n}c", "s{n}/cut{n}.dxf", "{n}{"}) {
+        for (int number = 1; number <= 1200; number += number < 12 ? 1 : 97) {
+            std::string expected;
+            std::size_t from = 0;
+            for (std::size_t at = pattern.find("{n}"); at != std::string::npos;
+                 from = at + 3, at = pattern.find("{n}", from)) {
+                expected += pattern.substr(from, at - from) + std::to_string(number);
+            }
+            expected += pattern.substr(from);
+            EXPECT_EQ(cutFileName(pattern, number, true).string(), expected) << pattern;
+            EXPECT_EQ(cutFileName(pattern, number, false).string(), expected) << pattern;
+        }
+    }
 }
 
 // A job that needs fewer sheets than the last run leaves no cut file of that run behind;

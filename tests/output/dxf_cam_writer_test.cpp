@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -180,6 +181,104 @@ TEST(DxfCamWriterTest, TheHandleSeedLiesAboveEveryHandleUsed) {
                 << "a pointer to " << std::hex << pointer << " names nothing";
         }
     }
+}
+
+// A closed polyline of a drawing for cutting as read back: its layer, corners and bulges.
+struct ReadPolyline {
+    std::string layer;
+    std::vector<Vertex> corners;
+    std::vector<double> bulges;
+};
+
+std::vector<ReadPolyline> readPolylines(const std::string& dxf) {
+    std::istringstream in(dxf);
+    std::string codeLine, value;
+    std::vector<ReadPolyline> polylines;
+    bool inPolyline = false;
+    while (std::getline(in, codeLine) && std::getline(in, value)) {
+        const int code = std::stoi(codeLine);
+        if (code == 0) {
+            inPolyline = value == "LWPOLYLINE";
+            if (inPolyline) polylines.emplace_back();
+        } else if (inPolyline && code == 8) {
+            polylines.back().layer = value;
+        } else if (inPolyline && code == 10) {
+            polylines.back().corners.push_back({std::stod(value), 0});
+            polylines.back().bulges.push_back(0);
+        } else if (inPolyline && code == 20) {
+            polylines.back().corners.back().y = std::stod(value);
+        } else if (inPolyline && code == 42) {
+            polylines.back().bulges.back() = std::stod(value);
+        }
+    }
+    return polylines;
+}
+
+// The area a closed polyline encloses, positive counter-clockwise: its corners' polygon plus,
+// for each arc, the circle's segment between chord and arc (sweep 4 atan(bulge), left of the
+// chord for a positive bulge).
+double signedAreaWithArcs(const ReadPolyline& p) {
+    double area = 0;
+    for (std::size_t i = 0; i < p.corners.size(); ++i) {
+        const Vertex& a = p.corners[i];
+        const Vertex& b = p.corners[(i + 1) % p.corners.size()];
+        area += (a.x * b.y - b.x * a.y) / 2;
+        if (p.bulges[i] == 0) continue;
+        const double sweep = 4 * std::atan(std::fabs(p.bulges[i]));
+        const double chord = std::hypot(b.x - a.x, b.y - a.y);
+        const double radius = chord / (2 * std::sin(sweep / 2));
+        area += std::copysign(radius * radius / 2 * (sweep - std::sin(sweep)), p.bulges[i]);
+    }
+    return area;
+}
+
+// Parts drawn with circles and arcs, both ways round: a washer of two circles, a plate drawn
+// clockwise with one round hole drawn clockwise and one counter-clockwise, and a slot drawn
+// clockwise with two half circles. In the drawing for cutting every outline must run
+// counter-clockwise and every hole clockwise, arcs counted, and the arcs must stay arcs.
+TEST(DxfCamWriterTest, RoundOutlinesRunCounterClockwiseAndRoundHolesClockwise) {
+    const TempDir dir;
+    auto polyline = [](const std::vector<std::array<double, 3>>& corners) {
+        std::string text =
+            "0\nLWPOLYLINE\n8\n0\n90\n" + std::to_string(corners.size()) + "\n70\n1\n";
+        for (const auto& [x, y, bulge] : corners) {
+            text += "10\n" + std::to_string(x) + "\n20\n" + std::to_string(y) + "\n";
+            if (bulge != 0) text += "42\n" + std::to_string(bulge) + "\n";
+        }
+        return text;
+    };
+    std::string dxf = "0\nSECTION\n2\nENTITIES\n";
+    dxf += "0\nCIRCLE\n8\n0\n10\n0\n20\n0\n40\n20\n0\nCIRCLE\n8\n0\n10\n0\n20\n0\n40\n8\n";
+    dxf += polyline({{100, 0, 0}, {100, 40, 0}, {160, 40, 0}, {160, 0, 0}});
+    dxf += polyline({{114, 20, -1}, {126, 20, -1}});
+    dxf += polyline({{140, 20, 1}, {150, 20, 1}});
+    dxf += polyline({{200, 0, -1}, {200, 20, 0}, {240, 20, -1}, {240, 0, 0}});
+    dxf += "0\nENDSEC\n0\nEOF\n";
+    const std::string parts = dir.write("round.dxf", dxf).string();
+    const RunResult run = runBlocknestBinary({"--no-pause", "-q", "--sheet", "300x200", "--dxf-cam",
+                                              "cut.dxf", "-o", dir.path().string(), parts},
+                                             dir.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const double pi = std::acos(-1.0);
+    std::multiset<long long> outlines;  // areas in thousandths
+    std::multiset<long long> holes;
+    for (const ReadPolyline& p : readPolylines(readFile(dir.path() / "cut.dxf"))) {
+        if (p.layer == "SHEET") continue;
+        const double area = signedAreaWithArcs(p);
+        if (p.layer == "PARTS") {
+            EXPECT_GT(area, 0) << "an outline runs clockwise: " << area;
+        } else {
+            EXPECT_EQ(p.layer, "HOLES");
+            EXPECT_LT(area, 0) << "a hole runs counter-clockwise: " << area;
+        }
+        (p.layer == "PARTS" ? outlines : holes).insert(std::llround(std::fabs(area) * 1000));
+    }
+    auto thousandths = [](double area) { return std::llround(area * 1000); };
+    EXPECT_EQ(outlines, (std::multiset<long long>{thousandths(400 * pi), thousandths(2400),
+                                                  thousandths(800 + 100 * pi)}))
+        << "the arcs are not kept";
+    EXPECT_EQ(holes, (std::multiset<long long>{thousandths(64 * pi), thousandths(36 * pi),
+                                               thousandths(25 * pi)}));
 }
 
 }  // namespace

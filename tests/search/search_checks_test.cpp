@@ -119,6 +119,9 @@ TEST(SearchChecksTest, OnASheetTooShortNoMorePartsAreLeftOffThanByTheOnePassRun)
         options.evaluations = 90;
         options.seed = 5 + trial;
         const SearchOutcome outcome = searchLayout(instance, options, [](const SearchProgress&) {});
+        // The second phase cannot run with parts left off: the first spends the whole budget.
+        EXPECT_EQ(outcome.evaluations, 90) << "trial " << trial;
+        EXPECT_EQ(outcome.moves, 0) << "trial " << trial;
         const Measured best = measuredOutcome(instance, outcome);
         EXPECT_LE(best.offSheet, first.offSheet) << "trial " << trial;
         EXPECT_EQ(best.offSheet, outcome.score.unplaced) << "trial " << trial;
@@ -128,6 +131,7 @@ TEST(SearchChecksTest, OnASheetTooShortNoMorePartsAreLeftOffThanByTheOnePassRun)
         fewerOff += best.offSheet < first.offSheet;
     }
     RecordProperty("searches that left fewer parts off", fewerOff);
+    EXPECT_GT(fewerOff, 0) << "no search placed more parts than the one-pass run";
 }
 
 // One bar nearly as long as the sheet fixes the packed length of every layout, so only the spread
@@ -166,36 +170,61 @@ TEST(SearchChecksTest, WhenTheLengthCannotChangeTheSpreadDecides) {
 }
 
 // The best layout the progress reports never gets worse, the outcome is the last one
-// reported, and the layout written from the outcome is that long, measured here.
+// reported, and the layout written from the outcome is that long, measured here. The budgets
+// are large enough that the first phase's walk runs for hundreds of layouts, alone and before
+// the second phase.
 TEST(SearchChecksTest, TheBestReportedNeverWorsensAndIsTheLayoutReturned) {
-    for (const char* name : {"poly1a.txt", "dighe2.txt"}) {
+    struct Case {
+        const char* name;
+        std::int64_t evaluations;
+        bool separate;
+        int threads;
+        std::uint64_t seed;
+    };
+    for (const Case& c :
+         {Case{"poly2b.txt", 400, false, 1, 5}, Case{"poly1a.txt", 160, false, 2, 3},
+          Case{"poly1a.txt", 12000, true, 2, 3}}) {
+        const std::string what = std::string(c.name) + " with " + std::to_string(c.evaluations) +
+                                 (c.separate ? " evaluations, both phases" : " packing runs");
         auto loaded =
-            loadAndPrepare(std::string(BLOCKNEST_SOURCE_DIR "/tests/data/instances/") + name);
-        ASSERT_TRUE(std::holds_alternative<PreparedJob>(loaded)) << name;
+            loadAndPrepare(std::string(BLOCKNEST_SOURCE_DIR "/tests/data/instances/") + c.name);
+        ASSERT_TRUE(std::holds_alternative<PreparedJob>(loaded)) << c.name;
         const PreparedJob& job = std::get<PreparedJob>(loaded);
         const SearchInstance instance =
             makeSearchInstance(job.parts, job.sheet, 4, {job.sheet.blockSideLength * 0.5});
         std::vector<Score> reported;
+        int firstPhaseReports = 0;
         SearchOptions options;
-        options.evaluations = 150;
-        options.threads = 2;
-        options.seed = 3;
-        const SearchOutcome outcome = searchLayout(
-            instance, options, [&](const SearchProgress& p) { reported.push_back(p.best); });
-        ASSERT_FALSE(reported.empty()) << name;
+        options.evaluations = c.evaluations;
+        options.separate = c.separate;
+        options.threads = c.threads;
+        options.seed = c.seed;
+        const SearchOutcome outcome = searchLayout(instance, options, [&](const SearchProgress& p) {
+            reported.push_back(p.best);
+            firstPhaseReports += !p.separating;
+        });
+        const std::int64_t layouts = c.separate ? c.evaluations / 500 : c.evaluations;
+        ASSERT_EQ(outcome.evaluations, layouts) << what << ": the walk did not use its budget";
+        EXPECT_GT(firstPhaseReports, layouts / 10) << what << ": the walk did not run";
+        ASSERT_FALSE(reported.empty()) << what;
         for (std::size_t i = 1; i < reported.size(); ++i) {
-            EXPECT_LE(reported[i].unplaced, reported[i - 1].unplaced) << name << " report " << i;
+            EXPECT_LE(reported[i].unplaced, reported[i - 1].unplaced) << what << " report " << i;
             if (reported[i].unplaced == reported[i - 1].unplaced) {
-                EXPECT_LE(reported[i].length, reported[i - 1].length) << name << " report " << i;
+                EXPECT_LE(reported[i].length, reported[i - 1].length) << what << " report " << i;
             }
         }
         const Measured best = measuredOutcome(instance, outcome);
-        EXPECT_EQ(best.offSheet, reported.back().unplaced) << name;
+        EXPECT_EQ(best.offSheet, reported.back().unplaced) << what;
         EXPECT_DOUBLE_EQ(best.length, reported.back().length)
-            << name << ": the layout returned is not the best reported";
+            << what << ": the layout returned is not the best reported";
         double shortest = reported.front().length;
         for (const Score& s : reported) shortest = std::min(shortest, s.length);
-        EXPECT_DOUBLE_EQ(best.length, shortest) << name;
+        EXPECT_DOUBLE_EQ(best.length, shortest) << what;
+        // The first phase's best alone decodes to a layout no longer than any it reported.
+        double firstShortest = reported.front().length;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(firstPhaseReports); ++i)
+            firstShortest = std::min(firstShortest, reported[i].length);
+        EXPECT_DOUBLE_EQ(measuredGenome(instance, outcome.best).length, firstShortest) << what;
     }
 }
 

@@ -89,6 +89,69 @@ TEST(BitImageTest, SharedCellsMatchACellByCellCountAndCoversKeepPartsApart) {
     EXPECT_GT(inHole, 0) << "some small parts lie in the hole with no shared cell";
 }
 
+// Images of every height from 1 to 130 rows (one, two and three words a column, and the
+// heights at the words' borders) filled with random cells, laid over each other at every
+// vertical offset where they meet and at several horizontal ones: the word-wise count must be
+// the count cell by cell, whichever image comes first.
+TEST(BitImageTest, SharedCellsAreCountedRightForEveryHeight) {
+    std::mt19937 random(64);
+    auto randomImage = [&](int columns, int rows) {
+        BitImage image;
+        image.columns = columns;
+        image.rows = rows;
+        image.words = (rows + 63) / 64;
+        image.bits.assign(static_cast<std::size_t>(columns * image.words), 0);
+        for (int x = 0; x < columns; ++x) {
+            for (int y = 0; y < rows; ++y) {
+                if (random() % 3 != 0) {
+                    image.bits[static_cast<std::size_t>(x * image.words + y / 64)] |=
+                        std::uint64_t{1} << (y % 64);
+                }
+            }
+        }
+        return image;
+    };
+    auto byCell = [](const BitImage& a, int ax, int ay, const BitImage& b, int bx, int by) {
+        std::int64_t count = 0;
+        for (int x = 0; x < a.columns; ++x) {
+            for (int y = 0; y < a.rows; ++y) {
+                const int u = x + ax - bx;
+                const int v = y + ay - by;
+                count +=
+                    a.at(x, y) && u >= 0 && v >= 0 && u < b.columns && v < b.rows && b.at(u, v);
+            }
+        }
+        return count;
+    };
+    std::vector<BitImage> images;
+    for (int rows = 1; rows <= 130; ++rows) images.push_back(randomImage(3, rows));
+    std::int64_t compared = 0;
+    for (const BitImage& a : images) {
+        for (const BitImage& b : images) {
+            // Every vertical offset for the heights at word borders, a few for the others.
+            const bool border = b.rows % 64 <= 1 || b.rows % 64 == 63;
+            std::vector<int> offsets;
+            if (border || a.rows % 64 <= 1 || a.rows % 64 == 63) {
+                for (int dy = -b.rows; dy <= a.rows; ++dy) offsets.push_back(dy);
+            } else {
+                offsets = {-b.rows, -b.rows + 1, -1, 0, 1, a.rows - 1, a.rows};
+                for (int k = 0; k < 3; ++k)
+                    offsets.push_back(-b.rows + static_cast<int>(random() % (a.rows + b.rows)));
+            }
+            for (const int dy : offsets) {
+                for (const int dx : {-2, 0, 1}) {
+                    const std::int64_t expected = byCell(a, 7, 5, b, 7 + dx, 5 + dy);
+                    ASSERT_EQ(sharedCells(a, 7, 5, b, 7 + dx, 5 + dy), expected)
+                        << "a " << b.rows << "-row image at (" << dx << ", " << dy << ") over a "
+                        << a.rows << "-row image";
+                    ++compared;
+                }
+            }
+        }
+    }
+    EXPECT_GT(compared, 100000);
+}
+
 // A job of two frames with star-shaped holes and twelve stars, as a part data file.
 std::string starJob(std::mt19937& random) {
     std::uniform_int_distribution<int> points(5, 12);
