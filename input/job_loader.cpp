@@ -276,7 +276,8 @@ double sheetLengthBound(PartList& parts, double sheetWidth) {
 }
 
 std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
-                                            const InputSettings& settings) {
+                                            const InputSettings& settings,
+                                            std::vector<JobInput> made) {
     std::vector<JobInput> inputs;
     // A failure keeps what the drawings read so far said, so that the reasons behind it (every
     // contour of a drawing left out, say) are not lost with the run.
@@ -317,6 +318,7 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
         if (auto* error = std::get_if<InputError>(&input)) return withNotes(std::move(*error));
         inputs.push_back(std::move(std::get<JobInput>(input)));
     }
+    for (JobInput& input : made) inputs.push_back(std::move(input));
     const InputError noted = withNotes(InputError{});
     std::variant<MergedInput, InputError> mergedOrError = mergeInputs(std::move(inputs), settings);
     if (auto* error = std::get_if<InputError>(&mergedOrError)) {

@@ -44,8 +44,10 @@ struct LoadedJob {
     std::int64_t doubtfulLines = 0;  // as MergedInput's
 };
 
-// Recognises, reads and merges the files, then prepares the job.
+// Recognises, reads and merges the files and the inputs made elsewhere (after the files'),
+// then prepares the job.
 [[nodiscard]] std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
-                                                          const InputSettings& settings);
+                                                          const InputSettings& settings,
+                                                          std::vector<JobInput> made = {});
 
 }  // namespace blocknest

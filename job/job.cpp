@@ -14,6 +14,7 @@
 #include "base/text.hpp"
 #include "job/output_plan.hpp"
 #include "job/packing_job.hpp"
+#include "job/part_shapes.hpp"
 #include "output/atomic_file.hpp"
 #include "output/cut_files.hpp"
 #include "output/dxf_writer.hpp"
@@ -237,7 +238,8 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
     }
     if (options.jsonFile) {
         PlacementRun run;
-        run.name = std::filesystem::path(files.front().path).stem().string();
+        run.name = files.empty() ? std::string("parts")
+                                 : std::filesystem::path(files.front().path).stem().string();
         for (const InputFile& file : files) run.inputFiles.push_back(file.path);
         if (std::optional<std::string> failure =
                 job.writePlacementJson(*options.jsonFile, std::move(run), outputs)) {
@@ -310,8 +312,8 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
     job.setSheetCount(options.sheets);
     job.setMirror(options.mirror);
     const std::vector<InputFile>& files = options.files;
-    if (files.empty()) {
-        console.error("blocknest: the job names no file to read the parts from");
+    if (files.empty() && options.parts.empty()) {
+        console.error("blocknest: the job names no file and no part to pack");
         return failed(2);
     }
     InputSettings settings;
@@ -379,7 +381,17 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
         console.error("blocknest: " + *problem);
         return failed(2);
     }
-    if (std::optional<InputError> error = job.loadAndPrepare(files, settings)) {
+    std::vector<JobInput> made;
+    if (!options.parts.empty()) {
+        std::variant<JobInput, std::string> shapes =
+            shapesInput(options.parts, options.rotations, settings.limits.read);
+        if (const auto* why = std::get_if<std::string>(&shapes)) {
+            console.error("blocknest: " + *why);
+            return failed(1);
+        }
+        made.push_back(std::move(std::get<JobInput>(shapes)));
+    }
+    if (std::optional<InputError> error = job.loadAndPrepare(files, settings, std::move(made))) {
         reportInputError(*error, console);
         return failed(error->commandLine ? 2 : 1);
     }
@@ -421,7 +433,8 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     const Clearance clearance{options.spacing, options.margin};
-    const std::string& source = files.front().path;  // names the job in messages
+    const std::string source =  // names the job in messages
+        files.empty() ? std::string("the parts given as polygons") : files.front().path;
     bool cutShort = false;
     if (searchRequested(options)) {
         SearchOptions search;
@@ -492,8 +505,32 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
 
 }  // namespace
 
+// The front end's console, with the search's figures also handed to the progress callback.
+class ReportingConsole : public Console {
+public:
+    ReportingConsole(Console& inner, const std::function<void(const SearchReport&)>& progress)
+        : inner_(inner), progress_(progress) {}
+    void write(std::string_view text) override { inner_.write(text); }
+    void write(Message message) override { inner_.write(message); }
+    void warn(Message message) override { inner_.warn(message); }
+    void error(std::string_view line) override { inner_.error(line); }
+    void pause() override { inner_.pause(); }
+    void searchProgress(const SearchReport& report) override {
+        inner_.searchProgress(report);
+        progress_(report);
+    }
+
+private:
+    Console& inner_;
+    const std::function<void(const SearchReport&)>& progress_;
+};
+
 JobResult runJob(const JobDescription& job, Console& console, const JobControl& control) {
     try {
+        if (control.progress) {
+            ReportingConsole reporting(console, control.progress);
+            return runStages(job, reporting, control);
+        }
         return runStages(job, console, control);
     } catch (const FatalError& e) {
         if (*e.what() != '\0') console.error(std::string("blocknest: ") + e.what());

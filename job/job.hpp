@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/console.hpp"
@@ -15,6 +16,17 @@
 #include "output/cam_layers.hpp"
 
 namespace blocknest {
+
+// A part given as polygons rather than in a file: its outer contour and holes, each a list of
+// (x, y) corners not closed, in the job's units.
+struct PartShape {
+    std::string name;
+    std::vector<std::pair<double, double>> outer;
+    std::vector<std::vector<std::pair<double, double>>> holes;
+    std::int64_t copies = 1;
+    std::vector<double> turns;  // degrees; empty: the job's rotations
+    bool mirror = false;        // also each turn mirrored about the Y axis
+};
 
 // What to nest, on what, how hard to search, and what to write; every default is the plain
 // run's: 2 turns, one sheet, no gaps, no search, Layout.dxf and Results.txt in the current
@@ -24,6 +36,7 @@ struct JobDescription {
     static constexpr int kMaxRotations = 360;
 
     std::vector<InputFile> files;    // part data files, drawings (FILE:N), JSON instances, lists
+    std::vector<PartShape> parts;    // parts given as polygons, after those of the files
     std::optional<SheetSize> sheet;  // replaces the sheet a file gives
     std::optional<std::string> sheetDxf;   // the sheet's outline and defects from a drawing
     std::optional<std::string> stockFile;  // the sheets are chosen from this stock list
@@ -69,10 +82,12 @@ struct JobDescription {
     return job.timeLimit || job.evaluations;
 }
 
-// How the front end follows and steers a run. Text goes to the console; a search that sees
-// stop set ends and its best layout is written, named by stopCause ("Ctrl-C").
+// How the front end follows and steers a run. Text goes to the console, and a search's
+// figures also to progress (from the thread that runs the job); a search that sees stop set
+// ends and its best layout is written, named by stopCause ("Ctrl-C").
 struct JobControl {
-    bool liveProgress = false;  // progress rewritten in place (a terminal), else a line each
+    bool liveProgress = false;  // progress lines rewritten in place (a terminal), else a line each
+    std::function<void(const SearchReport&)> progress;
     const std::atomic<bool>* stop = nullptr;
     std::function<std::string()> stopCause;
 };

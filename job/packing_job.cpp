@@ -30,8 +30,9 @@ std::optional<InputError> PackingJob::loadAndPrepare(const std::string& path) {
 }
 
 std::optional<InputError> PackingJob::loadAndPrepare(const std::vector<InputFile>& files,
-                                                     const InputSettings& settings) {
-    std::variant<LoadedJob, InputError> loaded = loadJob(files, settings);
+                                                     const InputSettings& settings,
+                                                     std::vector<JobInput> made) {
+    std::variant<LoadedJob, InputError> loaded = loadJob(files, settings, std::move(made));
     if (auto* error = std::get_if<InputError>(&loaded)) return std::move(*error);
     LoadedJob& job = std::get<LoadedJob>(loaded);
     parts_ = std::move(job.prepared.parts);
@@ -198,8 +199,17 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
     }
     ProgressLines lines(console, display);
     const SearchOutcome outcome = searchLayout(instance, options, [&](const SearchProgress& p) {
+        const double length = p.best.length + real.lengthShift;
+        SearchReport report;
+        report.elapsed = p.elapsed;
+        report.timeLimit = options.timeLimit;
+        report.layouts = p.evaluations;
+        report.moves = p.moves;
+        report.packedLength = length;
+        report.density = 100 * p.best.area * real.areaScale / (length * real.sheetWidth);
+        report.improved = p.improved;
         lines.show(searchProgressLine(p, options, real),
-                   formatNumber(p.best.length) + " " + std::to_string(p.best.unplaced), p.improved);
+                   formatNumber(p.best.length) + " " + std::to_string(p.best.unplaced), report);
     });
     if (outcome.layout) {
         parts = *outcome.layout;

@@ -46,10 +46,12 @@ public:
     // Reads the part data file and prepares the job for packing; nothing on success.
     [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::string& path);
 
-    // Reads every file in its own format, merges them into one job and prepares it; the
-    // lines the user should see about the inputs are kept in inputNotes().
+    // Reads every file in its own format, merges them and the inputs made elsewhere into one
+    // job and prepares it; the lines the user should see about the inputs are kept in
+    // inputNotes().
     [[nodiscard]] std::optional<InputError> loadAndPrepare(const std::vector<InputFile>& files,
-                                                           const InputSettings& settings);
+                                                           const InputSettings& settings,
+                                                           std::vector<JobInput> made = {});
 
     // Places every part; keeps the timing text.
     void packAllParts(Console& console, bool showProgress = true);

@@ -14,13 +14,19 @@ std::string searchBudgetText(double elapsed, double timeLimit) {
     return budget;
 }
 
-void ProgressLines::show(const std::string& line, const std::string& figures, bool improved) {
+void ProgressLines::show(const std::string& line, const std::string& figures,
+                         const SearchReport& report) {
+    const bool improved = report.improved;
+    const auto now = std::chrono::steady_clock::now();
+    if (improved || now - lastReport_ >= std::chrono::milliseconds(200)) {
+        lastReport_ = now;
+        console_.searchProgress(report);
+    }
     if (display_ == SearchDisplay::improvements) {
         if (!improved || figures == shownFigures_) return;
         shownFigures_ = figures;
         console_.write(line + "\n");
     } else if (display_ == SearchDisplay::liveLine) {
-        const auto now = std::chrono::steady_clock::now();
         if (!improved && now - last_ < std::chrono::milliseconds(200)) return;
         last_ = now;
         std::string padded = line;

@@ -19,8 +19,9 @@ class ProgressLines {
 public:
     ProgressLines(Console& console, SearchDisplay display) : console_(console), display_(display) {}
 
-    // line is the whole line; figures the part of it that makes an improvement worth a line.
-    void show(const std::string& line, const std::string& figures, bool improved);
+    // line is the whole line; figures the part of it that makes an improvement worth a line;
+    // the report goes to the console as figures.
+    void show(const std::string& line, const std::string& figures, const SearchReport& report);
     // Ends the line rewritten in place.
     void finish();
 
@@ -31,6 +32,7 @@ private:
     std::size_t shownWidth_ = 0;
     std::chrono::steady_clock::time_point last_ =
         std::chrono::steady_clock::now() - std::chrono::hours(1);
+    std::chrono::steady_clock::time_point lastReport_ = last_;
 };
 
 }  // namespace blocknest

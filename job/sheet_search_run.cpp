@@ -12,6 +12,25 @@
 namespace blocknest {
 namespace {
 
+SearchReport progressReport(const SheetsProgress& progress, const SearchOptions& options,
+                            int atLeast, const Sheet& realSheet, double lengthShift,
+                            double totalArea) {
+    const SheetsScore& best = progress.best;
+    const double last = best.sheets > 0 ? best.lastLength + lengthShift : 0;
+    const double used = (std::max(0, best.sheets - 1) * realSheet.length + last) * realSheet.width;
+    SearchReport report;
+    report.elapsed = progress.elapsed;
+    report.timeLimit = options.timeLimit;
+    report.layouts = progress.evaluations;
+    report.moves = progress.moves;
+    report.packedLength = last;
+    report.density = used > 0 ? 100 * totalArea / used : 0.0;
+    report.sheets = best.sheets;
+    report.sheetsAtLeast = atLeast;
+    report.improved = progress.improved;
+    return report;
+}
+
 std::string progressLine(const SheetsProgress& progress, const SearchOptions& options, int atLeast,
                          const Sheet& realSheet, double lengthShift, double totalArea) {
     const std::string budget = searchBudgetText(progress.elapsed, options.timeLimit);
@@ -72,7 +91,7 @@ SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationC
         searchSheets(instance, maxSheets, leftOut, options, [&](const SheetsProgress& p) {
             lines.show(progressLine(p, options, atLeast, realSheet, lengthShift, totalArea),
                        std::to_string(p.best.sheets) + " " + formatNumber(p.best.lastLength),
-                       p.improved);
+                       progressReport(p, options, atLeast, realSheet, lengthShift, totalArea));
         });
     run.evaluations = outcome.evaluations;
     run.moves = outcome.moves;

@@ -56,9 +56,17 @@ std::optional<std::string> PackingJob::searchStockPlan(const PartList& prepared,
                                         std::to_string(sheetKinds_.size()) +
                                         " sheets, last sheet length " +
                                         formatNumber(p.best.lastLength + lengthShift);
+            SearchReport report;
+            report.elapsed = p.elapsed;
+            report.timeLimit = options.timeLimit;
+            report.layouts = p.evaluations;
+            report.moves = p.moves;
+            report.packedLength = p.best.lastLength + lengthShift;
+            report.sheets = p.best.sheets;
+            report.improved = p.improved;
             lines.show("Searching: " + searchBudgetText(p.elapsed, options.timeLimit) + ", " +
                            std::to_string(p.evaluations) + " layouts, " + figures,
-                       figures, p.improved);
+                       figures, report);
         },
         sequence);
     lines.finish();

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "support.hpp"
@@ -94,7 +95,7 @@ TEST(JobTest, FailuresAreExitCodesAndLines) {
         const JobResult result = runJob(JobDescription{}, console);
         EXPECT_EQ(result.exitCode, 2);
         ASSERT_EQ(console.errors.size(), 1u);
-        EXPECT_NE(console.errors[0].find("names no file"), std::string::npos);
+        EXPECT_NE(console.errors[0].find("names no file and no part"), std::string::npos);
     }
     {
         JobDescription job;
@@ -230,6 +231,118 @@ TEST(JobTest, PlacementsPutTheOutlinesOnTheSheetAndOutputsFollow) {
     EXPECT_EQ(writeJobOutputs(result, outputs, console), 2);
     EXPECT_EQ(readFile(input), text);
     EXPECT_EQ(writeJobOutputs(JobResult{}, outputs, console), 1);
+}
+
+}  // namespace
+}  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// Parts given as polygons nest exactly as the same parts read from a part data file: random
+// outlines with holes, turns and copies, the same drawing byte for byte.
+TEST(JobTest, PartsGivenAsPolygonsNestAsTheSamePartsFromAFile) {
+    std::mt19937 random(7);
+    for (int trial = 0; trial < 4; ++trial) {
+        TempDir dir;
+        JobDescription fromShapes;
+        std::string text = testing_support::partFileHeader(300, 120);
+        const int kinds = 2 + trial;
+        for (int k = 0; k < kinds; ++k) {
+            const std::vector<Vertex> outline = testing_support::star(random, 0, 0, 20 + 5 * k, 7);
+            std::vector<std::vector<Vertex>> holes;
+            if (k % 2 == 0) holes.push_back({{-3, -3}, {-3, 3}, {3, 3}, {3, -3}});
+            const int copies = 1 + k % 3;
+            text += testing_support::partBlock("p" + std::to_string(k), copies, outline, holes);
+            PartShape shape;
+            shape.name = "p" + std::to_string(k);
+            for (const Vertex& v : outline) shape.outer.emplace_back(v.x, v.y);
+            for (const auto& hole : holes) {
+                shape.holes.emplace_back();
+                for (const Vertex& v : hole) shape.holes.back().emplace_back(v.x, v.y);
+            }
+            shape.copies = copies;
+            fromShapes.parts.push_back(shape);
+        }
+        JobDescription fromFile;
+        fromFile.files.push_back({dir.write("parts.txt", text).string(), std::nullopt});
+        for (JobDescription* job : {&fromShapes, &fromFile}) {
+            job->sheet = SheetSize{300, 120};
+            job->rotations = 4;
+            job->quiet = true;
+            job->outputDir = (dir.path() / (job == &fromFile ? "file" : "shapes")).string();
+        }
+        RecordingConsole console;
+        const JobResult shapes = runJob(fromShapes, console);
+        const JobResult file = runJob(fromFile, console);
+        ASSERT_EQ(shapes.exitCode, 0);
+        ASSERT_EQ(file.exitCode, 0);
+        EXPECT_EQ(readFile(dir.path() / "shapes" / "Layout.dxf"),
+                  readFile(dir.path() / "file" / "Layout.dxf"))
+            << "trial " << trial;
+        ASSERT_EQ(shapes.placements.size(), file.placements.size());
+        for (std::size_t i = 0; i < shapes.placements.size(); ++i) {
+            EXPECT_EQ(shapes.placements[i].name, file.placements[i].name);
+        }
+    }
+    PartShape flat;
+    flat.name = "flat";
+    flat.outer = {{0, 0}, {1, 0}};
+    JobDescription job;
+    job.parts.push_back(flat);
+    job.sheet = SheetSize{10, 10};
+    RecordingConsole console;
+    EXPECT_EQ(runJob(job, console).exitCode, 1);
+    ASSERT_FALSE(console.errors.empty());
+    EXPECT_NE(console.errors.back().find("part 1 (\"flat\"): the outer contour"), std::string::npos)
+        << console.errors.back();
+}
+
+}  // namespace
+}  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// A search hands its figures to the progress callback, quiet or not: time moves on, the best
+// length never grows between improvements, and the layout written is no longer than the
+// first best reported, on one sheet and over several.
+TEST(JobTest, ProgressReportsFollowTheSearch) {
+    for (const int sheets : {1, 0}) {
+        TempDir dir;
+        JobDescription job;
+        job.files.push_back({kInstances + "poly1a.txt", std::nullopt});
+        job.outputDir = dir.path().string();
+        job.evaluations = 3000;
+        job.threads = 2;
+        job.quiet = true;
+        job.sheets = sheets;
+        if (sheets == 0) job.sheet = SheetSize{12, 40};
+        std::vector<SearchReport> reports;
+        JobControl control;
+        control.progress = [&reports](const SearchReport& report) { reports.push_back(report); };
+        RecordingConsole console;
+        const JobResult result = runJob(job, console, control);
+        ASSERT_EQ(result.exitCode, 0);
+        ASSERT_FALSE(reports.empty()) << "sheets " << sheets;
+        EXPECT_EQ(console.out.find("Searching:"), std::string::npos) << "quiet shows no lines";
+        double best = reports.front().packedLength;
+        for (std::size_t i = 1; i < reports.size(); ++i) {
+            EXPECT_GE(reports[i].elapsed, reports[i - 1].elapsed);
+            EXPECT_GE(reports[i].layouts, reports[i - 1].layouts);
+            if (reports[i].improved && reports[i].sheets == reports[i - 1].sheets) {
+                EXPECT_LE(reports[i].packedLength, best + 1e-9) << "report " << i;
+            }
+            if (reports[i].sheets == reports[i - 1].sheets) best = reports[i].packedLength;
+            EXPECT_GT(reports[i].density, 0);
+        }
+        if (sheets == 1) {
+            EXPECT_LE(result.figures->packedLength, reports.front().packedLength + 1e-9);
+        } else {
+            EXPECT_LE(result.figures->sheetsUsed, reports.front().sheets);
+            EXPECT_GE(reports.back().sheetsAtLeast, 1);
+        }
+    }
 }
 
 }  // namespace
