@@ -11,7 +11,6 @@
 
 namespace blocknest {
 
-
 struct CamDrawingSettings {
     int insUnits = 0;  // the $INSUNITS code written to the header; 0 says unitless
     CamLayers layers = CamLayers::byKind;
