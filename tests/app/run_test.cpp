@@ -137,7 +137,8 @@ TEST_F(RunTest, ThePictureTargetIsCheckedBeforeAnyOutputIsReplaced) {
     const RunResult same = runBlocknestBinary(
         {"--no-pause", "-o", "out", "--svg", "out/../out/Results.txt", kExample}, dir_.path());
     EXPECT_EQ(same.exitCode, 2);
-    EXPECT_NE(same.err.find("picture 'out/../out/Results.txt' would replace the report"), std::string::npos)
+    EXPECT_NE(same.err.find("picture 'out/../out/Results.txt' would replace the report"),
+              std::string::npos)
         << same.err;
     std::filesystem::create_directories(dir_.path() / "taken.svg");
     const RunResult bad = runBlocknestBinary(
