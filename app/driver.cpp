@@ -208,6 +208,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
             largest.width = std::max(largest.width, kind.width);
         }
         settings.sheet = largest;
+        settings.limits.buildSheetGrid = false;
         settings.sheetGivenBy = "--stock " + *options.stockFile + " (its largest length and width)";
         stock = std::move(list.kinds);
     }
@@ -234,7 +235,12 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
             return 1;
         }
     }
-    if (!stock.empty()) job.setStock(std::move(stock));
+    if (!stock.empty()) {
+        if (std::optional<std::string> why = job.setStock(std::move(stock))) {
+            console.error("blocknest: " + *why);
+            return 1;
+        }
+    }
     for (const std::string& note : job.inputNotes()) console.error(note);
     if (options.margin > 0 &&
         !(2 * options.margin < job.sheetLength() && 2 * options.margin < job.sheetWidth())) {

@@ -101,8 +101,17 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
     std::vector<Contour> contours = keepSoundContours(
         chainPieces(pieces, tol, source, contents.warnings), source, contents.warnings);
     contours = dropRepeatedContours(std::move(contours), tol, source, contents.warnings);
-    contours = dropCrossingContours(std::move(contours), tol, source, contents.warnings);
+    std::vector<Contour> crossing;
+    contours = dropCrossingContours(std::move(contours), tol, source, contents.warnings,
+                                    settings.keepCrossingOutlines ? &crossing : nullptr);
     if (contents.unitScale != 1) {
+        for (Contour& c : crossing) {
+            for (std::vector<Vertex>* points : {&c.points, &c.corners})
+                for (Vertex& p : *points) {
+                    p.x *= contents.unitScale;
+                    p.y *= contents.unitScale;
+                }
+        }
         for (Contour& c : contours) {
             for (std::vector<Vertex>* points : {&c.points, &c.corners})
                 for (Vertex& p : *points) {
@@ -115,6 +124,15 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
         assembleParts(contours, settings.fallbackName, settings.tolerance, limits.maxArcSegments);
     contents.parts = std::move(assembled.parts);
     contents.curves = std::move(assembled.curves);
+    for (const Contour& c : crossing) {
+        DxfPartsContents::CrossingOutline outline;
+        outline.loop.setVertices(c.corners.empty()
+                                     ? c.points
+                                     : boundingPolygon(CurveLoop{c.corners, c.bulges}, true,
+                                                       settings.tolerance, limits.maxArcSegments));
+        outline.label = describeLabels(c.labels);
+        contents.crossingOutlines.push_back(std::move(outline));
+    }
     for (const std::size_t i : assembled.packedByChords) {
         contents.warnings.push_back(
             reader.source() + ": the contour of " + describeLabels(contours[i].labels) +

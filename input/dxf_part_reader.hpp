@@ -27,6 +27,9 @@ struct DxfReadSettings {
     std::string fallbackName = "NoName";  // for outlines on layer "0" outside any block
     std::vector<std::string> layers;      // read only outlines on these layers; empty: all
     std::vector<std::string> skipLayers;  // leave out outlines on these layers
+    // A sheet: outlines that cross a larger one are handed back (crossingOutlines) rather
+    // than left out with a warning.
+    bool keepCrossingOutlines = false;
 };
 
 // Whether an outline on a layer is read under the settings' layer lists; layer names match
@@ -52,6 +55,13 @@ struct DxfPartsContents {
     int partUnits = 0;     // the $INSUNITS code the parts are in: the target, if converted
     int assumedUnits = 0;  // the code taken for a drawing that names none; 0: none taken
     std::vector<std::string> warnings;  // one line each: what was left out, where and why
+    // With keepCrossingOutlines: each outline that crosses a larger one, as a polygon that
+    // holds it (tangents outside its arcs), with the entities it was drawn as.
+    struct CrossingOutline {
+        Loop loop;
+        std::string label;
+    };
+    std::vector<CrossingOutline> crossingOutlines;
 };
 
 // Reads the drawing at path; path labels the messages.

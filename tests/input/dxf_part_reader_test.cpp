@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <numbers>
 #include <random>
@@ -273,6 +274,42 @@ TEST(DxfPartReaderTest, TheToleranceHoldsInTheConvertedUnits) {
     EXPECT_NEAR(std::fabs(signedArea(contents.curves.front().outer)), kPi * radius * radius, 1e-9);
 }
 
+// An ellipse is packed as its chords, within the tolerance of it in the units the parts are
+// read in: drawn in millimetres, or in inches and read in millimetres, it strays at most
+// 0.05 mm from its polygon (not 0.05 inches), measured along the ellipse drawn here.
+TEST(DxfPartReaderTest, EllipsesStayWithinTheToleranceInTheUnitsAsked) {
+    const Vertex centre{40, 25};
+    const Vertex major{30, 12};
+    const double ratio = 0.35;
+    const Vertex minor{-major.y * ratio, major.x * ratio};
+    for (const int units : {4, 1}) {
+        const double per = units == 1 ? 25.4 : 1;  // millimetres per drawing unit
+        char entity[256];
+        std::snprintf(entity, sizeof entity,
+                      "  0\nELLIPSE\n 10\n%.17g\n 20\n%.17g\n 11\n%.17g\n 21\n%.17g\n"
+                      " 40\n%.17g\n 41\n0\n 42\n%.17g\n",
+                      centre.x / per, centre.y / per, major.x / per, major.y / per, ratio, 2 * kPi);
+        DxfReadSettings settings;
+        settings.targetUnits = insUnitsFromName("mm");
+        settings.tolerance = 0.05;
+        const DxfPartsContents contents = readOrFail(drawing(entity, units), settings);
+        ASSERT_EQ(contents.parts.count(), 1u) << units;
+        const std::vector<Vertex>& v = contents.parts.front().outerLoop().vertices();
+        double worst = 0;
+        for (int k = 0; k < 20000; ++k) {
+            const double t = 2 * kPi * k / 20000;
+            const Vertex p{centre.x + major.x * std::cos(t) + minor.x * std::sin(t),
+                           centre.y + major.y * std::cos(t) + minor.y * std::sin(t)};
+            double nearest = std::numeric_limits<double>::infinity();
+            for (std::size_t i = 0; i < v.size(); ++i)
+                nearest = std::min(nearest, distanceToSegment(p, v[i], v[(i + 1) % v.size()]));
+            worst = std::max(worst, nearest);
+        }
+        EXPECT_LE(worst, settings.tolerance * (1 + 1e-6)) << units << ": " << v.size() << " chords";
+        EXPECT_GT(worst, settings.tolerance / 4) << units << ": no finer than the tolerance asks";
+    }
+}
+
 // A slot of two half circles and two lines, drawn with a gap of 0.8 at one joint, around a
 // hole of radius 3: joining it takes --join 1, and the hole still gets the chords of the
 // tolerance, not the octagon a tolerance of 1 would give.
@@ -394,6 +431,39 @@ TEST(DxfPartReaderTest, FaultsNameTheFileAndTheLine) {
     EXPECT_NE(errorOf("AutoCAD Binary DXF\r\n\x1a").find("binary DXF"), std::string::npos);
     // An empty drawing is no fault: it has no parts.
     EXPECT_EQ(readOrFail(drawing("")).parts.count(), 0u);
+}
+
+// A block of a square inscribed in a circle reads as a disc with a square cut-out in every
+// copy, however its reference turns it: the square's corners lie on the circle, and its
+// chords fall differently for every turn.
+TEST(DxfPartReaderTest, ATurnedBlockReadsAsTheUnturnedOne) {
+    const double r = 10;
+    const double h = r / std::sqrt(2.0);
+    std::string block =
+        "  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  2\nWASHER\n 10\n0\n 20\n0\n"
+        "  0\nCIRCLE\n  8\n0\n 10\n0\n 20\n0\n 40\n10\n" +
+        lwpolyline("C1", "0", {{h, h}, {-h, h}, {-h, -h}, {h, -h}}) + "  0\nENDBLK\n  0\nENDSEC\n";
+    std::vector<double> turns{0, 90, 43.56, 180};
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> degrees(0, 360);
+    for (int k = 0; k < 40; ++k) turns.push_back(degrees(random));
+    std::string inserts;
+    for (std::size_t k = 0; k < turns.size(); ++k) {
+        char insert[160];
+        std::snprintf(insert, sizeof insert,
+                      "  0\nINSERT\n  2\nWASHER\n 10\n%zu\n 20\n0\n 50\n%.17g\n", 30 * k, turns[k]);
+        inserts += insert;
+    }
+    const DxfPartsContents contents = readOrFail(block + drawing(inserts, 4));
+    ASSERT_EQ(contents.parts.count(), turns.size()) << "one part a copy";
+    const double net = kPi * r * r - 2 * r * r;
+    std::size_t k = 0;
+    for (const Part& part : contents.parts) {
+        EXPECT_EQ(part.innerLoops().count(), 1) << turns[k] << " degrees";
+        EXPECT_NEAR(part.netArea(), net, 0.05 * 2 * kPi * r) << turns[k] << " degrees";
+        ++k;
+    }
+    EXPECT_TRUE(contents.warnings.empty()) << contents.warnings.front();
 }
 
 // Blocks that each place the one before ten times would make 10^8 lines; the bound on
