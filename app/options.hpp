@@ -32,7 +32,8 @@ struct Options {
 
     // Drawings in and out: --tolerance, --join, --units, --dxf-cam, --dxf-cam-layers,
     // --dxf-cam-labels.
-    double tolerance = kDefaultDxfTolerance;  // curves' chords (and joints), the job's units
+    std::optional<double> tolerance;  // curves' chords (and joints), the job's units; none:
+                                      // 0.05 mm in each drawing's units (DxfReadSettings)
     std::optional<double> join;               // --join: joints, the job's units; none: tolerance
     std::optional<int> units;                 // drawings converted to this $INSUNITS code
     std::optional<int> assumeUnits;           // the $INSUNITS code of drawings naming none

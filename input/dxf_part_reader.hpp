@@ -14,13 +14,16 @@
 namespace blocknest {
 
 // Curves are packed as polygons that stray at most this far from them, and unless told
-// otherwise the ends of lines and arcs that lie this close join into one contour. In drawing
-// units: 0.05 suits millimetres.
+// otherwise the ends of lines and arcs that lie this close join into one contour: in
+// millimetres, converted to the units a drawing names; in the units of a drawing that names
+// none.
 inline constexpr double kDefaultDxfTolerance = 0.05;
 
 // How to read a drawing.
 struct DxfReadSettings {
-    double tolerance = kDefaultDxfTolerance;  // > 0, in the units the parts are read in
+    // > 0, in the units the parts are read in; none: kDefaultDxfTolerance millimetres in those
+    // units where they are known, else kDefaultDxfTolerance of them.
+    std::optional<double> tolerance;
     std::optional<double> join;       // > 0, the same units: ends this close meet; none: tolerance
     std::optional<int> targetUnits;   // an $INSUNITS code to convert to; none: no conversion
     std::optional<int> assumedUnits;  // the $INSUNITS code of drawings that name none (0)
@@ -63,6 +66,10 @@ struct DxfPartsContents {
     };
     std::vector<CrossingOutline> crossingOutlines;
 };
+
+// The tolerance a drawing is read with, in the units its parts are read in (an $INSUNITS
+// code; 0 when unknown): the one the settings give, else the default as above.
+[[nodiscard]] double toleranceIn(const DxfReadSettings& settings, int partUnits);
 
 // Reads the drawing at path; path labels the messages.
 [[nodiscard]] std::variant<DxfPartsContents, InputError> readDxfPartFile(

@@ -87,13 +87,13 @@ TEST(DxfPartReaderTest, ReadsAnEzdxfDrawingWithExactAreasHolesAndNamedWarnings) 
         EXPECT_EQ(part.name(), want.name);
         // Chords inside a curve lose at most the tolerance across the curve's length.
         const Loop& outer = part.outerLoop();
-        EXPECT_NEAR(outer.area(), want.outerArea, perimeter(outer) * settings.tolerance)
+        EXPECT_NEAR(outer.area(), want.outerArea, perimeter(outer) * *settings.tolerance)
             << part.name();
         ASSERT_EQ(part.innerLoops().count(), want.holeAreas.size()) << part.name();
         double holes = 0;
         std::size_t h = 0;
         for (const Loop& hole : part.innerLoops()) {
-            EXPECT_NEAR(hole.area(), want.holeAreas[h++], perimeter(hole) * settings.tolerance);
+            EXPECT_NEAR(hole.area(), want.holeAreas[h++], perimeter(hole) * *settings.tolerance);
             holes += hole.area();
         }
         EXPECT_NEAR(part.netArea(), outer.area() - holes, 1e-9 * outer.area()) << part.name();
@@ -132,7 +132,7 @@ TEST(DxfPartReaderTest, AgreesWithEzdxfOnTransformedCurves) {
     for (const Part& part : contents.parts) {
         read[part.name()] = part.netArea();
         EXPECT_NEAR(part.netArea(), expected[part.name()],
-                    perimeter(part.outerLoop()) * settings.tolerance)
+                    perimeter(part.outerLoop()) * *settings.tolerance)
             << part.name();
         // The arcs kept as drawn, seen from below, give the exact areas: MIRRORED is 40 x 30
         // with a segment of bulge 0.4 added and one of bulge 0.3 taken away (sweep 4 atan b,
@@ -267,11 +267,41 @@ TEST(DxfPartReaderTest, TheToleranceHoldsInTheConvertedUnits) {
         EXPECT_GE(distanceToSegment(centre, v[i], q), radius - 1e-9) << "an edge cuts the circle";
         worst = std::max(worst, std::hypot(v[i].x - centre.x, v[i].y - centre.y) - radius);
     }
-    EXPECT_LE(worst, settings.tolerance * (1 + 1e-9));
-    EXPECT_GT(worst, settings.tolerance / 4) << "no finer than the tolerance asks";
+    EXPECT_LE(worst, *settings.tolerance * (1 + 1e-9));
+    EXPECT_GT(worst, *settings.tolerance / 4) << "no finer than the tolerance asks";
     ASSERT_EQ(contents.curves.size(), 1u);
     EXPECT_EQ(contents.curves.front().outer.corners.size(), 2u) << "two half turns";
     EXPECT_NEAR(std::fabs(signedArea(contents.curves.front().outer)), kPi * radius * radius, 1e-9);
+}
+
+// Without --tolerance a curve strays at most 0.05 mm, expressed in the units the drawing
+// names (or is converted to); a drawing that names none keeps 0.05 of its own units. A circle
+// of radius 50 mm drawn in metres, inches, millimetres and no units, and in metres read in
+// centimetres.
+TEST(DxfPartReaderTest, TheDefaultToleranceIsHalfATenthOfAMillimetre) {
+    struct Case {
+        int units;
+        std::optional<int> target;
+        double perUnit;  // millimetres per unit the parts are read in
+        double tolerance;
+    };
+    for (const Case& c : {Case{6, {}, 1000, 0.00005}, Case{1, {}, 25.4, 0.05 / 25.4},
+                          Case{4, {}, 1, 0.05}, Case{0, {}, 1, 0.05}, Case{6, 5, 10, 0.005}}) {
+        const double drawn = c.units == 0 ? 1 : *metresPerUnit(c.units) * 1000;
+        char entity[160];
+        std::snprintf(entity, sizeof entity, "  0\nCIRCLE\n 10\n0\n 20\n0\n 40\n%.17g\n",
+                      50 / drawn);
+        DxfReadSettings settings;
+        settings.targetUnits = c.target;
+        const DxfPartsContents contents = readOrFail(drawing(entity, c.units), settings);
+        ASSERT_EQ(contents.parts.count(), 1u) << c.units;
+        const double radius = 50 / c.perUnit;
+        double worst = 0;
+        for (const Vertex& v : contents.parts.front().outerLoop().vertices())
+            worst = std::max(worst, std::hypot(v.x, v.y) - radius);
+        EXPECT_LE(worst, c.tolerance * (1 + 1e-9)) << c.units;
+        EXPECT_GT(worst, c.tolerance / 4) << c.units << ": no finer than the default asks";
+    }
 }
 
 // An ellipse is packed as its chords, within the tolerance of it in the units the parts are
@@ -305,8 +335,9 @@ TEST(DxfPartReaderTest, EllipsesStayWithinTheToleranceInTheUnitsAsked) {
                 nearest = std::min(nearest, distanceToSegment(p, v[i], v[(i + 1) % v.size()]));
             worst = std::max(worst, nearest);
         }
-        EXPECT_LE(worst, settings.tolerance * (1 + 1e-6)) << units << ": " << v.size() << " chords";
-        EXPECT_GT(worst, settings.tolerance / 4) << units << ": no finer than the tolerance asks";
+        EXPECT_LE(worst, *settings.tolerance * (1 + 1e-6))
+            << units << ": " << v.size() << " chords";
+        EXPECT_GT(worst, *settings.tolerance / 4) << units << ": no finer than the tolerance asks";
     }
 }
 
