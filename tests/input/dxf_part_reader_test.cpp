@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -418,6 +419,53 @@ TEST(DxfPartReaderTest, LayersChooseWhatIsReadAndAFrameIsNamed) {
         EXPECT_GE(part.netArea(), outer - bore);
         EXPECT_LE(part.netArea(), outer - bore + 0.05 * (kPi * 10 + kPi * 30));
     }
+}
+
+// A joining distance far below what the coordinates resolve (--join 1e-300) leaves the index
+// of ends and the search for repeats their cells of a size the drawing's extent allows:
+// 100,000 lines of 25,000 squares read as 25,000 parts well within the README's 10 s, where
+// cells of 2e-300 would put every end in one cell and compare every pair.
+TEST(DxfPartReaderTest, ATinyJoiningDistanceKeepsJoiningLinear) {
+    std::string entities;
+    entities.reserve(100000 * 60);
+    char line[160];
+    for (int k = 0; k < 25000; ++k) {
+        const int x = (k % 250) * 20, y = (k / 250) * 20;
+        const int c[4][2] = {{x, y}, {x + 10, y}, {x + 10, y + 10}, {x, y + 10}};
+        for (int i = 0; i < 4; ++i) {
+            std::snprintf(line, sizeof line, "  0\nLINE\n 10\n%d\n 20\n%d\n 11\n%d\n 21\n%d\n",
+                          c[i][0], c[i][1], c[(i + 1) % 4][0], c[(i + 1) % 4][1]);
+            entities += line;
+        }
+    }
+    DxfReadSettings settings;
+    settings.join = 1e-300;
+    const auto start = std::chrono::steady_clock::now();
+    const DxfPartsContents contents = readOrFail(drawing(entities, 4), settings);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(contents.parts.count(), 25000u);
+    EXPECT_LT(seconds, 10);
+}
+
+// A plate whose construction squares, on a layer of their own, cross its bolt circles: the
+// plate encloses every other contour and the squares lie on another layer, but they crossed
+// what they were drawn over, so the plate is no frame and is not called one.
+TEST(DxfPartReaderTest, ConstructionLinesAcrossBoltCirclesMakeNoFrame) {
+    std::string entities = lwpolyline("P1", "PLATE", {{0, 0}, {200, 0}, {200, 100}, {0, 100}});
+    int handle = 0;
+    for (const Vertex& c : {Vertex{30, 30}, Vertex{170, 30}, Vertex{30, 70}, Vertex{170, 70}}) {
+        entities += "  0\nCIRCLE\n  5\nC" + std::to_string(++handle) + "\n  8\nPLATE\n 10\n" +
+                    std::to_string(c.x) + "\n 20\n" + std::to_string(c.y) + "\n 40\n8\n";
+        entities += lwpolyline(
+            "S" + std::to_string(handle), "CONSTRUCTION",
+            {{c.x - 6, c.y - 6}, {c.x + 6, c.y - 6}, {c.x + 6, c.y + 6}, {c.x - 6, c.y + 6}});
+    }
+    const DxfPartsContents contents = readOrFail(drawing(entities, 4));
+    ASSERT_EQ(contents.parts.count(), 1u);
+    EXPECT_EQ(contents.parts.front().innerLoops().count(), 4);
+    for (const std::string& warning : contents.warnings)
+        EXPECT_EQ(warning.find("frame"), std::string::npos) << warning;
 }
 
 // A plate with a slot 0.03 wide whose walls bulge 0.01 into it: tangents pushed out by the
