@@ -32,14 +32,13 @@ struct Options {
 
     // Drawings in and out: --tolerance, --join, --units, --dxf-cam, --dxf-cam-layers,
     // --dxf-cam-labels.
-    std::optional<double> tolerance;  // curves' chords (and joints), the job's units; none:
-                                      // 0.05 mm in each drawing's units (DxfReadSettings)
-    std::optional<double> join;               // --join: joints, the job's units; none: tolerance
-    std::optional<int> units;                 // drawings converted to this $INSUNITS code
-    std::optional<int> assumeUnits;           // the $INSUNITS code of drawings naming none
-    std::vector<std::string> layers;          // --layers: the only layers of drawings read
-    std::vector<std::string> skipLayers;      // --skip-layers: layers of drawings left out
-    std::optional<std::string> camFile;       // also a drawing for cutting there
+    std::optional<double> tolerance;      // chords and joints; none: 0.05 mm in drawing units
+    std::optional<double> join;           // --join: joints, the job's units; none: tolerance
+    std::optional<int> units;             // drawings converted to this $INSUNITS code
+    std::optional<int> assumeUnits;       // the $INSUNITS code of drawings naming none
+    std::vector<std::string> layers;      // --layers: the only layers of drawings read
+    std::vector<std::string> skipLayers;  // --skip-layers: layers of drawings left out
+    std::optional<std::string> camFile;   // also a drawing for cutting there
     CamLayers camLayers = CamLayers::byKind;
     bool camLabels = false;  // --dxf-cam-labels
 
