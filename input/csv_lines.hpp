@@ -14,9 +14,9 @@ enum class ListLine { read, end, tooLong };
 // cannot take all memory.
 [[nodiscard]] ListLine readListLine(std::istream& in, std::string& line, std::size_t maxLength);
 
-// Why a list at path cannot be read as a file of lines: it is missing, a directory, or not a
-// regular file (a device or a FIFO may never end); nothing when it can. what names the list
-// in the line ("the stock list").
+// Why a list (or another file read whole) at path cannot be read: it is missing, a
+// directory, or not a regular file (a device or a FIFO may never end); nothing when it can.
+// what names the file in the line ("the stock list").
 [[nodiscard]] std::optional<std::string> whyListUnreadable(const std::string& path,
                                                            const std::string& what);
 

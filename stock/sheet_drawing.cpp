@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "geometry/predicates.hpp"
+#include "input/csv_lines.hpp"
 #include "stock/outline_cuts.hpp"
 
 namespace blocknest {
@@ -86,6 +87,14 @@ SheetDrawing sheetFromParts(const PartList& parts, const std::string& name,
 
 std::variant<SheetDrawing, InputError> readSheetDrawing(const std::string& path,
                                                         const DxfReadSettings& settings) {
+    // A device or a pipe may never end, and a folder is no drawing; a missing file is named
+    // by the reader.
+    std::error_code missing;
+    if (std::filesystem::exists(path, missing)) {
+        if (std::optional<std::string> why = whyListUnreadable(path, "the sheet drawing")) {
+            return InputError{false, *why};
+        }
+    }
     DxfReadSettings sheetSettings = settings;
     sheetSettings.keepCrossingOutlines = true;
     std::variant<DxfPartsContents, InputError> read = readDxfPartFile(path, sheetSettings);
