@@ -20,9 +20,14 @@ Loop notchedOutline(const Part& sheet,
     const Loop& outline = sheet.outerLoop();
     std::vector<Loop> cutOuts;
     for (const DxfPartsContents::CrossingOutline& c : crossing) {
+        // A notch across a corner of the outline may hold the corner and no corner of its own.
         const std::vector<Vertex>& v = c.loop.vertices();
-        const bool reaches = std::any_of(v.begin(), v.end(),
-                                         [&](const Vertex& p) { return pointInLoop(p, outline); });
+        const std::vector<Vertex>& corners = outline.vertices();
+        const bool reaches =
+            std::any_of(v.begin(), v.end(),
+                        [&](const Vertex& p) { return pointInLoop(p, outline); }) ||
+            std::any_of(corners.begin(), corners.end(),
+                        [&](const Vertex& p) { return pointInLoop(p, c.loop); });
         if (!reaches) {
             notes.push_back(sourceName + ": the contour of " + c.label +
                             " is left out: it crosses a contour outside the sheet's outline");

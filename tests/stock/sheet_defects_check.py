@@ -151,9 +151,13 @@ def check_crossing_defects(binary, work, workshop, rng):
         msp.add_line(a, b, dxfattribs={"layer": "OUTLINE"})
     for x, y, r in circles:
         msp.add_circle((x, y), r, dxfattribs={"layer": "DEFECTS"})
+    # A diamond over the lower right corner: it holds the corner and none of its own corners
+    # lies on the sheet.
+    diamond = [(length + 45, -5), (length + 5, 35), (length - 35, -5), (length + 5, -45)]
+    msp.add_lwpolyline(diamond, close=True, dxfattribs={"layer": "DEFECTS"})
     doc.saveas(os.path.join(work, "notched.dxf"))
     rect = Polygon(corners)
-    drawn = [Point(x, y).buffer(r, 256) for x, y, r in circles]
+    drawn = [Point(x, y).buffer(r, 256) for x, y, r in circles] + [Polygon(diamond)]
     material = rect
     for circle in drawn:
         material = material.difference(circle)
