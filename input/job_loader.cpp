@@ -128,7 +128,7 @@ public:
     }
 
     // The same for copies of a drawing's parts before they are made: each part that many
-    // times. Nothing is added when the job would pass a bound.
+    // times.
     std::optional<InputError> addCopies(const PartList& parts, std::int64_t copies,
                                         const std::string& where) {
         std::int64_t vertices = 0;
@@ -177,8 +177,8 @@ struct ListedFiles {
 };
 
 // The row's file as a job input: read once for the file and the row's layers, then copied as
-// often as the row asks. Lines about the file are given with its first row only.
-// The job's totals take the row's parts, the copies of a drawing's counted before they are made.
+// often as the row asks; lines about the file come with its first row only. The job's totals
+// take the row's parts, a drawing's copies counted before they are made.
 std::variant<JobInput, InputError> readListedFile(const JobListRow& row, InputFormat format,
                                                   const InputSettings& settings,
                                                   ListedFiles& listed, JobTotals& totals,
