@@ -171,7 +171,8 @@ void registerOptions(CLI::App& app, Options& o) {
     addValue(app, input, "--tolerance", "T", o.tolerance, parseLength, "a positive number",
              "drawings: arcs are packed as polygons straying at most T\n"
              "from them (outside outlines, inside holes), and ends this\n"
-             "close join unless --join says otherwise (default 0.05)");
+             "close join unless --join says otherwise (default 0.05 mm\n"
+             "in the units a drawing names; 0.05 in a drawing naming none)");
     addValue(app, input, "--join", "D", o.join, parseLength, "a positive number",
              "drawings: ends of lines and arcs this close meet\n"
              "(default: the tolerance)");

@@ -14,11 +14,20 @@ namespace blocknest {
 namespace {
 
 // Ends of open pieces in square cells of the join tolerance's size; a query looks at the
-// 3 x 3 cells around a point.
+// 3 x 3 cells around a point. The cells are never finer than a 2^-40th of the drawing's
+// extent: a tolerance far below what the coordinates resolve would put every end in the one
+// cell that the clamped cell numbers share, and joining would compare every pair.
 class EndIndex {
 public:
     EndIndex(const std::vector<Piece>& pieces, double tol) : pieces_(pieces), tol_(tol) {
-        cell_ = 2 * tol;
+        double extent = 0;
+        for (const Piece& piece : pieces) {
+            if (piece.closed) continue;
+            for (const Vertex* p : {&piece.points.front(), &piece.points.back()})
+                extent = std::max({extent, std::fabs(p->x), std::fabs(p->y)});
+        }
+        cell_ = std::max(2 * tol, std::ldexp(extent, -40));
+        if (!(cell_ > 0) || !std::isfinite(cell_)) cell_ = 1;
         for (std::size_t i = 0; i < pieces.size(); ++i) {
             if (pieces[i].closed) continue;
             cells_[key(pieces[i].points.front(), 0, 0)].push_back({i, 0});

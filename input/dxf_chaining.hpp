@@ -29,6 +29,9 @@ struct Contour {
     // has an arc; empty otherwise.
     std::vector<Vertex> corners;
     std::vector<double> bulges;
+    // It crossed another contour, which was left out for it: construction geometry as often
+    // as a part's own outline, so no sign that what encloses it is a frame.
+    bool crossed = false;
 };
 
 // Closed pieces are contours already; open ones are joined end to end where their ends meet

@@ -24,9 +24,12 @@ double signedArea(const std::vector<Vertex>& v) {
     return twice / 2;
 }
 
-bool boxInside(const BoundingBox& inner, const BoundingBox& outer) {
-    return outer.minX <= inner.minX && inner.maxX <= outer.maxX && outer.minY <= inner.minY &&
-           inner.maxY <= outer.maxY;
+// Within slack: a contour whose corners lie on a curve (a square inscribed in a circle) may
+// reach past the curve's chords by up to the chord tolerance, more or less as the curve's
+// chords happen to fall, which is as a block reference turns it.
+bool boxInside(const BoundingBox& inner, const BoundingBox& outer, double slack) {
+    return outer.minX - slack <= inner.minX && inner.maxX <= outer.maxX + slack &&
+           outer.minY - slack <= inner.minY && inner.maxY <= outer.maxY + slack;
 }
 
 // The contours that may hold a given point: each contour is listed in the cells of a grid over
@@ -115,7 +118,8 @@ struct Nesting {
     std::vector<int> depth;
 };
 
-Nesting nestLoops(const std::vector<Loop>& loops) {
+// slack: how far a contour's box may pass its container's (the chord tolerance).
+Nesting nestLoops(const std::vector<Loop>& loops, double slack) {
     const std::size_t n = loops.size();
     std::vector<std::size_t> byArea(n);
     std::iota(byArea.begin(), byArea.end(), 0);
@@ -146,7 +150,7 @@ Nesting nestLoops(const std::vector<Loop>& loops) {
                   [&](std::size_t p, std::size_t q) { return rank[p] > rank[q]; });
         candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
         for (const std::size_t j : candidates) {
-            if (!boxInside(loops[i].bounds(), loops[j].bounds())) continue;
+            if (!boxInside(loops[i].bounds(), loops[j].bounds(), slack)) continue;
             // Most corners or most edge middles: an outline whose corners touch its container
             // (a square in a circle) is still inside by its edges.
             int corners = 0, middles = 0;
@@ -266,7 +270,7 @@ AssembledParts assembleParts(const std::vector<Contour>& contours, const std::st
     const std::size_t n = contours.size();
     std::vector<Loop> loops(n);
     for (std::size_t i = 0; i < n; ++i) loops[i].setVertices(contours[i].points);
-    const Nesting nesting = nestLoops(loops);
+    const Nesting nesting = nestLoops(loops, chordTolerance);
     const std::vector<std::ptrdiff_t>& parent = nesting.parent;
     const std::vector<int>& depth = nesting.depth;
     // Nested by their chords; packed by polygons that hold the material as drawn.
@@ -303,7 +307,7 @@ AssembledParts assembleParts(const std::vector<Contour>& contours, const std::st
     for (std::size_t k = 0; k < n && outermost == 1; ++k) {
         if (parent[k] < 0) continue;
         const Contour& frame = contours[static_cast<std::size_t>(parent[k])];
-        if (parent[static_cast<std::size_t>(parent[k])] < 0 &&
+        if (parent[static_cast<std::size_t>(parent[k])] < 0 && !contours[k].crossed &&
             !sameLayer(frame.layer, contours[k].layer)) {
             assembled.frame = parent[k];
         }
@@ -353,7 +357,8 @@ std::vector<Contour> dropRepeatedContours(std::vector<Contour> contours, double 
 
 std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double tol,
                                           const std::string& source,
-                                          std::vector<std::string>& warnings) {
+                                          std::vector<std::string>& warnings,
+                                          std::vector<Contour>* crossingOutlines) {
     std::vector<const std::vector<Vertex>*> outlines;
     for (const Contour& c : contours) outlines.push_back(&c.points);
     const ContactSearch search = findContacts(outlines, kMaxContactWork);
@@ -365,7 +370,7 @@ std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double 
     if (search.contacts.empty()) return contours;
     std::vector<Loop> loops(contours.size());
     for (std::size_t i = 0; i < contours.size(); ++i) loops[i].setVertices(contours[i].points);
-    const Nesting nesting = nestLoops(loops);
+    const Nesting nesting = nestLoops(loops, tol);
     // Largest first, so that each contour is weighed against the larger ones it crosses.
     std::vector<std::vector<const ContourContact*>> byContour(contours.size());
     for (const ContourContact& c : search.contacts) {
@@ -413,6 +418,11 @@ std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double 
             const std::size_t gone = amongHoles ? big : small;
             const std::size_t stays = amongHoles ? small : big;
             dropped[gone] = 1;
+            contours[stays].crossed = true;
+            if (crossingOutlines != nullptr && !amongHoles) {
+                dropped[gone] = 2;
+                continue;
+            }
             warnings.push_back(
                 source + ": the contour of " + describeLabels(contours[gone].labels) +
                 " is left out: it crosses the contour of " +
@@ -423,8 +433,10 @@ std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double 
         }
     }
     std::vector<Contour> kept;
-    for (std::size_t i = 0; i < contours.size(); ++i)
+    for (std::size_t i = 0; i < contours.size(); ++i) {
         if (!dropped[i]) kept.push_back(std::move(contours[i]));
+        if (dropped[i] == 2) crossingOutlines->push_back(std::move(contours[i]));
+    }
     return kept;
 }
 

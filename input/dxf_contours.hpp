@@ -27,9 +27,11 @@ namespace blocknest {
 // another: among holes the larger (material is kept where a hole was drawn), among outlines
 // the smaller (the larger claims more material). Contours that only touch stay: from outside
 // each other two parts, from inside a part and its hole.
-[[nodiscard]] std::vector<Contour> dropCrossingContours(std::vector<Contour> contours, double tol,
-                                                        const std::string& source,
-                                                        std::vector<std::string>& warnings);
+// With crossingOutlines given, an outline left out for crossing a larger one goes there
+// instead of being warned of (a sheet drawing cuts such a defect out of its outline).
+[[nodiscard]] std::vector<Contour> dropCrossingContours(
+    std::vector<Contour> contours, double tol, const std::string& source,
+    std::vector<std::string>& warnings, std::vector<Contour>* crossingOutlines = nullptr);
 
 // The parts of a drawing, and each part's outlines as drawn (curves[k] for the k-th part; its
 // outer corners are empty when no contour of the part has an arc).
@@ -37,7 +39,8 @@ struct AssembledParts {
     PartList parts;
     std::vector<PartCurves> curves;
     // The contour that looks like a drawing's frame: the one outermost contour, enclosing every
-    // other, with a contour directly inside it on another layer; -1 when none does.
+    // other, with a contour directly inside it on another layer that crossed no other
+    // contour; -1 when none does.
     std::ptrdiff_t frame = -1;
     // Contours whose arcs lie too close to their other edges for a bounding polygon that does
     // not cross itself: packed by their chords instead, which may cut into the arcs.

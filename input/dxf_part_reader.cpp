@@ -90,8 +90,9 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
         if (to) contents.unitScale = *from / *to;
     }
     // The distances are meant in the job's units; the drawing is read in its own.
-    const double chordTol = settings.tolerance / contents.unitScale;
-    const double tol = settings.join.value_or(settings.tolerance) / contents.unitScale;
+    const double tolerance = toleranceIn(settings, contents.partUnits);
+    const double chordTol = tolerance / contents.unitScale;
+    const double tol = settings.join.value_or(tolerance) / contents.unitScale;
     std::vector<Piece> pieces =
         flattenedPieces(reader, drawing, chordTol, settings, limits, contents.warnings);
     drawing = DxfDrawing();  // the entities as read are not needed again: their memory goes
@@ -101,8 +102,17 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
     std::vector<Contour> contours = keepSoundContours(
         chainPieces(pieces, tol, source, contents.warnings), source, contents.warnings);
     contours = dropRepeatedContours(std::move(contours), tol, source, contents.warnings);
-    contours = dropCrossingContours(std::move(contours), tol, source, contents.warnings);
+    std::vector<Contour> crossing;
+    contours = dropCrossingContours(std::move(contours), tol, source, contents.warnings,
+                                    settings.keepCrossingOutlines ? &crossing : nullptr);
     if (contents.unitScale != 1) {
+        for (Contour& c : crossing) {
+            for (std::vector<Vertex>* points : {&c.points, &c.corners})
+                for (Vertex& p : *points) {
+                    p.x *= contents.unitScale;
+                    p.y *= contents.unitScale;
+                }
+        }
         for (Contour& c : contours) {
             for (std::vector<Vertex>* points : {&c.points, &c.corners})
                 for (Vertex& p : *points) {
@@ -112,13 +122,22 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
         }
     }
     AssembledParts assembled =
-        assembleParts(contours, settings.fallbackName, settings.tolerance, limits.maxArcSegments);
+        assembleParts(contours, settings.fallbackName, tolerance, limits.maxArcSegments);
     contents.parts = std::move(assembled.parts);
     contents.curves = std::move(assembled.curves);
+    for (const Contour& c : crossing) {
+        DxfPartsContents::CrossingOutline outline;
+        outline.loop.setVertices(c.corners.empty()
+                                     ? c.points
+                                     : boundingPolygon(CurveLoop{c.corners, c.bulges}, true,
+                                                       tolerance, limits.maxArcSegments));
+        outline.label = describeLabels(c.labels);
+        contents.crossingOutlines.push_back(std::move(outline));
+    }
     for (const std::size_t i : assembled.packedByChords) {
         contents.warnings.push_back(
             reader.source() + ": the contour of " + describeLabels(contours[i].labels) +
-            " has arcs within " + formatNumber(settings.tolerance) +
+            " has arcs within " + formatNumber(tolerance) +
             " of its other edges: it is packed by its chords, which may cut into its arcs");
     }
     if (assembled.frame >= 0) {
@@ -213,6 +232,14 @@ constexpr UnitInfo kUnits[] = {
 };
 
 }  // namespace
+
+double toleranceIn(const DxfReadSettings& settings, int partUnits) {
+    if (settings.tolerance) return *settings.tolerance;
+    const std::optional<double> metres = metresPerUnit(partUnits);
+    // Millimetres per unit as a ratio of the table's entries, so that a drawing in millimetres
+    // gets exactly the default.
+    return metres ? kDefaultDxfTolerance * (0.001 / *metres) : kDefaultDxfTolerance;
+}
 
 bool readsLayer(const DxfReadSettings& settings, const std::string& layer) {
     if (!settings.layers.empty() && !listed(settings.layers, layer)) return false;

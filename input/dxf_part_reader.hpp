@@ -16,13 +16,18 @@ namespace blocknest {
 
 // How to read a drawing.
 struct DxfReadSettings {
-    double tolerance = kDefaultDxfTolerance;  // > 0, in the units the parts are read in
+    // > 0, in the units the parts are read in; none: kDefaultDxfTolerance millimetres in those
+    // units where they are known, else kDefaultDxfTolerance of them.
+    std::optional<double> tolerance;
     std::optional<double> join;       // > 0, the same units: ends this close meet; none: tolerance
     std::optional<int> targetUnits;   // an $INSUNITS code to convert to; none: no conversion
     std::optional<int> assumedUnits;  // the $INSUNITS code of drawings that name none (0)
     std::string fallbackName = "NoName";  // for outlines on layer "0" outside any block
     std::vector<std::string> layers;      // read only outlines on these layers; empty: all
     std::vector<std::string> skipLayers;  // leave out outlines on these layers
+    // A sheet: outlines that cross a larger one are handed back (crossingOutlines) rather
+    // than left out with a warning.
+    bool keepCrossingOutlines = false;
 };
 
 // Whether an outline on a layer is read under the settings' layer lists; layer names match
@@ -48,7 +53,18 @@ struct DxfPartsContents {
     int partUnits = 0;     // the $INSUNITS code the parts are in: the target, if converted
     int assumedUnits = 0;  // the code taken for a drawing that names none; 0: none taken
     std::vector<std::string> warnings;  // one line each: what was left out, where and why
+    // With keepCrossingOutlines: each outline that crosses a larger one, as a polygon that
+    // holds it (tangents outside its arcs), with the entities it was drawn as.
+    struct CrossingOutline {
+        Loop loop;
+        std::string label;
+    };
+    std::vector<CrossingOutline> crossingOutlines;
 };
+
+// The tolerance a drawing is read with, in the units its parts are read in (an $INSUNITS
+// code; 0 when unknown): the one the settings give, else the default as above.
+[[nodiscard]] double toleranceIn(const DxfReadSettings& settings, int partUnits);
 
 // Reads the drawing at path; path labels the messages.
 [[nodiscard]] std::variant<DxfPartsContents, InputError> readDxfPartFile(

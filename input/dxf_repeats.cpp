@@ -81,14 +81,22 @@ std::uint64_t keyOf(std::int64_t ix, std::int64_t iy) {
 std::vector<std::size_t> findRepeats(const std::vector<OutlineView>& outlines, double within) {
     std::vector<std::size_t> repeatOf(outlines.size(), kNoRepeat);
     // Repeats have their boxes' lower left corners within `within`: cells twice that size,
-    // and the 3 x 3 cells about a corner.
-    const double cell = 2 * within;
-    std::unordered_map<std::uint64_t, std::vector<std::size_t>> byCorner;
+    // and the 3 x 3 cells about a corner. Never finer than a 2^-40th of the drawing's extent:
+    // below what the coordinates resolve, the clamped cell numbers would put every corner in
+    // one cell and every pair would be compared.
     std::vector<BoundingBox> boxes(outlines.size());
+    double extent = 0;
     for (std::size_t i = 0; i < outlines.size(); ++i) {
         if (outlines[i].points->empty()) continue;
-        const BoundingBox box = boundsOf(*outlines[i].points);
-        boxes[i] = box;
+        boxes[i] = boundsOf(*outlines[i].points);
+        extent = std::max({extent, std::fabs(boxes[i].minX), std::fabs(boxes[i].minY)});
+    }
+    double cell = std::max(2 * within, std::ldexp(extent, -40));
+    if (!(cell > 0) || !std::isfinite(cell)) cell = 1;
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> byCorner;
+    for (std::size_t i = 0; i < outlines.size(); ++i) {
+        if (outlines[i].points->empty()) continue;
+        const BoundingBox& box = boxes[i];
         const std::int64_t cx = cellOf(box.minX, cell), cy = cellOf(box.minY, cell);
         bool found = false;
         int compared = 0;

@@ -6,8 +6,9 @@
 namespace blocknest {
 
 // Curves are packed as polygons that stray at most this far from them, and unless told
-// otherwise the ends of lines and arcs that lie this close join into one contour. In drawing
-// units: 0.05 suits millimetres.
+// otherwise the ends of lines and arcs that lie this close join into one contour: in
+// millimetres, converted to the units a drawing names; in the units of a drawing that names
+// none.
 inline constexpr double kDefaultDxfTolerance = 0.05;
 
 // One FILE of the command line: a path and, for drawings, how many copies of each part.

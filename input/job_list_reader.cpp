@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "base/text.hpp"
+#include "input/csv_lines.hpp"
 
 namespace blocknest {
 namespace {
@@ -114,9 +115,12 @@ std::variant<std::vector<JobListRow>, InputError> readJobList(std::istream& in,
     const auto fail = [&](const std::string& why) {
         return InputError{false, path + ":" + std::to_string(number) + ": " + why};
     };
-    while (std::getline(in, text)) {
+    for (ListLine got; (got = readListLine(in, text, kMaxLineLength)) != ListLine::end;) {
         ++number;
-        if (text.size() > kMaxLineLength) return fail("the line is too long");
+        if (got == ListLine::tooLong) {
+            return fail("the line is longer than " + std::to_string(kMaxLineLength) +
+                        " characters");
+        }
         std::string_view line = text;
         if (number == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
         if (trimmed(line).empty() || trimmed(line).front() == '#') continue;
@@ -199,6 +203,9 @@ std::variant<std::vector<JobListRow>, InputError> readJobList(std::istream& in,
 }
 
 std::variant<std::vector<JobListRow>, InputError> readJobListFile(const std::string& path) {
+    if (std::optional<std::string> why = whyListUnreadable(path, "the job list")) {
+        return InputError{false, *why};
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) return InputError{false, path + ": cannot be opened"};
     return readJobList(in, path);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
+#include <set>
 
 #include "base/number_format.hpp"
 #include "input/job_list_reader.hpp"
@@ -111,19 +113,137 @@ void applyRow(const JobListRow& row, int rotationCount, JobInput& input) {
     }
 }
 
+// What the files read so far hold, over the whole job: the bounds each file is held to hold
+// for their sum, so that many files within them cannot take all memory together.
+class JobTotals {
+public:
+    explicit JobTotals(const ReadLimits& limits) : limits_(limits) {}
+
+    // Adds the input's parts; where names it ("jobs.csv:4" or the file) in the line that says
+    // which bound the job now passes.
+    std::optional<InputError> add(const JobInput& input, const std::string& where) {
+        std::int64_t vertices = 0;
+        for (const Part& part : input.parts) vertices += part.totalVertexCount();
+        return add(input.parts.count(), vertices, where);
+    }
+
+    // The same for copies of a drawing's parts before they are made: each part that many
+    // times.
+    std::optional<InputError> addCopies(const PartList& parts, std::int64_t copies,
+                                        const std::string& where) {
+        std::int64_t vertices = 0;
+        for (const Part& part : parts) vertices += part.totalVertexCount();
+        const std::int64_t count = parts.count();
+        // Past either bound, the sums are not needed exactly.
+        const std::int64_t cap = std::max(limits_.maxParts, limits_.maxStoredVertices) + 1;
+        const auto times = [&](std::int64_t n) {
+            return n == 0 ? 0 : copies > cap / n ? cap : n * copies;
+        };
+        return add(times(count), times(vertices), where);
+    }
+
+private:
+    std::optional<InputError> add(std::int64_t parts, std::int64_t vertices,
+                                  const std::string& where) {
+        parts_ += parts;
+        vertices_ += vertices;
+        const auto over = [&](std::int64_t limit, const char* what) {
+            return InputError{false, where + ": the job's files hold more than " +
+                                         std::to_string(limit) + " " + what +
+                                         " in all, the bound on a whole job"};
+        };
+        if (parts_ > limits_.maxParts) return over(limits_.maxParts, "parts");
+        if (vertices_ > limits_.maxStoredVertices) {
+            return over(limits_.maxStoredVertices, "vertices (copies counted)");
+        }
+        return std::nullopt;
+    }
+
+    ReadLimits limits_;
+    std::int64_t parts_ = 0;
+    std::int64_t vertices_ = 0;
+};
+
+// A job list's files as read, so that rows naming one file read it once for each set of
+// layers they ask for: its format, and the drawing (before its copies are made) or the input.
+struct ListedFiles {
+    struct Kind {
+        InputFormat format = InputFormat::partData;
+        std::optional<InputError> foreign;
+    };
+    std::map<std::string, Kind> kinds;
+    std::map<std::pair<std::string, std::vector<std::string>>, DxfPartsContents> drawings;
+    std::map<std::string, JobInput> others;
+};
+
+// The row's file as a job input: read once for the file and the row's layers, then copied as
+// often as the row asks; lines about the file come with its first row only. The job's totals
+// take the row's parts, a drawing's copies counted before they are made.
+std::variant<JobInput, InputError> readListedFile(const JobListRow& row, InputFormat format,
+                                                  const InputSettings& settings,
+                                                  ListedFiles& listed, JobTotals& totals,
+                                                  const std::string& place) {
+    if (format != InputFormat::dxf) {
+        auto found = listed.others.find(row.path);
+        if (found == listed.others.end()) {
+            std::variant<JobInput, InputError> input =
+                readInput(InputFile{row.path, std::nullopt}, format, settings);
+            if (std::holds_alternative<InputError>(input)) return input;
+            found = listed.others.emplace(row.path, std::move(std::get<JobInput>(input))).first;
+            if (std::optional<InputError> over = totals.add(found->second, place)) return *over;
+            return found->second;
+        }
+        if (std::optional<InputError> over = totals.add(found->second, place)) return *over;
+        JobInput again = found->second;
+        again.warnings.clear();
+        return again;
+    }
+    const auto key = std::make_pair(row.path, settings.dxf.layers);
+    auto found = listed.drawings.find(key);
+    const bool first = found == listed.drawings.end();
+    if (first) {
+        DxfReadSettings dxf = settings.dxf;
+        dxf.fallbackName = std::filesystem::path(row.path).stem().string();
+        std::variant<DxfPartsContents, InputError> contents = readDxfPartFile(row.path, dxf);
+        if (auto* error = std::get_if<InputError>(&contents)) return std::move(*error);
+        found = listed.drawings.emplace(key, std::move(std::get<DxfPartsContents>(contents))).first;
+    }
+    const std::int64_t copies = row.quantity.value_or(settings.defaultCopies);
+    if (std::optional<InputError> over = totals.addCopies(found->second.parts, copies, place)) {
+        return *over;
+    }
+    std::variant<JobInput, InputError> input =
+        toJobInput(found->second, row.path, copies, settings.limits.read);
+    if (auto* read = std::get_if<JobInput>(&input); read != nullptr && !first) {
+        read->warnings.clear();
+    }
+    return input;
+}
+
 // The files a job list names, each read in its own format and given the row's settings.
 std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::string& listPath,
-                                                                  const InputSettings& settings) {
+                                                                  const InputSettings& settings,
+                                                                  JobTotals& totals) {
     std::variant<std::vector<JobListRow>, InputError> rows = readJobListFile(listPath);
     if (auto* error = std::get_if<InputError>(&rows)) return std::move(*error);
     std::vector<JobInput> inputs;
+    ListedFiles listed;
     for (const JobListRow& row : std::get<std::vector<JobListRow>>(rows)) {
-        const std::string where = listPath + ":" + std::to_string(row.line) + ": ";
-        std::error_code error;
-        if (!std::filesystem::exists(row.path, error)) {
-            return InputError{false, where + "the file " + quoted(row.path) + " does not exist"};
+        const std::string place = listPath + ":" + std::to_string(row.line);
+        const std::string where = place + ": ";
+        auto known = listed.kinds.find(row.path);
+        if (known == listed.kinds.end()) {
+            std::error_code error;
+            if (!std::filesystem::exists(row.path, error)) {
+                return InputError{false,
+                                  where + "the file " + quoted(row.path) + " does not exist"};
+            }
+            ListedFiles::Kind kind;
+            kind.format = detectInputFormat(row.path);
+            kind.foreign = refuseForeign(row.path, kind.format);
+            known = listed.kinds.emplace(row.path, std::move(kind)).first;
         }
-        const InputFormat format = detectInputFormat(row.path);
+        const InputFormat format = known->second.format;
         if (format == InputFormat::jobList) {
             return InputError{false, where + quoted(row.path) +
                                          " is a job list; a job list names drawings, part data "
@@ -139,24 +259,34 @@ std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::str
                                          quoted(row.path) + " is a " +
                                          std::string(formatName(format))};
         }
-        if (std::optional<InputError> foreign = refuseForeign(row.path, format)) {
-            foreign->detail += " (listed in " + listPath + ":" + std::to_string(row.line) + ")";
-            return std::move(*foreign);
+        if (known->second.foreign) {
+            InputError foreign = *known->second.foreign;
+            foreign.detail += " (listed in " + place + ")";
+            return foreign;
         }
-        const InputFile file{row.path, format == InputFormat::dxf ? row.quantity : std::nullopt};
         InputSettings own = settings;
         if (row.layer) {
             own.dxf.layers = layerList(*row.layer);
             if (own.dxf.layers.empty())
                 return InputError{false, where + "the layer cell names no layer"};
         }
-        std::variant<JobInput, InputError> input = readInput(file, format, own);
+        std::variant<JobInput, InputError> input =
+            readListedFile(row, format, own, listed, totals, place);
         if (auto* failed = std::get_if<InputError>(&input)) {
-            failed->detail += " (listed in " + listPath + ":" + std::to_string(row.line) + ")";
+            // A bound on the whole job names the row already.
+            if (!failed->detail.starts_with(place)) failed->detail += " (listed in " + place + ")";
             return std::move(*failed);
         }
-        applyRow(row, settings.rotationCount, std::get<JobInput>(input));
-        inputs.push_back(std::move(std::get<JobInput>(input)));
+        JobInput& read = std::get<JobInput>(input);
+        if (row.layer && read.parts.empty()) {
+            InputError none{false, where + quoted(row.path) + " holds no part on the layer" +
+                                       (own.dxf.layers.size() == 1 ? " " : "s ") +
+                                       quoted(*row.layer) + " that the row names"};
+            none.notes = read.warnings;
+            return none;
+        }
+        applyRow(row, settings.rotationCount, read);
+        inputs.push_back(std::move(read));
     }
     return inputs;
 }
@@ -244,6 +374,7 @@ std::variant<MergedInput, InputError> mergeInputs(std::vector<JobInput> inputs,
             false, "blocknest: " + whyNoSheet(inputs) + "; give it with --sheet LENGTHxWIDTH",
             true};
     }
+    std::set<std::string> named;
     for (JobInput& input : inputs) {
         for (std::string& warning : input.warnings) merged.notes.push_back(std::move(warning));
         merged.doubtfulLines += input.doubtfulLines;
@@ -255,8 +386,11 @@ std::variant<MergedInput, InputError> mergeInputs(std::vector<JobInput> inputs,
         } else {
             for (Part& part : input.parts) merged.contents.parts.pushBack(std::move(part));
         }
-        if (!merged.sourceName.empty()) merged.sourceName += ", ";
-        merged.sourceName += input.source;
+        // A file that several rows of a job list name is named once.
+        if (named.insert(input.source).second) {
+            if (!merged.sourceName.empty()) merged.sourceName += ", ";
+            merged.sourceName += input.source;
+        }
     }
     mergeDrawingUnits(inputs, merged);
     return merged;
@@ -289,11 +423,12 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
         error.notes.insert(error.notes.begin(), notes.begin(), notes.end());
         return error;
     };
+    JobTotals totals(settings.limits.read);
     for (const InputFile& file : files) {
         const InputFormat format = detectInputFormat(file.path);
         if (format == InputFormat::jobList && !file.copies) {
             std::variant<std::vector<JobInput>, InputError> listed =
-                readJobListInputs(file.path, settings);
+                readJobListInputs(file.path, settings, totals);
             if (auto* error = std::get_if<InputError>(&listed)) return std::move(*error);
             for (JobInput& input : std::get<std::vector<JobInput>>(listed))
                 inputs.push_back(std::move(input));
@@ -316,6 +451,9 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
         if (std::optional<InputError> foreign = refuseForeign(file.path, format)) return *foreign;
         std::variant<JobInput, InputError> input = readInput(file, format, settings);
         if (auto* error = std::get_if<InputError>(&input)) return withNotes(std::move(*error));
+        if (std::optional<InputError> over = totals.add(std::get<JobInput>(input), file.path)) {
+            return withNotes(std::move(*over));
+        }
         inputs.push_back(std::move(std::get<JobInput>(input)));
     }
     for (JobInput& input : made) inputs.push_back(std::move(input));

@@ -125,6 +125,10 @@ std::variant<PreparedJob, InputError> prepareJob(PartFileContents contents,
     }
     job.sheet.blockSideLength = blockSide;
     for (Part& part : job.parts) part.setBlockSideLength(blockSide);
+    if (!limits.buildSheetGrid) {
+        parkParts(job.parts, job.sheet.length);
+        return job;
+    }
     const std::optional<GridSize> grid =
         sheetGridSize(job.sheet.length, job.sheet.width, blockSide, limits.maxSheetCells);
     const std::string sheetText = sourceName + ": the sheet " + formatNumber(job.sheet.length) +

@@ -24,6 +24,9 @@ struct PrepareLimits {
     ReadLimits read;
     std::int64_t maxSheetCells = std::int64_t{1} << 31;
     std::int64_t maxSheetBytes = std::int64_t{1} << 29;  // a narrow sheet's rows cost words
+    // Off for a stock of several kinds: the sheet is then only the box the parts are parked
+    // beyond, and each kind's grid is checked and built when a sheet of it is packed.
+    bool buildSheetGrid = true;
 };
 
 // Reads the file, orders the parts, derives the block side, builds the sheet grid, parks.

@@ -364,6 +364,7 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
             largest.width = std::max(largest.width, kind.width);
         }
         settings.sheet = largest;
+        settings.limits.buildSheetGrid = false;
         settings.sheetGivenBy = "--stock " + *options.stockFile + " (its largest length and width)";
         stock = std::move(list.kinds);
         stockDrawings = list.drawings;
@@ -414,7 +415,12 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
             return failed(1);
         }
     }
-    if (!stock.empty()) job.setStock(std::move(stock));
+    if (!stock.empty()) {
+        if (std::optional<std::string> why = job.setStock(std::move(stock))) {
+            console.error("blocknest: " + *why);
+            return failed(1);
+        }
+    }
     for (const std::string& note : job.inputNotes()) console.error(note);
     if (options.margin > 0 &&
         !(2 * options.margin < job.sheetLength() && 2 * options.margin < job.sheetWidth())) {

@@ -48,12 +48,12 @@ struct JobDescription {
     std::int64_t copies = 1;            // per drawing part without FILE:N
 
     // Drawings: chords, joints, units, layers.
-    double tolerance = kDefaultDxfTolerance;  // curves' chords (and joints), the job's units
-    std::optional<double> join;               // joints, the job's units; none: the tolerance
-    std::optional<int> units;                 // drawings converted to this $INSUNITS code
-    std::optional<int> assumeUnits;           // the $INSUNITS code of drawings naming none
-    std::vector<std::string> layers;          // the only layers of drawings read
-    std::vector<std::string> skipLayers;      // layers of drawings left out
+    std::optional<double> tolerance;      // chords and joints; none: 0.05 mm in drawing units
+    std::optional<double> join;           // joints, the job's units; none: the tolerance
+    std::optional<int> units;             // drawings converted to this $INSUNITS code
+    std::optional<int> assumeUnits;       // the $INSUNITS code of drawings naming none
+    std::vector<std::string> layers;      // the only layers of drawings read
+    std::vector<std::string> skipLayers;  // layers of drawings left out
 
     // The search: a time limit or an evaluation budget turns it on.
     std::optional<double> timeLimit;          // seconds

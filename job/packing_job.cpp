@@ -51,6 +51,16 @@ std::optional<std::string> PackingJob::setSheetKind(const SheetKind& kind) {
     return std::nullopt;
 }
 
+std::optional<std::string> PackingJob::setStock(std::vector<SheetKind> kinds) {
+    for (const SheetKind& kind : kinds) {
+        if (std::optional<std::string> why = whyKindTooLarge(kind, sheet_.blockSideLength)) {
+            return why;
+        }
+    }
+    stock_ = std::move(kinds);
+    return std::nullopt;
+}
+
 std::optional<std::string> PackingJob::packStock(const Clearance& clearance, Console& console,
                                                  bool showProgress, const SearchOptions* search,
                                                  SearchDisplay display) {

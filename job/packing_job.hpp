@@ -39,8 +39,9 @@ public:
     // outline and defects become fixed obstacles. Says why it cannot.
     [[nodiscard]] std::optional<std::string> setSheetKind(const SheetKind& kind);
     // The sheets come from this stock, chosen by packStock; the job's sheet size must hold
-    // every kind, so that parts parked beyond it lie on none.
-    void setStock(std::vector<SheetKind> kinds) { stock_ = std::move(kinds); }
+    // every kind, so that parts parked beyond it lie on none. Says which kind's grid would be
+    // too large on the job's blocks.
+    [[nodiscard]] std::optional<std::string> setStock(std::vector<SheetKind> kinds);
     bool usesStock() const { return !stock_.empty(); }
 
     // Reads the part data file and prepares the job for packing; nothing on success.

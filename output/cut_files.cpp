@@ -34,6 +34,17 @@ std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
     for (std::size_t k = 0; k < sheets.size(); ++k) {
         const std::filesystem::path path =
             cutFileName(requested, static_cast<int>(k) + 1, numbered);
+        // "s{n}/cut.dxf" puts each sheet's drawing in a folder of its own: the folders are
+        // made as the output directory is.
+        if (path.has_parent_path()) {
+            std::error_code error;
+            std::filesystem::create_directories(path.parent_path(), error);
+            if (error || !std::filesystem::is_directory(path.parent_path())) {
+                return "cannot make the folder '" + path.parent_path().string() +
+                       "' of the drawing for cutting '" + path.string() +
+                       "': " + (error ? error.message() : "it is not a directory");
+            }
+        }
         std::string drawing = formatCamDxf(*sheets[k], sheetLength, sheetWidth, settings,
                                            k < shapes.size() ? shapes[k] : nullptr);
         if (k < kinds.size() && !kinds[k].empty()) {

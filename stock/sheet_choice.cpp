@@ -49,6 +49,46 @@ double areaPerCost(const Trial& trial, const SheetKind& kind) {
     return kind.cost > 0 ? trial.area / kind.cost : std::numeric_limits<double>::infinity();
 }
 
+// Each packing trial costs a run over every part left: with many kinds in stock only this
+// many of each group below are tried for a sheet.
+constexpr std::size_t kKindsTriedPerGroup = 8;
+
+// The kinds still in stock that a sheet is tried on: all of them when they are few; else,
+// ranked by what they could place at best (the parts' area left, or their material when
+// less) per cost, the first drawn kinds and rectangles, and, where a kind that takes every
+// part left is preferred, the cheapest with material for all of them. In list order.
+std::vector<std::size_t> kindsToTry(const std::vector<SheetKind>& kinds,
+                                    const std::vector<double>& material,
+                                    const std::vector<std::int64_t>& left, double areaLeft,
+                                    bool takeAllFirst) {
+    std::vector<std::size_t> open;
+    for (std::size_t k = 0; k < kinds.size(); ++k)
+        if (left[k] > 0) open.push_back(k);
+    if (open.size() <= 3 * kKindsTriedPerGroup) return open;
+    const auto bound = [&](std::size_t k) {
+        const double placed = std::min(material[k], areaLeft);
+        return kinds[k].cost > 0 ? placed / kinds[k].cost : std::numeric_limits<double>::infinity();
+    };
+    std::vector<char> tried(kinds.size(), 0);
+    const auto takeFirst = [&](auto&& belongs, auto&& before) {
+        std::vector<std::size_t> group;
+        for (const std::size_t k : open)
+            if (belongs(k)) group.push_back(k);
+        std::stable_sort(group.begin(), group.end(), before);
+        for (std::size_t i = 0; i < group.size() && i < kKindsTriedPerGroup; ++i)
+            tried[group[i]] = 1;
+    };
+    const auto moreAreaPerCost = [&](std::size_t a, std::size_t b) { return bound(a) > bound(b); };
+    takeFirst([&](std::size_t k) { return kinds[k].drawn(); }, moreAreaPerCost);
+    takeFirst([&](std::size_t k) { return !kinds[k].drawn(); }, moreAreaPerCost);
+    if (takeAllFirst) {
+        takeFirst([&](std::size_t k) { return material[k] >= areaLeft; },
+                  [&](std::size_t a, std::size_t b) { return kinds[a].cost < kinds[b].cost; });
+    }
+    std::erase_if(open, [&](std::size_t k) { return !tried[k]; });
+    return open;
+}
+
 }  // namespace
 
 namespace {
@@ -64,19 +104,24 @@ std::variant<StockPlan, std::string> planSheets(const PartList& parts,
     for (Part& part : plan.parts) all.push_back(&part);
     plan.sheetOf.assign(all.size(), kNoSheet);
     std::vector<std::int64_t> left;
-    for (const SheetKind& kind : kinds) left.push_back(kind.count);
+    std::vector<double> material;
+    for (const SheetKind& kind : kinds) {
+        left.push_back(kind.count);
+        material.push_back(materialArea(kind));
+    }
     while (true) {
         std::vector<std::size_t> waiting;
         PartList batch;
+        double areaLeft = 0;
         for (std::size_t i = 0; i < all.size(); ++i) {
             if (plan.sheetOf[i] != kNoSheet) continue;
             waiting.push_back(i);
             batch.pushBack(*all[i]);
+            areaLeft += all[i]->netArea();
         }
         if (waiting.empty()) break;
         std::vector<Trial> trials;
-        for (std::size_t k = 0; k < kinds.size(); ++k) {
-            if (left[k] == 0) continue;
+        for (const std::size_t k : kindsToTry(kinds, material, left, areaLeft, takeAllFirst)) {
             std::variant<PartList, std::string> packed = pack(batch, kinds[k]);
             if (auto* why = std::get_if<std::string>(&packed)) return *why;
             Trial trial;

@@ -16,10 +16,13 @@ struct SheetDrawing {
 };
 
 // The sheet a drawing's outlines make: the largest outer contour is the outline, the closed
-// contours in it are defects. Moved so that the outline's box starts at (0, 0), named after
-// the file's stem. Contours outside the outline, or inside a defect, are left out with a note.
-[[nodiscard]] SheetDrawing sheetFromParts(const PartList& parts, const std::string& name,
-                                          const std::string& sourceName);
+// contours in it are defects, and a contour that crosses it (crossing, as the reader hands
+// them back) cuts a notch into it: no material lies beyond a defect. Moved so that the
+// outline's box starts at (0, 0), named after the file's stem. Contours outside the outline,
+// or inside a defect, are left out with a note, as are pieces that notches part from it.
+[[nodiscard]] SheetDrawing sheetFromParts(
+    const PartList& parts, const std::string& name, const std::string& sourceName,
+    const std::vector<DxfPartsContents::CrossingOutline>& crossing = {});
 
 // Reads the drawing at path, curves flattened and units converted as for the parts; path
 // labels the messages. Refused when it holds no closed contour.

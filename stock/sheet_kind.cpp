@@ -22,6 +22,23 @@ double materialArea(const SheetKind& kind) {
     return area;
 }
 
+std::optional<std::string> whyKindTooLarge(const SheetKind& kind, double blockSide,
+                                           std::int64_t maxCells, std::int64_t maxBytes) {
+    const std::string sheet = (kind.place.empty() ? "" : kind.place + ": ") + "the sheet \"" +
+                              kind.name + "\" (" + formatNumber(kind.length) + " x " +
+                              formatNumber(kind.width) + ") in blocks of " +
+                              formatNumber(blockSide) + " makes a grid of ";
+    const std::optional<GridSize> grid =
+        sheetGridSize(kind.length, kind.width, blockSide, maxCells);
+    if (!grid) return sheet + "more than " + std::to_string(maxCells) + " blocks";
+    if (sheetGridBytes(*grid) > maxBytes) {
+        return sheet + std::to_string(grid->rows) + " rows of " + std::to_string(grid->cols) +
+               " blocks, more than the " + std::to_string(maxBytes >> 20) +
+               " MiB a sheet grid may take";
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> makeSheetOfKind(Sheet& sheet, const SheetKind& kind,
                                            std::int64_t maxCells) {
     if (!sheetGridSize(kind.length, kind.width, sheet.blockSideLength, maxCells)) {

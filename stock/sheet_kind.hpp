@@ -18,7 +18,8 @@ struct SheetKind {
     SheetShape shape;  // empty for a rectangle
     std::int64_t count = 1;
     double cost = 0;
-    int insUnits = 0;  // a drawing's $INSUNITS code (after any conversion); 0 when unknown
+    int insUnits = 0;   // a drawing's $INSUNITS code (after any conversion); 0 when unknown
+    std::string place;  // where a stock list names it ("stock.csv:3"); empty elsewhere
     [[nodiscard]] bool drawn() const { return !shape.empty(); }
 };
 
@@ -31,6 +32,15 @@ struct SheetKind {
 // Makes sheet a fresh sheet of the kind on the block side it already has: its size, its
 // outside and defects fixed, the grid built and the obstacles' blocks taken. Says why it
 // cannot: a grid of more than maxCells blocks.
+// Why a sheet of the kind cannot be packed on blocks of blockSide: its grid would pass the
+// bounds the job's own sheet is held to (prepareJob's limits). The line names the kind and,
+// for one from a stock list, the list's line.
+[[nodiscard]] std::optional<std::string> whyKindTooLarge(const SheetKind& kind, double blockSide,
+                                                         std::int64_t maxCells = std::int64_t{1}
+                                                                                 << 31,
+                                                         std::int64_t maxBytes = std::int64_t{1}
+                                                                                 << 29);
+
 [[nodiscard]] std::optional<std::string> makeSheetOfKind(Sheet& sheet, const SheetKind& kind,
                                                          std::int64_t maxCells = std::int64_t{1}
                                                                                  << 31);

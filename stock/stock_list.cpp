@@ -11,6 +11,7 @@
 
 #include "base/number_format.hpp"
 #include "base/text.hpp"
+#include "input/csv_lines.hpp"
 #include "stock/sheet_drawing.hpp"
 
 namespace blocknest {
@@ -73,15 +74,14 @@ std::variant<StockList, InputError> readStockList(std::istream& in, const std::s
     std::vector<Column> columns;
     std::string raw;
     int line = 0;
-    while (std::getline(in, raw)) {
+    for (ListLine got; (got = readListLine(in, raw, kMaxLineLength)) != ListLine::end;) {
         ++line;
-        if (raw.size() > kMaxLineLength) {
+        if (got == ListLine::tooLong) {
             return lineError(
                 path, line,
                 "the line is longer than " + std::to_string(kMaxLineLength) + " characters");
         }
         if (line == 1 && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);
-        if (!raw.empty() && raw.back() == '\r') raw.pop_back();
         if (raw.find_first_not_of(" \t") == std::string::npos || raw.front() == '#') continue;
         const std::optional<std::vector<std::string>> fields = splitCsvFields(raw);
         if (!fields) return lineError(path, line, "a quoted field is not closed");
@@ -199,6 +199,7 @@ std::variant<StockList, InputError> readStockList(std::istream& in, const std::s
                                  : "the row needs both a length and a width");
         }
         kind.count = count;
+        kind.place = path + ":" + std::to_string(line);
         if (cost) kind.cost = *cost;
         list.kinds.push_back(std::move(kind));
     }
@@ -217,6 +218,11 @@ std::variant<StockList, InputError> readStockList(std::istream& in, const std::s
 
 std::variant<StockList, InputError> readStockListFile(const std::string& path,
                                                       const DxfReadSettings& settings) {
+    if (std::optional<std::string> why = whyListUnreadable(path, "the stock list")) {
+        InputError error;
+        error.detail = *why;
+        return error;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         InputError error;

@@ -127,6 +127,8 @@ TEST_P(StockRefusalTest, EndsWithOneLineAndWritesNothing) {
     TempDir dir;
     dir.write("stock.csv", "length,width,count\n600,300,2\n700,three,1\n");
     dir.write("empty.dxf", "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n");
+    dir.write("huge.csv", "length,width,count\n# the rack\n600,300,1\n1e308,1e308,1\n");
+    std::filesystem::create_directory(dir.path() / "rack");
     // A triangle 800 x 400: a margin of 160 leaves nothing inside it, though it would in its box.
     dir.write("triangle.dxf",
               "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n8\n0\n90\n3\n70\n1\n10\n0\n20\n0\n10\n"
@@ -163,11 +165,38 @@ INSTANTIATE_TEST_SUITE_P(
                 {"--remnant-dxf", "./Layout.dxf"},
                 2,
                 "the remnant './Layout.dxf' would replace the layout drawing './Layout.dxf'"},
+        Refusal{"HugeSheet",
+                {"--stock", "huge.csv"},
+                1,
+                "blocknest: huge.csv:4: the sheet \"1e+308x1e+308\" (1e+308 x 1e+308) in blocks "
+                "of "},
+        Refusal{"StockIsAFolder", {"--stock", "rack"}, 1, "rack: the stock list is a directory"},
+        Refusal{"StockIsADevice",
+                {"--stock", "/dev/zero"},
+                1,
+                "/dev/zero: the stock list is not a regular file"},
+        Refusal{"SheetDrawingIsAFolder",
+                {"--sheet-dxf", "rack"},
+                1,
+                "rack: the sheet drawing is a directory"},
         Refusal{"MarginEatsTheOutline",
                 {"--sheet-dxf", "triangle.dxf", "--margin", "160"},
                 1,
                 "a margin of 160 leaves no room inside the sheet's outline"}),
     [](const testing::TestParamInfo<Refusal>& info) { return info.param.name; });
+
+// Two kinds whose box together would be a square of a million: each is prepared on its own,
+// and the parts are packed on the long one.
+TEST_F(StockCliTest, KindsAreCheckedEachOnItsOwnNotAsTheBoxOfAll) {
+    dir_.write("long.csv", "length,width,count\n1000000,120,1\n120,1000000,1\n");
+    const RunResult run = runBlocknestBinary(
+        {"--no-pause", "-q", "--stock", "long.csv", "--json", "long.json", kBracket + ":3"},
+        dir_.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const nlohmann::json placed = readJson("long.json");
+    EXPECT_EQ(placed["solution"]["layout"]["placed_items"].size(), 6u) << "bracket and washer";
+    EXPECT_EQ(placed["solution"]["layout"]["unplaced_items"].size(), 0u);
+}
 
 TEST_F(StockCliTest, ASheetUsedToItsEndLeavesNoRemnantAndTheOldOneGoes) {
     dir_.write("rest.dxf", "old remnant");

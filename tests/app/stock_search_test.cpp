@@ -37,7 +37,7 @@ TEST(StockSearchTest, FewerOrAsManySheetsOfTheStockWithTheGapsKept) {
         job.setRotationCount(4);
         job.setMirror(true);
         ASSERT_FALSE(job.loadAndPrepare(path));
-        job.setStock(stock);
+        ASSERT_FALSE(job.setStock(stock));
         RecordingConsole console;
         SearchOptions search;
         search.evaluations = 40000;

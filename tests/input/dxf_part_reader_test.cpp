@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <numbers>
 #include <random>
@@ -86,13 +88,13 @@ TEST(DxfPartReaderTest, ReadsAnEzdxfDrawingWithExactAreasHolesAndNamedWarnings) 
         EXPECT_EQ(part.name(), want.name);
         // Chords inside a curve lose at most the tolerance across the curve's length.
         const Loop& outer = part.outerLoop();
-        EXPECT_NEAR(outer.area(), want.outerArea, perimeter(outer) * settings.tolerance)
+        EXPECT_NEAR(outer.area(), want.outerArea, perimeter(outer) * *settings.tolerance)
             << part.name();
         ASSERT_EQ(part.innerLoops().count(), want.holeAreas.size()) << part.name();
         double holes = 0;
         std::size_t h = 0;
         for (const Loop& hole : part.innerLoops()) {
-            EXPECT_NEAR(hole.area(), want.holeAreas[h++], perimeter(hole) * settings.tolerance);
+            EXPECT_NEAR(hole.area(), want.holeAreas[h++], perimeter(hole) * *settings.tolerance);
             holes += hole.area();
         }
         EXPECT_NEAR(part.netArea(), outer.area() - holes, 1e-9 * outer.area()) << part.name();
@@ -131,7 +133,7 @@ TEST(DxfPartReaderTest, AgreesWithEzdxfOnTransformedCurves) {
     for (const Part& part : contents.parts) {
         read[part.name()] = part.netArea();
         EXPECT_NEAR(part.netArea(), expected[part.name()],
-                    perimeter(part.outerLoop()) * settings.tolerance)
+                    perimeter(part.outerLoop()) * *settings.tolerance)
             << part.name();
         // The arcs kept as drawn, seen from below, give the exact areas: MIRRORED is 40 x 30
         // with a segment of bulge 0.4 added and one of bulge 0.3 taken away (sweep 4 atan b,
@@ -266,11 +268,78 @@ TEST(DxfPartReaderTest, TheToleranceHoldsInTheConvertedUnits) {
         EXPECT_GE(distanceToSegment(centre, v[i], q), radius - 1e-9) << "an edge cuts the circle";
         worst = std::max(worst, std::hypot(v[i].x - centre.x, v[i].y - centre.y) - radius);
     }
-    EXPECT_LE(worst, settings.tolerance * (1 + 1e-9));
-    EXPECT_GT(worst, settings.tolerance / 4) << "no finer than the tolerance asks";
+    EXPECT_LE(worst, *settings.tolerance * (1 + 1e-9));
+    EXPECT_GT(worst, *settings.tolerance / 4) << "no finer than the tolerance asks";
     ASSERT_EQ(contents.curves.size(), 1u);
     EXPECT_EQ(contents.curves.front().outer.corners.size(), 2u) << "two half turns";
     EXPECT_NEAR(std::fabs(signedArea(contents.curves.front().outer)), kPi * radius * radius, 1e-9);
+}
+
+// Without --tolerance a curve strays at most 0.05 mm, expressed in the units the drawing
+// names (or is converted to); a drawing that names none keeps 0.05 of its own units. A circle
+// of radius 50 mm drawn in metres, inches, millimetres and no units, and in metres read in
+// centimetres.
+TEST(DxfPartReaderTest, TheDefaultToleranceIsHalfATenthOfAMillimetre) {
+    struct Case {
+        int units;
+        std::optional<int> target;
+        double perUnit;  // millimetres per unit the parts are read in
+        double tolerance;
+    };
+    for (const Case& c : {Case{6, {}, 1000, 0.00005}, Case{1, {}, 25.4, 0.05 / 25.4},
+                          Case{4, {}, 1, 0.05}, Case{0, {}, 1, 0.05}, Case{6, 5, 10, 0.005}}) {
+        const double drawn = c.units == 0 ? 1 : *metresPerUnit(c.units) * 1000;
+        char entity[160];
+        std::snprintf(entity, sizeof entity, "  0\nCIRCLE\n 10\n0\n 20\n0\n 40\n%.17g\n",
+                      50 / drawn);
+        DxfReadSettings settings;
+        settings.targetUnits = c.target;
+        const DxfPartsContents contents = readOrFail(drawing(entity, c.units), settings);
+        ASSERT_EQ(contents.parts.count(), 1u) << c.units;
+        const double radius = 50 / c.perUnit;
+        double worst = 0;
+        for (const Vertex& v : contents.parts.front().outerLoop().vertices())
+            worst = std::max(worst, std::hypot(v.x, v.y) - radius);
+        EXPECT_LE(worst, c.tolerance * (1 + 1e-9)) << c.units;
+        EXPECT_GT(worst, c.tolerance / 4) << c.units << ": no finer than the default asks";
+    }
+}
+
+// An ellipse is packed as its chords, within the tolerance of it in the units the parts are
+// read in: drawn in millimetres, or in inches and read in millimetres, it strays at most
+// 0.05 mm from its polygon (not 0.05 inches), measured along the ellipse drawn here.
+TEST(DxfPartReaderTest, EllipsesStayWithinTheToleranceInTheUnitsAsked) {
+    const Vertex centre{40, 25};
+    const Vertex major{30, 12};
+    const double ratio = 0.35;
+    const Vertex minor{-major.y * ratio, major.x * ratio};
+    for (const int units : {4, 1}) {
+        const double per = units == 1 ? 25.4 : 1;  // millimetres per drawing unit
+        char entity[256];
+        std::snprintf(entity, sizeof entity,
+                      "  0\nELLIPSE\n 10\n%.17g\n 20\n%.17g\n 11\n%.17g\n 21\n%.17g\n"
+                      " 40\n%.17g\n 41\n0\n 42\n%.17g\n",
+                      centre.x / per, centre.y / per, major.x / per, major.y / per, ratio, 2 * kPi);
+        DxfReadSettings settings;
+        settings.targetUnits = insUnitsFromName("mm");
+        settings.tolerance = 0.05;
+        const DxfPartsContents contents = readOrFail(drawing(entity, units), settings);
+        ASSERT_EQ(contents.parts.count(), 1u) << units;
+        const std::vector<Vertex>& v = contents.parts.front().outerLoop().vertices();
+        double worst = 0;
+        for (int k = 0; k < 20000; ++k) {
+            const double t = 2 * kPi * k / 20000;
+            const Vertex p{centre.x + major.x * std::cos(t) + minor.x * std::sin(t),
+                           centre.y + major.y * std::cos(t) + minor.y * std::sin(t)};
+            double nearest = std::numeric_limits<double>::infinity();
+            for (std::size_t i = 0; i < v.size(); ++i)
+                nearest = std::min(nearest, distanceToSegment(p, v[i], v[(i + 1) % v.size()]));
+            worst = std::max(worst, nearest);
+        }
+        EXPECT_LE(worst, *settings.tolerance * (1 + 1e-6))
+            << units << ": " << v.size() << " chords";
+        EXPECT_GT(worst, *settings.tolerance / 4) << units << ": no finer than the tolerance asks";
+    }
 }
 
 // A slot of two half circles and two lines, drawn with a gap of 0.8 at one joint, around a
@@ -352,6 +421,53 @@ TEST(DxfPartReaderTest, LayersChooseWhatIsReadAndAFrameIsNamed) {
     }
 }
 
+// A joining distance far below what the coordinates resolve (--join 1e-300) leaves the index
+// of ends and the search for repeats their cells of a size the drawing's extent allows:
+// 100,000 lines of 25,000 squares read as 25,000 parts well within the README's 10 s, where
+// cells of 2e-300 would put every end in one cell and compare every pair.
+TEST(DxfPartReaderTest, ATinyJoiningDistanceKeepsJoiningLinear) {
+    std::string entities;
+    entities.reserve(100000 * 60);
+    char line[160];
+    for (int k = 0; k < 25000; ++k) {
+        const int x = (k % 250) * 20, y = (k / 250) * 20;
+        const int c[4][2] = {{x, y}, {x + 10, y}, {x + 10, y + 10}, {x, y + 10}};
+        for (int i = 0; i < 4; ++i) {
+            std::snprintf(line, sizeof line, "  0\nLINE\n 10\n%d\n 20\n%d\n 11\n%d\n 21\n%d\n",
+                          c[i][0], c[i][1], c[(i + 1) % 4][0], c[(i + 1) % 4][1]);
+            entities += line;
+        }
+    }
+    DxfReadSettings settings;
+    settings.join = 1e-300;
+    const auto start = std::chrono::steady_clock::now();
+    const DxfPartsContents contents = readOrFail(drawing(entities, 4), settings);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(contents.parts.count(), 25000u);
+    EXPECT_LT(seconds, 10);
+}
+
+// A plate whose construction squares, on a layer of their own, cross its bolt circles: the
+// plate encloses every other contour and the squares lie on another layer, but they crossed
+// what they were drawn over, so the plate is no frame and is not called one.
+TEST(DxfPartReaderTest, ConstructionLinesAcrossBoltCirclesMakeNoFrame) {
+    std::string entities = lwpolyline("P1", "PLATE", {{0, 0}, {200, 0}, {200, 100}, {0, 100}});
+    int handle = 0;
+    for (const Vertex& c : {Vertex{30, 30}, Vertex{170, 30}, Vertex{30, 70}, Vertex{170, 70}}) {
+        entities += "  0\nCIRCLE\n  5\nC" + std::to_string(++handle) + "\n  8\nPLATE\n 10\n" +
+                    std::to_string(c.x) + "\n 20\n" + std::to_string(c.y) + "\n 40\n8\n";
+        entities += lwpolyline(
+            "S" + std::to_string(handle), "CONSTRUCTION",
+            {{c.x - 6, c.y - 6}, {c.x + 6, c.y - 6}, {c.x + 6, c.y + 6}, {c.x - 6, c.y + 6}});
+    }
+    const DxfPartsContents contents = readOrFail(drawing(entities, 4));
+    ASSERT_EQ(contents.parts.count(), 1u);
+    EXPECT_EQ(contents.parts.front().innerLoops().count(), 4);
+    for (const std::string& warning : contents.warnings)
+        EXPECT_EQ(warning.find("frame"), std::string::npos) << warning;
+}
+
 // A plate with a slot 0.03 wide whose walls bulge 0.01 into it: tangents pushed out by the
 // tolerance would cross, so the outline is packed by its chords, and said so.
 TEST(DxfPartReaderTest, ArcsTooCloseToOtherEdgesArePackedByTheirChords) {
@@ -394,6 +510,39 @@ TEST(DxfPartReaderTest, FaultsNameTheFileAndTheLine) {
     EXPECT_NE(errorOf("AutoCAD Binary DXF\r\n\x1a").find("binary DXF"), std::string::npos);
     // An empty drawing is no fault: it has no parts.
     EXPECT_EQ(readOrFail(drawing("")).parts.count(), 0u);
+}
+
+// A block of a square inscribed in a circle reads as a disc with a square cut-out in every
+// copy, however its reference turns it: the square's corners lie on the circle, and its
+// chords fall differently for every turn.
+TEST(DxfPartReaderTest, ATurnedBlockReadsAsTheUnturnedOne) {
+    const double r = 10;
+    const double h = r / std::sqrt(2.0);
+    std::string block =
+        "  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  2\nWASHER\n 10\n0\n 20\n0\n"
+        "  0\nCIRCLE\n  8\n0\n 10\n0\n 20\n0\n 40\n10\n" +
+        lwpolyline("C1", "0", {{h, h}, {-h, h}, {-h, -h}, {h, -h}}) + "  0\nENDBLK\n  0\nENDSEC\n";
+    std::vector<double> turns{0, 90, 43.56, 180};
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> degrees(0, 360);
+    for (int k = 0; k < 40; ++k) turns.push_back(degrees(random));
+    std::string inserts;
+    for (std::size_t k = 0; k < turns.size(); ++k) {
+        char insert[160];
+        std::snprintf(insert, sizeof insert,
+                      "  0\nINSERT\n  2\nWASHER\n 10\n%zu\n 20\n0\n 50\n%.17g\n", 30 * k, turns[k]);
+        inserts += insert;
+    }
+    const DxfPartsContents contents = readOrFail(block + drawing(inserts, 4));
+    ASSERT_EQ(contents.parts.count(), turns.size()) << "one part a copy";
+    const double net = kPi * r * r - 2 * r * r;
+    std::size_t k = 0;
+    for (const Part& part : contents.parts) {
+        EXPECT_EQ(part.innerLoops().count(), 1) << turns[k] << " degrees";
+        EXPECT_NEAR(part.netArea(), net, 0.05 * 2 * kPi * r) << turns[k] << " degrees";
+        ++k;
+    }
+    EXPECT_TRUE(contents.warnings.empty()) << contents.warnings.front();
 }
 
 // Blocks that each place the one before ten times would make 10^8 lines; the bound on

@@ -298,5 +298,85 @@ TEST(JobLoaderTest, DrawingsInDifferentUnitsAreNotedAndClaimNoCommonUnit) {
     EXPECT_NEAR(largest, kPi * 25.4 * 25.4, 2 * kPi * 25.4 * 0.05) << "assumed inches, in mm";
 }
 
+// A square drawn in millimetres on layer CUT, written into dir.
+std::string squareDrawing(TempDir& dir, const std::string& name) {
+    return dir
+        .write(name,
+               "  0\nSECTION\n  2\nHEADER\n  9\n$INSUNITS\n 70\n4\n  0\nENDSEC\n  0\nSECTION\n"
+               "  2\nENTITIES\n  0\nLWPOLYLINE\n  8\nCUT\n 90\n4\n 70\n1\n 10\n0\n 20\n0\n"
+               " 10\n10\n 20\n0\n 10\n10\n 20\n10\n 10\n0\n 20\n10\n  0\nENDSEC\n  0\nEOF\n")
+        .string();
+}
+
+// The bounds on parts and vertices hold for the whole job: rows of a job list, and files on
+// the command line, each within them, are refused together with one line naming the row or
+// file where the job passes them, before the copies of that row are made.
+TEST(JobLoaderTest, TheBoundsOnPartsAndVerticesHoldOverTheWholeJob) {
+    TempDir dir;
+    const std::string square = squareDrawing(dir, "square.dxf");
+    const std::string list = dir.write("jobs.csv",
+                                       "file,quantity\n"
+                                       "square.dxf,40\n"
+                                       "# a comment\n"
+                                       "square.dxf,40\n"
+                                       "square.dxf,40\n")
+                                 .string();
+    InputSettings settings;
+    settings.sheet = SheetSize{500, 500};
+    settings.limits.read.maxParts = 100;
+    EXPECT_EQ(
+        failure({{list, std::nullopt}}, settings).detail,
+        list + ":5: the job's files hold more than 100 parts in all, the bound on a whole job");
+    EXPECT_EQ(
+        failure({{square, 60}, {square, 41}}, settings).detail,
+        square + ": the job's files hold more than 100 parts in all, the bound on a whole job");
+    EXPECT_EQ(load({{square, 60}, {square, 40}}, settings).prepared.partCount, 100);
+    settings.limits.read.maxParts = 1000;
+    settings.limits.read.maxStoredVertices = 300;
+    EXPECT_EQ(failure({{list, std::nullopt}}, settings).detail,
+              list +
+                  ":4: the job's files hold more than 300 vertices (copies counted) in all, the "
+                  "bound on a whole job");
+}
+
+// A list naming one drawing on many rows reads it once for each set of layers: what the
+// reading says about it is said once, and the rows' copies and names are each row's own.
+TEST(JobLoaderTest, RowsNamingOneDrawingReadItOnce) {
+    TempDir dir;
+    squareDrawing(dir, "square.dxf");
+    std::string rows = "file,quantity,name,layer\n";
+    for (int k = 0; k < 2000; ++k)
+        rows += "square.dxf," + std::to_string(1 + k % 3) + ",s" + std::to_string(k) +
+                (k % 2 == 0 ? ",CUT\n" : ",\n");
+    const std::string list = dir.write("jobs.csv", rows).string();
+    InputSettings settings;
+    settings.sheet = SheetSize{5000, 5000};
+    const LoadedJob job = load({{list, std::nullopt}}, settings);
+    int copies = 0;
+    for (int k = 0; k < 2000; ++k) copies += 1 + k % 3;
+    EXPECT_EQ(job.prepared.partCount, copies);
+    const auto unitLines = std::count_if(job.notes.begin(), job.notes.end(), [](auto& note) {
+        return note.find("drawing units millimetres") != std::string::npos;
+    });
+    EXPECT_EQ(unitLines, 2) << "once for all layers, once for CUT";
+    ASSERT_EQ(job.items.size(), 2000u);
+    EXPECT_EQ(job.items[1999].name, "s1999");
+    EXPECT_EQ(job.items[1999].copies, 1 + 1999 % 3);
+}
+
+// A row whose layer cell names no layer the drawing holds a part on is named by its line.
+TEST(JobLoaderTest, ALayerCellThatFindsNoPartNamesTheRow) {
+    TempDir dir;
+    squareDrawing(dir, "square.dxf");
+    const std::string list =
+        dir.write("jobs.csv", "file,quantity,layer\nsquare.dxf,2,CUT\nsquare.dxf,1,ENGRAVE\n")
+            .string();
+    InputSettings settings;
+    settings.sheet = SheetSize{500, 500};
+    const InputError error = failure({{list, std::nullopt}}, settings);
+    EXPECT_EQ(error.detail, list + ":3: '" + (dir.path() / "square.dxf").string() +
+                                "' holds no part on the layer 'ENGRAVE' that the row names");
+}
+
 }  // namespace
 }  // namespace blocknest

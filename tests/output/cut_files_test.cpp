@@ -175,6 +175,29 @@ TEST(CutFilesTest, TheSheetsOfAnEarlierRunBeyondThisOneGoWithTheSet) {
     }
 }
 
+// "s{n}/cut.dxf" puts each sheet in a folder of its own, made for the run; a folder that
+// cannot be made (a file stands in its place) fails the set with a line naming it.
+TEST(CutFilesTest, EachSheetsFolderIsMadeAndAFileInItsPlaceIsNamed) {
+    testing_support::TempDir dir;
+    PartList sheet;
+    sheet.pushBack(testing_support::makePart("plate", {{0, 0}, {10, 0}, {10, 5}, {0, 5}}));
+    const std::vector<const PartList*> layouts(2, &sheet);
+    {
+        OutputSet outputs;
+        ASSERT_FALSE(
+            stageCutFiles(dir.path() / "s{n}" / "cut.dxf", layouts, true, 20, 10, {}, outputs));
+        ASSERT_FALSE(outputs.commit());
+    }
+    for (const char* folder : {"s1", "s2"})
+        EXPECT_TRUE(std::filesystem::is_regular_file(dir.path() / folder / "cut.dxf")) << folder;
+    (void)dir.write("t2", "a file where a folder would go");
+    OutputSet outputs;
+    const std::optional<std::string> failure =
+        stageCutFiles(dir.path() / "t{n}" / "cut.dxf", layouts, true, 20, 10, {}, outputs);
+    ASSERT_TRUE(failure);
+    EXPECT_NE(failure->find("t2'"), std::string::npos) << *failure;
+}
+
 // True when the box of a text of the given characters at the spot lies in the part's
 // material: its corners and the midpoints of its sides, on a fine grid along the sides.
 bool textFits(const Part& part, const LabelSpot& spot, std::size_t characters) {

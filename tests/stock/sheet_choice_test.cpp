@@ -166,5 +166,34 @@ TEST(SheetChoiceTest, PackedPartsStayOffEveryObstacleOfRandomSheets) {
     EXPECT_GT(placedTotal, 60) << "too few parts placed to tell anything";
 }
 
+// A stock of 1000 kinds: each sheet is tried on a bounded number of them, not on all (each
+// trial packs every part left), and the plan still places every part on the cheapest kinds
+// for their area: here each kind's cost is its capacity times a price, the lowest price
+// listed last.
+TEST(SheetChoiceTest, AThousandKindsCostABoundedNumberOfTrialsASheet) {
+    std::vector<SheetKind> kinds;
+    std::mt19937 random(3);
+    std::uniform_real_distribution<double> capacity(300, 3000);
+    std::uniform_real_distribution<double> price(1, 2);
+    for (int k = 0; k < 1000; ++k) {
+        const double c = k == 999 ? 300 : capacity(random);
+        kinds.push_back(kind("k" + std::to_string(k), c, c * (k == 999 ? 0.5 : price(random)), 2));
+    }
+    std::int64_t trials = 0;
+    const auto counting = [&](const PartList& left, const SheetKind& k) {
+        ++trials;
+        return packByArea(left, k);
+    };
+    auto result = chooseSheets(squares(300), kinds, counting);
+    ASSERT_TRUE(std::holds_alternative<StockPlan>(result));
+    const StockPlan& p = std::get<StockPlan>(result);
+    EXPECT_EQ(std::count(p.sheetOf.begin(), p.sheetOf.end(), kNoSheet), 0);
+    ASSERT_FALSE(p.sheetKinds.empty());
+    EXPECT_EQ(p.sheetKinds.front(), 999u) << "the cheapest for its area";
+    // Two plans, each trying at most 24 kinds for each of its sheets, where trying every kind
+    // would take 1000 trials a sheet.
+    EXPECT_LE(trials, 100 * static_cast<std::int64_t>(p.sheetKinds.size() + 1)) << trials;
+}
+
 }  // namespace
 }  // namespace blocknest

@@ -133,6 +133,54 @@ def check_cut_sheet(path, outline, defects):
     check(len(drawn) == 1 + len(defects), f"{path}: {len(drawn) - 1} defects, {len(defects)} drawn")
 
 
+def check_crossing_defects(binary, work, workshop, rng):
+    """Defect circles drawn across a rectangular sheet's edges and corner cut notches into
+    it: every part lies in the rectangle less the circles as drawn, the margin from its edges
+    (a notch's edge is the sheet's edge), and the sheet in the drawing for cutting is that
+    material."""
+    length, width = 900.0, 500.0
+    circles = [(rng.uniform(150, 750), 0.0, rng.uniform(40, 90)),
+               (length, rng.uniform(150, 350), rng.uniform(40, 90)),
+               (0.0, width, rng.uniform(60, 120)),
+               (rng.uniform(150, 750), width + 20, rng.uniform(40, 90))]
+    doc = ezdxf.new("R2000")
+    doc.header["$INSUNITS"] = 4
+    msp = doc.modelspace()
+    corners = [(0, 0), (length, 0), (length, width), (0, width)]
+    for a, b in zip(corners, corners[1:] + corners[:1]):
+        msp.add_line(a, b, dxfattribs={"layer": "OUTLINE"})
+    for x, y, r in circles:
+        msp.add_circle((x, y), r, dxfattribs={"layer": "DEFECTS"})
+    # A diamond over the lower right corner: it holds the corner and none of its own corners
+    # lies on the sheet.
+    diamond = [(length + 45, -5), (length + 5, 35), (length - 35, -5), (length + 5, -45)]
+    msp.add_lwpolyline(diamond, close=True, dxfattribs={"layer": "DEFECTS"})
+    doc.saveas(os.path.join(work, "notched.dxf"))
+    rect = Polygon(corners)
+    drawn = [Point(x, y).buffer(r, 256) for x, y, r in circles] + [Polygon(diamond)]
+    material = rect
+    for circle in drawn:
+        material = material.difference(circle)
+    for spacing, margin in ((0, 0), (4, 3)):
+        placed = run(binary, ["--sheet-dxf", "notched.dxf", "--spacing", str(spacing), "--margin",
+                              str(margin), "-r", "4", "--dxf-cam", "cut.dxf", workshop], work)
+        if placed is None:
+            continue
+        parts = placed_parts(placed)
+        check(len(parts) >= 20, f"notched: only {len(parts)} parts placed")
+        # A notch's edge is an edge of the sheet: the parts keep the margin from it.
+        check_layout("notched", parts, material, [], spacing, margin)
+        cut = ezdxf.readfile(os.path.join(work, "cut.dxf"))
+        sheet = [Polygon([(x, y) for x, y, *_ in e.get_points()])
+                 for e in cut.modelspace() if e.dxftype() == "LWPOLYLINE" and e.dxf.layer == "SHEET"]
+        outline = max(sheet, key=lambda p: p.area) if sheet else Polygon()
+        # The notches' polygons hold the circles: the sheet is the material less at most the
+        # tolerance along the arcs.
+        check(outline.area <= material.area + 1e-6 and
+              material.area - outline.area <= 0.05 * sum(2 * math.pi * r for _, _, r in circles),
+              f"notched: the sheet's area {outline.area}, the material's {material.area}")
+
+
 def main():
     binary, source = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     workshop = os.path.join(source, "examples", "workshop_parts.txt")
@@ -177,6 +225,7 @@ def main():
                 parts = placed_parts(placed, sheet["number"])
                 check(len(parts) == sheet["parts"], f"stock: sheet {sheet['number']} parts")
                 check_layout(f"stock {sheet['kind']}", parts, outline, defects, 3, 4)
+        check_crossing_defects(binary, work, workshop, rng)
     check(checked_parts >= 100, f"only {checked_parts} parts checked")
     for failure in failures:
         print(failure)

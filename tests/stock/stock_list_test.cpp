@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
 #include <sstream>
 
 #include "support.hpp"
@@ -77,6 +80,45 @@ INSTANTIATE_TEST_SUITE_P(
                  "racks/stock.csv: the stock list is empty: it needs a header and a row per "
                  "sheet"}),
     [](const testing::TestParamInfo<BadStock>& info) { return info.param.name; });
+
+// A stream without end, of one character: the bytes it served are counted.
+class EndlessText : public std::streambuf {
+public:
+    explicit EndlessText(char fill) { std::fill(std::begin(chunk_), std::end(chunk_), fill); }
+    std::int64_t served() const { return served_; }
+
+protected:
+    int_type underflow() override {
+        served_ += static_cast<std::int64_t>(sizeof chunk_);
+        setg(chunk_, chunk_, chunk_ + sizeof chunk_);
+        return traits_type::to_int_type(chunk_[0]);
+    }
+
+private:
+    char chunk_[4096];
+    std::int64_t served_ = 0;
+};
+
+// /dev/zero never ends and a folder holds no list: both are refused before any reading, and
+// a list whose line never ends is refused once the line passes its bound.
+TEST(StockListTest, WhatIsNoRegularFileIsRefusedAndALineIsBounded) {
+    const auto zero = readStockListFile("/dev/zero", {});
+    ASSERT_TRUE(std::holds_alternative<InputError>(zero));
+    EXPECT_EQ(std::get<InputError>(zero).detail,
+              "/dev/zero: the stock list is not a regular file (a device or a pipe may never end)");
+    TempDir dir;
+    const auto folder = readStockListFile(dir.path().string(), {});
+    ASSERT_TRUE(std::holds_alternative<InputError>(folder));
+    EXPECT_EQ(std::get<InputError>(folder).detail,
+              dir.path().string() + ": the stock list is a directory");
+    EndlessText endless('7');
+    std::istream in(&endless);
+    const auto result = readStockList(in, "racks/stock.csv", "", {});
+    ASSERT_TRUE(std::holds_alternative<InputError>(result));
+    EXPECT_EQ(std::get<InputError>(result).detail,
+              "racks/stock.csv:1: the line is longer than 65536 characters");
+    EXPECT_LT(endless.served(), 1 << 20);
+}
 
 TEST(StockListTest, RectanglesTakeCountOneAndTheirAreaAsCostWhenNotGiven) {
     const auto result =

@@ -1,0 +1,82 @@
+#include "stock/outline_cuts.hpp"
+
+#include <clipper.hpp>
+#include <cmath>
+
+namespace blocknest {
+namespace {
+
+namespace cl = ClipperLib;
+
+// Integer coordinates for Clipper: scaled by a power of two so that the largest stays below
+// 2^40, which keeps the scaling exact and far inside Clipper's range.
+double scaleFor(double largest) {
+    int exponent = 0;
+    std::frexp(std::max(largest, 1e-300), &exponent);
+    return std::ldexp(1.0, 40 - exponent);
+}
+
+cl::Path toPath(const std::vector<Vertex>& vertices, double scale) {
+    cl::Path path;
+    for (const Vertex& v : vertices) {
+        path.emplace_back(static_cast<cl::cInt>(std::llround(v.x * scale)),
+                          static_cast<cl::cInt>(std::llround(v.y * scale)));
+    }
+    return path;
+}
+
+Loop toLoop(const cl::Path& path, double scale) {
+    std::vector<Vertex> vertices;
+    for (const cl::IntPoint& p : path) {
+        vertices.push_back({static_cast<double>(p.X) / scale, static_cast<double>(p.Y) / scale});
+    }
+    Loop loop;
+    loop.setVertices(std::move(vertices));
+    return loop;
+}
+
+double largestCoordinate(const Loop& loop) {
+    double largest = 0;
+    for (const Vertex& v : loop.vertices())
+        largest = std::max({largest, std::fabs(v.x), std::fabs(v.y)});
+    return largest;
+}
+
+}  // namespace
+
+std::optional<CutOutline> cutOutline(const Loop& outline, const std::vector<Loop>& cutOuts) {
+    double largest = largestCoordinate(outline);
+    for (const Loop& cut : cutOuts) largest = std::max(largest, largestCoordinate(cut));
+    if (!std::isfinite(largest)) return std::nullopt;
+    const double scale = scaleFor(largest);
+    cl::Clipper clipper;
+    clipper.AddPath(toPath(outline.vertices(), scale), cl::ptSubject, true);
+    for (const Loop& cut : cutOuts)
+        clipper.AddPath(toPath(cut.vertices(), scale), cl::ptClip, true);
+    cl::PolyTree tree;
+    clipper.Execute(cl::ctDifference, tree, cl::pftNonZero, cl::pftNonZero);
+    // Pieces: the tree's top level, and islands inside holes.
+    std::vector<const cl::PolyNode*> pieces;
+    std::vector<const cl::PolyNode*> open(tree.Childs.begin(), tree.Childs.end());
+    while (!open.empty()) {
+        const cl::PolyNode* node = open.back();
+        open.pop_back();
+        if (!node->IsHole() && node->Contour.size() >= 3) pieces.push_back(node);
+        open.insert(open.end(), node->Childs.begin(), node->Childs.end());
+    }
+    const cl::PolyNode* kept = nullptr;
+    for (const cl::PolyNode* piece : pieces) {
+        if (kept == nullptr ||
+            std::fabs(cl::Area(piece->Contour)) > std::fabs(cl::Area(kept->Contour)))
+            kept = piece;
+    }
+    if (kept == nullptr) return std::nullopt;
+    CutOutline cut;
+    cut.outline = toLoop(kept->Contour, scale);
+    for (const cl::PolyNode* hole : kept->Childs)
+        if (hole->Contour.size() >= 3) cut.holes.push_back(toLoop(hole->Contour, scale));
+    cut.piecesLeftOut = static_cast<int>(pieces.size()) - 1;
+    return cut;
+}
+
+}  // namespace blocknest
