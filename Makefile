@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE ?= examples/workshop_parts.txt
 OUT ?= out
 
-.PHONY: run test sanitize tsan format-check deps test-deps clean
+.PHONY: run test sanitize tsan format-check deps test-deps deb install clean
 
 deps:
 	@scripts/ensure-deps
@@ -28,7 +28,7 @@ sanitize: test-deps
 	cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBLOCKNEST_SANITIZE=ON >/dev/null
 	cmake --build build/sanitize -j $(JOBS)
 	ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-		ctest --test-dir build/sanitize --output-on-failure -j $(JOBS)
+		ctest --test-dir build/sanitize --output-on-failure -j $(JOBS) -E InstallAndConsume
 
 # The search runs threads: its tests, and the runs that use it, under ThreadSanitizer.
 tsan: test-deps
@@ -36,6 +36,15 @@ tsan: test-deps
 	cmake --build build/tsan -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -j $(JOBS) \
 		-R 'Search|Decoder|Separation|BitImage'
+
+# A Debian package of the program, the library with its headers and CMake package, the manual
+# page and the examples, installed under /usr.
+deb: test-deps
+	cmake -S . -B build/deb -DCMAKE_BUILD_TYPE=Release -DBLOCKNEST_TESTS=OFF \
+		-DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+	cmake --build build/deb -j $(JOBS)
+	cd build/deb && cpack -G DEB
+	@ls build/deb/*.deb
 
 format-check:
 	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.hpp')

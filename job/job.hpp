@@ -133,6 +133,9 @@ struct JobResult {
     std::shared_ptr<const FinishedJob> finished;
 };
 
+// The library's version, "1.0.0".
+[[nodiscard]] const char* libraryVersion();
+
 // Reads, packs, searches and writes the job; every failure is one line on the console's error
 // stream and an exit code, never an exception.
 [[nodiscard]] JobResult runJob(const JobDescription& job, Console& console,

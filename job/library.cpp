@@ -1,0 +1,7 @@
+#include "job/job.hpp"
+
+namespace blocknest {
+
+const char* libraryVersion() { return BLOCKNEST_VERSION; }
+
+}  // namespace blocknest

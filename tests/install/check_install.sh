@@ -1,0 +1,44 @@
+#!/bin/sh
+# Installs the build into a fresh prefix, builds the consumer project against the installed
+# CMake package, runs it, and checks the Debian package CPack makes of the same build: its
+# files and its dependencies. Usage: check_install.sh BUILD_DIR SOURCE_DIR
+set -eu
+build=$1
+source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+for file in bin/blocknest include/blocknest/blocknest.hpp include/blocknest/job/job.hpp \
+    share/doc/blocknest/examples/workshop_parts.txt; do
+    [ -e "$work/prefix/$file" ] || fail "the install holds no $file"
+done
+ls "$work/prefix"/lib*/libblocknest.so >/dev/null 2>&1 || fail "the install holds no libblocknest.so"
+ls "$work/prefix"/lib*/cmake/blocknest/blocknestConfig.cmake >/dev/null 2>&1 ||
+    fail "the install holds no CMake package"
+
+cmake -S "$source/tests/install/consumer" -B "$work/consumer" \
+    -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null || fail "the consumer project does not configure"
+cmake --build "$work/consumer" >/dev/null || fail "the consumer project does not build"
+out=$("$work/consumer/nest_two_rectangles") || fail "the consumer ended with an error: $out"
+echo "$out"
+echo "$out" | grep -q '^plate: sheet 1,' || fail "the plate is not placed"
+echo "$out" | grep -q '^bar: sheet 1,' || fail "the bar is not placed"
+echo "$out" | grep -q 'library 1\.' || fail "no library version"
+
+if ! command -v dpkg-deb >/dev/null 2>&1 || ! command -v dpkg-shlibdeps >/dev/null 2>&1; then
+    echo "dpkg-deb or dpkg-shlibdeps is missing: the Debian package is not checked"
+    exit 0
+fi
+(cd "$build" && cpack -G DEB -B "$work/deb" >/dev/null) || fail "cpack made no package"
+deb=$(ls "$work"/deb/*.deb)
+files=$(dpkg-deb -c "$deb")
+for file in /bin/blocknest /include/blocknest/blocknest.hpp libblocknest.so \
+    cmake/blocknest/blocknestConfig.cmake examples/workshop_parts.txt; do
+    echo "$files" | grep -q "$file" || fail "the package holds no $file"
+done
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+echo "$depends" | grep -q libpolyclipping || fail "the package does not depend on libpolyclipping"
+echo "$depends" | grep -q libstdc++ || fail "the package does not depend on libstdc++"
