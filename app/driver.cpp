@@ -400,6 +400,11 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
             notFittedSummary(job.parts(), job.sheetLength(), job.sheetWidth())) {
         console.error(*summary);
     }
+    if (!searchRequested(options) && job.partsLeftForRoom()) {
+        console.error(
+            "blocknest: a search may find room for the parts left off: give it time "
+            "with -t SECONDS");
+    }
     console.pause();
     return 0;
 }

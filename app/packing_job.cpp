@@ -279,6 +279,22 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
     return std::nullopt;
 }
 
+bool PackingJob::partsLeftForRoom() const {
+    if (severalSheets()) return false;
+    double free = sheet_.length * sheet_.width;
+    for (const Part& part : parts_) {
+        if (liesOnSheet(part, sheet_.length, sheet_.width)) free -= part.netArea();
+    }
+    // A part larger than the area the others leave cannot be placed by any search.
+    for (const Part& part : parts_) {
+        if (!liesOnSheet(part, sheet_.length, sheet_.width) && part.netArea() <= free &&
+            whyLeftOff(part, sheet_.length, sheet_.width) == LeftOffReason::noRoom) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<std::string> PackingJob::partsTooLarge() const {
     std::vector<std::string> names;
     std::size_t i = 0;

@@ -159,9 +159,17 @@ bool clearOfObstacles(const Part& moving, const std::optional<Part>& outside,
                         [&](const Part& defect) { return clash(moving, defect, true); });
 }
 
-bool verticesOnSheet(const Part& moving, const Loop& sheetRectangle) {
+// By the point-containment rule, so that the left and top edges are outside; with
+// edgesClosed, within the closed rectangle, so that a part as wide as the sheet lies on it. A
+// coordinate that is not a number lies nowhere.
+bool verticesOnSheet(const Part& moving, const Loop& sheetRectangle, bool edgesClosed) {
+    const BoundingBox& sheet = sheetRectangle.bounds();
     for (const Vertex& v : moving.outerLoop().vertices()) {
-        if (!pointInLoop(v, sheetRectangle)) return false;
+        if (edgesClosed ? !(v.x >= sheet.minX && v.x <= sheet.maxX && v.y >= sheet.minY &&
+                            v.y <= sheet.maxY)
+                        : !pointInLoop(v, sheetRectangle)) {
+            return false;
+        }
     }
     return true;
 }
@@ -236,6 +244,7 @@ void PartIndex::markPlaced(const Part& part) {
     notPlaced_[slot] = notPlaced_.back();
     notPlacedAt_[notPlaced_.back()] = slot;
     notPlaced_.pop_back();
+    placed_.push_back(id);
     const BoundingBox& box = part.outerLoop().bounds();
     if (!detail::isFinite(box)) {
         unboxed_.push_back(id);
@@ -249,15 +258,15 @@ void PartIndex::markPlaced(const Part& part) {
     }
 }
 
-bool isPlacementFeasible(const PartIndex& others, const Part& moving) {
-    if (!verticesOnSheet(moving, others.sheetRectangle())) return false;
+bool isPlacementFeasible(const PartIndex& others, const Part& moving, bool edgesClosed) {
+    if (!verticesOnSheet(moving, others.sheetRectangle(), edgesClosed)) return false;
     if (!clearOfObstacles(moving, others.outside(), others.defects())) return false;
     return others.forEachNear(
         moving, [&](const Part& other) { return !clash(moving, other, others.holeEdgesTested()); });
 }
 
 bool isPlacementFeasible(const PartList& parts, const Part& moving, const Sheet& sheet) {
-    if (!verticesOnSheet(moving, makeSheetRectangle(sheet))) return false;
+    if (!verticesOnSheet(moving, makeSheetRectangle(sheet), false)) return false;
     if (!clearOfObstacles(moving, sheet.outside, sheet.defects)) return false;
     for (const Part& other : parts) {
         if (&other != &moving && clash(moving, other, sheet.holeEdgesTested)) return false;

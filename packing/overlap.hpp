@@ -38,6 +38,12 @@ public:
     template <class Visit>
     bool forEachNear(const Part& moving, Visit visit) const;
 
+    // Calls visit(part) for each part marked placed, in the order they were marked.
+    template <class Visit>
+    void forEachPlaced(Visit visit) const {
+        for (const std::size_t id : placed_) visit(*parts_[id]);
+    }
+
     const Loop& sheetRectangle() const { return sheetRectangle_; }
     bool holeEdgesTested() const { return holeEdgesTested_; }
     const std::optional<Part>& outside() const { return outside_; }
@@ -65,12 +71,15 @@ private:
     std::vector<std::size_t> notPlacedAt_;  // position in notPlaced_, by id
     BoundingBox notPlacedBox_;
     std::vector<std::size_t> unboxed_;  // boxes that are not finite: always tested
+    std::vector<std::size_t> placed_;   // in the order they were marked
     mutable std::vector<unsigned> seen_;
     mutable unsigned stamp_ = 0;
 };
 
-// The same test as above with the other parts and the sheet taken from the index.
-[[nodiscard]] bool isPlacementFeasible(const PartIndex& others, const Part& moving);
+// The same test as above with the other parts and the sheet taken from the index; with
+// edgesClosed the part may also touch the sheet's left and top edges.
+[[nodiscard]] bool isPlacementFeasible(const PartIndex& others, const Part& moving,
+                                       bool edgesClosed = false);
 
 // True when the outer loops of a and b do not overlap: their boxes are apart or within the
 // tolerance on one axis, or no vertex of either lies in the other and no edges touch.

@@ -1,5 +1,6 @@
 #include "packing/packer.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include "base/fatal_error.hpp"
 #include "geometry/predicates.hpp"
 #include "packing/compaction.hpp"
+#include "packing/exact_fit.hpp"
 #include "packing/first_fit.hpp"
 #include "packing/sheet_marking.hpp"
 #include "raster/pixelize.hpp"
@@ -48,6 +50,83 @@ std::string imageTooLarge(const Part& part, double angle, const ImageSize& size)
                   part.name().c_str(), angle * 180 / std::acos(-1.0), size.rows, size.cols,
                   static_cast<long long>(kMaxImageCells), part.blockSideLength());
     return text;
+}
+
+// Slides the part, placed, toward X = 0 and then Y = 0 (and again as often as memory says
+// while it moves), then marks it on the sheet and as placed.
+void settlePart(Part& part, Sheet& sheet, Console& console, PackingMemory& memory) {
+    const double bs = sheet.blockSideLength;
+    compactAlongX(memory.others, part, bs);
+    compactAlongY(memory.others, part, bs);
+    for (int pair = 0; pair < memory.extraSlidePairs; ++pair) {
+        const BoundingBox before = part.bounds();
+        compactAlongX(memory.others, part, bs);
+        compactAlongY(memory.others, part, bs);
+        if (part.bounds().minX == before.minX && part.bounds().minY == before.minY) break;
+    }
+    markPartOnSheet(sheet, part, console);
+    memory.others.markPlaced(part);
+    memory.exactMisses.clear();
+}
+
+bool sameLoop(const Loop& a, const Loop& b) {
+    if (a.vertexCount() != b.vertexCount()) return false;
+    for (std::size_t i = 0; i < a.vertices().size(); ++i) {
+        if (a.vertices()[i].x != b.vertices()[i].x || a.vertices()[i].y != b.vertices()[i].y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool sameMiss(const ExactMiss& miss, const Part& part, std::span<const Orientation> trials) {
+    if (!sameLoop(miss.part.outerLoop(), part.outerLoop()) ||
+        miss.part.innerLoops().count() != part.innerLoops().count() ||
+        !std::equal(miss.trials.begin(), miss.trials.end(), trials.begin(), trials.end())) {
+        return false;
+    }
+    auto hole = part.innerLoops().begin();
+    for (const Loop& h : miss.part.innerLoops()) {
+        if (!sameLoop(h, *hole)) return false;
+        ++hole;
+    }
+    return true;
+}
+
+// Places the part, which the grid refused in every orientation, at the exact fit of the
+// orientation whose centroid lands at the smallest X (the earlier one among equals); leaves it
+// where it is and returns false when none has one.
+bool placeByExactFit(Part& part, const Sheet& sheet, std::span<const Orientation> trials,
+                     PackingMemory& memory) {
+    for (const ExactMiss& miss : memory.exactMisses) {
+        if (sameMiss(miss, part, trials)) return false;
+    }
+    // A part larger than the room the placed parts leave fits nowhere.
+    double free = sheet.length * sheet.width;
+    memory.others.forEachPlaced([&](const Part& placed) { free -= placed.netArea(); });
+    const Part unplaced = part;
+    std::optional<Part> chosen;
+    if (part.netArea() <= free) {
+        int testsLeft = kExactFitTests;
+        for (const Orientation& turn : trials) {
+            part = unplaced;
+            part.applyTurn(turn);
+            part.setTurn(turn);
+            part.dropBitmap();
+            const std::optional<Vertex> move = findExactFit(memory.others, part, testsLeft);
+            if (move && (!chosen || part.centroid().x + move->x < chosen->centroid().x)) {
+                part.translate(move->x, move->y);
+                chosen = part;
+            }
+        }
+    }
+    if (chosen) {
+        part = std::move(*chosen);
+        return true;
+    }
+    part = unplaced;
+    memory.exactMisses.push_back({unplaced, {trials.begin(), trials.end()}});
+    return false;
 }
 
 }  // namespace
@@ -96,7 +175,12 @@ void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Con
             chosen->setTurn(turn);
         }
     }
-    if (!chosen) return;
+    if (!chosen) {
+        // The grid rounds the part up and the free room down; the exact test may still find a
+        // place where no block image fits.
+        if (placeByExactFit(part, sheet, trials, memory)) settlePart(part, sheet, console, memory);
+        return;
+    }
     const double b = chosen->blockSideLength();
     const double bs = sheet.blockSideLength;
     const double dx = best.row * bs - (chosen->bounds().minX + chosen->bitmap().anchorRow * b);
@@ -104,16 +188,7 @@ void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Con
     chosen->dropBitmap();
     part = *chosen;
     part.translate(dx, dy);
-    compactAlongX(memory.others, part, bs);
-    compactAlongY(memory.others, part, bs);
-    for (int pair = 0; pair < memory.extraSlidePairs; ++pair) {
-        const BoundingBox before = part.bounds();
-        compactAlongX(memory.others, part, bs);
-        compactAlongY(memory.others, part, bs);
-        if (part.bounds().minX == before.minX && part.bounds().minY == before.minY) break;
-    }
-    markPartOnSheet(sheet, part, console);
-    memory.others.markPlaced(part);
+    settlePart(part, sheet, console, memory);
 }
 
 LeftOffReason whyLeftOff(const Part& part, double sheetLength, double sheetWidth) {

@@ -1,6 +1,7 @@
 #pragma once  // packing/packer.hpp: placing every part in turn
 #include <span>
 #include <string>
+#include <vector>
 
 #include "base/console.hpp"
 #include "geometry/part.hpp"
@@ -18,6 +19,12 @@ namespace blocknest {
 std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Console& console,
                          bool showProgress = true);
 
+// A part that neither the grid nor the exact positions could place, with the turns it tried.
+struct ExactMiss {
+    Part part;
+    std::vector<Orientation> trials;
+};
+
 // What the packing of one part list on one sheet keeps from part to part to go faster; it
 // never changes a result.
 struct PackingMemory {
@@ -28,13 +35,17 @@ struct PackingMemory {
     FirstFitMemo firstFits;
     PixelizeMemo images;
     PartIndex others;  // every part of the list; placed ones are marked as they are placed
+    // Refused since the last part was placed: an alike part with the same turns is refused too.
+    std::vector<ExactMiss> exactMisses;
 };
 
 // Tries the given orientations of the part in turn (each turned about the origin from its list
 // pose), keeps the one whose centroid lands at the smallest X at its first fit (the earlier
 // one among equals), moves it there, slides it toward X = 0 and then Y = 0, and marks it on
-// the sheet. A part that fits nowhere stays where it is, as does a part whose net area is not
-// positive. part must be an element of the list that memory was made for.
+// the sheet. Where no orientation has a first fit on the grid, the exact positions of
+// findExactFit are tried the same way. A part that fits nowhere stays where it is, as does a
+// part whose net area is not positive. part must be an element of the list that memory was
+// made for.
 void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Console& console,
               PackingMemory& memory);
 
