@@ -15,8 +15,9 @@ inline constexpr double kBoxTolerance = 0.00001;
 
 // True when every vertex of the moving part's outer loop lies in the sheet rectangle (by the
 // point-containment rule, so the left and top edges are outside), the part overlaps neither
-// the sheet's outside nor a defect (edges always tested), and it overlaps no other part of
-// the list, a part lying in a hole of the other not counting. Other parts are
+// the sheet's outside nor a defect, and it overlaps no other part of the list, a part lying in
+// a hole of the other not counting (its vertices in the hole and no edge crossing the hole's
+// edges). Other parts are
 // recognised by identity; parked parts take part like any other.
 [[nodiscard]] bool isPlacementFeasible(const PartList& parts, const Part& moving,
                                        const Sheet& sheet);
@@ -45,7 +46,6 @@ public:
     }
 
     const Loop& sheetRectangle() const { return sheetRectangle_; }
-    bool holeEdgesTested() const { return holeEdgesTested_; }
     const std::optional<Part>& outside() const { return outside_; }
     const std::vector<Part>& defects() const { return defects_; }
 
@@ -57,7 +57,6 @@ private:
     BucketRange bucketsMeeting(const BoundingBox& box) const;  // box must be finite
 
     Loop sheetRectangle_;
-    bool holeEdgesTested_ = false;
     std::optional<Part> outside_;  // the sheet's, copied: the index may outlive the sheet
     std::vector<Part> defects_;
     std::vector<const Part*> parts_;

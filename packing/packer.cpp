@@ -140,55 +140,72 @@ void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Con
               PackingMemory& memory) {
     // Nothing to place: a flat part, or one whose holes take all of its area.
     if (!(part.netArea() > 0)) return;
-    double bestX = sheet.length;
-    // Only the best orientation so far is kept; the others are dropped as soon as they lose.
-    std::optional<Part> chosen;
-    FirstFit best;
-    for (const Orientation& turn : trials) {
-        Part trial = part;  // every trial turns the unrotated list part: no angle accumulates
-        trial.applyTurn(turn);
-        const ImageSize size = checkImageSize(trial);
-        // A pose whose coordinates run out of the number range fits no sheet.
-        if (size.verdict == ImageSize::Verdict::notFinite) continue;
-        if (size.verdict == ImageSize::Verdict::tooLarge) {
-            // Too large to build at all: a box larger than the sheet cannot lie on it; a part
-            // that could is more than this program can hold.
-            const BoundingBox& box = trial.bounds();
-            if (box.maxX - box.minX > sheet.length || box.maxY - box.minY > sheet.width) continue;
-            throw FatalError(1, imageTooLarge(trial, turn.angle(), size));
+    // Per orientation, the last grid position whose exact pose was refused: a thin sliver of a
+    // placed part can lie in blocks that no corner or vertex of it marks.
+    std::vector<std::optional<FirstFit>> refused(trials.size());
+    const Part unplaced = part;
+    for (;;) {
+        double bestX = sheet.length;
+        // Only the best orientation so far is kept; the others are dropped as soon as they lose.
+        std::optional<Part> chosen;
+        FirstFit best;
+        std::size_t chosenTrial = 0;
+        for (std::size_t t = 0; t < trials.size(); ++t) {
+            const Orientation& turn = trials[t];
+            Part trial = part;  // every trial turns the unrotated list part: no angle accumulates
+            trial.applyTurn(turn);
+            const ImageSize size = checkImageSize(trial);
+            // A pose whose coordinates run out of the number range fits no sheet.
+            if (size.verdict == ImageSize::Verdict::notFinite) continue;
+            if (size.verdict == ImageSize::Verdict::tooLarge) {
+                // Too large to build at all: a box larger than the sheet cannot lie on it; a
+                // part that could is more than this program can hold.
+                const BoundingBox& box = trial.bounds();
+                if (box.maxX - box.minX > sheet.length || box.maxY - box.minY > sheet.width) {
+                    continue;
+                }
+                throw FatalError(1, imageTooLarge(trial, turn.angle(), size));
+            }
+            // An image whose occupied blocks span more rows or columns than the sheet's grid
+            // has no first fit; the blocks at its edges often tell so without the whole image.
+            const SheetBitmap& grid = sheet.bitmap;
+            if ((size.rows > grid.rows() || size.cols > grid.cols()) &&
+                occupiedSpanExceeds(trial, grid.rows(), grid.cols())) {
+                continue;
+            }
+            memory.images.pixelize(trial, console);
+            const std::optional<FirstFit> fit =
+                refused[t] ? findFirstFitAfter(sheet, trial, memory.firstFits, *refused[t])
+                           : findFirstFit(sheet, trial, memory.firstFits);
+            // A strictly smaller X wins, so the lowest orientation wins among equals; a found
+            // position whose X is not a number is never taken and the part stays parked.
+            if (fit && fit->candidateX < bestX) {
+                bestX = fit->candidateX;
+                best = *fit;
+                chosen = std::move(trial);
+                chosen->setTurn(turn);
+                chosenTrial = t;
+            }
         }
-        // An image whose occupied blocks span more rows or columns than the sheet's grid has
-        // no first fit; the blocks at its edges often tell so without the whole image.
-        const SheetBitmap& grid = sheet.bitmap;
-        if ((size.rows > grid.rows() || size.cols > grid.cols()) &&
-            occupiedSpanExceeds(trial, grid.rows(), grid.cols())) {
-            continue;
+        if (!chosen) break;
+        const double b = chosen->blockSideLength();
+        const double bs = sheet.blockSideLength;
+        const double dx = best.row * bs - (chosen->bounds().minX + chosen->bitmap().anchorRow * b);
+        const double dy = best.col * bs - (chosen->bounds().minY + chosen->bitmap().anchorCol * b);
+        chosen->dropBitmap();
+        part = *chosen;
+        part.translate(dx, dy);
+        // The grid's blocks lie in the closed sheet rectangle: the pose may touch its edges.
+        if (isPlacementFeasible(memory.others, part, true)) {
+            settlePart(part, sheet, console, memory);
+            return;
         }
-        memory.images.pixelize(trial, console);
-        const std::optional<FirstFit> fit = findFirstFit(sheet, trial, memory.firstFits);
-        // A strictly smaller X wins, so the lowest orientation wins among equals; a found
-        // position whose X is not a number is never taken and the part stays parked.
-        if (fit && fit->candidateX < bestX) {
-            bestX = fit->candidateX;
-            best = *fit;
-            chosen = std::move(trial);
-            chosen->setTurn(turn);
-        }
+        part = unplaced;
+        refused[chosenTrial] = best;
     }
-    if (!chosen) {
-        // The grid rounds the part up and the free room down; the exact test may still find a
-        // place where no block image fits.
-        if (placeByExactFit(part, sheet, trials, memory)) settlePart(part, sheet, console, memory);
-        return;
-    }
-    const double b = chosen->blockSideLength();
-    const double bs = sheet.blockSideLength;
-    const double dx = best.row * bs - (chosen->bounds().minX + chosen->bitmap().anchorRow * b);
-    const double dy = best.col * bs - (chosen->bounds().minY + chosen->bitmap().anchorCol * b);
-    chosen->dropBitmap();
-    part = *chosen;
-    part.translate(dx, dy);
-    settlePart(part, sheet, console, memory);
+    // The grid rounds the part up and the free room down; the exact test may still find a
+    // place where no block image fits.
+    if (placeByExactFit(part, sheet, trials, memory)) settlePart(part, sheet, console, memory);
 }
 
 LeftOffReason whyLeftOff(const Part& part, double sheetLength, double sheetWidth) {

@@ -60,9 +60,6 @@ SearchInstance makeSearchInstance(const PartList& parts, const Sheet& sheet, int
         instance.shapeOf.push_back(shape);
     }
     instance.grids.push_back({sheet.blockSideLength, sheet});
-    // A search may turn a part so that its vertices lie in a concave hole while an edge
-    // crosses the hole's outline; the test that also looks at the edges keeps it out.
-    instance.grids.back().sheet.holeEdgesTested = true;
     for (double side : extraBlockSides) {
         Grid grid;
         grid.blockSide = side;
@@ -70,7 +67,6 @@ SearchInstance makeSearchInstance(const PartList& parts, const Sheet& sheet, int
         grid.sheet.width = sheet.width;
         grid.sheet.blockSideLength = side;
         grid.sheet.bitmap = buildSheetBitmap(sheet.length, sheet.width, side);
-        grid.sheet.holeEdgesTested = true;
         grid.sheet.outside = sheet.outside;
         grid.sheet.defects = sheet.defects;
         markObstaclesOnSheet(grid.sheet);
