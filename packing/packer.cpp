@@ -93,11 +93,11 @@ bool sameMiss(const ExactMiss& miss, const Part& part, std::span<const Orientati
     return true;
 }
 
-// Places the part, which the grid refused in every orientation, at the exact fit of the
-// orientation whose centroid lands at the smallest X (the earlier one among equals); leaves it
-// where it is and returns false when none has one.
+// Places the part at the exact fit of the orientation whose centroid lands at the smallest X
+// (the earlier one among equals), spending at most testsLeft exact tests; leaves it where it
+// is and returns false when none has one.
 bool placeByExactFit(Part& part, const Sheet& sheet, std::span<const Orientation> trials,
-                     PackingMemory& memory) {
+                     PackingMemory& memory, int& testsLeft) {
     for (const ExactMiss& miss : memory.exactMisses) {
         if (sameMiss(miss, part, trials)) return false;
     }
@@ -107,7 +107,6 @@ bool placeByExactFit(Part& part, const Sheet& sheet, std::span<const Orientation
     const Part unplaced = part;
     std::optional<Part> chosen;
     if (part.netArea() <= free) {
-        int testsLeft = kExactFitTests;
         for (const Orientation& turn : trials) {
             part = unplaced;
             part.applyTurn(turn);
@@ -140,6 +139,16 @@ void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Con
               PackingMemory& memory) {
     // Nothing to place: a flat part, or one whose holes take all of its area.
     if (!(part.netArea() > 0)) return;
+    if (memory.exactFirst && memory.exactFirstTests > 0) {
+        int tests = std::min(kExactFitTests, memory.exactFirstTests);
+        const int given = tests;
+        const bool placed = placeByExactFit(part, sheet, trials, memory, tests);
+        memory.exactFirstTests -= given - tests;
+        if (placed) {
+            settlePart(part, sheet, console, memory);
+            return;
+        }
+    }
     // Per orientation, the last grid position whose exact pose was refused: a thin sliver of a
     // placed part can lie in blocks that no corner or vertex of it marks.
     std::vector<std::optional<FirstFit>> refused(trials.size());
@@ -205,7 +214,10 @@ void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Con
     }
     // The grid rounds the part up and the free room down; the exact test may still find a
     // place where no block image fits.
-    if (placeByExactFit(part, sheet, trials, memory)) settlePart(part, sheet, console, memory);
+    int tests = kExactFitTests;
+    if (placeByExactFit(part, sheet, trials, memory, tests)) {
+        settlePart(part, sheet, console, memory);
+    }
 }
 
 LeftOffReason whyLeftOff(const Part& part, double sheetLength, double sheetWidth) {

@@ -5,6 +5,7 @@
 
 #include "base/console.hpp"
 #include "geometry/part.hpp"
+#include "packing/exact_fit.hpp"
 #include "packing/first_fit.hpp"
 #include "packing/overlap.hpp"
 #include "raster/pixelize.hpp"
@@ -19,19 +20,27 @@ namespace blocknest {
 std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Console& console,
                          bool showProgress = true);
 
+// The exact tests a run with PackingMemory::exactFirst spends before it, over all its parts;
+// the exact positions of parts the grid refuses are tried beyond it all the same.
+inline constexpr int kExactFirstTests = 200000;
+
 // A part that neither the grid nor the exact positions could place, with the turns it tried.
 struct ExactMiss {
     Part part;
     std::vector<Orientation> trials;
 };
 
-// What the packing of one part list on one sheet keeps from part to part to go faster; it
-// never changes a result.
+// What the packing of one part list on one sheet keeps from part to part to go faster, and
+// how it places them.
 struct PackingMemory {
     PackingMemory(const PartList& parts, const Sheet& sheet) : others(parts, sheet) {}
     // Slides toward X = 0 and then Y = 0 after the first pair, repeated while they move the
     // part; 0 is the packing run's own single pair.
     int extraSlidePairs = 0;
+    // Each part tries the exact positions of findExactFit before the grid: slower, but parts
+    // then touch what is there, as a tight sheet needs. Changes results, unlike the rest.
+    bool exactFirst = false;
+    int exactFirstTests = kExactFirstTests;  // what exactFirst may still spend in this run
     FirstFitMemo firstFits;
     PixelizeMemo images;
     PartIndex others;  // every part of the list; placed ones are marked as they are placed

@@ -107,6 +107,7 @@ Score decodeLayout(const SearchInstance& instance, const Genome& genome, Decoder
     if (memory.images.size() < instance.grids.size()) memory.images.resize(instance.grids.size());
     PackingMemory packing(list, sheet);
     packing.extraSlidePairs = genome.extraSlides;
+    packing.exactFirst = genome.exactFirst;
     std::swap(packing.images, memory.images[static_cast<std::size_t>(genome.grid)]);
     // The packing run speaks to the console only to warn of a vertex recount that disagrees,
     // which the one-pass run before the search has already met for the same parts.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <initializer_list>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -120,13 +121,20 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     {
         std::vector<Genome> batch;
         const std::int64_t room = budgetLeft(1 << 20);
-        // Parts left off for want of room may find it when they are packed first.
+        // Parts left off for want of room may find it when they are packed first, or when
+        // every part is placed against what is there (a walk from such a genome keeps it).
         if (outcome.score.unplaced > 0) {
             const Genome first = leftOffFirst(instance, current, onePass);
             for (std::size_t g = 0; g < instance.grids.size(); ++g) {
                 if (static_cast<std::int64_t>(batch.size()) >= room) break;
                 Genome genome = first;
                 genome.grid = static_cast<int>(g);
+                batch.push_back(std::move(genome));
+            }
+            for (const Genome* base : std::initializer_list<const Genome*>{&current, &first}) {
+                if (static_cast<std::int64_t>(batch.size()) >= room) break;
+                Genome genome = *base;
+                genome.exactFirst = true;
                 batch.push_back(std::move(genome));
             }
         }
