@@ -51,10 +51,11 @@ struct PackingMemory {
 // Tries the given orientations of the part in turn (each turned about the origin from its list
 // pose), keeps the one whose centroid lands at the smallest X at its first fit (the earlier
 // one among equals), moves it there, slides it toward X = 0 and then Y = 0, and marks it on
-// the sheet. Where no orientation has a first fit on the grid, the exact positions of
-// findExactFit are tried the same way. A part that fits nowhere stays where it is, as does a
-// part whose net area is not positive. part must be an element of the list that memory was
-// made for.
+// the sheet. A first fit whose exact pose fails isPlacementFeasible (edges closed) is passed
+// over for that orientation's next one. Where no orientation has a first fit on the grid, the
+// exact positions of findExactFit are tried the same way (with memory.exactFirst, before the
+// grid). A part that fits nowhere stays where it is, as does a part whose net area is not
+// positive. part must be an element of the list that memory was made for.
 void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Console& console,
               PackingMemory& memory);
 

@@ -13,7 +13,8 @@ namespace blocknest {
 struct SearchOptions {
     double timeLimit = 0;  // seconds of wall time; 0: no time limit
     // The budget in evaluations; 0: no such limit. The first phase packs at most one layout
-    // per 500 of them (at least one), the second makes at most that many part moves.
+    // per 500 of them (at least one), the second makes at most that many part moves; when the
+    // one-pass layout leaves parts off, the first phase alone packs one layout per 100.
     std::int64_t evaluations = 0;
     std::uint64_t seed = 1;
     int threads = 1;
@@ -51,7 +52,9 @@ struct SearchOutcome {
 
 // Looks for a layout that scores better than the one-pass run's, which it starts from and never
 // falls behind. The first phase (a fifth of the time) searches genomes: candidates are made in
-// batches of a fixed size from one random stream and judged in batch order. The second
+// batches of a fixed size from one random stream and judged in batch order; when the one-pass
+// layout leaves parts off, its first batch also packs them first and tries exact positions
+// first (Genome::exactFirst). The second
 // shortens the first's best layout by separating overlapping parts on a shrinking strip, in
 // two walks when the budget counts evaluations, one per thread otherwise. With an evaluation
 // limit the outcome does not depend on the thread count or the machine's speed. report is
