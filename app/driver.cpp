@@ -400,7 +400,7 @@ int runBlocknest(const Options& options, Console& console, std::istream& in) {
             notFittedSummary(job.parts(), job.sheetLength(), job.sheetWidth())) {
         console.error(*summary);
     }
-    if (!searchRequested(options) && job.partsLeftForRoom()) {
+    if (!searchRequested(options) && job.partsLeftForRoom(options.margin)) {
         console.error(
             "blocknest: a search may find room for the parts left off: give it time "
             "with -t SECONDS");

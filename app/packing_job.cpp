@@ -279,16 +279,18 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
     return std::nullopt;
 }
 
-bool PackingJob::partsLeftForRoom() const {
+bool PackingJob::partsLeftForRoom(double margin) const {
     if (severalSheets()) return false;
-    double free = sheet_.length * sheet_.width;
+    const double length = sheet_.length - 2 * margin;
+    const double width = sheet_.width - 2 * margin;
+    double free = length * width;
     for (const Part& part : parts_) {
         if (liesOnSheet(part, sheet_.length, sheet_.width)) free -= part.netArea();
     }
     // A part larger than the area the others leave cannot be placed by any search.
     for (const Part& part : parts_) {
         if (!liesOnSheet(part, sheet_.length, sheet_.width) && part.netArea() <= free &&
-            whyLeftOff(part, sheet_.length, sheet_.width) == LeftOffReason::noRoom) {
+            whyLeftOff(part, length, width) == LeftOffReason::noRoom) {
             return true;
         }
     }
