@@ -230,9 +230,8 @@ void registerOptions(CLI::App& app, Options& o) {
         "a whole number from 1 to 2^40",
         "search for a denser layout over N evaluations: N / 500\n"
         "packing runs, then N part moves of the overlap phase\n"
-        "(N / 100 runs when the plain run leaves parts off the\n"
-        "sheet, N runs with --no-overlap-phase); with --seed the\n"
-        "result is the same on every machine");
+        "(N runs with --no-overlap-phase); with --seed the result\n"
+        "is the same on every machine");
     addValue(
         app, search, "--seed", "N", o.seed,
         [](std::string_view text) { return parseWhole<std::uint64_t>(text, 0, UINT64_MAX); },

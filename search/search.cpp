@@ -77,7 +77,7 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
         end = after(options.timeLimit);
         deadline = options.separate ? after(options.timeLimit * kFirstPhaseShare) : end;
     }
-    std::int64_t layoutLimit =
+    const std::int64_t layoutLimit =
         options.evaluations > 0 && options.separate
             ? std::max<std::int64_t>(1, options.evaluations / kEvaluationsPerLayout)
             : options.evaluations;
@@ -102,17 +102,9 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     outcome.score = decodeLayout(instance, current, memories[0], &onePass);
     outcome.evaluations = 1;
     // The second phase needs every part placed; a sheet that cannot take them all (one of
-    // several) gives the whole budget to the first phase: all of the time, and as many
-    // packing runs as the evaluations buy at the first phase's share of them.
+    // several) gives the whole time to the first phase.
     const bool separate = options.separate && outcome.score.unplaced == 0;
-    if (!separate) {
-        deadline = end;
-        if (options.evaluations > 0 && options.separate) {
-            layoutLimit = std::max<std::int64_t>(
-                1, static_cast<std::int64_t>(static_cast<double>(options.evaluations) /
-                                             (kEvaluationsPerLayout * kFirstPhaseShare)));
-        }
-    }
+    if (!separate) deadline = end;
     Score currentScore = outcome.score;
     report({elapsed(), outcome.evaluations, 0, false, outcome.score, true});
 

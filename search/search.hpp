@@ -13,8 +13,7 @@ namespace blocknest {
 struct SearchOptions {
     double timeLimit = 0;  // seconds of wall time; 0: no time limit
     // The budget in evaluations; 0: no such limit. The first phase packs at most one layout
-    // per 500 of them (at least one), the second makes at most that many part moves; when the
-    // one-pass layout leaves parts off, the first phase alone packs one layout per 100.
+    // per 500 of them (at least one), the second makes at most that many part moves.
     std::int64_t evaluations = 0;
     std::uint64_t seed = 1;
     int threads = 1;
