@@ -501,6 +501,11 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
             notFittedSummary(job.parts(), job.sheetLength(), job.sheetWidth())) {
         console.error(*summary);
     }
+    if (!searchRequested(options) && job.partsLeftForRoom(options.margin)) {
+        console.error(
+            "blocknest: a search may find room for the parts left off: give it time "
+            "with -t SECONDS");
+    }
     JobResult result;
     result.cutShort = cutShort;
     result.figures = figuresOf(job);

@@ -299,6 +299,24 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
     return std::nullopt;
 }
 
+bool PackingJob::partsLeftForRoom(double margin) const {
+    if (severalSheets()) return false;
+    const double length = sheet_.length - 2 * margin;
+    const double width = sheet_.width - 2 * margin;
+    double free = length * width;
+    for (const Part& part : parts_) {
+        if (liesOnSheet(part, sheet_.length, sheet_.width)) free -= part.netArea();
+    }
+    // A part larger than the area the others leave cannot be placed by any search.
+    for (const Part& part : parts_) {
+        if (!liesOnSheet(part, sheet_.length, sheet_.width) && part.netArea() <= free &&
+            whyLeftOff(part, length, width) == LeftOffReason::noRoom) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<std::string> PackingJob::partsTooLarge() const {
     std::vector<std::string> names;
     std::size_t i = 0;

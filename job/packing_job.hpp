@@ -126,6 +126,10 @@ public:
     // With several sheets: the least number of sheets the parts that fit one could take, by
     // area alone (after computeStatistics).
     int sheetsAtLeast() const { return sheetsAtLeast_; }
+    // True with one sheet when some part lies off it for want of room alone (whyLeftOff on the
+    // sheet inside the margin) and no larger than the area the parts on it leave there: a
+    // search may still place it.
+    [[nodiscard]] bool partsLeftForRoom(double margin) const;
     // Lines of a part data file read against their likely meaning (listed in inputNotes).
     std::int64_t readWarningCount() const { return readWarningCount_; }
 

@@ -153,11 +153,11 @@ std::optional<FirstFit> findFirstFit(const Sheet& sheet, const Part& part) {
     return findFirstFit(sheet, part, memo);
 }
 
-std::optional<FirstFit> findFirstFit(const Sheet& sheet, const Part& part, FirstFitMemo& memo) {
+namespace {
+
+// The scan of findFirstFit from the position (startRow, startCol) on, in row-major order.
+std::optional<FirstFit> scanFrom(const Sheet& sheet, const Part& part, int startRow, int startCol) {
     const PartBitmap& image = part.bitmap();
-    FirstFitMemo::Start& memoStart = memo.startFor(image);
-    const FirstFitMemo::Start start = memoStart;
-    if (start.exhausted) return std::nullopt;
     const double base = part.bounds().minX + image.anchorRow * part.blockSideLength();
     const SheetBitmap& grid = sheet.bitmap;
     const PackedImage packed = packImage(image);
@@ -173,13 +173,9 @@ std::optional<FirstFit> findFirstFit(const Sheet& sheet, const Part& part, First
         firstCol = std::max(0, -packed.minColOffset);
         lastCol -= packed.maxColOffset;
     }
-    if (firstCol > lastCol) {
-        memoStart = {0, 0, true};
-        return std::nullopt;
-    }
-    // Every position before the memo's start failed for this image on an earlier, freer sheet.
-    if (start.row > firstRow) firstRow = start.row;
-    const int resumeCol = start.row == firstRow ? start.col : 0;
+    if (firstCol > lastCol) return std::nullopt;
+    if (startRow > firstRow) firstRow = startRow;
+    const int resumeCol = startRow == firstRow ? startCol : 0;
     // Positions mostly fail on the same image row as the position before them, so that row is
     // tested first; the order of the tests does not change whether all of them pass.
     std::size_t lastFailed = 0;
@@ -200,9 +196,33 @@ std::optional<FirstFit> findFirstFit(const Sheet& sheet, const Part& part, First
             return true;
         });
     }
+    return found;
+}
+
+}  // namespace
+
+std::optional<FirstFit> findFirstFit(const Sheet& sheet, const Part& part, FirstFitMemo& memo) {
+    FirstFitMemo::Start& memoStart = memo.startFor(part.bitmap());
+    const FirstFitMemo::Start start = memoStart;
+    if (start.exhausted) return std::nullopt;
+    // Every position before the memo's start failed for this image on an earlier, freer sheet.
+    const std::optional<FirstFit> found = scanFrom(sheet, part, start.row, start.col);
     memoStart = found ? FirstFitMemo::Start{found->row, found->col, false}
                       : FirstFitMemo::Start{0, 0, true};
     return found;
+}
+
+std::optional<FirstFit> findFirstFitAfter(const Sheet& sheet, const Part& part, FirstFitMemo& memo,
+                                          const FirstFit& after) {
+    const FirstFitMemo::Start start = memo.startFor(part.bitmap());
+    if (start.exhausted) return std::nullopt;
+    int row = after.row;
+    int col = after.col + 1;
+    if (start.row > row || (start.row == row && start.col > col)) {
+        row = start.row;
+        col = start.col;
+    }
+    return scanFrom(sheet, part, row, col);
 }
 
 }  // namespace blocknest

@@ -58,4 +58,10 @@ private:
 [[nodiscard]] std::optional<FirstFit> findFirstFit(const Sheet& sheet, const Part& part,
                                                    FirstFitMemo& memo);
 
+// The first fit after the position `after` (and no earlier than the memo's start), for a part
+// whose exact outline was refused there; the memo is left as it is, since the positions
+// skipped were refused for this outline, not for every part of this image.
+[[nodiscard]] std::optional<FirstFit> findFirstFitAfter(const Sheet& sheet, const Part& part,
+                                                        FirstFitMemo& memo, const FirstFit& after);
+
 }  // namespace blocknest

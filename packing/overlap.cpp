@@ -135,33 +135,39 @@ Loop makeSheetRectangle(const Sheet& sheet) {
     return rectangle;
 }
 
-// With edges tested, a part whose vertices lie in a hole but whose edges cross the hole's
-// (a concave hole's corner poking into it) is not in the hole.
-bool inHoleOf(const Part& inner, const Part& outer, bool edgesTested) {
+// A part whose vertices lie in a hole but whose edges cross the hole's is not in the hole: a
+// concave hole's corner, or a thin spike of it, reaches between the part's vertices.
+bool inHoleOf(const Part& inner, const Part& outer) {
     return std::any_of(outer.innerLoops().begin(), outer.innerLoops().end(), [&](const Loop& hole) {
-        return partInsideLoop(inner, hole) && !(edgesTested && loopsCross(inner.outerLoop(), hole));
+        return partInsideLoop(inner, hole) && !loopsCross(inner.outerLoop(), hole);
     });
 }
 
 // The pose of moving clashes with other: their outlines overlap and neither lies in a hole of
 // the other.
-bool clash(const Part& moving, const Part& other, bool holeEdgesTested) {
-    return !partsDisjoint(moving, other) && !inHoleOf(other, moving, holeEdgesTested) &&
-           !inHoleOf(moving, other, holeEdgesTested);
+bool clash(const Part& moving, const Part& other) {
+    return !partsDisjoint(moving, other) && !inHoleOf(other, moving) && !inHoleOf(moving, other);
 }
 
-// The pose of moving overlaps none of the sheet's fixed shapes. Hole edges are always tested:
-// an outline's notch or a defect may reach between a part's vertices.
+// The pose of moving overlaps none of the sheet's fixed shapes.
 bool clearOfObstacles(const Part& moving, const std::optional<Part>& outside,
                       const std::vector<Part>& defects) {
-    if (outside && clash(moving, *outside, true)) return false;
+    if (outside && clash(moving, *outside)) return false;
     return std::none_of(defects.begin(), defects.end(),
-                        [&](const Part& defect) { return clash(moving, defect, true); });
+                        [&](const Part& defect) { return clash(moving, defect); });
 }
 
-bool verticesOnSheet(const Part& moving, const Loop& sheetRectangle) {
+// By the point-containment rule, so that the left and top edges are outside; with
+// edgesClosed, within the closed rectangle, so that a part as wide as the sheet lies on it. A
+// coordinate that is not a number lies nowhere.
+bool verticesOnSheet(const Part& moving, const Loop& sheetRectangle, bool edgesClosed) {
+    const BoundingBox& sheet = sheetRectangle.bounds();
     for (const Vertex& v : moving.outerLoop().vertices()) {
-        if (!pointInLoop(v, sheetRectangle)) return false;
+        if (edgesClosed ? !(v.x >= sheet.minX && v.x <= sheet.maxX && v.y >= sheet.minY &&
+                            v.y <= sheet.maxY)
+                        : !pointInLoop(v, sheetRectangle)) {
+            return false;
+        }
     }
     return true;
 }
@@ -176,10 +182,7 @@ void growBox(BoundingBox& box, const BoundingBox& by) {
 }  // namespace
 
 PartIndex::PartIndex(const PartList& parts, const Sheet& sheet)
-    : sheetRectangle_(makeSheetRectangle(sheet)),
-      holeEdgesTested_(sheet.holeEdgesTested),
-      outside_(sheet.outside),
-      defects_(sheet.defects) {
+    : sheetRectangle_(makeSheetRectangle(sheet)), outside_(sheet.outside), defects_(sheet.defects) {
     const double length = std::isfinite(sheet.length) && sheet.length > 0 ? sheet.length : 1;
     const double block = std::isfinite(sheet.blockSideLength) && sheet.blockSideLength > 0
                              ? sheet.blockSideLength
@@ -236,6 +239,7 @@ void PartIndex::markPlaced(const Part& part) {
     notPlaced_[slot] = notPlaced_.back();
     notPlacedAt_[notPlaced_.back()] = slot;
     notPlaced_.pop_back();
+    placed_.push_back(id);
     const BoundingBox& box = part.outerLoop().bounds();
     if (!detail::isFinite(box)) {
         unboxed_.push_back(id);
@@ -249,18 +253,17 @@ void PartIndex::markPlaced(const Part& part) {
     }
 }
 
-bool isPlacementFeasible(const PartIndex& others, const Part& moving) {
-    if (!verticesOnSheet(moving, others.sheetRectangle())) return false;
+bool isPlacementFeasible(const PartIndex& others, const Part& moving, bool edgesClosed) {
+    if (!verticesOnSheet(moving, others.sheetRectangle(), edgesClosed)) return false;
     if (!clearOfObstacles(moving, others.outside(), others.defects())) return false;
-    return others.forEachNear(
-        moving, [&](const Part& other) { return !clash(moving, other, others.holeEdgesTested()); });
+    return others.forEachNear(moving, [&](const Part& other) { return !clash(moving, other); });
 }
 
 bool isPlacementFeasible(const PartList& parts, const Part& moving, const Sheet& sheet) {
-    if (!verticesOnSheet(moving, makeSheetRectangle(sheet))) return false;
+    if (!verticesOnSheet(moving, makeSheetRectangle(sheet), false)) return false;
     if (!clearOfObstacles(moving, sheet.outside, sheet.defects)) return false;
     for (const Part& other : parts) {
-        if (&other != &moving && clash(moving, other, sheet.holeEdgesTested)) return false;
+        if (&other != &moving && clash(moving, other)) return false;
     }
     return true;
 }

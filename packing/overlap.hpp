@@ -15,8 +15,9 @@ inline constexpr double kBoxTolerance = 0.00001;
 
 // True when every vertex of the moving part's outer loop lies in the sheet rectangle (by the
 // point-containment rule, so the left and top edges are outside), the part overlaps neither
-// the sheet's outside nor a defect (edges always tested), and it overlaps no other part of
-// the list, a part lying in a hole of the other not counting. Other parts are
+// the sheet's outside nor a defect, and it overlaps no other part of the list, a part lying in
+// a hole of the other not counting (its vertices in the hole and no edge crossing the hole's
+// edges). Other parts are
 // recognised by identity; parked parts take part like any other.
 [[nodiscard]] bool isPlacementFeasible(const PartList& parts, const Part& moving,
                                        const Sheet& sheet);
@@ -38,8 +39,13 @@ public:
     template <class Visit>
     bool forEachNear(const Part& moving, Visit visit) const;
 
+    // Calls visit(part) for each part marked placed, in the order they were marked.
+    template <class Visit>
+    void forEachPlaced(Visit visit) const {
+        for (const std::size_t id : placed_) visit(*parts_[id]);
+    }
+
     const Loop& sheetRectangle() const { return sheetRectangle_; }
-    bool holeEdgesTested() const { return holeEdgesTested_; }
     const std::optional<Part>& outside() const { return outside_; }
     const std::vector<Part>& defects() const { return defects_; }
 
@@ -51,7 +57,6 @@ private:
     BucketRange bucketsMeeting(const BoundingBox& box) const;  // box must be finite
 
     Loop sheetRectangle_;
-    bool holeEdgesTested_ = false;
     std::optional<Part> outside_;  // the sheet's, copied: the index may outlive the sheet
     std::vector<Part> defects_;
     std::vector<const Part*> parts_;
@@ -65,12 +70,15 @@ private:
     std::vector<std::size_t> notPlacedAt_;  // position in notPlaced_, by id
     BoundingBox notPlacedBox_;
     std::vector<std::size_t> unboxed_;  // boxes that are not finite: always tested
+    std::vector<std::size_t> placed_;   // in the order they were marked
     mutable std::vector<unsigned> seen_;
     mutable unsigned stamp_ = 0;
 };
 
-// The same test as above with the other parts and the sheet taken from the index.
-[[nodiscard]] bool isPlacementFeasible(const PartIndex& others, const Part& moving);
+// The same test as above with the other parts and the sheet taken from the index; with
+// edgesClosed the part may also touch the sheet's left and top edges.
+[[nodiscard]] bool isPlacementFeasible(const PartIndex& others, const Part& moving,
+                                       bool edgesClosed = false);
 
 // True when the outer loops of a and b do not overlap: their boxes are apart or within the
 // tolerance on one axis, or no vertex of either lies in the other and no edges touch.

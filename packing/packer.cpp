@@ -1,5 +1,6 @@
 #include "packing/packer.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include "base/fatal_error.hpp"
 #include "geometry/predicates.hpp"
 #include "packing/compaction.hpp"
+#include "packing/exact_fit.hpp"
 #include "packing/first_fit.hpp"
 #include "packing/sheet_marking.hpp"
 #include "raster/pixelize.hpp"
@@ -50,6 +52,82 @@ std::string imageTooLarge(const Part& part, double angle, const ImageSize& size)
     return text;
 }
 
+// Slides the part, placed, toward X = 0 and then Y = 0 (and again as often as memory says
+// while it moves), then marks it on the sheet and as placed.
+void settlePart(Part& part, Sheet& sheet, Console& console, PackingMemory& memory) {
+    const double bs = sheet.blockSideLength;
+    compactAlongX(memory.others, part, bs);
+    compactAlongY(memory.others, part, bs);
+    for (int pair = 0; pair < memory.extraSlidePairs; ++pair) {
+        const BoundingBox before = part.bounds();
+        compactAlongX(memory.others, part, bs);
+        compactAlongY(memory.others, part, bs);
+        if (part.bounds().minX == before.minX && part.bounds().minY == before.minY) break;
+    }
+    markPartOnSheet(sheet, part, console);
+    memory.others.markPlaced(part);
+    memory.exactMisses.clear();
+}
+
+bool sameLoop(const Loop& a, const Loop& b) {
+    if (a.vertexCount() != b.vertexCount()) return false;
+    for (std::size_t i = 0; i < a.vertices().size(); ++i) {
+        if (a.vertices()[i].x != b.vertices()[i].x || a.vertices()[i].y != b.vertices()[i].y) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool sameMiss(const ExactMiss& miss, const Part& part, std::span<const Orientation> trials) {
+    if (!sameLoop(miss.part.outerLoop(), part.outerLoop()) ||
+        miss.part.innerLoops().count() != part.innerLoops().count() ||
+        !std::equal(miss.trials.begin(), miss.trials.end(), trials.begin(), trials.end())) {
+        return false;
+    }
+    auto hole = part.innerLoops().begin();
+    for (const Loop& h : miss.part.innerLoops()) {
+        if (!sameLoop(h, *hole)) return false;
+        ++hole;
+    }
+    return true;
+}
+
+// Places the part at the exact fit of the orientation whose centroid lands at the smallest X
+// (the earlier one among equals), spending at most testsLeft exact tests; leaves it where it
+// is and returns false when none has one.
+bool placeByExactFit(Part& part, const Sheet& sheet, std::span<const Orientation> trials,
+                     PackingMemory& memory, int& testsLeft) {
+    for (const ExactMiss& miss : memory.exactMisses) {
+        if (sameMiss(miss, part, trials)) return false;
+    }
+    // A part larger than the room the placed parts leave fits nowhere.
+    double free = sheet.length * sheet.width;
+    memory.others.forEachPlaced([&](const Part& placed) { free -= placed.netArea(); });
+    const Part unplaced = part;
+    std::optional<Part> chosen;
+    if (part.netArea() <= free) {
+        for (const Orientation& turn : trials) {
+            part = unplaced;
+            part.applyTurn(turn);
+            part.setTurn(turn);
+            part.dropBitmap();
+            const std::optional<Vertex> move = findExactFit(memory.others, part, testsLeft);
+            if (move && (!chosen || part.centroid().x + move->x < chosen->centroid().x)) {
+                part.translate(move->x, move->y);
+                chosen = part;
+            }
+        }
+    }
+    if (chosen) {
+        part = std::move(*chosen);
+        return true;
+    }
+    part = unplaced;
+    memory.exactMisses.push_back({unplaced, {trials.begin(), trials.end()}});
+    return false;
+}
+
 }  // namespace
 
 void packPart(Part& part, Sheet& sheet, int rotationCount, Console& console,
@@ -61,59 +139,85 @@ void packPart(Part& part, Sheet& sheet, std::span<const Orientation> trials, Con
               PackingMemory& memory) {
     // Nothing to place: a flat part, or one whose holes take all of its area.
     if (!(part.netArea() > 0)) return;
-    double bestX = sheet.length;
-    // Only the best orientation so far is kept; the others are dropped as soon as they lose.
-    std::optional<Part> chosen;
-    FirstFit best;
-    for (const Orientation& turn : trials) {
-        Part trial = part;  // every trial turns the unrotated list part: no angle accumulates
-        trial.applyTurn(turn);
-        const ImageSize size = checkImageSize(trial);
-        // A pose whose coordinates run out of the number range fits no sheet.
-        if (size.verdict == ImageSize::Verdict::notFinite) continue;
-        if (size.verdict == ImageSize::Verdict::tooLarge) {
-            // Too large to build at all: a box larger than the sheet cannot lie on it; a part
-            // that could is more than this program can hold.
-            const BoundingBox& box = trial.bounds();
-            if (box.maxX - box.minX > sheet.length || box.maxY - box.minY > sheet.width) continue;
-            throw FatalError(1, imageTooLarge(trial, turn.angle(), size));
-        }
-        // An image whose occupied blocks span more rows or columns than the sheet's grid has
-        // no first fit; the blocks at its edges often tell so without the whole image.
-        const SheetBitmap& grid = sheet.bitmap;
-        if ((size.rows > grid.rows() || size.cols > grid.cols()) &&
-            occupiedSpanExceeds(trial, grid.rows(), grid.cols())) {
-            continue;
-        }
-        memory.images.pixelize(trial, console);
-        const std::optional<FirstFit> fit = findFirstFit(sheet, trial, memory.firstFits);
-        // A strictly smaller X wins, so the lowest orientation wins among equals; a found
-        // position whose X is not a number is never taken and the part stays parked.
-        if (fit && fit->candidateX < bestX) {
-            bestX = fit->candidateX;
-            best = *fit;
-            chosen = std::move(trial);
-            chosen->setTurn(turn);
+    if (memory.exactFirst && memory.exactFirstTests > 0) {
+        int tests = std::min(kExactFitTests, memory.exactFirstTests);
+        const int given = tests;
+        const bool placed = placeByExactFit(part, sheet, trials, memory, tests);
+        memory.exactFirstTests -= given - tests;
+        if (placed) {
+            settlePart(part, sheet, console, memory);
+            return;
         }
     }
-    if (!chosen) return;
-    const double b = chosen->blockSideLength();
-    const double bs = sheet.blockSideLength;
-    const double dx = best.row * bs - (chosen->bounds().minX + chosen->bitmap().anchorRow * b);
-    const double dy = best.col * bs - (chosen->bounds().minY + chosen->bitmap().anchorCol * b);
-    chosen->dropBitmap();
-    part = *chosen;
-    part.translate(dx, dy);
-    compactAlongX(memory.others, part, bs);
-    compactAlongY(memory.others, part, bs);
-    for (int pair = 0; pair < memory.extraSlidePairs; ++pair) {
-        const BoundingBox before = part.bounds();
-        compactAlongX(memory.others, part, bs);
-        compactAlongY(memory.others, part, bs);
-        if (part.bounds().minX == before.minX && part.bounds().minY == before.minY) break;
+    // Per orientation, the last grid position whose exact pose was refused: a thin sliver of a
+    // placed part can lie in blocks that no corner or vertex of it marks.
+    std::vector<std::optional<FirstFit>> refused(trials.size());
+    const Part unplaced = part;
+    for (;;) {
+        double bestX = sheet.length;
+        // Only the best orientation so far is kept; the others are dropped as soon as they lose.
+        std::optional<Part> chosen;
+        FirstFit best;
+        std::size_t chosenTrial = 0;
+        for (std::size_t t = 0; t < trials.size(); ++t) {
+            const Orientation& turn = trials[t];
+            Part trial = part;  // every trial turns the unrotated list part: no angle accumulates
+            trial.applyTurn(turn);
+            const ImageSize size = checkImageSize(trial);
+            // A pose whose coordinates run out of the number range fits no sheet.
+            if (size.verdict == ImageSize::Verdict::notFinite) continue;
+            if (size.verdict == ImageSize::Verdict::tooLarge) {
+                // Too large to build at all: a box larger than the sheet cannot lie on it; a
+                // part that could is more than this program can hold.
+                const BoundingBox& box = trial.bounds();
+                if (box.maxX - box.minX > sheet.length || box.maxY - box.minY > sheet.width) {
+                    continue;
+                }
+                throw FatalError(1, imageTooLarge(trial, turn.angle(), size));
+            }
+            // An image whose occupied blocks span more rows or columns than the sheet's grid
+            // has no first fit; the blocks at its edges often tell so without the whole image.
+            const SheetBitmap& grid = sheet.bitmap;
+            if ((size.rows > grid.rows() || size.cols > grid.cols()) &&
+                occupiedSpanExceeds(trial, grid.rows(), grid.cols())) {
+                continue;
+            }
+            memory.images.pixelize(trial, console);
+            const std::optional<FirstFit> fit =
+                refused[t] ? findFirstFitAfter(sheet, trial, memory.firstFits, *refused[t])
+                           : findFirstFit(sheet, trial, memory.firstFits);
+            // A strictly smaller X wins, so the lowest orientation wins among equals; a found
+            // position whose X is not a number is never taken and the part stays parked.
+            if (fit && fit->candidateX < bestX) {
+                bestX = fit->candidateX;
+                best = *fit;
+                chosen = std::move(trial);
+                chosen->setTurn(turn);
+                chosenTrial = t;
+            }
+        }
+        if (!chosen) break;
+        const double b = chosen->blockSideLength();
+        const double bs = sheet.blockSideLength;
+        const double dx = best.row * bs - (chosen->bounds().minX + chosen->bitmap().anchorRow * b);
+        const double dy = best.col * bs - (chosen->bounds().minY + chosen->bitmap().anchorCol * b);
+        chosen->dropBitmap();
+        part = *chosen;
+        part.translate(dx, dy);
+        // The grid's blocks lie in the closed sheet rectangle: the pose may touch its edges.
+        if (isPlacementFeasible(memory.others, part, true)) {
+            settlePart(part, sheet, console, memory);
+            return;
+        }
+        part = unplaced;
+        refused[chosenTrial] = best;
     }
-    markPartOnSheet(sheet, part, console);
-    memory.others.markPlaced(part);
+    // The grid rounds the part up and the free room down; the exact test may still find a
+    // place where no block image fits.
+    int tests = kExactFitTests;
+    if (placeByExactFit(part, sheet, trials, memory, tests)) {
+        settlePart(part, sheet, console, memory);
+    }
 }
 
 LeftOffReason whyLeftOff(const Part& part, double sheetLength, double sheetWidth) {

@@ -52,9 +52,6 @@ struct Sheet {
     double width = 4000;
     double blockSideLength = 15;
     SheetBitmap bitmap;
-    // A part lies in another's hole only if its outline also crosses none of the hole's edges;
-    // off, its vertices decide alone.
-    bool holeEdgesTested = false;
     // Shapes fixed on the sheet that no part may overlap, in sheet coordinates, both absent on
     // a plain rectangle: the outside of an irregular outline, as a part around the rectangle
     // whose one hole is the outline, and the defects, as parts without holes. Their blocks

@@ -60,9 +60,6 @@ SearchInstance makeSearchInstance(const PartList& parts, const Sheet& sheet, int
         instance.shapeOf.push_back(shape);
     }
     instance.grids.push_back({sheet.blockSideLength, sheet});
-    // A search may turn a part so that its vertices lie in a concave hole while an edge
-    // crosses the hole's outline; the test that also looks at the edges keeps it out.
-    instance.grids.back().sheet.holeEdgesTested = true;
     for (double side : extraBlockSides) {
         Grid grid;
         grid.blockSide = side;
@@ -70,7 +67,6 @@ SearchInstance makeSearchInstance(const PartList& parts, const Sheet& sheet, int
         grid.sheet.width = sheet.width;
         grid.sheet.blockSideLength = side;
         grid.sheet.bitmap = buildSheetBitmap(sheet.length, sheet.width, side);
-        grid.sheet.holeEdgesTested = true;
         grid.sheet.outside = sheet.outside;
         grid.sheet.defects = sheet.defects;
         markObstaclesOnSheet(grid.sheet);
@@ -111,6 +107,7 @@ Score decodeLayout(const SearchInstance& instance, const Genome& genome, Decoder
     if (memory.images.size() < instance.grids.size()) memory.images.resize(instance.grids.size());
     PackingMemory packing(list, sheet);
     packing.extraSlidePairs = genome.extraSlides;
+    packing.exactFirst = genome.exactFirst;
     std::swap(packing.images, memory.images[static_cast<std::size_t>(genome.grid)]);
     // The packing run speaks to the console only to warn of a vertex recount that disagrees,
     // which the one-pass run before the search has already met for the same parts.

@@ -14,10 +14,11 @@ namespace blocknest {
 // turn each part takes, and the block side of the grid. Part i is the i-th part of the
 // prepared list.
 struct Genome {
-    std::vector<int> order;  // a permutation of the part indices
-    std::vector<int> turns;  // per part: -1 tries every allowed turn, k >= 0 only the k-th
-    int grid = 0;            // index into the instance's grids
-    int extraSlides = 0;     // slide pairs after the packing run's own, while they move a part
+    std::vector<int> order;   // a permutation of the part indices
+    std::vector<int> turns;   // per part: -1 tries every allowed turn, k >= 0 only the k-th
+    int grid = 0;             // index into the instance's grids
+    int extraSlides = 0;      // slide pairs after the packing run's own, while they move a part
+    bool exactFirst = false;  // each part tries the exact positions before the grid's
 };
 
 // How good a packed layout is; smaller is better, compared in this order.

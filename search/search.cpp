@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <initializer_list>
 #include <optional>
 #include <thread>
 #include <vector>
 
+#include "output/statistics.hpp"
 #include "search/genome_walk.hpp"
 #include "search/random.hpp"
 #include "search/separation.hpp"
@@ -28,6 +30,23 @@ using Clock = std::chrono::steady_clock;
 bool longer(const Score& a, const Score& b) {
     if (a.unplaced != b.unplaced) return a.unplaced > b.unplaced;
     return a.length > b.length;
+}
+
+// The genome with the parts its layout (in packing order) leaves off the sheet moved to the
+// front of the order, in the order they had.
+Genome leftOffFirst(const SearchInstance& instance, const Genome& genome, const PartList& layout) {
+    std::vector<int> leftOff;
+    std::vector<int> placed;
+    auto id = genome.order.begin();
+    for (const Part& part : layout) {
+        const bool on = liesOnSheet(part, instance.sheetLength, instance.sheetWidth);
+        (on ? placed : leftOff).push_back(*id);
+        ++id;
+    }
+    Genome first = genome;
+    first.order = std::move(leftOff);
+    first.order.insert(first.order.end(), placed.begin(), placed.end());
+    return first;
 }
 
 }  // namespace
@@ -77,7 +96,8 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     // The one-pass layout first: it is the layout to beat, and always counts as found.
     Genome current = onePassGenome(instance);
     outcome.best = current;
-    outcome.score = decodeLayout(instance, current, memories[0]);
+    PartList onePass;
+    outcome.score = decodeLayout(instance, current, memories[0], &onePass);
     outcome.evaluations = 1;
     // The second phase needs every part placed; a sheet that cannot take them all (one of
     // several) gives the whole budget to the first phase: the whole time, or one packing run
@@ -95,6 +115,23 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     {
         std::vector<Genome> batch;
         const std::int64_t room = budgetLeft(1 << 20);
+        // Parts left off for want of room may find it when they are packed first, or when
+        // every part is placed against what is there (a walk from such a genome keeps it).
+        if (outcome.score.unplaced > 0) {
+            const Genome first = leftOffFirst(instance, current, onePass);
+            for (std::size_t g = 0; g < instance.grids.size(); ++g) {
+                if (static_cast<std::int64_t>(batch.size()) >= room) break;
+                Genome genome = first;
+                genome.grid = static_cast<int>(g);
+                batch.push_back(std::move(genome));
+            }
+            for (const Genome* base : std::initializer_list<const Genome*>{&current, &first}) {
+                if (static_cast<std::int64_t>(batch.size()) >= room) break;
+                Genome genome = *base;
+                genome.exactFirst = true;
+                batch.push_back(std::move(genome));
+            }
+        }
         for (std::size_t g = 0; g < instance.grids.size(); ++g) {
             for (int slides : {0, kExtraSlides}) {
                 if ((g == 0 && slides == 0) || static_cast<std::int64_t>(batch.size()) >= room) {

@@ -53,9 +53,11 @@ struct SearchOutcome {
 
 // Looks for a layout that scores better than the one-pass run's, which it starts from and never
 // falls behind. The first phase (a fifth of the time) searches genomes: candidates are made in
-// batches of a fixed size from one random stream and judged in batch order. The second
-// shortens the first's best layout by separating overlapping parts on a shrinking strip, in
-// two walks when the budget counts evaluations, one per thread otherwise. With an evaluation
+// batches of a fixed size from one random stream and judged in batch order; when the one-pass
+// layout leaves parts off, its first batch also packs them first and tries exact positions
+// first (Genome::exactFirst). The second shortens the first's best layout by separating
+// overlapping parts on a shrinking strip, in two walks when the budget counts evaluations, one
+// per thread otherwise. With an evaluation
 // limit the outcome does not depend on the thread count or the machine's speed. report is
 // called from the calling thread.
 [[nodiscard]] SearchOutcome searchLayout(const SearchInstance& instance,

@@ -88,7 +88,6 @@ SheetsScore decodeSheets(const SearchInstance& instance, const Genome& genome, i
             batch.insertBefore(batch.end(), std::move(part));
         }
         Sheet sheet = sequence.empty() ? grid.sheet : sequence[static_cast<std::size_t>(k)];
-        sheet.holeEdgesTested = true;  // as on the instance's grids
         PackingMemory packing(batch, sheet);
         packing.extraSlidePairs = genome.extraSlides;
         std::swap(packing.images, images);

@@ -166,8 +166,6 @@ std::variant<PlacementJob, std::string> makePlacementJob(const PartList& parts, 
     placement.sheet.length = sheet.length - 2 * placement.sheetOrigin;
     placement.sheet.width = sheet.width - 2 * placement.sheetOrigin;
     placement.sheet.blockSideLength = sheet.blockSideLength;
-    // The gap to a hole's edge holds only if no edge of a part in it crosses the shrunk hole.
-    placement.sheet.holeEdgesTested = true;
     if (!sheetGridSize(placement.sheet.length, placement.sheet.width, sheet.blockSideLength,
                        maxSheetCells)) {
         return "a spacing of " + formatNumber(clearance.spacing) +

@@ -77,6 +77,33 @@ TEST(SearchRunTest, QuietSearchShowsNoProgressAndBadBudgetsAreRefused) {
     }
 }
 
+// A sheet cut into five pieces, asked back onto it: the one-pass run leaves pieces off for want
+// of room and says that a search may place them; a short search places them all and says
+// nothing of the kind.
+TEST(SearchRunTest, PiecesLeftOffForRoomPointToASearchThatPlacesThem) {
+    TempDir dir;
+    const std::vector<std::vector<double>> sizes{{27, 60}, {42, 18}, {42, 42}, {31, 22}, {31, 38}};
+    std::string text = "SheetLength: 100\nSheetWidth: 60\nPartTypeCount:5\n";
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const double w = sizes[i][0];
+        const double h = sizes[i][1];
+        text += partBlock("P" + std::to_string(i), 1, {{0, 0}, {w, 0}, {w, h}, {0, h}});
+    }
+    const std::string file = dir.write("puzzle.txt", text).string();
+    const std::string hint = "a search may find room for the parts left off";
+    const RunResult plain = runBlocknestBinary(
+        {"--no-pause", "-q", "-r", "4", "-o", dir.path().string(), file}, dir.path());
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    EXPECT_NE(plain.err.find("(no room left)"), std::string::npos) << plain.err;
+    EXPECT_NE(plain.err.find(hint), std::string::npos) << plain.err;
+    const RunResult searched = runBlocknestBinary(
+        {"--no-pause", "-q", "-r", "4", "--evaluations", "20000", "-o", dir.path().string(), file},
+        dir.path());
+    ASSERT_EQ(searched.exitCode, 0) << searched.err;
+    EXPECT_EQ(searched.err, "") << "every piece placed";
+    EXPECT_EQ(figure(readFile(dir.path() / "Results.txt"), "Packing density:"), 100);
+}
+
 // Starts a search in dir with the given budget, sends it the signal after the delay, and
 // returns its exit code. Each of environment is NAME=VALUE.
 int signalledSearch(const TempDir& dir, int signal, std::chrono::milliseconds delay,

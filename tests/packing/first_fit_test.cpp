@@ -214,5 +214,41 @@ TEST(FirstFitMemoTest, ResumedSearchesFindWhatAFullScanFinds) {
     }
 }
 
+// Every fit after a refused one, in turn, is the next position the block-by-block scan
+// passes, and the memo is not moved by them: a later search still starts where it did.
+TEST(FirstFitMemoTest, FitsAfterARefusedPositionFollowTheScanAndLeaveTheMemo) {
+    std::mt19937 random(2929);
+    for (int trial = 0; trial < 100; ++trial) {
+        Sheet sheet;
+        sheet.blockSideLength = 1;
+        sheet.bitmap =
+            SheetBitmap(6 + static_cast<int>(random() % 8), 1 + static_cast<int>(random() % 80));
+        for (int k = 0; k < 20; ++k) {
+            sheet.bitmap.take(static_cast<int>(random() % sheet.bitmap.rows()),
+                              static_cast<int>(random() % sheet.bitmap.cols()));
+        }
+        const Part part = partWithImage({"##", "#."});
+        std::vector<std::pair<int, int>> expected;
+        for (int r = 0; r < sheet.bitmap.rows(); ++r) {
+            for (int c = 0; c < sheet.bitmap.cols(); ++c) {
+                if (fitsAt(sheet.bitmap, part.bitmap(), r, c)) expected.emplace_back(r, c);
+            }
+        }
+        FirstFitMemo memo;
+        std::optional<FirstFit> fit = findFirstFit(sheet, part, memo);
+        std::size_t i = 0;
+        for (; fit; fit = findFirstFitAfter(sheet, part, memo, *fit), ++i) {
+            ASSERT_LT(i, expected.size()) << "trial " << trial;
+            ASSERT_EQ(std::pair(fit->row, fit->col), expected[i]) << "trial " << trial;
+        }
+        EXPECT_EQ(i, expected.size()) << "trial " << trial;
+        const std::optional<FirstFit> again = findFirstFit(sheet, part, memo);
+        ASSERT_EQ(again.has_value(), !expected.empty()) << "trial " << trial;
+        if (again) {
+            EXPECT_EQ(std::pair(again->row, again->col), expected.front()) << "trial " << trial;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace blocknest
