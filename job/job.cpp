@@ -115,6 +115,7 @@ std::optional<std::string> notFittedSummary(const PartList& parts, double sheetL
         double area;
         LeftOffReason reason;
         int count;
+        BoundingBox box;
     };
     std::vector<Group> groups;
     int missing = 0;
@@ -127,21 +128,34 @@ std::optional<std::string> notFittedSummary(const PartList& parts, double sheetL
         });
         if (it == groups.end()) {
             groups.push_back({part.name(), part.totalVertexCount(), part.netArea(),
-                              whyLeftOff(part, sheetLength, sheetWidth), 1});
+                              whyLeftOff(part, sheetLength, sheetWidth), 1, part.bounds()});
         } else {
             ++it->count;
         }
     }
     if (missing == 0) return std::nullopt;
-    std::string line = "blocknest: " + std::to_string(missing) + " of " +
-                       std::to_string(parts.count()) + " part" + (parts.count() == 1 ? "" : "s") +
-                       " left off the sheet: ";
+    // The sheet's size is named where a part's size is set against it.
+    const bool sized = std::any_of(groups.begin(), groups.end(), [](const Group& g) {
+        return g.reason == LeftOffReason::largerThanSheet;
+    });
+    std::string line =
+        "blocknest: " + std::to_string(missing) + " of " + std::to_string(parts.count()) + " part" +
+        (parts.count() == 1 ? "" : "s") + " left off the sheet" +
+        (sized ? " (" + formatNumber(sheetLength) + " x " + formatNumber(sheetWidth) + ")"
+               : std::string()) +
+        ": ";
     int listed = 0;
     for (std::size_t i = 0; i < groups.size() && i < kMaxNamesInSummary; ++i) {
         if (i > 0) line += ", ";
         line += "\"" + printableName(groups[i].name) + "\"";
         if (groups[i].count > 1) line += " x" + std::to_string(groups[i].count);
-        line += std::string(" (") + reasonText(groups[i].reason) + ")";
+        line += std::string(" (") + reasonText(groups[i].reason);
+        if (groups[i].reason == LeftOffReason::largerThanSheet) {
+            const BoundingBox& box = groups[i].box;
+            line += ": " + formatNumber(box.maxX - box.minX) + " x " +
+                    formatNumber(box.maxY - box.minY);
+        }
+        line += ")";
         listed += groups[i].count;
     }
     if (listed < missing) line += ", and " + std::to_string(missing - listed) + " more";
@@ -484,10 +498,13 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
         return failed(1);
     }
     job.computeStatistics();
-    for (const std::string& name : job.partsTooLarge()) {
-        console.error("blocknest: " + source + ": the part \"" + name +
-                      "\" is larger than the sheet: it fits no empty sheet in any of its "
-                      "orientations");
+    for (const Part* part : job.partsTooLarge()) {
+        const BoundingBox& box = part->bounds();
+        console.error("blocknest: " + source + ": the part \"" + part->name() + "\" (" +
+                      formatNumber(box.maxX - box.minX) + " x " +
+                      formatNumber(box.maxY - box.minY) + ") is larger than the sheet (" +
+                      formatNumber(job.sheetLength()) + " x " + formatNumber(job.sheetWidth()) +
+                      "): it fits no empty sheet in any of its orientations");
     }
     if (const int failure = writeOutputs(job, options, *directory, console); failure != 0) {
         return failed(failure);

@@ -291,7 +291,10 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
         sheetOf_ = packSheets(parts, sheet, sheetCount_, packOne);
         const std::chrono::duration<long double> elapsed = std::chrono::steady_clock::now() - start;
         timingText_ = blocknest::timingText(elapsed.count());
-        console.write("Sheets used: " + std::to_string(sheetNumber) + " " + timingText_);
+        // A sheet that was tried and took no part is not used.
+        int used = 0;
+        for (const int k : sheetOf_) used = std::max(used, k + 1);
+        console.write("Sheets used: " + std::to_string(used) + " " + timingText_);
     }
     if (placement) placeOriginals(parts_, *placement, placement->parts);
     packingSeconds_ =
@@ -317,17 +320,18 @@ bool PackingJob::partsLeftForRoom(double margin) const {
     return false;
 }
 
-std::vector<std::string> PackingJob::partsTooLarge() const {
-    std::vector<std::string> names;
+std::vector<const Part*> PackingJob::partsTooLarge() const {
+    std::vector<const Part*> named;
     std::size_t i = 0;
     for (const Part& part : parts_) {
         if (i < sheetOf_.size() && sheetOf_[i] == kTooLarge &&
-            std::find(names.begin(), names.end(), part.name()) == names.end()) {
-            names.push_back(part.name());
+            std::none_of(named.begin(), named.end(),
+                         [&](const Part* p) { return p->name() == part.name(); })) {
+            named.push_back(&part);
         }
         ++i;
     }
-    return names;
+    return named;
 }
 
 void PackingJob::computeStatistics() {

@@ -122,7 +122,7 @@ public:
     // none of them (after computeStatistics); the names of parts that fit no empty sheet.
     const std::vector<SheetLayout>& sheets() const { return sheets_; }
     const PartList& partsOnNoSheet() const { return partsOnNoSheet_; }
-    [[nodiscard]] std::vector<std::string> partsTooLarge() const;
+    [[nodiscard]] std::vector<const Part*> partsTooLarge() const;
     // With several sheets: the least number of sheets the parts that fit one could take, by
     // area alone (after computeStatistics).
     int sheetsAtLeast() const { return sheetsAtLeast_; }

@@ -1,5 +1,6 @@
 #include "output/report_writer.hpp"
 
+#include <cmath>
 #include <sstream>
 
 #include "base/number_format.hpp"
@@ -9,8 +10,9 @@ namespace blocknest {
 std::string formatReport(const PackingStatistics& stats, const std::string& timingText) {
     std::ostringstream out;
     out << "Packed length:" << stats.packedLength << '\n';
-    // 0 / 0 carries a sign bit that the stream would print as "-nan".
-    out << "Packing density:" << formatNumber(stats.packingDensity * 100.0) << "%\n";
+    // With no part on the sheet the density is 0 / 0: nothing of the sheet is used.
+    const double density = std::isfinite(stats.packingDensity) ? stats.packingDensity : 0.0;
+    out << "Packing density:" << formatNumber(density * 100.0) << "%\n";
     out << "Area of all parts:" << stats.totalPartArea << '\n';
     // The timing text ends with its own line feed, and its record gets one more: the file
     // ends with an empty line.
@@ -32,7 +34,9 @@ std::string formatSheetsReport(const PackingStatistics& stats, const std::string
             << "% Parts:" << sheets[k].parts.count() << " Area of parts:" << s.totalPartArea
             << '\n';
     }
-    if (!sheets.empty()) {
+    if (sheets.empty()) {
+        out << "Sheets used:0 (at least " << sheetsAtLeast << ")\n";
+    } else {
         const double used = sheetAreaUsed(sheets, sheetLength, sheetWidth);
         const double scrap = used - stats.totalPartArea;
         out << "Sheets used:" << sheets.size() << " (at least " << sheetsAtLeast

@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "packing/packer.hpp"
+
 namespace blocknest {
 
 bool liesWithin(const Part& part, const Sheet& sheet) {
@@ -52,7 +54,17 @@ std::vector<int> packSheets(PartList& parts, const Sheet& sheet, int maxSheets,
             }
             ++part;
         }
-        if (!placedAny) break;  // what an empty sheet does not take, no later one takes
+        if (!placedAny) {
+            // What an empty sheet does not take, no later one takes; on the first sheet each
+            // part met the empty sheet, so those too large for it are known.
+            for (const std::size_t i : left) {
+                if (k == 0 && whyLeftOff(*all[i], sheet.length, sheet.width) ==
+                                  LeftOffReason::largerThanSheet) {
+                    sheetOf[i] = kTooLarge;
+                }
+            }
+            break;
+        }
         if (k > 0 || maxSheets == 1) continue;
         for (const std::size_t i : left) {
             if (sheetOf[i] != kNoSheet) continue;

@@ -156,14 +156,43 @@ TEST_F(CliTest, PartsThatDoNotFitAreNamedAndTheRunStillSucceeds) {
     const RunResult run =
         runBlocknestBinary({"--no-pause", "--svg", "l.svg", input.string()}, dir_.path());
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.err,
-              "blocknest: 2 of 5 parts left off the sheet: \"Giant\" x2 (larger than the sheet)\n");
+    EXPECT_EQ(
+        run.err,
+        "blocknest: 2 of 5 parts left off the sheet (100 x 50): \"Giant\" x2 (larger than the "
+        "sheet: 300 x 20)\n");
     EXPECT_TRUE(std::filesystem::exists(dir_.path() / "Layout.dxf"));
     EXPECT_TRUE(std::filesystem::exists(dir_.path() / "Results.txt"));
     const std::string svg = readFile(dir_.path() / "l.svg");
     EXPECT_EQ(countOf(svg, "<path class=\"part\""), 3);
     EXPECT_EQ(countOf(svg, "<path class=\"unplaced\""), 2);
     EXPECT_NE(svg.find("Placed parts: 3 of 5"), std::string::npos);
+}
+
+// When no part fits, on one sheet or over several, the report says so in figures (no "nan",
+// no sheet used, no sheet needed) and the console names the parts with their sizes and the
+// sheet's.
+TEST_F(CliTest, NothingFittingIsReportedInFiguresAndSizes) {
+    std::string file = partFileHeader(150, 150);
+    file += partBlock("Flange", 2, {{0, 0}, {200, 0}, {200, 200}, {0, 200}});
+    const auto input = dir_.write("parts.txt", file);
+    for (const char* sheets : {"1", "0"}) {
+        const RunResult run = runBlocknestBinary(
+            {"--no-pause", "-q", "--sheets", sheets, input.string()}, dir_.path());
+        EXPECT_EQ(run.exitCode, 0);
+        const std::string report = readFile(dir_.path() / "Results.txt");
+        EXPECT_EQ(report.find("nan"), std::string::npos) << report;
+        EXPECT_NE(report.find("Packing density:0%"), std::string::npos) << report;
+        if (std::string(sheets) == "0") {
+            EXPECT_NE(report.find("Sheets used:0 (at least 0)"), std::string::npos) << report;
+            EXPECT_NE(run.err.find("\"Flange\" (200 x 200) is larger than the sheet (150 x 150)"),
+                      std::string::npos)
+                << run.err;
+        }
+        EXPECT_NE(run.err.find("2 of 2 parts left off the sheet (150 x 150): \"Flange\" x2 "
+                               "(larger than the sheet: 200 x 200)"),
+                  std::string::npos)
+            << run.err;
+    }
 }
 
 // Parts 1e306 tall, left off in rows of their own, take the picture's height past the number
@@ -197,7 +226,9 @@ TEST_F(CliTest, SpacingMarginAndSeveralSheetsRunInOneCommand) {
                             "--margin", "2", "--svg", "l.svg", "--json", "p.json", input.string()},
                            dir_.path());
     EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("\"Giant\" is larger than the sheet"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("\"Giant\" (300 x 20) is larger than the sheet (100 x 50)"),
+              std::string::npos)
+        << run.err;
     EXPECT_NE(run.err.find("2 of 42 parts left off the sheet"), std::string::npos) << run.err;
     // Tiles of 20 with gaps of 1 and margins of 2: four by two on a sheet of 100 x 50.
     const std::string report = readFile(dir_.path() / "Results.txt");
@@ -240,7 +271,8 @@ TEST_F(CliTest, TheSummaryNamesAtMostTenParts) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(countOf(run.err, "\""), 20) << run.err;
     EXPECT_NE(run.err.find("14 of 15 parts left off the sheet"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("\"Big2\" (larger than the sheet), and 4 more\n"), std::string::npos)
+    EXPECT_NE(run.err.find("\"Big2\" (larger than the sheet: 52 x 40), and 4 more\n"),
+              std::string::npos)
         << "the largest first; Big1 and the three Big0 are left: " << run.err;
 }
 

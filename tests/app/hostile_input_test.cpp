@@ -127,7 +127,8 @@ TEST_F(HostileInputTest, PartsThatCannotBePlacedAreLeftOffWithTheirReason) {
     const RunResult odd = run(text);
     EXPECT_EQ(odd.exitCode, 0) << odd.err;
     EXPECT_EQ(odd.err,
-              "blocknest: 7 of 9 parts left off the sheet: \"Long\" (larger than the sheet), "
+              "blocknest: 7 of 9 parts left off the sheet (100 x 50): \"Long\" (larger than the "
+              "sheet: 400 x 10), "
               "\"Tile\" x2 (no room left), \"Eight\" (self-crossing outline), \"Bowtie\" x2 "
               "(no area), \"Inside out\" (no area)\n");
     const std::string report = readFile(dir_.path() / "Results.txt");

@@ -56,7 +56,7 @@ TEST(StatisticsTest, NoCountedPartGivesLengthZeroAndNoDensity) {
     EXPECT_EQ(stats.totalPartArea, 0.0);
     EXPECT_TRUE(std::isnan(stats.packingDensity));
     EXPECT_EQ(formatReport(stats, "(Packing time:0.10 ms)\n"),
-              "Packed length:0\nPacking density:nan%\nArea of all parts:0\n"
+              "Packed length:0\nPacking density:0%\nArea of all parts:0\n"
               "(Packing time:0.10 ms)\n\n");
 }
 
