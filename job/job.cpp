@@ -280,6 +280,17 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
                               *options.camFile + "' is written");
             }
         }
+        const std::vector<std::filesystem::path> stale =
+            otherFormCutFiles(*options.camFile, job.severalSheets());
+        if (!stale.empty()) {
+            std::string names;
+            for (const std::filesystem::path& file : stale) {
+                names += (names.empty() ? "'" : ", '") + file.string() + "'";
+                outputs.stageRemoval(file);
+            }
+            console.error("blocknest: the drawings for cutting " + names +
+                          " of an earlier run are removed with the new ones written");
+        }
         if (std::optional<std::string> failure =
                 stageCutFiles(*options.camFile, sheets, job.severalSheets(), job.sheetLength(),
                               job.sheetWidth(), cam, outputs, shapes, kinds)) {

@@ -1,8 +1,23 @@
 #include "output/cut_files.hpp"
 
 #include <algorithm>
+#include <fstream>
 
 namespace blocknest {
+namespace {
+
+// A drawing for cutting this program wrote: a regular file that opens with the mark.
+bool isCutFile(const std::filesystem::path& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return false;
+    std::ifstream in(path, std::ios::binary);
+    std::string head(64, '\0');
+    in.read(head.data(), static_cast<std::streamsize>(head.size()));
+    head.resize(static_cast<std::size_t>(in.gcount()));
+    return head.starts_with(std::string("999\n") + kCutFileMark + "\n");
+}
+
+}  // namespace
 
 std::filesystem::path cutFileName(const std::filesystem::path& requested, int number,
                                   bool numbered) {
@@ -18,6 +33,20 @@ std::filesystem::path cutFileName(const std::filesystem::path& requested, int nu
         path.replace(at, 3, digits);
     }
     return path;
+}
+
+std::vector<std::filesystem::path> otherFormCutFiles(const std::filesystem::path& requested,
+                                                     bool numbered) {
+    std::vector<std::filesystem::path> files;
+    if (requested.string().find("{n}") != std::string::npos) return files;
+    if (numbered) {
+        if (isCutFile(requested)) files.push_back(requested);
+        return files;
+    }
+    for (int n = 1; isCutFile(cutFileName(requested, n, true)); ++n) {
+        files.push_back(cutFileName(requested, n, true));
+    }
+    return files;
 }
 
 std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
@@ -54,6 +83,7 @@ std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
             std::replace(kind.begin(), kind.end(), '\r', ' ');
             drawing = "999\nsheet " + kind + "\n" + drawing;
         }
+        drawing = std::string("999\n") + kCutFileMark + "\n" + drawing;
         if (std::optional<std::string> failure = outputs.stage(path, drawing)) {
             return failure;
         }
@@ -61,9 +91,8 @@ std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
     // The files of sheets an earlier run of the same job used beyond this run's go with the
     // set: a folder of cut files is always one run's.
     if (numbered && cutFileName(requested, 1, true) != cutFileName(requested, 2, true)) {
-        std::error_code error;
         for (int n = static_cast<int>(sheets.size()) + 1;
-             std::filesystem::is_regular_file(cutFileName(requested, n, true), error); ++n) {
+             isCutFile(cutFileName(requested, n, true)); ++n) {
             outputs.stageRemoval(cutFileName(requested, n, true));
         }
     }

@@ -16,12 +16,24 @@ namespace blocknest {
 [[nodiscard]] std::filesystem::path cutFileName(const std::filesystem::path& requested, int number,
                                                 bool numbered);
 
+// The comment that opens every drawing for cutting the program writes, so that a later run
+// knows its own files from the user's.
+inline constexpr const char* kCutFileMark = "blocknest drawing for cutting";
+
+// The drawings for cutting of another form that an earlier run left for the same path: with
+// numbered files the unnumbered one (cut.dxf), without them the numbered ones from sheet 1 on
+// while they follow on (cut-1.dxf, cut-2.dxf, ...); none for a path with "{n}". Only files
+// that open with kCutFileMark count. A folder then holds one run's drawings for cutting.
+[[nodiscard]] std::vector<std::filesystem::path> otherFormCutFiles(
+    const std::filesystem::path& requested, bool numbered);
+
 // Stages one drawing for cutting per sheet, sheets[k] (the parts in that sheet's coordinates)
 // in the file cutFileName(requested, k + 1, numbered), drawn with shapes[k] where it is
 // given and not null, and opened by a comment naming kinds[k] where it is given and not
 // empty; returns why it failed. Two sheets that would share a file are refused before
 // anything is staged. Numbered files of the sheets after the last one, left by an earlier run
-// (sheet n + 1, n + 2, ... as long as they exist), are staged for removal.
+// (sheet n + 1, n + 2, ... as long as they exist and open with kCutFileMark), are staged for
+// removal.
 [[nodiscard]] std::optional<std::string> stageCutFiles(
     const std::filesystem::path& requested, const std::vector<const PartList*>& sheets,
     bool numbered, double sheetLength, double sheetWidth, const CamDrawingSettings& settings,

@@ -49,13 +49,18 @@ std::set<int> numbersIn(const std::filesystem::path& path) {
 // The files of an output: one, or those of the sheets it may be written for.
 std::vector<std::pair<int, std::filesystem::path>> filesOf(const OutputPath& output,
                                                            const std::set<int>& hinted) {
-    if (!output.perSheet || !output.numbered ||
-        cutFileName(output.path, 1, true) == cutFileName(output.path, 2, true)) {
-        return {{0, output.perSheet ? cutFileName(output.path, 1, output.numbered) : output.path}};
+    if (!output.perSheet) return {{0, output.path}};
+    // A per-sheet output also removes the files of the other form an earlier run left: the
+    // unnumbered file beside numbered ones, and the other way round.
+    const bool braced = output.path.string().find("{n}") != std::string::npos;
+    std::vector<std::pair<int, std::filesystem::path>> files;
+    if (!braced) files.emplace_back(0, output.path);
+    if (!braced && !output.numbered &&
+        !std::filesystem::exists(cutFileName(output.path, 1, true))) {
+        return files;
     }
     std::set<int> sheets = hinted;
     for (int n = 1; n <= kSheetsLookedUp; ++n) sheets.insert(n);
-    std::vector<std::pair<int, std::filesystem::path>> files;
     for (const int n : sheets) files.emplace_back(n, cutFileName(output.path, n, true));
     return files;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -150,6 +151,51 @@ TEST(OutputClashRunTest, NeighboursOfSimilarNamesAreWritten) {
     EXPECT_TRUE(std::filesystem::exists(dir.path() / "cut-1.dxf"));
     EXPECT_EQ(readFile(dir.path() / "cut.dxf"), readFile(kBracket));
     EXPECT_EQ(readFile(dir.path() / "cut-a.dxf"), readFile(kBracket));
+}
+
+}  // namespace
+}  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// Three runs into one folder, one sheet, several, one again: each leaves only its own drawings
+// for cutting, says which of the earlier run's it removed, and never removes a user's drawing
+// that merely has such a name.
+TEST(OutputFolderTest, HoldsTheDrawingsForCuttingOfOneRun) {
+    TempDir dir;
+    dir.write("parts.dxf", readFile(kBracket));
+    dir.write("cut-7.dxf", readFile(kBracket));  // the user's, not a cut file
+    const auto cutFiles = [&dir] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("cut")) names.push_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const auto run = [&dir](const std::string& sheets) {
+        return runBlocknestBinary({"--no-pause", "-q", "--sheet", "250x150", "--sheets", sheets,
+                                   "--dxf-cam", "cut.dxf", "parts.dxf:6"},
+                                  dir.path());
+    };
+    const RunResult several = run("0");
+    ASSERT_EQ(several.exitCode, 0) << several.err;
+    const std::vector<std::string> numbered = cutFiles();
+    ASSERT_GE(numbered.size(), 3u) << "cut-1.dxf, cut-2.dxf and the user's cut-7.dxf";
+    const RunResult one = run("1");
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    EXPECT_EQ(cutFiles(), (std::vector<std::string>{"cut-7.dxf", "cut.dxf"}));
+    EXPECT_NE(one.err.find("the drawings for cutting 'cut-1.dxf', 'cut-2.dxf'"), std::string::npos)
+        << one.err;
+    const RunResult again = run("0");
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_EQ(cutFiles(), numbered);
+    EXPECT_NE(again.err.find("the drawings for cutting 'cut.dxf' of an earlier run are removed"),
+              std::string::npos)
+        << again.err;
+    EXPECT_EQ(readFile(dir.path() / "cut-7.dxf"), readFile(kBracket));
 }
 
 }  // namespace

@@ -108,7 +108,10 @@ TEST_F(StockCliTest, TwoSizesAndARemnantInOneCommand) {
     const std::string report = readFile(dir_.path() / "Results.txt");
     EXPECT_NE(report.find("Sheet 1 (yesterday): "), std::string::npos) << report;
     EXPECT_NE(report.find("Sheet 2 (1200x600): "), std::string::npos) << report;
-    EXPECT_EQ(readFile(dir_.path() / "cut-1.dxf").rfind("999\nsheet yesterday\n", 0), 0u);
+    EXPECT_EQ(readFile(dir_.path() / "cut-1.dxf")
+                  .rfind("999\nblocknest drawing for cutting\n999\nsheet yesterday\n", 0),
+              0u)
+        << "the cut file opens with the program's mark and the sheet's kind";
     EXPECT_NE(readFile(dir_.path() / "s.svg").find("Sheet 1 (yesterday)"), std::string::npos);
 }
 
