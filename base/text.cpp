@@ -110,7 +110,7 @@ std::string_view trimmedBlanks(std::string_view text) {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> splitCsvFields(std::string_view line) {
+std::optional<std::vector<std::string>> splitCsvFields(std::string_view line, char separator) {
     std::vector<std::string> fields;
     std::string field;
     bool quoted = false;
@@ -129,7 +129,7 @@ std::optional<std::vector<std::string>> splitCsvFields(std::string_view line) {
         } else if (c == '"' && trimmedBlanks(field).empty()) {
             field.clear();
             quoted = wasQuoted = true;
-        } else if (c == ',') {
+        } else if (c == separator) {
             fields.emplace_back(wasQuoted ? field : std::string(trimmedBlanks(field)));
             field.clear();
             wasQuoted = false;
@@ -140,6 +140,19 @@ std::optional<std::vector<std::string>> splitCsvFields(std::string_view line) {
     if (quoted) return std::nullopt;
     fields.emplace_back(wasQuoted ? field : std::string(trimmedBlanks(field)));
     return fields;
+}
+
+}  // namespace blocknest
+
+namespace blocknest {
+
+char csvSeparatorOf(std::string_view header) {
+    bool quoted = false;
+    for (const char c : header) {
+        if (c == '"') quoted = !quoted;
+        if (!quoted && (c == ',' || c == ';' || c == '\t')) return c;
+    }
+    return ',';
 }
 
 }  // namespace blocknest

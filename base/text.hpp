@@ -20,8 +20,13 @@ namespace blocknest {
 // already made printable reads the same.
 [[nodiscard]] std::string printableLine(std::string_view text);
 
-// The fields of one CSV line, each trimmed of blanks; a quoted field keeps its blanks and
-// commas, and "" in it is a quote. Nothing when a quote is left open.
-[[nodiscard]] std::optional<std::vector<std::string>> splitCsvFields(std::string_view line);
+// The fields of one CSV line, split at separator, each trimmed of blanks; a quoted field keeps
+// its blanks and separators, and "" in it is a quote. Nothing when a quote is left open.
+[[nodiscard]] std::optional<std::vector<std::string>> splitCsvFields(std::string_view line,
+                                                                     char separator = ',');
+
+// The separator of a list from its header line: the first comma, semicolon or tab outside
+// quotes (spreadsheets in many locales write semicolons), a comma when there is none.
+[[nodiscard]] char csvSeparatorOf(std::string_view header);
 
 }  // namespace blocknest

@@ -98,7 +98,10 @@ bool opensJobList(std::string_view head) {
     while (!head.empty()) {
         const std::size_t end = head.find('\n');
         const std::string_view line = trimmed(head.substr(0, end));
-        if (!line.empty()) return lowered(line.substr(0, 5)) == "file,";
+        if (!line.empty()) {
+            const std::string start = lowered(line.substr(0, 5));
+            return start == "file," || start == "file;" || start == "file\t";
+        }
         if (end == std::string_view::npos) break;
         head.remove_prefix(end + 1);
     }
@@ -110,6 +113,7 @@ std::variant<std::vector<JobListRow>, InputError> readJobList(std::istream& in,
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     std::vector<JobListRow> rows;
     std::vector<Column> columns;
+    char separator = ',';
     std::string text;
     int number = 0;
     const auto fail = [&](const std::string& why) {
@@ -124,7 +128,8 @@ std::variant<std::vector<JobListRow>, InputError> readJobList(std::istream& in,
         std::string_view line = text;
         if (number == 1 && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
         if (trimmed(line).empty() || trimmed(line).front() == '#') continue;
-        const std::optional<std::vector<std::string>> fields = splitCsvFields(line);
+        if (columns.empty()) separator = csvSeparatorOf(line);
+        const std::optional<std::vector<std::string>> fields = splitCsvFields(line, separator);
         if (!fields) return fail("a quote is not closed");
         if (columns.empty()) {
             for (const std::string& field : *fields) {

@@ -65,6 +65,13 @@ std::string quotedField(const std::string& text) {
     return "'" + printableName(text.substr(0, 60)) + (text.size() > 60 ? "...'" : "'");
 }
 
+// A number of a list whose fields are separated by semicolons may be written with a decimal
+// comma, as spreadsheets in those locales write it.
+std::string localDecimal(std::string text, char separator) {
+    if (separator != ',') std::replace(text.begin(), text.end(), ',', '.');
+    return text;
+}
+
 }  // namespace
 
 std::variant<StockList, InputError> readStockList(std::istream& in, const std::string& path,
@@ -72,6 +79,7 @@ std::variant<StockList, InputError> readStockList(std::istream& in, const std::s
                                                   const DxfReadSettings& settings) {
     StockList list;
     std::vector<Column> columns;
+    char separator = ',';
     std::string raw;
     int line = 0;
     for (ListLine got; (got = readListLine(in, raw, kMaxLineLength)) != ListLine::end;) {
@@ -83,7 +91,8 @@ std::variant<StockList, InputError> readStockList(std::istream& in, const std::s
         }
         if (line == 1 && raw.rfind("\xEF\xBB\xBF", 0) == 0) raw.erase(0, 3);
         if (raw.find_first_not_of(" \t") == std::string::npos || raw.front() == '#') continue;
-        const std::optional<std::vector<std::string>> fields = splitCsvFields(raw);
+        if (columns.empty()) separator = csvSeparatorOf(raw);
+        const std::optional<std::vector<std::string>> fields = splitCsvFields(raw, separator);
         if (!fields) return lineError(path, line, "a quoted field is not closed");
         if (columns.empty()) {
             const std::string first = lowered(fields->front());
@@ -139,7 +148,7 @@ std::variant<StockList, InputError> readStockList(std::istream& in, const std::s
                     break;
                 case Column::length:
                 case Column::width: {
-                    const std::optional<double> value = decimal(text);
+                    const std::optional<double> value = decimal(localDecimal(text, separator));
                     const char* what = columns[i] == Column::length ? "length" : "width";
                     if (!value || *value <= 0) {
                         return lineError(path, line,
@@ -162,7 +171,7 @@ std::variant<StockList, InputError> readStockList(std::istream& in, const std::s
                     break;
                 }
                 case Column::cost:
-                    cost = decimal(text);
+                    cost = decimal(localDecimal(text, separator));
                     if (!cost || *cost < 0) {
                         return lineError(
                             path, line,

@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "input/job_input.hpp"
 #include "input/job_loader.hpp"
 #include "support.hpp"
 
@@ -98,6 +99,39 @@ TEST(JobListReaderTest, ReadsEveryColumnQuotedFieldsAndPathsFromTheListsFolder) 
     ASSERT_EQ(rows[3].turns->size(), 2u);
     EXPECT_DOUBLE_EQ((*rows[3].turns)[1].degrees(), 135.5);
     EXPECT_FALSE(rows[3].layer.has_value());
+}
+
+// Spreadsheets in many locales save lists with semicolons, others with tabs: the same list
+// in each reads to the same rows, and is recognised as a job list by its first line.
+TEST(JobListReaderTest, SemicolonsAndTabsSeparateFieldsAsCommasDo) {
+    const std::string comma =
+        "file,quantity,name,rotations,mirror\n\"a;b.dxf\",3,\"Cover, left\",\"0;90\",yes\n"
+        "washer.dxf,12,,4,\n";
+    const std::string semicolon =
+        "File;Quantity;name;rotations;mirror\n\"a;b.dxf\";3;Cover, left;\"0;90\";yes\n"
+        "washer.dxf;12;;4;\n";
+    const std::string tab =
+        "file\tquantity\tname\trotations\tmirror\n\"a;b.dxf\"\t3\tCover, left\t0;90\tyes\n"
+        "washer.dxf\t12\t\t4\t\n";
+    const auto expected = readText(comma);
+    ASSERT_TRUE(std::holds_alternative<std::vector<JobListRow>>(expected));
+    const auto& want = std::get<std::vector<JobListRow>>(expected);
+    for (const std::string& text : {semicolon, tab}) {
+        EXPECT_TRUE(opensJobList(text)) << text;
+        const auto result = readText(text);
+        ASSERT_TRUE(std::holds_alternative<std::vector<JobListRow>>(result))
+            << std::get<InputError>(result).detail;
+        const auto& rows = std::get<std::vector<JobListRow>>(result);
+        ASSERT_EQ(rows.size(), want.size());
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            EXPECT_EQ(rows[i].path, want[i].path);
+            EXPECT_EQ(rows[i].quantity, want[i].quantity);
+            EXPECT_EQ(rows[i].name, want[i].name);
+            EXPECT_EQ(rows[i].turns, want[i].turns);
+            EXPECT_EQ(rows[i].mirror, want[i].mirror);
+        }
+    }
+    EXPECT_EQ(detectInputFormat("file;quantity\nx.dxf;2\n", "order.csv"), InputFormat::jobList);
 }
 
 // A shop's list through the whole loading: each row's file in its own format, its quantity,

@@ -135,6 +135,24 @@ TEST(StockListTest, RectanglesTakeCountOneAndTheirAreaAsCostWhenNotGiven) {
     EXPECT_EQ(kinds[1].cost, 99);
 }
 
+// A stock list saved by a spreadsheet that separates fields with semicolons writes decimal
+// commas; one that uses tabs, decimal points.
+TEST(StockListTest, SemicolonListsWithDecimalCommasAndTabListsRead) {
+    for (const std::string& text :
+         {std::string("Length;Width;Count;Cost\n1250,5;400;3;99,5\n"),
+          std::string("length\twidth\tcount\tcost\n1250.5\t400\t3\t99.5\n")}) {
+        const auto result = readText(text);
+        ASSERT_TRUE(std::holds_alternative<StockList>(result))
+            << std::get<InputError>(result).detail;
+        const std::vector<SheetKind>& kinds = std::get<StockList>(result).kinds;
+        ASSERT_EQ(kinds.size(), 1u);
+        EXPECT_EQ(kinds[0].length, 1250.5);
+        EXPECT_EQ(kinds[0].width, 400);
+        EXPECT_EQ(kinds[0].count, 3);
+        EXPECT_EQ(kinds[0].cost, 99.5);
+    }
+}
+
 TEST(StockListTest, DrawingsAreReadFromTheListsFolderAndCostTheirMaterial) {
     TempDir dir;
     // A 100 x 50 remnant drawn in lines, with a 10 x 10 defect as a polyline.
