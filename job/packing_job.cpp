@@ -13,6 +13,7 @@
 #include "output/dxf_writer.hpp"
 #include "output/report_writer.hpp"
 #include "packing/packer.hpp"
+#include "packing/sheet_bounds.hpp"
 #include "packing/sheets.hpp"
 #include "stock/sheet_choice.hpp"
 
@@ -273,10 +274,11 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
     } else if (search) {
         std::vector<double> areas;
         for (const Part& part : parts_) areas.push_back(part.netArea());
-        const SheetSearchRun run =
-            runSheetSearch(parts, sheet, rotationCount_, sheetCount_, finerBlockSides(sheet), areas,
-                           sheet_, placement ? placement->sheetOrigin - clearance.spacing / 2 : 0,
-                           *search, console, display);
+        const SheetSearchRun run = runSheetSearch(
+            parts, sheet, rotationCount_, sheetCount_, finerBlockSides(sheet), areas,
+            partsNeedingOwnSheet(parts_, {}, sheet_.length, sheet_.width, rotationCount_), sheet_,
+            placement ? placement->sheetOrigin - clearance.spacing / 2 : 0, *search, console,
+            display);
         sheetOf_ = run.sheetOf;
         timingText_ = run.timingText;
     } else {
@@ -378,7 +380,9 @@ void PackingJob::computeStatistics() {
     statistics_ = combineSheets(sheets_, sheet_.length, sheet_.width);
     std::vector<double> areas;
     for (const Part& part : parts_) areas.push_back(part.netArea());
-    sheetsAtLeast_ = blocknest::sheetsAtLeast(areas, sheetOf_, sheet_.length * sheet_.width);
+    sheetsAtLeast_ = std::max(
+        blocknest::sheetsAtLeast(areas, sheetOf_, sheet_.length * sheet_.width),
+        partsNeedingOwnSheet(parts_, sheetOf_, sheet_.length, sheet_.width, rotationCount_));
 }
 
 std::optional<std::string> PackingJob::writeLayoutDxf(const std::filesystem::path& directory,

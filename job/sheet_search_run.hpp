@@ -22,12 +22,13 @@ struct SheetSearchRun {
 // more sheets than the sheet-by-sheet run in list order. Each placed part is left in its
 // sheet's coordinates. The real sheet and the real parts' areas (partAreas, in list order;
 // the packed parts may be grown, on a placement sheet) give the least number of sheets shown
-// beside the sheets used; lengthShift takes a packed length to the real parts' one.
+// beside the sheets used, with ownSheets, the parts that need a sheet each;
+// lengthShift takes a packed length to the real parts' one.
 // The search also packs on grids of the finer block sides.
 [[nodiscard]] SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationCount,
                                             int maxSheets,
                                             const std::vector<double>& finerBlockSides,
-                                            const std::vector<double>& partAreas,
+                                            const std::vector<double>& partAreas, int ownSheets,
                                             const Sheet& realSheet, double lengthShift,
                                             const SearchOptions& options, Console& console,
                                             SearchDisplay display);
