@@ -266,6 +266,10 @@ void registerOptions(CLI::App& app, Options& o) {
     addValue(app, output, "--remnant-dxf", "FILE", o.remnantDxf, parseText, "",
              "also write what is left of the last sheet used, cut\n"
              "across beyond its parts, as a drawing for --sheet-dxf");
+    addValue(app, output, "--job-sheet", "FILE", o.jobSheetFile, parseText, "",
+             "also write a job sheet to print (HTML): each distinct sheet\n"
+             "with how often to run it, its picture, parts, cut length\n"
+             "and pierces, and the job's totals");
     addValue(app, output, "--dxf-cam-layers", "by-kind|by-name", o.camLayers, parseCamLayers,
              "by-kind or by-name", "by-name: one layer per part name instead");
     addFlag(app, output, "--dxf-cam-labels", o.camLabels, true,

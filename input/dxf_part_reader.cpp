@@ -252,6 +252,12 @@ std::string_view insUnitsName(int code) {
     return "unitless";
 }
 
+std::string_view insUnitsSymbol(int code) {
+    for (const UnitInfo& u : kUnits)
+        if (u.code == code) return u.shortName.empty() ? u.name : u.shortName;
+    return "";
+}
+
 std::optional<double> metresPerUnit(int code) {
     for (const UnitInfo& u : kUnits)
         if (u.code == code) return u.metres;

@@ -78,6 +78,8 @@ struct DxfPartsContents {
 
 // The unit an $INSUNITS code names ("millimetres"), or "unitless" for 0 and unknown codes.
 [[nodiscard]] std::string_view insUnitsName(int code);
+// Its symbol ("mm", "in"), or its name where it has none; empty for an unknown code.
+[[nodiscard]] std::string_view insUnitsSymbol(int code);
 
 // Metres per unit of an $INSUNITS code; nothing for 0 and unknown codes.
 [[nodiscard]] std::optional<double> metresPerUnit(int code);

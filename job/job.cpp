@@ -12,12 +12,14 @@
 #include "base/fatal_error.hpp"
 #include "base/number_format.hpp"
 #include "base/text.hpp"
+#include "input/dxf_part_reader.hpp"
 #include "job/output_plan.hpp"
 #include "job/packing_job.hpp"
 #include "job/part_shapes.hpp"
 #include "output/atomic_file.hpp"
 #include "output/cut_files.hpp"
 #include "output/dxf_writer.hpp"
+#include "output/job_sheet.hpp"
 #include "output/json_writer.hpp"
 #include "output/report_writer.hpp"
 #include "output/statistics.hpp"
@@ -214,6 +216,25 @@ JobFigures figuresOf(const PackingJob& job) {
     return figures;
 }
 
+// The one sheet of a job packed on one: the parts on it, as a sheet of several would hold them.
+SheetLayout oneSheetLayout(const PackingJob& job) {
+    SheetLayout sheet;
+    for (const Part& part : job.parts()) {
+        if (liesOnSheet(part, job.sheetLength(), job.sheetWidth())) sheet.parts.pushBack(part);
+    }
+    sheet.statistics = job.statistics();
+    sheet.shape = job.sheetShape();
+    return sheet;
+}
+
+PartList partsOffTheSheet(const PackingJob& job) {
+    PartList off;
+    for (const Part& part : job.parts()) {
+        if (!liesOnSheet(part, job.sheetLength(), job.sheetWidth())) off.pushBack(part);
+    }
+    return off;
+}
+
 // Stages every output the description asks for and commits them together; returns the exit
 // code: 0, or 1 when one could not be written (then no old one is replaced).
 int writeOutputs(const PackingJob& job, const JobDescription& options,
@@ -319,6 +340,23 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
                                ? "; the remnant of an earlier run there is removed"
                                : ""));
             outputs.stageRemoval(file);
+        }
+    }
+    if (options.jobSheetFile) {
+        const std::string title = files.empty()
+                                      ? std::string("parts")
+                                      : std::filesystem::path(files.front().path).stem().string();
+        const std::string units =
+            job.insUnits() != 0 ? std::string(insUnitsSymbol(job.insUnits())) : std::string();
+        const std::string page =
+            job.severalSheets()
+                ? formatJobSheet(title, job.sheets(), job.partsOnNoSheet(), job.items(),
+                                 job.sheetLength(), job.sheetWidth(), units)
+                : formatJobSheet(title, {oneSheetLayout(job)}, partsOffTheSheet(job), job.items(),
+                                 job.sheetLength(), job.sheetWidth(), units);
+        if (std::optional<std::string> failure = outputs.stage(*options.jobSheetFile, page)) {
+            console.error("blocknest: " + *failure);
+            return 1;
         }
     }
     holdBeforeCommit();
@@ -599,6 +637,7 @@ int writeJobOutputs(const JobResult& result, const JobDescription& outputs, Cons
     asked.camLayers = outputs.camLayers;
     asked.camLabels = outputs.camLabels;
     asked.remnantDxf = outputs.remnantDxf;
+    asked.jobSheetFile = outputs.jobSheetFile;
     try {
         if (std::optional<std::string> clash =
                 findOutputClash(asked, asked.files, finished.stockDrawings)) {

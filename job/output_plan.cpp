@@ -50,6 +50,7 @@ std::vector<OutputPath> plannedOutputs(const JobDescription& options) {
         outputs.push_back({"drawing for cutting", *options.camFile, true, numbered});
     }
     if (options.remnantDxf) outputs.push_back({"remnant", *options.remnantDxf});
+    if (options.jobSheetFile) outputs.push_back({"job sheet", *options.jobSheetFile});
     return outputs;
 }
 

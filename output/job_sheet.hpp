@@ -1,0 +1,39 @@
+#pragma once  // output/job_sheet.hpp: a printable page for the shop floor: what to cut, how often
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "geometry/input_item.hpp"
+#include "output/statistics.hpp"
+
+namespace blocknest {
+
+// What the job sheet says about one distinct sheet layout and how often to run it.
+struct JobSheetFigures {
+    int runs = 1;              // identical sheets, grouped
+    std::vector<int> numbers;  // the report's sheet numbers (from 1) of the group
+    double cutLength = 0;      // every contour of every part, arcs as arcs
+    int pierces = 0;           // one per contour
+    double materialArea = 0;   // the sheet's (the outline's less its defects where drawn)
+    double partArea = 0;       // the parts' net area
+};
+
+// Groups the sheets (each with its parts in its own coordinates) into distinct layouts: two
+// sheets are one when they are of one kind and hold the same parts at the same places. Cut
+// lengths follow the items' drawn arcs where they have them, else the polygons.
+[[nodiscard]] std::vector<JobSheetFigures> jobSheetFigures(const std::vector<SheetLayout>& sheets,
+                                                           std::span<const InputItem> items,
+                                                           double sheetLength, double sheetWidth);
+
+// A self-contained HTML page (no script, no network; prints on A4) for the operator: per
+// distinct sheet its run count, picture, parts (name x count, mirrored ones marked), density,
+// cut length, pierces, material and scrap; the job's totals; the parts left off. units is
+// the drawing unit's symbol ("mm"; empty when unknown).
+[[nodiscard]] std::string formatJobSheet(const std::string& title,
+                                         const std::vector<SheetLayout>& sheets,
+                                         const PartList& leftOff, std::span<const InputItem> items,
+                                         double sheetLength, double sheetWidth,
+                                         const std::string& units);
+
+}  // namespace blocknest
