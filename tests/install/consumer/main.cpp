@@ -11,8 +11,8 @@ int main() {
     blocknest::SilentConsole console;
     const blocknest::JobResult result = blocknest::runJob(job, console);
     for (const blocknest::PartPlacement& p : result.placements) {
-        std::printf("%s: sheet %d, turned %g degrees, moved by (%g, %g)\n", p.name.c_str(),
-                    p.sheet, p.rotation, p.x, p.y);
+        std::printf("%s: sheet %d, turned %g degrees, moved by (%g, %g)\n", p.name.c_str(), p.sheet,
+                    p.rotation, p.x, p.y);
     }
     for (const blocknest::LeftOffPart& part : result.leftOff) {
         std::printf("%s: left off (%s)\n", part.name.c_str(), part.reason.c_str());
