@@ -186,6 +186,11 @@ std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents, const s
     std::int64_t vertexTotal = 0;
     const std::string stem = std::filesystem::path(path).stem().string();
     const bool several = contents.parts.count() > 1;
+    // Parts that neither a block nor a layer names are told apart by their number in reading
+    // order, when there are several: stem-1, stem-2, ...
+    int unnamed = 0;
+    for (const Part& part : contents.parts) unnamed += part.name() == stem || part.name().empty();
+    int number = 0;
     std::size_t index = 0;
     for (Part& part : contents.parts) {
         PartCurves curves =
@@ -193,7 +198,11 @@ std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents, const s
         ++index;
         // The file names the part; its block or layer tells it from the file's other parts.
         const std::string& own = part.name();
-        part.setName(!several || own == stem || own.empty() ? stem : stem + ":" + own);
+        if (own == stem || own.empty()) {
+            part.setName(unnamed > 1 ? stem + "-" + std::to_string(++number) : stem);
+        } else {
+            part.setName(several ? stem + ":" + own : stem);
+        }
         const std::int64_t vertices = part.totalVertexCount();
         if (copies > limits.maxParts - partTotal ||
             copies > (limits.maxStoredVertices - vertexTotal) / vertices) {

@@ -97,8 +97,14 @@ void applyRow(const JobListRow& row, int rotationCount, JobInput& input) {
         if (row.name && input.items.size() == 1) {
             item.name = *row.name;
         } else if (row.name) {
+            // "stem:layer" becomes "name:layer", a numbered "stem-2" becomes "name-2".
             const bool stemmed = item.name.starts_with(stem + ":");
-            item.name = *row.name + ":" + (stemmed ? item.name.substr(stem.size() + 1) : item.name);
+            const bool numbered =
+                item.name.starts_with(stem + "-") && item.name.size() > stem.size() + 1 &&
+                item.name.find_first_not_of("0123456789", stem.size() + 1) == std::string::npos;
+            item.name = numbered ? *row.name + item.name.substr(stem.size())
+                                 : *row.name + ":" +
+                                       (stemmed ? item.name.substr(stem.size() + 1) : item.name);
         }
         if (row.turns || row.mirror) {
             std::vector<Orientation> turns = row.turns.value_or(

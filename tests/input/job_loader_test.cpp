@@ -380,3 +380,44 @@ TEST(JobLoaderTest, ALayerCellThatFindsNoPartNamesTheRow) {
 
 }  // namespace
 }  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+std::string closedSquare(double x, double side, const std::string& layer) {
+    const std::string a = std::to_string(x);
+    const std::string b = std::to_string(x + side);
+    const std::string s = std::to_string(side);
+    return "0\nLWPOLYLINE\n8\n" + layer + "\n90\n4\n70\n1\n10\n" + a + "\n20\n0\n10\n" + b +
+           "\n20\n0\n10\n" + b + "\n20\n" + s + "\n10\n" + a + "\n20\n" + s + "\n";
+}
+
+// Parts of one drawing that neither a block nor a layer names are numbered in reading order,
+// so that labels, report and placement list tell them apart; a part on a layer of its own
+// keeps that name, and a job list's name takes the place of the stem.
+TEST(JobLoaderTest, PartsOfOneDrawingGetDistinctNames) {
+    TempDir dir;
+    std::string drawing = "0\nSECTION\n2\nENTITIES\n";
+    for (int k = 0; k < 3; ++k) drawing += closedSquare(100.0 * k, 10 + 10 * k, "0");
+    drawing += closedSquare(400, 15, "PLATE") + "0\nENDSEC\n0\nEOF\n";
+    const std::string path = dir.write("kit.dxf", drawing).string();
+    const std::string list = dir.write("order.csv", "file,quantity,name\nkit.dxf,1,Box\n").string();
+    InputSettings settings;
+    settings.sheet = SheetSize{500, 100};
+    for (const auto& [file, names] :
+         {std::pair{path, std::vector<std::string>{"kit-1", "kit-2", "kit-3", "kit:PLATE"}},
+          std::pair{list, std::vector<std::string>{"Box-1", "Box-2", "Box-3", "Box:PLATE"}}}) {
+        const auto loaded = loadJob({{file, std::nullopt}}, settings);
+        ASSERT_TRUE(std::holds_alternative<LoadedJob>(loaded))
+            << std::get<InputError>(loaded).detail;
+        std::vector<std::string> got;
+        for (const InputItem& item : std::get<LoadedJob>(loaded).items) got.push_back(item.name);
+        std::sort(got.begin(), got.end());
+        std::vector<std::string> want = names;
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(got, want);
+    }
+}
+
+}  // namespace
+}  // namespace blocknest
