@@ -11,6 +11,7 @@
 
 #include "base/text.hpp"
 #include "input/csv_lines.hpp"
+#include "input/dxf_part_reader.hpp"
 
 namespace blocknest {
 namespace {
@@ -19,14 +20,15 @@ constexpr std::int64_t kMaxQuantity = 1'000'000;
 constexpr int kMaxRotationCount = 360;
 constexpr std::size_t kMaxLineLength = std::size_t{1} << 16;
 
-enum class Column { file, quantity, name, rotations, mirror, layer };
-constexpr std::array<std::pair<std::string_view, Column>, 6> kColumns{{
+enum class Column { file, quantity, name, rotations, mirror, layer, units };
+constexpr std::array<std::pair<std::string_view, Column>, 7> kColumns{{
     {"file", Column::file},
     {"quantity", Column::quantity},
     {"name", Column::name},
     {"rotations", Column::rotations},
     {"mirror", Column::mirror},
     {"layer", Column::layer},
+    {"units", Column::units},
 }};
 
 std::string_view trimmed(std::string_view text) {
@@ -139,7 +141,7 @@ std::variant<std::vector<JobListRow>, InputError> readJobList(std::istream& in,
                 if (known == kColumns.end()) {
                     return fail("unknown column '" + printableName(field) +
                                 "' (the columns are file, quantity, name, rotations, mirror, "
-                                "layer)");
+                                "layer, units)");
                 }
                 if (std::find(columns.begin(), columns.end(), known->second) != columns.end()) {
                     return fail("the column '" + printableName(field) + "' is named twice");
@@ -195,6 +197,14 @@ std::variant<std::vector<JobListRow>, InputError> readJobList(std::istream& in,
                 }
                 case Column::layer:
                     if (!value.empty()) row.layer = value;
+                    break;
+                case Column::units:
+                    if (value.empty()) break;
+                    row.units = insUnitsFromName(lowered(value));
+                    if (!row.units) {
+                        return fail("the units " + shown +
+                                    " are none of mm, cm, dm, m, um, in, ft, yd, mil");
+                    }
                     break;
             }
         }

@@ -22,6 +22,7 @@ struct JobListRow {
     std::optional<std::vector<Orientation>> turns;  // the parts' own turns
     bool mirror = false;                            // the turns mirrored too
     std::optional<std::string> layer;               // the layers to read, ';' between two
+    std::optional<int> units;  // the $INSUNITS code of a drawing that names none
 };
 
 // True when the text opens a job list: its first line that is not blank starts with "file,"

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "base/number_format.hpp"
 #include "input/job_list_reader.hpp"
@@ -178,7 +179,9 @@ struct ListedFiles {
         std::optional<InputError> foreign;
     };
     std::map<std::string, Kind> kinds;
-    std::map<std::pair<std::string, std::vector<std::string>>, DxfPartsContents> drawings;
+    std::map<std::tuple<std::string, std::vector<std::string>, std::optional<int>>,
+             DxfPartsContents>
+        drawings;
     std::map<std::string, JobInput> others;
 };
 
@@ -204,7 +207,7 @@ std::variant<JobInput, InputError> readListedFile(const JobListRow& row, InputFo
         again.warnings.clear();
         return again;
     }
-    const auto key = std::make_pair(row.path, settings.dxf.layers);
+    const auto key = std::make_tuple(row.path, settings.dxf.layers, settings.dxf.assumedUnits);
     auto found = listed.drawings.find(key);
     const bool first = found == listed.drawings.end();
     if (first) {
@@ -265,12 +268,19 @@ std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::str
                                          quoted(row.path) + " is a " +
                                          std::string(formatName(format))};
         }
+        if (row.units && format != InputFormat::dxf) {
+            return InputError{false, where + "units apply to DXF drawings only, and " +
+                                         quoted(row.path) + " is a " +
+                                         std::string(formatName(format))};
+        }
         if (known->second.foreign) {
             InputError foreign = *known->second.foreign;
             foreign.detail += " (listed in " + place + ")";
             return foreign;
         }
         InputSettings own = settings;
+        // The row's units are the drawing's where it names none; --units converts as usual.
+        if (row.units) own.dxf.assumedUnits = row.units;
         if (row.layer) {
             own.dxf.layers = layerList(*row.layer);
             if (own.dxf.layers.empty())

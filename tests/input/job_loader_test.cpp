@@ -421,3 +421,46 @@ TEST(JobLoaderTest, PartsOfOneDrawingGetDistinctNames) {
 
 }  // namespace
 }  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// Each row of a job list may say the units of a drawing that names none: a drawing in
+// millimetres beside one in inches, both without $INSUNITS, converted to millimetres.
+TEST(JobLoaderTest, AJobListRowGivesTheUnitsOfADrawingThatNamesNone) {
+    TempDir dir;
+    const auto rectangle = [](double w, double h) {
+        const std::string a = std::to_string(w);
+        const std::string b = std::to_string(h);
+        return "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n8\n0\n90\n4\n70\n1\n10\n0\n20\n0\n10\n" +
+               a + "\n20\n0\n10\n" + a + "\n20\n" + b + "\n10\n0\n20\n" + b +
+               "\n0\nENDSEC\n0\nEOF\n";
+    };
+    dir.write("metric.dxf", rectangle(100, 50));
+    dir.write("imperial.dxf", rectangle(4, 2));
+    const std::string list =
+        dir.write("order.csv", "file,quantity,units\nmetric.dxf,1,mm\nimperial.dxf,1,IN\n")
+            .string();
+    InputSettings settings;
+    settings.sheet = SheetSize{500, 200};
+    settings.dxf.targetUnits = 4;  // --units mm
+    const auto loaded = loadJob({{list, std::nullopt}}, settings);
+    ASSERT_TRUE(std::holds_alternative<LoadedJob>(loaded)) << std::get<InputError>(loaded).detail;
+    const std::vector<InputItem>& items = std::get<LoadedJob>(loaded).items;
+    ASSERT_EQ(items.size(), 2u);
+    const auto width = [](const InputItem& item) {
+        double least = item.outer.front().x;
+        double most = least;
+        for (const Vertex& v : item.outer) {
+            least = std::min(least, v.x);
+            most = std::max(most, v.x);
+        }
+        return most - least;
+    };
+    EXPECT_NEAR(width(items[0]), 100, 1e-9);
+    EXPECT_NEAR(width(items[1]), 101.6, 1e-9);
+    EXPECT_EQ(std::get<LoadedJob>(loaded).insUnits, 4);
+}
+
+}  // namespace
+}  // namespace blocknest
