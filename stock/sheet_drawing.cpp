@@ -55,6 +55,43 @@ Loop notchedOutline(const Part& sheet,
     return cut->outline;
 }
 
+// A part's outline is packed as a polygon that holds the drawn curve, its holes as polygons
+// within theirs; for a sheet it is the other way round: the material is what lies within the
+// drawn outline and outside the drawn defects, so the largest contour (the outline) becomes a
+// polygon within its curve and its holes (the defects) polygons that hold theirs.
+void holdObstaclesFromOutside(DxfPartsContents& contents, double tolerance) {
+    Part* sheet = nullptr;
+    const PartCurves* curves = nullptr;
+    std::size_t index = 0;
+    for (Part& part : contents.parts) {
+        if (sheet == nullptr || part.outerLoop().area() > sheet->outerLoop().area()) {
+            sheet = &part;
+            curves = index < contents.curves.size() ? &contents.curves[index] : nullptr;
+        }
+        ++index;
+    }
+    // A contour without arcs is kept as read (its drawn form is empty then).
+    if (sheet == nullptr || curves == nullptr ||
+        curves->holes.size() != static_cast<std::size_t>(sheet->innerLoops().count())) {
+        return;
+    }
+    constexpr int kMaxSegments = 1 << 16;
+    Loop outline;
+    outline.setVertices(hasArcs(curves->outer)
+                            ? boundingPolygon(curves->outer, false, tolerance, kMaxSegments)
+                            : sheet->outerLoop().vertices());
+    LoopList defects;
+    std::size_t k = 0;
+    for (const Loop& hole : sheet->innerLoops()) {
+        const CurveLoop& drawn = curves->holes[k++];
+        Loop defect;
+        defect.setVertices(hasArcs(drawn) ? boundingPolygon(drawn, true, tolerance, kMaxSegments)
+                                          : hole.vertices());
+        defects.pushBack(std::move(defect));
+    }
+    sheet->setShape(sheet->name(), defects, outline);
+}
+
 }  // namespace
 
 SheetDrawing sheetFromParts(const PartList& parts, const std::string& name,
@@ -104,7 +141,8 @@ std::variant<SheetDrawing, InputError> readSheetDrawing(const std::string& path,
     sheetSettings.keepCrossingOutlines = true;
     std::variant<DxfPartsContents, InputError> read = readDxfPartFile(path, sheetSettings);
     if (auto* error = std::get_if<InputError>(&read)) return std::move(*error);
-    const DxfPartsContents& contents = std::get<DxfPartsContents>(read);
+    DxfPartsContents& contents = std::get<DxfPartsContents>(read);
+    holdObstaclesFromOutside(contents, toleranceIn(settings, contents.partUnits));
     if (contents.parts.count() == 0) {
         InputError error;
         error.detail = path + ": the sheet drawing holds no closed contour to take as its outline";
