@@ -266,6 +266,9 @@ void registerOptions(CLI::App& app, Options& o) {
     addValue(app, output, "--remnant-dxf", "FILE", o.remnantDxf, parseText, "",
              "also write what is left of the last sheet used, cut\n"
              "across beyond its parts, as a drawing for --sheet-dxf");
+    addValue(app, output, "--stock-out", "FILE", o.stockOutFile, parseText, "",
+             "also write the stock list the job leaves: each kind less\n"
+             "the sheets used, and the --remnant-dxf remnant added");
     addValue(app, output, "--job-sheet", "FILE", o.jobSheetFile, parseText, "",
              "also write a job sheet to print (HTML): each distinct sheet\n"
              "with how often to run it, its picture, parts, cut length\n"
@@ -293,6 +296,11 @@ std::optional<UsageError> validateOptions(const Options& options) {
     }
     if (options.stockFile && (options.sheet || options.sheetDxf)) {
         return UsageError{"--stock chooses the sheets: it cannot be given --sheet or --sheet-dxf"};
+    }
+    if (options.stockOutFile && !options.stockFile && !options.remnantDxf) {
+        return UsageError{
+            "--stock-out lists the stock the job leaves: it needs --stock or "
+            "--remnant-dxf"};
     }
     if (options.stockFile && options.sheets != 1) {
         return UsageError{"--stock chooses the sheets and their number: it takes no --sheets"};

@@ -27,6 +27,7 @@
 #include "packing/packer.hpp"
 #include "stock/sheet_drawing.hpp"
 #include "stock/stock_list.hpp"
+#include "stock/stock_out.hpp"
 
 namespace blocknest {
 
@@ -216,6 +217,40 @@ JobFigures figuresOf(const PackingJob& job) {
     return figures;
 }
 
+// The stock list after the job: each kind less the sheets used of it, the drawn kinds by the
+// drawings the stock list named (in its order), and the remnant written, one of it.
+std::string stockLeft(const PackingJob& job, const JobDescription& options,
+                      const std::vector<std::string>& stockDrawings) {
+    std::vector<StockLeft> left;
+    const std::vector<int> used = job.stockUsed();
+    std::size_t drawing = 0;
+    for (std::size_t k = 0; k < job.stock().size(); ++k) {
+        StockLeft kind{job.stock()[k], std::nullopt, job.stock()[k].count - used[k]};
+        if (kind.kind.drawn() && drawing < stockDrawings.size()) {
+            kind.drawing = stockDrawings[drawing++];
+        }
+        left.push_back(std::move(kind));
+    }
+    if (options.remnantDxf) {
+        const std::string name = std::filesystem::path(*options.remnantDxf).stem().string();
+        if (std::optional<Remnant> remnant = job.remnant(options.spacing, name)) {
+            left.push_back({remnant->kind, *options.remnantDxf, 1});
+        }
+    }
+    return formatStockList(left, *options.stockOutFile);
+}
+
+// The report's line on the remnant, when one is asked for and left.
+std::string remnantLine(const PackingJob& job, const JobDescription& options) {
+    if (!options.remnantDxf) return {};
+    const std::string name = std::filesystem::path(*options.remnantDxf).stem().string();
+    const std::optional<Remnant> remnant = job.remnant(options.spacing, name);
+    if (!remnant) return {};
+    std::string line = remnantRecord(*remnant, job.remnantSheetNumber());
+    line[0] = 'R';
+    return line + "\n";
+}
+
 // The one sheet of a job packed on one: the parts on it, as a sheet of several would hold them.
 SheetLayout oneSheetLayout(const PackingJob& job) {
     SheetLayout sheet;
@@ -238,7 +273,8 @@ PartList partsOffTheSheet(const PackingJob& job) {
 // Stages every output the description asks for and commits them together; returns the exit
 // code: 0, or 1 when one could not be written (then no old one is replaced).
 int writeOutputs(const PackingJob& job, const JobDescription& options,
-                 const std::filesystem::path& directory, Console& console) {
+                 const std::filesystem::path& directory,
+                 const std::vector<std::string>& stockDrawings, Console& console) {
     const std::vector<InputFile>& files = options.files;
     // Every output is written in full before any old one is replaced.
     OutputSet outputs;
@@ -247,7 +283,8 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
         console.warn(Message::layoutWriteFailed);
         console.error("blocknest: " + *failure);
         return 1;
-    } else if (std::optional<std::string> failure = job.writeReport(directory, outputs)) {
+    } else if (std::optional<std::string> failure =
+                   job.writeReport(directory, outputs, remnantLine(job, options))) {
         console.error("report file open error!");
         console.error("blocknest: " + *failure);
         return 1;
@@ -328,8 +365,8 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
                               std::to_string(remnant->piecesLeftOut + 1) +
                               " pieces the cut leaves; the others are not written");
             }
-            if (std::optional<std::string> failure =
-                    outputs.stage(file, formatRemnantDxf(*remnant, job.insUnits()))) {
+            if (std::optional<std::string> failure = outputs.stage(
+                    file, formatRemnantDxf(*remnant, job.insUnits(), job.remnantSheetNumber()))) {
                 console.error("blocknest: " + *failure);
                 return 1;
             }
@@ -355,6 +392,13 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
                 : formatJobSheet(title, {oneSheetLayout(job)}, partsOffTheSheet(job), job.items(),
                                  job.sheetLength(), job.sheetWidth(), units);
         if (std::optional<std::string> failure = outputs.stage(*options.jobSheetFile, page)) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
+    }
+    if (options.stockOutFile) {
+        if (std::optional<std::string> failure =
+                outputs.stage(*options.stockOutFile, stockLeft(job, options, stockDrawings))) {
             console.error("blocknest: " + *failure);
             return 1;
         }
@@ -555,7 +599,8 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
                       formatNumber(job.sheetLength()) + " x " + formatNumber(job.sheetWidth()) +
                       "): it fits no empty sheet in any of its orientations");
     }
-    if (const int failure = writeOutputs(job, options, *directory, console); failure != 0) {
+    if (const int failure = writeOutputs(job, options, *directory, stockDrawings, console);
+        failure != 0) {
         return failed(failure);
     }
     // A stop that comes after the search has ended finds its layout written in full.
@@ -638,6 +683,7 @@ int writeJobOutputs(const JobResult& result, const JobDescription& outputs, Cons
     asked.camLabels = outputs.camLabels;
     asked.remnantDxf = outputs.remnantDxf;
     asked.jobSheetFile = outputs.jobSheetFile;
+    asked.stockOutFile = outputs.stockOutFile;
     try {
         if (std::optional<std::string> clash =
                 findOutputClash(asked, asked.files, finished.stockDrawings)) {
@@ -650,7 +696,7 @@ int writeJobOutputs(const JobResult& result, const JobDescription& outputs, Cons
             console.error("blocknest: " + *problem);
             return 2;
         }
-        return writeOutputs(finished.job, asked, *directory, console);
+        return writeOutputs(finished.job, asked, *directory, finished.stockDrawings, console);
     } catch (const std::exception& e) {
         console.error(std::string("blocknest: ") + e.what());
         return 1;

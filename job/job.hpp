@@ -73,6 +73,7 @@ struct JobDescription {
     bool camLabels = false;
     std::optional<std::string> remnantDxf;    // what is left of the last sheet
     std::optional<std::string> jobSheetFile;  // a printable page: what to cut, how often
+    std::optional<std::string> stockOutFile;  // the stock left after the job, the remnant added
 
     bool quiet = false;   // no progress lines
     bool strict = false;  // lines of a part data file read against their likely meaning refuse it
@@ -143,7 +144,8 @@ struct JobResult {
                                const JobControl& control = {});
 
 // Writes the outputs that outputs names (its output fields only: writeLayout with outputDir,
-// svgFile, jsonFile, camFile with its settings, remnantDxf, jobSheetFile) for the layout of a
+// svgFile, jsonFile, camFile with its settings, remnantDxf, jobSheetFile, stockOutFile) for
+// the layout of a
 // finished run, all or none, never over one of the run's inputs; returns the exit code as runJob
 // does.
 [[nodiscard]] int writeJobOutputs(const JobResult& result, const JobDescription& outputs,

@@ -51,6 +51,7 @@ std::vector<OutputPath> plannedOutputs(const JobDescription& options) {
     }
     if (options.remnantDxf) outputs.push_back({"remnant", *options.remnantDxf});
     if (options.jobSheetFile) outputs.push_back({"job sheet", *options.jobSheetFile});
+    if (options.stockOutFile) outputs.push_back({"stock list left", *options.stockOutFile});
     return outputs;
 }
 

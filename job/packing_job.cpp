@@ -397,8 +397,17 @@ std::optional<std::string> PackingJob::writeLayoutDxf(const std::filesystem::pat
                                          statistics_.packedLength, sheetKind_.shape));
 }
 
+std::vector<int> PackingJob::stockUsed() const {
+    std::vector<int> used(stock_.size(), 0);
+    for (std::size_t k = 0; k < sheets_.size() && k < sheetKinds_.size(); ++k) {
+        if (sheetKinds_[k] < used.size() && sheets_[k].parts.count() > 0) ++used[sheetKinds_[k]];
+    }
+    return used;
+}
+
 std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& directory,
-                                                   OutputSet& outputs) const {
+                                                   OutputSet& outputs,
+                                                   const std::string& lastLines) const {
     if (severalSheets() || mirror_) {
         std::string text = severalSheets()
                                ? formatSheetsReport(statistics_, timingText_, sheets_,
@@ -413,9 +422,10 @@ std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& 
             }
             text += "Mirrored parts:" + std::to_string(mirrored) + "\n";
         }
-        return outputs.stage(directory / kReportFileName, text);
+        return outputs.stage(directory / kReportFileName, text + lastLines);
     }
-    return outputs.stage(directory / kReportFileName, formatReport(statistics_, timingText_));
+    return outputs.stage(directory / kReportFileName,
+                         formatReport(statistics_, timingText_) + lastLines);
 }
 
 }  // namespace blocknest

@@ -87,6 +87,13 @@ public:
     // the spacing (the whole sheet when none lies on it); nothing when no material is left.
     // After computeStatistics.
     [[nodiscard]] std::optional<Remnant> remnant(double spacing, const std::string& name) const;
+    // The number (from 1) of the sheet the remnant is cut from: the last one used.
+    [[nodiscard]] int remnantSheetNumber() const {
+        return severalSheets() ? std::max<int>(1, static_cast<int>(sheets_.size())) : 1;
+    }
+    // Each stock kind and how many of it the job used (after computeStatistics).
+    [[nodiscard]] const std::vector<SheetKind>& stock() const { return stock_; }
+    [[nodiscard]] std::vector<int> stockUsed() const;
 
     // Counts the parts lying on the sheet and derives the figures of merit.
     void computeStatistics();
@@ -96,7 +103,8 @@ public:
     [[nodiscard]] std::optional<std::string> writeLayoutDxf(const std::filesystem::path& directory,
                                                             OutputSet& outputs) const;
     [[nodiscard]] std::optional<std::string> writeReport(const std::filesystem::path& directory,
-                                                         OutputSet& outputs) const;
+                                                         OutputSet& outputs,
+                                                         const std::string& lastLines = {}) const;
 
     // Stages the placement list for file; run names the instance and its files, the job adds
     // the sheet, the turns and the run time. Returns why it failed.

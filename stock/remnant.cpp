@@ -2,7 +2,10 @@
 
 #include <clipper.hpp>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 
+#include "base/number_format.hpp"
 #include "output/dxf_cam_writer.hpp"
 
 namespace blocknest {
@@ -89,6 +92,7 @@ std::optional<Remnant> cutRemnant(const SheetKind& sheet, double cut, const std:
         if (hole->Contour.size() >= 3) shape.defects.push_back(toLoop(hole->Contour, scale));
     }
     const BoundingBox bounds = boundsOf(shape.outline->vertices());
+    remnant.origin = {bounds.minX, bounds.minY};
     shape.outline->translate(-bounds.minX, -bounds.minY);
     for (Loop& defect : shape.defects) defect.translate(-bounds.minX, -bounds.minY);
     remnant.kind.name = name;
@@ -98,10 +102,37 @@ std::optional<Remnant> cutRemnant(const SheetKind& sheet, double cut, const std:
     return remnant;
 }
 
-std::string formatRemnantDxf(const Remnant& remnant, int insUnits) {
+std::string remnantId(const Remnant& remnant) {
+    // FNV-1a over the coordinates as written: the same piece gives the same digits.
+    std::uint32_t hash = 2166136261u;
+    const auto add = [&hash](const std::string& text) {
+        for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    };
+    const auto addLoop = [&](const Loop& loop) {
+        for (const Vertex& v : loop.vertices())
+            add(formatNumber(v.x) + "," + formatNumber(v.y) + ";");
+        add("|");
+    };
+    if (remnant.kind.shape.outline) addLoop(*remnant.kind.shape.outline);
+    for (const Loop& defect : remnant.kind.shape.defects) addLoop(defect);
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%08x", hash);
+    return remnant.kind.name + "-" + digits;
+}
+
+std::string remnantRecord(const Remnant& remnant, int sheetNumber) {
+    return "remnant " + remnantId(remnant) + ": " + formatNumber(remnant.kind.length) + " x " +
+           formatNumber(remnant.kind.width) + " from sheet " + std::to_string(sheetNumber) +
+           ", cut at X " + formatNumber(remnant.cutAt) + "; its (0, 0) lay at (" +
+           formatNumber(remnant.origin.x) + ", " + formatNumber(remnant.origin.y) +
+           ") on that sheet";
+}
+
+std::string formatRemnantDxf(const Remnant& remnant, int insUnits, int sheetNumber) {
     CamDrawingSettings settings;
     settings.insUnits = insUnits;
-    return formatCamDxf(PartList(), remnant.kind.length, remnant.kind.width, settings,
+    return "999\n" + remnantRecord(remnant, sheetNumber) + "\n" +
+           formatCamDxf(PartList(), remnant.kind.length, remnant.kind.width, settings,
                         &remnant.kind.shape);
 }
 

@@ -240,3 +240,46 @@ TEST_F(StockCliTest, ASheetDrawnInOtherUnitsThanThePartsNeedsUnitsToConvertBoth)
 
 }  // namespace
 }  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// --stock-out writes the stock a job leaves, which the next job reads: each kind less the
+// sheets used of it (a kind used up is gone), and the remnant, which records where it lay.
+TEST(StockOutTest, TheNextJobStartsFromTheStockThisOneLeaves) {
+    TempDir dir;
+    dir.write("stock.csv", "length,width,count\n300,150,5\n200,100,2\n");
+    const RunResult first =
+        runBlocknestBinary({"--no-pause", "-q", "--stock", "stock.csv", "--remnant-dxf", "rest.dxf",
+                            "--stock-out", "next.csv", kBracket + ":10"},
+                           dir.path());
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    const std::string report = readFile(dir.path() / "Results.txt");
+    const int used = std::stoi(textAfter(report, "Sheets used:", " "));
+    const std::string next = readFile(dir.path() / "next.csv");
+    EXPECT_EQ(next.rfind("file,length,width,count,cost\n", 0), 0u) << next;
+    // The plan takes the 300 x 150 sheets (and perhaps the smaller ones); what is left of each
+    // kind plus what was used is what the list held.
+    const int left300 = next.find(",300,150,") == std::string::npos
+                            ? 0
+                            : std::stoi(textAfter(next, ",300,150,", ","));
+    const int left200 = next.find(",200,100,") == std::string::npos
+                            ? 0
+                            : std::stoi(textAfter(next, ",200,100,", ","));
+    EXPECT_EQ(left300 + left200 + used, 7) << next << report;
+    EXPECT_NE(next.find("rest.dxf,,,1,"), std::string::npos) << next;
+    const std::string record = textAfter(readFile(dir.path() / "rest.dxf"), "999\n", "\n");
+    EXPECT_TRUE(record.starts_with("remnant rest-")) << record;
+    EXPECT_NE(record.find("from sheet " + std::to_string(used)), std::string::npos) << record;
+    EXPECT_NE(report.find("Remnant rest-"), std::string::npos) << report;
+    const RunResult second = runBlocknestBinary(
+        {"--no-pause", "-q", "--stock", "next.csv", kBracket + ":2"}, dir.path());
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    const RunResult alone = runBlocknestBinary(
+        {"--no-pause", "--sheet", "300x150", "--stock-out", "x.csv", kBracket}, dir.path());
+    EXPECT_EQ(alone.exitCode, 2);
+    EXPECT_NE(alone.err.find("--stock-out lists the stock the job leaves"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace blocknest
