@@ -419,9 +419,11 @@ void writeObjects(DxfStream& dxf, const BoundingBox& extents) {
     dxf.pair(0, "ENDSEC");
 }
 
-// "3 bracket" in the part's material, clear of its contours.
+// "3 bracket" in the part's material, clear of its contours; "3 bracket (M)" for a part
+// placed mirrored, so that the operator knows which side is up.
 Label labelFor(const Part& part, int number) {
-    const std::string text = std::to_string(number) + " " + part.name();
+    const std::string text =
+        std::to_string(number) + " " + part.name() + (part.turn().mirrored ? " (M)" : "");
     LabelSpot spot = labelSpot(part, text.size());
     // A height of 0 would read as the style's own height: a part without room gets a label
     // it cannot hold rather than none.

@@ -164,8 +164,10 @@ def check_job(binary, args, name, spacing, work, areas=None):
     for entry in placed["solution"]["layout"]["placed_items"]:
         if "transformation" in entry:
             item = items[entry["item_id"]]
+            # A part placed mirrored is labelled so: "3 Gusset (M)".
+            label = item["name"] + (" (M)" if entry["transformation"].get("mirrored") else "")
             by_sheet.setdefault(entry["sheet"], []).append(
-                (item["name"], placed_polygon(item, entry["transformation"])))
+                (item["name"], placed_polygon(item, entry["transformation"]), label))
     check(len(by_sheet) >= 2, f"{args}: the job is meant to need several sheets")
     written = sorted(f for f in os.listdir(work) if f.endswith(".dxf") and f != "Layout.dxf")
     expected = sorted(name.format(n=k) for k in by_sheet)
@@ -180,7 +182,7 @@ def check_job(binary, args, name, spacing, work, areas=None):
         # Each part of the sheet is one outline with its holes; the pairing is one to one.
         cut_parts = []
         unmatched = list(outlines)
-        for part_name, polygon in parts:
+        for part_name, polygon, label in parts:
             match = next((o for o in unmatched
                           if holds(Polygon(polygon.exterior), o["polygon"])), None)
             if not check(match is not None, f"{path}: no outline for a placed {part_name}"):
@@ -200,7 +202,7 @@ def check_job(binary, args, name, spacing, work, areas=None):
                 check(match["arcs"] + sum(h["arcs"] for h in own) > 0,
                       f"{path}: {part_name} is cut without arcs")
             cut_parts.append({"name": part_name, "polygon": polygon, "cut": cut,
-                              "outline": match, "holes": own})
+                              "outline": match, "holes": own, "label": label})
         check(len(holes) == sum(len(p["holes"]) for p in cut_parts),
               f"{path}: holes that belong to no part")
 
@@ -226,8 +228,8 @@ def check_job(binary, args, name, spacing, work, areas=None):
             in_order = sorted(cut_parts, key=lambda p: p["outline"]["index"])
             check(len(texts) == len(in_order), f"{path}: {len(texts)} labels for {len(in_order)} parts")
             for k, (text, part) in enumerate(zip(texts, in_order), start=1):
-                check(text["text"] == f"{k} {part['name']}",
-                      f"{path}: label '{text['text']}' on part {k}, {part['name']}")
+                check(text["text"] == f"{k} {part['label']}",
+                      f"{path}: label '{text['text']}' on part {k}, {part['label']}")
                 at = Point(text["at"][0], text["at"][1])
                 check(part["polygon"].buffer(1e-9).contains(at),
                       f"{path}: label '{text['text']}' lies off its part")
