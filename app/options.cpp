@@ -278,6 +278,9 @@ void registerOptions(CLI::App& app, Options& o) {
     addFlag(app, output, "--dxf-cam-labels", o.camLabels, true,
             "label each part in the drawing for cutting with its\n"
             "number on the sheet and its name (TEXT on layer LABELS)");
+    addFlag(app, output, "--remnant-cut", o.remnantCut, true,
+            "draw the cut that takes the remnant off the last sheet in\n"
+            "its drawing for cutting (a line on layer REMNANT_CUT, last)");
 
     const std::string run = "Run";
     addFlag(app, run, "--no-pause", o.pause, false, "do not wait for a key at the end");
@@ -296,6 +299,10 @@ std::optional<UsageError> validateOptions(const Options& options) {
     }
     if (options.stockFile && (options.sheet || options.sheetDxf)) {
         return UsageError{"--stock chooses the sheets: it cannot be given --sheet or --sheet-dxf"};
+    }
+    if (options.remnantCut && !options.camFile) {
+        return UsageError{
+            "--remnant-cut draws a line in the drawing for cutting: it needs --dxf-cam"};
     }
     if (options.stockOutFile && !options.stockFile && !options.remnantDxf) {
         return UsageError{

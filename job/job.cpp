@@ -320,8 +320,13 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
         }
     }
     if (options.camFile) {
-        const CamDrawingSettings cam{job.insUnits(), options.camLayers, options.camLabels,
-                                     job.items()};
+        CamDrawingSettings cam{job.insUnits(), options.camLayers, options.camLabels, job.items(),
+                               std::nullopt};
+        if (options.remnantCut) {
+            if (const std::optional<Remnant> remnant = job.remnant(options.spacing, "remnant")) {
+                cam.remnantCutAt = remnant->cutAt;
+            }
+        }
         std::vector<const PartList*> sheets{&job.parts()};
         std::vector<const SheetShape*> shapes{&job.sheetShape()};
         std::vector<std::string> kinds;
@@ -681,6 +686,7 @@ int writeJobOutputs(const JobResult& result, const JobDescription& outputs, Cons
     asked.camFile = outputs.camFile;
     asked.camLayers = outputs.camLayers;
     asked.camLabels = outputs.camLabels;
+    asked.remnantCut = outputs.remnantCut;
     asked.remnantDxf = outputs.remnantDxf;
     asked.jobSheetFile = outputs.jobSheetFile;
     asked.stockOutFile = outputs.stockOutFile;

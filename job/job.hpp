@@ -71,6 +71,7 @@ struct JobDescription {
     std::optional<std::string> camFile;    // the drawing for cutting ({n}: per sheet)
     CamLayers camLayers = CamLayers::byKind;
     bool camLabels = false;
+    bool remnantCut = false;  // the last sheet's cut file draws where the remnant comes off
     std::optional<std::string> remnantDxf;    // what is left of the last sheet
     std::optional<std::string> jobSheetFile;  // a printable page: what to cut, how often
     std::optional<std::string> stockOutFile;  // the stock left after the job, the remnant added

@@ -74,7 +74,10 @@ std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
                        "': " + (error ? error.message() : "it is not a directory");
             }
         }
-        std::string drawing = formatCamDxf(*sheets[k], sheetLength, sheetWidth, settings,
+        // The remnant is cut from the last sheet only.
+        CamDrawingSettings own = settings;
+        if (k + 1 != sheets.size()) own.remnantCutAt.reset();
+        std::string drawing = formatCamDxf(*sheets[k], sheetLength, sheetWidth, own,
                                            k < shapes.size() ? shapes[k] : nullptr);
         if (k < kinds.size() && !kinds[k].empty()) {
             // A comment (group 999) that readers pass over; line breaks would end it.

@@ -19,6 +19,7 @@ namespace blocknest {
 namespace {
 
 constexpr const char* kSheetLayer = "SHEET";
+constexpr const char* kRemnantCutLayer = "REMNANT_CUT";
 constexpr const char* kPartsLayer = "PARTS";
 constexpr const char* kHolesLayer = "HOLES";
 constexpr const char* kLabelsLayer = "LABELS";
@@ -35,6 +36,7 @@ struct Contour {
     std::vector<Vertex> corners;
     std::vector<double> bulges;  // empty: straight edges only
     std::string layer;
+    bool closed = true;  // an open line is a cut across the sheet
 };
 
 // A line of text centred on a point, on the labels' layer.
@@ -328,7 +330,7 @@ void writeEntities(DxfStream& dxf, const std::vector<Entity>& entities) {
         dxf.pair(8, contour.layer);
         dxf.pair(100, "AcDbPolyline");
         dxf.pair(90, static_cast<int>(contour.corners.size()));
-        dxf.pair(70, 1);  // closed
+        dxf.pair(70, contour.closed ? 1 : 0);
         for (std::size_t i = 0; i < contour.corners.size(); ++i) {
             dxf.point(10, contour.corners[i].x, contour.corners[i].y);
             if (i < contour.bulges.size() && contour.bulges[i] != 0)
@@ -447,7 +449,7 @@ std::string camLayerName(const std::string& partName) {
     }
     if (name.empty() || name.find_first_not_of(' ') == std::string::npos) name = "NoName";
     // The fixed layers keep their meaning.
-    for (const char* reserved : {kSheetLayer, kLabelsLayer, "0"}) {
+    for (const char* reserved : {kSheetLayer, kLabelsLayer, kRemnantCutLayer, "0"}) {
         std::string upper = name;
         std::transform(upper.begin(), upper.end(), upper.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -481,6 +483,7 @@ std::string formatCamDxf(const PartList& parts, double sheetLength, double sheet
         layers.emplace_back(kHolesLayer, 1);
     }
     if (settings.labels) layers.emplace_back(kLabelsLayer, 3);
+    if (settings.remnantCutAt) layers.emplace_back(kRemnantCutLayer, 6);
     BoundingBox extents{0, sheetLength, 0, sheetWidth};
     std::vector<const Part*> onSheet;
     for (const Part& part : parts) {
@@ -520,6 +523,12 @@ std::string formatCamDxf(const PartList& parts, double sheetLength, double sheet
             extents.minY = std::min(extents.minY, v.y);
             extents.maxY = std::max(extents.maxY, v.y);
         }
+    }
+    // The remnant comes off once every part is cut: its line is the last entity.
+    if (settings.remnantCutAt) {
+        const double x = *settings.remnantCutAt;
+        entities.push_back(
+            Entity{{{{x, 0}, {x, sheetWidth}}, {}, kRemnantCutLayer, false}, std::nullopt});
     }
     // Handles are handed out in writing order, so the seed is known only at the end; the
     // header goes in front afterwards.

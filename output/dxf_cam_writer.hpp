@@ -18,6 +18,9 @@ struct CamDrawingSettings {
     // The job's items, which parts refer to by itemIndex(): a part whose item has curves is
     // written with its arcs, placed as the part was; the others as their polygons.
     std::span<const InputItem> items;
+    // A line across the sheet at this X on layer REMNANT_CUT, after every part: where the
+    // remnant is cut off.
+    std::optional<double> remnantCutAt;
 };
 
 // A complete AutoCAD 2000 (AC1015) drawing: header with $INSUNITS and the extents, the

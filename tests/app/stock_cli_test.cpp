@@ -283,3 +283,40 @@ TEST(StockOutTest, TheNextJobStartsFromTheStockThisOneLeaves) {
 
 }  // namespace
 }  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// --remnant-cut draws the cut that takes the remnant off, at the X the remnant records, as the
+// last entity of the last sheet's drawing for cutting and in no other.
+TEST(RemnantCutTest, TheLastSheetsCutFileEndsWithTheRemnantsCut) {
+    TempDir dir;
+    const RunResult run = runBlocknestBinary(
+        {"--no-pause", "-q", "--sheet", "300x150", "--sheets", "0", "--dxf-cam", "cut.dxf",
+         "--remnant-cut", "--remnant-dxf", "rest.dxf", kBracket + ":10"},
+        dir.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string report = readFile(dir.path() / "Results.txt");
+    const int used = std::stoi(textAfter(report, "Sheets used:", " "));
+    const std::string cutAt = textAfter(report, "cut at X ", ";");
+    ASSERT_FALSE(cutAt.empty()) << report;
+    for (int sheet = 1; sheet <= used; ++sheet) {
+        const std::string drawing =
+            readFile(dir.path() / ("cut-" + std::to_string(sheet) + ".dxf"));
+        const std::size_t line = drawing.find("\n  8\nREMNANT_CUT\n");
+        if (sheet < used) {
+            EXPECT_EQ(line, std::string::npos) << "sheet " << sheet;
+            continue;
+        }
+        ASSERT_NE(line, std::string::npos);
+        EXPECT_EQ(drawing.find("LWPOLYLINE", line), std::string::npos) << "the cut comes last";
+        EXPECT_NEAR(std::stod(textAfter(drawing.substr(line), "\n 10\n", "\n")), std::stod(cutAt),
+                    1e-3);
+    }
+    const RunResult alone = runBlocknestBinary(
+        {"--no-pause", "--sheet", "300x150", "--remnant-cut", kBracket}, dir.path());
+    EXPECT_EQ(alone.exitCode, 2);
+}
+
+}  // namespace
+}  // namespace blocknest
