@@ -20,8 +20,8 @@ constexpr std::int64_t kMaxQuantity = 1'000'000;
 constexpr int kMaxRotationCount = 360;
 constexpr std::size_t kMaxLineLength = std::size_t{1} << 16;
 
-enum class Column { file, quantity, name, rotations, mirror, layer, units };
-constexpr std::array<std::pair<std::string_view, Column>, 7> kColumns{{
+enum class Column { file, quantity, name, rotations, mirror, layer, units, part };
+constexpr std::array<std::pair<std::string_view, Column>, 8> kColumns{{
     {"file", Column::file},
     {"quantity", Column::quantity},
     {"name", Column::name},
@@ -29,6 +29,7 @@ constexpr std::array<std::pair<std::string_view, Column>, 7> kColumns{{
     {"mirror", Column::mirror},
     {"layer", Column::layer},
     {"units", Column::units},
+    {"part", Column::part},
 }};
 
 std::string_view trimmed(std::string_view text) {
@@ -141,7 +142,7 @@ std::variant<std::vector<JobListRow>, InputError> readJobList(std::istream& in,
                 if (known == kColumns.end()) {
                     return fail("unknown column '" + printableName(field) +
                                 "' (the columns are file, quantity, name, rotations, mirror, "
-                                "layer, units)");
+                                "layer, units, part)");
                 }
                 if (std::find(columns.begin(), columns.end(), known->second) != columns.end()) {
                     return fail("the column '" + printableName(field) + "' is named twice");
@@ -197,6 +198,9 @@ std::variant<std::vector<JobListRow>, InputError> readJobList(std::istream& in,
                 }
                 case Column::layer:
                     if (!value.empty()) row.layer = value;
+                    break;
+                case Column::part:
+                    if (!value.empty()) row.part = value;
                     break;
                 case Column::units:
                     if (value.empty()) break;

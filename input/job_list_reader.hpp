@@ -22,7 +22,8 @@ struct JobListRow {
     std::optional<std::vector<Orientation>> turns;  // the parts' own turns
     bool mirror = false;                            // the turns mirrored too
     std::optional<std::string> layer;               // the layers to read, ';' between two
-    std::optional<int> units;  // the $INSUNITS code of a drawing that names none
+    std::optional<int> units;         // the $INSUNITS code of a drawing that names none
+    std::optional<std::string> part;  // the one part of a drawing the row takes, by its name
 };
 
 // True when the text opens a job list: its first line that is not blank starts with "file,"

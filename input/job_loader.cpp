@@ -229,6 +229,28 @@ std::variant<JobInput, InputError> readListedFile(const JobListRow& row, InputFo
     return input;
 }
 
+// Keeps of a drawing's input the one part the row names: by its whole name ("kit-2",
+// "kit:PLATE") or by what follows the file's name ("2", "PLATE"). False when none is so named.
+bool keepNamedPart(JobInput& input, const std::string& wanted, const std::string& stem) {
+    std::optional<std::size_t> kept;
+    for (std::size_t i = 0; i < input.items.size() && !kept; ++i) {
+        const std::string& name = input.items[i].name;
+        if (name == wanted || name == stem + ":" + wanted || name == stem + "-" + wanted) kept = i;
+    }
+    if (!kept) return false;
+    PartList parts;
+    for (Part& part : input.parts) {
+        if (part.itemIndex() != static_cast<int>(*kept)) continue;
+        part.setItemIndex(0);
+        parts.pushBack(std::move(part));
+    }
+    input.parts = std::move(parts);
+    InputItem item = std::move(input.items[*kept]);
+    input.items.clear();
+    input.items.push_back(std::move(item));
+    return true;
+}
+
 // The files a job list names, each read in its own format and given the row's settings.
 std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::string& listPath,
                                                                   const InputSettings& settings,
@@ -268,6 +290,11 @@ std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::str
                                          quoted(row.path) + " is a " +
                                          std::string(formatName(format))};
         }
+        if (row.part && format != InputFormat::dxf) {
+            return InputError{false, where + "a part is picked from DXF drawings only, and " +
+                                         quoted(row.path) + " is a " +
+                                         std::string(formatName(format))};
+        }
         if (row.units && format != InputFormat::dxf) {
             return InputError{false, where + "units apply to DXF drawings only, and " +
                                          quoted(row.path) + " is a " +
@@ -300,6 +327,15 @@ std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::str
                                        quoted(*row.layer) + " that the row names"};
             none.notes = read.warnings;
             return none;
+        }
+        if (row.part) {
+            std::string names;
+            for (const InputItem& item : read.items)
+                names += (names.empty() ? "" : ", ") + item.name;
+            if (!keepNamedPart(read, *row.part, std::filesystem::path(row.path).stem().string())) {
+                return InputError{false, where + quoted(row.path) + " holds no part named " +
+                                             quoted(*row.part) + " (its parts: " + names + ")"};
+            }
         }
         applyRow(row, settings.rotationCount, read);
         inputs.push_back(std::move(read));

@@ -464,3 +464,44 @@ TEST(JobLoaderTest, AJobListRowGivesTheUnitsOfADrawingThatNamesNone) {
 
 }  // namespace
 }  // namespace blocknest
+
+namespace blocknest {
+namespace {
+
+// A job list's part column takes one part of a multi-part drawing, with the row's own
+// quantity; a name the drawing does not hold is refused naming the list's line and the parts
+// there are.
+TEST(JobLoaderTest, AJobListRowPicksOnePartOfADrawing) {
+    TempDir dir;
+    std::string drawing = "0\nSECTION\n2\nENTITIES\n";
+    for (int k = 0; k < 3; ++k) drawing += closedSquare(100.0 * k, 10 + 10 * k, "0");
+    drawing += closedSquare(400, 15, "PLATE") + "0\nENDSEC\n0\nEOF\n";
+    dir.write("kit.dxf", drawing);
+    InputSettings settings;
+    settings.sheet = SheetSize{500, 100};
+    const std::string list = dir.write("order.csv",
+                                       "file,quantity,part,name\nkit.dxf,3,kit-2,\n"
+                                       "kit.dxf,5,PLATE,Lid\n")
+                                 .string();
+    const auto loaded = loadJob({{list, std::nullopt}}, settings);
+    ASSERT_TRUE(std::holds_alternative<LoadedJob>(loaded)) << std::get<InputError>(loaded).detail;
+    const LoadedJob& job = std::get<LoadedJob>(loaded);
+    ASSERT_EQ(job.items.size(), 2u);
+    EXPECT_EQ(job.items[0].name, "kit-2");
+    EXPECT_EQ(job.items[0].copies, 3);
+    EXPECT_EQ(job.items[1].name, "Lid");
+    EXPECT_EQ(job.items[1].copies, 5);
+    EXPECT_EQ(job.prepared.parts.count(), 8);
+    const std::string wrong =
+        dir.write("wrong.csv", "file,quantity,part\nkit.dxf,1,kit-9\n").string();
+    const auto refused = loadJob({{wrong, std::nullopt}}, settings);
+    ASSERT_TRUE(std::holds_alternative<InputError>(refused));
+    EXPECT_NE(std::get<InputError>(refused).detail.find(
+                  "kit.dxf' holds no part named 'kit-9' (its parts: kit-1, kit-2, kit-3, "
+                  "kit:PLATE)"),
+              std::string::npos)
+        << std::get<InputError>(refused).detail;
+}
+
+}  // namespace
+}  // namespace blocknest
