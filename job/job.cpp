@@ -672,6 +672,8 @@ JobResult runJob(const JobDescription& job, Console& console, const JobControl& 
     }
 }
 
+const char* libraryVersion() { return BLOCKNEST_VERSION; }
+
 int writeJobOutputs(const JobResult& result, const JobDescription& outputs, Console& console) {
     if (!result.finished) {
         console.error("blocknest: the run made no layout to write");

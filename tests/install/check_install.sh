@@ -27,6 +27,24 @@ echo "$out" | grep -q '^plate: sheet 1,' || fail "the plate is not placed"
 echo "$out" | grep -q '^bar: sheet 1,' || fail "the bar is not placed"
 echo "$out" | grep -q 'library 1\.' || fail "no library version"
 
+# The Python module, imported from the prefix by the system's Python, where it was built.
+module=$(ls "$work/prefix"/lib/python3/dist-packages/blocknest*.so 2>/dev/null | head -n 1)
+if [ -n "$module" ] && [ -x /usr/bin/python3 ]; then
+    [ -e "$work/prefix/lib/python3/dist-packages/blocknest.pyi" ] || fail "no type hints installed"
+    python_out=$(cd "$work" && PYTHONPATH=$(dirname "$module") /usr/bin/python3 -c '
+import blocknest
+job = blocknest.Job(sheet=(200, 100))
+job.add_part([(0, 0), (60, 0), (60, 30), (0, 30)], name="plate")
+job.add_part([(0, 0), (90, 0), (90, 15), (0, 15)], name="bar")
+result = job.nest()
+for p in result.placements:
+    print(p)
+print(f"density {result.density:.2f}%, {result.sheets} sheet, module {blocknest.__version__}")
+') || fail "the installed module does not nest: $python_out"
+    echo "$python_out"
+    echo "$python_out" | grep -q "name='bar', sheet=1" || fail "the module placed no bar"
+fi
+
 if ! command -v dpkg-deb >/dev/null 2>&1 || ! command -v dpkg-shlibdeps >/dev/null 2>&1; then
     echo "dpkg-deb or dpkg-shlibdeps is missing: the Debian package is not checked"
     exit 0
@@ -35,7 +53,8 @@ fi
 deb=$(ls "$work"/deb/*.deb)
 files=$(dpkg-deb -c "$deb")
 for file in /bin/blocknest /include/blocknest/blocknest.hpp libblocknest.so \
-    cmake/blocknest/blocknestConfig.cmake examples/workshop_parts.txt; do
+    cmake/blocknest/blocknestConfig.cmake examples/workshop_parts.txt \
+    ${module:+dist-packages/blocknest.pyi}; do
     echo "$files" | grep -q "$file" || fail "the package holds no $file"
 done
 depends=$(dpkg-deb -f "$deb" Depends)

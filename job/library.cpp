@@ -1,7 +1,0 @@
-#include "job/job.hpp"
-
-namespace blocknest {
-
-const char* libraryVersion() { return BLOCKNEST_VERSION; }
-
-}  // namespace blocknest
