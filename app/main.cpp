@@ -8,12 +8,17 @@
 
 #include "app/driver.hpp"
 #include "app/options.hpp"
+#include "app/serve_command.hpp"
 #include "app/terminal_console.hpp"
 #include "base/fatal_error.hpp"
 
 int main(int argc, char** argv) {
     using namespace blocknest;
     const std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (!args.empty() && args.front() == "serve") {
+        TerminalConsole console(detectConsoleEncoding(), false);
+        return runServeCommand({args.begin() + 1, args.end()}, console);
+    }
     const std::variant<Options, UsageError> parsed = parseOptions(args);
     if (const auto* usage = std::get_if<UsageError>(&parsed)) {
         std::fprintf(stderr, "blocknest: %s\nTry 'blocknest --help' for more information.\n",
