@@ -11,7 +11,7 @@ fieldset{border:1px solid #bbb;margin:.5em 0;padding:.5em 1em}
 label{margin-right:1em}input[type=number]{width:6em}
 button{font-size:15px;padding:.3em 1.2em;margin-right:.5em}
 #figures{font-weight:bold;margin:.5em 0}#layout svg{width:100%;height:auto;border:1px solid #ccc}
-.error{color:#a00}table{border-collapse:collapse}td{padding:1px 8px}
+.notes{color:#555;white-space:pre-line;font-size:12px}table{border-collapse:collapse}td{padding:1px 8px}
 </style></head><body>
 <h1>blocknest</h1>
 <fieldset><legend>Parts</legend>
@@ -27,7 +27,7 @@ button{font-size:15px;padding:.3em 1.2em;margin-right:.5em}
 <label>Search seconds <input type="number" id="seconds" value="5" min="0" step="any"></label>
 </fieldset>
 <button id="start">Start</button><button id="stop" disabled>Stop</button>
-<div id="figures"></div><div id="messages" class="error"></div>
+<div id="figures"></div><div id="messages" class="notes"></div>
 <div id="layout"></div><div id="leftoff"></div><div id="downloads"></div>
 <script>
 "use strict";

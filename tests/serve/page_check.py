@@ -1,0 +1,118 @@
+#!/usr/bin/env python3
+"""Drives the page of `blocknest serve` in headless Chromium as a user would: picks the bundled
+example and a drawing with the file input, sets a quantity, starts a 3-second search, checks
+that the layout is drawn (an element of class "part" per placed part, each with its name in a
+title) and the figures are shown, starts a long search and presses Stop, and checks a
+downloaded cut file with ezdxf. Exits 77 (skipped) without selenium, Chromium or its driver.
+
+Usage: page_check.py BLOCKNEST SOURCE_DIR [SCREENSHOT.png]
+"""
+import json
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+
+try:
+    from selenium import webdriver
+    from selenium.webdriver.chrome.options import Options
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.support.ui import WebDriverWait
+    import ezdxf
+except ImportError as missing:
+    print(f"skipped: {missing}")
+    sys.exit(77)
+for tool in ("/usr/bin/chromium", "/usr/bin/chromedriver"):
+    if not os.path.exists(tool):
+        print(f"skipped: {tool} is not installed")
+        sys.exit(77)
+
+failures = []
+
+
+def check(condition, message):
+    if not condition:
+        failures.append(message)
+    return condition
+
+
+def main():
+    blocknest, source = sys.argv[1], sys.argv[2]
+    screenshot = sys.argv[3] if len(sys.argv) > 3 else None
+    server = subprocess.Popen([blocknest, "serve", "--port", "0"], stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, text=True)
+    driver = None
+    try:
+        line = server.stdout.readline()
+        url = re.search(r"http://\S+/", line).group(0)
+        options = Options()
+        for argument in ("--headless", "--no-sandbox", "--disable-gpu", "--window-size=1200,1400"):
+            options.add_argument(argument)
+        options.binary_location = "/usr/bin/chromium"
+        driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        started = time.time()
+        driver.get(url)
+        check(time.time() - started < 5, "the page took more than 5 s to load")
+        workshop = os.path.join(source, "examples", "workshop_parts.txt")
+        bracket = os.path.join(source, "examples", "bracket.dxf")
+        driver.find_element(By.ID, "files").send_keys(workshop + "\n" + bracket)
+        copies = driver.find_element(By.CSS_SELECTOR, "input.copies")
+        copies.clear()
+        copies.send_keys("3")
+        seconds = driver.find_element(By.ID, "seconds")
+        seconds.clear()
+        seconds.send_keys("3")
+        driver.find_element(By.ID, "start").click()
+        wait = WebDriverWait(driver, 60)
+        wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, "#layout svg .part"))
+        parts = driver.find_elements(By.CSS_SELECTOR, "#layout svg .part")
+        titles = [p.find_element(By.TAG_NAME, "title").get_attribute("textContent") for p in parts]
+        # 34 parts of the example and the drawing's washers (its bracket fits the sheet too).
+        check(len(parts) >= 34 + 3, f"{len(parts)} parts drawn")
+        check(all(t for t in titles), "a part without its name")
+        figures = driver.find_element(By.ID, "figures").text
+        check("density" in figures, f"no figures shown: {figures!r}")
+        links = [a.get_attribute("href") for a in driver.find_elements(By.CSS_SELECTOR, "a.download")]
+        cut = next((link for link in links if link.endswith("cut.dxf")), None)
+        if check(cut is not None, f"no cut file to download among {links}"):
+            with tempfile.TemporaryDirectory() as folder:
+                path = os.path.join(folder, "cut.dxf")
+                urllib.request.urlretrieve(cut, path)
+                contours = [e for e in ezdxf.readfile(path).modelspace().query("LWPOLYLINE")
+                            if e.dxf.layer != "SHEET"]
+                check(contours and all(e.closed for e in contours), "open contours in the cut file")
+                check(len([e for e in contours if e.dxf.layer == "PARTS"]) == len(parts),
+                      "the cut file does not hold every drawn part")
+        if screenshot:
+            driver.save_screenshot(screenshot)
+        # A long search, stopped: the best layout is kept and said so.
+        seconds.clear()
+        seconds.send_keys("60")
+        driver.find_element(By.ID, "start").click()
+        time.sleep(1.5)
+        driver.find_element(By.ID, "stop").click()
+        stopped = time.time()
+        WebDriverWait(driver, 30).until(
+            lambda d: "stopped" in d.find_element(By.ID, "figures").text)
+        check(time.time() - stopped < 20, "Stop took more than 20 s")
+        check(len(driver.find_elements(By.CSS_SELECTOR, "#layout svg .part")) >= 37,
+              "the stopped job's layout is not drawn")
+    except Exception as error:  # a page that does not behave fails the check with the reason
+        failures.append(f"{type(error).__name__}: {error}")
+    finally:
+        if driver is not None:
+            driver.quit()
+        server.terminate()
+        server.wait(timeout=30)
+    for failure in failures:
+        print(failure)
+    print(f"page checked, {len(failures)} failures")
+    sys.exit(1 if failures else 0)
+
+
+if __name__ == "__main__":
+    main()
