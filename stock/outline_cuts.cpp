@@ -1,39 +1,13 @@
 #include "stock/outline_cuts.hpp"
 
-#include <clipper.hpp>
 #include <cmath>
+
+#include "stock/clipper_paths.hpp"
 
 namespace blocknest {
 namespace {
 
 namespace cl = ClipperLib;
-
-// Integer coordinates for Clipper: scaled by a power of two so that the largest stays below
-// 2^40, which keeps the scaling exact and far inside Clipper's range.
-double scaleFor(double largest) {
-    int exponent = 0;
-    std::frexp(std::max(largest, 1e-300), &exponent);
-    return std::ldexp(1.0, 40 - exponent);
-}
-
-cl::Path toPath(const std::vector<Vertex>& vertices, double scale) {
-    cl::Path path;
-    for (const Vertex& v : vertices) {
-        path.emplace_back(static_cast<cl::cInt>(std::llround(v.x * scale)),
-                          static_cast<cl::cInt>(std::llround(v.y * scale)));
-    }
-    return path;
-}
-
-Loop toLoop(const cl::Path& path, double scale) {
-    std::vector<Vertex> vertices;
-    for (const cl::IntPoint& p : path) {
-        vertices.push_back({static_cast<double>(p.X) / scale, static_cast<double>(p.Y) / scale});
-    }
-    Loop loop;
-    loop.setVertices(std::move(vertices));
-    return loop;
-}
 
 double largestCoordinate(const Loop& loop) {
     double largest = 0;
@@ -48,11 +22,11 @@ std::optional<CutOutline> cutOutline(const Loop& outline, const std::vector<Loop
     double largest = largestCoordinate(outline);
     for (const Loop& cut : cutOuts) largest = std::max(largest, largestCoordinate(cut));
     if (!std::isfinite(largest)) return std::nullopt;
-    const double scale = scaleFor(largest);
+    const double scale = clipperScale(largest);
     cl::Clipper clipper;
-    clipper.AddPath(toPath(outline.vertices(), scale), cl::ptSubject, true);
+    clipper.AddPath(toClipperPath(outline.vertices(), scale), cl::ptSubject, true);
     for (const Loop& cut : cutOuts)
-        clipper.AddPath(toPath(cut.vertices(), scale), cl::ptClip, true);
+        clipper.AddPath(toClipperPath(cut.vertices(), scale), cl::ptClip, true);
     cl::PolyTree tree;
     clipper.Execute(cl::ctDifference, tree, cl::pftNonZero, cl::pftNonZero);
     // Pieces: the tree's top level, and islands inside holes.
@@ -72,9 +46,9 @@ std::optional<CutOutline> cutOutline(const Loop& outline, const std::vector<Loop
     }
     if (kept == nullptr) return std::nullopt;
     CutOutline cut;
-    cut.outline = toLoop(kept->Contour, scale);
+    cut.outline = fromClipperPath(kept->Contour, scale);
     for (const cl::PolyNode* hole : kept->Childs)
-        if (hole->Contour.size() >= 3) cut.holes.push_back(toLoop(hole->Contour, scale));
+        if (hole->Contour.size() >= 3) cut.holes.push_back(fromClipperPath(hole->Contour, scale));
     cut.piecesLeftOut = static_cast<int>(pieces.size()) - 1;
     return cut;
 }

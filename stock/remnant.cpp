@@ -1,44 +1,17 @@
 #include "stock/remnant.hpp"
 
-#include <clipper.hpp>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 
 #include "base/number_format.hpp"
 #include "output/dxf_cam_writer.hpp"
+#include "stock/clipper_paths.hpp"
 
 namespace blocknest {
 namespace {
 
 namespace cl = ClipperLib;
-
-// Integer coordinates for Clipper: scaled by a power of two so that the largest stays below
-// 2^40, which keeps the scaling exact and far inside Clipper's range.
-double scaleFor(double largest) {
-    int exponent = 0;
-    std::frexp(std::max(largest, 1e-300), &exponent);
-    return std::ldexp(1.0, 40 - exponent);
-}
-
-cl::Path toPath(const std::vector<Vertex>& vertices, double scale) {
-    cl::Path path;
-    for (const Vertex& v : vertices) {
-        path.emplace_back(static_cast<cl::cInt>(std::llround(v.x * scale)),
-                          static_cast<cl::cInt>(std::llround(v.y * scale)));
-    }
-    return path;
-}
-
-Loop toLoop(const cl::Path& path, double scale) {
-    std::vector<Vertex> vertices;
-    for (const cl::IntPoint& p : path) {
-        vertices.push_back({static_cast<double>(p.X) / scale, static_cast<double>(p.Y) / scale});
-    }
-    Loop loop;
-    loop.setVertices(std::move(vertices));
-    return loop;
-}
 
 }  // namespace
 
@@ -46,13 +19,13 @@ std::optional<Remnant> cutRemnant(const SheetKind& sheet, double cut, const std:
     const double length = sheet.length;
     const double width = sheet.width;
     if (!(cut < length)) return std::nullopt;
-    const double scale = scaleFor(2 * std::max(length, width) + 2);
+    const double scale = clipperScale(2 * std::max(length, width) + 2);
     const std::vector<Vertex> box{{0, 0}, {length, 0}, {length, width}, {0, width}};
     const cl::Path outline =
-        toPath(sheet.shape.outline ? sheet.shape.outline->vertices() : box, scale);
+        toClipperPath(sheet.shape.outline ? sheet.shape.outline->vertices() : box, scale);
     const double from = std::max(cut, 0.0);
-    const cl::Path beyond =
-        toPath({{from, -1}, {length + 1, -1}, {length + 1, width + 1}, {from, width + 1}}, scale);
+    const cl::Path beyond = toClipperPath(
+        {{from, -1}, {length + 1, -1}, {length + 1, width + 1}, {from, width + 1}}, scale);
     cl::Clipper clipper;
     clipper.AddPath(outline, cl::ptSubject, true);
     clipper.AddPath(beyond, cl::ptClip, true);
@@ -61,7 +34,7 @@ std::optional<Remnant> cutRemnant(const SheetKind& sheet, double cut, const std:
     clipper.Clear();
     clipper.AddPaths(material, cl::ptSubject, true);
     for (const Loop& defect : sheet.shape.defects) {
-        clipper.AddPath(toPath(defect.vertices(), scale), cl::ptClip, true);
+        clipper.AddPath(toClipperPath(defect.vertices(), scale), cl::ptClip, true);
     }
     cl::PolyTree tree;
     clipper.Execute(cl::ctDifference, tree, cl::pftNonZero, cl::pftNonZero);
@@ -87,9 +60,10 @@ std::optional<Remnant> cutRemnant(const SheetKind& sheet, double cut, const std:
     remnant.cutAt = cut;
     remnant.piecesLeftOut = static_cast<int>(pieces.size()) - 1;
     SheetShape& shape = remnant.kind.shape;
-    shape.outline = toLoop(largest->Contour, scale);
+    shape.outline = fromClipperPath(largest->Contour, scale);
     for (const cl::PolyNode* hole : largest->Childs) {
-        if (hole->Contour.size() >= 3) shape.defects.push_back(toLoop(hole->Contour, scale));
+        if (hole->Contour.size() >= 3)
+            shape.defects.push_back(fromClipperPath(hole->Contour, scale));
     }
     const BoundingBox bounds = boundsOf(shape.outline->vertices());
     remnant.origin = {bounds.minX, bounds.minY};
