@@ -217,8 +217,8 @@ TEST(SearchRunTest, CtrlCDuringTheOverlapPhaseEndsTheSearch) {
 // commit so that the signal lands there.
 TEST(SearchRunTest, ASignalAfterTheBudgetBeforeTheCommitKeepsTheLayout) {
     TempDir dir;
-    EXPECT_EQ(signalledSearch(dir, SIGTERM, std::chrono::milliseconds(1200), "0.2",
-                              {"BLOCKNEST_HOLD_BEFORE_COMMIT_MS=2500"}),
+    EXPECT_EQ(signalledSearch(dir, SIGTERM, std::chrono::milliseconds(2000), "0.2",
+                              {"BLOCKNEST_HOLD_BEFORE_COMMIT_MS=4000"}),
               0);
     EXPECT_NE(readFile(dir.path() / "err.txt").find("SIGTERM came after the search had ended"),
               std::string::npos)
