@@ -169,8 +169,22 @@ void addPlacement(const Part& part, int sheet, const PackingJob& job,
                   std::vector<PartPlacement>& placements) {
     const Placement placed =
         placementOf(part, job.items()[static_cast<std::size_t>(part.itemIndex())]);
-    placements.push_back({part.name(), sheet, placed.translationX, placed.translationY,
-                          placed.rotationDegrees, placed.mirrored});
+    const auto cornersOf = [](const Loop& loop) {
+        std::vector<std::pair<double, double>> corners;
+        corners.reserve(loop.vertices().size());
+        for (const Vertex& v : loop.vertices()) corners.emplace_back(v.x, v.y);
+        return corners;
+    };
+    PartPlacement placement{part.name(),
+                            sheet,
+                            placed.translationX,
+                            placed.translationY,
+                            placed.rotationDegrees,
+                            placed.mirrored,
+                            cornersOf(part.outerLoop()),
+                            {}};
+    for (const Loop& hole : part.innerLoops()) placement.holes.push_back(cornersOf(hole));
+    placements.push_back(std::move(placement));
 }
 
 // Every placed part in its sheet's coordinates, and every part left off with its reason.

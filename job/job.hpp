@@ -105,7 +105,8 @@ struct JobFigures {
 };
 
 // Where a part lies: its outline as read, mirrored about the Y axis when mirrored, turned by
-// rotation degrees about the origin, then moved by (x, y) in its sheet's own coordinates.
+// rotation degrees about the origin, then moved by (x, y) in its sheet's own coordinates; and
+// that outline and its holes as placed, corners not closed.
 struct PartPlacement {
     std::string name;
     int sheet = 1;  // from 1
@@ -113,6 +114,8 @@ struct PartPlacement {
     double y = 0;
     double rotation = 0;
     bool mirrored = false;
+    std::vector<std::pair<double, double>> outer;               // the placed outline's corners
+    std::vector<std::vector<std::pair<double, double>>> holes;  // the placed holes' corners
 };
 
 // A part left off every sheet, and why: "no area", "self-crossing outline", "larger than the

@@ -30,6 +30,11 @@ class Placement:
     y: float
     rotation: float     # degrees
     mirrored: bool
+    outer: list[Point]          # the placed outline's corners (the polygon packed), not closed
+    holes: list[list[Point]]    # the placed holes' corners
+
+    def to_shapely(self) -> "shapely.geometry.Polygon":  # noqa: F821
+        """The placed part as a shapely Polygon (needs shapely)."""
 
 
 class Result:

@@ -204,6 +204,16 @@ PYBIND11_MODULE(blocknest, m) {
         .def_readonly("y", &PartPlacement::y)
         .def_readonly("rotation", &PartPlacement::rotation, "Degrees.")
         .def_readonly("mirrored", &PartPlacement::mirrored)
+        .def_readonly("outer", &PartPlacement::outer,
+                      "The placed outline's corners (the polygon packed), not closed.")
+        .def_readonly("holes", &PartPlacement::holes, "The placed holes' corners.")
+        .def(
+            "to_shapely",
+            [](const PartPlacement& p) {
+                // Only asked for: shapely is no dependency of the module.
+                return py::module_::import("shapely.geometry").attr("Polygon")(p.outer, p.holes);
+            },
+            "The placed part as a shapely Polygon (needs shapely).")
         .def("__repr__", [](const PartPlacement& p) {
             return "Placement(name=" + py::repr(py::str(p.name)).cast<std::string>() +
                    ", sheet=" + std::to_string(p.sheet) +

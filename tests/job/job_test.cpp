@@ -284,6 +284,34 @@ TEST(JobTest, PartsGivenAsPolygonsNestAsTheSamePartsFromAFile) {
         for (std::size_t i = 0; i < shapes.placements.size(); ++i) {
             EXPECT_EQ(shapes.placements[i].name, file.placements[i].name);
         }
+        // Each placed outline is its given outline moved by the placement, corner for corner.
+        for (const PartPlacement& placed : shapes.placements) {
+            const auto shape =
+                std::find_if(fromShapes.parts.begin(), fromShapes.parts.end(),
+                             [&](const PartShape& s) { return s.name == placed.name; });
+            ASSERT_NE(shape, fromShapes.parts.end());
+            const auto expectMoved = [&](const std::vector<std::pair<double, double>>& given,
+                                         const std::vector<std::pair<double, double>>& found) {
+                ASSERT_EQ(given.size(), found.size()) << placed.name;
+                const double turn = placed.rotation * std::acos(-1.0) / 180;
+                for (const auto& [gx, gy] : given) {
+                    const double x = placed.mirrored ? -gx : gx;
+                    const double mx = x * std::cos(turn) - gy * std::sin(turn) + placed.x;
+                    const double my = x * std::sin(turn) + gy * std::cos(turn) + placed.y;
+                    EXPECT_TRUE(std::any_of(found.begin(), found.end(),
+                                            [&](const auto& corner) {
+                                                return std::hypot(corner.first - mx,
+                                                                  corner.second - my) < 1e-6;
+                                            }))
+                        << placed.name << " corner (" << gx << ", " << gy << ")";
+                }
+            };
+            expectMoved(shape->outer, placed.outer);
+            ASSERT_EQ(shape->holes.size(), placed.holes.size()) << placed.name;
+            for (std::size_t h = 0; h < placed.holes.size(); ++h) {
+                expectMoved(shape->holes[h], placed.holes[h]);
+            }
+        }
     }
     PartShape flat;
     flat.name = "flat";

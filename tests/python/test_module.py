@@ -109,6 +109,11 @@ def test_shapely_polygons_go_in(tmp_path):
     plug = shapely.Polygon(placed(rectangle(15, 15), by_name["plug"]))
     assert outer.intersection(plug).area < 1e-9
     assert outer.area == pytest.approx(1200)
+    # The placed parts come back as shapely polygons on request, where the placement says.
+    back = by_name["ring"].to_shapely()
+    assert back.area == pytest.approx(1200)
+    assert back.symmetric_difference(outer).area < 1e-9
+    assert by_name["plug"].to_shapely().symmetric_difference(plug).area < 1e-9
 
 
 def test_ctrl_c_stops_the_search_and_returns_its_best():
