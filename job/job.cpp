@@ -438,6 +438,15 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
     job.setSheetCount(options.sheets);
     job.setMirror(options.mirror);
     const std::vector<InputFile>& files = options.files;
+    // A budget of nothing would search for ever: the command line refuses it, and so does
+    // every other front end.
+    if ((options.timeLimit && !(*options.timeLimit > 0)) ||
+        (options.evaluations && *options.evaluations < 1)) {
+        console.error(
+            "blocknest: a search needs a time limit above 0 seconds or at least one "
+            "evaluation");
+        return failed(2);
+    }
     if (files.empty() && options.parts.empty()) {
         console.error("blocknest: the job names no file and no part to pack");
         return failed(2);

@@ -97,6 +97,16 @@ TEST(JobTest, FailuresAreExitCodesAndLines) {
         ASSERT_EQ(console.errors.size(), 1u);
         EXPECT_NE(console.errors[0].find("names no file and no part"), std::string::npos);
     }
+    for (const bool byTime : {true, false}) {
+        JobDescription job;
+        job.files.push_back({kInstances + "poly1a.txt", std::nullopt});
+        job.outputDir = dir.path().string();
+        if (byTime) job.timeLimit = 0;
+        if (!byTime) job.evaluations = 0;
+        RecordingConsole console;
+        EXPECT_EQ(runJob(job, console).exitCode, 2) << "an empty budget would search for ever";
+        EXPECT_FALSE(std::filesystem::exists(dir.path() / "Layout.dxf"));
+    }
     {
         JobDescription job;
         job.files.push_back({(dir.path() / "missing.txt").string(), std::nullopt});
