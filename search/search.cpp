@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "output/statistics.hpp"
+#include "search/exact_separation.hpp"
 #include "search/genome_walk.hpp"
 #include "search/random.hpp"
 #include "search/separation.hpp"
@@ -20,6 +21,8 @@ constexpr int kExtraSlides = 4;
 // The first phase's share of the time; of an evaluation budget it takes one packing run for
 // every kEvaluationsPerLayout evaluations, so that it takes about as large a share.
 constexpr double kFirstPhaseShare = 0.2;
+// The first phase's share of the budget when the one-pass run leaves parts off.
+constexpr double kLeftOffFirstShare = 0.5;
 // With an evaluation limit the second phase runs this many walks, whatever the thread count.
 constexpr int kCountedWalks = 2;
 
@@ -99,13 +102,28 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     PartList onePass;
     outcome.score = decodeLayout(instance, current, memories[0], &onePass);
     outcome.evaluations = 1;
-    // The second phase needs every part placed; a sheet that cannot take them all (one of
-    // several) gives the whole budget to the first phase: the whole time, or one packing run
-    // per evaluation, as without the second phase.
-    const bool separate = options.separate && outcome.score.unplaced == 0;
+    // The cell phase needs every part placed; the exact phase also puts the parts left off onto
+    // the sheet. Without either, the first phase takes the whole budget: the whole time, or one
+    // packing run per evaluation.
+    const double exactShare = std::clamp(options.exactShare, 0.0, 1.0);
+    const bool separate = options.separate && (outcome.score.unplaced == 0 || exactShare > 0);
+    // With parts left off, the first phase (whose exact positions place many of them) and the
+    // exact phase share the budget evenly: half the time, or half the evaluations as packing
+    // runs and the other half as moves.
+    const bool leftOff = outcome.score.unplaced > 0;
     if (!separate) deadline = end;
+    if (separate && leftOff && options.timeLimit > 0) {
+        deadline = after(options.timeLimit * kLeftOffFirstShare);
+    }
+    std::int64_t secondMoves = options.evaluations;
     if (separate && options.evaluations > 0) {
         layoutLimit = std::max<std::int64_t>(1, options.evaluations / kEvaluationsPerLayout);
+        if (leftOff) {
+            layoutLimit = std::max<std::int64_t>(
+                1, static_cast<std::int64_t>(static_cast<double>(options.evaluations) *
+                                             kLeftOffFirstShare));
+            secondMoves = options.evaluations - layoutLimit;
+        }
     }
     Score currentScore = outcome.score;
     report({elapsed(), outcome.evaluations, 0, false, outcome.score, true});
@@ -174,19 +192,40 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     outcome.evaluations = walk.evaluations;
     if (!separate || stopped() || (end && Clock::now() >= *end)) return outcome;
 
-    PartList firstBest;
+    PartList layout;
     DecoderMemory memory;
-    (void)decodeLayout(instance, outcome.best, memory, &firstBest);
-    const SeparationOptions second = separationOptionsFor(options, end, options.evaluations);
-    SeparationOutcome separated = separateLayout(
-        instance, outcome.best.order, firstBest, outcome.score, second,
-        [&](const SeparationProgress& p) {
-            report({elapsed(), outcome.evaluations, p.moves, true, p.best, p.improved});
-        });
-    outcome.moves = separated.moves;
-    if (separated.layout && separated.score < outcome.score) {
-        outcome.score = separated.score;
-        outcome.layout = std::move(separated.layout);
+    (void)decodeLayout(instance, outcome.best, memory, &layout);
+    Score score = outcome.score;
+    // The second phase's time or moves, split between the cell phase and the exact phase after
+    // it; parts left off leave it all to the exact phase.
+    const double cellShare = score.unplaced > 0 ? 0 : 1 - exactShare;
+    std::optional<Clock::time_point> cellEnd = end;
+    if (end) {
+        cellEnd = Clock::now() +
+                  std::chrono::duration_cast<Clock::duration>((*end - Clock::now()) * cellShare);
+    }
+    const std::int64_t moves = secondMoves;
+    const auto cellMoves = static_cast<std::int64_t>(static_cast<double>(moves) * cellShare);
+    auto take = [&](SeparationOutcome separated) {
+        outcome.moves += separated.moves;
+        if (separated.layout && separated.score < score) {
+            score = separated.score;
+            layout = std::move(*separated.layout);
+            outcome.layout = layout;
+            outcome.score = score;
+        }
+    };
+    auto progress = [&](const SeparationProgress& p) {
+        report({elapsed(), outcome.evaluations, outcome.moves + p.moves, true, p.best, p.improved});
+    };
+    if (cellShare > 0 && (moves == 0 || cellMoves > 0)) {
+        take(separateLayout(instance, outcome.best.order, layout, score,
+                            separationOptionsFor(options, cellEnd, cellMoves), progress));
+    }
+    if (cellShare < 1 && (moves == 0 || moves > cellMoves) && !stopped() &&
+        !(end && Clock::now() >= *end)) {
+        take(separateExactly(instance, outcome.best.order, layout, score,
+                             separationOptionsFor(options, end, moves - cellMoves), progress));
     }
     return outcome;
 }

@@ -10,6 +10,9 @@
 
 namespace blocknest {
 
+// The exact phase's share of the second phase, unless a search asks for another.
+inline constexpr double kExactShare = 0.5;
+
 struct SearchOptions {
     double timeLimit = 0;  // seconds of wall time; 0: no time limit
     // The budget in evaluations; 0: no such limit. The first phase packs at most one layout
@@ -19,7 +22,10 @@ struct SearchOptions {
     std::int64_t evaluations = 0;
     std::uint64_t seed = 1;
     int threads = 1;
-    bool separate = true;                     // run the overlap-resolving second phase
+    bool separate = true;  // run the overlap-resolving second phase
+    // The share of the second phase's time or moves that the exact phase takes after the cell
+    // phase; 0: the cell phase alone, 1: the exact phase alone.
+    double exactShare = kExactShare;
     const std::atomic<bool>* stop = nullptr;  // set: the search ends soon with what it has
 };
 
