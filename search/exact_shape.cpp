@@ -122,6 +122,9 @@ ExactShape makeExactShape(const Part& part) {
 
 bool shapesCollide(const ExactShape& a, double ax, double ay, const ExactShape& b, double bx,
                    double by) {
+    // Worked out in the frame of the shape further left (or lower), so that the answer does
+    // not depend on the order the two are given in, to the last bit.
+    if (bx < ax || (bx == ax && by < ay)) return shapesCollide(b, bx, by, a, ax, ay);
     // In a's frame, b lies at (dx, dy).
     const double dx = bx - ax;
     const double dy = by - ay;
@@ -138,7 +141,6 @@ bool shapesCollide(const ExactShape& a, double ax, double ay, const ExactShape& 
         const Vertex& q = a.outline[(i + 1) % na];
         if (edgeMeets(p, q, overlap)) edgesA.emplace_back(p, q);
     }
-    if (edgesA.empty()) return false;
     const std::size_t nb = b.outline.size();
     for (std::size_t i = 0; i < nb; ++i) {
         const Vertex p{b.outline[i].x + dx, b.outline[i].y + dy};
@@ -158,6 +160,7 @@ bool shapesCollide(const ExactShape& a, double ax, double ay, const ExactShape& 
 
 double overlapDepth(const ExactShape& a, double ax, double ay, const ExactShape& b, double bx,
                     double by) {
+    if (bx < ax || (bx == ax && by < ay)) return overlapDepth(b, bx, by, a, ax, ay);
     const double dx = bx - ax;
     const double dy = by - ay;
     if (std::min(a.width, dx + b.width) <= std::max(0.0, dx) ||
