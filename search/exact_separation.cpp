@@ -40,11 +40,21 @@ struct Pose {
     double y = 0;
 };
 
-// The shapes of every part in every turn it may take, made once and shared by the walks.
+// A drawn sheet's defect, fixed where it lies.
+struct Obstacle {
+    ExactShape shape;
+    double x = 0;
+    double y = 0;
+};
+
+// The shapes of every part in every turn it may take, and the sheet's obstacles, made once and
+// shared by the walks.
 struct ShapeTable {
     std::vector<std::vector<ExactShape>> shapes;  // per shape slot, per turn
     std::vector<int> slotOf;                      // per part
     double bucketSide = 0;
+    std::vector<Obstacle> obstacles;
+    std::vector<Vertex> outline;  // a drawn sheet's outline, the parts inside; empty: none
 
     const ExactShape& shape(int part, int turn) const {
         return shapes[static_cast<std::size_t>(slotOf[static_cast<std::size_t>(part)])]
@@ -74,6 +84,14 @@ ShapeTable makeShapes(const SearchInstance& instance) {
     }
     table.bucketSide =
         instance.parts.empty() ? 1 : sides / static_cast<double>(instance.parts.size());
+    const Sheet& sheet = instance.grids.front().sheet;
+    for (const Part& defect : sheet.defects) {
+        const BoundingBox box = boundsOf(defect.outerLoop().vertices());
+        table.obstacles.push_back({makeExactShape(defect), box.minX, box.minY});
+    }
+    if (sheet.outside && sheet.outside->innerLoops().count() == 1) {
+        table.outline = sheet.outside->innerLoops().front().vertices();
+    }
     return table;
 }
 
@@ -98,10 +116,12 @@ public:
           table_(table),
           order_(order),
           n_(static_cast<int>(instance.parts.size())),
+          obstacleCount_(static_cast<int>(table.obstacles.size())),
+          outlineId_(n_ + obstacleCount_),
           random_(seed),
           pose_(static_cast<std::size_t>(n_)),
-          contacts_(static_cast<std::size_t>(n_)),
-          buckets_(n_, instance.sheetLength, instance.sheetWidth, table.bucketSide),
+          contacts_(static_cast<std::size_t>(outlineId_ + 1)),
+          buckets_(outlineId_, instance.sheetLength, instance.sheetWidth, table.bucketSide),
           edge_(1e-9 * (instance.sheetLength + instance.sheetWidth)) {}
 
     // Runs until the budget ends; keeps the best real layout that scores better than start.
@@ -313,22 +333,51 @@ private:
         rebuild();
     }
 
+    // How deeply part i, with shape s at (x, y), overlaps item j: another part, an obstacle,
+    // or (j == outlineId_) the outside of the sheet's outline.
+    double depthWith(const ExactShape& s, double x, double y, int j) const {
+        if (j < n_) {
+            const Pose& q = pose_[static_cast<std::size_t>(j)];
+            return overlapDepth(s, x, y, shape(j), q.x, q.y);
+        }
+        if (j < outlineId_) {
+            const Obstacle& o = table_.obstacles[static_cast<std::size_t>(j - n_)];
+            return overlapDepth(s, x, y, o.shape, o.x, o.y);
+        }
+        return table_.outline.empty() ? 0 : outsideDepth(table_.outline, s, x, y);
+    }
+
+    // Calls visit(j) for every item part i at (x, y) with shape s may overlap: the parts and
+    // obstacles whose boxes may meet its box, and the outline.
+    template <class Visit>
+    void forNear(int i, const ExactShape& s, double x, double y, Visit visit) const {
+        buckets_.query(x, y, x + s.width, y + s.height, [&](int j) {
+            if (j != i) visit(j);
+        });
+        if (!table_.outline.empty()) visit(outlineId_);
+    }
+
+    void addContact(int i, int j, double depth) {
+        contacts_[static_cast<std::size_t>(i)].push_back({j, depth});
+        contacts_[static_cast<std::size_t>(j)].push_back({i, depth});
+    }
+
     // The buckets and contacts from the poses.
     void rebuild() {
-        buckets_ = BoxBuckets(n_, maxLength_, width_, table_.bucketSide);
+        buckets_ = BoxBuckets(outlineId_, maxLength_, width_, table_.bucketSide);
         for (int i = 0; i < n_; ++i) insert(i);
+        for (int k = 0; k < obstacleCount_; ++k) {
+            const Obstacle& o = table_.obstacles[static_cast<std::size_t>(k)];
+            buckets_.insert(n_ + k, o.x, o.y, o.x + o.shape.width, o.y + o.shape.height);
+        }
         for (auto& list : contacts_) list.clear();
         for (int i = 0; i < n_; ++i) {
             const Pose& p = pose_[static_cast<std::size_t>(i)];
             const ExactShape& s = shape(i);
-            buckets_.query(p.x, p.y, p.x + s.width, p.y + s.height, [&](int j) {
-                if (j <= i) return;
-                const Pose& q = pose_[static_cast<std::size_t>(j)];
-                const ExactShape& t = shape(j);
-                const double depth = overlapDepth(s, p.x, p.y, t, q.x, q.y);
-                if (depth == 0) return;
-                contacts_[static_cast<std::size_t>(i)].push_back({j, depth});
-                contacts_[static_cast<std::size_t>(j)].push_back({i, depth});
+            forNear(i, s, p.x, p.y, [&](int j) {
+                if (j < i) return;
+                const double depth = depthWith(s, p.x, p.y, j);
+                if (depth > 0) addContact(i, j, depth);
             });
         }
     }
@@ -351,11 +400,9 @@ private:
     double cost(int i, const Pose& pose, double bound) const {
         const ExactShape& s = shape(i, pose.turn);
         double total = 0;
-        buckets_.query(pose.x, pose.y, pose.x + s.width, pose.y + s.height, [&](int j) {
-            if (j == i || total >= bound) return;
-            const Pose& q = pose_[static_cast<std::size_t>(j)];
-            const ExactShape& t = shape(j);
-            const double depth = overlapDepth(s, pose.x, pose.y, t, q.x, q.y);
+        forNear(i, s, pose.x, pose.y, [&](int j) {
+            if (total >= bound) return;
+            const double depth = depthWith(s, pose.x, pose.y, j);
             if (depth > 0) total += weight(i, j) * depth;
         });
         return total;
@@ -372,14 +419,9 @@ private:
         pose_[static_cast<std::size_t>(i)] = pose;
         insert(i);
         const ExactShape& s = shape(i);
-        buckets_.query(pose.x, pose.y, pose.x + s.width, pose.y + s.height, [&](int j) {
-            if (j == i) return;
-            const Pose& q = pose_[static_cast<std::size_t>(j)];
-            const ExactShape& t = shape(j);
-            const double depth = overlapDepth(s, pose.x, pose.y, t, q.x, q.y);
-            if (depth == 0) return;
-            contacts_[static_cast<std::size_t>(i)].push_back({j, depth});
-            contacts_[static_cast<std::size_t>(j)].push_back({i, depth});
+        forNear(i, s, pose.x, pose.y, [&](int j) {
+            const double depth = depthWith(s, pose.x, pose.y, j);
+            if (depth > 0) addContact(i, j, depth);
         });
     }
 
@@ -444,6 +486,7 @@ private:
     void updateWeights() {
         double most = 0;
         std::vector<std::uint64_t> overlapping;
+        // Every contact involves a part, so the parts' lists hold them all.
         for (int i = 0; i < n_; ++i) {
             for (const Contact& c : contacts_[static_cast<std::size_t>(i)]) {
                 if (c.other < i) continue;
@@ -545,6 +588,8 @@ private:
     const ShapeTable& table_;
     const std::vector<int>& order_;
     const int n_;
+    const int obstacleCount_;  // items n_ .. n_ + obstacleCount_ - 1 are the obstacles
+    const int outlineId_;      // the item that stands for the outside of a drawn outline
     Random random_;
     std::vector<Pose> pose_;
     std::vector<std::vector<Contact>> contacts_;         // per part: the parts it overlaps now
@@ -570,10 +615,7 @@ SeparationOutcome separateExactly(const SearchInstance& instance, const std::vec
                                   const std::function<void(const SeparationProgress&)>& report) {
     SeparationOutcome outcome;
     outcome.score = startScore;
-    if (instance.parts.size() < 2 || instance.grids.front().sheet.outside ||
-        !instance.grids.front().sheet.defects.empty()) {
-        return outcome;
-    }
+    if (instance.parts.empty()) return outcome;
     const ShapeTable table = makeShapes(instance);
     const int chains = std::max(1, options.chains);
     std::vector<ExactWalk> walks;

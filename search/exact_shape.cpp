@@ -188,4 +188,36 @@ double overlapDepth(const ExactShape& a, double ax, double ay, const ExactShape&
     return depth + kDepthFloor * a.poles.front().r * b.poles.front().r;
 }
 
+double outsideDepth(const std::vector<Vertex>& outline, const ExactShape& shape, double x,
+                    double y) {
+    const Box box{x, x + shape.width, y, y + shape.height};
+    const std::size_t n = outline.size();
+    const std::size_t m = shape.outline.size();
+    bool crosses = false;
+    for (std::size_t i = 0; i < n && !crosses; ++i) {
+        const Vertex& p = outline[i];
+        const Vertex& q = outline[(i + 1) % n];
+        if (!edgeMeets(p, q, box)) continue;
+        for (std::size_t k = 0; k < m && !crosses; ++k) {
+            const Vertex& a = shape.outline[k];
+            const Vertex& b = shape.outline[(k + 1) % m];
+            crosses = segmentsMeet(p, q, {a.x + x, a.y + y}, {b.x + x, b.y + y});
+        }
+    }
+    if (!crosses && inside(outline, shape.outline.front().x + x, shape.outline.front().y + y)) {
+        return 0;
+    }
+    double depth = 0;
+    for (const Pole& pole : shape.poles) {
+        const Vertex c{pole.x + x, pole.y + y};
+        double clearance = std::numeric_limits<double>::max();
+        for (std::size_t i = 0; i < n; ++i) {
+            clearance = std::min(clearance, distanceToSegment(c, outline[i], outline[(i + 1) % n]));
+        }
+        if (!inside(outline, c.x, c.y)) clearance = -clearance;
+        if (clearance < pole.r) depth += (pole.r - clearance) * pole.r;
+    }
+    return depth + kDepthFloor * shape.poles.front().r * shape.poles.front().r;
+}
+
 }  // namespace blocknest

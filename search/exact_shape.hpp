@@ -38,4 +38,11 @@ struct ExactShape {
 [[nodiscard]] double overlapDepth(const ExactShape& a, double ax, double ay, const ExactShape& b,
                                   double bx, double by);
 
+// How far the shape at (x, y) reaches out of a drawn sheet's outline (any orientation, in
+// sheet coordinates): 0 when it lies inside (no edge meets the outline's and a vertex lies
+// inside), else how far its circles reach beyond the outline, each weighted by its radius, plus
+// a floor.
+[[nodiscard]] double outsideDepth(const std::vector<Vertex>& outline, const ExactShape& shape,
+                                  double x, double y);
+
 }  // namespace blocknest

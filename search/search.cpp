@@ -67,6 +67,53 @@ SeparationOptions separationOptionsFor(const SearchOptions& options,
     return separation;
 }
 
+SeparationOutcome shortenLayout(const SearchInstance& instance, const std::vector<int>& order,
+                                const PartList& start, const Score& startScore,
+                                const SearchOptions& options, std::optional<Clock::time_point> end,
+                                std::int64_t moves,
+                                const std::function<void(const SeparationProgress&)>& report) {
+    // The cell phase needs every part placed, and knows no drawn outline or defect.
+    const Sheet& sheet = instance.grids.front().sheet;
+    const double exactShare = std::clamp(options.exactShare, 0.0, 1.0);
+    const bool cellsServe = startScore.unplaced == 0 && !sheet.outside && sheet.defects.empty();
+    const double cellShare = cellsServe ? 1 - exactShare : 0;
+    std::optional<Clock::time_point> cellEnd = end;
+    if (end) {
+        cellEnd = Clock::now() +
+                  std::chrono::duration_cast<Clock::duration>((*end - Clock::now()) * cellShare);
+    }
+    const auto cellMoves = static_cast<std::int64_t>(static_cast<double>(moves) * cellShare);
+    SeparationOutcome outcome;
+    outcome.score = startScore;
+    PartList layout = start;
+    std::int64_t movesBefore = 0;
+    auto take = [&](SeparationOutcome separated) {
+        outcome.moves += separated.moves;
+        movesBefore = outcome.moves;
+        if (separated.layout && separated.score < outcome.score) {
+            outcome.score = separated.score;
+            layout = *separated.layout;
+            outcome.layout = std::move(separated.layout);
+        }
+    };
+    auto progress = [&](const SeparationProgress& p) {
+        SeparationProgress total = p;
+        total.moves += movesBefore;
+        report(total);
+    };
+    auto stopped = [&] { return options.stop && options.stop->load(); };
+    if (cellShare > 0 && (moves == 0 || cellMoves > 0)) {
+        take(separateLayout(instance, order, layout, outcome.score,
+                            separationOptionsFor(options, cellEnd, cellMoves), progress));
+    }
+    if (cellShare < 1 && (moves == 0 || moves > cellMoves) && !stopped() &&
+        !(end && Clock::now() >= *end)) {
+        take(separateExactly(instance, order, layout, outcome.score,
+                             separationOptionsFor(options, end, moves - cellMoves), progress));
+    }
+    return outcome;
+}
+
 SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& options,
                            const std::function<void(const SearchProgress&)>& report) {
     const Clock::time_point start = Clock::now();
@@ -195,37 +242,15 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     PartList layout;
     DecoderMemory memory;
     (void)decodeLayout(instance, outcome.best, memory, &layout);
-    Score score = outcome.score;
-    // The second phase's time or moves, split between the cell phase and the exact phase after
-    // it; parts left off leave it all to the exact phase.
-    const double cellShare = score.unplaced > 0 ? 0 : 1 - exactShare;
-    std::optional<Clock::time_point> cellEnd = end;
-    if (end) {
-        cellEnd = Clock::now() +
-                  std::chrono::duration_cast<Clock::duration>((*end - Clock::now()) * cellShare);
-    }
-    const std::int64_t moves = secondMoves;
-    const auto cellMoves = static_cast<std::int64_t>(static_cast<double>(moves) * cellShare);
-    auto take = [&](SeparationOutcome separated) {
-        outcome.moves += separated.moves;
-        if (separated.layout && separated.score < score) {
-            score = separated.score;
-            layout = std::move(*separated.layout);
-            outcome.layout = layout;
-            outcome.score = score;
-        }
-    };
-    auto progress = [&](const SeparationProgress& p) {
-        report({elapsed(), outcome.evaluations, outcome.moves + p.moves, true, p.best, p.improved});
-    };
-    if (cellShare > 0 && (moves == 0 || cellMoves > 0)) {
-        take(separateLayout(instance, outcome.best.order, layout, score,
-                            separationOptionsFor(options, cellEnd, cellMoves), progress));
-    }
-    if (cellShare < 1 && (moves == 0 || moves > cellMoves) && !stopped() &&
-        !(end && Clock::now() >= *end)) {
-        take(separateExactly(instance, outcome.best.order, layout, score,
-                             separationOptionsFor(options, end, moves - cellMoves), progress));
+    SeparationOutcome shortened = shortenLayout(
+        instance, outcome.best.order, layout, outcome.score, options, end, secondMoves,
+        [&](const SeparationProgress& p) {
+            report({elapsed(), outcome.evaluations, p.moves, true, p.best, p.improved});
+        });
+    outcome.moves = shortened.moves;
+    if (shortened.layout && shortened.score < outcome.score) {
+        outcome.score = shortened.score;
+        outcome.layout = std::move(shortened.layout);
     }
     return outcome;
 }

@@ -40,6 +40,17 @@ inline constexpr std::int64_t kEvaluationsPerLayout = 500;
     const SearchOptions& options, std::optional<std::chrono::steady_clock::time_point> deadline,
     std::int64_t moves);
 
+// Shortens a layout of the instance's parts (start, in the order `order` gives; it may leave
+// parts off, which the exact phase then tries to place) by the overlap phases until end or
+// for `moves` part moves (0: no limit): the cell phase for its share where every part is placed
+// on a sheet with no drawn outline or defect, then the exact phase for the rest. The outcome
+// holds a layout only when it scores better than the start.
+[[nodiscard]] SeparationOutcome shortenLayout(
+    const SearchInstance& instance, const std::vector<int>& order, const PartList& start,
+    const Score& startScore, const SearchOptions& options,
+    std::optional<std::chrono::steady_clock::time_point> end, std::int64_t moves,
+    const std::function<void(const SeparationProgress&)>& report);
+
 struct SearchProgress {
     double elapsed = 0;  // seconds since the search began
     std::int64_t evaluations = 0;
