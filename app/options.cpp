@@ -232,10 +232,12 @@ void registerOptions(CLI::App& app, Options& o) {
         },
         "a whole number from 1 to 2^40",
         "search for a denser layout over N evaluations: N / 500\n"
-        "packing runs, then N part moves of the overlap phase\n"
-        "(N runs with --no-overlap-phase or on a sheet too short\n"
-        "for all parts); with --seed the result is the same on\n"
-        "every machine");
+        "packing runs, then N part moves of the overlap phase (a\n"
+        "move: one part to its best sampled pose; half on cells,\n"
+        "half on the exact outlines); N runs with\n"
+        "--no-overlap-phase; on a sheet too short for all parts\n"
+        "N / 2 runs and N / 2 moves; with --seed the result is\n"
+        "the same on every machine");
     addValue(
         app, search, "--seed", "N", o.seed,
         [](std::string_view text) { return parseWhole<std::uint64_t>(text, 0, UINT64_MAX); },
