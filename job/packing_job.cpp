@@ -66,6 +66,7 @@ std::optional<std::string> PackingJob::packStock(const Clearance& clearance, Con
                                                  bool showProgress, const SearchOptions* search,
                                                  SearchDisplay display) {
     const PartList prepared = parts_;
+    partExtents_ = measurePartExtents(parts_, rotationCount_, mirror_);
     const auto start = std::chrono::steady_clock::now();
     SheetPacking packing;
     packing.blockSideLength = sheet_.blockSideLength;
@@ -262,6 +263,7 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
                                                   bool showProgress, const SearchOptions* search,
                                                   SearchDisplay display) {
     const auto started = std::chrono::steady_clock::now();
+    if (severalSheets()) partExtents_ = measurePartExtents(parts_, rotationCount_, mirror_);
     std::variant<std::optional<PlacementJob>, std::string> made =
         placementFor(parts_, sheet_, clearance);
     if (auto* why = std::get_if<std::string>(&made)) return *why;
@@ -276,7 +278,7 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
         for (const Part& part : parts_) areas.push_back(part.netArea());
         const SheetSearchRun run = runSheetSearch(
             parts, sheet, rotationCount_, sheetCount_, finerBlockSides(sheet), areas,
-            partsNeedingOwnSheet(parts_, {}, sheet_.length, sheet_.width, rotationCount_), sheet_,
+            [&](const std::vector<int>& sheetOf) { return boundBeyondArea(sheetOf); }, sheet_,
             placement ? placement->sheetOrigin - clearance.spacing / 2 : 0, *search, console,
             display);
         sheetOf_ = run.sheetOf;
@@ -380,9 +382,29 @@ void PackingJob::computeStatistics() {
     statistics_ = combineSheets(sheets_, sheet_.length, sheet_.width);
     std::vector<double> areas;
     for (const Part& part : parts_) areas.push_back(part.netArea());
-    sheetsAtLeast_ = std::max(
-        blocknest::sheetsAtLeast(areas, sheetOf_, sheet_.length * sheet_.width),
-        partsNeedingOwnSheet(parts_, sheetOf_, sheet_.length, sheet_.width, rotationCount_));
+    if (!usesStock()) {
+        sheetsAtLeast_ =
+            std::max(blocknest::sheetsAtLeast(areas, sheetOf_, sheet_.length * sheet_.width),
+                     boundBeyondArea(sheetOf_));
+        return;
+    }
+    // Any sheet of the stock lies within the largest length and width of its kinds.
+    double length = 0;
+    double width = 0;
+    double area = 0;
+    for (const SheetKind& kind : stock_) {
+        length = std::max(length, kind.length);
+        width = std::max(width, kind.width);
+        area = std::max(area, kind.length * kind.width);
+    }
+    sheetsAtLeast_ = std::max(blocknest::sheetsAtLeast(areas, sheetOf_, area),
+                              sheetsAtLeastByExtents(partExtents_, sheetOf_, length, width));
+}
+
+int PackingJob::boundBeyondArea(const std::vector<int>& sheetOf) const {
+    return std::max(
+        partsNeedingOwnSheet(parts_, sheetOf, sheet_.length, sheet_.width, rotationCount_),
+        sheetsAtLeastByExtents(partExtents_, sheetOf, sheet_.length, sheet_.width));
 }
 
 std::optional<std::string> PackingJob::writeLayoutDxf(const std::filesystem::path& directory,

@@ -12,6 +12,7 @@
 #include "output/atomic_file.hpp"
 #include "output/json_writer.hpp"
 #include "output/statistics.hpp"
+#include "packing/sheet_bounds.hpp"
 #include "raster/sheet_bitmap.hpp"
 #include "search/search.hpp"
 #include "spacing/clearance.hpp"
@@ -149,6 +150,8 @@ private:
     int sheetCount_ = 1;
     bool mirror_ = false;
     SheetKind sheetKind_;  // the one sheet's outline and defects, when drawn
+    // What the parts' shapes prove of the sheets beyond their area, given each part's sheet.
+    [[nodiscard]] int boundBeyondArea(const std::vector<int>& sheetOf) const;
     // Searches orders and turns of the prepared parts over the sheets the stock plan chose.
     [[nodiscard]] std::optional<std::string> searchStockPlan(const PartList& prepared,
                                                              const Clearance& clearance,
@@ -162,6 +165,7 @@ private:
     std::vector<SheetLayout> sheets_;
     PartList partsOnNoSheet_;
     int sheetsAtLeast_ = 0;
+    std::vector<PartExtents> partExtents_;  // measured before packing, in list order
     PackingStatistics statistics_;
     std::string timingText_;
     std::int64_t readWarningCount_ = 0;
