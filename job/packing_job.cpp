@@ -380,8 +380,12 @@ void PackingJob::computeStatistics() {
         }
     }
     statistics_ = combineSheets(sheets_, sheet_.length, sheet_.width);
+    // The bounds count the required parts: the filler parts placed follow them.
     std::vector<double> areas;
-    for (const Part& part : parts_) areas.push_back(part.netArea());
+    for (const Part& part : parts_) {
+        if (requiredCount_ >= 0 && areas.size() >= static_cast<std::size_t>(requiredCount_)) break;
+        areas.push_back(part.netArea());
+    }
     if (!usesStock()) {
         sheetsAtLeast_ =
             std::max(blocknest::sheetsAtLeast(areas, sheetOf_, sheet_.length * sheet_.width),
@@ -444,10 +448,21 @@ std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& 
             }
             text += "Mirrored parts:" + std::to_string(mirrored) + "\n";
         }
-        return outputs.stage(directory / kReportFileName, text + lastLines);
+        return outputs.stage(directory / kReportFileName, text + fillerLine() + lastLines);
     }
     return outputs.stage(directory / kReportFileName,
-                         formatReport(statistics_, timingText_) + lastLines);
+                         formatReport(statistics_, timingText_) + fillerLine() + lastLines);
+}
+
+std::string PackingJob::fillerLine() const {
+    if (fillers_.empty()) return "";
+    std::string line = "Filler parts placed:";
+    if (fillersPlaced_.empty()) line += " none";
+    for (std::size_t k = 0; k < fillersPlaced_.size(); ++k) {
+        line += (k == 0 ? " " : ", ") + fillersPlaced_[k].first + " x " +
+                std::to_string(fillersPlaced_[k].second);
+    }
+    return line + "\n";
 }
 
 }  // namespace blocknest
@@ -461,6 +476,7 @@ std::optional<std::string> PackingJob::writePlacementJson(const std::filesystem:
     run.sheetWidth = sheet_.width;
     run.rotationCount = rotationCount_;
     run.runSeconds = packingSeconds_;
+    run.fillersPlaced = fillersPlaced_;
     if (severalSheets()) {
         run.sheetOf = sheetOf_;
         for (const SheetLayout& sheet : sheets_) {
