@@ -61,8 +61,27 @@ std::optional<SheetSize> parseSheet(std::string_view text) {
     return SheetSize{*length, *width};
 }
 
-// FILE or FILE:N, N a copy count for the parts of a drawing.
+// FILE:+N, N copies of each part of a drawing as filler parts, or nothing when arg is not so
+// written.
+std::optional<std::variant<InputFile, UsageError>> parseFillerArgument(std::string_view arg) {
+    const std::size_t colon = arg.rfind(":+");
+    if (colon == std::string_view::npos || colon == 0 || colon + 2 == arg.size() ||
+        arg.find_first_not_of("0123456789", colon + 2) != std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::optional<std::int64_t> copies = parseCount(arg.substr(colon + 2));
+    if (!copies) {
+        return UsageError{"the filler count in '" + std::string(arg) +
+                          "' must be a whole number from 1 to " + std::to_string(kMaxCopies)};
+    }
+    InputFile file{std::string(arg.substr(0, colon)), std::nullopt};
+    file.fill = FillerCount{*copies, false};
+    return file;
+}
+
+// FILE or FILE:N, N a copy count for the parts of a drawing; FILE:+N for filler parts.
 std::variant<InputFile, UsageError> parseFileArgument(std::string_view arg) {
+    if (auto filler = parseFillerArgument(arg)) return *filler;
     const std::size_t colon = arg.rfind(':');
     if (colon == std::string_view::npos || colon == 0 || colon + 1 == arg.size() ||
         arg.find_first_not_of("0123456789", colon + 1) != std::string_view::npos) {
@@ -165,6 +184,24 @@ void registerOptions(CLI::App& app, Options& o) {
     addValue(app, input, "--sheet", "LxW", o.sheet, parseSheet,
              "LENGTHxWIDTH, two positive numbers",
              "the sheet, length L along X by width W; replaces the\nsheet a file gives");
+    app.add_option_function<std::string>(
+           "--fill",
+           [&o](const std::string& text) {
+               if (text.empty()) throw BadValue{"--fill needs a non-empty value"};
+               std::variant<InputFile, UsageError> file = parseFileArgument(text);
+               if (auto* error = std::get_if<UsageError>(&file)) throw BadValue{error->message};
+               InputFile& filler = std::get<InputFile>(file);
+               filler.fill = FillerCount{filler.copies.value_or(0), !filler.copies};
+               filler.copies.reset();
+               o.fillerFiles.push_back(std::move(filler));
+           },
+           "a drawing whose parts are fillers: placed only in the room\nthe other parts leave on "
+           "their sheets, N copies of each\n(FILE:N) or as many as fit; FILE:+N among the files "
+           "does\nthe same")
+        ->option_text("FILE[:N]")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->trigger_on_parse()
+        ->group(input);
     addValue(app, input, "--copies", "N", o.copies, parseCount,
              "a whole number from 1 to " + std::to_string(kMaxCopies),
              "copies of each drawing part without FILE:N (default 1)");
@@ -441,6 +478,10 @@ std::variant<Options, UsageError> parseOptions(const std::vector<std::string_vie
         return UsageError{e.what()};
     }
     if (std::optional<UsageError> error = takeFiles(*app, options)) return *error;
+    // Filler drawings join the job after the files, in the order given.
+    options.files.insert(options.files.end(), options.fillerFiles.begin(),
+                         options.fillerFiles.end());
+    options.fillerFiles.clear();
     if (std::optional<UsageError> error = validateOptions(options)) return *error;
     return options;
 }

@@ -17,6 +17,7 @@ struct Options : JobDescription {
     bool pause = true;
     bool showHelp = false;
     bool showVersion = false;
+    std::vector<InputFile> fillerFiles;  // --fill, until they join the files
 };
 
 struct UsageError {

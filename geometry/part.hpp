@@ -73,6 +73,12 @@ public:
     int itemIndex() const { return itemIndex_; }
     void setItemIndex(int index) { itemIndex_ = index; }
 
+    // Whether the part is optional, placed only in the room the required parts leave on their
+    // sheets; asManyAsFit stands for as many copies of it as find room.
+    enum class Filler { no, counted, asManyAsFit };
+    Filler filler() const { return filler_; }
+    void setFiller(Filler filler) { filler_ = filler; }
+
     void setBlockSideLength(double length) { blockSideLength_ = length; }
     void setBitmap(PartBitmap bitmap) { bitmap_ = std::move(bitmap); }
     void dropBitmap() { bitmap_ = PartBitmap{}; }
@@ -89,6 +95,7 @@ private:
     std::vector<Orientation> orientations_;
     Orientation turn_;
     int itemIndex_ = -1;
+    Filler filler_ = Filler::no;
 };
 
 using PartList = DList<Part>;

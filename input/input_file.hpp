@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace blocknest {
 
@@ -11,10 +12,21 @@ namespace blocknest {
 // none.
 inline constexpr double kDefaultDxfTolerance = 0.05;
 
+// Copies of a drawing's parts that are optional (filler parts): a count, or as many as fit.
+struct FillerCount {
+    std::int64_t count = 0;
+    bool asManyAsFit = false;
+};
+
 // One FILE of the command line: a path and, for drawings, how many copies of each part.
 struct InputFile {
+    InputFile() = default;
+    InputFile(std::string path, std::optional<std::int64_t> copies = std::nullopt,
+              std::optional<FillerCount> fill = std::nullopt)
+        : path(std::move(path)), copies(copies), fill(fill) {}
     std::string path;
     std::optional<std::int64_t> copies;  // FILE:N; nothing takes the --copies default
+    std::optional<FillerCount> fill;     // FILE:+N or --fill: the parts are fillers
 };
 
 // A sheet given on the command line.

@@ -20,8 +20,8 @@ constexpr std::int64_t kMaxQuantity = 1'000'000;
 constexpr int kMaxRotationCount = 360;
 constexpr std::size_t kMaxLineLength = std::size_t{1} << 16;
 
-enum class Column { file, quantity, name, rotations, mirror, layer, units, part };
-constexpr std::array<std::pair<std::string_view, Column>, 8> kColumns{{
+enum class Column { file, quantity, name, rotations, mirror, layer, units, part, fill };
+constexpr std::array<std::pair<std::string_view, Column>, 9> kColumns{{
     {"file", Column::file},
     {"quantity", Column::quantity},
     {"name", Column::name},
@@ -30,6 +30,7 @@ constexpr std::array<std::pair<std::string_view, Column>, 8> kColumns{{
     {"layer", Column::layer},
     {"units", Column::units},
     {"part", Column::part},
+    {"fill", Column::fill},
 }};
 
 std::string_view trimmed(std::string_view text) {
@@ -142,7 +143,7 @@ std::variant<std::vector<JobListRow>, InputError> readJobList(std::istream& in,
                 if (known == kColumns.end()) {
                     return fail("unknown column '" + printableName(field) +
                                 "' (the columns are file, quantity, name, rotations, mirror, "
-                                "layer, units, part)");
+                                "layer, units, part, fill)");
                 }
                 if (std::find(columns.begin(), columns.end(), known->second) != columns.end()) {
                     return fail("the column '" + printableName(field) + "' is named twice");
@@ -202,6 +203,19 @@ std::variant<std::vector<JobListRow>, InputError> readJobList(std::istream& in,
                 case Column::part:
                     if (!value.empty()) row.part = value;
                     break;
+                case Column::fill:
+                    if (value.empty()) break;
+                    if (lowered(value) == "max") {
+                        row.fill = FillerCount{0, true};
+                    } else if (const std::optional<std::int64_t> count =
+                                   wholeNumber(value, 1, kMaxQuantity)) {
+                        row.fill = FillerCount{*count, false};
+                    } else {
+                        return fail("the fill " + shown +
+                                    " must be max or a whole number from 1 to " +
+                                    std::to_string(kMaxQuantity));
+                    }
+                    break;
                 case Column::units:
                     if (value.empty()) break;
                     row.units = insUnitsFromName(lowered(value));
@@ -213,6 +227,11 @@ std::variant<std::vector<JobListRow>, InputError> readJobList(std::istream& in,
             }
         }
         if (row.path.empty()) return fail("no file named");
+        if (row.fill && row.quantity) {
+            return fail(
+                "a row gives a quantity of required parts or a fill of filler parts, "
+                "not both");
+        }
         rows.push_back(std::move(row));
     }
     if (in.bad()) return InputError{false, path + ": cannot be read"};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "geometry/orientation.hpp"
+#include "input/input_file.hpp"
 #include "input/part_file_reader.hpp"
 
 namespace blocknest {
@@ -24,6 +25,7 @@ struct JobListRow {
     std::optional<std::string> layer;               // the layers to read, ';' between two
     std::optional<int> units;         // the $INSUNITS code of a drawing that names none
     std::optional<std::string> part;  // the one part of a drawing the row takes, by its name
+    std::optional<FillerCount> fill;  // the parts are fillers: this many copies, or max
 };
 
 // True when the text opens a job list: its first line that is not blank starts with "file,"
@@ -32,7 +34,8 @@ struct JobListRow {
 
 // Reads a job list: CSV with a header line naming the columns, "file" first and "quantity"
 // required, "name", "rotations" (a count like -r, or degrees separated by ';' or spaces),
-// "mirror" (yes/no) and "layer" (a name, or names separated by ';') optional, in any order; fields
+// "mirror" (yes/no), "layer" (a name, or names separated by ';') and "fill" (a count or max: the
+// row's parts are filler parts, the quantity cell then empty) optional, in any order; fields
 // may be quoted ("a, b" with "" for a quote). Blank lines and lines starting with '#' are skipped.
 // A fault ends the reading with one line naming the list and the line: "jobs.csv:4: ...".
 [[nodiscard]] std::variant<std::vector<JobListRow>, InputError> readJobList(

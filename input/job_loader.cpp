@@ -14,6 +14,17 @@
 namespace blocknest {
 namespace {
 
+// The copies made of each filler part: as many as fit are made from one, copied as they find
+// room.
+std::int64_t fillerCopies(const FillerCount& fill) { return fill.asManyAsFit ? 1 : fill.count; }
+
+// Makes every part of the input a filler part.
+void markFillers(JobInput& input, const FillerCount& fill) {
+    for (Part& part : input.parts) {
+        part.setFiller(fill.asManyAsFit ? Part::Filler::asManyAsFit : Part::Filler::counted);
+    }
+}
+
 std::string quoted(const std::string& path) { return "'" + path + "'"; }
 
 std::string sheetText(const JobInput& input) {
@@ -217,14 +228,16 @@ std::variant<JobInput, InputError> readListedFile(const JobListRow& row, InputFo
         if (auto* error = std::get_if<InputError>(&contents)) return std::move(*error);
         found = listed.drawings.emplace(key, std::move(std::get<DxfPartsContents>(contents))).first;
     }
-    const std::int64_t copies = row.quantity.value_or(settings.defaultCopies);
+    const std::int64_t copies =
+        row.fill ? fillerCopies(*row.fill) : row.quantity.value_or(settings.defaultCopies);
     if (std::optional<InputError> over = totals.addCopies(found->second.parts, copies, place)) {
         return *over;
     }
     std::variant<JobInput, InputError> input =
         toJobInput(found->second, row.path, copies, settings.limits.read);
-    if (auto* read = std::get_if<JobInput>(&input); read != nullptr && !first) {
-        read->warnings.clear();
+    if (auto* read = std::get_if<JobInput>(&input); read != nullptr) {
+        if (!first) read->warnings.clear();
+        if (row.fill) markFillers(*read, *row.fill);
     }
     return input;
 }
@@ -284,6 +297,11 @@ std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::str
             return InputError{
                 false, where + "a quantity applies to DXF drawings only, and " + quoted(row.path) +
                            " is a " + std::string(formatName(format)) + " with counts of its own"};
+        }
+        if (row.fill && format != InputFormat::dxf) {
+            return InputError{false, where + "filler parts are taken from DXF drawings only, and " +
+                                         quoted(row.path) + " is a " +
+                                         std::string(formatName(format))};
         }
         if (row.layer && format != InputFormat::dxf) {
             return InputError{false, where + "a layer applies to DXF drawings only, and " +
@@ -361,8 +379,14 @@ std::variant<JobInput, InputError> readInput(const InputFile& file, InputFormat 
             dxf.fallbackName = std::filesystem::path(file.path).stem().string();
             std::variant<DxfPartsContents, InputError> contents = readDxfPartFile(file.path, dxf);
             if (auto* error = std::get_if<InputError>(&contents)) return std::move(*error);
-            return toJobInput(std::move(std::get<DxfPartsContents>(contents)), file.path,
-                              file.copies.value_or(settings.defaultCopies), settings.limits.read);
+            std::variant<JobInput, InputError> input = toJobInput(
+                std::move(std::get<DxfPartsContents>(contents)), file.path,
+                file.fill ? fillerCopies(*file.fill) : file.copies.value_or(settings.defaultCopies),
+                settings.limits.read);
+            if (auto* read = std::get_if<JobInput>(&input); read != nullptr && file.fill) {
+                markFillers(*read, *file.fill);
+            }
+            return input;
         }
         case InputFormat::jobList:
             break;  // loadJob reads the files it names
@@ -478,7 +502,7 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
     JobTotals totals(settings.limits.read);
     for (const InputFile& file : files) {
         const InputFormat format = detectInputFormat(file.path);
-        if (format == InputFormat::jobList && !file.copies) {
+        if (format == InputFormat::jobList && !file.copies && !file.fill) {
             std::variant<std::vector<JobInput>, InputError> listed =
                 readJobListInputs(file.path, settings, totals);
             if (auto* error = std::get_if<InputError>(&listed)) return std::move(*error);
@@ -491,6 +515,13 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
             return InputError{
                 false, "blocknest: " + quoted(file.path + ":" + std::to_string(*file.copies)) +
                            ": the file " + quoted(file.path) + " does not exist"};
+        }
+        if (file.fill && format != InputFormat::dxf) {
+            return InputError{false,
+                              "blocknest: " + quoted(file.path) +
+                                  ": filler parts are taken from DXF drawings only, and it is a " +
+                                  std::string(formatName(format)),
+                              true};
         }
         if (file.copies && format != InputFormat::dxf) {
             return InputError{

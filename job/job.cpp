@@ -338,6 +338,7 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
     console.write("Packing Block Side Length = " + formatNumber(job.blockSideLength()) + "\n");
     console.write("Part Rotation Number = " + std::to_string(job.rotationCount()) + "\n");
     const Clearance clearance{options.spacing, options.margin};
+    job.setFillersAside();
     const std::string source =  // names the job in messages
         files.empty() ? std::string("the parts given as polygons") : files.front().path;
     bool cutShort = false;
@@ -378,6 +379,10 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
         job.packAllParts(console, !options.quiet);
     } else if (std::optional<std::string> why =
                    job.packLayout(clearance, console, !options.quiet)) {
+        console.error("blocknest: " + source + ": " + *why);
+        return failed(1);
+    }
+    if (std::optional<std::string> why = job.placeFillers(clearance)) {
         console.error("blocknest: " + source + ": " + *why);
         return failed(1);
     }

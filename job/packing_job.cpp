@@ -66,6 +66,7 @@ std::optional<std::string> PackingJob::packStock(const Clearance& clearance, Con
                                                  bool showProgress, const SearchOptions* search,
                                                  SearchDisplay display) {
     const PartList prepared = parts_;
+    partExtents_ = measurePartExtents(parts_, rotationCount_, mirror_);
     const auto start = std::chrono::steady_clock::now();
     SheetPacking packing;
     packing.blockSideLength = sheet_.blockSideLength;
@@ -285,6 +286,7 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
                                                   bool showProgress, const SearchOptions* search,
                                                   SearchDisplay display) {
     const auto started = std::chrono::steady_clock::now();
+    if (severalSheets()) partExtents_ = measurePartExtents(parts_, rotationCount_, mirror_);
     std::variant<std::optional<PlacementJob>, std::string> made =
         placementFor(parts_, sheet_, clearance);
     if (auto* why = std::get_if<std::string>(&made)) return *why;
@@ -299,7 +301,7 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
         for (const Part& part : parts_) areas.push_back(part.netArea());
         const SheetSearchRun run = runSheetSearch(
             parts, sheet, rotationCount_, sheetCount_, finerBlockSides(sheet), areas,
-            partsNeedingOwnSheet(parts_, {}, sheet_.length, sheet_.width, rotationCount_), sheet_,
+            [&](const std::vector<int>& sheetOf) { return boundBeyondArea(sheetOf); }, sheet_,
             placement ? placement->sheetOrigin - clearance.spacing / 2 : 0, *search, console,
             display);
         sheetOf_ = run.sheetOf;
@@ -401,11 +403,35 @@ void PackingJob::computeStatistics() {
         }
     }
     statistics_ = combineSheets(sheets_, sheet_.length, sheet_.width);
+    // The bounds count the required parts: the filler parts placed follow them.
     std::vector<double> areas;
-    for (const Part& part : parts_) areas.push_back(part.netArea());
-    sheetsAtLeast_ = std::max(
-        blocknest::sheetsAtLeast(areas, sheetOf_, sheet_.length * sheet_.width),
-        partsNeedingOwnSheet(parts_, sheetOf_, sheet_.length, sheet_.width, rotationCount_));
+    for (const Part& part : parts_) {
+        if (requiredCount_ >= 0 && areas.size() >= static_cast<std::size_t>(requiredCount_)) break;
+        areas.push_back(part.netArea());
+    }
+    if (!usesStock()) {
+        sheetsAtLeast_ =
+            std::max(blocknest::sheetsAtLeast(areas, sheetOf_, sheet_.length * sheet_.width),
+                     boundBeyondArea(sheetOf_));
+        return;
+    }
+    // Any sheet of the stock lies within the largest length and width of its kinds.
+    double length = 0;
+    double width = 0;
+    double area = 0;
+    for (const SheetKind& kind : stock_) {
+        length = std::max(length, kind.length);
+        width = std::max(width, kind.width);
+        area = std::max(area, kind.length * kind.width);
+    }
+    sheetsAtLeast_ = std::max(blocknest::sheetsAtLeast(areas, sheetOf_, area),
+                              sheetsAtLeastByExtents(partExtents_, sheetOf_, length, width));
+}
+
+int PackingJob::boundBeyondArea(const std::vector<int>& sheetOf) const {
+    return std::max(
+        partsNeedingOwnSheet(parts_, sheetOf, sheet_.length, sheet_.width, rotationCount_),
+        sheetsAtLeastByExtents(partExtents_, sheetOf, sheet_.length, sheet_.width));
 }
 
 std::optional<std::string> PackingJob::writeLayoutDxf(const std::filesystem::path& directory,
@@ -445,10 +471,21 @@ std::optional<std::string> PackingJob::writeReport(const std::filesystem::path& 
             }
             text += "Mirrored parts:" + std::to_string(mirrored) + "\n";
         }
-        return outputs.stage(directory / kReportFileName, text + lastLines);
+        return outputs.stage(directory / kReportFileName, text + fillerLine() + lastLines);
     }
     return outputs.stage(directory / kReportFileName,
-                         formatReport(statistics_, timingText_) + lastLines);
+                         formatReport(statistics_, timingText_) + fillerLine() + lastLines);
+}
+
+std::string PackingJob::fillerLine() const {
+    if (fillers_.empty()) return "";
+    std::string line = "Filler parts placed:";
+    if (fillersPlaced_.empty()) line += " none";
+    for (std::size_t k = 0; k < fillersPlaced_.size(); ++k) {
+        line += (k == 0 ? " " : ", ") + fillersPlaced_[k].first + " x " +
+                std::to_string(fillersPlaced_[k].second);
+    }
+    return line + "\n";
 }
 
 }  // namespace blocknest
@@ -462,6 +499,7 @@ std::optional<std::string> PackingJob::writePlacementJson(const std::filesystem:
     run.sheetWidth = sheet_.width;
     run.rotationCount = rotationCount_;
     run.runSeconds = packingSeconds_;
+    run.fillersPlaced = fillersPlaced_;
     if (severalSheets()) {
         run.sheetOf = sheetOf_;
         for (const SheetLayout& sheet : sheets_) {

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/console.hpp"
@@ -12,6 +13,7 @@
 #include "output/atomic_file.hpp"
 #include "output/json_writer.hpp"
 #include "output/statistics.hpp"
+#include "packing/sheet_bounds.hpp"
 #include "raster/sheet_bitmap.hpp"
 #include "search/search.hpp"
 #include "spacing/clearance.hpp"
@@ -125,6 +127,20 @@ public:
     int insUnits() const { return insUnits_; }  // the drawings' $INSUNITS code; 0 unknown
     const PackingStatistics& statistics() const { return statistics_; }
     bool severalSheets() const { return sheetCount_ != 1 || usesStock(); }
+
+    // Takes the filler parts out of the job's parts before packing, so that the packing and
+    // the bounds see the required parts alone.
+    void setFillersAside();
+    // After packing: places the filler parts, largest first, each in the first room the
+    // required parts leave on the sheets they use (in sheet order), with the same turns,
+    // spacing and margin; never on a sheet of its own. Those placed join the job's parts;
+    // the others are dropped. Says why when the sheet cannot take the margin.
+    [[nodiscard]] std::optional<std::string> placeFillers(const Clearance& clearance);
+    // The filler parts placed, by name with their count, in the order first placed.
+    const std::vector<std::pair<std::string, int>>& fillersPlaced() const { return fillersPlaced_; }
+    // "Filler parts placed: washer x 12, nut x 3" and its line end, when the job has filler
+    // parts; empty otherwise.
+    [[nodiscard]] std::string fillerLine() const;
     const SheetShape& sheetShape() const { return sheetKind_.shape; }  // of the one sheet
     // With several sheets: the sheets used, each with its parts and figures, and the parts on
     // none of them (after computeStatistics); the names of parts that fit no empty sheet.
@@ -149,6 +165,8 @@ private:
     int sheetCount_ = 1;
     bool mirror_ = false;
     SheetKind sheetKind_;  // the one sheet's outline and defects, when drawn
+    // What the parts' shapes prove of the sheets beyond their area, given each part's sheet.
+    [[nodiscard]] int boundBeyondArea(const std::vector<int>& sheetOf) const;
     // Searches orders and turns of the prepared parts over the sheets the stock plan chose.
     [[nodiscard]] std::optional<std::string> searchStockPlan(const PartList& prepared,
                                                              const Clearance& clearance,
@@ -162,6 +180,10 @@ private:
     std::vector<SheetLayout> sheets_;
     PartList partsOnNoSheet_;
     int sheetsAtLeast_ = 0;
+    std::vector<PartExtents> partExtents_;  // measured before packing, in list order
+    std::vector<Part> fillers_;             // set aside until the required parts are packed
+    int requiredCount_ = -1;                // the parts before the fillers placed; -1: all
+    std::vector<std::pair<std::string, int>> fillersPlaced_;
     PackingStatistics statistics_;
     std::string timingText_;
     std::int64_t readWarningCount_ = 0;

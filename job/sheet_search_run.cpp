@@ -54,9 +54,9 @@ std::string progressLine(const SheetsProgress& progress, const SearchOptions& op
 
 SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationCount, int maxSheets,
                               const std::vector<double>& finerBlockSides,
-                              const std::vector<double>& partAreas, int ownSheets,
-                              const Sheet& realSheet, double lengthShift,
-                              const SearchOptions& options, Console& console,
+                              const std::vector<double>& partAreas,
+                              const SheetBound& boundBeyondArea, const Sheet& realSheet,
+                              double lengthShift, const SearchOptions& options, Console& console,
                               SearchDisplay display) {
     const auto start = std::chrono::steady_clock::now();
     SheetSearchRun run;
@@ -76,8 +76,9 @@ SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationC
         if (plainSheetOf[i] == kNoSheet) ++plainUnplaced;
         plainSheets = std::max(plainSheets, plainSheetOf[i] + 1);
     }
-    const int atLeast = std::max(
-        sheetsAtLeast(partAreas, plainSheetOf, realSheet.length * realSheet.width), ownSheets);
+    const int atLeast =
+        std::max(sheetsAtLeast(partAreas, plainSheetOf, realSheet.length * realSheet.width),
+                 boundBeyondArea(plainSheetOf));
     double totalArea = 0;
     for (std::size_t i = 0; i < partAreas.size(); ++i) {
         if (leftOut[i] == kNoSheet) totalArea += partAreas[i];

@@ -1,4 +1,5 @@
 #pragma once  // job/sheet_search_run.hpp: a search for the fewest sheets, shown on the console
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,9 @@
 #include "search/search.hpp"
 
 namespace blocknest {
+
+// A least number of sheets, given each part's sheet (list order).
+using SheetBound = std::function<int(const std::vector<int>& sheetOf)>;
 
 struct SheetSearchRun {
     std::vector<int> sheetOf;  // each part's sheet, kNoSheet or kTooLarge, in list order
@@ -22,15 +26,14 @@ struct SheetSearchRun {
 // more sheets than the sheet-by-sheet run in list order. Each placed part is left in its
 // sheet's coordinates. The real sheet and the real parts' areas (partAreas, in list order;
 // the packed parts may be grown, on a placement sheet) give the least number of sheets shown
-// beside the sheets used, with ownSheets, the parts that need a sheet each;
+// beside the sheets used, with boundBeyondArea, what the parts' extents prove, given each
+// part's sheet in the plain run (kTooLarge parts do not count);
 // lengthShift takes a packed length to the real parts' one.
 // The search also packs on grids of the finer block sides.
-[[nodiscard]] SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationCount,
-                                            int maxSheets,
-                                            const std::vector<double>& finerBlockSides,
-                                            const std::vector<double>& partAreas, int ownSheets,
-                                            const Sheet& realSheet, double lengthShift,
-                                            const SearchOptions& options, Console& console,
-                                            SearchDisplay display);
+[[nodiscard]] SheetSearchRun runSheetSearch(
+    PartList& parts, const Sheet& sheet, int rotationCount, int maxSheets,
+    const std::vector<double>& finerBlockSides, const std::vector<double>& partAreas,
+    const SheetBound& boundBeyondArea, const Sheet& realSheet, double lengthShift,
+    const SearchOptions& options, Console& console, SearchDisplay display);
 
 }  // namespace blocknest

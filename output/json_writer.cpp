@@ -80,6 +80,7 @@ std::string formatPlacementJson(const PartList& parts, std::span<const InputItem
                                        {"translation", {p.translationX, p.translationY}}};
             if (p.mirrored) entry["transformation"]["mirrored"] = true;
         }
+        if (part.filler() != Part::Filler::no) entry["filler"] = true;
         if (!run.sheetOf.empty()) entry["sheet"] = sheet + 1;
         if (static_cast<std::size_t>(sheet) < run.sheetKinds.size()) {
             entry["sheet_kind"] = run.sheetKinds[static_cast<std::size_t>(sheet)];
@@ -91,6 +92,13 @@ std::string formatPlacementJson(const PartList& parts, std::span<const InputItem
                      {"density", numberOrNull(statistics.packingDensity)},
                      {"run_time_sec", run.runSeconds},
                      {"layout", {{"placed_items", placed}, {"unplaced_items", unplaced}}}};
+    if (!run.fillersPlaced.empty()) {
+        Json fillers = Json::array();
+        for (const auto& [name, count] : run.fillersPlaced) {
+            fillers.push_back({{"name", name}, {"count", count}});
+        }
+        solution["filler_parts_placed"] = fillers;
+    }
     if (!run.sheetOf.empty()) {
         std::vector<int> counts(run.sheetFigures.size(), 0);
         for (const Json& entry : placed) {

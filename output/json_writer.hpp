@@ -2,6 +2,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry/input_item.hpp"
@@ -25,6 +26,8 @@ struct PlacementRun {
     int sheetsAtLeast = 0;                // with several sheets: the least number of sheets by area
     std::vector<std::string> sheetKinds;  // with a stock: each used sheet's kind
     std::optional<double> sheetAreaUsed;  // when the sheets differ in size
+    // The filler parts placed, by name with their count; empty when the job has none.
+    std::vector<std::pair<std::string, int>> fillersPlaced;
 };
 
 // The rotation (degrees) and translation that take an item's input outline, mirrored about
@@ -47,7 +50,8 @@ struct Placement {
 // "sheet", numbered from 1, when the run filled several sheets), and every other part with
 // the reason; with several sheets also "sheets", each used sheet's number, part count, packed
 // length and density, and the job's "sheet_area_used" and "scrap_area" (as the report
-// counts them). Parts appear
+// counts them). A filler part placed says "filler": true, and "filler_parts_placed" lists
+// their names with counts when the job has filler parts. Parts appear
 // in packing order; item ids index the written instance's items.
 [[nodiscard]] std::string formatPlacementJson(const PartList& parts,
                                               std::span<const InputItem> items,

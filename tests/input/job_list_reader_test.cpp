@@ -41,7 +41,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         BadList{"UnknownColumn", "file,quantity,colour\n",
                 "lists/jobs.csv:1: unknown column 'colour' (the columns are file, quantity, name, "
-                "rotations, mirror, layer, units, part)"},
+                "rotations, mirror, layer, units, part, fill)"},
+        BadList{"BadFill", "file,quantity,fill\na.dxf,,lots\n",
+                "lists/jobs.csv:2: the fill 'lots' must be max or a whole number from 1 to "
+                "1000000"},
         BadList{"UnknownUnits", "file,quantity,units\na.dxf,1,furlong\n",
                 "lists/jobs.csv:2: the units 'furlong' are none of mm, cm, dm, m, um, in, ft, "
                 "yd, mil"},
