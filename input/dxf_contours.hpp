@@ -38,14 +38,16 @@ namespace blocknest {
 struct AssembledParts {
     PartList parts;
     std::vector<PartCurves> curves;
-    // The contour that looks like a drawing's frame: the one outermost contour, enclosing every
-    // other, with a contour directly inside it on another layer that crossed no other
-    // contour; -1 when none does.
-    std::ptrdiff_t frame = -1;
     // Contours whose arcs lie too close to their other edges for a bounding polygon that does
     // not cross itself: packed by their chords instead, which may cut into the arcs.
     std::vector<std::size_t> packedByChords;
 };
+
+// Which contour directly holds each one (-1: none): the smallest larger contour that holds
+// most of its corners or edge middles; slack is how far a contour's box may pass its
+// container's (the chord tolerance).
+[[nodiscard]] std::vector<std::ptrdiff_t> contourParents(const std::vector<Contour>& contours,
+                                                         double slack);
 
 // Outermost contours become parts; a contour directly inside a part is its hole, and one
 // inside a hole is a part again. Parts and holes keep the order of their contours. A part is

@@ -23,6 +23,7 @@ constexpr const char* kRemnantCutLayer = "REMNANT_CUT";
 constexpr const char* kPartsLayer = "PARTS";
 constexpr const char* kHolesLayer = "HOLES";
 constexpr const char* kLabelsLayer = "LABELS";
+constexpr const char* kMarkLayer = "MARK";
 
 // The shortest text that reads back as the same double; never "-0".
 std::string number(double value) {
@@ -86,6 +87,19 @@ std::optional<PartCurves> placedCurves(const Part& part, std::span<const InputIt
     moved.outer = placed(item.curves.outer, part.turn(), pose.translationX, pose.translationY);
     for (const CurveLoop& hole : item.curves.holes)
         moved.holes.push_back(placed(hole, part.turn(), pose.translationX, pose.translationY));
+    return moved;
+}
+
+// A part's mark lines (bend, mark and centre lines), moved where the part lies.
+std::vector<CurveLoop> placedMarks(const Part& part, std::span<const InputItem> items) {
+    const int index = part.itemIndex();
+    if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return {};
+    const InputItem& item = items[static_cast<std::size_t>(index)];
+    if (item.curves.marks.empty() || item.outer.empty()) return {};
+    const Placement pose = placementOf(part, item);
+    std::vector<CurveLoop> moved;
+    for (const CurveLoop& mark : item.curves.marks)
+        moved.push_back(placed(mark, part.turn(), pose.translationX, pose.translationY));
     return moved;
 }
 
@@ -449,7 +463,7 @@ std::string camLayerName(const std::string& partName) {
     }
     if (name.empty() || name.find_first_not_of(' ') == std::string::npos) name = "NoName";
     // The fixed layers keep their meaning.
-    for (const char* reserved : {kSheetLayer, kLabelsLayer, kRemnantCutLayer, "0"}) {
+    for (const char* reserved : {kSheetLayer, kLabelsLayer, kRemnantCutLayer, kMarkLayer, "0"}) {
         std::string upper = name;
         std::transform(upper.begin(), upper.end(), upper.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -498,12 +512,22 @@ std::string formatCamDxf(const PartList& parts, double sheetLength, double sheet
             if (!known) layers.emplace_back(name, 1 + static_cast<int>(layers.size() - 1) % 6);
         }
     }
+    // Marked before anything is cut, while the sheet lies still.
+    const bool marked = std::any_of(onSheet.begin(), onSheet.end(), [&](const Part* part) {
+        return !placedMarks(*part, settings.items).empty();
+    });
+    if (marked) layers.emplace_back(kMarkLayer, 4);
     int number = 0;
     for (const std::size_t index : cutOrder(onSheet)) {
         const Part& part = *onSheet[index];
         const bool byName = settings.layers == CamLayers::byName;
         const std::string outerLayer = byName ? camLayerName(part.name()) : kPartsLayer;
         const std::string holeLayer = byName ? outerLayer : kHolesLayer;
+        for (CurveLoop& mark : placedMarks(part, settings.items)) {
+            entities.push_back(
+                Entity{{std::move(mark.corners), std::move(mark.bulges), kMarkLayer, false},
+                       std::nullopt});
+        }
         // Inside first: a part cut free of the sheet may drop or shift.
         if (const std::optional<PartCurves> curves = placedCurves(part, settings.items)) {
             for (const CurveLoop& hole : curves->holes)

@@ -42,7 +42,8 @@ struct CamDrawingSettings {
                                                      const CamDrawingSettings& settings);
 
 // A layer name made from a part name: characters a layer name may not hold become '_', and
-// the names of the drawing's own layers (0, SHEET, LABELS, in any case) get "_PART" added.
+// the names of the drawing's own layers (0, SHEET, LABELS, MARK, REMNANT_CUT, in any case) get
+// "_PART" added.
 [[nodiscard]] std::string camLayerName(const std::string& partName);
 
 }  // namespace blocknest

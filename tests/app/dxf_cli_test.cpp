@@ -138,17 +138,24 @@ TEST_F(DxfCliTest, WhatADrawingLeavesOutIsSaidOnStandardError) {
 // and title block on FRAME, a dimension and extension lines on DIM. As it is, the frame
 // swallows the plate and says so; with the layers left out, the plate is the one part, named
 // after the file, with its bore and its rounded corner kept as arcs.
-TEST_F(DxfCliTest, AFrameIsWarnedOfAndTheLayerOptionsLeaveItOut) {
+TEST_F(DxfCliTest, AFrameIsLeftOutWithOneLineAndTheLayerOptionsLeaveItOut) {
     const std::string framed = BLOCKNEST_SOURCE_DIR "/tests/data/dxf/framed.dxf";
     RunResult run =
         runBlocknestBinary({"--no-pause", "-q", "--sheet", "400x300", framed}, dir_.path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(countOf(run.err,
-                      "on layer FRAME encloses every other contour: it looks like a frame "
-                      "or title block, and what lies inside it is read as its holes; "
-                      "--skip-layers FRAME leaves it out\n"),
+                      "framed.dxf: a frame is left out: a border with a title block "
+                      "(LWPOLYLINE 8D, LWPOLYLINE 8E on layer FRAME and 1 line drawn on it) "
+                      "enclosing every other contour; --keep-frames reads it as a part\n"),
               1)
         << run.err;
+    EXPECT_EQ(countOf(run.err, "\n"), 6) << "units, frame, dimension, text, two lines: " << run.err;
+    EXPECT_NE(run.out.find("Part Number:1\n"), std::string::npos) << run.out;
+    run = runBlocknestBinary({"--no-pause", "-q", "--sheet", "400x300", "--keep-frames", framed},
+                             dir_.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.err.find("frame is left out"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("Part Number:2\n"), std::string::npos) << run.out;
     for (const std::vector<std::string>& choice :
          {std::vector<std::string>{"--skip-layers", "frame, DIM"},
           std::vector<std::string>{"--layers", "Plate"}}) {
@@ -158,7 +165,7 @@ TEST_F(DxfCliTest, AFrameIsWarnedOfAndTheLayerOptionsLeaveItOut) {
         args.push_back(framed);
         run = runBlocknestBinary(args, dir_.path());
         ASSERT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(run.err.find("looks like a frame"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("frame is left out"), std::string::npos) << run.err;
         EXPECT_EQ(countOf(run.err,
                           "framed.dxf: 7 entities on layers DIM, FRAME are left out: "
                           "those layers are not read\n"),
