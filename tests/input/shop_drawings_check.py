@@ -9,7 +9,7 @@ blocknest and checked with ezdxf and shapely and nothing of the program's code:
 - a flat pattern (a cross-shaped box blank with bend lines on another layer meeting its inner
   corners, one crossing the outline, a centre-line cross over its bore) is one part with one
   hole; its mark lines come out on layer MARK of the cut file, each the drawn line moved as
-  the placement list moves its part, within 1e-6.
+  the placement list turns and moves its part, within 1e-6.
 
 Exits 77 (skipped) without ezdxf or shapely.
 
@@ -106,12 +106,13 @@ def frame_with_title_layer(path):
     doc.saveas(path)
 
 
-CROSS = [(50, 0), (250, 0), (250, 50), (300, 50), (300, 250), (250, 250), (250, 300), (50, 300),
+# One flange longer and the bore off the middle, so that a turn or a mirror shows.
+CROSS = [(50, 0), (250, 0), (250, 50), (300, 50), (300, 250), (250, 250), (250, 330), (50, 330),
          (50, 250), (0, 250), (0, 50), (50, 50)]
 BENDS = [((50, 50), (250, 50)), ((250, 50), (250, 250)), ((250, 250), (50, 250)),
          ((50, 250), (50, 50))]
 ACROSS = [((-10, 150), (310, 150))]
-CENTRE = [((150, 125), (150, 175)), ((125, 150), (175, 150))]
+CENTRE = [((120, 125), (120, 175)), ((95, 150), (145, 150))]
 
 
 def box_blank(path, extra):
@@ -120,7 +121,7 @@ def box_blank(path, extra):
     doc.header["$INSUNITS"] = 4
     msp = doc.modelspace()
     msp.add_lwpolyline(CROSS, close=True, dxfattribs={"layer": "CUT"})
-    msp.add_circle((150, 150), 20, dxfattribs={"layer": "CUT"})
+    msp.add_circle((120, 150), 20, dxfattribs={"layer": "CUT"})
     add_lines(msp, BENDS, "BEND")
     for layer, lines in extra:
         add_lines(msp, lines, layer)
@@ -203,7 +204,8 @@ def moved(point, transformation):
 def check_blank(binary, work, name, extra):
     path = os.path.join(work, name)
     box_blank(path, extra)
-    code, out, err = run(binary, ["--sheet", "700x700", "-r", "4", "--mirror", "--copies", "3",
+    # The sheet is narrower than the blank is tall: every blank is turned.
+    code, out, err = run(binary, ["--sheet", "1200x310", "-r", "4", "--mirror", "--copies", "3",
                                   "--dxf-cam", "cut.dxf", "--json", "placed.json", path], work)
     if not check(code == 0, f"{name}: exit code {code}: {err}"):
         return
@@ -221,6 +223,8 @@ def check_blank(binary, work, name, extra):
           f"{name}: the blank is not one outline with one hole")
     parts = placed["solution"]["layout"]["placed_items"]
     check(len(parts) == 3, f"{name}: {len(parts)} placed, not 3")
+    check(all(part["transformation"]["rotation"] % 180 == 90 for part in parts),
+          f"{name}: a blank not turned")
     closed, marks = cut_entities(os.path.join(work, "cut.dxf"))
     check(len(marks) == len(lines) * len(parts),
           f"{name}: {len(marks)} mark lines for {len(parts)} parts of {len(lines)}")
