@@ -245,6 +245,32 @@ def check_blank(binary, work, name, extra):
                       f"{name}: the mark line {a}-{b} leaves its part")
 
 
+def check_remnant(binary, work):
+    """A drawn sheet (an outline with a round defect on its own layer, a frame-like shape to
+    a reader of part drawings) used by one job, whose remnant the next job takes from the
+    stock list the first wrote: neither reads a frame or a mark line into a sheet."""
+    sheet = os.path.join(work, "plate.dxf")
+    doc = ezdxf.new("R2000")
+    doc.header["$INSUNITS"] = 4
+    msp = doc.modelspace()
+    msp.add_lwpolyline(rect(0, 0, 1000, 400), close=True, dxfattribs={"layer": "SHEET"})
+    msp.add_circle((900, 300), 30, dxfattribs={"layer": "DEFECT"})
+    doc.saveas(sheet)
+    with open(os.path.join(work, "stock.csv"), "w") as stock:
+        stock.write("file,count\nplate.dxf,1\n")
+    blank = os.path.join(work, "blank.dxf")
+    box_blank(blank, [])
+    first = ["--stock", "stock.csv", "--remnant-dxf", "rest.dxf", "--stock-out", "next.csv"]
+    for args in (first, ["--stock", "next.csv"]):
+        code, out, err = run(binary, [*args, "--json", "placed.json", blank + ":1"], work)
+        check(code == 0 and "frame" not in err.replace("frame.dxf", "") and
+              err.count("marked, not cut") == 1, f"{args}: exit code {code}: {err}")
+        check(os.path.exists(os.path.join(work, "rest.dxf")), f"{args}: no remnant written")
+    placed = json.load(open(os.path.join(work, "placed.json")))
+    kinds = [sheet.get("kind") for sheet in placed["solution"].get("sheets", [])]
+    check(kinds == ["rest"], f"the second job did not use the remnant: {kinds}")
+
+
 def main():
     if len(sys.argv) != 2:
         print(__doc__)
@@ -256,6 +282,7 @@ def main():
         check_frame(binary, work, "frame_with_title_layer.dxf", frame_with_title_layer)
         check_blank(binary, work, "box_blank.dxf", [])
         check_blank(binary, work, "box_blank_marked.dxf", [("BEND", ACROSS), ("CENTER", CENTRE)])
+        check_remnant(binary, work)
     for failure in failures:
         print(failure)
     return 1 if failures else 0
