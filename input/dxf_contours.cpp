@@ -264,7 +264,8 @@ std::vector<Contour> keepSoundContours(std::vector<Contour> contours, const std:
 }
 
 AssembledParts assembleParts(const std::vector<Contour>& contours, const std::string& fallbackName,
-                             double chordTolerance, int maxSegments) {
+                             double chordTolerance, int maxSegments,
+                             const std::vector<DrawnText>& texts) {
     const std::size_t n = contours.size();
     std::vector<Loop> loops(n);
     for (std::size_t i = 0; i < n; ++i) loops[i].setVertices(contours[i].points);
@@ -301,10 +302,25 @@ AssembledParts assembleParts(const std::vector<Contour>& contours, const std::st
         curves[p].holes.push_back(drawn[k]);
         if (!contours[k].corners.empty()) bends[p] = 1;
     }
+    // A text names the one part whose outline holds it; one inside two (a part in another's
+    // hole) names neither.
+    std::vector<std::string> textName(n);
+    for (const DrawnText& text : texts) {
+        std::ptrdiff_t owner = -1;
+        int owners = 0;
+        for (std::size_t i = 0; i < n && owners < 2; ++i) {
+            if (depth[i] % 2 != 0 || !pointInLoop(text.at, loops[i])) continue;
+            owner = static_cast<std::ptrdiff_t>(i);
+            ++owners;
+        }
+        if (owners == 1 && textName[static_cast<std::size_t>(owner)].empty())
+            textName[static_cast<std::size_t>(owner)] = text.text;
+    }
     for (std::size_t i = 0; i < n; ++i) {
         if (depth[i] % 2 != 0) continue;
         const Contour& c = contours[i];
         const std::string name = !c.block.empty()                     ? c.block
+                                 : !textName[i].empty()               ? textName[i]
                                  : !c.layer.empty() && c.layer != "0" ? c.layer
                                                                       : fallbackName;
         Part part;

@@ -6,6 +6,7 @@
 #include "geometry/curve_loop.hpp"
 #include "geometry/part.hpp"
 #include "input/dxf_chaining.hpp"
+#include "input/dxf_texts.hpp"
 
 namespace blocknest {
 
@@ -51,12 +52,14 @@ struct AssembledParts {
 
 // Outermost contours become parts; a contour directly inside a part is its hole, and one
 // inside a hole is a part again. Parts and holes keep the order of their contours. A part is
-// named after its block, else its layer other than "0", else fallbackName. A contour with
+// named after its block, else the first of the texts that lies inside its outline and no
+// other part's, else its layer other than "0", else fallbackName. A contour with
 // arcs is packed as a polygon within chordTolerance of it that holds the part's material: an
 // outer contour's polygon holds the whole outline, a hole's lies within the hole (see
 // boundingPolygon; at most maxSegments edges per arc).
 [[nodiscard]] AssembledParts assembleParts(const std::vector<Contour>& contours,
                                            const std::string& fallbackName, double chordTolerance,
-                                           int maxSegments);
+                                           int maxSegments,
+                                           const std::vector<DrawnText>& texts = {});
 
 }  // namespace blocknest

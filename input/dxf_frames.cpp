@@ -61,6 +61,21 @@ bool sameLayer(const std::string& a, const std::string& b) {
 std::optional<DrawingFrame> findFrame(const std::vector<Contour>& contours, double tol) {
     const std::size_t n = contours.size();
     if (n < 2) return std::nullopt;
+    std::vector<BoundingBox> boxes(n);
+    for (std::size_t i = 0; i < n; ++i) boxes[i] = boundsOf(contours[i].points);
+    // Only a contour whose box holds every other box can enclose them: most drawings are
+    // done with here, before the contours are nested.
+    std::size_t widest = 0;
+    for (std::size_t i = 1; i < n; ++i)
+        if (widthOf(boxes[i]) * heightOf(boxes[i]) >
+            widthOf(boxes[widest]) * heightOf(boxes[widest]))
+            widest = i;
+    const BoundingBox& w = boxes[widest];
+    for (const BoundingBox& b : boxes) {
+        if (b.minX < w.minX - tol || b.maxX > w.maxX + tol || b.minY < w.minY - tol ||
+            b.maxY > w.maxY + tol)
+            return std::nullopt;
+    }
     const std::vector<std::ptrdiff_t> parent = contourParents(contours, tol);
     if (std::count(parent.begin(), parent.end(), -1) != 1) return std::nullopt;
     const auto root = static_cast<std::size_t>(
@@ -73,8 +88,6 @@ std::optional<DrawingFrame> findFrame(const std::vector<Contour>& contours, doub
             if (static_cast<std::size_t>(at) == outer) return true;
         return false;
     };
-    std::vector<BoundingBox> boxes(n);
-    for (std::size_t i = 0; i < n; ++i) boxes[i] = boundsOf(contours[i].points);
     const BoundingBox& outer = boxes[root];
     const double reach = std::max(2 * tol, 1e-4 * std::hypot(widthOf(outer), heightOf(outer)));
 

@@ -119,6 +119,11 @@ std::string leaveOutFrame(const DrawingFrame& frame, std::vector<Contour>& conto
 DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& settings,
                               const DxfReadLimits& limits) {
     DxfDrawing drawing = readDxfDrawing(reader, limits.maxEntities, limits.maxStoredVertices);
+    std::vector<DrawnText> texts;
+    if (settings.shopDrawing) {
+        texts = readDrawnTexts(
+            drawing, [&settings](const std::string& layer) { return readsLayer(settings, layer); });
+    }
     DxfPartsContents contents;
     contents.insUnits = drawing.insUnits;
     if (drawing.insUnits == 0 && settings.assumedUnits)
@@ -181,9 +186,13 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
             scale(m.points);
             scale(m.corners);
         }
+        for (DrawnText& t : texts) {
+            t.at.x *= contents.unitScale;
+            t.at.y *= contents.unitScale;
+        }
     }
     AssembledParts assembled =
-        assembleParts(contours, settings.fallbackName, tolerance, limits.maxArcSegments);
+        assembleParts(contours, settings.fallbackName, tolerance, limits.maxArcSegments, texts);
     contents.parts = std::move(assembled.parts);
     contents.curves = std::move(assembled.curves);
     if (!marks.empty()) {

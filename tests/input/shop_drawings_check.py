@@ -6,6 +6,7 @@ blocknest and checked with ezdxf and shapely and nothing of the program's code:
   a layer of their own, on the parts' layer, with the title block on a third layer) are left
   out with one warning line that names the file and how to keep the frame, never proposing to
   leave out the parts' layer; the cut file holds exactly the parts;
+- a multi-part drawing on layer 0 names its parts by the TEXT or MTEXT inside each;
 - a flat pattern (a cross-shaped box blank with bend lines on another layer meeting its inner
   corners, one crossing the outline, a centre-line cross over its bore) is one part with one
   hole; its mark lines come out on layer MARK of the cut file, each the drawn line moved as
@@ -271,6 +272,29 @@ def check_remnant(binary, work):
     check(kinds == ["rest"], f"the second job did not use the remnant: {kinds}")
 
 
+def check_named_by_text(binary, work):
+    """Four parts on layer 0 of one drawing: a TEXT inside the first names it, a formatted
+    two-line MTEXT the second, the third has none and the fourth only a text outside every
+    part (a note): those two are numbered in reading order."""
+    path = os.path.join(work, "kit.dxf")
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    for box in (rect(0, 0, 100, 50), rect(120, 0, 170, 50), rect(200, 0, 260, 60),
+                rect(300, 0, 330, 30)):
+        msp.add_lwpolyline(box, close=True)
+    msp.add_text("BASE PLATE", dxfattribs={"height": 5}).set_placement((10, 20))
+    msp.add_mtext("{\\fArial|b0;RIB}\\PQTY 4", dxfattribs={"char_height": 4, "insert": (125, 25)})
+    msp.add_text("NOTE: DEBURR", dxfattribs={"height": 5}).set_placement((0, 80))
+    doc.saveas(path)
+    code, out, err = run(binary, ["--sheet", "500x300", "--json", "kit.json", path], work)
+    placed = json.load(open(os.path.join(work, "kit.json")))
+    names = [item["name"] for item in placed["instance"]["items"]]
+    check(code == 0 and names == ["kit:BASE PLATE", "kit:RIB QTY 4", "kit-1", "kit-2"],
+          f"kit.dxf: the parts are named {names}: {err}")
+    check(sorted(p["name"] for p in placed["solution"]["layout"]["placed_items"]) ==
+          sorted(names), "kit.dxf: the placed parts carry other names")
+
+
 def main():
     if len(sys.argv) != 2:
         print(__doc__)
@@ -283,6 +307,7 @@ def main():
         check_blank(binary, work, "box_blank.dxf", [])
         check_blank(binary, work, "box_blank_marked.dxf", [("BEND", ACROSS), ("CENTER", CENTRE)])
         check_remnant(binary, work)
+        check_named_by_text(binary, work)
     for failure in failures:
         print(failure)
     return 1 if failures else 0
