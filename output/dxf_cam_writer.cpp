@@ -436,18 +436,13 @@ void writeObjects(DxfStream& dxf, const BoundingBox& extents) {
 }
 
 // "3 bracket" in the part's material, clear of its contours; "3 bracket (M)" for a part
-// placed mirrored, so that the operator knows which side is up.
-Label labelFor(const Part& part, int number) {
+// placed mirrored, so that the operator knows which side is up. None for a part that takes
+// no such text of the least height: a label too small to read is worse than none.
+std::optional<Label> labelFor(const Part& part, int number, double leastHeight) {
     const std::string text =
         std::to_string(number) + " " + part.name() + (part.turn().mirrored ? " (M)" : "");
-    LabelSpot spot = labelSpot(part, text.size());
-    // A height of 0 would read as the style's own height: a part without room gets a label
-    // it cannot hold rather than none.
-    if (!(spot.height > 0)) {
-        const BoundingBox box = boundsOf(part.outerLoop().vertices());
-        spot.height = std::max(box.maxX - box.minX, box.maxY - box.minY) / 20;
-        if (!(spot.height > 0)) spot.height = 1;
-    }
+    const LabelSpot spot = labelSpot(part, text.size());
+    if (!(spot.height >= leastHeight)) return std::nullopt;
     return Label{spot.at, spot.height, dxfText(text)};
 }
 
@@ -473,7 +468,8 @@ std::string camLayerName(const std::string& partName) {
 }
 
 std::string formatCamDxf(const PartList& parts, double sheetLength, double sheetWidth,
-                         const CamDrawingSettings& settings, const SheetShape* shape) {
+                         const CamDrawingSettings& settings, const SheetShape* shape,
+                         std::size_t* labelsLeftOut) {
     std::vector<Entity> entities;
     if (shape != nullptr && shape->outline && shape->outline->vertexCount() >= 3) {
         entities.push_back(Entity{oriented(*shape->outline, true, kSheetLayer), std::nullopt});
@@ -540,7 +536,14 @@ std::string formatCamDxf(const PartList& parts, double sheetLength, double sheet
             entities.push_back(Entity{oriented(part.outerLoop(), true, outerLayer), std::nullopt});
         }
         ++number;
-        if (settings.labels) entities.push_back(Entity{{}, labelFor(part, number)});
+        if (settings.labels) {
+            if (std::optional<Label> label =
+                    labelFor(part, number, leastLabelHeight(settings.insUnits))) {
+                entities.push_back(Entity{{}, std::move(label)});
+            } else if (labelsLeftOut != nullptr) {
+                ++*labelsLeftOut;
+            }
+        }
         for (const Vertex& v : part.outerLoop().vertices()) {
             extents.minX = std::min(extents.minX, v.x);
             extents.maxX = std::max(extents.maxX, v.x);

@@ -30,10 +30,12 @@ struct CamDrawingSettings {
 // parts in cutting order (cutOrder) and each part's holes (clockwise) before its outer contour
 // (counter-clockwise). A contour drawn with arcs keeps them as bulges (a full circle is two
 // half turns); the others are their polygons. Coordinates are written with as many digits as
-// it takes to read back the same doubles.
+// it takes to read back the same doubles. With labels, a part that takes no label of
+// leastLabelHeight is left unlabelled and counted in labelsLeftOut where it is given.
 [[nodiscard]] std::string formatCamDxf(const PartList& parts, double sheetLength, double sheetWidth,
                                        const CamDrawingSettings& settings,
-                                       const SheetShape* shape = nullptr);
+                                       const SheetShape* shape = nullptr,
+                                       std::size_t* labelsLeftOut = nullptr);
 
 // Writes formatCamDxf's drawing to path in one piece; returns why it failed, or nothing.
 [[nodiscard]] std::optional<std::string> writeCamDxf(const std::filesystem::path& path,

@@ -6,6 +6,7 @@
 
 #include "geometry/input_item.hpp"
 #include "geometry/part.hpp"
+#include "output/job_sheet.hpp"
 #include "output/statistics.hpp"
 
 namespace blocknest {
@@ -25,6 +26,8 @@ struct PlacementRun {
     int sheetsAtLeast = 0;                // with several sheets: the least number of sheets by area
     std::vector<std::string> sheetKinds;  // with a stock: each used sheet's kind
     std::optional<double> sheetAreaUsed;  // when the sheets differ in size
+    // With a job sheet: its figures per distinct sheet, written as "job_sheet".
+    std::vector<JobSheetFigures> jobSheet;
 };
 
 // The rotation (degrees) and translation that take an item's input outline, mirrored about

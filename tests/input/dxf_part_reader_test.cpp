@@ -405,7 +405,7 @@ TEST(DxfPartReaderTest, LayersChooseWhatIsReadAndAFrameIsNamed) {
                       [](const std::string& w) { return w.find("frame is left out") != w.npos; }),
         0);
     ASSERT_EQ(whole.parts.count(), 2u) << "the frame, and the bore inside the plate its hole";
-    EXPECT_EQ(whole.parts.front().name(), "FRAME");
+    EXPECT_EQ(whole.parts.front().name(), "PLATE 3 mm") << "named by the title block's text";
 
     // Plate: 100 x 80 with one corner rounded to radius 20; bore of radius 15.
     const double outer = 100 * 80 - 20 * 20 + kPi * 20 * 20 / 4;

@@ -7,6 +7,7 @@ blocknest and checked with ezdxf and shapely and nothing of the program's code:
   out with one warning line that names the file and how to keep the frame, never proposing to
   leave out the parts' layer; the cut file holds exactly the parts;
 - a multi-part drawing on layer 0 names its parts by the TEXT or MTEXT inside each;
+- labels are at least 3 mm high, and a part too small for one goes without, counted;
 - a flat pattern (a cross-shaped box blank with bend lines on another layer meeting its inner
   corners, one crossing the outline, a centre-line cross over its bore) is one part with one
   hole; its mark lines come out on layer MARK of the cut file, each the drawn line moved as
@@ -295,6 +296,27 @@ def check_named_by_text(binary, work):
           sorted(names), "kit.dxf: the placed parts carry other names")
 
 
+def check_labels(binary, work):
+    """Labels are at least 3 mm high: a washer 10 mm across takes none, which is counted in
+    one line; the plate's label is in its material."""
+    path = os.path.join(work, "small.dxf")
+    doc = ezdxf.new("R2000")
+    doc.header["$INSUNITS"] = 4
+    msp = doc.modelspace()
+    msp.add_lwpolyline(rect(0, 0, 100, 50), close=True, dxfattribs={"layer": "PLATE"})
+    msp.add_circle((200, 20), 5, dxfattribs={"layer": "WASHER"})
+    doc.saveas(path)
+    code, out, err = run(binary, ["--sheet", "300x100", "--dxf-cam", "small_cut.dxf",
+                                  "--dxf-cam-labels", path + ":2"], work)
+    check(code == 0 and err.count("2 labels left out: parts too small (a label is at least 3 "
+                                  "mm high)\n") == 1, f"small.dxf: the labels left out: {err}")
+    doc = ezdxf.readfile(os.path.join(work, "small_cut.dxf"))
+    texts = doc.modelspace().query("TEXT")
+    check(len(texts) == 2 and all(t.dxf.height >= 3 and "small:PLATE" in t.dxf.text
+                                  for t in texts),
+          f"small.dxf: labels {[(t.dxf.text, t.dxf.height) for t in texts]}")
+
+
 def main():
     if len(sys.argv) != 2:
         print(__doc__)
@@ -308,6 +330,7 @@ def main():
         check_blank(binary, work, "box_blank_marked.dxf", [("BEND", ACROSS), ("CENTER", CENTRE)])
         check_remnant(binary, work)
         check_named_by_text(binary, work)
+        check_labels(binary, work)
     for failure in failures:
         print(failure)
     return 1 if failures else 0
