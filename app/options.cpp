@@ -236,6 +236,9 @@ void registerOptions(CLI::App& app, Options& o) {
     addValue(app, input, "--skip-layers", "A,B", o.skipLayers, parseLayerList,
              "layer names separated by commas",
              "drawings: leave out the outlines on these layers, a\nframe or dimensions say");
+    addFlag(app, input, "--keep-frames", o.keepFrames, true,
+            "drawings: read a frame or title block enclosing the parts\n"
+            "as a part (it is left out, with a warning, by default)");
     addFlag(app, input, "--strict", o.strict, true,
             "refuse a part data file with lines that the format reads\n"
             "against their likely meaning (they are warned of anyway)");

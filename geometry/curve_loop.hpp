@@ -19,6 +19,10 @@ struct CurveLoop {
 struct PartCurves {
     CurveLoop outer;
     std::vector<CurveLoop> holes;
+    // Lines marked on the part, not cut (bend, mark and centre lines), in the same
+    // coordinates: open paths, one bulge fewer than corners. Kept whether or not the
+    // outlines have arcs.
+    std::vector<CurveLoop> marks;
 };
 
 // The area the outline encloses, arcs included: positive counter-clockwise.

@@ -169,7 +169,8 @@ void dropIdlePieces(std::vector<Piece>& pieces, double tol, const std::string& s
 }
 
 std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double tol, const std::string& source,
-                                 std::vector<std::string>& warnings) {
+                                 std::vector<std::string>& warnings,
+                                 std::vector<OpenChain>* openChains) {
     std::vector<Contour> contours;
     const EndIndex index(pieces, tol);
     std::vector<char> used(pieces.size(), 0);
@@ -241,6 +242,7 @@ std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double tol, const s
             warnings.push_back(source + ": " + describeLabels(contour.labels) +
                                " is left out: it is shorter than the join distance " +
                                formatNumber(tol) + " and meets nothing");
+            if (openChains != nullptr) openChains->push_back({pts, warnings.size() - 1});
             continue;
         }
         if (!closes()) {
@@ -248,6 +250,7 @@ std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double tol, const s
                                " is left out: its ends " + formatPoint(pts.front()) + " and " +
                                formatPoint(pts.back()) + " do not meet within " +
                                formatNumber(tol));
+            if (openChains != nullptr) openChains->push_back({pts, warnings.size() - 1});
             continue;
         }
         pts.pop_back();

@@ -34,12 +34,21 @@ struct Contour {
     bool crossed = false;
 };
 
+// A chain of pieces whose ends do not meet: its points, and which line of the warnings says so.
+struct OpenChain {
+    std::vector<Vertex> points;
+    std::size_t warning = 0;
+};
+
 // Closed pieces are contours already; open ones are joined end to end where their ends meet
 // within joinDistance. A chain whose ends do not meet is warned of (source names the file)
-// and left out. The pieces' points are moved into the contours.
+// and left out; with openChains given, it is also listed there, so that the warning can be
+// taken back when the chain turns out to be a frame's. The pieces' points are moved into the
+// contours.
 [[nodiscard]] std::vector<Contour> chainPieces(std::vector<Piece>& pieces, double joinDistance,
                                                const std::string& source,
-                                               std::vector<std::string>& warnings);
+                                               std::vector<std::string>& warnings,
+                                               std::vector<OpenChain>* openChains = nullptr);
 
 // Open pieces without length (all their points one) and pieces that repeat an earlier one
 // within joinDistance (see findRepeats) are taken out of the list, each kind warned of in one

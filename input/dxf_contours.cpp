@@ -171,14 +171,6 @@ Nesting nestLoops(const std::vector<Loop>& loops, double slack) {
     return nesting;
 }
 
-// Layer names match whatever their case.
-bool sameLayer(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return std::toupper(static_cast<unsigned char>(x)) ==
-               std::toupper(static_cast<unsigned char>(y));
-    });
-}
-
 // Corners that repeat the one before go, with the bulge of the edge without length between
 // them; a path left with fewer than two corners gives way to the chords.
 void keepDistinctCorners(Contour& c) {
@@ -213,6 +205,12 @@ void keepDistinctCorners(Contour& c) {
 constexpr std::int64_t kMaxContactWork = std::int64_t{1} << 26;
 
 }  // namespace
+
+std::vector<std::ptrdiff_t> contourParents(const std::vector<Contour>& contours, double slack) {
+    std::vector<Loop> loops(contours.size());
+    for (std::size_t i = 0; i < contours.size(); ++i) loops[i].setVertices(contours[i].points);
+    return nestLoops(loops, slack).parent;
+}
 
 std::vector<Contour> keepSoundContours(std::vector<Contour> contours, const std::string& source,
                                        std::vector<std::string>& warnings) {
@@ -266,7 +264,8 @@ std::vector<Contour> keepSoundContours(std::vector<Contour> contours, const std:
 }
 
 AssembledParts assembleParts(const std::vector<Contour>& contours, const std::string& fallbackName,
-                             double chordTolerance, int maxSegments) {
+                             double chordTolerance, int maxSegments,
+                             const std::vector<DrawnText>& texts) {
     const std::size_t n = contours.size();
     std::vector<Loop> loops(n);
     for (std::size_t i = 0; i < n; ++i) loops[i].setVertices(contours[i].points);
@@ -303,19 +302,25 @@ AssembledParts assembleParts(const std::vector<Contour>& contours, const std::st
         curves[p].holes.push_back(drawn[k]);
         if (!contours[k].corners.empty()) bends[p] = 1;
     }
-    const auto outermost = std::count(parent.begin(), parent.end(), -1);
-    for (std::size_t k = 0; k < n && outermost == 1; ++k) {
-        if (parent[k] < 0) continue;
-        const Contour& frame = contours[static_cast<std::size_t>(parent[k])];
-        if (parent[static_cast<std::size_t>(parent[k])] < 0 && !contours[k].crossed &&
-            !sameLayer(frame.layer, contours[k].layer)) {
-            assembled.frame = parent[k];
+    // A text names the one part whose outline holds it; one inside two (a part in another's
+    // hole) names neither.
+    std::vector<std::string> textName(n);
+    for (const DrawnText& text : texts) {
+        std::ptrdiff_t owner = -1;
+        int owners = 0;
+        for (std::size_t i = 0; i < n && owners < 2; ++i) {
+            if (depth[i] % 2 != 0 || !pointInLoop(text.at, loops[i])) continue;
+            owner = static_cast<std::ptrdiff_t>(i);
+            ++owners;
         }
+        if (owners == 1 && textName[static_cast<std::size_t>(owner)].empty())
+            textName[static_cast<std::size_t>(owner)] = text.text;
     }
     for (std::size_t i = 0; i < n; ++i) {
         if (depth[i] % 2 != 0) continue;
         const Contour& c = contours[i];
         const std::string name = !c.block.empty()                     ? c.block
+                                 : !textName[i].empty()               ? textName[i]
                                  : !c.layer.empty() && c.layer != "0" ? c.layer
                                                                       : fallbackName;
         Part part;

@@ -6,6 +6,7 @@
 #include "geometry/curve_loop.hpp"
 #include "geometry/part.hpp"
 #include "input/dxf_chaining.hpp"
+#include "input/dxf_texts.hpp"
 
 namespace blocknest {
 
@@ -38,23 +39,27 @@ namespace blocknest {
 struct AssembledParts {
     PartList parts;
     std::vector<PartCurves> curves;
-    // The contour that looks like a drawing's frame: the one outermost contour, enclosing every
-    // other, with a contour directly inside it on another layer that crossed no other
-    // contour; -1 when none does.
-    std::ptrdiff_t frame = -1;
     // Contours whose arcs lie too close to their other edges for a bounding polygon that does
     // not cross itself: packed by their chords instead, which may cut into the arcs.
     std::vector<std::size_t> packedByChords;
 };
 
+// Which contour directly holds each one (-1: none): the smallest larger contour that holds
+// most of its corners or edge middles; slack is how far a contour's box may pass its
+// container's (the chord tolerance).
+[[nodiscard]] std::vector<std::ptrdiff_t> contourParents(const std::vector<Contour>& contours,
+                                                         double slack);
+
 // Outermost contours become parts; a contour directly inside a part is its hole, and one
 // inside a hole is a part again. Parts and holes keep the order of their contours. A part is
-// named after its block, else its layer other than "0", else fallbackName. A contour with
+// named after its block, else the first of the texts that lies inside its outline and no
+// other part's, else its layer other than "0", else fallbackName. A contour with
 // arcs is packed as a polygon within chordTolerance of it that holds the part's material: an
 // outer contour's polygon holds the whole outline, a hole's lies within the hole (see
 // boundingPolygon; at most maxSegments edges per arc).
 [[nodiscard]] AssembledParts assembleParts(const std::vector<Contour>& contours,
                                            const std::string& fallbackName, double chordTolerance,
-                                           int maxSegments);
+                                           int maxSegments,
+                                           const std::vector<DrawnText>& texts = {});
 
 }  // namespace blocknest

@@ -12,6 +12,8 @@
 #include "input/dxf_curves.hpp"
 #include "input/dxf_drawing.hpp"
 #include "input/dxf_entities.hpp"
+#include "input/dxf_frames.hpp"
+#include "input/dxf_marks.hpp"
 
 namespace blocknest {
 namespace {
@@ -69,9 +71,59 @@ std::vector<Piece> flattenedPieces(const DxfPairReader& reader, const DxfDrawing
     return pieces;
 }
 
+std::string joinedNames(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += i == 0 ? "" : i + 1 == names.size() ? " and " : ", ";
+        const bool plain = std::all_of(names[i].begin(), names[i].end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
+        });
+        text += plain && !names[i].empty() ? names[i] : "'" + names[i] + "'";
+    }
+    return text;
+}
+
+// Takes the frame's contours out, with the loose lines drawn on it (their warnings taken back)
+// and the mark lines inside its title block, and gives the one line that says so.
+std::string leaveOutFrame(const DrawingFrame& frame, std::vector<Contour>& contours,
+                          const std::vector<OpenChain>& openChains, std::vector<Piece>& marks,
+                          double tol, std::vector<std::string>& warnings,
+                          const std::string& source) {
+    std::vector<std::string> labels, layers;
+    for (const std::size_t i : frame.contours) {
+        const Contour& c = contours[i];
+        labels.insert(labels.end(), c.labels.begin(), c.labels.end());
+        if (std::none_of(layers.begin(), layers.end(),
+                         [&](const std::string& l) { return sameName(l, c.layer); }))
+            layers.push_back(c.layer);
+    }
+    for (auto it = frame.contours.rbegin(); it != frame.contours.rend(); ++it)
+        contours.erase(contours.begin() + static_cast<std::ptrdiff_t>(*it));
+    std::vector<std::size_t> taken;
+    for (const OpenChain& chain : openChains)
+        if (frameHolds(frame, chain.points, tol)) taken.push_back(chain.warning);
+    std::sort(taken.rbegin(), taken.rend());
+    for (const std::size_t at : taken)
+        warnings.erase(warnings.begin() + static_cast<std::ptrdiff_t>(at));
+    const std::size_t before = marks.size();
+    std::erase_if(marks, [&](const Piece& m) { return frameHolds(frame, m.points, tol); });
+    const std::size_t lines = taken.size() + (before - marks.size());
+    return source + ": a frame is left out: " + frame.kind + " (" + describeLabels(labels) +
+           " on " + (layers.size() == 1 ? "layer " : "layers ") + joinedNames(layers) +
+           (lines == 0 ? ""
+                       : " and " + std::to_string(lines) + (lines == 1 ? " line" : " lines") +
+                             " drawn on it") +
+           ") enclosing every other contour; --keep-frames reads it as a part";
+}
+
 DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& settings,
                               const DxfReadLimits& limits) {
     DxfDrawing drawing = readDxfDrawing(reader, limits.maxEntities, limits.maxStoredVertices);
+    std::vector<DrawnText> texts;
+    if (settings.shopDrawing) {
+        texts = readDrawnTexts(
+            drawing, [&settings](const std::string& layer) { return readsLayer(settings, layer); });
+    }
     DxfPartsContents contents;
     contents.insUnits = drawing.insUnits;
     if (drawing.insUnits == 0 && settings.assumedUnits)
@@ -99,32 +151,71 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
 
     const std::string& source = reader.source();
     dropIdlePieces(pieces, tol, source, contents.warnings);
-    std::vector<Contour> contours = keepSoundContours(
-        chainPieces(pieces, tol, source, contents.warnings), source, contents.warnings);
+    std::vector<Piece> marks;
+    if (settings.shopDrawing) marks = takeMarkLines(pieces, tol, source);
+    std::vector<OpenChain> openChains;
+    std::vector<Contour> contours =
+        keepSoundContours(chainPieces(pieces, tol, source, contents.warnings, &openChains), source,
+                          contents.warnings);
     contours = dropRepeatedContours(std::move(contours), tol, source, contents.warnings);
+    std::string frameLine;
+    if (settings.shopDrawing && !settings.keepFrames) {
+        if (const std::optional<DrawingFrame> frame = findFrame(contours, tol))
+            frameLine =
+                leaveOutFrame(*frame, contours, openChains, marks, tol, contents.warnings, source);
+    }
     std::vector<Contour> crossing;
     contours = dropCrossingContours(std::move(contours), tol, source, contents.warnings,
                                     settings.keepCrossingOutlines ? &crossing : nullptr);
     if (contents.unitScale != 1) {
+        const auto scale = [&](std::vector<Vertex>& points) {
+            for (Vertex& p : points) {
+                p.x *= contents.unitScale;
+                p.y *= contents.unitScale;
+            }
+        };
         for (Contour& c : crossing) {
-            for (std::vector<Vertex>* points : {&c.points, &c.corners})
-                for (Vertex& p : *points) {
-                    p.x *= contents.unitScale;
-                    p.y *= contents.unitScale;
-                }
+            scale(c.points);
+            scale(c.corners);
         }
         for (Contour& c : contours) {
-            for (std::vector<Vertex>* points : {&c.points, &c.corners})
-                for (Vertex& p : *points) {
-                    p.x *= contents.unitScale;
-                    p.y *= contents.unitScale;
-                }
+            scale(c.points);
+            scale(c.corners);
+        }
+        for (Piece& m : marks) {
+            scale(m.points);
+            scale(m.corners);
+        }
+        for (DrawnText& t : texts) {
+            t.at.x *= contents.unitScale;
+            t.at.y *= contents.unitScale;
         }
     }
     AssembledParts assembled =
-        assembleParts(contours, settings.fallbackName, tolerance, limits.maxArcSegments);
+        assembleParts(contours, settings.fallbackName, tolerance, limits.maxArcSegments, texts);
     contents.parts = std::move(assembled.parts);
     contents.curves = std::move(assembled.curves);
+    if (!marks.empty()) {
+        const std::size_t found = marks.size();
+        std::vector<std::string> labels, layers;
+        for (const Piece& m : marks) {
+            labels.push_back(m.label);
+            if (std::none_of(layers.begin(), layers.end(),
+                             [&](const std::string& l) { return sameName(l, m.layer); }))
+                layers.push_back(m.layer);
+        }
+        const std::vector<Piece> loose =
+            attachMarkLines(std::move(marks), contents.parts, contents.curves);
+        contents.warnings.push_back(
+            source + ": " + std::to_string(found) + (found == 1 ? " open line" : " open lines") +
+            " on " + (layers.size() == 1 ? "layer " : "layers ") + joinedNames(layers) +
+            " meeting outlines on other layers (" + describeLabels(labels) +
+            ") are marked, not cut: they go on layer MARK of the drawing for cutting");
+        for (const Piece& m : loose) {
+            contents.warnings.push_back(source + ": " + m.label +
+                                        " is left out: a mark line on no part");
+        }
+    }
     for (const Contour& c : crossing) {
         DxfPartsContents::CrossingOutline outline;
         outline.loop.setVertices(c.corners.empty()
@@ -140,20 +231,8 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
             " has arcs within " + formatNumber(tolerance) +
             " of its other edges: it is packed by its chords, which may cut into its arcs");
     }
-    if (assembled.frame >= 0) {
-        const Contour& frame = contours[static_cast<std::size_t>(assembled.frame)];
-        const bool plain = std::all_of(frame.layer.begin(), frame.layer.end(), [](char c) {
-            return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
-        });
-        // First, so that the list's bound never cuts it.
-        contents.warnings.insert(
-            contents.warnings.begin(),
-            reader.source() + ": the contour of " + describeLabels(frame.labels) + " on layer " +
-                frame.layer +
-                " encloses every other contour: it looks like a frame or title block, and what "
-                "lies inside it is read as its holes; --skip-layers " +
-                (plain ? frame.layer : "'" + frame.layer + "'") + " leaves it out");
-    }
+    // First, so that the list's bound never cuts it.
+    if (!frameLine.empty()) contents.warnings.insert(contents.warnings.begin(), frameLine);
     if (contents.warnings.size() > kMaxWarnings) {
         const std::size_t more = contents.warnings.size() - kMaxWarnings;
         contents.warnings.resize(kMaxWarnings);

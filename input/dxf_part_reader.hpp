@@ -28,6 +28,11 @@ struct DxfReadSettings {
     // A sheet: outlines that cross a larger one are handed back (crossingOutlines) rather
     // than left out with a warning.
     bool keepCrossingOutlines = false;
+    // A part drawing as shops draw them: a frame (see findFrame) is left out, and open lines
+    // that meet an outline on another layer are kept as mark lines (see takeMarkLines). A
+    // sheet drawing is read without either.
+    bool shopDrawing = true;
+    bool keepFrames = false;  // a frame is read as drawn: a part, what it encloses its holes
 };
 
 // Whether an outline on a layer is read under the settings' layer lists; layer names match

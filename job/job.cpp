@@ -223,6 +223,7 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
     settings.dxf.join = options.join;
     settings.dxf.layers = options.layers;
     settings.dxf.skipLayers = options.skipLayers;
+    settings.dxf.keepFrames = options.keepFrames;
     settings.dxf.targetUnits = options.units;
     settings.dxf.assumedUnits = options.assumeUnits;
     // The layers chosen are the parts' drawings' own: a sheet drawing is read whole.

@@ -54,6 +54,7 @@ struct JobDescription {
     std::optional<int> assumeUnits;       // the $INSUNITS code of drawings naming none
     std::vector<std::string> layers;      // the only layers of drawings read
     std::vector<std::string> skipLayers;  // layers of drawings left out
+    bool keepFrames = false;              // a drawing's frame is read as a part
 
     // The search: a time limit or an evaluation budget turns it on.
     std::optional<double> timeLimit;          // seconds

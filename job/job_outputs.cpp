@@ -18,6 +18,7 @@
 #include "job/part_shapes.hpp"
 #include "output/atomic_file.hpp"
 #include "output/cut_files.hpp"
+#include "output/cut_labels.hpp"
 #include "output/dxf_writer.hpp"
 #include "output/job_sheet.hpp"
 #include "output/json_writer.hpp"
@@ -75,6 +76,9 @@ std::string remnantLine(const PackingJob& job, const JobDescription& options) {
     return line + "\n";
 }
 
+// With a job sheet asked for: its figures per distinct sheet; none otherwise.
+std::vector<JobSheetFigures> jobSheetOf(const PackingJob& job, const JobDescription& options);
+
 // The one sheet of a job packed on one: the parts on it, as a sheet of several would hold them.
 SheetLayout oneSheetLayout(const PackingJob& job) {
     SheetLayout sheet;
@@ -84,6 +88,14 @@ SheetLayout oneSheetLayout(const PackingJob& job) {
     sheet.statistics = job.statistics();
     sheet.shape = job.sheetShape();
     return sheet;
+}
+
+std::vector<JobSheetFigures> jobSheetOf(const PackingJob& job, const JobDescription& options) {
+    if (!options.jobSheetFile) return {};
+    return job.severalSheets()
+               ? jobSheetFigures(job.sheets(), job.items(), job.sheetLength(), job.sheetWidth())
+               : jobSheetFigures({oneSheetLayout(job)}, job.items(), job.sheetLength(),
+                                 job.sheetWidth());
 }
 
 PartList partsOffTheSheet(const PackingJob& job) {
@@ -136,8 +148,11 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
         console.warn(Message::layoutWriteFailed);
         console.error("blocknest: " + *failure);
         return 1;
-    } else if (std::optional<std::string> failure =
-                   job.writeReport(directory, outputs, remnantLine(job, options))) {
+    } else if (std::optional<std::string> failure = job.writeReport(
+                   directory, outputs,
+                   remnantLine(job, options) + (options.jobSheetFile
+                                                    ? formatJobSheetLines(jobSheetOf(job, options))
+                                                    : std::string()))) {
         console.error("report file open error!");
         console.error("blocknest: " + *failure);
         return 1;
@@ -166,6 +181,7 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
         run.name = files.empty() ? std::string("parts")
                                  : std::filesystem::path(files.front().path).stem().string();
         for (const InputFile& file : files) run.inputFiles.push_back(file.path);
+        run.jobSheet = jobSheetOf(job, options);
         if (std::optional<std::string> failure =
                 job.writePlacementJson(*options.jsonFile, std::move(run), outputs)) {
             console.error("blocknest: " + *failure);
@@ -207,11 +223,22 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
             console.error("blocknest: the drawings for cutting " + names +
                           " of an earlier run are removed with the new ones written");
         }
+        std::size_t unlabelled = 0;
         if (std::optional<std::string> failure =
                 stageCutFiles(*options.camFile, sheets, job.severalSheets(), job.sheetLength(),
-                              job.sheetWidth(), cam, outputs, shapes, kinds)) {
+                              job.sheetWidth(), cam, outputs, shapes, kinds, &unlabelled)) {
             console.error("blocknest: " + *failure);
             return 1;
+        }
+        if (unlabelled > 0) {
+            console.error("blocknest: " + std::to_string(unlabelled) +
+                          (unlabelled == 1 ? " label" : " labels") +
+                          " left out: parts too small (a label is at least " +
+                          formatNumber(leastLabelHeight(cam.insUnits)) +
+                          (insUnitsSymbol(cam.insUnits).empty()
+                               ? std::string(" drawing units")
+                               : " " + std::string(insUnitsSymbol(cam.insUnits))) +
+                          " high)");
         }
     }
     if (options.remnantDxf) {

@@ -54,7 +54,8 @@ std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
                                          double sheetLength, double sheetWidth,
                                          const CamDrawingSettings& settings, OutputSet& outputs,
                                          const std::vector<const SheetShape*>& shapes,
-                                         const std::vector<std::string>& kinds) {
+                                         const std::vector<std::string>& kinds,
+                                         std::size_t* labelsLeftOut) {
     if (sheets.size() > 1 &&
         cutFileName(requested, 1, numbered) == cutFileName(requested, 2, numbered)) {
         return "the drawings for cutting of " + std::to_string(sheets.size()) +
@@ -78,7 +79,7 @@ std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
         CamDrawingSettings own = settings;
         if (k + 1 != sheets.size()) own.remnantCutAt.reset();
         std::string drawing = formatCamDxf(*sheets[k], sheetLength, sheetWidth, own,
-                                           k < shapes.size() ? shapes[k] : nullptr);
+                                           k < shapes.size() ? shapes[k] : nullptr, labelsLeftOut);
         if (k < kinds.size() && !kinds[k].empty()) {
             // A comment (group 999) that readers pass over; line breaks would end it.
             std::string kind = kinds[k];

@@ -94,6 +94,32 @@ LabelSpot labelSpot(const Part& part, std::size_t characters) {
     return best;
 }
 
+double leastLabelHeight(int insUnits) {
+    // Millimetres per unit of the common codes.
+    switch (insUnits) {
+        case 1:
+            return 3 / 25.4;
+        case 2:
+            return 3 / 304.8;
+        case 4:
+            return 3;
+        case 5:
+            return 0.3;
+        case 6:
+            return 0.003;
+        case 9:
+            return 3 / 0.0254;
+        case 10:
+            return 3 / 914.4;
+        case 13:
+            return 3000;
+        case 14:
+            return 0.03;
+        default:
+            return 3;
+    }
+}
+
 std::string dxfText(std::string_view text) {
     const std::string valid = validUtf8(text);
     std::string out;

@@ -24,6 +24,10 @@ inline constexpr double kCharacterWidth = 0.9;
 // when no run takes any.
 [[nodiscard]] LabelSpot labelSpot(const Part& part, std::size_t characters);
 
+// The least height of a label, 3 mm, in the units of an $INSUNITS code (3 units when the code
+// names none or an unknown unit): a part that takes no text as high is left unlabelled.
+[[nodiscard]] double leastLabelHeight(int insUnits);
+
 // The text as a drawing's TEXT entity holds it: characters beyond ASCII as \U+XXXX (bytes
 // that are not UTF-8 as U+FFFD), a percent sign as %%% (it starts a control code otherwise),
 // control characters and characters beyond U+FFFF as '_'.

@@ -23,6 +23,7 @@ constexpr const char* kRemnantCutLayer = "REMNANT_CUT";
 constexpr const char* kPartsLayer = "PARTS";
 constexpr const char* kHolesLayer = "HOLES";
 constexpr const char* kLabelsLayer = "LABELS";
+constexpr const char* kMarkLayer = "MARK";
 
 // The shortest text that reads back as the same double; never "-0".
 std::string number(double value) {
@@ -86,6 +87,19 @@ std::optional<PartCurves> placedCurves(const Part& part, std::span<const InputIt
     moved.outer = placed(item.curves.outer, part.turn(), pose.translationX, pose.translationY);
     for (const CurveLoop& hole : item.curves.holes)
         moved.holes.push_back(placed(hole, part.turn(), pose.translationX, pose.translationY));
+    return moved;
+}
+
+// A part's mark lines (bend, mark and centre lines), moved where the part lies.
+std::vector<CurveLoop> placedMarks(const Part& part, std::span<const InputItem> items) {
+    const int index = part.itemIndex();
+    if (index < 0 || static_cast<std::size_t>(index) >= items.size()) return {};
+    const InputItem& item = items[static_cast<std::size_t>(index)];
+    if (item.curves.marks.empty() || item.outer.empty()) return {};
+    const Placement pose = placementOf(part, item);
+    std::vector<CurveLoop> moved;
+    for (const CurveLoop& mark : item.curves.marks)
+        moved.push_back(placed(mark, part.turn(), pose.translationX, pose.translationY));
     return moved;
 }
 
@@ -422,18 +436,13 @@ void writeObjects(DxfStream& dxf, const BoundingBox& extents) {
 }
 
 // "3 bracket" in the part's material, clear of its contours; "3 bracket (M)" for a part
-// placed mirrored, so that the operator knows which side is up.
-Label labelFor(const Part& part, int number) {
+// placed mirrored, so that the operator knows which side is up. None for a part that takes
+// no such text of the least height: a label too small to read is worse than none.
+std::optional<Label> labelFor(const Part& part, int number, double leastHeight) {
     const std::string text =
         std::to_string(number) + " " + part.name() + (part.turn().mirrored ? " (M)" : "");
-    LabelSpot spot = labelSpot(part, text.size());
-    // A height of 0 would read as the style's own height: a part without room gets a label
-    // it cannot hold rather than none.
-    if (!(spot.height > 0)) {
-        const BoundingBox box = boundsOf(part.outerLoop().vertices());
-        spot.height = std::max(box.maxX - box.minX, box.maxY - box.minY) / 20;
-        if (!(spot.height > 0)) spot.height = 1;
-    }
+    const LabelSpot spot = labelSpot(part, text.size());
+    if (!(spot.height >= leastHeight)) return std::nullopt;
     return Label{spot.at, spot.height, dxfText(text)};
 }
 
@@ -449,7 +458,7 @@ std::string camLayerName(const std::string& partName) {
     }
     if (name.empty() || name.find_first_not_of(' ') == std::string::npos) name = "NoName";
     // The fixed layers keep their meaning.
-    for (const char* reserved : {kSheetLayer, kLabelsLayer, kRemnantCutLayer, "0"}) {
+    for (const char* reserved : {kSheetLayer, kLabelsLayer, kRemnantCutLayer, kMarkLayer, "0"}) {
         std::string upper = name;
         std::transform(upper.begin(), upper.end(), upper.begin(),
                        [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -459,7 +468,8 @@ std::string camLayerName(const std::string& partName) {
 }
 
 std::string formatCamDxf(const PartList& parts, double sheetLength, double sheetWidth,
-                         const CamDrawingSettings& settings, const SheetShape* shape) {
+                         const CamDrawingSettings& settings, const SheetShape* shape,
+                         std::size_t* labelsLeftOut) {
     std::vector<Entity> entities;
     if (shape != nullptr && shape->outline && shape->outline->vertexCount() >= 3) {
         entities.push_back(Entity{oriented(*shape->outline, true, kSheetLayer), std::nullopt});
@@ -498,12 +508,22 @@ std::string formatCamDxf(const PartList& parts, double sheetLength, double sheet
             if (!known) layers.emplace_back(name, 1 + static_cast<int>(layers.size() - 1) % 6);
         }
     }
+    // Marked before anything is cut, while the sheet lies still.
+    const bool marked = std::any_of(onSheet.begin(), onSheet.end(), [&](const Part* part) {
+        return !placedMarks(*part, settings.items).empty();
+    });
+    if (marked) layers.emplace_back(kMarkLayer, 4);
     int number = 0;
     for (const std::size_t index : cutOrder(onSheet)) {
         const Part& part = *onSheet[index];
         const bool byName = settings.layers == CamLayers::byName;
         const std::string outerLayer = byName ? camLayerName(part.name()) : kPartsLayer;
         const std::string holeLayer = byName ? outerLayer : kHolesLayer;
+        for (CurveLoop& mark : placedMarks(part, settings.items)) {
+            entities.push_back(
+                Entity{{std::move(mark.corners), std::move(mark.bulges), kMarkLayer, false},
+                       std::nullopt});
+        }
         // Inside first: a part cut free of the sheet may drop or shift.
         if (const std::optional<PartCurves> curves = placedCurves(part, settings.items)) {
             for (const CurveLoop& hole : curves->holes)
@@ -516,7 +536,14 @@ std::string formatCamDxf(const PartList& parts, double sheetLength, double sheet
             entities.push_back(Entity{oriented(part.outerLoop(), true, outerLayer), std::nullopt});
         }
         ++number;
-        if (settings.labels) entities.push_back(Entity{{}, labelFor(part, number)});
+        if (settings.labels) {
+            if (std::optional<Label> label =
+                    labelFor(part, number, leastLabelHeight(settings.insUnits))) {
+                entities.push_back(Entity{{}, std::move(label)});
+            } else if (labelsLeftOut != nullptr) {
+                ++*labelsLeftOut;
+            }
+        }
         for (const Vertex& v : part.outerLoop().vertices()) {
             extents.minX = std::min(extents.minX, v.x);
             extents.maxX = std::max(extents.maxX, v.x);

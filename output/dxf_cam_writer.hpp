@@ -30,10 +30,12 @@ struct CamDrawingSettings {
 // parts in cutting order (cutOrder) and each part's holes (clockwise) before its outer contour
 // (counter-clockwise). A contour drawn with arcs keeps them as bulges (a full circle is two
 // half turns); the others are their polygons. Coordinates are written with as many digits as
-// it takes to read back the same doubles.
+// it takes to read back the same doubles. With labels, a part that takes no label of
+// leastLabelHeight is left unlabelled and counted in labelsLeftOut where it is given.
 [[nodiscard]] std::string formatCamDxf(const PartList& parts, double sheetLength, double sheetWidth,
                                        const CamDrawingSettings& settings,
-                                       const SheetShape* shape = nullptr);
+                                       const SheetShape* shape = nullptr,
+                                       std::size_t* labelsLeftOut = nullptr);
 
 // Writes formatCamDxf's drawing to path in one piece; returns why it failed, or nothing.
 [[nodiscard]] std::optional<std::string> writeCamDxf(const std::filesystem::path& path,
@@ -42,7 +44,8 @@ struct CamDrawingSettings {
                                                      const CamDrawingSettings& settings);
 
 // A layer name made from a part name: characters a layer name may not hold become '_', and
-// the names of the drawing's own layers (0, SHEET, LABELS, in any case) get "_PART" added.
+// the names of the drawing's own layers (0, SHEET, LABELS, MARK, REMNANT_CUT, in any case) get
+// "_PART" added.
 [[nodiscard]] std::string camLayerName(const std::string& partName);
 
 }  // namespace blocknest

@@ -104,11 +104,48 @@ std::vector<JobSheetFigures> jobSheetFigures(const std::vector<SheetLayout>& she
             group.cutLength += length;
             group.pierces += contours;
             group.partArea += part.netArea();
+            const std::string name = part.name() + (part.turn().mirrored ? " (M)" : "");
+            const auto same = std::find_if(group.parts.begin(), group.parts.end(),
+                                           [&](const auto& entry) { return entry.first == name; });
+            if (same == group.parts.end()) {
+                group.parts.emplace_back(name, 1);
+            } else {
+                ++same->second;
+            }
         }
         group.materialArea = sheetMaterial(sheets[k], sheetLength, sheetWidth);
         groups.push_back(std::move(group));
     }
     return groups;
+}
+
+std::string formatJobSheetLines(const std::vector<JobSheetFigures>& groups) {
+    std::ostringstream out;
+    double cut = 0, material = 0, parts = 0;
+    int pierces = 0, runs = 0;
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const JobSheetFigures& group = groups[g];
+        out << "Job sheet " << g + 1 << " (sheet" << (group.numbers.size() == 1 ? " " : "s ");
+        for (std::size_t k = 0; k < group.numbers.size(); ++k)
+            out << (k == 0 ? "" : ", ") << group.numbers[k];
+        out << "): Runs:" << group.runs << " Parts:";
+        for (std::size_t k = 0; k < group.parts.size(); ++k)
+            out << (k == 0 ? "" : ", ") << group.parts[k].first << " x " << group.parts[k].second;
+        const double density = group.materialArea > 0 ? group.partArea / group.materialArea : 0.0;
+        out << " Packing density:" << formatNumber(100 * density)
+            << "% Cut length:" << group.cutLength << " Pierces:" << group.pierces
+            << " Material:" << group.materialArea
+            << " Scrap:" << group.materialArea - group.partArea << '\n';
+        cut += group.runs * group.cutLength;
+        material += group.runs * group.materialArea;
+        parts += group.runs * group.partArea;
+        pierces += group.runs * group.pierces;
+        runs += group.runs;
+    }
+    out << "Job: Sheets to run:" << runs << " (" << groups.size() << " distinct) Cut length:" << cut
+        << " Pierces:" << pierces << " Material:" << material << " Scrap:" << material - parts
+        << '\n';
+    return out.str();
 }
 
 std::string formatJobSheet(const std::string& title, const std::vector<SheetLayout>& sheets,

@@ -2,6 +2,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry/input_item.hpp"
@@ -17,6 +18,9 @@ struct JobSheetFigures {
     int pierces = 0;           // one per contour
     double materialArea = 0;   // the sheet's (the outline's less its defects where drawn)
     double partArea = 0;       // the parts' net area
+    // Each part name on the sheet (" (M)" added for the mirrored) and how many, in the order
+    // they first appear.
+    std::vector<std::pair<std::string, int>> parts;
 };
 
 // Groups the sheets (each with its parts in its own coordinates) into distinct layouts: two
@@ -25,6 +29,12 @@ struct JobSheetFigures {
 [[nodiscard]] std::vector<JobSheetFigures> jobSheetFigures(const std::vector<SheetLayout>& sheets,
                                                            std::span<const InputItem> items,
                                                            double sheetLength, double sheetWidth);
+
+// The job sheet's figures as lines of Results.txt: one per distinct sheet ("Job sheet 1
+// (sheets 1, 3): Runs:2 Parts:bracket x 3, washer x 2 Packing density:71.2% Cut length:..
+// Pierces:.. Material:.. Scrap:.."), then the job's totals ("Job: Sheets to run:.. Cut
+// length:.. Pierces:.. Material:.. Scrap:.."). Numbers in six significant digits.
+[[nodiscard]] std::string formatJobSheetLines(const std::vector<JobSheetFigures>& groups);
 
 // A self-contained HTML page (no script, no network; prints on A4) for the operator: per
 // distinct sheet its run count, picture, parts (name x count, mirrored ones marked), density,

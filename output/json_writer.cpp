@@ -128,6 +128,37 @@ std::string formatPlacementJson(const PartList& parts, std::span<const InputItem
             solution["scrap_area"] = used - statistics.totalPartArea;
         }
     }
+    if (!run.jobSheet.empty()) {
+        Json groups = Json::array();
+        double cut = 0, material = 0, parts = 0;
+        int pierces = 0, runs = 0;
+        for (const JobSheetFigures& group : run.jobSheet) {
+            Json names = Json::array();
+            for (const auto& [name, count] : group.parts)
+                names.push_back({{"name", name}, {"count", count}});
+            groups.push_back(
+                {{"runs", group.runs},
+                 {"sheets", group.numbers},
+                 {"parts", names},
+                 {"density", group.materialArea > 0 ? group.partArea / group.materialArea : 0.0},
+                 {"cut_length", group.cutLength},
+                 {"pierces", group.pierces},
+                 {"material_area", group.materialArea},
+                 {"scrap_area", group.materialArea - group.partArea}});
+            cut += group.runs * group.cutLength;
+            material += group.runs * group.materialArea;
+            parts += group.runs * group.partArea;
+            pierces += group.runs * group.pierces;
+            runs += group.runs;
+        }
+        solution["job_sheet"] = {{"sheets", groups},
+                                 {"total",
+                                  {{"runs", runs},
+                                   {"cut_length", cut},
+                                   {"pierces", pierces},
+                                   {"material_area", material},
+                                   {"scrap_area", material - parts}}}};
+    }
     const Json document = {
         {"name", run.name},
         {"input_files", run.inputFiles},

@@ -7,6 +7,7 @@
 
 #include "geometry/input_item.hpp"
 #include "geometry/part.hpp"
+#include "output/job_sheet.hpp"
 #include "output/statistics.hpp"
 
 namespace blocknest {
@@ -28,6 +29,8 @@ struct PlacementRun {
     std::optional<double> sheetAreaUsed;  // when the sheets differ in size
     // The filler parts placed, by name with their count; empty when the job has none.
     std::vector<std::pair<std::string, int>> fillersPlaced;
+    // With a job sheet: its figures per distinct sheet, written as "job_sheet".
+    std::vector<JobSheetFigures> jobSheet;
 };
 
 // The rotation (degrees) and translation that take an item's input outline, mirrored about

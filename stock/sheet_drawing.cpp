@@ -139,6 +139,7 @@ std::variant<SheetDrawing, InputError> readSheetDrawing(const std::string& path,
     }
     DxfReadSettings sheetSettings = settings;
     sheetSettings.keepCrossingOutlines = true;
+    sheetSettings.shopDrawing = false;
     std::variant<DxfPartsContents, InputError> read = readDxfPartFile(path, sheetSettings);
     if (auto* error = std::get_if<InputError>(&read)) return std::move(*error);
     DxfPartsContents& contents = std::get<DxfPartsContents>(read);

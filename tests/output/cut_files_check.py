@@ -7,11 +7,13 @@ tolerance), the arcs are true arcs (each cut part's area, its bulges flattened f
 area of the drawing's part, worked out from the drawing by ezdxf), outlines run
 counter-clockwise and holes clockwise, each part's holes come before its outline, a part
 lying in another's hole comes before that part, no two parts overlap, the spacing is kept,
-and the labels name the parts in cutting order. Exits 77 (skipped) without ezdxf or shapely.
+and the labels, at least 3 units high, name the parts by their number in cutting order (the
+parts too small for one, without, as many as the run counts). Exits 77 (skipped) without ezdxf or shapely.
 
 Usage: cut_files_check.py BLOCKNEST SOURCE_DIR
 """
 import json
+import re
 import math
 import os
 import subprocess
@@ -133,7 +135,8 @@ def read_cut_file(path, sheet_length, sheet_width):
                              "arcs": sum(1 for b in bulges if b != 0)})
         elif entity.dxftype() == "TEXT":
             check(layer == "LABELS", f"{path}: a TEXT on layer {layer}")
-            texts.append({"index": index, "text": entity.plain_text(), "at": entity.dxf.align_point})
+            texts.append({"index": index, "text": entity.plain_text(), "at": entity.dxf.align_point,
+                          "height": entity.dxf.height})
         else:
             check(False, f"{path}: an unexpected {entity.dxftype()}")
     sheets = [c for c in contours if c["layer"] == "SHEET"]
@@ -157,6 +160,7 @@ def check_job(binary, args, name, spacing, work, areas=None):
         return
     with open(os.path.join(work, "placed.json")) as f:
         placed = json.load(f)
+    unlabelled = [0]
     items = placed["instance"]["items"]
     length = placed["solution"]["sheet"]["length"]
     width = placed["solution"]["sheet"]["width"]
@@ -225,14 +229,25 @@ def check_job(binary, args, name, spacing, work, areas=None):
                           f"{path}: {pb['name']} in a hole of {pa['name']} is cut after it")
 
         if texts:
+            # Each label names its part by its number in cutting order; a part too small for
+            # a label 3 units high has none, and the run counts those.
             in_order = sorted(cut_parts, key=lambda p: p["outline"]["index"])
-            check(len(texts) == len(in_order), f"{path}: {len(texts)} labels for {len(in_order)} parts")
-            for k, (text, part) in enumerate(zip(texts, in_order), start=1):
-                check(text["text"] == f"{k} {part['label']}",
+            unlabelled[0] += len(in_order) - len(texts)
+            for text in texts:
+                number, _, rest = text["text"].partition(" ")
+                k = int(number) if number.isdigit() else 0
+                if not check(1 <= k <= len(in_order), f"{path}: label '{text['text']}'"):
+                    continue
+                part = in_order[k - 1]
+                check(rest == part["label"],
                       f"{path}: label '{text['text']}' on part {k}, {part['label']}")
+                check(text["height"] >= 3, f"{path}: label '{text['text']}' {text['height']} high")
                 at = Point(text["at"][0], text["at"][1])
                 check(part["polygon"].buffer(1e-9).contains(at),
                       f"{path}: label '{text['text']}' lies off its part")
+    counted = re.search(r"(\d+) labels? left out: parts too small", run.stderr)
+    check(unlabelled[0] == (int(counted.group(1)) if counted else 0),
+          f"{args}: {unlabelled[0]} parts without a label: {run.stderr}")
 
 
 def main():

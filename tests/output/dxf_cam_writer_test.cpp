@@ -51,32 +51,41 @@ TEST(DxfCamWriterTest, ReadsBackAsTheSameOutlinesOnTheirLayers) {
     settings.insUnits = 4;
     const std::string dxf = formatCamDxf(parts, 300, 200, settings);
 
-    std::istringstream in(dxf);
-    auto result = readDxfPartData(in, "cam.dxf");
-    ASSERT_TRUE(std::holds_alternative<DxfPartsContents>(result))
-        << std::get<InputError>(result).detail;
-    const DxfPartsContents& back = std::get<DxfPartsContents>(result);
-    EXPECT_EQ(back.insUnits, 4);
-    ASSERT_EQ(back.warnings.size(), 1u);
-    EXPECT_NE(back.warnings.front().find("on layer SHEET encloses every other contour: it looks "
-                                         "like a frame"),
-              std::string::npos)
-        << back.warnings.front();
-
-    // Every contour comes back digit for digit: the sheet, and each placed part's contours.
-    std::vector<Loop> expected{rectangle(0, 0, 300, 200)};
+    // Read back as a part drawing, the sheet is a frame around parts with holes: left out,
+    // and said so in one line. Kept, it is the outer contour: the parts are its holes, and
+    // their holes parts again, each named after the layer it lies on.
+    std::vector<Loop> expected;
     PartList placed;
     for (const Part& part : parts)
         if (part.name() != "unplaced") placed.pushBack(part);
     for (const Loop& loop : loopsOf(placed)) expected.push_back(loop);
-    EXPECT_EQ(canonicalLoops(loopsOf(back.parts), 17), canonicalLoops(expected, 17));
-
-    // Read back, the sheet is the outer contour: the parts are its holes, and their holes
-    // parts again, each named after the layer it lies on.
-    std::map<std::string, int> names;
-    for (const Part& part : back.parts) ++names[part.name()];
-    EXPECT_EQ(names, (std::map<std::string, int>{{"SHEET", 1}, {"HOLES", 3}}));
-    EXPECT_EQ(back.parts.front().innerLoops().count(), 3u);
+    for (const bool keepFrames : {false, true}) {
+        std::istringstream in(dxf);
+        DxfReadSettings reading;
+        reading.keepFrames = keepFrames;
+        auto result = readDxfPartData(in, "cam.dxf", reading);
+        ASSERT_TRUE(std::holds_alternative<DxfPartsContents>(result))
+            << std::get<InputError>(result).detail;
+        const DxfPartsContents& back = std::get<DxfPartsContents>(result);
+        EXPECT_EQ(back.insUnits, 4);
+        ASSERT_EQ(back.warnings.size(), keepFrames ? 0u : 1u);
+        std::map<std::string, int> names;
+        for (const Part& part : back.parts) ++names[part.name()];
+        // Every contour comes back digit for digit: each placed part's, and the sheet's.
+        std::vector<Loop> drawn = expected;
+        if (keepFrames) {
+            drawn.insert(drawn.begin(), rectangle(0, 0, 300, 200));
+            EXPECT_EQ(names, (std::map<std::string, int>{{"SHEET", 1}, {"HOLES", 3}}));
+            EXPECT_EQ(back.parts.front().innerLoops().count(), 3u);
+        } else {
+            EXPECT_EQ(back.warnings.front(),
+                      "cam.dxf: a frame is left out: a contour four times the area of what lies "
+                      "directly inside it (LWPOLYLINE 2F on layer SHEET) enclosing every other "
+                      "contour; --keep-frames reads it as a part");
+            EXPECT_EQ(names, (std::map<std::string, int>{{"PARTS", 3}}));
+        }
+        EXPECT_EQ(canonicalLoops(loopsOf(back.parts), 17), canonicalLoops(drawn, 17));
+    }
 
     EXPECT_EQ(countOf(dxf, "\nLWPOLYLINE\n"), 1 + 3 + 3);
     EXPECT_EQ(countOf(dxf, "\n  8\nPARTS\n"), 3);
