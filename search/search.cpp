@@ -108,7 +108,7 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
         layoutLimit = std::max<std::int64_t>(1, options.evaluations / kEvaluationsPerLayout);
     }
     Score currentScore = outcome.score;
-    report({elapsed(), outcome.evaluations, 0, false, outcome.score, true});
+    report({elapsed(), outcome.evaluations, 0, false, outcome.score, true, &outcome.best});
 
     // The same order on each grid, with and without more slides; the search goes on from the
     // best of them.
@@ -156,7 +156,7 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
         if (currentScore < outcome.score) {
             outcome.best = current;
             outcome.score = currentScore;
-            report({elapsed(), outcome.evaluations, 0, false, outcome.score, true});
+            report({elapsed(), outcome.evaluations, 0, false, outcome.score, true, &outcome.best});
         }
     }
 
@@ -165,10 +165,11 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
         outcome.evaluations = walk.evaluations;
         return budgetLeft(wanted);
     };
-    walkGenomes(instance, current, currentScore, walk, random, memories, deadline, decode, longer,
-                walkBudget, [&](bool improved) {
-                    report({elapsed(), walk.evaluations, 0, false, walk.score, improved});
-                });
+    walkGenomes(
+        instance, current, currentScore, walk, random, memories, deadline, decode, longer,
+        walkBudget, [&](bool improved) {
+            report({elapsed(), walk.evaluations, 0, false, walk.score, improved, &walk.genome});
+        });
     outcome.best = walk.genome;
     outcome.score = walk.score;
     outcome.evaluations = walk.evaluations;
