@@ -499,7 +499,15 @@ void routes(httplib::Server& server, Registry& registry) {
             if (job->progress) out["progress"] = progressJson(*job->progress);
             if (!job->result.is_null()) out["result"] = job->result;
         }
-        out["messages"] = job->console.lines();
+        // The lines name the uploads by their place in the job's folder; the page by name.
+        const std::string folder = job->inputs().string() + "/";
+        std::vector<std::string> lines = job->console.lines();
+        for (std::string& line : lines) {
+            for (std::size_t at; (at = line.find(folder)) != std::string::npos;) {
+                line.erase(at, folder.size());
+            }
+        }
+        out["messages"] = lines;
         std::vector<std::string> files;
         std::error_code error;
         for (const auto& entry : std::filesystem::directory_iterator(job->outputs(), error)) {
