@@ -118,6 +118,8 @@ std::vector<FileRows> describeParts(const JobDescription& job) {
             } else {
                 JobInput& input = std::get<JobInput>(read);
                 rows.warnings = std::move(input.warnings);
+                rows.sheetLength = input.sheetLength.value_or(0);
+                rows.sheetWidth = input.sheetWidth.value_or(0);
                 for (const InputItem& item : input.items) rows.parts.push_back(rowOf(item));
             }
             if (format == InputFormat::dxf && !rows.error) {

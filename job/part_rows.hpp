@@ -37,6 +37,8 @@ struct FileRows {
     std::vector<PartRow> parts;
     std::vector<std::string> warnings;
     std::optional<std::string> error;  // the file could not be read: why, in full lines
+    double sheetLength = 0;            // the sheet the file gives; 0: none
+    double sheetWidth = 0;
     int insUnits = 0;                  // a drawing's $INSUNITS code as drawn; 0: none
     std::vector<DrawingLayer> layers;  // a drawing's layers, in the order first met
 };

@@ -27,6 +27,15 @@ std::vector<std::string> stringsOf(const Json& settings, const char* key) {
     return out;
 }
 
+// A true or false setting into flag when given; false when it is something else.
+bool flagOf(const Json& settings, const char* key, bool& flag) {
+    const auto it = settings.find(key);
+    if (it == settings.end()) return true;
+    if (!it->is_boolean()) return false;
+    flag = it->get<bool>();
+    return true;
+}
+
 bool sameTurns(const std::vector<double>& a, const std::vector<double>& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -42,11 +51,12 @@ std::optional<std::string> writeStock(const Json& table, const JobUploads& uploa
     int rows = 0;
     for (const Json& row : table) {
         if (!row.is_object()) return "a stock row is not an object";
-        const auto count = static_cast<long long>(numberOr(row, "count", 1));
+        const double number = numberOr(row, "count", 1);
         const double cost = numberOr(row, "cost", 0);
-        if (count < 1 || count > 100000 || !(cost >= 0) || !std::isfinite(cost)) {
+        if (!(number >= 1 && number <= 100000) || !(cost >= 0) || !std::isfinite(cost)) {
             return "a stock row's count or cost is out of range";
         }
+        const auto count = static_cast<long long>(number);
         const std::string costText = cost > 0 ? std::to_string(cost) : "";
         if (row.contains("file") && row["file"].is_string() &&
             !row["file"].get<std::string>().empty()) {
@@ -96,10 +106,11 @@ std::optional<std::string> describeReading(const Json& settings, JobDescription&
     }
     job.skipLayers = stringsOf(settings, "skip_layers");
     if (job.skipLayers.size() > 1000) return "too many layers to leave out";
-    job.rotations = static_cast<int>(numberOr(settings, "rotations", 2));
-    if (job.rotations < 1 || job.rotations > JobDescription::kMaxRotations) {
+    const double rotations = numberOr(settings, "rotations", 2);
+    if (!(rotations >= 1 && rotations <= JobDescription::kMaxRotations)) {
         return "the turns are out of range (1 to 360)";
     }
+    job.rotations = static_cast<int>(rotations);
     return std::nullopt;
 }
 
@@ -114,14 +125,15 @@ std::optional<std::string> describeJob(const Json& settings, const JobUploads& u
         if (!(length < 1e9 && width < 1e9)) return "the sheet is too large";
         job.sheet = SheetSize{length, width};
     }
-    job.sheets = static_cast<int>(numberOr(settings, "sheets", 1));
+    const double sheets = numberOr(settings, "sheets", 1);
+    if (!(sheets >= 0 && sheets <= 1000)) return "the sheets are out of range (0 to 1000)";
+    job.sheets = static_cast<int>(sheets);
     job.spacing = numberOr(settings, "spacing", 0);
     job.margin = numberOr(settings, "margin", 0);
-    if (job.sheets < 0 || job.sheets > 1000 || !(job.spacing >= 0) || !(job.margin >= 0) ||
-        !(job.spacing < 1e6) || !(job.margin < 1e6)) {
+    if (!(job.spacing >= 0) || !(job.margin >= 0) || !(job.spacing < 1e6) || !(job.margin < 1e6)) {
         return "the settings are out of range";
     }
-    job.mirror = settings.value("mirror", false);
+    if (!flagOf(settings, "mirror", job.mirror)) return "mirror is neither true nor false";
     const double seconds = numberOr(settings, "seconds", 0);
     if (seconds > options.maxSeconds) {
         return "a job may search at most " + std::to_string(static_cast<int>(options.maxSeconds)) +
@@ -158,9 +170,13 @@ std::optional<std::string> describeJob(const Json& settings, const JobUploads& u
         JobDescription reading = job;
         reading.files = {{path, std::nullopt}};
         const std::vector<FileRows> read = describeParts(reading);
-        if (read.front().error || read.front().parts.size() != it->size()) {
+        if (read.front().error) {
             job.files.push_back({path, std::nullopt});  // the run says what is wrong with it
             continue;
+        }
+        if (read.front().parts.size() != it->size()) {
+            return "\"" + name + "\" holds " + std::to_string(read.front().parts.size()) +
+                   " parts, its rows " + std::to_string(it->size());
         }
         const std::vector<PartRow>& parts = read.front().parts;
         std::vector<PartShape> shapes;
@@ -188,7 +204,9 @@ std::optional<std::string> describeJob(const Json& settings, const JobUploads& u
                 }
                 if (shape.turns.size() > 360) return "a part has more than 360 turns";
             }
-            shape.mirror = row.value("mirror", parts[i].mirror);
+            shape.mirror = parts[i].mirror;
+            if (!flagOf(row, "mirror", shape.mirror))
+                return "a part's mirror is neither true nor false";
             const bool turnsKept =
                 sameTurns(shape.turns, parts[i].turns) && shape.mirror == parts[i].mirror;
             changed = changed || !turnsKept || shape.copies != parts[i].copies;
@@ -203,6 +221,10 @@ std::optional<std::string> describeJob(const Json& settings, const JobUploads& u
         } else if (drawing && oneCount && common && *common > 0) {
             job.files.push_back({path, *common});
         } else {
+            // The outlines give no sheet: the one the file gave stays, unless one is set.
+            if (!job.sheet && read.front().sheetLength > 0 && read.front().sheetWidth > 0) {
+                job.sheet = SheetSize{read.front().sheetLength, read.front().sheetWidth};
+            }
             for (PartShape& shape : shapes) job.parts.push_back(std::move(shape));
         }
     }

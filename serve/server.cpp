@@ -478,11 +478,15 @@ void routes(httplib::Server& server, Registry& registry) {
         uploads.parts = store(parts, job->inputs(), taken);
         if (!sheet.empty()) uploads.sheet = store(sheet, job->inputs(), taken).front();
         uploads.stockFiles = store(stock, job->inputs(), taken);
-        if (std::optional<std::string> why =
-                describeJob(std::get<Json>(settings), uploads, job->inputs(), job->outputs(),
-                            options, job->description)) {
-            return answerError(res, 400, *why);
+        std::optional<std::string> why;
+        try {
+            why = describeJob(std::get<Json>(settings), uploads, job->inputs(), job->outputs(),
+                              options, job->description);
+        } catch (const std::exception& e) {
+            // A value of an unexpected type deep in the settings.
+            why = std::string("the settings cannot be read: ") + e.what();
         }
+        if (why) return answerError(res, 400, *why);
         registry.add(job);
         registry.start(job);
         res.status = 201;
