@@ -91,7 +91,8 @@ def main():
         wait.until(lambda d: d.execute_script("return window.layoutDraws.length") > 0)
         check(not d_final(driver, 0), "the first layout drawn is the final one")
         wait = WebDriverWait(driver, 60)
-        wait.until(lambda d: "done" in d.find_element(By.ID, "figures").text)
+        wait.until(lambda d: d.execute_script("return window.layoutDraws.some(x => x.final)")
+                   and d.find_elements(By.CSS_SELECTOR, "a.download"))
         draws = driver.execute_script("return window.layoutDraws")
         live = [x for x in draws if not x["final"]]
         check(len(live) >= 2, f"{len(live)} layouts drawn during the search")
@@ -130,7 +131,10 @@ def main():
                                  .query("LWPOLYLINE") if e.dxf.layer == "PARTS"]
                         check(drawn and all(e.closed for e in drawn), f"{name}: open or no contours")
         if screenshot:
+            height = driver.execute_script("return document.body.scrollHeight")
+            driver.set_window_size(1200, height + 150)
             driver.save_screenshot(screenshot)
+            driver.set_window_size(1200, 1400)
         # A long search, stopped: the best layout is kept and said so.
         seconds.clear()
         seconds.send_keys("60")
