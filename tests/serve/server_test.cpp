@@ -14,6 +14,7 @@
 #include <optional>
 #include <random>
 #include <thread>
+#include <tuple>
 
 #include "support.hpp"
 
@@ -417,6 +418,56 @@ TEST(ServerTest, RandomRequestsAreAnsweredWithAReasonAndNeverTakeTheServerDown) 
         EXPECT_LT(lost->status, 500);
     }
     EXPECT_EQ(client.Get("/")->status, 200) << "the server is still up";
+}
+
+// A stock table edited on the page, one of its rows a drawn remnant, and a drawn sheet: the
+// sheets come from them, and what the page sends wrong is refused with a reason.
+TEST(ServerTest, AStockTableAndADrawnSheetMakeTheSheets) {
+    const Running server;
+    httplib::Client client = server.client();
+    const std::string examples = BLOCKNEST_SOURCE_DIR "/examples/";
+    const auto post = [&](const std::string& settings, bool remnant, bool sheet) {
+        httplib::MultipartFormDataItems items{
+            {"files", readFile(kWorkshop), "workshop_parts.txt", "text/plain"},
+            {"settings", settings, "", "application/json"}};
+        if (remnant) {
+            items.push_back({"stock_files", readFile(examples + "plate_remnant.dxf"),
+                             "plate_remnant.dxf", "application/dxf"});
+        }
+        if (sheet) {
+            items.push_back({"sheet", readFile(examples + "plate_with_defects.dxf"),
+                             "plate_with_defects.dxf", "application/dxf"});
+        }
+        return client.Post("/api/jobs", items);
+    };
+    const auto stocked = post(R"({"stock": [{"length": 600, "width": 600, "count": 10,
+        "cost": 400000}, {"file": "plate_remnant.dxf", "count": 1}], "length": 0})",
+                              true, false);
+    ASSERT_TRUE(stocked);
+    ASSERT_EQ(stocked->status, 201) << stocked->body;
+    const Json done = waitFor(client, Json::parse(stocked->body)["id"]);
+    ASSERT_EQ(done["state"], "done") << done.dump().substr(0, 1000);
+    std::vector<std::string> kinds;
+    for (const Json& sheet : done["result"]["sheet_figures"]) kinds.push_back(sheet["kind"]);
+    EXPECT_EQ(kinds, (std::vector<std::string>{"plate_remnant", "600x600"}))
+        << "the remnant first, then the half sheet";
+    const auto drawn = post("{\"length\": 0}", false, true);
+    ASSERT_TRUE(drawn);
+    ASSERT_EQ(drawn->status, 201) << drawn->body;
+    const Json onSheet = waitFor(client, Json::parse(drawn->body)["id"]);
+    ASSERT_EQ(onSheet["state"], "done") << onSheet.dump().substr(0, 1000);
+    EXPECT_GT(onSheet["result"]["placements"].size(), 0u);
+    // A stock row naming a drawing not sent, a row without a size, both a sheet and a stock.
+    for (const auto& [settings, remnant, sheet] : std::vector<std::tuple<std::string, bool, bool>>{
+             {R"({"stock": [{"file": "plate_remnant.dxf"}]})", false, false},
+             {R"({"stock": [{"length": 600}]})", false, false},
+             {R"({"stock": [{"length": 600, "width": 600, "count": 0}]})", false, false},
+             {R"({"stock": [{"file": "plate_remnant.dxf"}]})", true, true}}) {
+        const auto refused = post(settings, remnant, sheet);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, 400) << settings;
+        EXPECT_TRUE(Json::parse(refused->body).contains("error"));
+    }
 }
 
 }  // namespace
