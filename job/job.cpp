@@ -349,9 +349,8 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
         search.threads = options.threads > 0
                              ? options.threads
                              : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
-        // The overlap phase separates parts from each other only; on a drawn sheet each of its
-        // layouts would cross the outline or a defect and be thrown away by the exact test.
-        search.separate = options.overlapPhase && !options.sheetDxf;
+        // On a drawn sheet only the exact phase runs: it knows the outline and the defects.
+        search.separate = options.overlapPhase;
         const auto display = options.quiet          ? SearchDisplay::none
                              : control.liveProgress ? SearchDisplay::liveLine
                                                     : SearchDisplay::improvements;

@@ -274,8 +274,31 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
             reordered.parkedPoses.push_back(placement->parkedPoses[k]);
             reordered.parkShifts.push_back(placement->parkShifts[k]);
         }
-        parts_ = std::move(ordered);
-        placeOriginals(parts_, reordered, parts);
+        // The search scores the grown parts, whose ends stand out of the real ones by more at
+        // sharp corners than at round ones: of the overlap phase's layout and the first
+        // phase's, the one whose real parts end first is kept.
+        PartList placed = ordered;
+        placeOriginals(placed, reordered, parts);
+        if (outcome.layout) {
+            PartList first;
+            DecoderMemory memory;
+            (void)decodeLayout(instance, outcome.best, memory, &first);
+            PartList firstPlaced = ordered;
+            placeOriginals(firstPlaced, reordered, first);
+            auto measured = [&](PartList& list) {
+                const PackingStatistics stats =
+                    blocknest::computeStatistics(list, sheet_.length, sheet_.width);
+                int off = 0;
+                for (const Part& part : list)
+                    off += !liesOnSheet(part, sheet_.length, sheet_.width);
+                return std::pair{off, stats.packedLength};
+            };
+            if (measured(firstPlaced) < measured(placed)) {
+                placed = std::move(firstPlaced);
+                parts = std::move(first);
+            }
+        }
+        parts_ = std::move(placed);
     }
     console.write(display == SearchDisplay::liveLine ? "\nPacking Completed."
                                                      : "Packing Completed.");

@@ -20,6 +20,9 @@ public:
     // a search uses.
     int below(int bound) { return static_cast<int>(next() % static_cast<std::uint64_t>(bound)); }
 
+    // A number in [0, 1) with 53 random bits.
+    double unit() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
+
     // True with the probability numerator / denominator.
     bool chance(int numerator, int denominator) { return below(denominator) < numerator; }
 

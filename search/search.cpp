@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "output/statistics.hpp"
+#include "search/exact_separation.hpp"
 #include "search/genome_walk.hpp"
 #include "search/random.hpp"
 #include "search/separation.hpp"
@@ -20,6 +21,8 @@ constexpr int kExtraSlides = 4;
 // The first phase's share of the time; of an evaluation budget it takes one packing run for
 // every kEvaluationsPerLayout evaluations, so that it takes about as large a share.
 constexpr double kFirstPhaseShare = 0.2;
+// The first phase's share of the budget when the one-pass run leaves parts off.
+constexpr double kLeftOffFirstShare = 0.5;
 // With an evaluation limit the second phase runs this many walks, whatever the thread count.
 constexpr int kCountedWalks = 2;
 
@@ -64,6 +67,53 @@ SeparationOptions separationOptionsFor(const SearchOptions& options,
     return separation;
 }
 
+SeparationOutcome shortenLayout(const SearchInstance& instance, const std::vector<int>& order,
+                                const PartList& start, const Score& startScore,
+                                const SearchOptions& options, std::optional<Clock::time_point> end,
+                                std::int64_t moves,
+                                const std::function<void(const SeparationProgress&)>& report) {
+    // The cell phase needs every part placed, and knows no drawn outline or defect.
+    const Sheet& sheet = instance.grids.front().sheet;
+    const double exactShare = std::clamp(options.exactShare, 0.0, 1.0);
+    const bool cellsServe = startScore.unplaced == 0 && !sheet.outside && sheet.defects.empty();
+    const double cellShare = cellsServe ? 1 - exactShare : 0;
+    std::optional<Clock::time_point> cellEnd = end;
+    if (end) {
+        cellEnd = Clock::now() +
+                  std::chrono::duration_cast<Clock::duration>((*end - Clock::now()) * cellShare);
+    }
+    const auto cellMoves = static_cast<std::int64_t>(static_cast<double>(moves) * cellShare);
+    SeparationOutcome outcome;
+    outcome.score = startScore;
+    PartList layout = start;
+    std::int64_t movesBefore = 0;
+    auto take = [&](SeparationOutcome separated) {
+        outcome.moves += separated.moves;
+        movesBefore = outcome.moves;
+        if (separated.layout && separated.score < outcome.score) {
+            outcome.score = separated.score;
+            layout = *separated.layout;
+            outcome.layout = std::move(separated.layout);
+        }
+    };
+    auto progress = [&](const SeparationProgress& p) {
+        SeparationProgress total = p;
+        total.moves += movesBefore;
+        report(total);
+    };
+    auto stopped = [&] { return options.stop && options.stop->load(); };
+    if (cellShare > 0 && (moves == 0 || cellMoves > 0)) {
+        take(separateLayout(instance, order, layout, outcome.score,
+                            separationOptionsFor(options, cellEnd, cellMoves), progress));
+    }
+    if (cellShare < 1 && (moves == 0 || moves > cellMoves) && !stopped() &&
+        !(end && Clock::now() >= *end)) {
+        take(separateExactly(instance, order, layout, outcome.score,
+                             separationOptionsFor(options, end, moves - cellMoves), progress));
+    }
+    return outcome;
+}
+
 SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& options,
                            const std::function<void(const SearchProgress&)>& report) {
     const Clock::time_point start = Clock::now();
@@ -99,13 +149,28 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     PartList onePass;
     outcome.score = decodeLayout(instance, current, memories[0], &onePass);
     outcome.evaluations = 1;
-    // The second phase needs every part placed; a sheet that cannot take them all (one of
-    // several) gives the whole budget to the first phase: the whole time, or one packing run
-    // per evaluation, as without the second phase.
-    const bool separate = options.separate && outcome.score.unplaced == 0;
+    // The cell phase needs every part placed; the exact phase also puts the parts left off onto
+    // the sheet. Without either, the first phase takes the whole budget: the whole time, or one
+    // packing run per evaluation.
+    const double exactShare = std::clamp(options.exactShare, 0.0, 1.0);
+    const bool separate = options.separate && (outcome.score.unplaced == 0 || exactShare > 0);
+    // With parts left off, the first phase (whose exact positions place many of them) and the
+    // exact phase share the budget evenly: half the time, or half the evaluations as packing
+    // runs and the other half as moves.
+    const bool leftOff = outcome.score.unplaced > 0;
     if (!separate) deadline = end;
+    if (separate && leftOff && options.timeLimit > 0) {
+        deadline = after(options.timeLimit * kLeftOffFirstShare);
+    }
+    std::int64_t secondMoves = options.evaluations;
     if (separate && options.evaluations > 0) {
         layoutLimit = std::max<std::int64_t>(1, options.evaluations / kEvaluationsPerLayout);
+        if (leftOff) {
+            layoutLimit = std::max<std::int64_t>(
+                1, static_cast<std::int64_t>(static_cast<double>(options.evaluations) *
+                                             kLeftOffFirstShare));
+            secondMoves = options.evaluations - layoutLimit;
+        }
     }
     Score currentScore = outcome.score;
     report({elapsed(), outcome.evaluations, 0, false, outcome.score, true, &outcome.best});
@@ -175,19 +240,18 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     outcome.evaluations = walk.evaluations;
     if (!separate || stopped() || (end && Clock::now() >= *end)) return outcome;
 
-    PartList firstBest;
+    PartList layout;
     DecoderMemory memory;
-    (void)decodeLayout(instance, outcome.best, memory, &firstBest);
-    const SeparationOptions second = separationOptionsFor(options, end, options.evaluations);
-    SeparationOutcome separated = separateLayout(
-        instance, outcome.best.order, firstBest, outcome.score, second,
+    (void)decodeLayout(instance, outcome.best, memory, &layout);
+    SeparationOutcome shortened = shortenLayout(
+        instance, outcome.best.order, layout, outcome.score, options, end, secondMoves,
         [&](const SeparationProgress& p) {
             report({elapsed(), outcome.evaluations, p.moves, true, p.best, p.improved});
         });
-    outcome.moves = separated.moves;
-    if (separated.layout && separated.score < outcome.score) {
-        outcome.score = separated.score;
-        outcome.layout = std::move(separated.layout);
+    outcome.moves = shortened.moves;
+    if (shortened.layout && shortened.score < outcome.score) {
+        outcome.score = shortened.score;
+        outcome.layout = std::move(shortened.layout);
     }
     return outcome;
 }

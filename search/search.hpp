@@ -10,6 +10,9 @@
 
 namespace blocknest {
 
+// The exact phase's share of the second phase, unless a search asks for another.
+inline constexpr double kExactShare = 0.5;
+
 struct SearchOptions {
     double timeLimit = 0;  // seconds of wall time; 0: no time limit
     // The budget in evaluations; 0: no such limit. The first phase packs at most one layout
@@ -19,7 +22,10 @@ struct SearchOptions {
     std::int64_t evaluations = 0;
     std::uint64_t seed = 1;
     int threads = 1;
-    bool separate = true;                     // run the overlap-resolving second phase
+    bool separate = true;  // run the overlap-resolving second phase
+    // The share of the second phase's time or moves that the exact phase takes after the cell
+    // phase; 0: the cell phase alone, 1: the exact phase alone.
+    double exactShare = kExactShare;
     const std::atomic<bool>* stop = nullptr;  // set: the search ends soon with what it has
 };
 
@@ -33,6 +39,17 @@ inline constexpr std::int64_t kEvaluationsPerLayout = 500;
 [[nodiscard]] SeparationOptions separationOptionsFor(
     const SearchOptions& options, std::optional<std::chrono::steady_clock::time_point> deadline,
     std::int64_t moves);
+
+// Shortens a layout of the instance's parts (start, in the order `order` gives; it may leave
+// parts off, which the exact phase then tries to place) by the overlap phases until end or
+// for `moves` part moves (0: no limit): the cell phase for its share where every part is placed
+// on a sheet with no drawn outline or defect, then the exact phase for the rest. The outcome
+// holds a layout only when it scores better than the start.
+[[nodiscard]] SeparationOutcome shortenLayout(
+    const SearchInstance& instance, const std::vector<int>& order, const PartList& start,
+    const Score& startScore, const SearchOptions& options,
+    std::optional<std::chrono::steady_clock::time_point> end, std::int64_t moves,
+    const std::function<void(const SeparationProgress&)>& report);
 
 struct SearchProgress {
     double elapsed = 0;  // seconds since the search began

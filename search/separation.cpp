@@ -12,6 +12,7 @@
 #include "packing/overlap.hpp"
 #include "search/bit_image.hpp"
 #include "search/random.hpp"
+#include "search/walk_runner.hpp"
 
 namespace blocknest {
 namespace {
@@ -77,14 +78,6 @@ ImageTable makeImages(const SearchInstance& instance) {
     return table;
 }
 
-// What the walks share: the best score for the progress line and the moves made.
-struct Shared {
-    std::mutex mutex;
-    Score best;
-    bool improved = false;
-    std::int64_t moves = 0;
-};
-
 // One walk: a state of cell poses on a strip of `length_` cells, its pair overlaps and weights.
 class Walk {
 public:
@@ -102,7 +95,7 @@ public:
 
     // Runs until the budget ends; keeps the best real layout that scores better than start.
     void run(const PartList& start, const Score& startScore, std::int64_t quota,
-             const SeparationOptions& options, Shared& shared) {
+             const SeparationOptions& options, WalkShared& shared) {
         quota_ = quota;
         options_ = &options;
         shared_ = &shared;
@@ -385,11 +378,7 @@ private:
             if (best.x == from.x && best.y == from.y) step /= 2;
         }
         setPose(i, best);
-        ++moves_;
-        if ((moves_ & 63) == 0) {
-            const std::lock_guard lock(shared_->mutex);
-            shared_->moves += 64;
-        }
+        shared_->countMoves(++moves_);
     }
 
     std::int64_t totalOverlap() const {
@@ -472,33 +461,12 @@ private:
             part.translate(pose.x * table_.side + im.shiftX, pose.y * table_.side + im.shiftY);
             list.pushBack(std::move(part));
         }
-        {
-            PartIndex index(list, grid.sheet);
-            for (const Part& part : list) {
-                // The covers make this hold; a layout that fails it is never kept.
-                if (!isPlacementFeasible(index, part)) return;
-            }
-            std::vector<Part*> byX;
-            for (Part& part : list) byX.push_back(&part);
-            std::stable_sort(byX.begin(), byX.end(), [](const Part* a, const Part* b) {
-                return a->bounds().minX < b->bounds().minX;
-            });
-            for (Part* part : byX) {
-                compactAlongX(index, *part, grid.blockSide);
-                compactAlongY(index, *part, grid.blockSide);
-                compactAlongX(index, *part, grid.blockSide);
-                index.markPlaced(*part);
-            }
-        }
+        if (!settleLayout(instance_, list)) return;
         const Score score = scoreLayout(instance_, list);
         if (score.unplaced > 0 || !(score < score_)) return;
         score_ = score;
         layout_ = std::move(list);
-        const std::lock_guard lock(shared_->mutex);
-        if (score_ < shared_->best) {
-            shared_->best = score_;
-            shared_->improved = true;
-        }
+        shared_->offer(score_);
     }
 
     const SearchInstance& instance_;
@@ -514,12 +482,32 @@ private:
     std::int64_t moves_ = 0;
     std::int64_t quota_ = 0;
     const SeparationOptions* options_ = nullptr;
-    Shared* shared_ = nullptr;
+    WalkShared* shared_ = nullptr;
     Score score_;
     std::optional<PartList> layout_;
 };
 
 }  // namespace
+
+bool settleLayout(const SearchInstance& instance, PartList& list) {
+    const Grid& grid = instance.grids.front();
+    PartIndex index(list, grid.sheet);
+    for (const Part& part : list) {
+        if (!isPlacementFeasible(index, part)) return false;
+    }
+    std::vector<Part*> byX;
+    for (Part& part : list) byX.push_back(&part);
+    std::stable_sort(byX.begin(), byX.end(), [](const Part* a, const Part* b) {
+        return a->bounds().minX < b->bounds().minX;
+    });
+    for (Part* part : byX) {
+        compactAlongX(index, *part, grid.blockSide);
+        compactAlongY(index, *part, grid.blockSide);
+        compactAlongX(index, *part, grid.blockSide);
+        index.markPlaced(*part);
+    }
+    return true;
+}
 
 double separationCellSide(const SearchInstance& instance) {
     double area = 0;
@@ -549,61 +537,7 @@ SeparationOutcome separateLayout(const SearchInstance& instance, const std::vect
         walks.emplace_back(instance, table, order,
                            options.seed * 0x9E3779B97F4A7C15ULL + static_cast<std::uint64_t>(c));
     }
-    Shared shared;
-    shared.best = startScore;
-    std::atomic<int> next{0};
-    auto work = [&] {
-        for (;;) {
-            const int c = next.fetch_add(1);
-            if (c >= chains) return;
-            std::int64_t quota = 0;
-            if (options.moves > 0) {
-                quota = options.moves / chains + (c < options.moves % chains ? 1 : 0);
-                if (quota == 0) continue;
-            }
-            walks[static_cast<std::size_t>(c)].run(start, startScore, quota, options, shared);
-        }
-    };
-    const int threads = std::clamp(options.threads, 1, chains);
-    std::condition_variable finished;
-    int running = threads;
-    std::vector<std::thread> workers;
-    for (int t = 0; t < threads; ++t) {
-        workers.emplace_back([&] {
-            work();
-            const std::lock_guard lock(shared.mutex);
-            --running;
-            finished.notify_all();
-        });
-    }
-    // The calling thread only reports, a few times a second and at the end.
-    for (bool done = false; !done;) {
-        SeparationProgress progress;
-        {
-            std::unique_lock lock(shared.mutex);
-            done = finished.wait_for(lock, std::chrono::milliseconds(100),
-                                     [&] { return running == 0; });
-            progress.best = shared.best;
-            progress.improved = shared.improved;
-            progress.moves = shared.moves;
-            shared.improved = false;
-        }
-        if (done) {
-            progress.moves = 0;
-            for (const Walk& walk : walks) progress.moves += walk.moves();
-        }
-        report(progress);
-    }
-    for (std::thread& worker : workers) worker.join();
-
-    for (Walk& walk : walks) {
-        outcome.moves += walk.moves();
-        if (walk.layout() && walk.score() < outcome.score) {
-            outcome.score = walk.score();
-            outcome.layout = walk.layout();
-        }
-    }
-    return outcome;
+    return runWalks(walks, start, startScore, options, report);
 }
 
 }  // namespace blocknest

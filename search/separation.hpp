@@ -43,6 +43,11 @@ struct SeparationOutcome {
     const Score& startScore, const SeparationOptions& options,
     const std::function<void(const SeparationProgress&)>& report);
 
+// Checks a layout of the instance's parts made by a walk against the exact test and slides each
+// part toward the origin, in order of their left ends; false, the layout unusable, when some
+// part fails the test.
+[[nodiscard]] bool settleLayout(const SearchInstance& instance, PartList& layout);
+
 // The side of the cells the separation works on for this instance.
 [[nodiscard]] double separationCellSide(const SearchInstance& instance);
 

@@ -233,19 +233,18 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
         end = after(options.timeLimit);
         if (Clock::now() >= *end) return outcome;
     }
-    const SeparationOptions separation = separationOptionsFor(
-        options, end,
+    const std::int64_t moves =
         options.evaluations > 0
             ? std::max<std::int64_t>(1,
                                      options.evaluations - walk.evaluations * kEvaluationsPerLayout)
-            : 0);
+            : 0;
     const SeparationOutcome shortened =
-        separateLayout(last, order, startLayout, scoreLayout(last, startLayout), separation,
-                       [&](const SeparationProgress& p) {
-                           SheetsScore now = outcome.score;
-                           now.lastLength = std::min(now.lastLength, p.best.length);
-                           report({elapsed(), walk.evaluations, p.moves, now, p.improved});
-                       });
+        shortenLayout(last, order, startLayout, scoreLayout(last, startLayout), options, end, moves,
+                      [&](const SeparationProgress& p) {
+                          SheetsScore now = outcome.score;
+                          now.lastLength = std::min(now.lastLength, p.best.length);
+                          report({elapsed(), walk.evaluations, p.moves, now, p.improved});
+                      });
     outcome.moves = shortened.moves;
     if (!shortened.layout || shortened.score.unplaced > 0) return outcome;
     double length = 0;

@@ -176,18 +176,20 @@ std::vector<const Part*> placedParts(const PackingJob& job) {
     return placed;
 }
 
-// The whole search on jobs with holes, mirrored in some rounds, with gaps in some: every
-// written layout passes the independent checkers and is never longer than the first phase's
-// best alone (the same first phase: one packing run per 500 evaluations, the same seed).
+// The whole search on jobs with holes, mirrored in some rounds, with gaps in some, the last two
+// with eight turns and the exact phase alone: every written layout passes the independent
+// checkers and is never longer than the first phase's best alone (the same first phase: one
+// packing run per 500 evaluations, the same seed).
 class SeparationRoundTest : public testing::TestWithParam<int> {};
 
 double searchedLength(const std::string& path, int round, bool separate) {
     const double spacing = round % 2 == 0 ? 0 : 0.6;
     PackingJob job;
-    job.setRotationCount(4);
+    job.setRotationCount(round >= 4 ? 8 : 4);
     job.setMirror(round >= 2);
     EXPECT_FALSE(job.loadAndPrepare(path));
     SearchOptions options;
+    if (round >= 4) options.exactShare = 1;
     options.evaluations = separate ? 20000 : 40;
     options.separate = separate;
     options.seed = 7 + static_cast<std::uint64_t>(round);
@@ -217,12 +219,16 @@ TEST_P(SeparationRoundTest, WrittenLayoutsPassIndependentChecksAndNeverLoseToThe
 }
 
 std::string roundName(const testing::TestParamInfo<int>& info) {
-    static const char* const kNames[] = {"Plain", "Spaced", "Mirrored", "MirroredAndSpaced"};
+    static const char* const kNames[] = {"Plain",
+                                         "Spaced",
+                                         "Mirrored",
+                                         "MirroredAndSpaced",
+                                         "ExactPhaseEightTurnsMirrored",
+                                         "ExactPhaseEightTurnsMirroredAndSpaced"};
     return kNames[info.param];
 }
 
-INSTANTIATE_TEST_SUITE_P(StarsAndFrames, SeparationRoundTest, testing::Values(0, 1, 2, 3),
-                         roundName);
+INSTANTIATE_TEST_SUITE_P(StarsAndFrames, SeparationRoundTest, testing::Range(0, 6), roundName);
 
 // With a budget under 1000 evaluations the first phase packs only the one-pass layout, which
 // is loose on these jobs: the overlap phase alone must shorten it.

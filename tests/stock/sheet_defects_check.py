@@ -197,6 +197,10 @@ def main():
                     "-r", str(rng.choice([2, 4, 8])), "--dxf-cam", "cut.dxf", workshop]
             if case == 5:
                 args = ["--evaluations", "40", "-j", "2"] + args
+            if case == 0:
+                # A search whose overlap phase moves the parts on the exact outlines, around the
+                # defects and inside the outline.
+                args = ["--evaluations", "3000", "-j", "2"] + args
             if case == 4:
                 args = ["--mirror"] + args + [bracket + ":12"]
             placed = run(binary, args, work)

@@ -1,0 +1,630 @@
+#include "search/exact_separation.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "output/statistics.hpp"
+#include "search/box_buckets.hpp"
+#include "search/exact_shape.hpp"
+#include "search/random.hpp"
+#include "search/walk_runner.hpp"
+
+namespace blocknest {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kGlobalSamples = 24;  // positions tried anywhere on the strip per move
+constexpr int kLocalSamples = 24;   // positions tried near the part's place per move
+constexpr int kStrikes = 3;         // returns to the least overlap before a separation fails
+constexpr int kPatience = 50;       // rounds without less overlap in one strike
+constexpr double kShrinkStart = 0.02;
+constexpr double kShrinkLeast = 0.0005;  // the cut never falls below this share of the length
+constexpr int kTries = 3;  // failed separations on one strip length before the cut is halved
+// The refinement of a move ends at steps below this share of the part's smaller side.
+constexpr double kFinestStep = 1e-4;
+constexpr double kWeightLow = 1.2;
+constexpr double kWeightHigh = 2.0;
+constexpr double kWeightDecay = 0.95;
+constexpr double kWeightCap = 1e12;
+
+struct Pose {
+    int turn = 0;
+    double x = 0;
+    double y = 0;
+};
+
+// A drawn sheet's defect, fixed where it lies.
+struct Obstacle {
+    ExactShape shape;
+    double x = 0;
+    double y = 0;
+};
+
+// The shapes of every part in every turn it may take, and the sheet's obstacles, made once and
+// shared by the walks.
+struct ShapeTable {
+    std::vector<std::vector<ExactShape>> shapes;  // per shape slot, per turn
+    std::vector<int> slotOf;                      // per part
+    double bucketSide = 0;
+    std::vector<Obstacle> obstacles;
+    std::vector<Vertex> outline;  // a drawn sheet's outline, the parts inside; empty: none
+
+    const ExactShape& shape(int part, int turn) const {
+        return shapes[static_cast<std::size_t>(slotOf[static_cast<std::size_t>(part)])]
+                     [static_cast<std::size_t>(turn)];
+    }
+};
+
+ShapeTable makeShapes(const SearchInstance& instance) {
+    ShapeTable table;
+    std::vector<int> slotOfShape(instance.parts.size(), -1);
+    double sides = 0;
+    for (std::size_t id = 0; id < instance.parts.size(); ++id) {
+        const auto shape = static_cast<std::size_t>(instance.shapeOf[id]);
+        if (slotOfShape[shape] < 0) {
+            slotOfShape[shape] = static_cast<int>(table.shapes.size());
+            std::vector<ExactShape> turned;
+            for (const Orientation& turn : instance.turns[id]) {
+                Part part = instance.parts[id];
+                part.applyTurn(turn);
+                turned.push_back(makeExactShape(part));
+            }
+            table.shapes.push_back(std::move(turned));
+        }
+        table.slotOf.push_back(slotOfShape[shape]);
+        const ExactShape& first = table.shapes[static_cast<std::size_t>(table.slotOf.back())][0];
+        sides += std::max(first.width, first.height);
+    }
+    table.bucketSide =
+        instance.parts.empty() ? 1 : sides / static_cast<double>(instance.parts.size());
+    const Sheet& sheet = instance.grids.front().sheet;
+    for (const Part& defect : sheet.defects) {
+        const BoundingBox box = boundsOf(defect.outerLoop().vertices());
+        table.obstacles.push_back({makeExactShape(defect), box.minX, box.minY});
+    }
+    if (sheet.outside && sheet.outside->innerLoops().count() == 1) {
+        table.outline = sheet.outside->innerLoops().front().vertices();
+    }
+    return table;
+}
+
+struct Contact {
+    int other = 0;
+    double depth = 0;
+};
+
+std::uint64_t pairKey(int i, int j) {
+    if (i > j) std::swap(i, j);
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(i)) << 32) |
+           static_cast<std::uint32_t>(j);
+}
+
+// One walk: parts at exact poses on a strip of length_, the pairs that overlap and how deeply,
+// and the weights of pairs that have overlapped.
+class ExactWalk {
+public:
+    ExactWalk(const SearchInstance& instance, const ShapeTable& table,
+              const std::vector<int>& order, std::uint64_t seed)
+        : instance_(instance),
+          table_(table),
+          order_(order),
+          n_(static_cast<int>(instance.parts.size())),
+          obstacleCount_(static_cast<int>(table.obstacles.size())),
+          outlineId_(n_ + obstacleCount_),
+          random_(seed),
+          pose_(static_cast<std::size_t>(n_)),
+          contacts_(static_cast<std::size_t>(outlineId_ + 1)),
+          buckets_(outlineId_, instance.sheetLength, instance.sheetWidth, table.bucketSide),
+          edge_(1e-9 * (instance.sheetLength + instance.sheetWidth)) {}
+
+    // Runs until the budget ends; keeps the best real layout that scores better than start.
+    void run(const PartList& start, const Score& startScore, std::int64_t quota,
+             const SeparationOptions& options, WalkShared& shared) {
+        quota_ = quota;
+        options_ = &options;
+        shared_ = &shared;
+        score_ = startScore;
+        if (!startFrom(start)) return;
+
+        // Parts off the sheet were put onto it overlapping: the whole sheet is theirs until the
+        // overlap is resolved; failures start again from a state shaken up.
+        while (!separate()) {
+            if (!budgetLeft()) return;
+            if (length_ < maxLength_) {
+                setLength(std::min(maxLength_, length_ * 1.01));
+            } else {
+                disrupt();
+            }
+        }
+        realize();
+        std::vector<Pose> bestPoses = pose_;
+        double bestLength = extent();
+        double shrink = kShrinkStart;
+        std::vector<std::pair<double, std::vector<Pose>>> pool;
+        int failures = 0;
+        auto attempt = [&] {
+            pose_ = bestPoses;
+            pool.clear();
+            failures = 0;
+            return shrinkTo(bestLength - bestLength * shrink, bestLength);
+        };
+        if (!attempt()) return;
+        while (budgetLeft()) {
+            if (separate()) {
+                realize();
+                bestPoses = pose_;
+                bestLength = extent();
+                if (!attempt()) return;
+                continue;
+            }
+            if (++failures >= kTries) {
+                shrink = std::max(kShrinkLeast, shrink * 0.5);
+                if (!attempt()) return;
+                continue;
+            }
+            const double left = totalDepth();
+            auto place = std::find_if(pool.begin(), pool.end(),
+                                      [&](const auto& entry) { return entry.first > left; });
+            pool.insert(place, {left, pose_});
+            const int draw = random_.below(1000);
+            const auto pick = static_cast<std::size_t>(static_cast<double>(draw) * draw / 1e6 *
+                                                       static_cast<double>(pool.size()));
+            pose_ = pool[pick].second;
+            disrupt();
+        }
+    }
+
+    const std::optional<PartList>& layout() const { return layout_; }
+    const Score& score() const { return score_; }
+    std::int64_t moves() const { return moves_; }
+
+private:
+    const ExactShape& shape(int i, int turn) const { return table_.shape(i, turn); }
+    const ExactShape& shape(int i) const {
+        return shape(i, pose_[static_cast<std::size_t>(i)].turn);
+    }
+
+    bool budgetLeft() const {
+        if (moves_ >= quota_ && quota_ > 0) return false;
+        if (options_->stop && options_->stop->load(std::memory_order_relaxed)) return false;
+        if (options_->deadline && Clock::now() >= *options_->deadline) return false;
+        return true;
+    }
+
+    // The least and most x and y at which the shape lies inside the strip: its left edge and
+    // the sheet's top edge count as outside, as in the exact test.
+    bool range(const ExactShape& s, double& x0, double& x1, double& y0, double& y1) const {
+        x0 = edge_;
+        x1 = length_ - s.width;
+        y0 = 0;
+        y1 = width_ - s.height - edge_;
+        return x1 >= x0 && y1 >= y0;
+    }
+
+    bool startFrom(const PartList& start) {
+        maxLength_ = instance_.sheetLength;
+        width_ = instance_.sheetWidth;
+        auto placed = start.begin();
+        length_ = 0;
+        std::vector<int> leftOff;
+        for (const int i : order_) {
+            const Part& part = *placed++;
+            const std::vector<Orientation>& turns = instance_.turns[static_cast<std::size_t>(i)];
+            const auto found = std::find(turns.begin(), turns.end(), part.turn());
+            Pose& pose = pose_[static_cast<std::size_t>(i)];
+            if (found == turns.end() ||
+                !liesOnSheet(part, instance_.sheetLength, instance_.sheetWidth)) {
+                leftOff.push_back(i);
+                continue;
+            }
+            pose.turn = static_cast<int>(found - turns.begin());
+            const BoundingBox box = boundsOf(part.outerLoop().vertices());
+            pose.x = box.minX;
+            pose.y = box.minY;
+            length_ = std::max(length_, pose.x + shape(i).width);
+        }
+        if (!leftOff.empty()) length_ = maxLength_;
+        for (const int i : leftOff) {
+            if (!randomPose(i, pose_[static_cast<std::size_t>(i)])) return false;
+        }
+        for (int i = 0; i < n_; ++i) clampInside(i);
+        rebuild();
+        return true;
+    }
+
+    // A pose anywhere on the strip in a random turn that fits it; false when no turn fits.
+    bool randomPose(int i, Pose& pose) {
+        const int turns = static_cast<int>(instance_.turns[static_cast<std::size_t>(i)].size());
+        const int first = random_.below(turns);
+        for (int k = 0; k < turns; ++k) {
+            const int turn = (first + k) % turns;
+            double x0, x1, y0, y1;
+            if (!range(shape(i, turn), x0, x1, y0, y1)) continue;
+            pose = {turn, x0 + random_.unit() * (x1 - x0), y0 + random_.unit() * (y1 - y0)};
+            return true;
+        }
+        return false;
+    }
+
+    // Moves the part into the strip, turned if it must be; false when no turn fits.
+    bool clampInside(int i) {
+        Pose& pose = pose_[static_cast<std::size_t>(i)];
+        double x0, x1, y0, y1;
+        if (!range(shape(i), x0, x1, y0, y1)) {
+            const int turns = static_cast<int>(instance_.turns[static_cast<std::size_t>(i)].size());
+            int fitting = -1;
+            for (int t = 0; t < turns && fitting < 0; ++t) {
+                if (range(shape(i, t), x0, x1, y0, y1)) fitting = t;
+            }
+            if (fitting < 0) return false;
+            pose.turn = fitting;
+        }
+        pose.x = std::clamp(pose.x, x0, x1);
+        pose.y = std::clamp(pose.y, y0, y1);
+        return true;
+    }
+
+    double extent() const {
+        double end = 0;
+        for (int i = 0; i < n_; ++i) {
+            end = std::max(end, pose_[static_cast<std::size_t>(i)].x + shape(i).width);
+        }
+        return end;
+    }
+
+    void setLength(double length) {
+        length_ = length;
+        for (int i = 0; i < n_; ++i) clampInside(i);
+        rebuild();
+    }
+
+    // Cuts the strip from `from` to `length`: the parts beyond a random line move back by the
+    // cut, and any still past the end is pushed inside, turned if it must be. False when some
+    // part fits the shorter strip in no turn.
+    bool shrinkTo(double length, double from) {
+        const double cut = from - length;
+        const double line = random_.unit() * from;
+        length_ = length;
+        for (int i = 0; i < n_; ++i) {
+            Pose& pose = pose_[static_cast<std::size_t>(i)];
+            if (pose.x + shape(i).width / 2 > line) pose.x -= cut;
+            if (!clampInside(i)) return false;
+        }
+        weights_.clear();
+        rebuild();
+        return true;
+    }
+
+    void disrupt() {
+        std::vector<double> sizes;
+        for (int i = 0; i < n_; ++i) sizes.push_back(shape(i).width * shape(i).height);
+        std::vector<double> sorted = sizes;
+        std::sort(sorted.begin(), sorted.end());
+        const double cutoff = sorted[sorted.size() / 2];
+        std::vector<int> large;
+        for (int i = 0; i < n_; ++i) {
+            if (sizes[static_cast<std::size_t>(i)] >= cutoff) large.push_back(i);
+        }
+        const int a =
+            large[static_cast<std::size_t>(random_.below(static_cast<int>(large.size())))];
+        int b = a;
+        for (int tries = 0;
+             tries < 16 && (b == a || instance_.shapeOf[static_cast<std::size_t>(b)] ==
+                                          instance_.shapeOf[static_cast<std::size_t>(a)]);
+             ++tries) {
+            b = large[static_cast<std::size_t>(random_.below(static_cast<int>(large.size())))];
+        }
+        if (b != a) {
+            Pose& pa = pose_[static_cast<std::size_t>(a)];
+            Pose& pb = pose_[static_cast<std::size_t>(b)];
+            std::swap(pa.x, pb.x);
+            std::swap(pa.y, pb.y);
+            clampInside(a);
+            clampInside(b);
+        }
+        weights_.clear();
+        rebuild();
+    }
+
+    // How deeply part i, with shape s at (x, y), overlaps item j: another part, an obstacle,
+    // or (j == outlineId_) the outside of the sheet's outline.
+    double depthWith(const ExactShape& s, double x, double y, int j) const {
+        if (j < n_) {
+            const Pose& q = pose_[static_cast<std::size_t>(j)];
+            return overlapDepth(s, x, y, shape(j), q.x, q.y);
+        }
+        if (j < outlineId_) {
+            const Obstacle& o = table_.obstacles[static_cast<std::size_t>(j - n_)];
+            return overlapDepth(s, x, y, o.shape, o.x, o.y);
+        }
+        return table_.outline.empty() ? 0 : outsideDepth(table_.outline, s, x, y);
+    }
+
+    // Calls visit(j) for every item part i at (x, y) with shape s may overlap: the parts and
+    // obstacles whose boxes may meet its box, and the outline.
+    template <class Visit>
+    void forNear(int i, const ExactShape& s, double x, double y, Visit visit) const {
+        buckets_.query(x, y, x + s.width, y + s.height, [&](int j) {
+            if (j != i) visit(j);
+        });
+        if (!table_.outline.empty()) visit(outlineId_);
+    }
+
+    void addContact(int i, int j, double depth) {
+        contacts_[static_cast<std::size_t>(i)].push_back({j, depth});
+        contacts_[static_cast<std::size_t>(j)].push_back({i, depth});
+    }
+
+    // The buckets and contacts from the poses.
+    void rebuild() {
+        buckets_ = BoxBuckets(outlineId_, maxLength_, width_, table_.bucketSide);
+        for (int i = 0; i < n_; ++i) insert(i);
+        for (int k = 0; k < obstacleCount_; ++k) {
+            const Obstacle& o = table_.obstacles[static_cast<std::size_t>(k)];
+            buckets_.insert(n_ + k, o.x, o.y, o.x + o.shape.width, o.y + o.shape.height);
+        }
+        for (auto& list : contacts_) list.clear();
+        for (int i = 0; i < n_; ++i) {
+            const Pose& p = pose_[static_cast<std::size_t>(i)];
+            const ExactShape& s = shape(i);
+            forNear(i, s, p.x, p.y, [&](int j) {
+                if (j < i) return;
+                const double depth = depthWith(s, p.x, p.y, j);
+                if (depth > 0) addContact(i, j, depth);
+            });
+        }
+    }
+
+    void insert(int i) {
+        const Pose& p = pose_[static_cast<std::size_t>(i)];
+        buckets_.insert(i, p.x, p.y, p.x + shape(i).width, p.y + shape(i).height);
+    }
+    void erase(int i) {
+        const Pose& p = pose_[static_cast<std::size_t>(i)];
+        buckets_.erase(i, p.x, p.y, p.x + shape(i).width, p.y + shape(i).height);
+    }
+
+    double weight(int i, int j) const {
+        const auto found = weights_.find(pairKey(i, j));
+        return found == weights_.end() ? 1.0 : found->second;
+    }
+
+    // The weighted depth of part i's overlaps in the pose; stops early once it reaches bound.
+    double cost(int i, const Pose& pose, double bound) const {
+        const ExactShape& s = shape(i, pose.turn);
+        double total = 0;
+        forNear(i, s, pose.x, pose.y, [&](int j) {
+            if (total >= bound) return;
+            const double depth = depthWith(s, pose.x, pose.y, j);
+            if (depth > 0) total += weight(i, j) * depth;
+        });
+        return total;
+    }
+
+    void setPose(int i, const Pose& pose) {
+        erase(i);
+        for (const Contact& c : contacts_[static_cast<std::size_t>(i)]) {
+            auto& theirs = contacts_[static_cast<std::size_t>(c.other)];
+            theirs.erase(std::find_if(theirs.begin(), theirs.end(),
+                                      [&](const Contact& d) { return d.other == i; }));
+        }
+        contacts_[static_cast<std::size_t>(i)].clear();
+        pose_[static_cast<std::size_t>(i)] = pose;
+        insert(i);
+        const ExactShape& s = shape(i);
+        forNear(i, s, pose.x, pose.y, [&](int j) {
+            const double depth = depthWith(s, pose.x, pose.y, j);
+            if (depth > 0) addContact(i, j, depth);
+        });
+    }
+
+    // Moves part i to the pose of least weighted overlap among samples over the strip and near
+    // its place, in its allowed turns, then refines it by ever smaller steps.
+    void move(int i) {
+        const int turns = static_cast<int>(instance_.turns[static_cast<std::size_t>(i)].size());
+        const Pose here = pose_[static_cast<std::size_t>(i)];
+        Pose best = here;
+        double bestCost = cost(i, best, std::numeric_limits<double>::max());
+        auto attempt = [&](Pose pose) {
+            double x0, x1, y0, y1;
+            if (!range(shape(i, pose.turn), x0, x1, y0, y1)) return;
+            pose.x = std::clamp(pose.x, x0, x1);
+            pose.y = std::clamp(pose.y, y0, y1);
+            const double c = cost(i, pose, bestCost);
+            if (c < bestCost) {
+                best = pose;
+                bestCost = c;
+            }
+        };
+        for (int s = 0; s < kGlobalSamples && bestCost > 0; ++s) {
+            Pose pose;
+            if (randomPose(i, pose)) attempt(pose);
+        }
+        const ExactShape& own = shape(i);
+        for (int s = 0; s < kLocalSamples && bestCost > 0; ++s) {
+            Pose pose = here;
+            if (turns > 1 && random_.chance(1, 4)) pose.turn = random_.below(turns);
+            pose.x += (2 * random_.unit() - 1) * own.width / 2;
+            pose.y += (2 * random_.unit() - 1) * own.height / 2;
+            attempt(pose);
+        }
+        const ExactShape& chosen = shape(i, best.turn);
+        const double smaller = std::min(chosen.width, chosen.height);
+        for (double step = smaller / 4; step >= smaller * kFinestStep && bestCost > 0;) {
+            const Pose from = best;
+            for (const auto& [dx, dy] :
+                 {std::pair{-1, 0}, std::pair{1, 0}, std::pair{0, -1}, std::pair{0, 1},
+                  std::pair{-1, -1}, std::pair{1, -1}, std::pair{-1, 1}, std::pair{1, 1}}) {
+                attempt({from.turn, from.x + dx * step, from.y + dy * step});
+            }
+            if (best.x == from.x && best.y == from.y) step /= 2;
+        }
+        setPose(i, best);
+        shared_->countMoves(++moves_);
+    }
+
+    double totalDepth() const {
+        double total = 0;
+        for (const auto& list : contacts_) {
+            for (const Contact& c : list) total += c.depth;
+        }
+        return total / 2;
+    }
+
+    bool anyOverlap() const {
+        return std::any_of(contacts_.begin(), contacts_.end(),
+                           [](const auto& list) { return !list.empty(); });
+    }
+
+    void updateWeights() {
+        double most = 0;
+        std::vector<std::uint64_t> overlapping;
+        // Every contact involves a part, so the parts' lists hold them all.
+        for (int i = 0; i < n_; ++i) {
+            for (const Contact& c : contacts_[static_cast<std::size_t>(i)]) {
+                if (c.other < i) continue;
+                most = std::max(most, c.depth);
+                overlapping.push_back(pairKey(i, c.other));
+            }
+        }
+        std::sort(overlapping.begin(), overlapping.end());
+        for (auto it = weights_.begin(); it != weights_.end();) {
+            if (std::binary_search(overlapping.begin(), overlapping.end(), it->first)) {
+                ++it;
+                continue;
+            }
+            it->second *= kWeightDecay;
+            it = it->second <= 1 ? weights_.erase(it) : std::next(it);
+        }
+        for (int i = 0; i < n_; ++i) {
+            for (const Contact& c : contacts_[static_cast<std::size_t>(i)]) {
+                if (c.other < i) continue;
+                double& w = weights_.try_emplace(pairKey(i, c.other), 1.0).first->second;
+                w = std::min(kWeightCap,
+                             w * (kWeightLow + (kWeightHigh - kWeightLow) * c.depth / most));
+            }
+        }
+    }
+
+    // Moves overlapping parts until none overlap (true), or until the overlap has not fallen
+    // for a while a few times over, or the budget ends (false, at the least overlap).
+    bool separate() {
+        if (!anyOverlap()) return true;
+        double least = totalDepth();
+        std::vector<Pose> leastPoses = pose_;
+        std::vector<int> moving;
+        for (int strike = 0; strike < kStrikes; ++strike) {
+            for (int still = 0; still < kPatience;) {
+                moving.clear();
+                for (int i = 0; i < n_; ++i) {
+                    if (!contacts_[static_cast<std::size_t>(i)].empty()) moving.push_back(i);
+                }
+                for (std::size_t k = moving.size(); k > 1; --k) {
+                    std::swap(moving[k - 1],
+                              moving[static_cast<std::size_t>(random_.below(static_cast<int>(k)))]);
+                }
+                for (const int i : moving) {
+                    if (!budgetLeft()) return false;
+                    if (!contacts_[static_cast<std::size_t>(i)].empty()) move(i);
+                }
+                if (!anyOverlap()) return true;
+                const double total = totalDepth();
+                if (total < least) {
+                    least = total;
+                    leastPoses = pose_;
+                    still = 0;
+                } else {
+                    ++still;
+                }
+                updateWeights();
+            }
+            pose_ = leastPoses;
+            rebuild();
+        }
+        return false;
+    }
+
+    // Lays the parts out for real at their poses and settles them; keeps the layout if it
+    // scores better than the best so far, and takes up the settled poses, closer to the origin.
+    void realize() {
+        PartList list;
+        for (const int i : order_) {
+            Part part = instance_.parts[static_cast<std::size_t>(i)];
+            part.setBlockSideLength(instance_.grids.front().blockSide);
+            const Pose& pose = pose_[static_cast<std::size_t>(i)];
+            const Orientation& turn =
+                instance_.turns[static_cast<std::size_t>(i)][static_cast<std::size_t>(pose.turn)];
+            part.applyTurn(turn);
+            part.setTurn(turn);
+            const BoundingBox box = boundsOf(part.outerLoop().vertices());
+            part.translate(pose.x - box.minX, pose.y - box.minY);
+            list.pushBack(std::move(part));
+        }
+        if (!settleLayout(instance_, list)) return;
+        const Score score = scoreLayout(instance_, list);
+        if (score.unplaced > 0 || !(score < score_)) return;
+        auto settled = list.begin();
+        for (const int i : order_) {
+            const BoundingBox box = boundsOf(settled->outerLoop().vertices());
+            pose_[static_cast<std::size_t>(i)].x = box.minX;
+            pose_[static_cast<std::size_t>(i)].y = box.minY;
+            ++settled;
+        }
+        for (int i = 0; i < n_; ++i) clampInside(i);
+        rebuild();
+        score_ = score;
+        layout_ = std::move(list);
+        shared_->offer(score_);
+    }
+
+    const SearchInstance& instance_;
+    const ShapeTable& table_;
+    const std::vector<int>& order_;
+    const int n_;
+    const int obstacleCount_;  // items n_ .. n_ + obstacleCount_ - 1 are the obstacles
+    const int outlineId_;      // the item that stands for the outside of a drawn outline
+    Random random_;
+    std::vector<Pose> pose_;
+    std::vector<std::vector<Contact>> contacts_;         // per part: the parts it overlaps now
+    std::unordered_map<std::uint64_t, double> weights_;  // pairs weighing more than 1
+    BoxBuckets buckets_;
+    const double edge_;
+    double length_ = 0;
+    double maxLength_ = 0;
+    double width_ = 0;
+    std::int64_t moves_ = 0;
+    std::int64_t quota_ = 0;
+    const SeparationOptions* options_ = nullptr;
+    WalkShared* shared_ = nullptr;
+    Score score_;
+    std::optional<PartList> layout_;
+};
+
+}  // namespace
+
+SeparationOutcome separateExactly(const SearchInstance& instance, const std::vector<int>& order,
+                                  const PartList& start, const Score& startScore,
+                                  const SeparationOptions& options,
+                                  const std::function<void(const SeparationProgress&)>& report) {
+    SeparationOutcome outcome;
+    outcome.score = startScore;
+    if (instance.parts.empty()) return outcome;
+    const ShapeTable table = makeShapes(instance);
+    const int chains = std::max(1, options.chains);
+    std::vector<ExactWalk> walks;
+    walks.reserve(static_cast<std::size_t>(chains));
+    for (int c = 0; c < chains; ++c) {
+        walks.emplace_back(instance, table, order,
+                           options.seed * 0xD1B54A32D192ED03ULL + static_cast<std::uint64_t>(c));
+    }
+    return runWalks(walks, start, startScore, options, report);
+}
+
+}  // namespace blocknest
