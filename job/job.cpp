@@ -357,6 +357,17 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
                              : control.liveProgress ? SearchDisplay::liveLine
                                                     : SearchDisplay::improvements;
         search.stop = control.stop;
+        if (control.layouts) {
+            job.watchLayouts([&job, &control](const PartList& parts) {
+                std::vector<PartPlacement> placements;
+                for (const Part& part : parts) {
+                    if (liesOnSheet(part, job.sheetLength(), job.sheetWidth())) {
+                        addPlacement(part, 1, job, placements);
+                    }
+                }
+                control.layouts(placements);
+            });
+        }
         std::optional<std::string> why =
             job.usesStock() ? job.packStock(clearance, console, !options.quiet, &search, display)
             : job.severalSheets()

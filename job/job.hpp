@@ -86,6 +86,8 @@ struct JobDescription {
     return job.timeLimit || job.evaluations;
 }
 
+struct PartPlacement;
+
 // How the front end follows and steers a run. Text goes to the console, and a search's
 // figures also to progress (from the thread that runs the job); a search that sees stop set
 // ends and its best layout is written, named by stopCause ("Ctrl-C").
@@ -94,6 +96,9 @@ struct JobControl {
     std::function<void(const SearchReport&)> progress;
     const std::atomic<bool>* stop = nullptr;
     std::function<std::string()> stopCause;
+    // When set, a one-sheet search hands over its best layout as it improves (the one-pass
+    // layout first), at most once a second; x, y and rotation are those of the final list.
+    std::function<void(const std::vector<PartPlacement>&)> layouts;
 };
 
 // The figures of the written layout, as the report gives them.

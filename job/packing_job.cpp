@@ -210,7 +210,39 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
         real.areaScale = packedArea > 0 ? realArea / packedArea : 1;
     }
     ProgressLines lines(console, display);
+    // The watched layout: an improvement waits while the last one shown is under a second
+    // old, and the newest waiting one is decoded at a report after that.
+    std::optional<Genome> waiting;
+    std::optional<std::chrono::steady_clock::time_point> shown;
+    const auto showLayout = [&](const SearchProgress& p) {
+        if (p.improved && p.genome) waiting = *p.genome;
+        const auto now = std::chrono::steady_clock::now();
+        if (!waiting || (shown && now - *shown < std::chrono::seconds(1))) return;
+        shown = now;
+        PartList packed;
+        DecoderMemory memory;
+        (void)decodeLayout(instance, *waiting, memory, &packed);
+        if (placement) {
+            std::vector<const Part*> originals;
+            for (const Part& part : parts_) originals.push_back(&part);
+            PartList real;
+            PlacementJob reordered;
+            reordered.sheet = placement->sheet;
+            reordered.sheetOrigin = placement->sheetOrigin;
+            for (const int i : waiting->order) {
+                const auto k = static_cast<std::size_t>(i);
+                real.pushBack(*originals[k]);
+                reordered.parkedPoses.push_back(placement->parkedPoses[k]);
+                reordered.parkShifts.push_back(placement->parkShifts[k]);
+            }
+            placeOriginals(real, reordered, packed);
+            packed = std::move(real);
+        }
+        waiting.reset();
+        layoutWatcher_(packed);
+    };
     const SearchOutcome outcome = searchLayout(instance, options, [&](const SearchProgress& p) {
+        if (layoutWatcher_) showLayout(p);
         const double length = p.best.length + real.lengthShift;
         SearchReport report;
         report.elapsed = p.elapsed;

@@ -1,5 +1,6 @@
 #pragma once  // job/packing_job.hpp: the one object that holds the state of a nesting run
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -71,6 +72,12 @@ public:
     // the best one found; keeps the timing text of the whole search. With a clearance the
     // search packs the grown parts and the real parts are laid where those went (one sheet).
     // Says why it cannot.
+    // searchForLayout hands the best layout of its first phase to watcher as it improves
+    // (the one-pass layout first), at most once a second; the parts in sheet coordinates.
+    void watchLayouts(std::function<void(const PartList&)> watcher) {
+        layoutWatcher_ = std::move(watcher);
+    }
+
     [[nodiscard]] std::optional<std::string> searchForLayout(const SearchOptions& options,
                                                              Console& console,
                                                              SearchDisplay display,
@@ -186,6 +193,7 @@ private:
     std::vector<std::pair<std::string, int>> fillersPlaced_;
     PackingStatistics statistics_;
     std::string timingText_;
+    std::function<void(const PartList&)> layoutWatcher_;
     std::int64_t readWarningCount_ = 0;
     double packingSeconds_ = 0;
     std::vector<InputItem> items_;

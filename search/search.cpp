@@ -173,7 +173,7 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
         }
     }
     Score currentScore = outcome.score;
-    report({elapsed(), outcome.evaluations, 0, false, outcome.score, true});
+    report({elapsed(), outcome.evaluations, 0, false, outcome.score, true, &outcome.best});
 
     // The same order on each grid, with and without more slides; the search goes on from the
     // best of them.
@@ -221,7 +221,7 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
         if (currentScore < outcome.score) {
             outcome.best = current;
             outcome.score = currentScore;
-            report({elapsed(), outcome.evaluations, 0, false, outcome.score, true});
+            report({elapsed(), outcome.evaluations, 0, false, outcome.score, true, &outcome.best});
         }
     }
 
@@ -230,10 +230,11 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
         outcome.evaluations = walk.evaluations;
         return budgetLeft(wanted);
     };
-    walkGenomes(instance, current, currentScore, walk, random, memories, deadline, decode, longer,
-                walkBudget, [&](bool improved) {
-                    report({elapsed(), walk.evaluations, 0, false, walk.score, improved});
-                });
+    walkGenomes(
+        instance, current, currentScore, walk, random, memories, deadline, decode, longer,
+        walkBudget, [&](bool improved) {
+            report({elapsed(), walk.evaluations, 0, false, walk.score, improved, &walk.genome});
+        });
     outcome.best = walk.genome;
     outcome.score = walk.score;
     outcome.evaluations = walk.evaluations;

@@ -57,7 +57,8 @@ struct SearchProgress {
     std::int64_t moves = 0;   // part moves of the second phase
     bool separating = false;  // the second phase has begun
     Score best;
-    bool improved = false;  // the best layout changed with this report
+    bool improved = false;           // the best layout changed with this report
+    const Genome* genome = nullptr;  // the first phase's best genome, valid during the report
 };
 
 struct SearchOutcome {

@@ -8,46 +8,147 @@ const std::string& pageHtml() {
 <style>
 body{font:14px sans-serif;margin:1em 2em;color:#111}
 fieldset{border:1px solid #bbb;margin:.5em 0;padding:.5em 1em}
-label{margin-right:1em}input[type=number]{width:6em}
+label{margin-right:1em;white-space:nowrap}input[type=number]{width:6em}input.turns{width:8em}
 button{font-size:15px;padding:.3em 1.2em;margin-right:.5em}
-#figures{font-weight:bold;margin:.5em 0}#layout svg{width:100%;height:auto;border:1px solid #ccc}
-.notes{color:#555;white-space:pre-line;font-size:12px}table{border-collapse:collapse}td{padding:1px 8px}
+#figures{font-weight:bold;margin:.5em 0}#drop{border:2px dashed #bbb;padding:.6em;margin:.3em 0;color:#555}
+#drop.over{border-color:#36c;background:#eef4ff}
+.notes{color:#555;white-space:pre-line;font-size:12px}.error{color:#b00;white-space:pre-line;font-size:12px}
+table{border-collapse:collapse}td,th{padding:1px 8px;text-align:left}tr.file td{background:#f2f2f2;font-weight:bold}
+svg.thumb{width:60px;height:40px;border:1px solid #ddd;background:#fff}
+#tabs button{font-size:13px;padding:.2em .8em}#tabs button.on{background:#36c;color:#fff}
+#layout svg{width:100%;height:auto;max-height:75vh;border:1px solid #ccc;background:#fafafa;cursor:grab}
+.part{fill:#9cc3e6;stroke:#1f4e79;stroke-width:1;vector-effect:non-scaling-stroke;fill-rule:evenodd}
+.part:hover{fill:#f2c14e}.sheet{fill:#fff;stroke:#333;vector-effect:non-scaling-stroke}
+.packed{stroke:#c00;stroke-dasharray:6 4;vector-effect:non-scaling-stroke}
+.label{fill:#123;pointer-events:none;text-anchor:middle;dominant-baseline:middle}
 </style></head><body>
 <h1>blocknest</h1>
 <fieldset><legend>Parts</legend>
-<input type="file" id="files" multiple accept=".dxf,.json,.txt,.csv">
+<div id="drop">Drop drawings (DXF), JSON instances, part data files or job lists here, or pick them:
+<input type="file" id="files" multiple accept=".dxf,.json,.txt,.csv"></div>
+<label>Units of drawings that name none <select id="units"><option value="0">as drawn</option>
+<option value="4">mm</option><option value="5">cm</option><option value="6">m</option>
+<option value="1">in</option><option value="2">ft</option></select></label>
 <table id="parts"></table></fieldset>
-<fieldset><legend>Sheet and search</legend>
-<label>Length <input type="number" id="length" value="1200" min="0"></label>
-<label>Width <input type="number" id="width" value="600" min="0"></label>
+<fieldset><legend>Sheets</legend>
+<label>Length <input type="number" id="length" value="1200" min="0" step="any"></label>
+<label>Width <input type="number" id="width" value="600" min="0" step="any"></label>
 <label>Sheets (0: as many as needed) <input type="number" id="sheets" value="1" min="0"></label>
+<label>Drawn sheet or remnant <input type="file" id="sheetfile" accept=".dxf"></label><br>
 <label>Spacing <input type="number" id="spacing" value="0" min="0" step="any"></label>
 <label>Margin <input type="number" id="margin" value="0" min="0" step="any"></label>
 <label>Turns <input type="number" id="rotations" value="2" min="1" max="360"></label>
+<label><input type="checkbox" id="mirror"> mirror</label>
 <label>Search seconds <input type="number" id="seconds" value="5" min="0" step="any"></label>
-</fieldset>
+<details><summary>Stock table (the sheets are chosen from it)</summary>
+<table id="stock"><tr><th>Length</th><th>Width</th><th>or drawing</th><th>Count</th><th>Cost</th><th></th></tr></table>
+<button id="addstock" type="button">Add a row</button>
+<label>Drawings the stock names <input type="file" id="stockfiles" multiple accept=".dxf"></label>
+</details></fieldset>
 <button id="start">Start</button><button id="stop" disabled>Stop</button>
 <div id="figures"></div><div id="messages" class="notes"></div>
-<div id="layout"></div><div id="leftoff"></div><div id="downloads"></div>
+<div id="tabs"></div><div id="layout"></div><div id="sheetfigures" class="notes"></div>
+<div id="leftoff"></div><div id="downloads"></div>
 <script>
 "use strict";
 const $ = (id) => document.getElementById(id);
-let job = null, events = null;
-$("files").addEventListener("change", () => {
-  const table = $("parts"); table.innerHTML = "";
-  for (const f of $("files").files) {
-    const row = table.insertRow();
-    row.insertCell().textContent = f.name;
-    const cell = row.insertCell();
-    if (/\.dxf$/i.test(f.name)) {
-      const copies = document.createElement("input");
-      copies.type = "number"; copies.min = "1"; copies.value = "1"; copies.dataset.file = f.name;
-      copies.className = "copies"; cell.append("copies ", copies);
-    }
+let job = null, events = null, described = [], finalResult = null, asked = 0;
+window.layoutDraws = [];  // when each layout was drawn and how long it took
+const esc = (s) => String(s).replace(/[&<>"]/g, (c) => ({"&": "&amp;", "<": "&lt;", ">": "&gt;", '"': "&quot;"}[c]));
+const fmt = (v) => Number(v).toFixed(Math.abs(v) >= 100 ? 1 : 2);
+function ringPath(ring, flip) {
+  return ring.length ? "M" + ring.map(([x, y]) => `${x.toFixed(2)} ${(flip - y).toFixed(2)}`).join("L") + "Z" : "";
+}
+function bounds(rings) {
+  const b = [Infinity, Infinity, -Infinity, -Infinity];
+  for (const r of rings) for (const [x, y] of r) {
+    b[0] = Math.min(b[0], x); b[1] = Math.min(b[1], y); b[2] = Math.max(b[2], x); b[3] = Math.max(b[3], y);
   }
+  return b;
+}
+function thumb(part) {
+  const b = bounds([part.outer]);
+  const w = Math.max(b[2] - b[0], 1e-9), h = Math.max(b[3] - b[1], 1e-9);
+  const d = [part.outer, ...part.holes].map((r) => ringPath(r, b[1] + b[3])).join("");
+  return `<svg class="thumb" viewBox="${b[0]} ${b[1]} ${w} ${h}" preserveAspectRatio="xMidYMid meet">` +
+    `<path class="part" d="${d}"/></svg>`;
+}
+function settingsForReading() {
+  const skip = [...document.querySelectorAll("input.layer")].filter((c) => !c.checked).map((c) => c.dataset.layer);
+  return {units: Number($("units").value), skip_layers: skip, rotations: Number($("rotations").value)};
+}
+async function describe() {
+  const files = [...$("files").files];
+  $("parts").innerHTML = "";
+  if (!files.length) return;
+  const form = new FormData();
+  for (const f of files) form.append("files", f, f.name);
+  form.append("settings", JSON.stringify(settingsForReading()));
+  const mine = ++asked;
+  window.partsReady = false;
+  const answer = await fetch("/api/parts", {method: "POST", body: form});
+  const body = await answer.json();
+  if (mine !== asked) return;  // the files or settings changed meanwhile
+  if (!answer.ok) { $("messages").textContent = body.error; return; }
+  described = body.files;
+  const skipped = new Set(settingsForReading().skip_layers);
+  let html = "<tr><th></th><th>Part</th><th>Size</th><th>Net area</th><th>Quantity</th><th>Turns</th><th>Mirror</th></tr>";
+  described.forEach((file, f) => {
+    html += `<tr class="file"><td colspan="7">${esc(file.file)} (${esc(file.format || "unreadable")}` +
+      (file.units ? `, units code ${file.units}` : "") + ")</td></tr>";
+    if (file.error) html += `<tr><td colspan="7" class="error">${esc(file.error)}</td></tr>`;
+    if (file.warnings.length) html += `<tr><td colspan="7" class="notes">${esc(file.warnings.join("\n"))}</td></tr>`;
+    if (file.layers.length) {
+      html += `<tr><td colspan="7">Layers (checked: cut, unchecked: ignored): ` + file.layers.map((l) =>
+        `<label><input type="checkbox" class="layer" data-layer="${esc(l.name)}"${skipped.has(l.name) ? "" : " checked"}> ` +
+        `${esc(l.name)} (${l.entities})</label>`).join(" ") + "</td></tr>";
+    }
+    file.parts.forEach((p, i) => {
+      html += `<tr class="row" data-file="${esc(file.file)}" data-index="${i}"><td>${thumb(p)}</td><td>${esc(p.name)}</td>` +
+        `<td>${fmt(p.width)} x ${fmt(p.height)}</td><td>${fmt(p.net_area)}</td>` +
+        `<td><input type="number" class="copies" min="0" value="${p.copies}"></td>` +
+        `<td><input class="turns" placeholder="the job's" value="${p.turns.join(", ")}"></td>` +
+        `<td><input type="checkbox" class="mirror"${p.mirror ? " checked" : ""}></td></tr>`;
+    });
+  });
+  $("parts").innerHTML = html;
+  window.partsReady = true;
+  for (const c of document.querySelectorAll("input.layer")) c.addEventListener("change", describe);
+}
+$("files").addEventListener("change", describe);
+$("units").addEventListener("change", describe);
+const drop = $("drop");
+drop.addEventListener("dragover", (e) => { e.preventDefault(); drop.classList.add("over"); });
+drop.addEventListener("dragleave", () => drop.classList.remove("over"));
+drop.addEventListener("drop", (e) => {
+  e.preventDefault(); drop.classList.remove("over");
+  $("files").files = e.dataTransfer.files; describe();
 });
+$("addstock").addEventListener("click", () => {
+  const row = $("stock").insertRow();
+  row.className = "stockrow";
+  row.innerHTML = '<td><input type="number" class="slength" min="0" step="any"></td>' +
+    '<td><input type="number" class="swidth" min="0" step="any"></td><td><input class="sfile" placeholder="file name"></td>' +
+    '<td><input type="number" class="scount" min="1" value="1"></td><td><input type="number" class="scost" min="0" step="any"></td>' +
+    '<td><button type="button">remove</button></td>';
+  row.querySelector("button").addEventListener("click", () => row.remove());
+});
+function rowsSettings() {
+  const rows = {};
+  for (const tr of document.querySelectorAll("tr.row")) {
+    const file = tr.dataset.file, i = Number(tr.dataset.index);
+    const d = described.find((x) => x.file === file).parts[i];
+    const copies = Number(tr.querySelector(".copies").value);
+    const text = tr.querySelector(".turns").value.trim();
+    const turns = text ? text.split(/[ ,;]+/).filter((t) => t).map(Number) : [];
+    const mirror = tr.querySelector(".mirror").checked;
+    (rows[file] = rows[file] || []).push({copies, turns, mirror});
+    void d;
+  }
+  return rows;
+}
 function show(progress, state) {
-  let text = state;
+  let text = state === "waiting" ? "waiting: other jobs are running, this one starts when one ends" : state;
   if (progress) {
     const budget = progress.time_limit > 0 ? ` of ${progress.time_limit.toFixed(1)}` : "";
     text += `: ${progress.elapsed.toFixed(1)}${budget} s, ${progress.layouts} layouts, ` +
@@ -56,28 +157,120 @@ function show(progress, state) {
   }
   $("figures").textContent = text;
 }
+function sheetSize(n, parts, result) {
+  const fig = result && (result.sheet_figures || []).find((s) => s.sheet === n);
+  const kind = fig && /^([\d.]+)x([\d.]+)$/.exec(fig.kind);
+  let L = Number($("length").value), W = Number($("width").value);
+  if (kind) { L = Number(kind[1]); W = Number(kind[2]); }
+  else if (result && result.sheet) { L = result.sheet.length; W = result.sheet.width; }
+  const b = bounds(parts.map((p) => p.outer));
+  if (!(L > 0) || !(W > 0)) { L = Math.max(b[2], 1); W = Math.max(b[3], 1); }
+  return [Math.max(L, b[2]), Math.max(W, b[3]), L, W];
+}
+function zoomable(svg) {
+  let box = svg.viewBox.baseVal, drag = null;
+  svg.addEventListener("wheel", (e) => {
+    e.preventDefault();
+    const k = e.deltaY > 0 ? 1.2 : 1 / 1.2, r = svg.getBoundingClientRect();
+    const px = box.x + (e.clientX - r.left) / r.width * box.width, py = box.y + (e.clientY - r.top) / r.height * box.height;
+    box.x = px - (px - box.x) * k; box.y = py - (py - box.y) * k; box.width *= k; box.height *= k;
+  }, {passive: false});
+  svg.addEventListener("mousedown", (e) => { drag = [e.clientX, e.clientY]; });
+  window.addEventListener("mouseup", () => { drag = null; });
+  svg.addEventListener("mousemove", (e) => {
+    if (!drag) return;
+    const r = svg.getBoundingClientRect();
+    box.x -= (e.clientX - drag[0]) / r.width * box.width; box.y -= (e.clientY - drag[1]) / r.height * box.height;
+    drag = [e.clientX, e.clientY];
+  });
+  svg.addEventListener("dblclick", () => { const v = svg.dataset.home.split(" ").map(Number); box.x = v[0]; box.y = v[1]; box.width = v[2]; box.height = v[3]; });
+}
+let shownSheet = 1;
+function drawLayout(placements, result) {
+  const started = performance.now();
+  const sheets = new Map();
+  for (const p of placements) { if (!sheets.has(p.sheet)) sheets.set(p.sheet, []); sheets.get(p.sheet).push(p); }
+  const numbers = [...sheets.keys()].sort((a, b) => a - b);
+  if (!numbers.includes(shownSheet)) shownSheet = numbers[0] || 1;
+  let tabs = "", html = "";
+  for (const n of numbers) {
+    const parts = sheets.get(n);
+    const [vl, vw, L, W] = sheetSize(n, parts, result);
+    const fig = result && (result.sheet_figures || []).find((s) => s.sheet === n);
+    const packed = fig ? fig.length : (result && result.figures && numbers.length === 1 ? result.figures.length : bounds(parts.map((p) => p.outer))[2]);
+    const pad = Math.max(vl, vw) * 0.02, font = Math.max(vl, vw) / 80;
+    const labels = parts.length <= 400;
+    let body = `<rect class="sheet" x="0" y="${vw - W}" width="${L}" height="${W}"/>`;
+    for (const p of parts) {
+      body += `<path class="part" d="${[p.outer, ...p.holes].map((r) => ringPath(r, vw)).join("")}"><title>${esc(p.name)}</title></path>`;
+      if (labels) {
+        const b = bounds([p.outer]);
+        body += `<text class="label" x="${((b[0] + b[2]) / 2).toFixed(1)}" y="${(vw - (b[1] + b[3]) / 2).toFixed(1)}" font-size="${font.toFixed(1)}">${esc(p.name)}</text>`;
+      }
+    }
+    body += `<line class="packed" x1="${packed}" y1="${-pad}" x2="${packed}" y2="${vw + pad}"><title>packed length ${fmt(packed)}</title></line>`;
+    const home = `${-pad} ${-pad} ${vl + 2 * pad} ${vw + 2 * pad}`;
+    html += `<svg data-sheet="${n}" data-home="${home}" viewBox="${home}" style="${n === shownSheet ? "" : "display:none"}">${body}</svg>`;
+    tabs += `<button type="button" data-sheet="${n}" class="${n === shownSheet ? "on" : ""}">Sheet ${n} (${parts.length})</button>`;
+  }
+  $("tabs").innerHTML = numbers.length > 1 ? tabs : "";
+  $("layout").innerHTML = html;
+  for (const svg of $("layout").querySelectorAll("svg")) zoomable(svg);
+  for (const b of $("tabs").querySelectorAll("button")) b.addEventListener("click", () => {
+    shownSheet = Number(b.dataset.sheet);
+    for (const s of $("layout").querySelectorAll("svg")) s.style.display = Number(s.dataset.sheet) === shownSheet ? "" : "none";
+    for (const t of $("tabs").querySelectorAll("button")) t.className = t === b ? "on" : "";
+  });
+  void $("layout").getBoundingClientRect();  // the layout computed, for an honest figure
+  const draw = {at: started, ms: performance.now() - started, parts: placements.length, final: !!result};
+  window.layoutDraws.push(draw);
+  // Painted by the frame after next: that time too.
+  requestAnimationFrame(() => requestAnimationFrame(() => { draw.painted = performance.now() - started; }));
+}
+function sheetFigures(result) {
+  const f = result.figures;
+  if (!f) return "";
+  const rows = result.sheet_figures && result.sheet_figures.length ? result.sheet_figures :
+    [{sheet: 1, kind: "", length: f.length, density: f.density, parts: f.parts_placed,
+      area: f.length * Number(result.sheet ? result.sheet.width : $("width").value) * f.density / 100}];
+  const costs = {};
+  for (const r of document.querySelectorAll("tr.stockrow")) {
+    const c = Number(r.querySelector(".scost").value);
+    if (c > 0) costs[`${r.querySelector(".slength").value}x${r.querySelector(".swidth").value}`] = c;
+  }
+  return rows.map((s) => {
+    const width = result.sheet ? result.sheet.width : Number($("width").value);
+    const kind = /^([\d.]+)x([\d.]+)$/.exec(s.kind || "");
+    const used = s.length * (kind ? Number(kind[2]) : width);
+    let line = `Sheet ${s.sheet}${s.kind ? " (" + s.kind + ")" : ""}: density ${s.density.toFixed(2)}%, ` +
+      `${s.parts} parts, area used ${fmt(s.area)}, scrap ${fmt(Math.max(0, used - s.area))} of the packed length ${fmt(s.length)}`;
+    if (costs[s.kind]) line += `, cost ${costs[s.kind]}`;
+    return line;
+  }).join("\n");
+}
 async function finish() {
   const info = await (await fetch(`/api/jobs/${job}`)).json();
   $("stop").disabled = true; $("start").disabled = false;
   $("messages").textContent = (info.messages || []).join("\n");
   const result = info.result || {};
+  finalResult = result;
   if (result.figures) {
     const f = result.figures;
     $("figures").textContent = `${info.state}: length ${f.length.toFixed(2)}, density ` +
       `${f.density.toFixed(2)}%, ${f.parts_placed} parts placed, ${f.sheets} sheet(s)` +
       (result.cut_short ? " (stopped: the best layout found)" : "");
-  }
-  if (info.files.includes("layout.svg")) {
-    $("layout").innerHTML = await (await fetch(`/api/jobs/${job}/files/layout.svg`)).text();
+    drawLayout(result.placements, result);
+    $("sheetfigures").textContent = sheetFigures(result);
   }
   $("leftoff").textContent = (result.left_off || []).length
     ? "Left off: " + result.left_off.map((p) => `${p.name} (${p.reason})`).join(", ") : "";
   $("downloads").innerHTML = "";
-  for (const name of info.files) {
-    if (!/\.(dxf|txt|json|svg)$/.test(name) || name === "settings.json") continue;
+  const links = info.files.filter((n) => /\.(dxf|txt|json|svg)$/.test(n));
+  if (info.files.some((n) => /^cut.*\.dxf$/.test(n))) links.unshift("cut-files.zip");
+  for (const name of links) {
     const a = document.createElement("a");
-    a.href = `/api/jobs/${job}/files/${encodeURIComponent(name)}`; a.download = name;
-    a.textContent = name; a.className = "download";
+    a.href = name === "cut-files.zip" ? `/api/jobs/${job}/cut-files.zip` : `/api/jobs/${job}/files/${encodeURIComponent(name)}`;
+    a.download = name; a.textContent = name; a.className = "download";
     $("downloads").append(a, " ");
   }
 }
@@ -85,13 +278,18 @@ $("start").addEventListener("click", async () => {
   if (!$("files").files.length) { $("messages").textContent = "Choose the parts' files first."; return; }
   const form = new FormData();
   for (const f of $("files").files) form.append("files", f, f.name);
-  const copies = {};
-  for (const c of document.querySelectorAll("input.copies")) copies[c.dataset.file] = Number(c.value);
-  const settings = {copies};
-  for (const key of ["length", "width", "sheets", "spacing", "margin", "rotations", "seconds"])
-    settings[key] = Number($(key).value);
+  if ($("sheetfile").files.length) form.append("sheet", $("sheetfile").files[0], $("sheetfile").files[0].name);
+  for (const f of $("stockfiles").files) form.append("stock_files", f, f.name);
+  const settings = Object.assign(settingsForReading(), {rows: rowsSettings(), mirror: $("mirror").checked});
+  for (const key of ["length", "width", "sheets", "spacing", "margin", "seconds"]) settings[key] = Number($(key).value);
+  settings.stock = [...document.querySelectorAll("tr.stockrow")].map((r) => ({
+    length: Number(r.querySelector(".slength").value), width: Number(r.querySelector(".swidth").value),
+    file: r.querySelector(".sfile").value.trim(), count: Number(r.querySelector(".scount").value),
+    cost: Number(r.querySelector(".scost").value)}));
   form.append("settings", JSON.stringify(settings));
-  $("messages").textContent = ""; $("layout").innerHTML = ""; $("downloads").innerHTML = "";
+  $("messages").textContent = ""; $("layout").innerHTML = ""; $("tabs").innerHTML = "";
+  $("downloads").innerHTML = ""; $("sheetfigures").textContent = ""; $("leftoff").textContent = "";
+  window.layoutDraws = [];
   const answer = await fetch("/api/jobs", {method: "POST", body: form});
   const body = await answer.json();
   if (!answer.ok) { $("messages").textContent = body.error; return; }
@@ -100,6 +298,7 @@ $("start").addEventListener("click", async () => {
   events.onmessage = (e) => {
     const data = JSON.parse(e.data);
     show(data.progress, data.state);
+    if (data.layout) drawLayout(data.layout, null);
     if (data.state === "done" || data.state === "failed") { events.close(); finish(); }
   };
 });

@@ -12,11 +12,16 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <regex>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "job/job.hpp"
+#include "job/part_rows.hpp"
+#include "serve/job_request.hpp"
 #include "serve/page.hpp"
+#include "serve/zip_archive.hpp"
 
 namespace blocknest {
 namespace {
@@ -25,20 +30,6 @@ using Json = nlohmann::json;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kIdleLifetime = std::chrono::minutes(10);
-
-// A name the browser sent, made safe: its last path part, only letters, digits and ._-; never
-// empty, never "." or "..".
-std::string safeName(const std::string& sent) {
-    std::string base = sent.substr(sent.find_last_of("/\\") + 1);
-    std::string name;
-    for (const char c : base) {
-        const bool plain =
-            std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '-' || c == '_';
-        name += plain ? c : '_';
-    }
-    if (name.empty() || name.find_first_not_of('.') == std::string::npos) name = "file";
-    return name.substr(0, 100);
-}
 
 // The error lines of a job, kept for the page.
 class LinesConsole : public Console {
@@ -72,7 +63,10 @@ struct WebJob {
     mutable std::mutex mutex;       // guards the fields below
     std::string state = "waiting";  // waiting, running, done, failed
     std::optional<SearchReport> progress;
+    Json layout;            // the best layout so far, while the job runs
+    int layoutVersion = 0;  // counts the layouts handed over
     Json result;
+    std::condition_variable changed;  // a layout came, or the job ended
     Clock::time_point touched = Clock::now();
 
     ~WebJob() {
@@ -81,6 +75,8 @@ struct WebJob {
         std::error_code error;
         std::filesystem::remove_all(folder, error);
     }
+    std::filesystem::path inputs() const { return folder / "in"; }
+    std::filesystem::path outputs() const { return folder / "out"; }
 };
 
 // Lets at most a given number of jobs pack at once.
@@ -110,22 +106,58 @@ private:
     int open_;
 };
 
-Json placementsJson(const JobResult& result) {
+Json cornersJson(const std::vector<std::pair<double, double>>& corners) {
+    Json out = Json::array();
+    for (const auto& [x, y] : corners) out.push_back({x, y});
+    return out;
+}
+
+Json placedJson(const std::vector<PartPlacement>& placements) {
     Json placed = Json::array();
-    for (const PartPlacement& p : result.placements) {
+    for (const PartPlacement& p : placements) {
+        Json holes = Json::array();
+        for (const auto& hole : p.holes) holes.push_back(cornersJson(hole));
         placed.push_back({{"name", p.name},
                           {"sheet", p.sheet},
                           {"x", p.x},
                           {"y", p.y},
                           {"rotation", p.rotation},
-                          {"mirrored", p.mirrored}});
+                          {"mirrored", p.mirrored},
+                          {"outer", cornersJson(p.outer)},
+                          {"holes", holes}});
     }
+    return placed;
+}
+
+std::string readText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// The per-sheet lines of the report ("Sheet 2 (600x600): Packed length:447 ..."), as figures.
+Json sheetFigures(const std::string& report) {
+    static const std::regex line(
+        R"(Sheet (\d+)(?: \(([^)]*)\))?: Packed length:(\S+) Packing density:(\S+)% Parts:(\d+) Area of parts:(\S+))");
+    Json sheets = Json::array();
+    for (std::sregex_iterator it(report.begin(), report.end(), line), end; it != end; ++it) {
+        const std::smatch& m = *it;
+        sheets.push_back({{"sheet", std::stoi(m[1])},
+                          {"kind", m[2].str()},
+                          {"length", std::strtod(m[3].str().c_str(), nullptr)},
+                          {"density", std::strtod(m[4].str().c_str(), nullptr)},
+                          {"parts", std::stoi(m[5])},
+                          {"area", std::strtod(m[6].str().c_str(), nullptr)}});
+    }
+    return sheets;
+}
+
+Json placementsJson(const JobResult& result, const std::filesystem::path& outputs) {
     Json left = Json::array();
     for (const LeftOffPart& p : result.leftOff)
         left.push_back({{"name", p.name}, {"reason", p.reason}});
     Json out{{"exit_code", result.exitCode},
              {"cut_short", result.cutShort},
-             {"placements", placed},
+             {"placements", placedJson(result.placements)},
              {"left_off", left}};
     if (result.figures) {
         out["figures"] = {{"length", result.figures->packedLength},
@@ -133,6 +165,14 @@ Json placementsJson(const JobResult& result) {
                           {"parts_placed", result.figures->partsPlaced},
                           {"parts_left_off", result.figures->partsLeftOff},
                           {"sheets", result.figures->sheetsUsed}};
+    }
+    const std::string report = readText(outputs / "Results.txt");
+    out["report"] = report;
+    out["sheet_figures"] = sheetFigures(report);
+    const Json written = Json::parse(readText(outputs / "placements.json"), nullptr, false);
+    if (written.is_object() && written.contains("solution") &&
+        written["solution"].contains("sheet")) {
+        out["sheet"] = written["solution"]["sheet"];
     }
     return out;
 }
@@ -211,10 +251,37 @@ public:
 
 private:
     void run(WebJob& job) {
-        if (!gate_.enter(job.stop)) return;
+        if (!gate_.enter(job.stop)) {
+            finish(job, Json(), "failed");
+            return;
+        }
         {
             const std::lock_guard lock(job.mutex);
             job.state = "running";
+        }
+        const auto showLayout = [&job](const std::vector<PartPlacement>& placements) {
+            {
+                const std::lock_guard lock(job.mutex);
+                job.layout = placedJson(placements);
+                ++job.layoutVersion;
+            }
+            job.changed.notify_all();
+        };
+        // Over several sheets the search hands over no layouts: a one-pass run, quiet and
+        // writing nothing, shows the first one at once.
+        const JobDescription& asked = job.description;
+        if (searchRequested(asked) && (asked.sheets != 1 || asked.stockFile)) {
+            JobDescription first = asked;
+            first.timeLimit.reset();
+            first.evaluations.reset();
+            first.writeLayout = false;
+            first.svgFile.reset();
+            first.jsonFile.reset();
+            first.camFile.reset();
+            first.remnantDxf.reset();
+            LinesConsole silent;
+            const JobResult onePass = runJob(first, silent);
+            if (onePass.exitCode == 0) showLayout(onePass.placements);
         }
         JobControl control;
         control.stop = &job.stop;
@@ -223,11 +290,20 @@ private:
             const std::lock_guard lock(job.mutex);
             job.progress = report;
         };
+        control.layouts = showLayout;
         const JobResult result = runJob(job.description, job.console, control);
         gate_.leave();
-        const std::lock_guard lock(job.mutex);
-        job.result = placementsJson(result);
-        job.state = result.exitCode == 0 ? "done" : "failed";
+        finish(job, placementsJson(result, job.outputs()),
+               result.exitCode == 0 ? "done" : "failed");
+    }
+
+    static void finish(WebJob& job, Json result, const char* state) {
+        {
+            const std::lock_guard lock(job.mutex);
+            job.result = std::move(result);
+            job.state = state;
+        }
+        job.changed.notify_all();
     }
 
     ServeOptions options_;
@@ -250,98 +326,171 @@ std::string newId() {
     return id;
 }
 
-// The job's description from the settings field, with its files in folder.
-std::optional<std::string> describe(const Json& settings, const std::vector<std::string>& files,
-                                    const std::filesystem::path& folder,
-                                    const ServeOptions& options, JobDescription& job) {
-    const auto number = [&](const char* key, double fallback) {
-        const auto it = settings.find(key);
-        return it != settings.end() && it->is_number() ? it->get<double>() : fallback;
-    };
-    const double length = number("length", 0);
-    const double width = number("width", 0);
-    if (length > 0 && width > 0) job.sheet = SheetSize{length, width};
-    job.sheets = static_cast<int>(number("sheets", 1));
-    job.spacing = number("spacing", 0);
-    job.margin = number("margin", 0);
-    job.rotations = static_cast<int>(number("rotations", 2));
-    if (job.sheets < 0 || job.sheets > 1000 || job.rotations < 1 || job.rotations > 360 ||
-        !(job.spacing >= 0) || !(job.margin >= 0)) {
-        return "the settings are out of range";
-    }
-    job.mirror = settings.value("mirror", false);
-    const double seconds = number("seconds", 0);
-    if (seconds > options.maxSeconds) {
-        return "a job may search at most " + std::to_string(static_cast<int>(options.maxSeconds)) +
-               " seconds";
-    }
-    if (seconds > 0) job.timeLimit = seconds;
-    if (const auto it = settings.find("evaluations"); it != settings.end() && it->is_number()) {
-        job.evaluations = it->get<std::int64_t>();
-    }
-    job.threads = options.threadsPerJob;
-    const Json copies = settings.value("copies", Json::object());
-    for (const std::string& name : files) {
-        std::optional<std::int64_t> count;
-        if (copies.is_object() && copies.contains(name) && copies[name].is_number_integer()) {
-            count = copies[name].get<std::int64_t>();
-        }
-        const bool drawing = name.size() > 4 && (name.ends_with(".dxf") || name.ends_with(".DXF"));
-        job.files.push_back({(folder / name).string(), drawing ? count : std::nullopt});
-    }
-    job.quiet = true;
-    job.outputDir = folder.string();
-    job.svgFile = (folder / "layout.svg").string();
-    job.jsonFile = (folder / "placements.json").string();
-    job.camFile = (folder / "cut.dxf").string();
-    return std::nullopt;
+// The uploads of a field, in the order sent.
+std::vector<httplib::MultipartFormData> uploadsOf(const httplib::Request& req, const char* field) {
+    std::vector<httplib::MultipartFormData> uploads;
+    const auto [first, last] = req.files.equal_range(field);
+    for (auto it = first; it != last; ++it) uploads.push_back(it->second);
+    return uploads;
 }
+
+// The settings field of a request as a JSON object, or why it is not one.
+std::variant<Json, std::string> settingsOf(const httplib::Request& req) {
+    if (!req.has_file("settings")) return Json::object();
+    Json settings = Json::parse(req.get_file_value("settings").content, nullptr, false);
+    if (settings.is_discarded() || !settings.is_object()) {
+        return std::string("the settings field is not a JSON object");
+    }
+    return settings;
+}
+
+// A folder of its own under the temporary folder, or nothing.
+std::optional<std::filesystem::path> newFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "blocknest-job-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) return std::nullopt;
+    return std::filesystem::path(pattern);
+}
+
+// Stores the uploads under safe names that differ from the names already taken.
+std::vector<std::string> store(const std::vector<httplib::MultipartFormData>& uploads,
+                               const std::filesystem::path& folder,
+                               std::vector<std::string>& taken) {
+    std::vector<std::string> names;
+    for (const httplib::MultipartFormData& upload : uploads) {
+        std::string name = safeName(upload.filename);
+        while (std::find(taken.begin(), taken.end(), name) != taken.end()) name = "_" + name;
+        std::ofstream(folder / name, std::ios::binary) << upload.content;
+        taken.push_back(name);
+        names.push_back(name);
+    }
+    return names;
+}
+
+// A folder removed when it goes out of scope.
+struct ScratchFolder {
+    std::filesystem::path path;
+    ~ScratchFolder() {
+        std::error_code error;
+        std::filesystem::remove_all(path, error);
+    }
+};
+
+Json rowsJson(const std::vector<FileRows>& files, const std::vector<std::string>& names) {
+    Json out = Json::array();
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        const FileRows& file = files[f];
+        Json parts = Json::array();
+        for (const PartRow& row : file.parts) {
+            Json holes = Json::array();
+            for (const auto& hole : row.holes) holes.push_back(cornersJson(hole));
+            parts.push_back({{"name", row.name},
+                             {"copies", row.copies},
+                             {"width", row.width},
+                             {"height", row.height},
+                             {"net_area", row.netArea},
+                             {"turns", row.turns},
+                             {"mirror", row.mirror},
+                             {"outer", cornersJson(row.outer)},
+                             {"holes", holes}});
+        }
+        Json layers = Json::array();
+        for (const DrawingLayer& layer : file.layers) {
+            layers.push_back(
+                {{"name", layer.name}, {"entities", layer.entities}, {"read", layer.read}});
+        }
+        Json entry{{"file", names[f]}, {"format", file.format},  {"parts", parts},
+                   {"layers", layers}, {"units", file.insUnits}, {"warnings", Json::array()}};
+        // The lines name the file by the job folder's path; the page knows it by its name.
+        const auto local = [&](std::string line) {
+            for (std::size_t at; (at = line.find(file.path)) != std::string::npos;) {
+                line.replace(at, file.path.size(), names[f]);
+            }
+            return line;
+        };
+        for (const std::string& warning : file.warnings)
+            entry["warnings"].push_back(local(warning));
+        if (file.error) entry["error"] = local(*file.error);
+        out.push_back(entry);
+    }
+    return out;
+}
+
+std::string noJobFolder() { return "no job folder can be made in the temporary folder"; }
 
 void routes(httplib::Server& server, Registry& registry) {
     server.Get("/", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(pageHtml(), "text/html; charset=utf-8");
+    });
+    // The part rows of the files chosen, read as the job would read them, nothing kept.
+    server.Post("/api/parts", [&registry](const httplib::Request& req, httplib::Response& res) {
+        if (!req.is_multipart_form_data()) {
+            return answerError(res, 400, "the parts' files are posted as multipart/form-data");
+        }
+        std::variant<Json, std::string> settings = settingsOf(req);
+        if (auto* why = std::get_if<std::string>(&settings)) return answerError(res, 400, *why);
+        const std::vector<httplib::MultipartFormData> uploads = uploadsOf(req, "files");
+        if (uploads.empty()) return answerError(res, 400, "no file was sent");
+        if (static_cast<int>(uploads.size()) > registry.options().maxFiles) {
+            return answerError(res, 413,
+                               "at most " + std::to_string(registry.options().maxFiles) + " files");
+        }
+        const std::optional<std::filesystem::path> folder = newFolder();
+        if (!folder) return answerError(res, 500, noJobFolder());
+        const ScratchFolder scratch{*folder};
+        std::vector<std::string> taken;
+        const std::vector<std::string> names = store(uploads, *folder, taken);
+        JobDescription job;
+        if (std::optional<std::string> why = describeReading(std::get<Json>(settings), job)) {
+            return answerError(res, 400, *why);
+        }
+        for (const std::string& name : names) job.files.push_back({(*folder / name).string(), {}});
+        res.set_content(Json{{"files", rowsJson(describeParts(job), names)}}.dump(
+                            -1, ' ', false, Json::error_handler_t::replace),
+                        "application/json");
     });
     server.Post("/api/jobs", [&registry](const httplib::Request& req, httplib::Response& res) {
         const ServeOptions& options = registry.options();
         if (!req.is_multipart_form_data()) {
             return answerError(res, 400, "a job is posted as multipart/form-data");
         }
-        Json settings = Json::object();
-        if (req.has_file("settings")) {
-            settings = Json::parse(req.get_file_value("settings").content, nullptr, false);
-            if (settings.is_discarded() || !settings.is_object()) {
-                return answerError(res, 400, "the settings field is not a JSON object");
-            }
-        }
-        std::vector<httplib::MultipartFormData> uploads;
-        const auto [first, last] = req.files.equal_range("files");
-        for (auto it = first; it != last; ++it) uploads.push_back(it->second);
-        if (uploads.empty()) return answerError(res, 400, "the job has no file");
-        if (static_cast<int>(uploads.size()) > options.maxFiles) {
+        std::variant<Json, std::string> settings = settingsOf(req);
+        if (auto* why = std::get_if<std::string>(&settings)) return answerError(res, 400, *why);
+        const std::vector<httplib::MultipartFormData> parts = uploadsOf(req, "files");
+        const std::vector<httplib::MultipartFormData> sheet = uploadsOf(req, "sheet");
+        const std::vector<httplib::MultipartFormData> stock = uploadsOf(req, "stock_files");
+        if (parts.empty()) return answerError(res, 400, "the job has no file");
+        if (sheet.size() > 1) return answerError(res, 400, "a job takes one sheet drawing");
+        if (static_cast<int>(parts.size() + stock.size()) > options.maxFiles) {
             return answerError(
                 res, 413, "a job takes at most " + std::to_string(options.maxFiles) + " files");
         }
         auto job = std::make_shared<WebJob>();
         job->id = newId();
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "blocknest-job-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) return answerError(res, 500, "no job folder");
-        job->folder = pattern;
-        std::vector<std::string> names;
-        for (const httplib::MultipartFormData& upload : uploads) {
-            std::string name = safeName(upload.filename);
-            while (std::find(names.begin(), names.end(), name) != names.end()) name = "_" + name;
-            std::ofstream(job->folder / name, std::ios::binary) << upload.content;
-            names.push_back(name);
+        const std::optional<std::filesystem::path> folder = newFolder();
+        if (!folder) return answerError(res, 500, noJobFolder());
+        job->folder = *folder;
+        std::error_code error;
+        std::filesystem::create_directory(job->inputs(), error);
+        std::filesystem::create_directory(job->outputs(), error);
+        std::vector<std::string> taken;
+        JobUploads uploads;
+        uploads.parts = store(parts, job->inputs(), taken);
+        if (!sheet.empty()) uploads.sheet = store(sheet, job->inputs(), taken).front();
+        uploads.stockFiles = store(stock, job->inputs(), taken);
+        std::optional<std::string> why;
+        try {
+            why = describeJob(std::get<Json>(settings), uploads, job->inputs(), job->outputs(),
+                              options, job->description);
+        } catch (const std::exception& e) {
+            // A value of an unexpected type deep in the settings.
+            why = std::string("the settings cannot be read: ") + e.what();
         }
-        if (std::optional<std::string> why =
-                describe(settings, names, job->folder, options, job->description)) {
-            return answerError(res, 400, *why);
-        }
+        if (why) return answerError(res, 400, *why);
         registry.add(job);
         registry.start(job);
         res.status = 201;
-        res.set_content(Json{{"id", job->id}, {"files", names}}.dump(), "application/json");
+        res.set_content(Json{{"id", job->id}, {"files", uploads.parts}}.dump(), "application/json");
     });
     server.Get(R"(/api/jobs/([0-9a-f]{16}))", [&registry](const httplib::Request& req,
                                                           httplib::Response& res) {
@@ -354,41 +503,62 @@ void routes(httplib::Server& server, Registry& registry) {
             if (job->progress) out["progress"] = progressJson(*job->progress);
             if (!job->result.is_null()) out["result"] = job->result;
         }
-        out["messages"] = job->console.lines();
+        // The lines name the uploads by their place in the job's folder; the page by name.
+        const std::string folder = job->inputs().string() + "/";
+        std::vector<std::string> lines = job->console.lines();
+        for (std::string& line : lines) {
+            for (std::size_t at; (at = line.find(folder)) != std::string::npos;) {
+                line.erase(at, folder.size());
+            }
+        }
+        out["messages"] = lines;
         std::vector<std::string> files;
         std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator(job->folder, error)) {
+        for (const auto& entry : std::filesystem::directory_iterator(job->outputs(), error)) {
             files.push_back(entry.path().filename().string());
         }
         std::sort(files.begin(), files.end());
         out["files"] = files;
-        res.set_content(out.dump(), "application/json");
+        res.set_content(out.dump(-1, ' ', false, Json::error_handler_t::replace),
+                        "application/json");
     });
-    server.Get(R"(/api/jobs/([0-9a-f]{16})/events)",
-               [&registry](const httplib::Request& req, httplib::Response& res) {
-                   const std::shared_ptr<WebJob> job = registry.find(req.matches[1]);
-                   if (!job) return answerError(res, 404, "no such job");
-                   res.set_chunked_content_provider(
-                       "text/event-stream", [job](std::size_t, httplib::DataSink& sink) {
-                           Json event;
-                           bool over = false;
-                           {
-                               const std::lock_guard lock(job->mutex);
-                               event = {{"state", job->state}};
-                               if (job->progress) event["progress"] = progressJson(*job->progress);
-                               over = job->state == "done" || job->state == "failed";
-                               job->touched = Clock::now();
-                           }
-                           const std::string text = "data: " + event.dump() + "\n\n";
-                           if (!sink.write(text.data(), text.size())) return false;
-                           if (over) {
-                               sink.done();
-                               return true;
-                           }
-                           std::this_thread::sleep_for(std::chrono::milliseconds(500));
-                           return true;
-                       });
-               });
+    // The job's state and progress at most once a second; the first event waits for the
+    // first layout (or a second), and a layout goes out once each time it changes.
+    server.Get(R"(/api/jobs/([0-9a-f]{16})/events)", [&registry](const httplib::Request& req,
+                                                                 httplib::Response& res) {
+        const std::shared_ptr<WebJob> job = registry.find(req.matches[1]);
+        if (!job) return answerError(res, 404, "no such job");
+        auto sent = std::make_shared<int>(0);  // the layout version sent
+        auto last = std::make_shared<std::optional<Clock::time_point>>();
+        res.set_chunked_content_provider(
+            "text/event-stream", [job, sent, last](std::size_t, httplib::DataSink& sink) {
+                const auto over = [&] { return job->state == "done" || job->state == "failed"; };
+                Json event;
+                {
+                    std::unique_lock lock(job->mutex);
+                    const auto until = last->value_or(Clock::now()) + std::chrono::seconds(1);
+                    if (*last) {
+                        job->changed.wait_until(lock, until, over);
+                    } else {
+                        job->changed.wait_until(
+                            lock, until, [&] { return over() || job->layoutVersion > *sent; });
+                    }
+                    event = {{"state", job->state}};
+                    if (job->progress) event["progress"] = progressJson(*job->progress);
+                    if (job->layoutVersion > *sent && !over()) {
+                        event["layout"] = job->layout;
+                        *sent = job->layoutVersion;
+                    }
+                    job->touched = Clock::now();
+                }
+                *last = Clock::now();
+                const std::string text =
+                    "data: " + event.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n\n";
+                if (!sink.write(text.data(), text.size())) return false;
+                if (event["state"] == "done" || event["state"] == "failed") sink.done();
+                return true;
+            });
+    });
     server.Post(R"(/api/jobs/([0-9a-f]{16})/stop)",
                 [&registry](const httplib::Request& req, httplib::Response& res) {
                     const std::shared_ptr<WebJob> job = registry.find(req.matches[1]);
@@ -402,13 +572,36 @@ void routes(httplib::Server& server, Registry& registry) {
                           return answerError(res, 404, "no such job");
                       res.set_content(Json{{"deleted", true}}.dump(), "application/json");
                   });
+    // Every cut file of the job in one archive.
+    server.Get(
+        R"(/api/jobs/([0-9a-f]{16})/cut-files\.zip)",
+        [&registry](const httplib::Request& req, httplib::Response& res) {
+            const std::shared_ptr<WebJob> job = registry.find(req.matches[1]);
+            if (!job) return answerError(res, 404, "no such job");
+            std::vector<std::string> names;
+            std::error_code error;
+            for (const auto& entry : std::filesystem::directory_iterator(job->outputs(), error)) {
+                const std::string name = entry.path().filename().string();
+                if (name.starts_with("cut") && name.ends_with(".dxf")) names.push_back(name);
+            }
+            if (names.empty()) return answerError(res, 404, "the job has no cut file yet");
+            std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+                return a.size() != b.size() ? a.size() < b.size() : a < b;
+            });
+            std::vector<std::pair<std::string, std::string>> files;
+            for (const std::string& name : names) {
+                files.emplace_back(name, readText(job->outputs() / name));
+            }
+            res.set_header("Content-Disposition", "attachment; filename=\"cut-files.zip\"");
+            res.set_content(zipArchive(files), "application/zip");
+        });
     server.Get(R"(/api/jobs/([0-9a-f]{16})/files/([^/]+))",
                [&registry](const httplib::Request& req, httplib::Response& res) {
                    const std::shared_ptr<WebJob> job = registry.find(req.matches[1]);
                    if (!job) return answerError(res, 404, "no such job");
                    const std::string name = req.matches[2];
                    if (name != safeName(name)) return answerError(res, 400, "not a file name");
-                   std::ifstream in(job->folder / name, std::ios::binary);
+                   std::ifstream in(job->outputs() / name, std::ios::binary);
                    if (!in) return answerError(res, 404, "no such file");
                    std::string content((std::istreambuf_iterator<char>(in)), {});
                    const bool svg = name.ends_with(".svg");

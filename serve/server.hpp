@@ -11,6 +11,7 @@ struct ServeOptions {
     int port = 8080;                                       // 0: any free port
     std::int64_t maxUploadBytes = std::int64_t{64} << 20;  // one request's body
     int maxFiles = 50;                                     // files in one job
+    std::int64_t maxParts = 20000;                         // copies the rows may ask for
     double maxSeconds = 600;                               // a job's time budget
     int maxRunning = 2;                                    // jobs packing at once; the others wait
     int threadsPerJob = 2;                                 // search threads of one job

@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "job/part_rows.hpp"
 #include "support.hpp"
 
 namespace blocknest {
@@ -381,6 +382,86 @@ TEST(JobTest, ProgressReportsFollowTheSearch) {
             EXPECT_GE(reports.back().sheetsAtLeast, 1);
         }
     }
+}
+
+// The layouts a search hands over: the first is the one-pass run's layout, part for part and
+// corner for corner, and with spacing the real parts are handed over where the grown ones
+// went; every part each time, at most once a second.
+TEST(JobTest, TheSearchHandsOverItsLayoutsTheOnePassOneFirst) {
+    for (const double spacing : {0.0, 0.5}) {
+        TempDir dir;
+        JobDescription plain;
+        plain.files.push_back({kInstances + "poly1a.txt", std::nullopt});
+        plain.outputDir = dir.path().string();
+        plain.quiet = true;
+        plain.spacing = spacing;
+        RecordingConsole quiet;
+        const JobResult onePass = runJob(plain, quiet);
+        ASSERT_EQ(onePass.exitCode, 0);
+        JobDescription searched = plain;
+        searched.timeLimit = 0.8;
+        searched.threads = 2;
+        std::vector<std::vector<PartPlacement>> layouts;
+        std::vector<std::chrono::steady_clock::time_point> when;
+        JobControl control;
+        control.layouts = [&](const std::vector<PartPlacement>& placements) {
+            layouts.push_back(placements);
+            when.push_back(std::chrono::steady_clock::now());
+        };
+        RecordingConsole console;
+        const JobResult result = runJob(searched, console, control);
+        ASSERT_EQ(result.exitCode, 0);
+        ASSERT_FALSE(layouts.empty()) << "spacing " << spacing;
+        ASSERT_EQ(layouts.front().size(), onePass.placements.size());
+        for (std::size_t i = 0; i < onePass.placements.size(); ++i) {
+            const PartPlacement& a = layouts.front()[i];
+            const PartPlacement& b = onePass.placements[i];
+            EXPECT_EQ(a.name, b.name);
+            ASSERT_EQ(a.outer.size(), b.outer.size());
+            for (std::size_t k = 0; k < a.outer.size(); ++k) {
+                EXPECT_NEAR(a.outer[k].first, b.outer[k].first, 1e-9);
+                EXPECT_NEAR(a.outer[k].second, b.outer[k].second, 1e-9);
+            }
+        }
+        for (std::size_t i = 1; i < when.size(); ++i) {
+            EXPECT_GE(when[i] - when[i - 1], std::chrono::milliseconds(999)) << "once a second";
+        }
+        for (const auto& layout : layouts) {
+            EXPECT_EQ(layout.size(), result.placements.size()) << "every part, every time";
+        }
+    }
+}
+
+// The rows of a job's files: each part with its count, box and net area as read, a drawing's
+// layers, and a file that cannot be read named with its reason while the others stay.
+TEST(JobTest, DescribedPartsAreTheFilesPartsAndTheirFailures) {
+    JobDescription job;
+    job.files = {{BLOCKNEST_SOURCE_DIR "/examples/workshop_parts.txt", std::nullopt},
+                 {kBracket, 3},
+                 {"/no/such/file.txt", std::nullopt}};
+    job.skipLayers = {"WASHER"};
+    const std::vector<FileRows> files = describeParts(job);
+    ASSERT_EQ(files.size(), 3u);
+    std::int64_t copies = 0;
+    for (const PartRow& row : files[0].parts) copies += row.copies;
+    EXPECT_EQ(copies, 34);
+    EXPECT_EQ(files[0].sheetLength, 1200);
+    const PartRow& plate = files[0].parts.front();
+    EXPECT_EQ(plate.name, "Base plate 200x120");
+    EXPECT_NEAR(plate.width, 200, 1e-9);
+    EXPECT_NEAR(plate.height, 120, 1e-9);
+    EXPECT_NEAR(plate.netArea, 23275.9, 0.1);  // 200 x 120 less four holes as 8-gons
+    ASSERT_EQ(files[1].parts.size(), 1u) << "the washer's layer is left out";
+    EXPECT_EQ(files[1].parts.front().copies, 3);
+    EXPECT_EQ(files[1].insUnits, 4);
+    const auto washer = std::find_if(files[1].layers.begin(), files[1].layers.end(),
+                                     [](const DrawingLayer& l) { return l.name == "washer"; });
+    ASSERT_NE(washer, files[1].layers.end());
+    EXPECT_FALSE(washer->read);
+    EXPECT_FALSE(files[1].warnings.empty()) << "the drawing's units are said";
+    ASSERT_TRUE(files[2].error);
+    EXPECT_NE(files[2].error->find("/no/such/file.txt"), std::string::npos) << *files[2].error;
+    EXPECT_TRUE(files[2].parts.empty());
 }
 
 }  // namespace

@@ -14,7 +14,9 @@ import subprocess
 import sys
 import tempfile
 import time
+import traceback
 import urllib.request
+import zipfile
 
 try:
     from selenium import webdriver
@@ -40,6 +42,11 @@ def check(condition, message):
     return condition
 
 
+def d_final(driver, index):
+    """Whether the layout drawn index-th was the job's final one."""
+    return driver.execute_script(f"return window.layoutDraws[{index}].final")
+
+
 def main():
     blocknest, source = sys.argv[1], sys.argv[2]
     screenshot = sys.argv[3] if len(sys.argv) > 3 else None
@@ -60,15 +67,36 @@ def main():
         workshop = os.path.join(source, "examples", "workshop_parts.txt")
         bracket = os.path.join(source, "examples", "bracket.dxf")
         driver.find_element(By.ID, "files").send_keys(workshop + "\n" + bracket)
-        copies = driver.find_element(By.CSS_SELECTOR, "input.copies")
+        # A row per part with its drawing and quantity: the example's six, the drawing's.
+        wait = WebDriverWait(driver, 20)
+        wait.until(lambda d: d.execute_script("return window.partsReady === true") and
+                   d.find_elements(By.CSS_SELECTOR, 'tr.row[data-file="bracket.dxf"]'))
+        rows = driver.find_elements(By.CSS_SELECTOR, "tr.row")
+        check(len(rows) >= 7, f"{len(rows)} part rows")
+        check(all(r.find_elements(By.CSS_SELECTOR, "svg.thumb path") for r in rows),
+              "a part row without its drawing")
+        example = [int(r.find_element(By.CSS_SELECTOR, "input.copies").get_attribute("value"))
+                   for r in rows if r.get_attribute("data-file") == "workshop_parts.txt"]
+        check(sum(example) == 34, f"the example's quantities add up to {sum(example)}")
+        check(driver.find_elements(By.CSS_SELECTOR, "input.layer"), "the drawing's layers are not listed")
+        drawing = [r for r in rows if r.get_attribute("data-file") == "bracket.dxf"]
+        copies = drawing[-1].find_element(By.CSS_SELECTOR, "input.copies")
         copies.clear()
         copies.send_keys("3")
         seconds = driver.find_element(By.ID, "seconds")
         seconds.clear()
         seconds.send_keys("3")
         driver.find_element(By.ID, "start").click()
+        # The one-pass layout is drawn at once, and redrawn while the search improves it.
+        wait.until(lambda d: d.execute_script("return window.layoutDraws.length") > 0)
+        check(not d_final(driver, 0), "the first layout drawn is the final one")
         wait = WebDriverWait(driver, 60)
-        wait.until(lambda d: d.find_elements(By.CSS_SELECTOR, "#layout svg .part"))
+        wait.until(lambda d: d.execute_script("return window.layoutDraws.some(x => x.final)")
+                   and d.find_elements(By.CSS_SELECTOR, "a.download"))
+        draws = driver.execute_script("return window.layoutDraws")
+        live = [x for x in draws if not x["final"]]
+        check(len(live) >= 2, f"{len(live)} layouts drawn during the search")
+        check(all(x["ms"] < 1000 for x in draws), f"slow redraws: {draws}")
         parts = driver.find_elements(By.CSS_SELECTOR, "#layout svg .part")
         titles = [p.find_element(By.TAG_NAME, "title").get_attribute("textContent") for p in parts]
         # 34 parts of the example and the drawing's washers (its bracket fits the sheet too).
@@ -87,8 +115,26 @@ def main():
                 check(contours and all(e.closed for e in contours), "open contours in the cut file")
                 check(len([e for e in contours if e.dxf.layer == "PARTS"]) == len(parts),
                       "the cut file does not hold every drawn part")
+        # Every cut file, from the one archive.
+        archive = next((link for link in links if link.endswith("cut-files.zip")), None)
+        if check(archive is not None, f"no archive among {links}"):
+            with tempfile.TemporaryDirectory() as folder:
+                path = os.path.join(folder, "cut.zip")
+                urllib.request.urlretrieve(archive, path)
+                with zipfile.ZipFile(path) as bundle:
+                    check(bundle.testzip() is None, "a damaged archive")
+                    names = bundle.namelist()
+                    check(names and all(n.endswith(".dxf") for n in names), f"archive holds {names}")
+                    for name in names:
+                        bundle.extract(name, folder)
+                        drawn = [e for e in ezdxf.readfile(os.path.join(folder, name)).modelspace()
+                                 .query("LWPOLYLINE") if e.dxf.layer == "PARTS"]
+                        check(drawn and all(e.closed for e in drawn), f"{name}: open or no contours")
         if screenshot:
+            height = driver.execute_script("return document.body.scrollHeight")
+            driver.set_window_size(1200, height + 150)
             driver.save_screenshot(screenshot)
+            driver.set_window_size(1200, 1400)
         # A long search, stopped: the best layout is kept and said so.
         seconds.clear()
         seconds.send_keys("60")
@@ -106,7 +152,9 @@ def main():
         except Exception:
             failures.append("the stopped job's layout is not drawn")
     except Exception as error:  # a page that does not behave fails the check with the reason
-        failures.append(f"{type(error).__name__}: {error}")
+        failures.append(f"{type(error).__name__}: {error}".splitlines()[0])
+        failures.append(next(line for line in reversed(traceback.format_exc().splitlines())
+                             if "page_check.py" in line))
     finally:
         if driver is not None:
             driver.quit()

@@ -8,9 +8,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <random>
 #include <thread>
+#include <tuple>
 
 #include "support.hpp"
 
@@ -74,8 +78,32 @@ std::vector<std::filesystem::path> jobFolders() {
     return folders;
 }
 
+// The temporary folder of this test alone, so that the jobs of tests running beside it in
+// other processes do not count as its own.
+class OwnTemporaryFolder {
+public:
+    OwnTemporaryFolder() {
+        const char* old = std::getenv("TMPDIR");
+        if (old != nullptr) old_ = old;
+        setenv("TMPDIR", folder_.path().c_str(), 1);
+    }
+    ~OwnTemporaryFolder() {
+        if (old_) {
+            setenv("TMPDIR", old_->c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+    }
+
+private:
+    testing_support::TempDir folder_;
+    std::optional<std::string> old_;
+};
+
 TEST(ServerTest, AJobFromUploadsGivesItsLayoutFiguresAndFiles) {
+    const OwnTemporaryFolder own;
     const auto before = jobFolders();
+    EXPECT_TRUE(before.empty());
     {
         const Running server;
         httplib::Client client = server.client();
@@ -176,6 +204,270 @@ TEST(ServerTest, BadRequestsAreRefusedWithAReason) {
     EXPECT_EQ(client.Get(("/api/jobs/" + id + "/files/..").c_str())->status, 400);
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::temp_directory_path() / "escape.txt"));
     EXPECT_EQ(client.Get("/")->status, 200) << "the server is still up";
+}
+
+const std::string kBracket = BLOCKNEST_SOURCE_DIR "/examples/bracket.dxf";
+
+// The events of a job's stream until it ends: each event's JSON and when it came.
+std::vector<std::pair<Json, double>> eventsOf(const Running& server, const std::string& id) {
+    std::vector<std::pair<Json, double>> events;
+    httplib::Client client = server.client();
+    client.set_read_timeout(60, 0);
+    std::string pending;
+    const auto start = std::chrono::steady_clock::now();
+    (void)client.Get(("/api/jobs/" + id + "/events").c_str(), [&](const char* data, size_t size) {
+        pending.append(data, size);
+        for (std::size_t end; (end = pending.find("\n\n")) != std::string::npos;) {
+            const std::string event = pending.substr(0, end);
+            pending.erase(0, end + 2);
+            if (!event.starts_with("data: ")) continue;
+            const std::chrono::duration<double> at = std::chrono::steady_clock::now() - start;
+            events.emplace_back(Json::parse(event.substr(6)), at.count());
+        }
+        return true;
+    });
+    return events;
+}
+
+TEST(ServerTest, PartRowsLayoutsAsTheSearchGoesAndTheCutFilesInOneArchive) {
+    const OwnTemporaryFolder own;
+    const Running server;
+    httplib::Client client = server.client();
+    // The rows of two good files and a broken one: the broken one is named with its reason.
+    const httplib::MultipartFormDataItems files{
+        {"files", readFile(kWorkshop), "workshop_parts.txt", "text/plain"},
+        {"files", readFile(kBracket), "bracket.dxf", "application/dxf"},
+        {"files", "0\nSECTION\n2\nENTITIES\n0\nLINE\n8\nA\n10\nx\n", "broken.dxf", "text/plain"},
+        {"settings", R"({"skip_layers": ["washer"]})", "", "application/json"}};
+    const auto rows = client.Post("/api/parts", files);
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->status, 200) << rows->body;
+    const Json described = Json::parse(rows->body)["files"];
+    ASSERT_EQ(described.size(), 3u);
+    std::int64_t copies = 0;
+    for (const Json& part : described[0]["parts"]) copies += part["copies"].get<std::int64_t>();
+    EXPECT_EQ(copies, 34);
+    EXPECT_EQ(described[0]["parts"][0]["name"], "Base plate 200x120");
+    EXPECT_NEAR(described[0]["parts"][0]["width"].get<double>(), 200, 1e-9);
+    EXPECT_NEAR(described[0]["parts"][0]["net_area"].get<double>(), 23275.9, 0.1);
+    // The layer left out is listed as such, and its part is not read.
+    ASSERT_EQ(described[1]["parts"].size(), 1u) << described[1].dump();
+    bool washerListed = false;
+    for (const Json& layer : described[1]["layers"]) {
+        if (layer["name"] == "washer") washerListed = !layer["read"].get<bool>();
+    }
+    EXPECT_TRUE(washerListed) << described[1]["layers"].dump();
+    ASSERT_TRUE(described[2].contains("error")) << described[2].dump();
+    EXPECT_NE(described[2]["error"].get<std::string>().find("broken.dxf"), std::string::npos);
+    EXPECT_EQ(described[2]["error"].get<std::string>().find("blocknest-job-"), std::string::npos);
+
+    // The base plates set to 1 and the drawing's washers to 2: 31 + 1 + 2 parts. A search
+    // by time: the one-pass layout comes first, and the events come at most once a second.
+    const httplib::MultipartFormDataItems job{
+        {"files", readFile(kWorkshop), "workshop_parts.txt", "text/plain"},
+        {"files", readFile(kBracket), "bracket.dxf", "application/dxf"},
+        {"settings",
+         R"({"seconds": 2.5, "rows": {"workshop_parts.txt": [{"copies": 1}],
+             "bracket.dxf": [{"copies": 1}, {"copies": 2}]}})",
+         "", "application/json"}};
+    const auto made = client.Post("/api/jobs", job);
+    ASSERT_TRUE(made);
+    ASSERT_EQ(made->status, 400) << "a row list shorter than the file's parts is refused";
+    const httplib::MultipartFormDataItems fixed{
+        job[0],
+        job[1],
+        {"settings",
+         R"({"seconds": 2.5, "rows": {"workshop_parts.txt": [{"copies": 1}, {}, {}, {}, {}, {}, {}],
+             "bracket.dxf": [{"copies": 1}, {"copies": 2}]}})",
+         "", "application/json"}};
+    const auto posted = client.Post("/api/jobs", fixed);
+    ASSERT_TRUE(posted);
+    ASSERT_EQ(posted->status, 201) << posted->body;
+    const std::string id = Json::parse(posted->body)["id"];
+    const auto events = eventsOf(server, id);
+    ASSERT_GE(events.size(), 2u) << waitFor(client, id).dump().substr(0, 2000);
+    ASSERT_TRUE(events.front().first.contains("layout")) << events.front().first.dump();
+    EXPECT_LT(events.front().second, 2.0) << "the one-pass layout comes at once";
+    EXPECT_EQ(events.front().first["layout"].size(), 34u);
+    // A second apart, but for the last, which says the job ended.
+    for (std::size_t i = 1; i + 1 < events.size(); ++i) {
+        EXPECT_GT(events[i].second - events[i - 1].second, 0.9) << "events a second apart";
+    }
+    int layouts = 0;
+    for (const auto& [event, at] : events) layouts += event.contains("layout") ? 1 : 0;
+    EXPECT_GE(layouts, 2) << "the layout is shown again as the search improves it";
+    EXPECT_EQ(events.back().first["state"], "done");
+    const Json done = waitFor(client, id);
+    ASSERT_EQ(done["result"]["placements"].size(), 34u) << done.dump();
+    EXPECT_FALSE(done["result"]["report"].get<std::string>().empty());
+    for (const Json& p : done["result"]["placements"]) EXPECT_GE(p["outer"].size(), 3u);
+
+    // The archive holds the cut file byte for byte.
+    const auto cut = client.Get(("/api/jobs/" + id + "/files/cut.dxf").c_str());
+    const auto zip = client.Get(("/api/jobs/" + id + "/cut-files.zip").c_str());
+    ASSERT_TRUE(cut && zip);
+    ASSERT_EQ(zip->status, 200);
+    EXPECT_TRUE(zip->body.starts_with("PK\x03\x04"));
+    EXPECT_NE(zip->body.find("cut.dxf" + cut->body), std::string::npos);
+    EXPECT_EQ(countOf(zip->body, "PK\x01\x02"), 1) << "one entry in the directory";
+    ASSERT_EQ(client.Delete(("/api/jobs/" + id).c_str())->status, 200);
+    EXPECT_TRUE(jobFolders().empty()) << "the part rows' and the job's folders are removed";
+}
+
+TEST(ServerTest, SeveralSheetsShowTheirOnePassLayoutFirstAndEachSheetsFigures) {
+    const Running server;
+    httplib::Client client = server.client();
+    const httplib::MultipartFormDataItems job{
+        {"files", readFile(kWorkshop), "workshop_parts.txt", "text/plain"},
+        {"settings", R"({"length": 300, "width": 200, "sheets": 0, "evaluations": 2000})", "",
+         "application/json"}};
+    const auto posted = client.Post("/api/jobs", job);
+    ASSERT_TRUE(posted);
+    ASSERT_EQ(posted->status, 201) << posted->body;
+    const std::string id = Json::parse(posted->body)["id"];
+    const auto events = eventsOf(server, id);
+    ASSERT_FALSE(events.empty());
+    ASSERT_TRUE(events.front().first.contains("layout")) << events.front().first.dump();
+    const Json done = waitFor(client, id);
+    const Json& sheets = done["result"]["sheet_figures"];
+    ASSERT_EQ(sheets.size(), done["result"]["figures"]["sheets"].get<std::size_t>());
+    int parts = 0;
+    for (const Json& sheet : sheets) parts += sheet["parts"].get<int>();
+    EXPECT_EQ(parts, 34);
+    const auto zip = client.Get(("/api/jobs/" + id + "/cut-files.zip").c_str());
+    ASSERT_TRUE(zip);
+    EXPECT_EQ(countOf(zip->body, "PK\x01\x02"), static_cast<int>(sheets.size()));
+}
+
+// Random requests, seeded: mangled multipart bodies, settings of random JSON, odd paths and
+// methods. Each gets an answer below 500 with a reason, and the server keeps serving.
+TEST(ServerTest, RandomRequestsAreAnsweredWithAReasonAndNeverTakeTheServerDown) {
+    const Running server;
+    httplib::Client client = server.client();
+    std::mt19937 random(7);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const std::vector<std::string> values{"1",
+                                          "-1",
+                                          "1e308",
+                                          "\"x\"",
+                                          "null",
+                                          "[]",
+                                          "{}",
+                                          "true",
+                                          "0",
+                                          "99999999",
+                                          "[1,\"a\"]",
+                                          "{\"copies\":-5}",
+                                          "[{\"copies\":1e9,\"turns\":[\"a\"]}]",
+                                          "[{\"turns\":[1e400]}]"};
+    const std::vector<std::string> keys{
+        "length",      "width", "sheets", "seconds", "evaluations", "rotations", "units",
+        "skip_layers", "rows",  "stock",  "spacing", "margin",      "mirror"};
+    const std::string example = readFile(kWorkshop);
+    for (int round = 0; round < 40; ++round) {
+        std::string settings = "{";
+        for (int k = pick(4); k > 0; --k) {
+            settings += "\"" + keys[pick(static_cast<int>(keys.size()))] + "\":";
+            if (pick(3) == 0) {
+                settings +=
+                    "{\"workshop_parts.txt\":" + values[pick(static_cast<int>(values.size()))] +
+                    "}";
+            } else {
+                settings += values[pick(static_cast<int>(values.size()))];
+            }
+            settings += k > 1 ? "," : "";
+        }
+        settings += pick(10) == 0 ? "" : "}";
+        std::string content = example;
+        for (int k = pick(3); k > 0; --k)
+            content[random() % content.size()] = static_cast<char>(random());
+        const std::string name = pick(4) == 0
+                                     ? "../../" + std::string(1, static_cast<char>(random()))
+                                     : "workshop_parts.txt";
+        const char* path = pick(2) == 0 ? "/api/jobs" : "/api/parts";
+        const bool damaged = pick(5) == 0;
+        const httplib::Result answer = [&] {
+            if (!damaged) {
+                const httplib::MultipartFormDataItems items{
+                    {"files", content, name, "text/plain"},
+                    {"settings", settings, "", "application/json"}};
+                return client.Post(path, items);
+            }
+            // A multipart body cut short or with its boundary damaged.
+            std::string body =
+                "--b\r\nContent-Disposition: form-data; name=\"files\"; filename=\"" + name +
+                "\"\r\n\r\n" + content + "\r\n--b--\r\n";
+            body.resize(random() % body.size());
+            return client.Post(path, body, "multipart/form-data; boundary=b");
+        }();
+        ASSERT_TRUE(answer) << "round " << round << ": no answer";
+        EXPECT_LT(answer->status, 500) << settings << " " << answer->body;
+        if (answer->status >= 400) {
+            const Json why = Json::parse(answer->body, nullptr, false);
+            EXPECT_TRUE(why.is_object() && why.contains("error")) << answer->body;
+        } else if (answer->status == 201) {
+            const std::string id = Json::parse(answer->body)["id"];
+            (void)client.Post(("/api/jobs/" + id + "/stop").c_str());
+            (void)client.Delete(("/api/jobs/" + id).c_str());
+        }
+        const std::string odd = "/api/jobs/" + std::to_string(random()) + "/" +
+                                std::string(1, static_cast<char>('a' + pick(26)));
+        const auto lost = client.Get(odd.c_str());
+        ASSERT_TRUE(lost);
+        EXPECT_GE(lost->status, 400);
+        EXPECT_LT(lost->status, 500);
+    }
+    EXPECT_EQ(client.Get("/")->status, 200) << "the server is still up";
+}
+
+// A stock table edited on the page, one of its rows a drawn remnant, and a drawn sheet: the
+// sheets come from them, and what the page sends wrong is refused with a reason.
+TEST(ServerTest, AStockTableAndADrawnSheetMakeTheSheets) {
+    const Running server;
+    httplib::Client client = server.client();
+    const std::string examples = BLOCKNEST_SOURCE_DIR "/examples/";
+    const auto post = [&](const std::string& settings, bool remnant, bool sheet) {
+        httplib::MultipartFormDataItems items{
+            {"files", readFile(kWorkshop), "workshop_parts.txt", "text/plain"},
+            {"settings", settings, "", "application/json"}};
+        if (remnant) {
+            items.push_back({"stock_files", readFile(examples + "plate_remnant.dxf"),
+                             "plate_remnant.dxf", "application/dxf"});
+        }
+        if (sheet) {
+            items.push_back({"sheet", readFile(examples + "plate_with_defects.dxf"),
+                             "plate_with_defects.dxf", "application/dxf"});
+        }
+        return client.Post("/api/jobs", items);
+    };
+    const auto stocked = post(R"({"stock": [{"length": 600, "width": 600, "count": 10,
+        "cost": 400000}, {"file": "plate_remnant.dxf", "count": 1}], "length": 0})",
+                              true, false);
+    ASSERT_TRUE(stocked);
+    ASSERT_EQ(stocked->status, 201) << stocked->body;
+    const Json done = waitFor(client, Json::parse(stocked->body)["id"]);
+    ASSERT_EQ(done["state"], "done") << done.dump().substr(0, 1000);
+    std::vector<std::string> kinds;
+    for (const Json& sheet : done["result"]["sheet_figures"]) kinds.push_back(sheet["kind"]);
+    EXPECT_EQ(kinds, (std::vector<std::string>{"plate_remnant", "600x600"}))
+        << "the remnant first, then the half sheet";
+    const auto drawn = post("{\"length\": 0}", false, true);
+    ASSERT_TRUE(drawn);
+    ASSERT_EQ(drawn->status, 201) << drawn->body;
+    const Json onSheet = waitFor(client, Json::parse(drawn->body)["id"]);
+    ASSERT_EQ(onSheet["state"], "done") << onSheet.dump().substr(0, 1000);
+    EXPECT_GT(onSheet["result"]["placements"].size(), 0u);
+    // A stock row naming a drawing not sent, a row without a size, both a sheet and a stock.
+    for (const auto& [settings, remnant, sheet] : std::vector<std::tuple<std::string, bool, bool>>{
+             {R"({"stock": [{"file": "plate_remnant.dxf"}]})", false, false},
+             {R"({"stock": [{"length": 600}]})", false, false},
+             {R"({"stock": [{"length": 600, "width": 600, "count": 0}]})", false, false},
+             {R"({"stock": [{"file": "plate_remnant.dxf"}]})", true, true}}) {
+        const auto refused = post(settings, remnant, sheet);
+        ASSERT_TRUE(refused);
+        EXPECT_EQ(refused->status, 400) << settings;
+        EXPECT_TRUE(Json::parse(refused->body).contains("error"));
+    }
 }
 
 }  // namespace
