@@ -212,6 +212,22 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
     ProgressLines lines(console, display);
     // The watched layout: an improvement waits while the last one shown is under a second
     // old, and the newest waiting one is decoded at a report after that.
+    // The real parts and their parked poses in a layout's packing order, which the grown
+    // parts of the layout follow.
+    const auto inPackingOrder = [&](const std::vector<int>& order) {
+        std::vector<const Part*> originals;
+        for (const Part& part : parts_) originals.push_back(&part);
+        std::pair<PartList, PlacementJob> real;
+        real.second.sheet = placement->sheet;
+        real.second.sheetOrigin = placement->sheetOrigin;
+        for (const int i : order) {
+            const auto k = static_cast<std::size_t>(i);
+            real.first.pushBack(*originals[k]);
+            real.second.parkedPoses.push_back(placement->parkedPoses[k]);
+            real.second.parkShifts.push_back(placement->parkShifts[k]);
+        }
+        return real;
+    };
     std::optional<Genome> waiting;
     std::optional<std::chrono::steady_clock::time_point> shown;
     const auto showLayout = [&](const SearchProgress& p) {
@@ -223,18 +239,7 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
         DecoderMemory memory;
         (void)decodeLayout(instance, *waiting, memory, &packed);
         if (placement) {
-            std::vector<const Part*> originals;
-            for (const Part& part : parts_) originals.push_back(&part);
-            PartList real;
-            PlacementJob reordered;
-            reordered.sheet = placement->sheet;
-            reordered.sheetOrigin = placement->sheetOrigin;
-            for (const int i : waiting->order) {
-                const auto k = static_cast<std::size_t>(i);
-                real.pushBack(*originals[k]);
-                reordered.parkedPoses.push_back(placement->parkedPoses[k]);
-                reordered.parkShifts.push_back(placement->parkShifts[k]);
-            }
+            auto [real, reordered] = inPackingOrder(waiting->order);
             placeOriginals(real, reordered, packed);
             packed = std::move(real);
         }
@@ -263,18 +268,7 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
     }
     if (placement) {
         // The layout holds the parts in packing order; the real parts follow them.
-        std::vector<const Part*> real;
-        for (const Part& part : parts_) real.push_back(&part);
-        PartList ordered;
-        PlacementJob reordered;
-        reordered.sheet = placement->sheet;
-        reordered.sheetOrigin = placement->sheetOrigin;
-        for (const int i : outcome.best.order) {
-            const auto k = static_cast<std::size_t>(i);
-            ordered.pushBack(*real[k]);
-            reordered.parkedPoses.push_back(placement->parkedPoses[k]);
-            reordered.parkShifts.push_back(placement->parkShifts[k]);
-        }
+        auto [ordered, reordered] = inPackingOrder(outcome.best.order);
         // The search scores the grown parts, whose ends stand out of the real ones by more at
         // sharp corners than at round ones: of the overlap phase's layout and the first
         // phase's, the one whose real parts end first is kept.
