@@ -12,27 +12,17 @@
 #include "output/statistics.hpp"
 #include "search/box_buckets.hpp"
 #include "search/exact_shape.hpp"
+#include "search/guided_walk.hpp"
 #include "search/random.hpp"
 #include "search/walk_runner.hpp"
 
 namespace blocknest {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 constexpr int kGlobalSamples = 24;  // positions tried anywhere on the strip per move
 constexpr int kLocalSamples = 24;   // positions tried near the part's place per move
-constexpr int kStrikes = 3;         // returns to the least overlap before a separation fails
-constexpr int kPatience = 50;       // rounds without less overlap in one strike
-constexpr double kShrinkStart = 0.02;
-constexpr double kShrinkLeast = 0.0005;  // the cut never falls below this share of the length
-constexpr int kTries = 3;  // failed separations on one strip length before the cut is halved
 // The refinement of a move ends at steps below this share of the part's smaller side.
 constexpr double kFinestStep = 1e-4;
-constexpr double kWeightLow = 1.2;
-constexpr double kWeightHigh = 2.0;
-constexpr double kWeightDecay = 0.95;
-constexpr double kWeightCap = 1e12;
 
 struct Pose {
     int turn = 0;
@@ -108,95 +98,59 @@ std::uint64_t pairKey(int i, int j) {
 
 // One walk: parts at exact poses on a strip of length_, the pairs that overlap and how deeply,
 // and the weights of pairs that have overlapped.
-class ExactWalk {
+class ExactWalk : public GuidedWalk<ExactWalk, Pose, double> {
 public:
     ExactWalk(const SearchInstance& instance, const ShapeTable& table,
               const std::vector<int>& order, std::uint64_t seed)
-        : instance_(instance),
+        : GuidedWalk(instance, order, seed),
           table_(table),
-          order_(order),
-          n_(static_cast<int>(instance.parts.size())),
           obstacleCount_(static_cast<int>(table.obstacles.size())),
           outlineId_(n_ + obstacleCount_),
-          random_(seed),
-          pose_(static_cast<std::size_t>(n_)),
           contacts_(static_cast<std::size_t>(outlineId_ + 1)),
           buckets_(outlineId_, instance.sheetLength, instance.sheetWidth, table.bucketSide),
           edge_(1e-9 * (instance.sheetLength + instance.sheetWidth)) {}
 
-    // Runs until the budget ends; keeps the best real layout that scores better than start.
-    void run(const PartList& start, const Score& startScore, std::int64_t quota,
-             const SeparationOptions& options, WalkShared& shared) {
-        quota_ = quota;
-        options_ = &options;
-        shared_ = &shared;
-        score_ = startScore;
-        if (!startFrom(start)) return;
-
-        // Parts off the sheet were put onto it overlapping: the whole sheet is theirs until the
-        // overlap is resolved; failures start again from a state shaken up.
-        while (!separate()) {
-            if (!budgetLeft()) return;
-            if (length_ < maxLength_) {
-                setLength(std::min(maxLength_, length_ * 1.01));
-            } else {
-                disrupt();
-            }
-        }
-        realize();
-        std::vector<Pose> bestPoses = pose_;
-        double bestLength = extent();
-        double shrink = kShrinkStart;
-        std::vector<std::pair<double, std::vector<Pose>>> pool;
-        int failures = 0;
-        auto attempt = [&] {
-            pose_ = bestPoses;
-            pool.clear();
-            failures = 0;
-            return shrinkTo(bestLength - bestLength * shrink, bestLength);
-        };
-        if (!attempt()) return;
-        while (budgetLeft()) {
-            if (separate()) {
-                realize();
-                bestPoses = pose_;
-                bestLength = extent();
-                if (!attempt()) return;
-                continue;
-            }
-            if (++failures >= kTries) {
-                shrink = std::max(kShrinkLeast, shrink * 0.5);
-                if (!attempt()) return;
-                continue;
-            }
-            const double left = totalDepth();
-            auto place = std::find_if(pool.begin(), pool.end(),
-                                      [&](const auto& entry) { return entry.first > left; });
-            pool.insert(place, {left, pose_});
-            const int draw = random_.below(1000);
-            const auto pick = static_cast<std::size_t>(static_cast<double>(draw) * draw / 1e6 *
-                                                       static_cast<double>(pool.size()));
-            pose_ = pool[pick].second;
-            disrupt();
-        }
-    }
-
-    const std::optional<PartList>& layout() const { return layout_; }
-    const Score& score() const { return score_; }
-    std::int64_t moves() const { return moves_; }
+    static constexpr double kShrinkLeast = 0.0005;
 
 private:
+    friend class GuidedWalk<ExactWalk, Pose, double>;
+
     const ExactShape& shape(int i, int turn) const { return table_.shape(i, turn); }
     const ExactShape& shape(int i) const {
         return shape(i, pose_[static_cast<std::size_t>(i)].turn);
     }
 
-    bool budgetLeft() const {
-        if (moves_ >= quota_ && quota_ > 0) return false;
-        if (options_->stop && options_->stop->load(std::memory_order_relaxed)) return false;
-        if (options_->deadline && Clock::now() >= *options_->deadline) return false;
+    // Room or a shake after the start failed to separate: a longer strip up to the sheet's
+    // length, then two large parts swapped.
+    bool openUp() {
+        if (length_ < maxLength_) {
+            setLength(std::min(maxLength_, length_ * 1.01));
+        } else {
+            disrupt();
+        }
         return true;
     }
+
+    // From the best state (the poses already taken up), the strip cut by the share.
+    bool cutFrom(double share) { return shrinkTo(bestLength_ - bestLength_ * share, bestLength_); }
+
+    void keepBest() {
+        realize();
+        noteBest();
+    }
+
+    bool overlaps(int i) const { return !contacts_[static_cast<std::size_t>(i)].empty(); }
+    double size(int i) const { return shape(i).width * shape(i).height; }
+    int shapeOf(int i) const { return instance_.shapeOf[static_cast<std::size_t>(i)]; }
+    void afterSwap(int a, int b) {
+        clampInside(a);
+        clampInside(b);
+    }
+    void startWeightsAgain() {
+        weights_.clear();
+        rebuild();
+    }
+    void restore() { rebuild(); }
 
     // The least and most x and y at which the shape lies inside the strip: its left edge and
     // the sheet's top edge count as outside, as in the exact test.
@@ -300,37 +254,6 @@ private:
         weights_.clear();
         rebuild();
         return true;
-    }
-
-    void disrupt() {
-        std::vector<double> sizes;
-        for (int i = 0; i < n_; ++i) sizes.push_back(shape(i).width * shape(i).height);
-        std::vector<double> sorted = sizes;
-        std::sort(sorted.begin(), sorted.end());
-        const double cutoff = sorted[sorted.size() / 2];
-        std::vector<int> large;
-        for (int i = 0; i < n_; ++i) {
-            if (sizes[static_cast<std::size_t>(i)] >= cutoff) large.push_back(i);
-        }
-        const int a =
-            large[static_cast<std::size_t>(random_.below(static_cast<int>(large.size())))];
-        int b = a;
-        for (int tries = 0;
-             tries < 16 && (b == a || instance_.shapeOf[static_cast<std::size_t>(b)] ==
-                                          instance_.shapeOf[static_cast<std::size_t>(a)]);
-             ++tries) {
-            b = large[static_cast<std::size_t>(random_.below(static_cast<int>(large.size())))];
-        }
-        if (b != a) {
-            Pose& pa = pose_[static_cast<std::size_t>(a)];
-            Pose& pb = pose_[static_cast<std::size_t>(b)];
-            std::swap(pa.x, pb.x);
-            std::swap(pa.y, pb.y);
-            clampInside(a);
-            clampInside(b);
-        }
-        weights_.clear();
-        rebuild();
     }
 
     // How deeply part i, with shape s at (x, y), overlaps item j: another part, an obstacle,
@@ -467,10 +390,10 @@ private:
             if (best.x == from.x && best.y == from.y) step /= 2;
         }
         setPose(i, best);
-        shared_->countMoves(++moves_);
+        countMove();
     }
 
-    double totalDepth() const {
+    double totalOverlap() const {
         double total = 0;
         for (const auto& list : contacts_) {
             for (const Contact& c : list) total += c.depth;
@@ -513,44 +436,6 @@ private:
         }
     }
 
-    // Moves overlapping parts until none overlap (true), or until the overlap has not fallen
-    // for a while a few times over, or the budget ends (false, at the least overlap).
-    bool separate() {
-        if (!anyOverlap()) return true;
-        double least = totalDepth();
-        std::vector<Pose> leastPoses = pose_;
-        std::vector<int> moving;
-        for (int strike = 0; strike < kStrikes; ++strike) {
-            for (int still = 0; still < kPatience;) {
-                moving.clear();
-                for (int i = 0; i < n_; ++i) {
-                    if (!contacts_[static_cast<std::size_t>(i)].empty()) moving.push_back(i);
-                }
-                for (std::size_t k = moving.size(); k > 1; --k) {
-                    std::swap(moving[k - 1],
-                              moving[static_cast<std::size_t>(random_.below(static_cast<int>(k)))]);
-                }
-                for (const int i : moving) {
-                    if (!budgetLeft()) return false;
-                    if (!contacts_[static_cast<std::size_t>(i)].empty()) move(i);
-                }
-                if (!anyOverlap()) return true;
-                const double total = totalDepth();
-                if (total < least) {
-                    least = total;
-                    leastPoses = pose_;
-                    still = 0;
-                } else {
-                    ++still;
-                }
-                updateWeights();
-            }
-            pose_ = leastPoses;
-            rebuild();
-        }
-        return false;
-    }
-
     // Lays the parts out for real at their poses and settles them; keeps the layout if it
     // scores better than the best so far, and takes up the settled poses, closer to the origin.
     void realize() {
@@ -569,7 +454,7 @@ private:
         }
         if (!settleLayout(instance_, list)) return;
         const Score score = scoreLayout(instance_, list);
-        if (score.unplaced > 0 || !(score < score_)) return;
+        if (!improves(score)) return;
         auto settled = list.begin();
         for (const int i : order_) {
             const BoundingBox box = boundsOf(settled->outerLoop().vertices());
@@ -579,19 +464,12 @@ private:
         }
         for (int i = 0; i < n_; ++i) clampInside(i);
         rebuild();
-        score_ = score;
-        layout_ = std::move(list);
-        shared_->offer(score_);
+        keep(std::move(list), score);
     }
 
-    const SearchInstance& instance_;
     const ShapeTable& table_;
-    const std::vector<int>& order_;
-    const int n_;
     const int obstacleCount_;  // items n_ .. n_ + obstacleCount_ - 1 are the obstacles
     const int outlineId_;      // the item that stands for the outside of a drawn outline
-    Random random_;
-    std::vector<Pose> pose_;
     std::vector<std::vector<Contact>> contacts_;         // per part: the parts it overlaps now
     std::unordered_map<std::uint64_t, double> weights_;  // pairs weighing more than 1
     BoxBuckets buckets_;
@@ -599,12 +477,6 @@ private:
     double length_ = 0;
     double maxLength_ = 0;
     double width_ = 0;
-    std::int64_t moves_ = 0;
-    std::int64_t quota_ = 0;
-    const SeparationOptions* options_ = nullptr;
-    WalkShared* shared_ = nullptr;
-    Score score_;
-    std::optional<PartList> layout_;
 };
 
 }  // namespace

@@ -11,29 +11,18 @@
 #include "packing/compaction.hpp"
 #include "packing/overlap.hpp"
 #include "search/bit_image.hpp"
+#include "search/guided_walk.hpp"
 #include "search/random.hpp"
 #include "search/walk_runner.hpp"
 
 namespace blocknest {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // Cells across a part of the mean box area: finer cells lose less to the cover's margin and to
 // positions on the grid, coarser ones are faster to compare.
 constexpr double kCellsAcross = 72;
 constexpr int kGlobalSamples = 24;  // positions tried anywhere on the strip per move
 constexpr int kLocalSamples = 24;   // positions tried near the part's place per move
-constexpr int kStrikes = 3;         // returns to the least overlap before a separation fails
-constexpr int kPatience = 50;       // rounds without less overlap in one strike
-constexpr double kShrinkStart = 0.02;
-constexpr int kTries = 3;  // failed separations on one strip length before the cut is halved
-// Guided local search: each round, the weight of a pair that still overlaps grows by a factor
-// from kWeightLow to kWeightHigh, the larger the more it overlaps; others decay toward 1.
-constexpr double kWeightLow = 1.2;
-constexpr double kWeightHigh = 2.0;
-constexpr double kWeightDecay = 0.95;
-constexpr double kWeightCap = 1e12;
 
 struct Pose {
     int turn = 0;
@@ -79,82 +68,21 @@ ImageTable makeImages(const SearchInstance& instance) {
 }
 
 // One walk: a state of cell poses on a strip of `length_` cells, its pair overlaps and weights.
-class Walk {
+class Walk : public GuidedWalk<Walk, Pose, int> {
 public:
     Walk(const SearchInstance& instance, const ImageTable& table, const std::vector<int>& order,
          std::uint64_t seed)
-        : instance_(instance),
+        : GuidedWalk(instance, order, seed),
           table_(table),
-          order_(order),
-          n_(static_cast<int>(instance.parts.size())),
-          random_(seed),
-          pose_(static_cast<std::size_t>(n_)),
           overlap_(static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_), 0),
           weight_(static_cast<std::size_t>(n_) * static_cast<std::size_t>(n_), 1.0),
           overlapOf_(static_cast<std::size_t>(n_), 0) {}
 
-    // Runs until the budget ends; keeps the best real layout that scores better than start.
-    void run(const PartList& start, const Score& startScore, std::int64_t quota,
-             const SeparationOptions& options, WalkShared& shared) {
-        quota_ = quota;
-        options_ = &options;
-        shared_ = &shared;
-        score_ = startScore;
-        if (!startFrom(start)) return;
-
-        while (!separate()) {
-            if (!budgetLeft() || length_ >= table_.maxLength) return;
-            length_ = std::min(table_.maxLength, length_ + std::max(1, length_ / 100));
-        }
-        std::vector<Pose> bestPoses = pose_;
-        int bestLength = extent();
-        realize();
-        // Each attempt starts from the best layout on a strip cut by `shrink`; a separation
-        // that fails is tried again from one of the attempt's least overlapping states, two
-        // large parts swapped, and after kTries failures the cut is halved.
-        double shrink = kShrinkStart;
-        std::vector<std::pair<std::int64_t, std::vector<Pose>>> pool;
-        int failures = 0;
-        auto attempt = [&] {
-            pose_ = bestPoses;
-            length_ = bestLength;
-            pool.clear();
-            failures = 0;
-            const int cut = std::max(1, static_cast<int>(std::floor(bestLength * shrink)));
-            return shrinkTo(bestLength - cut);
-        };
-        if (!attempt()) return;
-        while (budgetLeft()) {
-            if (separate()) {
-                bestPoses = pose_;
-                bestLength = extent();
-                realize();
-                if (!attempt()) return;
-                continue;
-            }
-            if (++failures >= kTries) {
-                shrink *= 0.5;
-                if (!attempt()) return;
-                continue;
-            }
-            const std::int64_t left = totalOverlap();
-            auto place = std::find_if(pool.begin(), pool.end(),
-                                      [&](const auto& entry) { return entry.first > left; });
-            pool.insert(place, {left, pose_});
-            // The less overlap a state has, the likelier it is taken up again.
-            const int draw = random_.below(1000);
-            const auto pick = static_cast<std::size_t>(static_cast<double>(draw) * draw / 1e6 *
-                                                       static_cast<double>(pool.size()));
-            pose_ = pool[pick].second;
-            disrupt();
-        }
-    }
-
-    const std::optional<PartList>& layout() const { return layout_; }
-    const Score& score() const { return score_; }
-    std::int64_t moves() const { return moves_; }
+    static constexpr double kShrinkLeast = 0;
 
 private:
+    friend class GuidedWalk<Walk, Pose, int>;
+
     std::size_t at(int i, int j) const {
         return static_cast<std::size_t>(i) * static_cast<std::size_t>(n_) +
                static_cast<std::size_t>(j);
@@ -162,12 +90,44 @@ private:
     const BitImage& image(int i, int turn) const { return table_.image(i, turn); }
     const BitImage& image(int i) const { return image(i, pose_[static_cast<std::size_t>(i)].turn); }
 
-    bool budgetLeft() {
-        if (moves_ >= quota_ && quota_ > 0) return false;
-        if (options_->stop && options_->stop->load(std::memory_order_relaxed)) return false;
-        if (options_->deadline && Clock::now() >= *options_->deadline) return false;
+    // More room after the start failed to separate: a longer strip, up to the sheet.
+    bool openUp() {
+        if (length_ >= table_.maxLength) return false;
+        length_ = std::min(table_.maxLength, length_ + std::max(1, length_ / 100));
         return true;
     }
+
+    // From the best state (the poses already taken up), the strip cut by the share.
+    bool cutFrom(double share) {
+        length_ = bestLength_;
+        const int cut = std::max(1, static_cast<int>(std::floor(bestLength_ * share)));
+        return shrinkTo(bestLength_ - cut);
+    }
+
+    void keepBest() {
+        noteBest();
+        realize();
+    }
+
+    bool anyOverlap() const {
+        return std::any_of(overlapOf_.begin(), overlapOf_.end(),
+                           [](std::int64_t o) { return o > 0; });
+    }
+    bool overlaps(int i) const { return overlapOf_[static_cast<std::size_t>(i)] > 0; }
+    double size(int i) const { return static_cast<double>(image(i).cells); }
+    int shapeOf(int i) const { return instance_.shapeOf[static_cast<std::size_t>(i)]; }
+    void afterSwap(int a, int b) {
+        for (const int i : {a, b}) {
+            Pose& pose = pose_[static_cast<std::size_t>(i)];
+            pose.x = std::clamp(pose.x, 0, std::max(0, length_ - image(i).columns));
+            pose.y = std::clamp(pose.y, 0, std::max(0, table_.width - image(i).rows));
+        }
+    }
+    void startWeightsAgain() {
+        resetWeights();
+        recomputeOverlaps();
+    }
+    void restore() { recomputeOverlaps(); }
 
     // Poses nearest the parts' places in a real layout (in order_ order), on a strip just long
     // enough for them.
@@ -231,42 +191,6 @@ private:
         resetWeights();
         recomputeOverlaps();
         return true;
-    }
-
-    // Swaps the places of two large parts of different shapes, to leave a state that keeps
-    // failing; weights start again.
-    void disrupt() {
-        std::vector<int> large;
-        std::vector<std::int64_t> sizes;
-        for (int i = 0; i < n_; ++i) sizes.push_back(image(i).cells);
-        std::vector<std::int64_t> sorted = sizes;
-        std::sort(sorted.begin(), sorted.end());
-        const std::int64_t cutoff = sorted[sorted.size() / 2];
-        for (int i = 0; i < n_; ++i) {
-            if (sizes[static_cast<std::size_t>(i)] >= cutoff) large.push_back(i);
-        }
-        const int a =
-            large[static_cast<std::size_t>(random_.below(static_cast<int>(large.size())))];
-        int b = a;
-        for (int tries = 0;
-             tries < 16 && (b == a || instance_.shapeOf[static_cast<std::size_t>(b)] ==
-                                          instance_.shapeOf[static_cast<std::size_t>(a)]);
-             ++tries) {
-            b = large[static_cast<std::size_t>(random_.below(static_cast<int>(large.size())))];
-        }
-        if (b != a) {
-            Pose& pa = pose_[static_cast<std::size_t>(a)];
-            Pose& pb = pose_[static_cast<std::size_t>(b)];
-            std::swap(pa.x, pb.x);
-            std::swap(pa.y, pb.y);
-            for (const int i : {a, b}) {
-                Pose& pose = pose_[static_cast<std::size_t>(i)];
-                pose.x = std::clamp(pose.x, 0, std::max(0, length_ - image(i).columns));
-                pose.y = std::clamp(pose.y, 0, std::max(0, table_.width - image(i).rows));
-            }
-        }
-        resetWeights();
-        recomputeOverlaps();
     }
 
     void resetWeights() { std::fill(weight_.begin(), weight_.end(), 1.0); }
@@ -378,13 +302,13 @@ private:
             if (best.x == from.x && best.y == from.y) step /= 2;
         }
         setPose(i, best);
-        shared_->countMoves(++moves_);
+        countMove();
     }
 
-    std::int64_t totalOverlap() const {
+    double totalOverlap() const {
         std::int64_t total = 0;
         for (const std::int64_t o : overlapOf_) total += o;
-        return total / 2;
+        return static_cast<double>(total / 2);
     }
 
     void updateWeights() {
@@ -406,44 +330,6 @@ private:
         }
     }
 
-    // Moves overlapping parts until no two share a cell (true), or until the overlap has not
-    // fallen for a while a few times over, or the budget ends (false, at the least overlap).
-    bool separate() {
-        std::int64_t least = totalOverlap();
-        if (least == 0) return true;
-        std::vector<Pose> leastPoses = pose_;
-        std::vector<int> moving;
-        for (int strike = 0; strike < kStrikes; ++strike) {
-            for (int still = 0; still < kPatience;) {
-                moving.clear();
-                for (int i = 0; i < n_; ++i) {
-                    if (overlapOf_[static_cast<std::size_t>(i)] > 0) moving.push_back(i);
-                }
-                for (std::size_t k = moving.size(); k > 1; --k) {
-                    std::swap(moving[k - 1],
-                              moving[static_cast<std::size_t>(random_.below(static_cast<int>(k)))]);
-                }
-                for (const int i : moving) {
-                    if (!budgetLeft()) return false;
-                    if (overlapOf_[static_cast<std::size_t>(i)] > 0) move(i);
-                }
-                const std::int64_t total = totalOverlap();
-                if (total == 0) return true;
-                if (total < least) {
-                    least = total;
-                    leastPoses = pose_;
-                    still = 0;
-                } else {
-                    ++still;
-                }
-                updateWeights();
-            }
-            pose_ = leastPoses;
-            recomputeOverlaps();
-        }
-        return false;
-    }
-
     // Lays the parts out for real where the cells say, slides each toward the origin by the
     // exact test, and keeps the layout if it scores better than the best so far.
     void realize() {
@@ -463,28 +349,14 @@ private:
         }
         if (!settleLayout(instance_, list)) return;
         const Score score = scoreLayout(instance_, list);
-        if (score.unplaced > 0 || !(score < score_)) return;
-        score_ = score;
-        layout_ = std::move(list);
-        shared_->offer(score_);
+        if (improves(score)) keep(std::move(list), score);
     }
 
-    const SearchInstance& instance_;
     const ImageTable& table_;
-    const std::vector<int>& order_;
-    const int n_;
-    Random random_;
-    std::vector<Pose> pose_;
     std::vector<std::int64_t> overlap_;
     std::vector<double> weight_;
     std::vector<std::int64_t> overlapOf_;
     int length_ = 0;
-    std::int64_t moves_ = 0;
-    std::int64_t quota_ = 0;
-    const SeparationOptions* options_ = nullptr;
-    WalkShared* shared_ = nullptr;
-    Score score_;
-    std::optional<PartList> layout_;
 };
 
 }  // namespace
