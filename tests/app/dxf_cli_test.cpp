@@ -158,7 +158,7 @@ TEST_F(DxfCliTest, AFrameIsLeftOutWithOneLineAndTheLayerOptionsLeaveItOut) {
                       "enclosing every other contour; --keep-frames reads it as a part\n"),
               1)
         << run.err;
-    EXPECT_EQ(countOf(run.err, "\n"), 6) << "units, frame, dimension, text, two lines: " << run.err;
+    EXPECT_EQ(countOf(run.err, "\n"), 5) << "frame, dimension, text, two lines: " << run.err;
     EXPECT_NE(run.out.find("Part Number:1\n"), std::string::npos) << run.out;
     run = runBlocknestBinary({"--no-pause", "-q", "--sheet", "400x300", "--keep-frames", framed},
                              dir_.path());
