@@ -305,7 +305,9 @@ AssembledParts assembleParts(const std::vector<Contour>& contours, const std::st
     // A text names the one part whose outline holds it; one inside two (a part in another's
     // hole) names neither.
     std::vector<std::string> textName(n);
-    for (const DrawnText& text : texts) {
+    std::vector<std::size_t> textOf(n);
+    for (std::size_t t = 0; t < texts.size(); ++t) {
+        const DrawnText& text = texts[t];
         std::ptrdiff_t owner = -1;
         int owners = 0;
         for (std::size_t i = 0; i < n && owners < 2; ++i) {
@@ -313,8 +315,10 @@ AssembledParts assembleParts(const std::vector<Contour>& contours, const std::st
             owner = static_cast<std::ptrdiff_t>(i);
             ++owners;
         }
-        if (owners == 1 && textName[static_cast<std::size_t>(owner)].empty())
+        if (owners == 1 && textName[static_cast<std::size_t>(owner)].empty()) {
             textName[static_cast<std::size_t>(owner)] = text.text;
+            textOf[static_cast<std::size_t>(owner)] = t;
+        }
     }
     for (std::size_t i = 0; i < n; ++i) {
         if (depth[i] % 2 != 0) continue;
@@ -323,6 +327,7 @@ AssembledParts assembleParts(const std::vector<Contour>& contours, const std::st
                                  : !textName[i].empty()               ? textName[i]
                                  : !c.layer.empty() && c.layer != "0" ? c.layer
                                                                       : fallbackName;
+        if (c.block.empty() && !textName[i].empty()) assembled.namingTexts.push_back(textOf[i]);
         Part part;
         part.setShape(name, holes[i], loops[i]);
         assembled.parts.pushBack(std::move(part));

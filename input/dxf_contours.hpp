@@ -42,6 +42,7 @@ struct AssembledParts {
     // Contours whose arcs lie too close to their other edges for a bounding polygon that does
     // not cross itself: packed by their chords instead, which may cut into the arcs.
     std::vector<std::size_t> packedByChords;
+    std::vector<std::size_t> namingTexts;  // the texts (their indices) that named a part
 };
 
 // Which contour directly holds each one (-1: none): the smallest larger contour that holds

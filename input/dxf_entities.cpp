@@ -26,23 +26,27 @@ class CurveCollector {
 public:
     CurveCollector(const DxfPairReader& reader, const DxfDrawing& drawing,
                    const DxfExpansionLimits& limits, const CurveSink& sink,
-                   std::vector<std::string>& warnings, const LayerFilter& readsLayer)
+                   std::vector<std::string>& warnings, const LayerFilter& readsLayer,
+                   IgnoredTypes* ignoredLines)
         : reader_(reader),
           drawing_(drawing),
           limits_(limits),
           sink_(sink),
           warnings_(warnings),
-          readsLayer_(readsLayer) {}
+          readsLayer_(readsLayer),
+          ignoredLines_(ignoredLines) {}
 
     void collect() {
         for (const RawEntity& e : drawing_.entities) add(e, Affine{}, {}, 0);
         for (const auto& [type, count] : ignored_) {
-            const std::string what =
-                type == kPaperSpace ? "entit" : cutName(type, kMaxNameInLabel) + " entit";
-            warnings_.push_back(
-                reader_.source() + ": " + std::to_string(count) + " " + what +
-                (count == 1 ? "y is" : "ies are") + " left out: " +
-                (type == kPaperSpace ? "in paper space" : "not an outline this reader takes"));
+            if (type == kPaperSpace) {
+                warnings_.push_back(reader_.source() + ": " + std::to_string(count) + " entit" +
+                                    (count == 1 ? "y is" : "ies are") +
+                                    " left out: in paper space");
+                continue;
+            }
+            if (ignoredLines_ != nullptr) (*ignoredLines_)[type] = {warnings_.size(), count};
+            warnings_.push_back(ignoredTypeLine(reader_.source(), type, count));
         }
         if (skipped_.empty()) return;
         std::int64_t count = 0;
@@ -322,6 +326,7 @@ private:
     const CurveSink& sink_;
     std::vector<std::string>& warnings_;
     const LayerFilter& readsLayer_;
+    IgnoredTypes* ignoredLines_;
     std::map<std::string, int> ignored_;
     std::map<std::string, std::int64_t> skipped_;  // entities by the layer not read
     std::int64_t expanded_ = 0;
@@ -331,8 +336,15 @@ private:
 
 void collectCurves(const DxfPairReader& reader, const DxfDrawing& drawing,
                    const DxfExpansionLimits& limits, const CurveSink& sink,
-                   std::vector<std::string>& warnings, const LayerFilter& readsLayer) {
-    CurveCollector(reader, drawing, limits, sink, warnings, readsLayer).collect();
+                   std::vector<std::string>& warnings, const LayerFilter& readsLayer,
+                   IgnoredTypes* ignoredLines) {
+    CurveCollector(reader, drawing, limits, sink, warnings, readsLayer, ignoredLines).collect();
+}
+
+std::string ignoredTypeLine(const std::string& source, const std::string& type,
+                            std::int64_t count) {
+    return source + ": " + std::to_string(count) + " " + cutName(type, kMaxNameInLabel) + " entit" +
+           (count == 1 ? "y is" : "ies are") + " left out: not an outline this reader takes";
 }
 
 }  // namespace blocknest

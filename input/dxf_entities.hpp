@@ -2,6 +2,7 @@
               // expanded
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,24 @@ using LayerFilter = std::function<bool(const std::string&)>;
 // the filter refuses (an entity on layer "0" in a block takes its reference's layer; a
 // reference refused leaves out its whole block) are counted in one line. More entities than
 // the limit end the reading with a fault.
+// Where collectCurves warned of entities of one type that are no outline: the line's index in
+// the warnings and the count it gives.
+struct IgnoredTypeLine {
+    std::size_t line = 0;
+    std::int64_t count = 0;
+};
+
+// The type of each such line ("TEXT", "HATCH"), for a reader that takes some of them after all.
+using IgnoredTypes = std::map<std::string, IgnoredTypeLine>;
+
 void collectCurves(const DxfPairReader& reader, const DxfDrawing& drawing,
                    const DxfExpansionLimits& limits, const CurveSink& sink,
-                   std::vector<std::string>& warnings, const LayerFilter& readsLayer = {});
+                   std::vector<std::string>& warnings, const LayerFilter& readsLayer = {},
+                   IgnoredTypes* ignoredLines = nullptr);
+
+// The warning on count entities of a type that are no outline, as collectCurves words it
+// ("part.dxf: 3 TEXT entities are left out: not an outline this reader takes").
+[[nodiscard]] std::string ignoredTypeLine(const std::string& source, const std::string& type,
+                                          std::int64_t count);
 
 }  // namespace blocknest

@@ -36,8 +36,8 @@ bool listed(const std::vector<std::string>& names, const std::string& layer) {
 // stored vertices.
 std::vector<Piece> flattenedPieces(const DxfPairReader& reader, const DxfDrawing& drawing,
                                    double tol, const DxfReadSettings& settings,
-                                   const DxfReadLimits& limits,
-                                   std::vector<std::string>& warnings) {
+                                   const DxfReadLimits& limits, std::vector<std::string>& warnings,
+                                   IgnoredTypes* ignoredLines) {
     std::vector<Piece> pieces;
     std::int64_t storedVertices = 0;
     const auto flatten = [&](CurvePiece&& curve) {
@@ -67,7 +67,7 @@ std::vector<Piece> flattenedPieces(const DxfPairReader& reader, const DxfDrawing
     LayerFilter filter;
     if (!settings.layers.empty() || !settings.skipLayers.empty())
         filter = [&settings](const std::string& layer) { return readsLayer(settings, layer); };
-    collectCurves(reader, drawing, expansion, flatten, warnings, filter);
+    collectCurves(reader, drawing, expansion, flatten, warnings, filter, ignoredLines);
     return pieces;
 }
 
@@ -116,6 +116,30 @@ std::string leaveOutFrame(const DrawingFrame& frame, std::vector<Contour>& conto
            ") enclosing every other contour; --keep-frames reads it as a part";
 }
 
+// The texts that named parts were read, not left out: they leave the count of texts left out
+// (and its line, when they were all of them).
+void countNamingTexts(const std::vector<DrawnText>& texts, const std::vector<std::size_t>& naming,
+                      const IgnoredTypes& ignoredLines, const std::string& source,
+                      std::vector<std::string>& warnings) {
+    std::map<std::string, std::int64_t> read;
+    for (const std::size_t t : naming) ++read[texts[t].type];
+    std::vector<std::size_t> gone;
+    for (const auto& [type, count] : read) {
+        const auto line = ignoredLines.find(type);
+        if (line == ignoredLines.end() || line->second.line >= warnings.size()) continue;
+        const std::int64_t left = line->second.count - count;
+        if (left > 0) {
+            warnings[line->second.line] = ignoredTypeLine(source, type, left);
+        } else {
+            gone.push_back(line->second.line);
+        }
+    }
+    std::sort(gone.rbegin(), gone.rend());
+    for (const std::size_t line : gone) {
+        warnings.erase(warnings.begin() + static_cast<std::ptrdiff_t>(line));
+    }
+}
+
 DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& settings,
                               const DxfReadLimits& limits) {
     DxfDrawing drawing = readDxfDrawing(reader, limits.maxEntities, limits.maxStoredVertices);
@@ -145,8 +169,9 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
     const double tolerance = toleranceIn(settings, contents.partUnits);
     const double chordTol = tolerance / contents.unitScale;
     const double tol = settings.join.value_or(tolerance) / contents.unitScale;
-    std::vector<Piece> pieces =
-        flattenedPieces(reader, drawing, chordTol, settings, limits, contents.warnings);
+    IgnoredTypes ignoredLines;
+    std::vector<Piece> pieces = flattenedPieces(reader, drawing, chordTol, settings, limits,
+                                                contents.warnings, &ignoredLines);
     drawing = DxfDrawing();  // the entities as read are not needed again: their memory goes
 
     const std::string& source = reader.source();
@@ -195,6 +220,7 @@ DxfPartsContents readContents(DxfPairReader& reader, const DxfReadSettings& sett
         assembleParts(contours, settings.fallbackName, tolerance, limits.maxArcSegments, texts);
     contents.parts = std::move(assembled.parts);
     contents.curves = std::move(assembled.curves);
+    countNamingTexts(texts, assembled.namingTexts, ignoredLines, source, contents.warnings);
     if (!marks.empty()) {
         const std::size_t found = marks.size();
         std::vector<std::string> labels, layers;

@@ -92,7 +92,7 @@ std::vector<DrawnText> readDrawnTexts(const DxfDrawing& drawing,
         const std::optional<double> x = numberOf(e, aligned ? 11 : 10);
         const std::optional<double> y = numberOf(e, aligned ? 21 : 20);
         if (!x || !y) continue;
-        texts.push_back(DrawnText{Vertex{*x, *y}, text});
+        texts.push_back(DrawnText{Vertex{*x, *y}, text, e.type});
     }
     return texts;
 }

@@ -12,6 +12,7 @@ namespace blocknest {
 struct DrawnText {
     Vertex at;
     std::string text;
+    std::string type;  // "TEXT" or "MTEXT"
 };
 
 // The TEXT and MTEXT entities of model space (not those inside blocks, which their block

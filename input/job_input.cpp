@@ -161,6 +161,13 @@ JobInput toJobInput(PartFileContents contents, const std::string& path) {
     return input;
 }
 
+bool isPlainUnitsLine(const std::string& line) {
+    return line.starts_with("blocknest: '") &&
+           line.find("': drawing units ") != std::string::npos && line.ends_with(")") &&
+           line.find(", taken as ") == std::string::npos &&
+           line.find(", converted to ") == std::string::npos;
+}
+
 std::variant<JobInput, InputError> toJobInput(DxfPartsContents contents, const std::string& path,
                                               std::int64_t copies, const ReadLimits& limits) {
     JobInput input;

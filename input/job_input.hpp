@@ -78,4 +78,8 @@ struct InputSettings {
                                                             std::int64_t copies,
                                                             const ReadLimits& limits);
 
+// Whether a line is toJobInput's on a drawing's units that only says what the drawing names,
+// with nothing assumed or converted: what a quiet run leaves unsaid.
+[[nodiscard]] bool isPlainUnitsLine(const std::string& line);
+
 }  // namespace blocknest

@@ -75,6 +75,28 @@ void mergeDrawingUnits(const std::vector<JobInput>& inputs, MergedInput& merged)
         (unnamed ? ", with --assume-units for the drawings that name none" : ""));
 }
 
+// The unit to convert a job's drawings to when they name different units, each one (or its
+// job list row) naming its own, and no --units asks for one: the unit most of them are in
+// (the first one's among equals). None when they agree, or one names no unit.
+std::optional<int> commonUnitFor(const std::vector<JobInput>& inputs) {
+    std::vector<std::pair<int, int>> counts;  // unit, drawings in it, in order of first use
+    for (const JobInput& input : inputs) {
+        if (!input.insUnits) continue;
+        if (*input.insUnits == 0 || !metresPerUnit(*input.insUnits)) return std::nullopt;
+        const auto same = std::find_if(counts.begin(), counts.end(),
+                                       [&](const auto& c) { return c.first == *input.insUnits; });
+        if (same == counts.end()) {
+            counts.emplace_back(*input.insUnits, 1);
+        } else {
+            ++same->second;
+        }
+    }
+    if (counts.size() < 2) return std::nullopt;
+    return std::max_element(counts.begin(), counts.end(),
+                            [](const auto& a, const auto& b) { return a.second < b.second; })
+        ->first;
+}
+
 // A file read as a part data file for want of another format, that is no text at all.
 std::optional<InputError> refuseForeign(const std::string& path, InputFormat format) {
     if (format != InputFormat::partData) return std::nullopt;
@@ -538,6 +560,30 @@ std::variant<LoadedJob, InputError> loadJob(const std::vector<InputFile>& files,
             return withNotes(std::move(*over));
         }
         inputs.push_back(std::move(std::get<JobInput>(input)));
+    }
+    if (!settings.dxf.targetUnits) {
+        if (const std::optional<int> unit = commonUnitFor(inputs)) {
+            // Every drawing's unit is known: read them again converted, at their true sizes.
+            std::string listing;
+            for (const JobInput& input : inputs) {
+                if (!input.insUnits || *input.insUnits == *unit) continue;
+                listing += (listing.empty() ? "" : ", ") + quoted(input.source) + " from " +
+                           std::string(insUnitsName(*input.insUnits));
+            }
+            InputSettings converted = settings;
+            converted.dxf.targetUnits = *unit;
+            std::variant<LoadedJob, InputError> job = loadJob(files, converted, std::move(made));
+            if (auto* loaded = std::get_if<LoadedJob>(&job)) {
+                loaded->notes.insert(
+                    loaded->notes.begin(),
+                    "blocknest: the drawings name different units: the job is in " +
+                        std::string(insUnitsName(*unit)) +
+                        ", the unit most of them name, and --sheet, --spacing and --margin "
+                        "with it; converted: " +
+                        listing + " (--units picks another)");
+            }
+            return job;
+        }
     }
     for (JobInput& input : made) inputs.push_back(std::move(input));
     const InputError noted = withNotes(InputError{});

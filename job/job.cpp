@@ -13,6 +13,7 @@
 #include "base/number_format.hpp"
 #include "base/text.hpp"
 #include "input/dxf_part_reader.hpp"
+#include "input/job_input.hpp"
 #include "job/job_outputs.hpp"
 #include "job/output_plan.hpp"
 #include "job/packing_job.hpp"
@@ -321,7 +322,9 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
             return failed(1);
         }
     }
-    for (const std::string& note : job.inputNotes()) console.error(note);
+    for (const std::string& note : job.inputNotes()) {
+        if (!options.quiet || !isPlainUnitsLine(note)) console.error(note);
+    }
     if (options.margin > 0 &&
         !(2 * options.margin < job.sheetLength() && 2 * options.margin < job.sheetWidth())) {
         console.error("blocknest: --margin " + formatNumber(options.margin) +

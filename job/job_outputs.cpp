@@ -76,6 +76,16 @@ std::string remnantLine(const PackingJob& job, const JobDescription& options) {
     return line + "\n";
 }
 
+// The remnant the stock list after the job takes back, worth its share of its sheet's cost:
+// the job is not charged for it, the job that uses it next is.
+std::optional<RemnantCredit> remnantCreditOf(const PackingJob& job, const JobDescription& options) {
+    if (!options.stockOutFile || !options.remnantDxf || !job.usesStock()) return std::nullopt;
+    const std::string name = std::filesystem::path(*options.remnantDxf).stem().string();
+    const std::optional<Remnant> remnant = job.remnant(options.spacing, name);
+    if (!remnant) return std::nullopt;
+    return RemnantCredit{remnantId(*remnant), remnant->kind.cost};
+}
+
 // With a job sheet asked for: its figures per distinct sheet; none otherwise.
 std::vector<JobSheetFigures> jobSheetOf(const PackingJob& job, const JobDescription& options);
 
@@ -150,9 +160,10 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
         return 1;
     } else if (std::optional<std::string> failure = job.writeReport(
                    directory, outputs,
-                   remnantLine(job, options) + (options.jobSheetFile
-                                                    ? formatJobSheetLines(jobSheetOf(job, options))
-                                                    : std::string()))) {
+                   remnantLine(job, options) +
+                       (options.jobSheetFile ? formatJobSheetLines(jobSheetOf(job, options),
+                                                                   remnantCreditOf(job, options))
+                                             : std::string()))) {
         console.error("report file open error!");
         console.error("blocknest: " + *failure);
         return 1;
@@ -182,6 +193,7 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
                                  : std::filesystem::path(files.front().path).stem().string();
         for (const InputFile& file : files) run.inputFiles.push_back(file.path);
         run.jobSheet = jobSheetOf(job, options);
+        if (!run.jobSheet.empty()) run.remnantCredit = remnantCreditOf(job, options);
         if (std::optional<std::string> failure =
                 job.writePlacementJson(*options.jsonFile, std::move(run), outputs)) {
             console.error("blocknest: " + *failure);
@@ -212,23 +224,23 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
                               *options.camFile + "' is written");
             }
         }
-        const std::vector<std::filesystem::path> stale =
+        std::vector<std::filesystem::path> stale =
             otherFormCutFiles(*options.camFile, job.severalSheets());
+        for (const std::filesystem::path& file : stale) outputs.stageRemoval(file);
+        std::size_t unlabelled = 0;
+        if (std::optional<std::string> failure =
+                stageCutFiles(*options.camFile, sheets, job.severalSheets(), job.sheetLength(),
+                              job.sheetWidth(), cam, outputs, shapes, kinds, &unlabelled, &stale)) {
+            console.error("blocknest: " + *failure);
+            return 1;
+        }
         if (!stale.empty()) {
             std::string names;
             for (const std::filesystem::path& file : stale) {
                 names += (names.empty() ? "'" : ", '") + file.string() + "'";
-                outputs.stageRemoval(file);
             }
             console.error("blocknest: the drawings for cutting " + names +
                           " of an earlier run are removed with the new ones written");
-        }
-        std::size_t unlabelled = 0;
-        if (std::optional<std::string> failure =
-                stageCutFiles(*options.camFile, sheets, job.severalSheets(), job.sheetLength(),
-                              job.sheetWidth(), cam, outputs, shapes, kinds, &unlabelled)) {
-            console.error("blocknest: " + *failure);
-            return 1;
         }
         if (unlabelled > 0) {
             console.error("blocknest: " + std::to_string(unlabelled) +
@@ -273,7 +285,8 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
         const std::string page =
             job.severalSheets()
                 ? formatJobSheet(title, job.sheets(), job.partsOnNoSheet(), job.items(),
-                                 job.sheetLength(), job.sheetWidth(), units)
+                                 job.sheetLength(), job.sheetWidth(), units,
+                                 remnantCreditOf(job, options))
                 : formatJobSheet(title, {oneSheetLayout(job)}, partsOffTheSheet(job), job.items(),
                                  job.sheetLength(), job.sheetWidth(), units);
         if (std::optional<std::string> failure = outputs.stage(*options.jobSheetFile, page)) {

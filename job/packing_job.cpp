@@ -411,6 +411,7 @@ void PackingJob::computeStatistics() {
         if (usesStock()) {
             const SheetKind& kind = stock_[sheetKinds_[k]];
             sheet.kind = kind.name;
+            sheet.cost = kind.cost;
             sheet.shape = kind.shape;
             if (!sheet.shape.outline) {
                 // Sheets of several sizes: each is drawn as its own rectangle.

@@ -55,7 +55,8 @@ std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
                                          const CamDrawingSettings& settings, OutputSet& outputs,
                                          const std::vector<const SheetShape*>& shapes,
                                          const std::vector<std::string>& kinds,
-                                         std::size_t* labelsLeftOut) {
+                                         std::size_t* labelsLeftOut,
+                                         std::vector<std::filesystem::path>* removed) {
     if (sheets.size() > 1 &&
         cutFileName(requested, 1, numbered) == cutFileName(requested, 2, numbered)) {
         return "the drawings for cutting of " + std::to_string(sheets.size()) +
@@ -98,6 +99,7 @@ std::optional<std::string> stageCutFiles(const std::filesystem::path& requested,
         for (int n = static_cast<int>(sheets.size()) + 1;
              isCutFile(cutFileName(requested, n, true)); ++n) {
             outputs.stageRemoval(cutFileName(requested, n, true));
+            if (removed != nullptr) removed->push_back(cutFileName(requested, n, true));
         }
     }
     return std::nullopt;

@@ -33,11 +33,13 @@ inline constexpr const char* kCutFileMark = "blocknest drawing for cutting";
 // empty; returns why it failed. Two sheets that would share a file are refused before
 // anything is staged. Numbered files of the sheets after the last one, left by an earlier run
 // (sheet n + 1, n + 2, ... as long as they exist and open with kCutFileMark), are staged for
-// removal. Labels left out for want of room are counted in labelsLeftOut where it is given.
+// removal, and listed in removed where it is given. Labels left out for want of room are
+// counted in labelsLeftOut where it is given.
 [[nodiscard]] std::optional<std::string> stageCutFiles(
     const std::filesystem::path& requested, const std::vector<const PartList*>& sheets,
     bool numbered, double sheetLength, double sheetWidth, const CamDrawingSettings& settings,
     OutputSet& outputs, const std::vector<const SheetShape*>& shapes = {},
-    const std::vector<std::string>& kinds = {}, std::size_t* labelsLeftOut = nullptr);
+    const std::vector<std::string>& kinds = {}, std::size_t* labelsLeftOut = nullptr,
+    std::vector<std::filesystem::path>* removed = nullptr);
 
 }  // namespace blocknest

@@ -114,15 +114,39 @@ std::vector<JobSheetFigures> jobSheetFigures(const std::vector<SheetLayout>& she
             }
         }
         group.materialArea = sheetMaterial(sheets[k], sheetLength, sheetWidth);
+        group.cost = sheets[k].cost;
         groups.push_back(std::move(group));
     }
     return groups;
 }
 
-std::string formatJobSheetLines(const std::vector<JobSheetFigures>& groups) {
+JobSheetTotals jobSheetTotals(const std::vector<JobSheetFigures>& groups,
+                              const std::optional<RemnantCredit>& credit) {
+    JobSheetTotals totals;
+    bool costed = !groups.empty();
+    double sheetsCost = 0;
+    for (const JobSheetFigures& group : groups) {
+        totals.runs += group.runs;
+        totals.cutLength += group.runs * group.cutLength;
+        totals.pierces += group.runs * group.pierces;
+        totals.materialArea += group.runs * group.materialArea;
+        totals.partArea += group.runs * group.partArea;
+        if (group.cost) {
+            sheetsCost += group.runs * *group.cost;
+        } else {
+            costed = false;
+        }
+    }
+    if (costed) {
+        totals.sheetsCost = sheetsCost;
+        totals.cost = sheetsCost - (credit ? credit->value : 0.0);
+    }
+    return totals;
+}
+
+std::string formatJobSheetLines(const std::vector<JobSheetFigures>& groups,
+                                const std::optional<RemnantCredit>& credit) {
     std::ostringstream out;
-    double cut = 0, material = 0, parts = 0;
-    int pierces = 0, runs = 0;
     for (std::size_t g = 0; g < groups.size(); ++g) {
         const JobSheetFigures& group = groups[g];
         out << "Job sheet " << g + 1 << " (sheet" << (group.numbers.size() == 1 ? " " : "s ");
@@ -135,22 +159,29 @@ std::string formatJobSheetLines(const std::vector<JobSheetFigures>& groups) {
         out << " Packing density:" << formatNumber(100 * density)
             << "% Cut length:" << group.cutLength << " Pierces:" << group.pierces
             << " Material:" << group.materialArea
-            << " Scrap:" << group.materialArea - group.partArea << '\n';
-        cut += group.runs * group.cutLength;
-        material += group.runs * group.materialArea;
-        parts += group.runs * group.partArea;
-        pierces += group.runs * group.pierces;
-        runs += group.runs;
+            << " Scrap:" << group.materialArea - group.partArea;
+        if (group.cost)
+            out << " Sheet cost:" << *group.cost << " Cost:" << group.runs * *group.cost;
+        out << '\n';
     }
-    out << "Job: Sheets to run:" << runs << " (" << groups.size() << " distinct) Cut length:" << cut
-        << " Pierces:" << pierces << " Material:" << material << " Scrap:" << material - parts
-        << '\n';
+    const JobSheetTotals totals = jobSheetTotals(groups, credit);
+    out << "Job: Sheets to run:" << totals.runs << " (" << groups.size()
+        << " distinct) Cut length:" << totals.cutLength << " Pierces:" << totals.pierces
+        << " Material:" << totals.materialArea
+        << " Scrap:" << totals.materialArea - totals.partArea;
+    if (totals.cost) {
+        out << " Sheets cost:" << *totals.sheetsCost;
+        if (credit) out << " Remnant returned:" << credit->id << " -" << credit->value;
+        out << " Cost:" << *totals.cost;
+    }
+    out << '\n';
     return out.str();
 }
 
 std::string formatJobSheet(const std::string& title, const std::vector<SheetLayout>& sheets,
                            const PartList& leftOff, std::span<const InputItem> items,
-                           double sheetLength, double sheetWidth, const std::string& units) {
+                           double sheetLength, double sheetWidth, const std::string& units,
+                           const std::optional<RemnantCredit>& credit) {
     const std::vector<JobSheetFigures> groups =
         jobSheetFigures(sheets, items, sheetLength, sheetWidth);
     const std::string unit = units.empty() ? "" : " " + units;
@@ -163,30 +194,35 @@ std::string formatJobSheet(const std::string& title, const std::vector<SheetLayo
             "padding:2px 8px;text-align:left}td.n,th.n{text-align:right}\n"
             ".sheet{page-break-inside:avoid;border-top:2px solid #333;margin-top:1em}\n"
             ".runs{font-size:14pt;font-weight:bold}svg{width:100%;max-height:60vh;height:auto}\n"
-            "@media print{.sheet{page-break-after:always}}\n</style></head><body>\n";
-    double cut = 0;
-    double material = 0;
-    double parts = 0;
-    int pierces = 0;
-    int sheetCount = 0;
+            // On paper: A4, each layout on a page of its own, its picture kept to a part
+            // of the page so that its tables follow on the same page.
+            "@page{size:A4;margin:12mm}\n"
+            "@media print{body{margin:0}.sheet{break-before:page;border-top:none;margin-top:0}"
+            "svg{max-height:150mm}}\n</style></head><body>\n";
+    const JobSheetTotals totals = jobSheetTotals(groups, credit);
+    const double material = totals.materialArea;
+    const double parts = totals.partArea;
     int partCount = 0;
-    for (const JobSheetFigures& g : groups) {
-        cut += g.runs * g.cutLength;
-        material += g.runs * g.materialArea;
-        parts += g.runs * g.partArea;
-        pierces += g.runs * g.pierces;
-        sheetCount += g.runs;
-    }
     for (const SheetLayout& sheet : sheets) partCount += sheet.parts.count();
     html << "<h1>Job sheet: " << escaped(title) << "</h1>\n<table>\n"
-         << "<tr><th>Sheets to run</th><td class=\"n\">" << sheetCount << " (" << groups.size()
+         << "<tr><th>Sheets to run</th><td class=\"n\">" << totals.runs << " (" << groups.size()
          << " distinct)</td></tr>\n<tr><th>Parts</th><td class=\"n\">" << partCount
-         << "</td></tr>\n<tr><th>Cut length</th><td class=\"n\">" << figure(cut) << unit
-         << "</td></tr>\n<tr><th>Pierces</th><td class=\"n\">" << pierces
+         << "</td></tr>\n<tr><th>Cut length</th><td class=\"n\">" << figure(totals.cutLength)
+         << unit << "</td></tr>\n<tr><th>Pierces</th><td class=\"n\">" << totals.pierces
          << "</td></tr>\n<tr><th>Material</th><td class=\"n\">" << figure(material) << unit
          << "²</td></tr>\n<tr><th>Scrap</th><td class=\"n\">" << figure(material - parts) << unit
          << "² (" << (material > 0 ? figure(100 * (material - parts) / material) : "0")
-         << " %)</td></tr>\n</table>\n";
+         << " %)</td></tr>\n";
+    if (totals.cost) {
+        if (credit) {
+            html << "<tr><th>Sheets' cost</th><td class=\"n\">" << figure(*totals.sheetsCost)
+                 << "</td></tr>\n<tr><th>Remnant " << escaped(credit->id)
+                 << " back to stock</th><td class=\"n\">−" << figure(credit->value)
+                 << "</td></tr>\n";
+        }
+        html << "<tr><th>Cost</th><td class=\"n\">" << figure(*totals.cost) << "</td></tr>\n";
+    }
+    html << "</table>\n";
     if (leftOff.count() > 0) {
         std::map<std::string, int> names;
         for (const Part& part : leftOff) ++names[part.name()];
@@ -232,8 +268,13 @@ std::string formatJobSheet(const std::string& title, const std::vector<SheetLayo
              << "</td></tr>\n<tr><th>Pierces</th><td class=\"n\">" << group.pierces
              << "</td></tr>\n<tr><th>Material</th><td class=\"n\">" << figure(group.materialArea)
              << unit << "²</td></tr>\n<tr><th>Scrap</th><td class=\"n\">"
-             << figure(group.materialArea - group.partArea) << unit << "²</td></tr>\n</table>\n"
-             << "</div>\n";
+             << figure(group.materialArea - group.partArea) << unit << "²</td></tr>\n";
+        if (group.cost) {
+            html << "<tr><th>Cost</th><td class=\"n\">" << group.runs << " × "
+                 << figure(*group.cost) << " = " << figure(group.runs * *group.cost)
+                 << "</td></tr>\n";
+        }
+        html << "</table>\n</div>\n";
     }
     html << "</body></html>\n";
     return html.str();

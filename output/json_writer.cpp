@@ -130,34 +130,40 @@ std::string formatPlacementJson(const PartList& parts, std::span<const InputItem
     }
     if (!run.jobSheet.empty()) {
         Json groups = Json::array();
-        double cut = 0, material = 0, parts = 0;
-        int pierces = 0, runs = 0;
         for (const JobSheetFigures& group : run.jobSheet) {
             Json names = Json::array();
             for (const auto& [name, count] : group.parts)
                 names.push_back({{"name", name}, {"count", count}});
-            groups.push_back(
-                {{"runs", group.runs},
-                 {"sheets", group.numbers},
-                 {"parts", names},
-                 {"density", group.materialArea > 0 ? group.partArea / group.materialArea : 0.0},
-                 {"cut_length", group.cutLength},
-                 {"pierces", group.pierces},
-                 {"material_area", group.materialArea},
-                 {"scrap_area", group.materialArea - group.partArea}});
-            cut += group.runs * group.cutLength;
-            material += group.runs * group.materialArea;
-            parts += group.runs * group.partArea;
-            pierces += group.runs * group.pierces;
-            runs += group.runs;
+            Json entry = {
+                {"runs", group.runs},
+                {"sheets", group.numbers},
+                {"parts", names},
+                {"density", group.materialArea > 0 ? group.partArea / group.materialArea : 0.0},
+                {"cut_length", group.cutLength},
+                {"pierces", group.pierces},
+                {"material_area", group.materialArea},
+                {"scrap_area", group.materialArea - group.partArea}};
+            if (group.cost) {
+                entry["sheet_cost"] = *group.cost;
+                entry["cost"] = group.runs * *group.cost;
+            }
+            groups.push_back(std::move(entry));
         }
-        solution["job_sheet"] = {{"sheets", groups},
-                                 {"total",
-                                  {{"runs", runs},
-                                   {"cut_length", cut},
-                                   {"pierces", pierces},
-                                   {"material_area", material},
-                                   {"scrap_area", material - parts}}}};
+        const JobSheetTotals totals = jobSheetTotals(run.jobSheet, run.remnantCredit);
+        Json total = {{"runs", totals.runs},
+                      {"cut_length", totals.cutLength},
+                      {"pierces", totals.pierces},
+                      {"material_area", totals.materialArea},
+                      {"scrap_area", totals.materialArea - totals.partArea}};
+        if (totals.cost) {
+            total["sheets_cost"] = *totals.sheetsCost;
+            if (run.remnantCredit) {
+                total["remnant_returned"] = {{"id", run.remnantCredit->id},
+                                             {"value", run.remnantCredit->value}};
+            }
+            total["cost"] = *totals.cost;
+        }
+        solution["job_sheet"] = {{"sheets", groups}, {"total", total}};
     }
     const Json document = {
         {"name", run.name},

@@ -1,4 +1,5 @@
 #pragma once  // output/statistics.hpp: the figures of merit of a layout
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ struct SheetLayout {
     std::string kind;   // the stock's name for the sheet; empty for the job's one sheet size
     double length = 0;  // the sheet's own size; 0: the job's
     double width = 0;
+    std::optional<double> cost;  // one such sheet's cost from a stock list; none without one
 };
 
 // The sheet area a job over several sheets used: every sheet but the last whole, the last up

@@ -72,7 +72,11 @@ std::optional<Remnant> cutRemnant(const SheetKind& sheet, double cut, const std:
     remnant.kind.name = name;
     remnant.kind.length = bounds.maxX - bounds.minX;
     remnant.kind.width = bounds.maxY - bounds.minY;
-    remnant.kind.cost = materialArea(remnant.kind);
+    // The remnant keeps its share of the sheet's cost, by material: what a job is credited for
+    // giving it back is what the next job pays for it.
+    const double whole = materialArea(sheet);
+    remnant.kind.cost =
+        whole > 0 ? sheet.cost / whole * materialArea(remnant.kind) : materialArea(remnant.kind);
     return remnant;
 }
 

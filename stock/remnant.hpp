@@ -25,7 +25,8 @@ struct Remnant {
 // The material of the sheet at X >= cut: its outline (its rectangle when it has none) cut
 // straight across there, less its defects, which become the remnant's defects or notches of
 // its outline. The largest piece when there are several. Nothing when no material lies
-// beyond the cut. The remnant is moved so that its box starts at (0, 0) and costs its area.
+// beyond the cut. The remnant is moved so that its box starts at (0, 0) and costs the sheet's
+// cost in proportion to its material (its area for a sheet that costs its area).
 [[nodiscard]] std::optional<Remnant> cutRemnant(const SheetKind& sheet, double cut,
                                                 const std::string& name);
 

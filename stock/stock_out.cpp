@@ -1,9 +1,8 @@
 #include "stock/stock_out.hpp"
 
+#include <charconv>
 #include <sstream>
 #include <system_error>
-
-#include "base/number_format.hpp"
 
 namespace blocknest {
 namespace {
@@ -16,6 +15,14 @@ std::string field(const std::string& text) {
     std::string quoted = "\"";
     for (const char c : text) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
     return quoted + "\"";
+}
+
+// A number that reads back as the same double: a size rounded to six digits could grow the
+// sheet, a cost rounded could charge the next job other than the job it came from was credited.
+std::string exact(double value) {
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return error == std::errc() ? std::string(buffer, end) : std::string("0");
 }
 
 std::string relativePath(const std::filesystem::path& drawing,
@@ -40,9 +47,9 @@ std::string formatStockList(const std::vector<StockLeft>& left,
         if (kind.drawing) {
             out << field(relativePath(*kind.drawing, target)) << ",,";
         } else {
-            out << ',' << formatNumber(kind.kind.length) << ',' << formatNumber(kind.kind.width);
+            out << ',' << exact(kind.kind.length) << ',' << exact(kind.kind.width);
         }
-        out << ',' << kind.count << ',' << formatNumber(kind.kind.cost) << '\n';
+        out << ',' << kind.count << ',' << exact(kind.kind.cost) << '\n';
     }
     return out.str();
 }

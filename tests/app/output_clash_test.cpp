@@ -195,6 +195,15 @@ TEST(OutputFolderTest, HoldsTheDrawingsForCuttingOfOneRun) {
     EXPECT_NE(again.err.find("the drawings for cutting 'cut.dxf' of an earlier run are removed"),
               std::string::npos)
         << again.err;
+    // Fewer sheets than the run before: the numbered files past the new last one go, named.
+    const RunResult fewer =
+        runBlocknestBinary({"--no-pause", "-q", "--sheet", "250x150", "--sheets", "0", "--dxf-cam",
+                            "cut.dxf", "parts.dxf:1"},
+                           dir.path());
+    ASSERT_EQ(fewer.exitCode, 0) << fewer.err;
+    EXPECT_EQ(cutFiles(), (std::vector<std::string>{"cut-1.dxf", "cut-7.dxf"}));
+    EXPECT_NE(fewer.err.find("the drawings for cutting 'cut-2.dxf'"), std::string::npos)
+        << fewer.err;
     EXPECT_EQ(readFile(dir.path() / "cut-7.dxf"), readFile(kBracket));
 }
 

@@ -235,8 +235,9 @@ TEST(JobLoaderTest, ConflictsAndMissingSheetsAreNamedNeverGuessed) {
     EXPECT_TRUE(error.showReadWarning) << "a missing file reads as a part data file that fails";
 }
 
-// Two drawings in different units nested together: said in a note and no unit claimed for
-// the job, unless --units converts both, when the job is in the units asked for.
+// Two drawings in different units nested together: converted to the unit most of them use,
+// with a note, or to the units --units asks for; where one names none, noted and no unit
+// claimed for the job.
 TEST(JobLoaderTest, DrawingsInDifferentUnitsAreNotedAndClaimNoCommonUnit) {
     TempDir dir;
     const auto drawing = [&](const std::string& name, int units) {
@@ -258,9 +259,17 @@ TEST(JobLoaderTest, DrawingsInDifferentUnitsAreNotedAndClaimNoCommonUnit) {
     const LoadedJob same = load({{mm, std::nullopt}, {mm, std::nullopt}}, settings);
     EXPECT_EQ(same.insUnits, 4);
     EXPECT_EQ(mixedNote(same), 0);
+    // Each naming its unit: converted to the unit most of them use, the first's among equals.
     const LoadedJob mixed = load({{mm, std::nullopt}, {inch, std::nullopt}}, settings);
-    EXPECT_EQ(mixed.insUnits, 0) << "a mixed job claims no unit";
+    EXPECT_EQ(mixed.insUnits, 4) << "the first drawing's unit among equals";
     EXPECT_EQ(mixedNote(mixed), 1);
+    const LoadedJob mostly =
+        load({{inch, std::nullopt}, {mm, std::nullopt}, {mm, std::nullopt}}, settings);
+    EXPECT_EQ(mostly.insUnits, 4) << "the unit most drawings use";
+    double inchCircle = 0;
+    for (const Part& part : mostly.prepared.parts)
+        inchCircle = std::max(inchCircle, part.outerLoop().area());
+    EXPECT_NEAR(inchCircle, kPi * 25.4 * 25.4, 2 * kPi * 25.4 * 0.05) << "converted to mm";
     settings.dxf.targetUnits = 4;
     const LoadedJob converted = load({{mm, std::nullopt}, {inch, std::nullopt}}, settings);
     EXPECT_EQ(converted.insUnits, 4);

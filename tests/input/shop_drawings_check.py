@@ -6,7 +6,10 @@ blocknest and checked with ezdxf and shapely and nothing of the program's code:
   a layer of their own, on the parts' layer, with the title block on a third layer) are left
   out with one warning line that names the file and how to keep the frame, never proposing to
   leave out the parts' layer; the cut file holds exactly the parts;
-- a multi-part drawing on layer 0 names its parts by the TEXT or MTEXT inside each;
+- a multi-part drawing on layer 0 names its parts by the TEXT or MTEXT inside each, and only
+  the texts that name no part are counted as left out;
+- an R12 drawing in millimetres and one in inches, neither naming its units, given them by a
+  job list's units column, are packed at their true sizes in one unit without --units;
 - labels are at least 3 mm high, and a part too small for one goes without, counted;
 - a flat pattern (a cross-shaped box blank with bend lines on another layer meeting its inner
   corners, one crossing the outline, a centre-line cross over its bore) is one part with one
@@ -294,6 +297,42 @@ def check_named_by_text(binary, work):
           f"kit.dxf: the parts are named {names}: {err}")
     check(sorted(p["name"] for p in placed["solution"]["layout"]["placed_items"]) ==
           sorted(names), "kit.dxf: the placed parts carry other names")
+    # The two texts that name parts were read; only the note is left out.
+    check("1 TEXT entity is left out" in err and "MTEXT" not in err,
+          f"kit.dxf: the texts left out: {err}")
+
+
+def check_mixed_units(binary, work):
+    """An R12 plate drawn in millimetres and a strip drawn in inches, neither naming its units
+    ($INSUNITS missing), beside a drawing in millimetres: the job list's units column says
+    what each is in, and the one command packs every part at its size in millimetres."""
+    r12 = ezdxf.new("R12")
+    r12.modelspace().add_polyline2d(rect(0, 0, 120, 60), close=True)
+    r12.saveas(os.path.join(work, "plate_r12.dxf"))
+    inch = ezdxf.new("R2000")
+    if "$INSUNITS" in inch.header:
+        del inch.header["$INSUNITS"]
+    inch.modelspace().add_lwpolyline(rect(0, 0, 4, 2), close=True)
+    inch.saveas(os.path.join(work, "strip_in.dxf"))
+    metric = ezdxf.new("R2000")
+    metric.header["$INSUNITS"] = 4
+    metric.modelspace().add_lwpolyline(rect(0, 0, 30, 30), close=True)
+    metric.saveas(os.path.join(work, "square_mm.dxf"))
+    with open(os.path.join(work, "mixed.csv"), "w") as order:
+        order.write("file,quantity,units\nplate_r12.dxf,2,mm\nstrip_in.dxf,3,in\n"
+                    "square_mm.dxf,1,\n")
+    code, out, err = run(binary, ["--sheet", "600x300", "--json", "mixed.json", "mixed.csv"],
+                         work)
+    if not check(code == 0, f"mixed.csv: exit code {code}: {err}"):
+        return
+    items = json.load(open(os.path.join(work, "mixed.json")))["instance"]["items"]
+    sizes = {}
+    for item in items:
+        xs, ys = zip(*[(p[0], p[1]) for p in outer_of(item)])
+        sizes[item["name"]] = (round(max(xs) - min(xs), 9), round(max(ys) - min(ys), 9))
+    check(sizes == {"plate_r12": (120, 60), "strip_in": (101.6, 50.8), "square_mm": (30, 30)},
+          f"mixed.csv: the parts' sizes {sizes}: {err}")
+    check("converted: 'strip_in.dxf' from inches" in err, f"mixed.csv: the units line: {err}")
 
 
 def check_labels(binary, work):
@@ -330,6 +369,7 @@ def main():
         check_blank(binary, work, "box_blank_marked.dxf", [("BEND", ACROSS), ("CENTER", CENTRE)])
         check_remnant(binary, work)
         check_named_by_text(binary, work)
+        check_mixed_units(binary, work)
         check_labels(binary, work)
     for failure in failures:
         print(failure)

@@ -46,8 +46,16 @@ TEST(RemnantTest, TheCutKeepsWhatLiesBeyondItAndADefectAcrossItBecomesANotch) {
     // 60 x 60 less the corner (200) and the half of the triangle beyond the cut (50).
     EXPECT_NEAR(kind.shape.outline->area(), 3600 - 200 - 50, 1e-6);
     EXPECT_NEAR(materialArea(kind), 3600 - 200 - 50 - 100, 1e-6);
-    EXPECT_EQ(kind.cost, materialArea(kind));
+    EXPECT_EQ(kind.cost, 0) << "a free sheet leaves a free remnant";
     EXPECT_EQ(remnant->piecesLeftOut, 0);
+    // A remnant keeps its share of the sheet's cost by material: the sheet's own 5800 less
+    // its defects' 200; one that costs its area leaves one that costs its area.
+    SheetKind priced = drawnSheet();
+    priced.cost = 56;
+    EXPECT_NEAR(cutRemnant(priced, 40, "rest")->kind.cost, 56.0 * 3250 / 5600, 1e-9);
+    priced.cost = materialArea(priced);
+    const SheetKind own = cutRemnant(priced, 40, "rest")->kind;
+    EXPECT_EQ(own.cost, materialArea(own));
 }
 
 TEST(RemnantTest, ReadsBackAsTheSameSheet) {
