@@ -580,8 +580,8 @@ private:
         for (int i = 0; i < n_; ++i) clampInside(i);
         rebuild();
         score_ = score;
+        shared_->offer(score_, list);
         layout_ = std::move(list);
-        shared_->offer(score_);
     }
 
     const SearchInstance& instance_;

@@ -465,8 +465,8 @@ private:
         const Score score = scoreLayout(instance_, list);
         if (score.unplaced > 0 || !(score < score_)) return;
         score_ = score;
+        shared_->offer(score_, list);
         layout_ = std::move(list);
-        shared_->offer(score_);
     }
 
     const SearchInstance& instance_;

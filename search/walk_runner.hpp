@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -13,12 +14,15 @@
 
 namespace blocknest {
 
-// What the walks share: the best score for the progress line and the moves made.
+// What the walks share: the best score for the progress line, the moves made, and, when a
+// watcher asked for it, a copy of the best layout not yet reported.
 struct WalkShared {
     std::mutex mutex;
     Score best;
     bool improved = false;
     std::int64_t moves = 0;
+    bool keepLayouts = false;
+    std::optional<PartList> layout;
 
     // Counts a walk's moves in batches of 64 (made: the walk's count so far), so that the lock
     // is rarely taken.
@@ -27,12 +31,13 @@ struct WalkShared {
         const std::lock_guard lock(mutex);
         moves += 64;
     }
-    // Records a walk's new best score for the progress line.
-    void offer(const Score& score) {
+    // Records a walk's new best score, and its layout when kept, for the progress line.
+    void offer(const Score& score, const PartList& made) {
         const std::lock_guard lock(mutex);
         if (score < best) {
             best = score;
             improved = true;
+            if (keepLayouts) layout = made;
         }
     }
 };
@@ -50,6 +55,7 @@ SeparationOutcome runWalks(std::vector<Walk>& walks, const PartList& start, cons
     const int chains = static_cast<int>(walks.size());
     WalkShared shared;
     shared.best = startScore;
+    shared.keepLayouts = options.keepLayouts;
     std::atomic<int> next{0};
     auto work = [&] {
         for (;;) {
@@ -77,6 +83,7 @@ SeparationOutcome runWalks(std::vector<Walk>& walks, const PartList& start, cons
     }
     for (bool done = false; !done;) {
         SeparationProgress progress;
+        std::optional<PartList> shown;  // the layout reported, outside the lock
         {
             std::unique_lock lock(shared.mutex);
             done = finished.wait_for(lock, std::chrono::milliseconds(100),
@@ -85,7 +92,10 @@ SeparationOutcome runWalks(std::vector<Walk>& walks, const PartList& start, cons
             progress.improved = shared.improved;
             progress.moves = shared.moves;
             shared.improved = false;
+            shown = std::move(shared.layout);
+            shared.layout.reset();
         }
+        if (shown) progress.layout = &*shown;
         if (done) {
             progress.moves = 0;
             for (const Walk& walk : walks) progress.moves += walk.moves();
