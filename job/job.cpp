@@ -158,6 +158,12 @@ void describeLayout(const PackingJob& job, JobResult& result) {
         for (const SheetLayout& sheet : job.sheets()) {
             ++number;
             for (const Part& part : sheet.parts) addPlacement(part, number, job, result.placements);
+            const auto k = static_cast<std::size_t>(number - 1);
+            if (job.usesStock() && k < job.sheetKinds().size() && sheet.parts.count() > 0) {
+                const SheetKind& kind = job.stock()[job.sheetKinds()[k]];
+                result.stockSheets.push_back(
+                    {number, kind.name, kind.length, kind.width, materialArea(kind), kind.cost});
+            }
         }
         for (const Part& part : job.partsOnNoSheet()) {
             result.leftOff.push_back(
@@ -361,15 +367,23 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
                                                     : SearchDisplay::improvements;
         search.stop = control.stop;
         if (control.layouts) {
-            job.watchLayouts([&job, &control](const PartList& parts) {
-                std::vector<PartPlacement> placements;
-                for (const Part& part : parts) {
-                    if (liesOnSheet(part, job.sheetLength(), job.sheetWidth())) {
-                        addPlacement(part, 1, job, placements);
+            search.keepLayouts = true;
+            job.watchLayouts(
+                [&job, &control](const PartList& parts, const std::vector<int>& sheetOf) {
+                    std::vector<PartPlacement> placements;
+                    std::size_t i = 0;
+                    for (const Part& part : parts) {
+                        if (sheetOf.empty()) {
+                            if (liesOnSheet(part, job.sheetLength(), job.sheetWidth())) {
+                                addPlacement(part, 1, job, placements);
+                            }
+                        } else if (i < sheetOf.size() && sheetOf[i] >= 0) {
+                            addPlacement(part, sheetOf[i] + 1, job, placements);
+                        }
+                        ++i;
                     }
-                }
-                control.layouts(placements);
-            });
+                    control.layouts(placements);
+                });
         }
         std::optional<std::string> why =
             job.usesStock() ? job.packStock(clearance, console, !options.quiet, &search, display)

@@ -131,17 +131,31 @@ struct LeftOffPart {
     std::string reason;
 };
 
+// A sheet of a stock that the layout used: its kind ("1200x600", or a drawing's stem), the
+// box of its outline, the area of its material and what it costs (the stock's cost, which is
+// the material's area where the stock names none).
+struct UsedSheet {
+    int sheet = 1;  // from 1
+    std::string kind;
+    double length = 0;
+    double width = 0;
+    double material = 0;
+    double cost = 0;
+};
+
 struct FinishedJob;  // the layout a run made, for writing its outputs later
 
 // How a run ended: the command line's exit code (0 done, 1 an input or output failed, 2 the
 // job was wrong), whether a stop cut its search short, and, when it made a layout, its
-// figures, every placed part in packing order, the parts left off and the layout itself.
+// figures, every placed part in packing order, the parts left off, the stock's sheets used
+// and the layout itself.
 struct JobResult {
     int exitCode = 0;
     bool cutShort = false;
     std::optional<JobFigures> figures;
     std::vector<PartPlacement> placements;
     std::vector<LeftOffPart> leftOff;
+    std::vector<UsedSheet> stockSheets;  // with a stock: every sheet used, in order
     std::shared_ptr<const FinishedJob> finished;
 };
 

@@ -228,23 +228,41 @@ std::optional<std::string> PackingJob::searchForLayout(const SearchOptions& opti
         }
         return real;
     };
+    // A first phase's genome waits to be decoded; an overlap phase's layout waits as it is,
+    // with the order of the genome it started from.
     std::optional<Genome> waiting;
+    std::optional<PartList> waitingLayout;
+    std::vector<int> waitingOrder;
     std::optional<std::chrono::steady_clock::time_point> shown;
     const auto showLayout = [&](const SearchProgress& p) {
-        if (p.improved && p.genome) waiting = *p.genome;
+        if (p.layout && p.genome) {
+            waitingLayout = *p.layout;
+            waitingOrder = p.genome->order;
+            waiting.reset();
+        } else if (p.improved && p.genome && !p.separating) {
+            waiting = *p.genome;
+        }
         const auto now = std::chrono::steady_clock::now();
-        if (!waiting || (shown && now - *shown < std::chrono::seconds(1))) return;
+        if ((!waiting && !waitingLayout) || (shown && now - *shown < std::chrono::seconds(1))) {
+            return;
+        }
         shown = now;
         PartList packed;
-        DecoderMemory memory;
-        (void)decodeLayout(instance, *waiting, memory, &packed);
+        if (waitingLayout) {
+            packed = std::move(*waitingLayout);
+        } else {
+            DecoderMemory memory;
+            (void)decodeLayout(instance, *waiting, memory, &packed);
+            waitingOrder = waiting->order;
+        }
         if (placement) {
-            auto [real, reordered] = inPackingOrder(waiting->order);
+            auto [real, reordered] = inPackingOrder(waitingOrder);
             placeOriginals(real, reordered, packed);
             packed = std::move(real);
         }
         waiting.reset();
-        layoutWatcher_(packed);
+        waitingLayout.reset();
+        layoutWatcher_(packed, {});
     };
     const SearchOutcome outcome = searchLayout(instance, options, [&](const SearchProgress& p) {
         if (layoutWatcher_) showLayout(p);
@@ -329,7 +347,7 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
             parts, sheet, rotationCount_, sheetCount_, finerBlockSides(sheet), areas,
             [&](const std::vector<int>& sheetOf) { return boundBeyondArea(sheetOf); }, sheet_,
             placement ? placement->sheetOrigin - clearance.spacing / 2 : 0, *search, console,
-            display);
+            display, watchSheets(placement ? &*placement : nullptr));
         sheetOf_ = run.sheetOf;
         timingText_ = run.timingText;
     } else {
@@ -353,6 +371,21 @@ std::optional<std::string> PackingJob::packLayout(const Clearance& clearance, Co
     packingSeconds_ =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return std::nullopt;
+}
+
+SheetsLayoutWatch::Show PackingJob::watchSheets(const PlacementJob* placement) const {
+    if (!layoutWatcher_) return {};
+    return [this, placement](const SheetsLayout& layout) {
+        PartList packed;
+        for (const Part& part : layout.parts) packed.pushBack(part);
+        PartList real = parts_;
+        if (placement) {
+            placeOriginals(real, *placement, packed);
+        } else {
+            real = std::move(packed);
+        }
+        layoutWatcher_(real, layout.sheetOf);
+    };
 }
 
 bool PackingJob::partsLeftForRoom(double margin) const {

@@ -11,6 +11,7 @@
 #include "input/job_input.hpp"
 #include "input/part_file_reader.hpp"
 #include "job/search_display.hpp"
+#include "job/sheet_search_run.hpp"
 #include "output/atomic_file.hpp"
 #include "output/json_writer.hpp"
 #include "output/statistics.hpp"
@@ -72,11 +73,14 @@ public:
     // the best one found; keeps the timing text of the whole search. With a clearance the
     // search packs the grown parts and the real parts are laid where those went (one sheet).
     // Says why it cannot.
-    // searchForLayout hands the best layout of its first phase to watcher as it improves
-    // (the one-pass layout first), at most once a second; the parts in sheet coordinates.
-    void watchLayouts(std::function<void(const PartList&)> watcher) {
-        layoutWatcher_ = std::move(watcher);
-    }
+    // A search (one sheet, several, or a stock plan's) hands its best layout to watcher as it
+    // improves (the one-pass layout first), at most once a second: the real parts in sheet
+    // coordinates, in list order with each one's sheet from 0 (sheetOf) over several sheets,
+    // in packing order with sheetOf empty on one sheet, where those off the sheet lie beside
+    // it.
+    using LayoutWatcher =
+        std::function<void(const PartList& parts, const std::vector<int>& sheetOf)>;
+    void watchLayouts(LayoutWatcher watcher) { layoutWatcher_ = std::move(watcher); }
 
     [[nodiscard]] std::optional<std::string> searchForLayout(const SearchOptions& options,
                                                              Console& console,
@@ -103,6 +107,8 @@ public:
     // Each stock kind and how many of it the job used (after computeStatistics).
     [[nodiscard]] const std::vector<SheetKind>& stock() const { return stock_; }
     [[nodiscard]] std::vector<int> stockUsed() const;
+    // Each used sheet's kind, an index into stock() (after packStock).
+    [[nodiscard]] const std::vector<std::size_t>& sheetKinds() const { return sheetKinds_; }
 
     // Counts the parts lying on the sheet and derives the figures of merit.
     void computeStatistics();
@@ -181,7 +187,11 @@ private:
                                                              Console& console,
                                                              SearchDisplay display);
 
-    std::vector<SheetKind> stock_;         // the kinds to choose from, with a stock
+    std::vector<SheetKind> stock_;  // the kinds to choose from, with a stock
+    // What shows a search's layouts over several sheets to the layout watcher (placement: the
+    // grown parts' job); empty when nobody watches.
+    [[nodiscard]] SheetsLayoutWatch::Show watchSheets(const PlacementJob* placement) const;
+
     std::vector<std::size_t> sheetKinds_;  // each used sheet's kind, with a stock
     std::vector<int> sheetOf_;  // each part's sheet (kNoSheet, kTooLarge), with several sheets
     std::vector<SheetLayout> sheets_;
@@ -193,7 +203,7 @@ private:
     std::vector<std::pair<std::string, int>> fillersPlaced_;
     PackingStatistics statistics_;
     std::string timingText_;
-    std::function<void(const PartList&)> layoutWatcher_;
+    LayoutWatcher layoutWatcher_;
     std::int64_t readWarningCount_ = 0;
     double packingSeconds_ = 0;
     std::vector<InputItem> items_;

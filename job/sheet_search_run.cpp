@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "base/number_format.hpp"
 #include "packing/packer.hpp"
@@ -10,6 +11,31 @@
 #include "search/sheet_search.hpp"
 
 namespace blocknest {
+
+SheetsLayoutWatch::SheetsLayoutWatch(Decode decode, Show show)
+    : decode_(std::move(decode)), show_(std::move(show)) {}
+
+void SheetsLayoutWatch::see(const SheetsProgress& progress) {
+    if (!show_) return;
+    if (progress.layout) {
+        layout_ = *progress.layout;
+        genome_.reset();
+    } else if (progress.improved && progress.genome) {
+        genome_ = *progress.genome;
+        layout_.reset();
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if ((!genome_ && !layout_) || (shown_ && now - *shown_ < std::chrono::seconds(1))) return;
+    shown_ = now;
+    if (genome_) {
+        layout_.emplace();
+        decode_(*genome_, *layout_);
+        genome_.reset();
+    }
+    show_(*layout_);
+    layout_.reset();
+}
+
 namespace {
 
 SearchReport progressReport(const SheetsProgress& progress, const SearchOptions& options,
@@ -57,7 +83,7 @@ SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationC
                               const std::vector<double>& partAreas,
                               const SheetBound& boundBeyondArea, const Sheet& realSheet,
                               double lengthShift, const SearchOptions& options, Console& console,
-                              SearchDisplay display) {
+                              SearchDisplay display, const SheetsLayoutWatch::Show& watcher) {
     const auto start = std::chrono::steady_clock::now();
     SheetSearchRun run;
     // The sheet-by-sheet run in list order: the layout to beat, and which parts no empty
@@ -90,8 +116,15 @@ SheetSearchRun runSheetSearch(PartList& parts, const Sheet& sheet, int rotationC
     const SearchInstance instance =
         makeSearchInstance(parts, sheet, rotationCount, finerBlockSides);
     ProgressLines lines(console, display);
+    SheetsLayoutWatch watch(
+        [&](const Genome& genome, SheetsLayout& layout) {
+            DecoderMemory memory;
+            (void)decodeSheets(instance, genome, maxSheets, leftOut, memory, &layout);
+        },
+        watcher);
     const SheetsOutcome outcome =
         searchSheets(instance, maxSheets, leftOut, options, [&](const SheetsProgress& p) {
+            watch.see(p);
             lines.show(progressLine(p, options, atLeast, realSheet, lengthShift, totalArea),
                        std::to_string(p.best.sheets) + " " + formatNumber(p.best.lastLength),
                        progressReport(p, options, atLeast, realSheet, lengthShift, totalArea));

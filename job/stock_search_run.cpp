@@ -48,10 +48,40 @@ std::optional<std::string> PackingJob::searchStockPlan(const PartList& prepared,
     // The grown parts' length shown as the real parts' (to within the corners' growth).
     const double lengthShift =
         placements.empty() ? 0 : placements.front().sheetOrigin - clearance.spacing / 2;
+    // The real parts laid where a layout over the plan's sheets put the packed ones.
+    const auto realOf = [&](const SheetsLayout& layout) {
+        PartList real = prepared;
+        if (placements.empty()) {
+            auto posed = layout.parts.begin();
+            for (Part& part : real) part = *posed++;
+            return real;
+        }
+        // Each sheet's parts laid where their grown ones went on that sheet's placement.
+        int sheets = 0;
+        for (const int k : layout.sheetOf) sheets = std::max(sheets, k + 1);
+        for (int k = 0; k < sheets; ++k) {
+            PartList onSheet;
+            for (std::size_t i = 0; i < layout.parts.size(); ++i) {
+                onSheet.pushBack(layout.sheetOf[i] == k ? layout.parts[i] : instance.parts[i]);
+            }
+            placeOriginals(real, placements[static_cast<std::size_t>(k)], onSheet);
+        }
+        return real;
+    };
+    SheetsLayoutWatch watch(
+        [&](const Genome& genome, SheetsLayout& layout) {
+            DecoderMemory memory;
+            (void)decodeSheets(instance, genome, 0, leftOut, memory, &layout, sequence);
+        },
+        layoutWatcher_ ? SheetsLayoutWatch::Show([&](const SheetsLayout& layout) {
+            layoutWatcher_(realOf(layout), layout.sheetOf);
+        })
+                       : SheetsLayoutWatch::Show());
     ProgressLines lines(console, display);
     const SheetsOutcome outcome = searchSheets(
         instance, 0, leftOut, options,
         [&](const SheetsProgress& p) {
+            watch.see(p);
             const std::string figures = std::to_string(p.best.sheets) + " of the plan's " +
                                         std::to_string(sheetKinds_.size()) +
                                         " sheets, last sheet length " +
@@ -80,21 +110,7 @@ std::optional<std::string> PackingJob::searchStockPlan(const PartList& prepared,
         (found.unplaced == planUnplaced && found.sheets > planSheets)) {
         return std::nullopt;
     }
-    PartList real = prepared;
-    if (placements.empty()) {
-        auto posed = outcome.layout.parts.begin();
-        for (Part& part : real) part = *posed++;
-    } else {
-        // Each sheet's parts laid where their grown ones went on that sheet's placement.
-        for (int k = 0; k < found.sheets; ++k) {
-            PartList onSheet;
-            for (std::size_t i = 0; i < outcome.layout.parts.size(); ++i) {
-                onSheet.pushBack(outcome.layout.sheetOf[i] == k ? outcome.layout.parts[i]
-                                                                : instance.parts[i]);
-            }
-            placeOriginals(real, placements[static_cast<std::size_t>(k)], onSheet);
-        }
-    }
+    PartList real = realOf(outcome.layout);
     // With as many sheets and parts placed, kept only when the last sheet gets shorter.
     auto lastLength = [](const PartList& list, const std::vector<int>& sheetOf, int last) {
         double length = 0;

@@ -139,8 +139,8 @@ protected:
     // Keeps a real layout that improves on the best so far.
     void keep(PartList&& list, const Score& score) {
         score_ = score;
+        shared_->offer(score_, list);
         layout_ = std::move(list);
-        shared_->offer(score_);
     }
 
     // Swaps the places of two large parts of different shapes, to leave a state that keeps

@@ -64,6 +64,7 @@ SeparationOptions separationOptionsFor(const SearchOptions& options,
     separation.chains = options.evaluations > 0 ? kCountedWalks : std::max(1, options.threads);
     separation.threads = std::max(1, options.threads);
     separation.stop = options.stop;
+    separation.keepLayouts = options.keepLayouts;
     return separation;
 }
 
@@ -243,11 +244,12 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     PartList layout;
     DecoderMemory memory;
     (void)decodeLayout(instance, outcome.best, memory, &layout);
-    SeparationOutcome shortened = shortenLayout(
-        instance, outcome.best.order, layout, outcome.score, options, end, secondMoves,
-        [&](const SeparationProgress& p) {
-            report({elapsed(), outcome.evaluations, p.moves, true, p.best, p.improved});
-        });
+    SeparationOutcome shortened =
+        shortenLayout(instance, outcome.best.order, layout, outcome.score, options, end,
+                      secondMoves, [&](const SeparationProgress& p) {
+                          report({elapsed(), outcome.evaluations, p.moves, true, p.best, p.improved,
+                                  &outcome.best, p.layout});
+                      });
     outcome.moves = shortened.moves;
     if (shortened.layout && shortened.score < outcome.score) {
         outcome.score = shortened.score;

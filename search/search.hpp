@@ -27,6 +27,7 @@ struct SearchOptions {
     // phase; 0: the cell phase alone, 1: the exact phase alone.
     double exactShare = kExactShare;
     const std::atomic<bool>* stop = nullptr;  // set: the search ends soon with what it has
+    bool keepLayouts = false;  // the second phase's reports carry its new best layouts
 };
 
 // An evaluation budget buys one packing run for every kEvaluationsPerLayout evaluations (a
@@ -59,6 +60,9 @@ struct SearchProgress {
     Score best;
     bool improved = false;           // the best layout changed with this report
     const Genome* genome = nullptr;  // the first phase's best genome, valid during the report
+    // The second phase's new best layout when options.keepLayouts is set, its parts in the
+    // first phase's best genome's order; valid during the report, null when unchanged.
+    const PartList* layout = nullptr;
 };
 
 struct SearchOutcome {

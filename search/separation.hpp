@@ -16,12 +16,14 @@ struct SeparationOptions {
     int chains = 1;   // independent walks, each with its own random stream and share of moves
     int threads = 1;  // walks run at once
     const std::atomic<bool>* stop = nullptr;  // set: every walk ends at its next move
+    bool keepLayouts = false;  // reports carry each new best layout; the outcome is the same
 };
 
 struct SeparationProgress {
     std::int64_t moves = 0;
     Score best;
     bool improved = false;
+    const PartList* layout = nullptr;  // a new best layout, when kept; valid during the report
 };
 
 struct SeparationOutcome {

@@ -162,7 +162,7 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
     walk.genome = onePassGenome(instance);
     walk.score = decode(walk.genome, memories[0]);
     walk.evaluations = 1;
-    report({elapsed(), walk.evaluations, 0, walk.score, true});
+    report({elapsed(), walk.evaluations, 0, walk.score, true, &walk.genome});
     // Larger parts first fill sheets better than the list order, as a rule: the walk starts
     // from the best of both on every grid.
     {
@@ -196,7 +196,7 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
                 improved = true;
             }
         }
-        if (improved) report({elapsed(), walk.evaluations, 0, walk.score, true});
+        if (improved) report({elapsed(), walk.evaluations, 0, walk.score, true, &walk.genome});
     }
     auto budget = [&](std::int64_t wanted) -> std::int64_t {
         if (stopped() || (deadline && Clock::now() >= *deadline)) return 0;
@@ -210,7 +210,7 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
                     const auto now = Clock::now();
                     if (!improved && now - lastReport < std::chrono::milliseconds(200)) return;
                     lastReport = now;
-                    report({elapsed(), walk.evaluations, 0, walk.score, improved});
+                    report({elapsed(), walk.evaluations, 0, walk.score, improved, &walk.genome});
                 });
     outcome.score = decodeSheets(instance, walk.genome, maxSheets, leftOut, memories[0],
                                  &outcome.layout, sequence);
@@ -243,7 +243,16 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
                       [&](const SeparationProgress& p) {
                           SheetsScore now = outcome.score;
                           now.lastLength = std::min(now.lastLength, p.best.length);
-                          report({elapsed(), walk.evaluations, p.moves, now, p.improved});
+                          std::optional<SheetsLayout> shown;
+                          if (p.layout) {
+                              shown = outcome.layout;
+                              auto part = p.layout->begin();
+                              for (const int i : onLast) {
+                                  shown->parts[static_cast<std::size_t>(i)] = *part++;
+                              }
+                          }
+                          report({elapsed(), walk.evaluations, p.moves, now, p.improved, nullptr,
+                                  shown ? &*shown : nullptr});
                       });
     outcome.moves = shortened.moves;
     if (!shortened.layout || shortened.score.unplaced > 0) return outcome;

@@ -46,6 +46,10 @@ struct SheetsProgress {
     std::int64_t moves = 0;        // part moves while the last sheet is shortened
     SheetsScore best;
     bool improved = false;
+    const Genome* genome = nullptr;  // the walk's best genome, valid during the report
+    // The layout over every sheet, when options.keepLayouts is set and the last sheet's
+    // shortening found a better one; valid during the report, null when unchanged.
+    const SheetsLayout* layout = nullptr;
 };
 
 struct SheetsOutcome {

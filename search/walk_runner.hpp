@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -13,17 +14,20 @@
 
 namespace blocknest {
 
-// What the walks share: the best score for the progress line, the moves made, and their
-// meetings. Every walk that is still running stops at each meeting until all have come; the
-// last to come lets the walks that are behind take up the best one's layout (exchange). What a
-// walk does between meetings depends only on its own state, so with a move limit the outcome
-// is the same however many walks run at once.
+// What the walks share: the best score for the progress line, the moves made, when a
+// watcher asked for it a copy of the best layout not yet reported, and the walks' meetings. Every
+// walk that is still running stops at each meeting until all have come; the last to come lets the
+// walks that are behind take up the best one's layout (exchange). What a walk does between meetings
+// depends only on its own state, so with a move limit the outcome is the same however many walks
+// run at once.
 struct WalkShared {
     std::mutex mutex;
     std::condition_variable changed;
     Score best;
     bool improved = false;
     std::int64_t moves = 0;
+    bool keepLayouts = false;
+    std::optional<PartList> layout;
     int slots = 1;    // walks that may run at once
     int running = 0;  // walks running now
     int walking = 0;  // walks not yet finished
@@ -38,12 +42,13 @@ struct WalkShared {
         const std::lock_guard lock(mutex);
         moves += 64;
     }
-    // Records a walk's new best score for the progress line.
-    void offer(const Score& score) {
+    // Records a walk's new best score, and its layout when kept, for the progress line.
+    void offer(const Score& score, const PartList& made) {
         const std::lock_guard lock(mutex);
         if (score < best) {
             best = score;
             improved = true;
+            if (keepLayouts) layout = made;
         }
     }
     // Waits for a free slot before a walk starts.
@@ -105,6 +110,7 @@ SeparationOutcome runWalks(std::vector<Walk>& walks, const PartList& start, cons
     WalkShared shared;
     shared.best = startScore;
     shared.slots = std::max(1, options.threads);
+    shared.keepLayouts = options.keepLayouts;
     shared.exchange = [&walks] {
         std::size_t lead = 0;
         for (std::size_t c = 1; c < walks.size(); ++c) {
@@ -136,6 +142,7 @@ SeparationOutcome runWalks(std::vector<Walk>& walks, const PartList& start, cons
     }
     for (bool done = false; !done;) {
         SeparationProgress progress;
+        std::optional<PartList> shown;  // the layout reported, outside the lock
         {
             std::unique_lock lock(shared.mutex);
             done = shared.changed.wait_for(lock, std::chrono::milliseconds(100),
@@ -144,7 +151,10 @@ SeparationOutcome runWalks(std::vector<Walk>& walks, const PartList& start, cons
             progress.improved = shared.improved;
             progress.moves = shared.moves;
             shared.improved = false;
+            shown = std::move(shared.layout);
+            shared.layout.reset();
         }
+        if (shown) progress.layout = &*shown;
         if (done) {
             progress.moves = 0;
             for (const Walk& walk : walks) progress.moves += walk.moves();

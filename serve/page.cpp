@@ -159,9 +159,8 @@ function show(progress, state) {
 }
 function sheetSize(n, parts, result) {
   const fig = result && (result.sheet_figures || []).find((s) => s.sheet === n);
-  const kind = fig && /^([\d.]+)x([\d.]+)$/.exec(fig.kind);
   let L = Number($("length").value), W = Number($("width").value);
-  if (kind) { L = Number(kind[1]); W = Number(kind[2]); }
+  if (fig && fig.sheet_length > 0) { L = fig.sheet_length; W = fig.sheet_width; }
   else if (result && result.sheet) { L = result.sheet.length; W = result.sheet.width; }
   const b = bounds(parts.map((p) => p.outer));
   if (!(L > 0) || !(W > 0)) { L = Math.max(b[2], 1); W = Math.max(b[3], 1); }
@@ -233,20 +232,17 @@ function sheetFigures(result) {
   const rows = result.sheet_figures && result.sheet_figures.length ? result.sheet_figures :
     [{sheet: 1, kind: "", length: f.length, density: f.density, parts: f.parts_placed,
       area: f.length * Number(result.sheet ? result.sheet.width : $("width").value) * f.density / 100}];
-  const costs = {};
-  for (const r of document.querySelectorAll("tr.stockrow")) {
-    const c = Number(r.querySelector(".scost").value);
-    if (c > 0) costs[`${r.querySelector(".slength").value}x${r.querySelector(".swidth").value}`] = c;
-  }
-  return rows.map((s) => {
-    const width = result.sheet ? result.sheet.width : Number($("width").value);
-    const kind = /^([\d.]+)x([\d.]+)$/.exec(s.kind || "");
-    const used = s.length * (kind ? Number(kind[2]) : width);
+  let total = 0;
+  const lines = rows.map((s) => {
+    const width = s.sheet_width > 0 ? s.sheet_width : result.sheet ? result.sheet.width : Number($("width").value);
+    const used = s.length * width;
     let line = `Sheet ${s.sheet}${s.kind ? " (" + s.kind + ")" : ""}: density ${s.density.toFixed(2)}%, ` +
       `${s.parts} parts, area used ${fmt(s.area)}, scrap ${fmt(Math.max(0, used - s.area))} of the packed length ${fmt(s.length)}`;
-    if (costs[s.kind]) line += `, cost ${costs[s.kind]}`;
+    if (s.cost !== undefined) { line += `, cost ${fmt(s.cost)}`; total += s.cost; }
     return line;
-  }).join("\n");
+  });
+  if (rows.some((s) => s.cost !== undefined)) lines.push(`Cost of the sheets used: ${fmt(total)}`);
+  return lines.join("\n");
 }
 async function finish() {
   const info = await (await fetch(`/api/jobs/${job}`)).json();

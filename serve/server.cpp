@@ -169,6 +169,16 @@ Json placementsJson(const JobResult& result, const std::filesystem::path& output
     const std::string report = readText(outputs / "Results.txt");
     out["report"] = report;
     out["sheet_figures"] = sheetFigures(report);
+    // A stock's sheets: the box, material and cost of each, drawn kinds as well as sizes.
+    for (Json& figures : out["sheet_figures"]) {
+        for (const UsedSheet& used : result.stockSheets) {
+            if (used.sheet != figures["sheet"].get<int>()) continue;
+            figures["sheet_length"] = used.length;
+            figures["sheet_width"] = used.width;
+            figures["material"] = used.material;
+            figures["cost"] = used.cost;
+        }
+    }
     const Json written = Json::parse(readText(outputs / "placements.json"), nullptr, false);
     if (written.is_object() && written.contains("solution") &&
         written["solution"].contains("sheet")) {
@@ -267,10 +277,10 @@ private:
             }
             job.changed.notify_all();
         };
-        // Over several sheets the search hands over no layouts: a one-pass run, quiet and
-        // writing nothing, shows the first one at once.
+        // With a stock the search hands over its layouts only once the sheets are chosen: a
+        // one-pass run, quiet and writing nothing, shows the first one at once.
         const JobDescription& asked = job.description;
-        if (searchRequested(asked) && (asked.sheets != 1 || asked.stockFile)) {
+        if (searchRequested(asked) && asked.stockFile) {
             JobDescription first = asked;
             first.timeLimit.reset();
             first.evaluations.reset();

@@ -432,6 +432,105 @@ TEST(JobTest, TheSearchHandsOverItsLayoutsTheOnePassOneFirst) {
     }
 }
 
+// Watching a search changes nothing it does: the same evaluation budget writes the same
+// Layout.dxf with layouts handed over as without, on one sheet (with and without spacing),
+// over several sheets and over a stock plan's sheets; every layout handed over holds a part
+// at most once, on a sheet the job uses.
+TEST(JobTest, WatchingASearchLeavesItsLayoutAsItIs) {
+    struct Case {
+        double spacing;
+        int sheets;
+        bool stock;
+    };
+    for (const Case c :
+         {Case{0, 1, false}, Case{0.5, 1, false}, Case{0.5, 0, false}, Case{0, 1, true}}) {
+        const std::string label = "spacing " + std::to_string(c.spacing) + ", sheets " +
+                                  std::to_string(c.sheets) + (c.stock ? ", stock" : "");
+        TempDir dir;
+        JobDescription job;
+        job.files.push_back({kInstances + "poly1a.txt", std::nullopt});
+        job.evaluations = 5000;
+        job.threads = 2;
+        job.quiet = true;
+        job.spacing = c.spacing;
+        job.sheets = c.sheets;
+        if (c.sheets == 0) job.sheet = SheetSize{30, 40};
+        if (c.stock) {
+            job.stockFile =
+                dir.write("stock.csv", "length,width,count,cost\n40,40,3,\n30,40,4,\n").string();
+        }
+        std::string written[2];
+        int sheetsUsed = 0;
+        std::vector<std::vector<PartPlacement>> layouts;
+        for (const bool watched : {false, true}) {
+            job.outputDir = (dir.path() / (watched ? "watched" : "plain")).string();
+            std::filesystem::create_directories(*job.outputDir);
+            JobControl control;
+            if (watched) {
+                control.layouts = [&](const std::vector<PartPlacement>& placements) {
+                    layouts.push_back(placements);
+                };
+            }
+            RecordingConsole console;
+            const JobResult result = runJob(job, console, control);
+            ASSERT_EQ(result.exitCode, 0)
+                << label << (console.errors.empty() ? "" : console.errors.front());
+            written[watched] = readFile(std::filesystem::path(*job.outputDir) / "Layout.dxf");
+            sheetsUsed = result.figures->sheetsUsed;
+        }
+        EXPECT_EQ(written[0], written[1]) << label;
+        ASSERT_FALSE(layouts.empty()) << label;
+        for (const std::vector<PartPlacement>& layout : layouts) {
+            std::vector<std::string> names;
+            for (const PartPlacement& placed : layout) {
+                EXPECT_GE(placed.sheet, 1) << label;
+                if (c.sheets == 1 && !c.stock) {
+                    EXPECT_EQ(placed.sheet, 1) << label;
+                }
+                names.push_back(placed.name + " " + std::to_string(placed.x) + " " +
+                                std::to_string(placed.y) + " " + std::to_string(placed.sheet));
+            }
+            std::sort(names.begin(), names.end());
+            EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end()) << label;
+        }
+        EXPECT_GE(sheetsUsed, 1) << label;
+    }
+}
+
+// The overlap phase's better layouts reach the watcher too, not only the first phase's: a
+// layout is handed over after the search began moving parts, and the lengths handed over
+// never grow, the one written no longer than the last.
+TEST(JobTest, TheOverlapPhaseHandsOverItsLayouts) {
+    TempDir dir;
+    JobDescription job;
+    job.files.push_back({kInstances + "poly1a.txt", std::nullopt});
+    job.outputDir = dir.path().string();
+    job.timeLimit = 1.6;
+    job.threads = 2;
+    job.quiet = true;
+    std::int64_t movesSoFar = 0;
+    std::vector<std::int64_t> movesAtLayout;
+    std::vector<double> lengths;
+    JobControl control;
+    control.progress = [&](const SearchReport& report) { movesSoFar = report.moves; };
+    control.layouts = [&](const std::vector<PartPlacement>& placements) {
+        movesAtLayout.push_back(movesSoFar);
+        double length = 0;
+        for (const PartPlacement& placed : placements) {
+            for (const auto& corner : placed.outer) length = std::max(length, corner.first);
+        }
+        lengths.push_back(length);
+    };
+    RecordingConsole console;
+    const JobResult result = runJob(job, console, control);
+    ASSERT_EQ(result.exitCode, 0);
+    ASSERT_FALSE(lengths.empty());
+    EXPECT_GT(*std::max_element(movesAtLayout.begin(), movesAtLayout.end()), 0)
+        << "no layout handed over while parts were moved";
+    for (std::size_t i = 1; i < lengths.size(); ++i) EXPECT_LE(lengths[i], lengths[i - 1] + 1e-9);
+    EXPECT_LE(result.figures->packedLength, lengths.back() + 1e-9);
+}
+
 // The rows of a job's files: each part with its count, box and net area as read, a drawing's
 // layers, and a file that cannot be read named with its reason while the others stay.
 TEST(JobTest, DescribedPartsAreTheFilesPartsAndTheirFailures) {

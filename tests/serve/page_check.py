@@ -86,6 +86,7 @@ def main():
         seconds = driver.find_element(By.ID, "seconds")
         seconds.clear()
         seconds.send_keys("3")
+        clicked = driver.execute_script("return performance.now()")
         driver.find_element(By.ID, "start").click()
         # The one-pass layout is drawn at once, and redrawn while the search improves it.
         wait.until(lambda d: d.execute_script("return window.layoutDraws.length") > 0)
@@ -96,6 +97,10 @@ def main():
         draws = driver.execute_script("return window.layoutDraws")
         live = [x for x in draws if not x["final"]]
         check(len(live) >= 2, f"{len(live)} layouts drawn during the search")
+        # The first phase has a fifth of the time and what it finds is shown within a second
+        # of the last layout shown: a layout drawn two seconds in comes from the overlap phase.
+        late = [x["at"] - clicked for x in live if x["at"] - clicked > 2000]
+        check(late, f"no layout drawn during the overlap phase: {[x['at'] - clicked for x in live]}")
         check(all(x["ms"] < 1000 for x in draws), f"slow redraws: {draws}")
         parts = driver.find_elements(By.CSS_SELECTOR, "#layout svg .part")
         titles = [p.find_element(By.TAG_NAME, "title").get_attribute("textContent") for p in parts]

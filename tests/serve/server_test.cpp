@@ -441,7 +441,7 @@ TEST(ServerTest, AStockTableAndADrawnSheetMakeTheSheets) {
         return client.Post("/api/jobs", items);
     };
     const auto stocked = post(R"({"stock": [{"length": 600, "width": 600, "count": 10,
-        "cost": 400000}, {"file": "plate_remnant.dxf", "count": 1}], "length": 0})",
+        "cost": 400000}, {"file": "plate_remnant.dxf", "count": 1, "cost": 50}], "length": 0})",
                               true, false);
     ASSERT_TRUE(stocked);
     ASSERT_EQ(stocked->status, 201) << stocked->body;
@@ -451,6 +451,18 @@ TEST(ServerTest, AStockTableAndADrawnSheetMakeTheSheets) {
     for (const Json& sheet : done["result"]["sheet_figures"]) kinds.push_back(sheet["kind"]);
     EXPECT_EQ(kinds, (std::vector<std::string>{"plate_remnant", "600x600"}))
         << "the remnant first, then the half sheet";
+    // Each sheet's cost as the table gave it, the drawn one's box and material its own.
+    const Json& figures = done["result"]["sheet_figures"];
+    if (figures.size() == 2) {
+        EXPECT_EQ(figures[0]["cost"], 50.0);
+        EXPECT_EQ(figures[1]["cost"], 400000.0);
+        EXPECT_EQ(figures[1]["material"], 360000.0);
+        const double box =
+            figures[0]["sheet_length"].get<double>() * figures[0]["sheet_width"].get<double>();
+        EXPECT_GT(figures[0]["material"].get<double>(), figures[0]["area"].get<double>());
+        EXPECT_LE(figures[0]["material"].get<double>(), box + 1e-6);
+        EXPECT_NE(box, 360000.0) << "the remnant's own box, not the half sheet's";
+    }
     const auto drawn = post("{\"length\": 0}", false, true);
     ASSERT_TRUE(drawn);
     ASSERT_EQ(drawn->status, 201) << drawn->body;
