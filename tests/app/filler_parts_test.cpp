@@ -93,7 +93,7 @@ TEST(FillerPartsTest, CountsAndTheJobListColumn) {
         const std::string report = readFile(dir.path() / "Results.txt");
         EXPECT_NE(report.find("Filler parts placed: washer x 7\n"), std::string::npos) << report;
         EXPECT_NE(report.find(sheetsUsed), std::string::npos) << report;
-        EXPECT_EQ(run.err.find("no room"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("filler parts with no room"), std::string::npos) << run.err;
     }
     // Copies that find no room are named with how many, in one line.
     const RunResult crowded =
