@@ -415,6 +415,9 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
         console.error("blocknest: " + source + ": " + *why);
         return failed(1);
     }
+    if (const std::string left = job.fillersWithoutRoomLine(); !left.empty()) {
+        console.error("blocknest: " + source + ": " + left);
+    }
     job.computeStatistics();
     for (const Part* part : job.partsTooLarge()) {
         const BoundingBox& box = part->bounds();

@@ -147,8 +147,13 @@ public:
     // After packing: places the filler parts, largest first, each in the first room the
     // required parts leave on the sheets they use (in sheet order), with the same turns,
     // spacing and margin; never on a sheet of its own. Those placed join the job's parts;
-    // the others are dropped. Says why when the sheet cannot take the margin.
+    // the others are dropped and named by fillersWithoutRoomLine. Says why when the sheet
+    // cannot take the margin.
     [[nodiscard]] std::optional<std::string> placeFillers(const Clearance& clearance);
+    // "filler parts with no room on the sheets used: washer x 3, nut (none fit)" without a
+    // line end, when some counted copy or some part placed as many times as fit found no room;
+    // empty otherwise.
+    [[nodiscard]] std::string fillersWithoutRoomLine() const;
     // The filler parts placed, by name with their count, in the order first placed.
     const std::vector<std::pair<std::string, int>>& fillersPlaced() const { return fillersPlaced_; }
     // "Filler parts placed: washer x 12, nut x 3" and its line end, when the job has filler
@@ -201,6 +206,9 @@ private:
     std::vector<Part> fillers_;             // set aside until the required parts are packed
     int requiredCount_ = -1;                // the parts before the fillers placed; -1: all
     std::vector<std::pair<std::string, int>> fillersPlaced_;
+    // The filler parts that found no room, by name: copies left over, or 0 for a part placed
+    // as many times as fit of which none fit.
+    std::vector<std::pair<std::string, int>> fillersWithoutRoom_;
     PackingStatistics statistics_;
     std::string timingText_;
     LayoutWatcher layoutWatcher_;

@@ -34,6 +34,7 @@ void PackingJob::setFillersAside() {
 
 std::optional<std::string> PackingJob::placeFillers(const Clearance& clearance) {
     fillersPlaced_.clear();
+    fillersWithoutRoom_.clear();
     if (fillers_.empty()) return std::nullopt;
     // Largest first; alike parts keep their order.
     std::vector<std::size_t> order(fillers_.size());
@@ -154,7 +155,38 @@ std::optional<std::string> PackingJob::placeFillers(const Clearance& clearance) 
         parts_.pushBack(std::move(part));
     }
     if (severalSheets()) sheetOf_.insert(sheetOf_.end(), placedSheet.begin(), placedSheet.end());
+    // The fillers left over, named in list order: counted copies by how many, the others when
+    // not one copy fit.
+    for (std::size_t f = 0; f < fillers_.size(); ++f) {
+        const Part& filler = fillers_[f];
+        const bool counted = filler.filler() == Part::Filler::counted;
+        if (counted
+                ? placedAlready[f] != 0
+                : std::any_of(fillersPlaced_.begin(), fillersPlaced_.end(),
+                              [&](const auto& entry) { return entry.first == filler.name(); })) {
+            continue;
+        }
+        const auto named =
+            std::find_if(fillersWithoutRoom_.begin(), fillersWithoutRoom_.end(),
+                         [&](const auto& entry) { return entry.first == filler.name(); });
+        if (named == fillersWithoutRoom_.end()) {
+            fillersWithoutRoom_.emplace_back(filler.name(), counted ? 1 : 0);
+        } else if (counted) {
+            ++named->second;
+        }
+    }
     return std::nullopt;
+}
+
+std::string PackingJob::fillersWithoutRoomLine() const {
+    if (fillersWithoutRoom_.empty()) return "";
+    std::string line = "filler parts with no room on the sheets used:";
+    for (std::size_t k = 0; k < fillersWithoutRoom_.size(); ++k) {
+        const auto& [name, count] = fillersWithoutRoom_[k];
+        line += (k == 0 ? " " : ", ") + name +
+                (count > 0 ? " x " + std::to_string(count) : std::string(" (none fit)"));
+    }
+    return line;
 }
 
 }  // namespace blocknest

@@ -11,16 +11,21 @@
 #include "packing/sheets.hpp"
 #include "search/genome_walk.hpp"
 #include "search/separation.hpp"
+#include "search/sheet_emptying.hpp"
 
 namespace blocknest {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The whole job's orders and turns take this share of the budget; the last sheet's own
-// search the rest. Of an evaluation budget the walk packs one layout over all sheets for
-// every kEvaluationsPerLayout evaluations, as the one-sheet search does.
+// The whole job's orders and turns take this share of the budget; emptying the last sheet
+// and then shortening it the rest. Of an evaluation budget the walk packs one layout over all
+// sheets for every kEvaluationsPerLayout evaluations, as the one-sheet search does, and the
+// other two make one part move per evaluation.
 constexpr double kWalkShare = 0.7;
+// Of what the walk leaves, the share that emptying the last sheet may take; the shortening
+// gets the rest and whatever emptying leaves.
+constexpr double kEmptyingShare = 0.6;
 
 // The walk heads for layouts whose parts crowd on the first sheets: the way to empty the
 // last one, and then to shorten it.
@@ -28,26 +33,6 @@ bool worse(const SheetsScore& a, const SheetsScore& b) {
     if (a.unplaced != b.unplaced) return a.unplaced > b.unplaced;
     if (a.sheets != b.sheets) return a.sheets > b.sheets;
     return a.crowding < b.crowding;
-}
-
-// The instance of the parts one sheet holds (ids into the whole job's instance).
-SearchInstance sheetInstance(const SearchInstance& instance, const std::vector<int>& ids) {
-    SearchInstance sheet;
-    sheet.grids = instance.grids;
-    sheet.sheetLength = instance.sheetLength;
-    sheet.sheetWidth = instance.sheetWidth;
-    std::vector<int> firstOfShape;  // per shape of the job: its first part here, or -1
-    for (const int id : ids) {
-        const auto k = static_cast<std::size_t>(id);
-        sheet.parts.push_back(instance.parts[k]);
-        sheet.turns.push_back(instance.turns[k]);
-        sheet.totalArea += instance.parts[k].netArea();
-        const auto shape = static_cast<std::size_t>(instance.shapeOf[k]);
-        if (firstOfShape.size() <= shape) firstOfShape.resize(shape + 1, -1);
-        if (firstOfShape[shape] < 0) firstOfShape[shape] = static_cast<int>(sheet.shapeOf.size());
-        sheet.shapeOf.push_back(firstOfShape[shape]);
-    }
-    return sheet;
 }
 
 }  // namespace
@@ -140,8 +125,7 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
         return start +
                std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     };
-    // Without the last sheet's shortening (a given sequence) the walk takes the whole budget.
-    const double share = sequence.empty() ? kWalkShare : 1.0;
+    const double share = kWalkShare;
     std::optional<Clock::time_point> deadline;
     if (options.timeLimit > 0) deadline = after(options.timeLimit * share);
     const std::int64_t walkLimit =
@@ -215,19 +199,8 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
     outcome.score = decodeSheets(instance, walk.genome, maxSheets, leftOut, memories[0],
                                  &outcome.layout, sequence);
     outcome.evaluations = walk.evaluations;
-    if (stopped() || outcome.score.sheets == 0 || !sequence.empty()) return outcome;
+    if (stopped() || outcome.score.sheets == 0) return outcome;
 
-    // The last sheet alone: its layout shortened by the overlap-resolving search.
-    std::vector<int> onLast;
-    PartList startLayout;
-    for (std::size_t i = 0; i < outcome.layout.parts.size(); ++i) {
-        if (outcome.layout.sheetOf[i] != outcome.score.sheets - 1) continue;
-        onLast.push_back(static_cast<int>(i));
-        startLayout.pushBack(outcome.layout.parts[i]);
-    }
-    const SearchInstance last = sheetInstance(instance, onLast);
-    std::vector<int> order(onLast.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
     std::optional<Clock::time_point> end;
     if (options.timeLimit > 0) {
         end = after(options.timeLimit);
@@ -238,32 +211,56 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
             ? std::max<std::int64_t>(1,
                                      options.evaluations - walk.evaluations * kEvaluationsPerLayout)
             : 0;
+    // The last sheet emptied onto the others where they have room.
+    if (outcome.score.sheets > 1) {
+        EmptyingBudget emptying;
+        if (options.timeLimit > 0) {
+            emptying.end = after(options.timeLimit * (share + (1 - share) * kEmptyingShare));
+        }
+        emptying.moves = static_cast<std::int64_t>(static_cast<double>(moves) * kEmptyingShare);
+        if (moves > 0 && emptying.moves == 0) emptying.moves = 1;
+        outcome.moves +=
+            emptyLastSheets(instance, sequence, options, emptying, outcome.layout, outcome.score,
+                            [&](std::int64_t made, const SheetsScore& score) {
+                                report({elapsed(), walk.evaluations, made, score, true, nullptr,
+                                        options.keepLayouts ? &outcome.layout : nullptr});
+                            });
+        if (stopped()) return outcome;
+    }
+
+    // The last sheet alone: its layout shortened by the overlap-resolving search.
+    const int lastSheet = outcome.score.sheets - 1;
+    const std::vector<int> onLast = partsOnSheet(outcome.layout, lastSheet);
+    PartList startLayout;
+    for (const int i : onLast)
+        startLayout.pushBack(outcome.layout.parts[static_cast<std::size_t>(i)]);
+    const SearchInstance last =
+        sheetInstance(instance, onLast,
+                      sequence.empty() ? nullptr : &sequence[static_cast<std::size_t>(lastSheet)]);
+    std::vector<int> order(onLast.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    const std::int64_t movesBefore = outcome.moves;
     const SeparationOutcome shortened =
-        shortenLayout(last, order, startLayout, scoreLayout(last, startLayout), options, end, moves,
+        shortenLayout(last, order, startLayout, scoreLayout(last, startLayout), options, end,
+                      moves > 0 ? std::max<std::int64_t>(1, moves - movesBefore) : 0,
                       [&](const SeparationProgress& p) {
                           SheetsScore now = outcome.score;
                           now.lastLength = std::min(now.lastLength, p.best.length);
                           std::optional<SheetsLayout> shown;
                           if (p.layout) {
                               shown = outcome.layout;
-                              auto part = p.layout->begin();
-                              for (const int i : onLast) {
-                                  shown->parts[static_cast<std::size_t>(i)] = *part++;
-                              }
+                              auto placed = p.layout->begin();
+                              for (const int i : onLast)
+                                  shown->parts[static_cast<std::size_t>(i)] = *placed++;
                           }
-                          report({elapsed(), walk.evaluations, p.moves, now, p.improved, nullptr,
-                                  shown ? &*shown : nullptr});
+                          report({elapsed(), walk.evaluations, movesBefore + p.moves, now,
+                                  p.improved, nullptr, shown ? &*shown : nullptr});
                       });
-    outcome.moves = shortened.moves;
+    outcome.moves += shortened.moves;
     if (!shortened.layout || shortened.score.unplaced > 0) return outcome;
-    double length = 0;
     auto part = shortened.layout->begin();
-    for (const int i : onLast) {
-        outcome.layout.parts[static_cast<std::size_t>(i)] = *part++;
-        length = std::max(
-            length, outcome.layout.parts[static_cast<std::size_t>(i)].outerLoop().bounds().maxX);
-    }
-    outcome.score.lastLength = length;
+    for (const int i : onLast) outcome.layout.parts[static_cast<std::size_t>(i)] = *part++;
+    outcome.score = rescoreSheets(instance, outcome.layout, outcome.score);
     return outcome;
 }
 

@@ -93,7 +93,22 @@ TEST(FillerPartsTest, CountsAndTheJobListColumn) {
         const std::string report = readFile(dir.path() / "Results.txt");
         EXPECT_NE(report.find("Filler parts placed: washer x 7\n"), std::string::npos) << report;
         EXPECT_NE(report.find(sheetsUsed), std::string::npos) << report;
+        EXPECT_EQ(run.err.find("filler parts with no room"), std::string::npos) << run.err;
     }
+    // Copies that find no room are named with how many, in one line.
+    const RunResult crowded =
+        runBlocknestBinary({"--no-pause", "-q", "--sheet", "400x200", "--sheets", "0", "-o",
+                            dir.path().string(), bracket + ":5", washer + ":+400"},
+                           dir.path());
+    ASSERT_EQ(crowded.exitCode, 0) << crowded.err;
+    const std::string crowdedReport = readFile(dir.path() / "Results.txt");
+    const std::size_t at = crowdedReport.find("Filler parts placed: washer x ");
+    ASSERT_NE(at, std::string::npos) << crowdedReport;
+    const int placedWashers = std::stoi(crowdedReport.substr(at + 30));
+    EXPECT_NE(crowded.err.find("filler parts with no room on the sheets used: washer x " +
+                               std::to_string(400 - placedWashers) + "\n"),
+              std::string::npos)
+        << crowded.err;
     const std::string both =
         dir.write("both.csv", "file,quantity,fill\n" + washer + ",3,max\n").string();
     const RunResult refused = runBlocknestBinary({"--no-pause", "-q", both}, dir.path());
@@ -106,6 +121,7 @@ TEST(FillerPartsTest, CountsAndTheJobListColumn) {
                             dir.path().string(), "--fill", washer},
                            dir.path());
     ASSERT_EQ(alone.exitCode, 0) << alone.err;
+    EXPECT_NE(alone.err.find("washer (none fit)"), std::string::npos) << alone.err;
     EXPECT_NE(readFile(dir.path() / "Results.txt").find("Filler parts placed: none"),
               std::string::npos);
 }

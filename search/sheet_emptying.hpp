@@ -1,0 +1,42 @@
+#pragma once  // search/sheet_emptying.hpp: one sheet fewer by moving the last sheet's parts away
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "search/search.hpp"
+#include "search/sheet_search.hpp"
+
+namespace blocknest {
+
+// The one-sheet instance of some parts of a job over sheets (ids into the job's instance, in
+// that order): the job's grids, or the given sheet alone when the sheets differ.
+[[nodiscard]] SearchInstance sheetInstance(const SearchInstance& instance,
+                                           const std::vector<int>& ids, const Sheet* own = nullptr);
+
+// The parts a layout over sheets holds on sheet k, and the score of the layout once its sheet
+// count, last length and last area are taken from the parts (unplaced and crowding kept).
+[[nodiscard]] std::vector<int> partsOnSheet(const SheetsLayout& layout, int k);
+[[nodiscard]] SheetsScore rescoreSheets(const SearchInstance& instance, const SheetsLayout& layout,
+                                        const SheetsScore& score);
+
+struct EmptyingBudget {
+    std::optional<std::chrono::steady_clock::time_point> end;
+    std::int64_t moves = 0;  // part moves at most; 0: until end
+};
+
+// Moves the parts of the last sheet (of the least used one when the sheets are alike), largest
+// first, onto earlier sheets with room for them: each is put onto such a sheet overlapping
+// its parts and the overlap resolved there by the exact overlap phase, the sheet's outline
+// and defects fixed; the sheet's own parts may shift. A sheet left empty is dropped and the
+// next last one is tried. The layout only ever gets better by the sheets' score; the moves
+// made are returned. With a move budget the outcome depends only on it and the seed.
+// report gets the moves made and the score whenever a part moves.
+std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const Sheet> sequence,
+                             const SearchOptions& options, const EmptyingBudget& budget,
+                             SheetsLayout& layout, SheetsScore& score,
+                             const std::function<void(std::int64_t, const SheetsScore&)>& report);
+
+}  // namespace blocknest

@@ -1,0 +1,152 @@
+// Emptying the last sheet onto the others: sheets saved where the sheet-by-sheet run wastes
+// one, every sheet apart and inside by an independent check, defects included.
+#include "search/sheet_emptying.hpp"
+
+#include <gtest/gtest.h>
+
+#include "packing/independent_overlap.hpp"
+#include "packing/sheet_marking.hpp"
+#include "packing/sheets.hpp"
+#include "support.hpp"
+
+namespace blocknest {
+namespace {
+
+using testing_support::findLayoutFaults;
+using testing_support::makePart;
+
+Part rectanglePart(const std::string& name, double length, double width, int index) {
+    Part part = makePart(name, {{0, 0}, {length, 0}, {length, width}, {0, width}});
+    part.setBlockSideLength(1);
+    part.translate(1000 + 60 * index, 0);  // parked beyond the sheet
+    return part;
+}
+
+Sheet plainSheet(double length, double width) {
+    Sheet sheet;
+    sheet.length = length;
+    sheet.width = width;
+    sheet.blockSideLength = 1;
+    sheet.bitmap = buildSheetBitmap(length, width, 1);
+    return sheet;
+}
+
+// Six 40 x 20 and four 30 x 30: two 105 x 54 sheets take them, the sheet-by-sheet run in list
+// order three.
+PartList tenRectangles() {
+    PartList parts;
+    for (int i = 0; i < 10; ++i) {
+        parts.pushBack(i < 6 ? rectanglePart("a", 40, 20, i) : rectanglePart("b", 30, 30, i));
+    }
+    return parts;
+}
+
+// Every sheet checked apart from the code under test: no two parts and no part and defect
+// overlap, every part inside its sheet; and the score says what the layout holds.
+void expectSoundSheets(const SearchInstance& instance, const SheetsLayout& layout,
+                       const SheetsScore& score, std::span<const Sheet> sheets) {
+    int used = 0;
+    for (const int k : layout.sheetOf) used = std::max(used, k + 1);
+    EXPECT_EQ(score.sheets, used);
+    for (int k = 0; k < used; ++k) {
+        const Sheet& sheet = sheets[sheets.size() == 1 ? 0 : static_cast<std::size_t>(k)];
+        std::vector<const Part*> onSheet;
+        double length = 0;
+        for (std::size_t i = 0; i < layout.parts.size(); ++i) {
+            if (layout.sheetOf[i] != k) continue;
+            onSheet.push_back(&layout.parts[i]);
+            length = std::max(length, layout.parts[i].outerLoop().bounds().maxX);
+        }
+        EXPECT_FALSE(onSheet.empty()) << "sheet " << k;
+        for (const Part& defect : sheet.defects) onSheet.push_back(&defect);
+        const std::vector<std::string> faults =
+            findLayoutFaults(onSheet, sheet.length, sheet.width);
+        EXPECT_TRUE(faults.empty()) << "sheet " << k << ": " << faults.front();
+        if (k == used - 1) {
+            EXPECT_DOUBLE_EQ(length, score.lastLength);
+        }
+    }
+    EXPECT_EQ(layout.sheetOf.size(), instance.parts.size());
+}
+
+// The parts that move leave the last sheet lighter, never worse, and every sheet sound.
+TEST(SheetEmptyingTest, PartsLeaveTheLastSheetAndEverySheetStaysSound) {
+    const Sheet sheet = plainSheet(105, 54);
+    const SearchInstance instance = makeSearchInstance(tenRectangles(), sheet, 4, {});
+    const std::vector<int> leftOut(instance.parts.size(), kNoSheet);
+    DecoderMemory memory;
+    SheetsLayout layout;
+    SheetsScore score =
+        decodeSheets(instance, onePassGenome(instance), 0, leftOut, memory, &layout);
+    ASSERT_EQ(score.sheets, 3);
+    const SheetsScore start = score;
+    const std::size_t onLast = partsOnSheet(layout, 2).size();
+    SearchOptions options;
+    options.evaluations = 1;  // counted: two walks whatever the thread count
+    EmptyingBudget budget;
+    budget.moves = 40000;
+    int reports = 0;
+    const std::int64_t moves = emptyLastSheets(instance, {}, options, budget, layout, score,
+                                               [&](std::int64_t, const SheetsScore& now) {
+                                                   ++reports;
+                                                   EXPECT_TRUE(now < start);
+                                               });
+    EXPECT_LE(moves, budget.moves);
+    EXPECT_GT(reports, 0);
+    EXPECT_TRUE(score < start);
+    if (score.sheets == 3) {
+        EXPECT_LT(partsOnSheet(layout, 2).size(), onLast);
+    }
+    expectSoundSheets(instance, layout, score, {&sheet, 1});
+}
+
+// A sequence of drawn sheets with defects: the last sheet is emptied onto the one before, the
+// parts moved keep clear of the defects of the sheet they land on, and the result does not
+// hang on the thread count.
+TEST(SheetEmptyingTest, DefectsAreObstaclesAndTheOutcomeIsTheSameOnAnyThreadCount) {
+    std::vector<Sheet> sequence;
+    for (int k = 0; k < 3; ++k) {
+        Sheet sheet = plainSheet(112 + 4 * k, 56);
+        sheet.defects.push_back(
+            makePart("defect", {{50.0 + 10 * k, 20}, {58.0 + 10 * k, 22}, {54.0 + 10 * k, 30}}));
+        sheet.defects.push_back(makePart("corner", {{0, 44}, {6, 50}, {0, 50}}));
+        markObstaclesOnSheet(sheet);
+        sequence.push_back(std::move(sheet));
+    }
+    const SearchInstance instance = makeSearchInstance(tenRectangles(), sequence.front(), 4, {});
+    const std::vector<int> leftOut(instance.parts.size(), kNoSheet);
+    DecoderMemory memory;
+    SheetsLayout start;
+    const SheetsScore startScore =
+        decodeSheets(instance, onePassGenome(instance), 0, leftOut, memory, &start, sequence);
+    ASSERT_EQ(startScore.sheets, 3);
+    std::vector<SheetsLayout> layouts;
+    for (const int threads : {1, 2, 3}) {
+        SearchOptions options;
+        options.evaluations = 1;
+        options.threads = threads;
+        options.seed = 7;
+        EmptyingBudget budget;
+        budget.moves = 8000;
+        SheetsLayout layout = start;
+        SheetsScore score = startScore;
+        (void)emptyLastSheets(instance, sequence, options, budget, layout, score,
+                              [](std::int64_t, const SheetsScore&) {});
+        EXPECT_FALSE(startScore < score);
+        EXPECT_EQ(score.sheets, 2) << threads << " threads";
+        expectSoundSheets(instance, layout, score, sequence);
+        layouts.push_back(std::move(layout));
+    }
+    for (std::size_t t = 1; t < layouts.size(); ++t) {
+        ASSERT_EQ(layouts[t].sheetOf, layouts[0].sheetOf);
+        for (std::size_t i = 0; i < layouts[0].parts.size(); ++i) {
+            EXPECT_EQ(layouts[t].parts[i].outerLoop().bounds().minX,
+                      layouts[0].parts[i].outerLoop().bounds().minX);
+            EXPECT_EQ(layouts[t].parts[i].outerLoop().bounds().minY,
+                      layouts[0].parts[i].outerLoop().bounds().minY);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace blocknest
