@@ -69,7 +69,9 @@ struct WebJob {
     std::condition_variable changed;  // a layout came, or the job ended
     Clock::time_point touched = Clock::now();
 
-    ~WebJob() {
+    ~WebJob() { finish(); }
+    // Stops the run, waits for its thread and removes the job's folder.
+    void finish() {
         stop.store(true);
         if (worker.joinable()) worker.join();
         std::error_code error;
@@ -220,7 +222,10 @@ public:
             gone = it->second;
             jobs_.erase(it);
         }
-        return true;  // the job's thread is joined and its folder removed as it goes
+        // At once, not when the last answer that holds the job (an event stream closing on its
+        // own thread) lets it go: a deleted job leaves nothing behind.
+        gone->finish();
+        return true;
     }
 
     // Drops the jobs nobody has asked about for a while (a closed page stops its job).
