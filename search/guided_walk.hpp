@@ -45,7 +45,7 @@ public:
         score_ = startScore;
         Walk& walk = self();
         if (!walk.startFrom(start)) return;
-        meetEvery_ = meetingInterval(n_);
+        meetEvery_ = meetingInterval(n_, options.meetEvery);
         nextMeeting_ = meetEvery_;
         // Until the start's parts separate, failures open up room or shake the state; another
         // walk's best is taken up once one has it.

@@ -65,6 +65,7 @@ SeparationOptions separationOptionsFor(const SearchOptions& options,
     separation.threads = std::max(1, options.threads);
     separation.stop = options.stop;
     separation.keepLayouts = options.keepLayouts;
+    separation.meetEvery = options.meetEvery;
     return separation;
 }
 

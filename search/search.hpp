@@ -27,7 +27,8 @@ struct SearchOptions {
     // phase; 0: the cell phase alone, 1: the exact phase alone.
     double exactShare = kExactShare;
     const std::atomic<bool>* stop = nullptr;  // set: the search ends soon with what it has
-    bool keepLayouts = false;  // the second phase's reports carry its new best layouts
+    bool keepLayouts = false;    // the second phase's reports carry its new best layouts
+    std::int64_t meetEvery = 0;  // part moves per part between the walks' meetings; 0: default
 };
 
 // An evaluation budget buys one packing run for every kEvaluationsPerLayout evaluations (a

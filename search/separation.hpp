@@ -16,7 +16,8 @@ struct SeparationOptions {
     int chains = 1;   // independent walks, each with its own random stream and share of moves
     int threads = 1;  // walks run at once
     const std::atomic<bool>* stop = nullptr;  // set: every walk ends at its next move
-    bool keepLayouts = false;  // reports carry each new best layout; the outcome is the same
+    bool keepLayouts = false;    // reports carry each new best layout; the outcome is the same
+    std::int64_t meetEvery = 0;  // part moves per part between the walks' meetings; 0: default
 };
 
 struct SeparationProgress {

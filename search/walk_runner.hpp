@@ -88,9 +88,10 @@ private:
     }
 };
 
-// Moves a walk makes between meetings: enough for each to go its own way for a while.
-[[nodiscard]] inline std::int64_t meetingInterval(int parts) {
-    return 1000 * static_cast<std::int64_t>(std::max(parts, 8));
+// Moves a walk makes between meetings (perPart moves a part, 0: the default): enough for each
+// to go its own way for a long while, so that the walks do not all end in one place.
+[[nodiscard]] inline std::int64_t meetingInterval(int parts, std::int64_t perPart) {
+    return (perPart > 0 ? perPart : 10000) * static_cast<std::int64_t>(std::max(parts, 8));
 }
 
 // Runs the walks (each with run(start, startScore, quota, options, shared), layout(), score(),

@@ -261,32 +261,36 @@ TEST(SeparationTest, TheOverlapPhaseShortensTheOnePassLayout) {
     EXPECT_EQ(shortened, 3);
 }
 
+// Also with the walks meeting often, a stalled walk taking up the best one's state.
 TEST(SeparationTest, AnEvaluationBudgetGivesTheSameLayoutOnAnyThreadCount) {
     std::mt19937 random(33);
     testing_support::TempDir dir;
     const std::string path = dir.write("parts.txt", starJob(random)).string();
-    std::vector<std::vector<double>> layouts;
-    for (const int threads : {1, 2, 3}) {
-        PackingJob job;
-        job.setRotationCount(4);
-        ASSERT_FALSE(job.loadAndPrepare(path));
-        SearchOptions options;
-        options.evaluations = 10000;
-        options.seed = 5;
-        options.threads = threads;
-        RecordingConsole console;
-        ASSERT_FALSE(job.searchForLayout(options, console, SearchDisplay::none));
-        std::vector<double> coordinates;
-        for (const Part& part : job.parts()) {
-            for (const Vertex& v : part.outerLoop().vertices()) {
-                coordinates.push_back(v.x);
-                coordinates.push_back(v.y);
+    for (const std::int64_t meetEvery : {0, 20}) {
+        std::vector<std::vector<double>> layouts;
+        for (const int threads : {1, 2, 3}) {
+            PackingJob job;
+            job.setRotationCount(4);
+            ASSERT_FALSE(job.loadAndPrepare(path));
+            SearchOptions options;
+            options.evaluations = 10000;
+            options.seed = 5;
+            options.threads = threads;
+            options.meetEvery = meetEvery;
+            RecordingConsole console;
+            ASSERT_FALSE(job.searchForLayout(options, console, SearchDisplay::none));
+            std::vector<double> coordinates;
+            for (const Part& part : job.parts()) {
+                for (const Vertex& v : part.outerLoop().vertices()) {
+                    coordinates.push_back(v.x);
+                    coordinates.push_back(v.y);
+                }
             }
+            layouts.push_back(std::move(coordinates));
         }
-        layouts.push_back(std::move(coordinates));
+        EXPECT_EQ(layouts[0], layouts[1]) << "meeting every " << meetEvery;
+        EXPECT_EQ(layouts[0], layouts[2]) << "meeting every " << meetEvery;
     }
-    EXPECT_EQ(layouts[0], layouts[1]);
-    EXPECT_EQ(layouts[0], layouts[2]);
 }
 
 }  // namespace
