@@ -217,6 +217,14 @@ void PartScanLine::containsEach(std::span<const double> xs, std::span<std::uint8
     }
 }
 
+double signedArea(const std::vector<Vertex>& ring) {
+    if (ring.empty()) return 0;
+    double twice = 0;
+    for (std::size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++)
+        twice += ring[j].x * ring[i].y - ring[i].x * ring[j].y;
+    return twice / 2;
+}
+
 double distance(const Vertex& p, const Vertex& q) { return std::hypot(p.x - q.x, p.y - q.y); }
 
 double distanceToSegment(const Vertex& p, const Vertex& a, const Vertex& b) {

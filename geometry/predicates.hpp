@@ -13,6 +13,9 @@ namespace blocknest {
 // tiny step toward -X and a much tinier one toward +Y. Uses the loop's stored box first.
 [[nodiscard]] bool pointInLoop(const Vertex& p, const Loop& loop);
 
+// The signed area of a closed ring of vertices: positive when it runs counter-clockwise.
+[[nodiscard]] double signedArea(const std::vector<Vertex>& ring);
+
 // The distance between two points.
 [[nodiscard]] double distance(const Vertex& p, const Vertex& q);
 

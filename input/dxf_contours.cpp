@@ -17,13 +17,6 @@
 namespace blocknest {
 namespace {
 
-double signedArea(const std::vector<Vertex>& v) {
-    double twice = 0;
-    for (std::size_t i = 0, j = v.size() - 1; i < v.size(); j = i++)
-        twice += v[j].x * v[i].y - v[i].x * v[j].y;
-    return twice / 2;
-}
-
 // Within slack: a contour whose corners lie on a curve (a square inscribed in a circle) may
 // reach past the curve's chords by up to the chord tolerance, more or less as the curve's
 // chords happen to fall, which is as a block reference turns it.

@@ -4,17 +4,13 @@
 #include <cctype>
 #include <cmath>
 
+#include "geometry/predicates.hpp"
 #include "input/dxf_contours.hpp"
 
 namespace blocknest {
 namespace {
 
-double areaOf(const std::vector<Vertex>& v) {
-    double twice = 0;
-    for (std::size_t i = 0, j = v.size() - 1; i < v.size(); j = i++)
-        twice += v[j].x * v[i].y - v[i].x * v[j].y;
-    return std::fabs(twice) / 2;
-}
+double areaOf(const std::vector<Vertex>& v) { return std::fabs(signedArea(v)); }
 
 double widthOf(const BoundingBox& b) { return b.maxX - b.minX; }
 double heightOf(const BoundingBox& b) { return b.maxY - b.minY; }

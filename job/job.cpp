@@ -222,17 +222,7 @@ JobResult runStages(const JobDescription& options, Console& console, const JobCo
         console.error("blocknest: the job names no file and no part to pack");
         return failed(2);
     }
-    InputSettings settings;
-    settings.sheet = options.sheet;
-    settings.defaultCopies = options.copies;
-    settings.rotationCount = options.rotations;
-    settings.dxf.tolerance = options.tolerance;
-    settings.dxf.join = options.join;
-    settings.dxf.layers = options.layers;
-    settings.dxf.skipLayers = options.skipLayers;
-    settings.dxf.keepFrames = options.keepFrames;
-    settings.dxf.targetUnits = options.units;
-    settings.dxf.assumedUnits = options.assumeUnits;
+    InputSettings settings = inputSettingsOf(options);
     // The layers chosen are the parts' drawings' own: a sheet drawing is read whole.
     DxfReadSettings sheetReading = settings.dxf;
     sheetReading.layers = {};

@@ -9,6 +9,7 @@
 
 #include "input/dxf_drawing.hpp"
 #include "input/job_loader.hpp"
+#include "job/part_shapes.hpp"
 
 namespace blocknest {
 namespace {
@@ -91,16 +92,7 @@ void listLayers(const std::string& path, const DxfReadSettings& settings, FileRo
 }  // namespace
 
 std::vector<FileRows> describeParts(const JobDescription& job) {
-    InputSettings settings;
-    settings.sheet = job.sheet;
-    settings.defaultCopies = job.copies;
-    settings.rotationCount = job.rotations;
-    settings.dxf.tolerance = job.tolerance;
-    settings.dxf.join = job.join;
-    settings.dxf.layers = job.layers;
-    settings.dxf.skipLayers = job.skipLayers;
-    settings.dxf.targetUnits = job.units;
-    settings.dxf.assumedUnits = job.assumeUnits;
+    InputSettings settings = inputSettingsOf(job);
     std::vector<FileRows> all;
     for (const InputFile& file : job.files) {
         FileRows rows;

@@ -5,6 +5,21 @@
 #include "geometry/orientation.hpp"
 
 namespace blocknest {
+
+InputSettings inputSettingsOf(const JobDescription& job) {
+    InputSettings settings;
+    settings.sheet = job.sheet;
+    settings.defaultCopies = job.copies;
+    settings.rotationCount = job.rotations;
+    settings.dxf.tolerance = job.tolerance;
+    settings.dxf.join = job.join;
+    settings.dxf.layers = job.layers;
+    settings.dxf.skipLayers = job.skipLayers;
+    settings.dxf.keepFrames = job.keepFrames;
+    settings.dxf.targetUnits = job.units;
+    settings.dxf.assumedUnits = job.assumeUnits;
+    return settings;
+}
 namespace {
 
 // The name the job's messages and outputs use for parts given as polygons.

@@ -8,6 +8,9 @@
 
 namespace blocknest {
 
+// How the job's files are read: the sheet, copies, turns and the drawings' settings it gives.
+[[nodiscard]] InputSettings inputSettingsOf(const JobDescription& job);
+
 // The parts as an input that gives no sheet, one item per shape with its copies, turns and
 // mirroring (the job's rotationCount turns where a shape names none); or why a shape cannot
 // be one: "part 2 (\"plate\"): ...", naming the first fault.
