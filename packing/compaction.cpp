@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace blocknest {
 namespace {
@@ -9,10 +10,20 @@ namespace {
 void slide(const PartIndex& others, Part& part, double blockSideLength, bool alongX) {
     const double s = compactionStartStep(part, blockSideLength);
     if (!(s > 0)) return;
+    // A part against the sheet's far edges that cannot move at all is left exactly where it
+    // was: steps taken back round, and it would end past the edge by a rounding.
+    const BoundingBox& sheet = others.sheetRectangle().bounds();
+    const BoundingBox& box = part.bounds();
+    std::optional<Part> start;
+    if (box.maxX > sheet.maxX - 2 * s || box.maxY > sheet.maxY - 2 * s) start = part;
+    bool moved = false;
     double dx = alongX ? -s : 0;
     double dy = alongX ? 0 : -s;
     for (;;) {
+        bool first = true;
         do {
+            if (!first) moved = true;
+            first = false;
             const BoundingBox before = part.bounds();
             part.translate(dx, dy);
             // Far from the origin a step can be below the spacing of the numbers there: the
@@ -20,11 +31,15 @@ void slide(const PartIndex& others, Part& part, double blockSideLength, bool alo
             const BoundingBox& after = part.bounds();
             if (after.minX == before.minX && after.maxX == before.maxX &&
                 after.minY == before.minY && after.maxY == before.maxY) {
+                if (!moved && start) part = *start;
                 return;
             }
         } while (isPlacementFeasible(others, part));
         part.translate(-dx, -dy);
-        if (std::fabs(dx) < 0.01 && std::fabs(dy) < 0.01) return;
+        if (std::fabs(dx) < 0.01 && std::fabs(dy) < 0.01) {
+            if (!moved && start) part = *start;
+            return;
+        }
         dx *= 0.5;
         dy *= 0.5;
     }

@@ -37,33 +37,48 @@ Stops stopsOf(const PartIndex& others) {
 }
 
 // The moves that bring the span [low, high] to start or end at a stop while it stays within
-// [from, to], in increasing order, each once.
-std::vector<double> movesAlong(double low, double high, double from, double to,
+// [from, to] grown by slack, in increasing order, each once.
+std::vector<double> movesAlong(double low, double high, double from, double to, double slack,
                                const std::vector<double>& stops) {
     std::vector<double> moves;
     for (const double stop : stops) {
         for (const double move : {stop - low, stop - high}) {
-            if (low + move >= from && high + move <= to) moves.push_back(move);
+            if (low + move >= from - slack && high + move <= to + slack) moves.push_back(move);
         }
     }
     std::sort(moves.begin(), moves.end());
     moves.erase(std::unique(moves.begin(), moves.end()), moves.end());
     return moves;
 }
-
 }  // namespace
 
-std::optional<Vertex> findExactFit(const PartIndex& others, Part& part, int& testsLeft) {
+void clampIntoSheet(Part& part, const BoundingBox& sheet, double slack) {
+    const BoundingBox& box = part.outerLoop().bounds();
+    const double dx =
+        box.maxX > sheet.maxX && box.maxX <= sheet.maxX + slack ? sheet.maxX - box.maxX : 0;
+    const double dy =
+        box.maxY > sheet.maxY && box.maxY <= sheet.maxY + slack ? sheet.maxY - box.maxY : 0;
+    if (dx != 0 || dy != 0) part.translate(dx, dy);
+    const BoundingBox& back = part.outerLoop().bounds();
+    const double ux =
+        back.minX < sheet.minX && back.minX >= sheet.minX - slack ? sheet.minX - back.minX : 0;
+    const double uy =
+        back.minY < sheet.minY && back.minY >= sheet.minY - slack ? sheet.minY - back.minY : 0;
+    if (ux != 0 || uy != 0) part.translate(ux, uy);
+}
+
+std::optional<Part> findExactFit(const PartIndex& others, Part& part, int& testsLeft) {
     const Part pose = part;
     const BoundingBox box = pose.outerLoop().bounds();
     if (!detail::isFinite(box)) return std::nullopt;
     const BoundingBox& sheet = others.sheetRectangle().bounds();
     const Stops stops = stopsOf(others);
+    const double slack = edgeSlack(sheet.maxX - sheet.minX, sheet.maxY - sheet.minY);
     const std::vector<double> movesX =
-        movesAlong(box.minX, box.maxX, sheet.minX, sheet.maxX, stops.x);
+        movesAlong(box.minX, box.maxX, sheet.minX, sheet.maxX, slack, stops.x);
     const std::vector<double> movesY =
-        movesAlong(box.minY, box.maxY, sheet.minY, sheet.maxY, stops.y);
-    std::optional<Vertex> found;
+        movesAlong(box.minY, box.maxY, sheet.minY, sheet.maxY, slack, stops.y);
+    std::optional<Part> found;
     for (const double dx : movesX) {
         if (found) break;
         for (const double dy : movesY) {
@@ -72,7 +87,8 @@ std::optional<Vertex> findExactFit(const PartIndex& others, Part& part, int& tes
             // Each position is reached from the given pose, so that no rounding piles up.
             part = pose;
             part.translate(dx, dy);
-            if (isPlacementFeasible(others, part, true)) found = Vertex{dx, dy};
+            clampIntoSheet(part, sheet, slack);
+            if (isPlacementFeasible(others, part, true)) found = part;
         }
     }
     part = pose;

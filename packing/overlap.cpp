@@ -240,6 +240,12 @@ void PartIndex::markPlaced(const Part& part) {
     notPlacedAt_[notPlaced_.back()] = slot;
     notPlaced_.pop_back();
     placed_.push_back(id);
+    addToBuckets(part, id);
+}
+
+void PartIndex::notePlacedMoved(const Part& part) { addToBuckets(part, ids_.at(&part)); }
+
+void PartIndex::addToBuckets(const Part& part, std::size_t id) {
     const BoundingBox& box = part.outerLoop().bounds();
     if (!detail::isFinite(box)) {
         unboxed_.push_back(id);
@@ -248,7 +254,8 @@ void PartIndex::markPlaced(const Part& part) {
     const BucketRange range = bucketsMeeting(box);
     for (std::size_t bx = range.firstX; bx <= range.lastX; ++bx) {
         for (std::size_t by = range.firstY; by <= range.lastY; ++by) {
-            buckets_[bx * bucketsY_ + by].push_back(id);
+            std::vector<std::size_t>& bucket = buckets_[bx * bucketsY_ + by];
+            if (bucket.empty() || bucket.back() != id) bucket.push_back(id);
         }
     }
 }

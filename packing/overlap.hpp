@@ -27,12 +27,15 @@ inline constexpr double kBoxTolerance = 0.00001;
 // parts whose boxes meet the moving part's need the exact test; leaving the others out cannot
 // change a result. Placed parts sit in buckets of a grid over the sheet; the others, which lie
 // where they were when the index was made, are passed over together while the moving part is away
-// from the box around all of them. A placed part must not move again.
+// from the box around all of them. A placed part that moves again must be noted.
 class PartIndex {
 public:
     PartIndex(const PartList& parts, const Sheet& sheet);  // every part counts as not placed
 
     void markPlaced(const Part& part);  // part has reached its final pose
+    // A placed part has moved: it is found where it now lies (and still where it lay).
+    void notePlacedMoved(const Part& part);
+    std::size_t placedCount() const { return placed_.size(); }
 
     // Calls visit(other) for each part other than moving whose box may meet moving's, until
     // visit returns false; returns false then.
@@ -55,6 +58,7 @@ private:
         std::size_t firstX, lastX, firstY, lastY;  // inclusive
     };
     BucketRange bucketsMeeting(const BoundingBox& box) const;  // box must be finite
+    void addToBuckets(const Part& part, std::size_t id);
 
     Loop sheetRectangle_;
     std::optional<Part> outside_;  // the sheet's, copied: the index may outlive the sheet

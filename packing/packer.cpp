@@ -9,6 +9,7 @@
 
 #include "base/fatal_error.hpp"
 #include "geometry/predicates.hpp"
+#include "packing/closing_up.hpp"
 #include "packing/compaction.hpp"
 #include "packing/exact_fit.hpp"
 #include "packing/first_fit.hpp"
@@ -93,6 +94,15 @@ bool sameMiss(const ExactMiss& miss, const Part& part, std::span<const Orientati
     return true;
 }
 
+// False when the part is larger than the room the placed parts leave, so that it fits nowhere;
+// areas summed to the sheet's own may round a little above it.
+bool roomLeftFor(const Part& part, const Sheet& sheet, const PartIndex& others) {
+    const double area = sheet.length * sheet.width;
+    double free = area;
+    others.forEachPlaced([&](const Part& placed) { free -= placed.netArea(); });
+    return part.netArea() <= free + 1e-9 * area;
+}
+
 // Places the part at the exact fit of the orientation whose centroid lands at the smallest X
 // (the earlier one among equals), spending at most testsLeft exact tests; leaves it where it
 // is and returns false when none has one.
@@ -101,21 +111,17 @@ bool placeByExactFit(Part& part, const Sheet& sheet, std::span<const Orientation
     for (const ExactMiss& miss : memory.exactMisses) {
         if (sameMiss(miss, part, trials)) return false;
     }
-    // A part larger than the room the placed parts leave fits nowhere.
-    double free = sheet.length * sheet.width;
-    memory.others.forEachPlaced([&](const Part& placed) { free -= placed.netArea(); });
     const Part unplaced = part;
     std::optional<Part> chosen;
-    if (part.netArea() <= free) {
+    if (roomLeftFor(part, sheet, memory.others)) {
         for (const Orientation& turn : trials) {
             part = unplaced;
             part.applyTurn(turn);
             part.setTurn(turn);
             part.dropBitmap();
-            const std::optional<Vertex> move = findExactFit(memory.others, part, testsLeft);
-            if (move && (!chosen || part.centroid().x + move->x < chosen->centroid().x)) {
-                part.translate(move->x, move->y);
-                chosen = part;
+            std::optional<Part> fit = findExactFit(memory.others, part, testsLeft);
+            if (fit && (!chosen || fit->centroid().x < chosen->centroid().x)) {
+                chosen = std::move(fit);
             }
         }
     }
@@ -126,6 +132,32 @@ bool placeByExactFit(Part& part, const Sheet& sheet, std::span<const Orientation
     part = unplaced;
     memory.exactMisses.push_back({unplaced, {trials.begin(), trials.end()}});
     return false;
+}
+
+// Where a part is refused, closes up the placed parts and tries its exact fit again; keeps
+// the closed-up layout only when the part is placed, so that a run refusing a part that does
+// not fit is as it was.
+// bare is the sheet's grid before any part was marked on it.
+void placeAfterClosingUp(Part& part, std::span<Part* const> placed, Sheet& sheet,
+                         const SheetBitmap& bare, std::span<const Orientation> trials,
+                         Console& console, PackingMemory& memory) {
+    if (placed.empty() || !roomLeftFor(part, sheet, memory.others)) return;
+    const std::vector<std::pair<Part*, Part>> moved = closeUpPlaced(placed, memory.others);
+    if (moved.empty()) return;
+    std::vector<ExactMiss> misses = std::move(memory.exactMisses);
+    memory.exactMisses.clear();
+    int tests = kExactFitTests;
+    if (!placeByExactFit(part, sheet, trials, memory, tests)) {
+        for (const auto& [p, before] : moved) *p = before;
+        memory.exactMisses = std::move(misses);
+        return;
+    }
+    // The grid is drawn again from the parts' new poses, and the first fits searched afresh:
+    // blocks the moved parts left are free again.
+    sheet.bitmap = bare;
+    for (const Part* p : placed) markPartOnSheet(sheet, *p, console);
+    memory.firstFits = FirstFitMemo{};
+    settlePart(part, sheet, console, memory);
 }
 
 }  // namespace
@@ -240,12 +272,28 @@ std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Conso
     const int partCount = parts.count();
     console.write("Part Number:" + std::to_string(partCount) + "\n");
     PackingMemory memory(parts, sheet);
+    const SheetBitmap bare = sheet.bitmap;
     const std::vector<Orientation> evenTrials = evenTurns(rotationCount);
+    std::vector<Part*> placed;
+    // Closing up again finds nothing new until another part is placed.
+    bool closedSincePlaced = false;
     int index = 1;
     for (Part& part : parts) {
         if (showProgress) console.write(progressLine(index, partCount));
-        packPart(part, sheet, part.orientations().empty() ? evenTrials : part.orientations(),
-                 console, memory);
+        const std::span<const Orientation> trials =
+            part.orientations().empty() ? std::span<const Orientation>(evenTrials)
+                                        : std::span<const Orientation>(part.orientations());
+        const std::size_t placedBefore = memory.others.placedCount();
+        packPart(part, sheet, trials, console, memory);
+        if (memory.others.placedCount() == placedBefore && part.netArea() > 0 &&
+            !closedSincePlaced) {
+            closedSincePlaced = true;
+            placeAfterClosingUp(part, placed, sheet, bare, trials, console, memory);
+        }
+        if (memory.others.placedCount() > placedBefore) {
+            placed.push_back(&part);
+            closedSincePlaced = false;
+        }
         // The line end closes the last progress line.
         if (index == partCount)
             console.write(showProgress ? "\nPacking Completed." : "Packing Completed.");

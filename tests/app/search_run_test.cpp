@@ -82,7 +82,7 @@ TEST(SearchRunTest, QuietSearchShowsNoProgressAndBadBudgetsAreRefused) {
 // nothing of the kind.
 TEST(SearchRunTest, PiecesLeftOffForRoomPointToASearchThatPlacesThem) {
     TempDir dir;
-    const std::vector<std::vector<double>> sizes{{27, 60}, {42, 18}, {42, 42}, {31, 22}, {31, 38}};
+    const std::vector<std::vector<double>> sizes{{45, 40}, {22, 60}, {45, 20}, {33, 29}, {33, 31}};
     std::string text = "SheetLength: 100\nSheetWidth: 60\nPartTypeCount:5\n";
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         const double w = sizes[i][0];
