@@ -26,6 +26,7 @@
 #include "output/statistics.hpp"
 #include "output/svg_writer.hpp"
 #include "packing/packer.hpp"
+#include "stock/cost_bound.hpp"
 #include "stock/sheet_drawing.hpp"
 #include "stock/stock_list.hpp"
 #include "stock/stock_out.hpp"
@@ -84,6 +85,20 @@ std::optional<RemnantCredit> remnantCreditOf(const PackingJob& job, const JobDes
     const std::optional<Remnant> remnant = job.remnant(options.spacing, name);
     if (!remnant) return std::nullopt;
     return RemnantCredit{remnantId(*remnant), remnant->kind.cost};
+}
+
+// With a stock: the remnant given back and the least the stock's sheets could cost for the
+// area of the parts placed.
+JobCosts jobCostsOf(const PackingJob& job, const JobDescription& options) {
+    JobCosts costs;
+    costs.credit = remnantCreditOf(job, options);
+    if (!job.usesStock()) return costs;
+    double area = 0;
+    for (const SheetLayout& sheet : job.sheets()) {
+        for (const Part& part : sheet.parts) area += part.netArea();
+    }
+    costs.sheetsCostAtLeast = leastSheetsCost(job.stock(), area);
+    return costs;
 }
 
 // With a job sheet asked for: its figures per distinct sheet; none otherwise.
@@ -160,10 +175,10 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
         return 1;
     } else if (std::optional<std::string> failure = job.writeReport(
                    directory, outputs,
-                   remnantLine(job, options) +
-                       (options.jobSheetFile ? formatJobSheetLines(jobSheetOf(job, options),
-                                                                   remnantCreditOf(job, options))
-                                             : std::string()))) {
+                   remnantLine(job, options) + (options.jobSheetFile
+                                                    ? formatJobSheetLines(jobSheetOf(job, options),
+                                                                          jobCostsOf(job, options))
+                                                    : std::string()))) {
         console.error("report file open error!");
         console.error("blocknest: " + *failure);
         return 1;
@@ -193,7 +208,7 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
                                  : std::filesystem::path(files.front().path).stem().string();
         for (const InputFile& file : files) run.inputFiles.push_back(file.path);
         run.jobSheet = jobSheetOf(job, options);
-        if (!run.jobSheet.empty()) run.remnantCredit = remnantCreditOf(job, options);
+        if (!run.jobSheet.empty()) run.costs = jobCostsOf(job, options);
         if (std::optional<std::string> failure =
                 job.writePlacementJson(*options.jsonFile, std::move(run), outputs)) {
             console.error("blocknest: " + *failure);
@@ -286,7 +301,7 @@ int writeOutputs(const PackingJob& job, const JobDescription& options,
             job.severalSheets()
                 ? formatJobSheet(title, job.sheets(), job.partsOnNoSheet(), job.items(),
                                  job.sheetLength(), job.sheetWidth(), units,
-                                 remnantCreditOf(job, options))
+                                 jobCostsOf(job, options))
                 : formatJobSheet(title, {oneSheetLayout(job)}, partsOffTheSheet(job), job.items(),
                                  job.sheetLength(), job.sheetWidth(), units);
         if (std::optional<std::string> failure = outputs.stage(*options.jobSheetFile, page)) {

@@ -120,8 +120,7 @@ std::vector<JobSheetFigures> jobSheetFigures(const std::vector<SheetLayout>& she
     return groups;
 }
 
-JobSheetTotals jobSheetTotals(const std::vector<JobSheetFigures>& groups,
-                              const std::optional<RemnantCredit>& credit) {
+JobSheetTotals jobSheetTotals(const std::vector<JobSheetFigures>& groups, const JobCosts& costs) {
     JobSheetTotals totals;
     bool costed = !groups.empty();
     double sheetsCost = 0;
@@ -139,13 +138,13 @@ JobSheetTotals jobSheetTotals(const std::vector<JobSheetFigures>& groups,
     }
     if (costed) {
         totals.sheetsCost = sheetsCost;
-        totals.cost = sheetsCost - (credit ? credit->value : 0.0);
+        totals.cost = sheetsCost - (costs.credit ? costs.credit->value : 0.0);
+        totals.sheetsCostAtLeast = costs.sheetsCostAtLeast;
     }
     return totals;
 }
 
-std::string formatJobSheetLines(const std::vector<JobSheetFigures>& groups,
-                                const std::optional<RemnantCredit>& credit) {
+std::string formatJobSheetLines(const std::vector<JobSheetFigures>& groups, const JobCosts& costs) {
     std::ostringstream out;
     for (std::size_t g = 0; g < groups.size(); ++g) {
         const JobSheetFigures& group = groups[g];
@@ -164,13 +163,15 @@ std::string formatJobSheetLines(const std::vector<JobSheetFigures>& groups,
             out << " Sheet cost:" << *group.cost << " Cost:" << group.runs * *group.cost;
         out << '\n';
     }
-    const JobSheetTotals totals = jobSheetTotals(groups, credit);
+    const JobSheetTotals totals = jobSheetTotals(groups, costs);
+    const std::optional<RemnantCredit>& credit = costs.credit;
     out << "Job: Sheets to run:" << totals.runs << " (" << groups.size()
         << " distinct) Cut length:" << totals.cutLength << " Pierces:" << totals.pierces
         << " Material:" << totals.materialArea
         << " Scrap:" << totals.materialArea - totals.partArea;
     if (totals.cost) {
         out << " Sheets cost:" << *totals.sheetsCost;
+        if (totals.sheetsCostAtLeast) out << " (at least " << *totals.sheetsCostAtLeast << ")";
         if (credit) out << " Remnant returned:" << credit->id << " -" << credit->value;
         out << " Cost:" << *totals.cost;
     }
@@ -181,7 +182,7 @@ std::string formatJobSheetLines(const std::vector<JobSheetFigures>& groups,
 std::string formatJobSheet(const std::string& title, const std::vector<SheetLayout>& sheets,
                            const PartList& leftOff, std::span<const InputItem> items,
                            double sheetLength, double sheetWidth, const std::string& units,
-                           const std::optional<RemnantCredit>& credit) {
+                           const JobCosts& costs) {
     const std::vector<JobSheetFigures> groups =
         jobSheetFigures(sheets, items, sheetLength, sheetWidth);
     const std::string unit = units.empty() ? "" : " " + units;
@@ -199,7 +200,8 @@ std::string formatJobSheet(const std::string& title, const std::vector<SheetLayo
             "@page{size:A4;margin:12mm}\n"
             "@media print{body{margin:0}.sheet{break-before:page;border-top:none;margin-top:0}"
             "svg{max-height:150mm}}\n</style></head><body>\n";
-    const JobSheetTotals totals = jobSheetTotals(groups, credit);
+    const JobSheetTotals totals = jobSheetTotals(groups, costs);
+    const std::optional<RemnantCredit>& credit = costs.credit;
     const double material = totals.materialArea;
     const double parts = totals.partArea;
     int partCount = 0;
@@ -214,9 +216,15 @@ std::string formatJobSheet(const std::string& title, const std::vector<SheetLayo
          << "² (" << (material > 0 ? figure(100 * (material - parts) / material) : "0")
          << " %)</td></tr>\n";
     if (totals.cost) {
+        if (credit || totals.sheetsCostAtLeast) {
+            html << "<tr><th>Sheets' cost</th><td class=\"n\">" << figure(*totals.sheetsCost);
+            if (totals.sheetsCostAtLeast) {
+                html << " (at least " << figure(*totals.sheetsCostAtLeast) << ")";
+            }
+            html << "</td></tr>\n";
+        }
         if (credit) {
-            html << "<tr><th>Sheets' cost</th><td class=\"n\">" << figure(*totals.sheetsCost)
-                 << "</td></tr>\n<tr><th>Remnant " << escaped(credit->id)
+            html << "<tr><th>Remnant " << escaped(credit->id)
                  << " back to stock</th><td class=\"n\">−" << figure(credit->value)
                  << "</td></tr>\n";
         }

@@ -31,6 +31,13 @@ struct RemnantCredit {
     double value = 0;
 };
 
+// What a stock list adds to the job's costs.
+struct JobCosts {
+    std::optional<RemnantCredit> credit;  // a remnant given back, off the job's cost
+    // The least the sheets could cost for the parts placed, by their area alone.
+    std::optional<double> sheetsCostAtLeast;
+};
+
 // The job's totals over every run of every distinct sheet.
 struct JobSheetTotals {
     int runs = 0;
@@ -38,13 +45,14 @@ struct JobSheetTotals {
     int pierces = 0;
     double materialArea = 0;
     double partArea = 0;
-    std::optional<double> sheetsCost;  // runs x cost summed, when every sheet has a cost
-    std::optional<double> cost;        // sheetsCost less a remnant given back
+    std::optional<double> sheetsCost;         // runs x cost summed, when every sheet has a cost
+    std::optional<double> cost;               // sheetsCost less a remnant given back
+    std::optional<double> sheetsCostAtLeast;  // with sheetsCost, when known
 };
 
-// Adds up the groups; the credit counts only where the sheets have costs.
+// Adds up the groups; the costs count only where the sheets have costs.
 [[nodiscard]] JobSheetTotals jobSheetTotals(const std::vector<JobSheetFigures>& groups,
-                                            const std::optional<RemnantCredit>& credit);
+                                            const JobCosts& costs);
 
 // Groups the sheets (each with its parts in its own coordinates) into distinct layouts: two
 // sheets are one when they are of one kind and hold the same parts at the same places. Cut
@@ -57,9 +65,10 @@ struct JobSheetTotals {
 // (sheets 1, 3): Runs:2 Parts:bracket x 3, washer x 2 Packing density:71.2% Cut length:..
 // Pierces:.. Material:.. Scrap:.." and, with costs, " Sheet cost:.. Cost:.."), then the job's
 // totals ("Job: Sheets to run:.. Cut length:.. Pierces:.. Material:.. Scrap:.." and, with
-// costs, " Sheets cost:.. Remnant returned:.. Cost:.."). Numbers in six significant digits.
+// costs, " Sheets cost:.. (at least ..) Remnant returned:.. Cost:.."). Numbers in six
+// significant digits.
 [[nodiscard]] std::string formatJobSheetLines(const std::vector<JobSheetFigures>& groups,
-                                              const std::optional<RemnantCredit>& credit = {});
+                                              const JobCosts& costs = {});
 
 // A self-contained HTML page (no script, no network; prints on A4) for the operator: per
 // distinct sheet its run count, picture, parts (name x count, mirrored ones marked), density,
@@ -69,7 +78,6 @@ struct JobSheetTotals {
                                          const std::vector<SheetLayout>& sheets,
                                          const PartList& leftOff, std::span<const InputItem> items,
                                          double sheetLength, double sheetWidth,
-                                         const std::string& units,
-                                         const std::optional<RemnantCredit>& credit = {});
+                                         const std::string& units, const JobCosts& costs = {});
 
 }  // namespace blocknest

@@ -149,7 +149,8 @@ std::string formatPlacementJson(const PartList& parts, std::span<const InputItem
             }
             groups.push_back(std::move(entry));
         }
-        const JobSheetTotals totals = jobSheetTotals(run.jobSheet, run.remnantCredit);
+        const JobSheetTotals totals = jobSheetTotals(run.jobSheet, run.costs);
+        const std::optional<RemnantCredit>& credit = run.costs.credit;
         Json total = {{"runs", totals.runs},
                       {"cut_length", totals.cutLength},
                       {"pierces", totals.pierces},
@@ -157,10 +158,8 @@ std::string formatPlacementJson(const PartList& parts, std::span<const InputItem
                       {"scrap_area", totals.materialArea - totals.partArea}};
         if (totals.cost) {
             total["sheets_cost"] = *totals.sheetsCost;
-            if (run.remnantCredit) {
-                total["remnant_returned"] = {{"id", run.remnantCredit->id},
-                                             {"value", run.remnantCredit->value}};
-            }
+            if (totals.sheetsCostAtLeast) total["sheets_cost_at_least"] = *totals.sheetsCostAtLeast;
+            if (credit) total["remnant_returned"] = {{"id", credit->id}, {"value", credit->value}};
             total["cost"] = *totals.cost;
         }
         solution["job_sheet"] = {{"sheets", groups}, {"total", total}};

@@ -31,7 +31,7 @@ struct PlacementRun {
     std::vector<std::pair<std::string, int>> fillersPlaced;
     // With a job sheet: its figures per distinct sheet, written as "job_sheet".
     std::vector<JobSheetFigures> jobSheet;
-    std::optional<RemnantCredit> remnantCredit;  // a remnant given back, off the job's cost
+    JobCosts costs;  // with a job sheet and a stock: a remnant given back, the least cost
 };
 
 // The rotation (degrees) and translation that take an item's input outline, mirrored about
