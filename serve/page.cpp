@@ -199,21 +199,27 @@ function unplace(p, ring) {
   const a = -p.rotation * Math.PI / 180, c = Math.cos(a), s = Math.sin(a), m = p.mirrored ? -1 : 1;
   return ring.map(([x, y]) => { const u = x - p.x, v = y - p.y; return [m * (c * u - s * v), s * u + c * v]; });
 }
-function sameRing(a, b, tolerance) {
-  if (a.length !== b.length) return false;
-  for (let i = 0; i < a.length; i++) {
-    if (Math.abs(a[i][0] - b[i][0]) > tolerance || Math.abs(a[i][1] - b[i][1]) > tolerance) return false;
+// Whether a placed part is a copy of a kind: its corners moved back by its pose lie on the kind's.
+function isKind(p, kind, tolerance) {
+  if (kind.rings.length !== p.holes.length + 1) return false;
+  const a = -p.rotation * Math.PI / 180, c = Math.cos(a), s = Math.sin(a), m = p.mirrored ? -1 : 1;
+  for (let r = 0; r < kind.rings.length; r++) {
+    const ring = r === 0 ? p.outer : p.holes[r - 1], local = kind.rings[r];
+    if (ring.length !== local.length) return false;
+    for (let i = 0; i < ring.length; i++) {
+      const u = ring[i][0] - p.x, v = ring[i][1] - p.y;
+      if (Math.abs(m * (c * u - s * v) - local[i][0]) > tolerance || Math.abs(s * u + c * v - local[i][1]) > tolerance) return false;
+    }
   }
   return true;
 }
 function kindOf(p, digits) {
-  const rings = [p.outer, ...p.holes].map((r) => unplace(p, r));
-  const b = bounds([rings[0]]), w = b[2] - b[0], h = b[3] - b[1];
   const tolerance = Math.pow(10, -digits) / 2;
   const known = kinds.get(p.name) || [];
-  const found = known.find((k) => k.digits === digits && k.rings.length === rings.length &&
-    rings.every((r, i) => sameRing(r, k.rings[i], tolerance)));
+  const found = known.find((k) => k.digits === digits && isKind(p, k, tolerance));
   if (found) return found;
+  const rings = [p.outer, ...p.holes].map((r) => unplace(p, r));
+  const b = bounds([rings[0]]), w = b[2] - b[0], h = b[3] - b[1];
   const d = rings.map((r) => r.length ? "M" + r.map(([x, y]) => `${x.toFixed(digits)} ${y.toFixed(digits)}`).join("L") + "Z" : "").join("");
   // The name fits the part's box: about 0.6 of the font size per letter.
   const font = Math.min(0.5 * h, 0.9 * w / (0.6 * Math.max(String(p.name).length, 1)));
