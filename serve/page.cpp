@@ -313,7 +313,10 @@ function updateSheet(view, parts, result, count) {
     }
     view.kinds[i] = kind; view.poses[i] = pose;
   }
-  if (added.length) {
+  if (added.length && !view.elements.length) {
+    view.parts.innerHTML = added.join("");
+    view.elements = [...view.parts.children];
+  } else if (added.length) {
     const holder = document.createElementNS(SVGNS, "g");
     holder.innerHTML = added.join("");
     view.elements.push(...holder.children);
