@@ -189,7 +189,8 @@ function zoomable(view) {
   });
   svg.addEventListener("dblclick", () => { svg.setAttribute("viewBox", view.home); labelsSoon(view); });
   // The drawing's width on screen, without reading it between writes (and again when it is shown).
-  new ResizeObserver((entries) => { view.screenWidth = entries[0].contentRect.width; labelsSoon(view); }).observe(svg);
+  view.resize = new ResizeObserver((entries) => { view.screenWidth = entries[0].contentRect.width; labelsSoon(view); });
+  view.resize.observe(svg);
 }
 // A part's outline as read: its placed outline moved back by its pose (mirrored about the Y axis,
 // turned, moved). Copies share one kind, so a redraw only moves what moved.
@@ -335,7 +336,7 @@ function drawLayout(placements, result) {
   for (const p of placements) { if (!sheets.has(p.sheet)) sheets.set(p.sheet, []); sheets.get(p.sheet).push(p); }
   const numbers = [...sheets.keys()].sort((a, b) => a - b);
   if (!numbers.includes(shownSheet)) shownSheet = numbers[0] || 1;
-  for (const [n, view] of views) if (!sheets.has(n)) { view.svg.remove(); views.delete(n); }
+  for (const [n, view] of views) if (!sheets.has(n)) { dropView(view); views.delete(n); }
   let tabs = "";
   for (const n of numbers) {
     if (!views.has(n)) views.set(n, sheetView(n));
@@ -362,9 +363,13 @@ function drawLayout(placements, result) {
   // Painted by the frame after next: that time too.
   requestAnimationFrame(() => requestAnimationFrame(() => { draw.painted = performance.now() - started; }));
 }
+function dropView(view) {
+  view.resize.disconnect();
+  view.svg.remove();
+}
 // Forgets the drawings of the last job.
 function clearLayout() {
-  for (const view of views.values()) view.svg.remove();
+  for (const view of views.values()) dropView(view);
   views.clear();
   kinds = new Map();
   $("layout").innerHTML = ""; $("tabs").innerHTML = ""; $("tabs").dataset.html = "";
