@@ -166,13 +166,17 @@ function sheetSize(n, parts, result) {
   if (!(L > 0) || !(W > 0)) { L = Math.max(b[2], 1); W = Math.max(b[3], 1); }
   return [Math.max(L, b[2]), Math.max(W, b[3]), L, W];
 }
-function zoomable(svg) {
-  let box = svg.viewBox.baseVal, drag = null;
+// Zoom (the wheel), pan (drag) and back home (double click) of a sheet's drawing; the labels
+// follow, once a frame at most.
+function zoomable(view) {
+  const svg = view.svg, box = svg.viewBox.baseVal;
+  let drag = null;
   svg.addEventListener("wheel", (e) => {
     e.preventDefault();
     const k = e.deltaY > 0 ? 1.2 : 1 / 1.2, r = svg.getBoundingClientRect();
     const px = box.x + (e.clientX - r.left) / r.width * box.width, py = box.y + (e.clientY - r.top) / r.height * box.height;
     box.x = px - (px - box.x) * k; box.y = py - (py - box.y) * k; box.width *= k; box.height *= k;
+    labelsSoon(view);
   }, {passive: false});
   svg.addEventListener("mousedown", (e) => { drag = [e.clientX, e.clientY]; });
   window.addEventListener("mouseup", () => { drag = null; });
@@ -181,50 +185,201 @@ function zoomable(svg) {
     const r = svg.getBoundingClientRect();
     box.x -= (e.clientX - drag[0]) / r.width * box.width; box.y -= (e.clientY - drag[1]) / r.height * box.height;
     drag = [e.clientX, e.clientY];
+    labelsSoon(view);
   });
-  svg.addEventListener("dblclick", () => { const v = svg.dataset.home.split(" ").map(Number); box.x = v[0]; box.y = v[1]; box.width = v[2]; box.height = v[3]; });
+  svg.addEventListener("dblclick", () => { svg.setAttribute("viewBox", view.home); labelsSoon(view); });
+  // The drawing's width on screen, without reading it between writes (and again when it is shown).
+  view.resize = new ResizeObserver((entries) => { view.screenWidth = entries[0].contentRect.width; labelsSoon(view); });
+  view.resize.observe(svg);
+}
+// A part's outline as read: its placed outline moved back by its pose (mirrored about the Y axis,
+// turned, moved). Copies share one kind, so a redraw only moves what moved.
+const SVGNS = "http://www.w3.org/2000/svg";
+let kinds = new Map();  // part name -> the kinds of that name
+function unplace(p, ring) {
+  const a = -p.rotation * Math.PI / 180, c = Math.cos(a), s = Math.sin(a), m = p.mirrored ? -1 : 1;
+  return ring.map(([x, y]) => { const u = x - p.x, v = y - p.y; return [m * (c * u - s * v), s * u + c * v]; });
+}
+// Whether a placed part is a copy of a kind: its corners moved back by its pose lie on the kind's.
+function isKind(p, kind, tolerance) {
+  if (kind.rings.length !== p.holes.length + 1) return false;
+  const a = -p.rotation * Math.PI / 180, c = Math.cos(a), s = Math.sin(a), m = p.mirrored ? -1 : 1;
+  for (let r = 0; r < kind.rings.length; r++) {
+    const ring = r === 0 ? p.outer : p.holes[r - 1], local = kind.rings[r];
+    if (ring.length !== local.length) return false;
+    for (let i = 0; i < ring.length; i++) {
+      const u = ring[i][0] - p.x, v = ring[i][1] - p.y;
+      if (Math.abs(m * (c * u - s * v) - local[i][0]) > tolerance || Math.abs(s * u + c * v - local[i][1]) > tolerance) return false;
+    }
+  }
+  return true;
+}
+function kindOf(p, digits) {
+  const tolerance = Math.pow(10, -digits) / 2;
+  const known = kinds.get(p.name) || [];
+  const found = known.find((k) => k.digits === digits && isKind(p, k, tolerance));
+  if (found) return found;
+  const rings = [p.outer, ...p.holes].map((r) => unplace(p, r));
+  const b = bounds([rings[0]]), w = b[2] - b[0], h = b[3] - b[1];
+  const d = rings.map((r) => r.length ? "M" + r.map(([x, y]) => `${x.toFixed(digits)} ${y.toFixed(digits)}`).join("L") + "Z" : "").join("");
+  // The name fits the part's box: about 0.6 of the font size per letter.
+  const font = Math.min(0.5 * h, 0.9 * w / (0.6 * Math.max(String(p.name).length, 1)));
+  const kind = {name: p.name, digits, rings, d, font, title: esc(p.name), cx: (b[0] + b[2]) / 2, cy: (b[1] + b[3]) / 2};
+  known.push(kind);
+  kinds.set(p.name, known);
+  return kind;
+}
+function poseOf(p, digits) {
+  return `translate(${p.x.toFixed(digits)} ${p.y.toFixed(digits)})` + (p.rotation ? ` rotate(${+p.rotation.toFixed(6)})` : "") +
+    (p.mirrored ? " scale(-1 1)" : "");
+}
+// Where a kind's label point lands on the sheet, in the drawing's coordinates (Y down).
+function labelPoint(kind, p, flip) {
+  const a = p.rotation * Math.PI / 180, c = Math.cos(a), s = Math.sin(a), x = p.mirrored ? -kind.cx : kind.cx;
+  return [p.x + c * x - s * kind.cy, flip - (p.y + s * x + c * kind.cy)];
+}
+// The labels of a sheet's parts that are at least a few pixels tall and in view (each part keeps
+// its name in its title in any case).
+const kLabelPixels = 5;
+function drawLabels(view) {
+  view.labelsPending = false;
+  const box = view.svg.viewBox.baseVal, scale = view.screenWidth / box.width;
+  let html = "";
+  if (scale > 0) {
+    for (let i = 0; i < view.placed.length; i++) {
+      const kind = view.kinds[i];
+      const font = Math.min(kind.font, view.maxFont);
+      if (font * scale < kLabelPixels) continue;
+      const [x, y] = labelPoint(kind, view.placed[i], view.flip);
+      if (x < box.x || x > box.x + box.width || y < box.y || y > box.y + box.height) continue;
+      html += `<text class="label" x="${x.toFixed(view.digits)}" y="${y.toFixed(view.digits)}" font-size="${font.toFixed(view.digits)}">${kind.title}</text>`;
+    }
+  }
+  if (html !== view.labelsHtml) { view.labels.innerHTML = html; view.labelsHtml = html; }
+}
+function labelsSoon(view) {
+  if (view.labelsPending) return;
+  view.labelsPending = true;
+  requestAnimationFrame(() => drawLabels(view));
+}
+// One sheet's drawing, kept from one redraw to the next: its frame, the parts (each a path of its
+// kind's outline with a transform; flipped so that Y grows upward) and the labels.
+function sheetView(n) {
+  const svg = document.createElementNS(SVGNS, "svg");
+  svg.dataset.sheet = n;
+  svg.innerHTML = '<rect class="sheet"/><g class="parts"></g><g class="labels"></g>' +
+    '<line class="packed"><title></title></line>';
+  const view = {n, svg, sheet: svg.children[0], parts: svg.children[1], labels: svg.children[2],
+    packed: svg.children[3], elements: [], kinds: [], poses: [], placed: [], home: "", flip: NaN,
+    digits: -1, maxFont: 0, screenWidth: 0, labelsHtml: "", labelsPending: false};
+  zoomable(view);
+  return view;
+}
+function updateSheet(view, parts, result, count) {
+  const [vl, vw, L, W] = sheetSize(view.n, parts, result);
+  const fig = result && (result.sheet_figures || []).find((s) => s.sheet === view.n);
+  const packed = fig ? fig.length : (result && result.figures && count === 1 ? result.figures.length : bounds(parts.map((p) => p.outer))[2]);
+  const pad = Math.max(vl, vw) * 0.02;
+  // Coordinates to a hundred-thousandth of the sheet: finer than any zoom shows.
+  const digits = Math.min(6, Math.max(0, Math.ceil(-Math.log10(Math.max(vl, vw) / 1e5))));
+  const home = `${-pad} ${-pad} ${vl + 2 * pad} ${vw + 2 * pad}`;
+  // The viewer's zoom stays unless it is the sheet's whole view.
+  if (!view.home || view.svg.getAttribute("viewBox") === view.home) view.svg.setAttribute("viewBox", home);
+  view.home = home;
+  view.svg.dataset.home = home;
+  if (vw !== view.flip) view.parts.setAttribute("transform", `matrix(1 0 0 -1 0 ${vw})`);
+  view.flip = vw;
+  view.maxFont = Math.max(vl, vw) / 80;
+  if (digits !== view.digits) {  // every part drawn anew at the new precision
+    view.digits = digits;
+    view.elements.forEach((e) => e.remove());
+    view.elements = []; view.kinds = []; view.poses = [];
+  }
+  for (const [key, value] of Object.entries({x: 0, y: vw - W, width: L, height: W})) view.sheet.setAttribute(key, value);
+  for (const [key, value] of Object.entries({x1: packed, y1: -pad, x2: packed, y2: vw + pad})) view.packed.setAttribute(key, value);
+  view.packed.firstChild.textContent = `packed length ${fmt(packed)}`;
+  // The first drawing as one string, the next ones part by part where a part moved or changed.
+  const added = [];
+  for (let i = 0; i < parts.length; i++) {
+    const p = parts[i], kind = kindOf(p, digits), pose = poseOf(p, digits);
+    if (i >= view.elements.length) {
+      added.push(`<path class="part" d="${kind.d}" transform="${pose}"><title>${kind.title}</title></path>`);
+    } else {
+      const element = view.elements[i];
+      if (view.kinds[i] !== kind) {
+        element.setAttribute("d", kind.d);
+        element.firstChild.textContent = kind.name;
+      }
+      if (view.poses[i] !== pose) element.setAttribute("transform", pose);
+    }
+    view.kinds[i] = kind; view.poses[i] = pose;
+  }
+  if (added.length && !view.elements.length) {
+    view.parts.innerHTML = added.join("");
+    view.elements = [...view.parts.children];
+  } else if (added.length) {
+    const holder = document.createElementNS(SVGNS, "g");
+    holder.innerHTML = added.join("");
+    view.elements.push(...holder.children);
+    view.parts.append(...holder.children);
+  }
+  for (const element of view.elements.splice(parts.length)) element.remove();
+  view.kinds.length = parts.length; view.poses.length = parts.length;
+  view.placed = parts;
+  labelsSoon(view);
 }
 let shownSheet = 1;
+const views = new Map();  // sheet number -> its drawing
 function drawLayout(placements, result) {
   const started = performance.now();
   const sheets = new Map();
   for (const p of placements) { if (!sheets.has(p.sheet)) sheets.set(p.sheet, []); sheets.get(p.sheet).push(p); }
   const numbers = [...sheets.keys()].sort((a, b) => a - b);
   if (!numbers.includes(shownSheet)) shownSheet = numbers[0] || 1;
-  let tabs = "", html = "";
+  for (const [n, view] of views) if (!sheets.has(n)) { dropView(view); views.delete(n); }
+  let tabs = "";
   for (const n of numbers) {
-    const parts = sheets.get(n);
-    const [vl, vw, L, W] = sheetSize(n, parts, result);
-    const fig = result && (result.sheet_figures || []).find((s) => s.sheet === n);
-    const packed = fig ? fig.length : (result && result.figures && numbers.length === 1 ? result.figures.length : bounds(parts.map((p) => p.outer))[2]);
-    const pad = Math.max(vl, vw) * 0.02, font = Math.max(vl, vw) / 80;
-    const labels = parts.length <= 400;
-    let body = `<rect class="sheet" x="0" y="${vw - W}" width="${L}" height="${W}"/>`;
-    for (const p of parts) {
-      body += `<path class="part" d="${[p.outer, ...p.holes].map((r) => ringPath(r, vw)).join("")}"><title>${esc(p.name)}</title></path>`;
-      if (labels) {
-        const b = bounds([p.outer]);
-        body += `<text class="label" x="${((b[0] + b[2]) / 2).toFixed(1)}" y="${(vw - (b[1] + b[3]) / 2).toFixed(1)}" font-size="${font.toFixed(1)}">${esc(p.name)}</text>`;
-      }
-    }
-    body += `<line class="packed" x1="${packed}" y1="${-pad}" x2="${packed}" y2="${vw + pad}"><title>packed length ${fmt(packed)}</title></line>`;
-    const home = `${-pad} ${-pad} ${vl + 2 * pad} ${vw + 2 * pad}`;
-    html += `<svg data-sheet="${n}" data-home="${home}" viewBox="${home}" style="${n === shownSheet ? "" : "display:none"}">${body}</svg>`;
+    if (!views.has(n)) views.set(n, sheetView(n));
+    const view = views.get(n), parts = sheets.get(n);
+    updateSheet(view, parts, result, numbers.length);
+    view.svg.style.display = n === shownSheet ? "" : "none";
     tabs += `<button type="button" data-sheet="${n}" class="${n === shownSheet ? "on" : ""}">Sheet ${n} (${parts.length})</button>`;
   }
-  $("tabs").innerHTML = numbers.length > 1 ? tabs : "";
-  $("layout").innerHTML = html;
-  for (const svg of $("layout").querySelectorAll("svg")) zoomable(svg);
-  for (const b of $("tabs").querySelectorAll("button")) b.addEventListener("click", () => {
-    shownSheet = Number(b.dataset.sheet);
-    for (const s of $("layout").querySelectorAll("svg")) s.style.display = Number(s.dataset.sheet) === shownSheet ? "" : "none";
-    for (const t of $("tabs").querySelectorAll("button")) t.className = t === b ? "on" : "";
-  });
-  void $("layout").getBoundingClientRect();  // the layout computed, for an honest figure
+  const layout = $("layout");
+  numbers.forEach((n, i) => { if (layout.children[i] !== views.get(n).svg) layout.insertBefore(views.get(n).svg, layout.children[i] || null); });
+  if (numbers.length < 2) tabs = "";
+  if ($("tabs").dataset.html !== tabs) {
+    $("tabs").innerHTML = tabs;
+    $("tabs").dataset.html = tabs;
+    for (const b of $("tabs").querySelectorAll("button")) b.addEventListener("click", () => {
+      shownSheet = Number(b.dataset.sheet);
+      for (const [n, view] of views) view.svg.style.display = n === shownSheet ? "" : "none";
+      for (const t of $("tabs").querySelectorAll("button")) t.className = t === b ? "on" : "";
+    });
+  }
+  void layout.getBoundingClientRect();  // the layout computed, for an honest figure
   const draw = {at: started, ms: performance.now() - started, parts: placements.length, final: !!result};
   window.layoutDraws.push(draw);
   // Painted by the frame after next: that time too.
   requestAnimationFrame(() => requestAnimationFrame(() => { draw.painted = performance.now() - started; }));
+}
+function dropView(view) {
+  view.resize.disconnect();
+  view.svg.remove();
+}
+// Forgets the drawings of the last job.
+function clearLayout() {
+  for (const view of views.values()) dropView(view);
+  views.clear();
+  kinds = new Map();
+  $("layout").innerHTML = ""; $("tabs").innerHTML = ""; $("tabs").dataset.html = "";
+}
+// Draws the newest layout at the next frame; one that comes before then replaces it unseen.
+let pendingLayout = null;
+function showLayout(placements, result) {
+  const first = pendingLayout === null;
+  pendingLayout = [placements, result];
+  if (first) requestAnimationFrame(() => { const [p, r] = pendingLayout; pendingLayout = null; drawLayout(p, r); });
 }
 function sheetFigures(result) {
   const f = result.figures;
@@ -255,7 +410,7 @@ async function finish() {
     $("figures").textContent = `${info.state}: length ${f.length.toFixed(2)}, density ` +
       `${f.density.toFixed(2)}%, ${f.parts_placed} parts placed, ${f.sheets} sheet(s)` +
       (result.cut_short ? " (stopped: the best layout found)" : "");
-    drawLayout(result.placements, result);
+    showLayout(result.placements, result);
     $("sheetfigures").textContent = sheetFigures(result);
   }
   $("leftoff").textContent = (result.left_off || []).length
@@ -283,7 +438,7 @@ $("start").addEventListener("click", async () => {
     file: r.querySelector(".sfile").value.trim(), count: Number(r.querySelector(".scount").value),
     cost: Number(r.querySelector(".scost").value)}));
   form.append("settings", JSON.stringify(settings));
-  $("messages").textContent = ""; $("layout").innerHTML = ""; $("tabs").innerHTML = "";
+  $("messages").textContent = ""; clearLayout();
   $("downloads").innerHTML = ""; $("sheetfigures").textContent = ""; $("leftoff").textContent = "";
   window.layoutDraws = [];
   const answer = await fetch("/api/jobs", {method: "POST", body: form});
@@ -294,7 +449,7 @@ $("start").addEventListener("click", async () => {
   events.onmessage = (e) => {
     const data = JSON.parse(e.data);
     show(data.progress, data.state);
-    if (data.layout) drawLayout(data.layout, null);
+    if (data.layout) showLayout(data.layout, null);
     if (data.state === "done" || data.state === "failed") { events.close(); finish(); }
   };
 });

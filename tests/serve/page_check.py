@@ -42,6 +42,53 @@ def check(condition, message):
     return condition
 
 
+# Every drawn part of the shown sheet as its name and its outline's corners in the sheet's own
+# coordinates (Y upward), read back from the SVG: the path's corners through the element's
+# transforms, turned over by the sheet's frame.
+DRAWN_PARTS = """
+const svg = [...document.querySelectorAll("#layout svg")].find((s) => s.style.display !== "none");
+const frame = svg.querySelector("rect.sheet");
+const flip = frame.y.baseVal.value + frame.height.baseVal.value;
+const toSvg = svg.getCTM().inverse();
+return [...svg.querySelectorAll(".part")].map((el) => {
+  const m = toSvg.multiply(el.getCTM());
+  const numbers = (el.getAttribute("d").split(/[MZ]/)[1] || "").split(/[ L]+/).filter((t) => t).map(Number);
+  const corners = [];
+  for (let i = 0; i + 1 < numbers.length; i += 2) {
+    const x = numbers[i], y = numbers[i + 1];
+    corners.push([m.a * x + m.c * y + m.e, flip - (m.b * x + m.d * y + m.f)]);
+  }
+  const title = el.querySelector("title");
+  return {cls: el.getAttribute("class"), name: title ? title.textContent : null, outer: corners};
+});"""
+
+
+def check_drawn(driver, expected, what, tolerance=0.05):
+    """Checks that the shown sheet draws exactly the expected placements: one element of class
+    part per placed part, with its name in a title and its outline where the part lies."""
+    drawn = driver.execute_script(DRAWN_PARTS)
+    ok = check(len(drawn) == len(expected), f"{what}: {len(drawn)} parts drawn, {len(expected)} placed")
+    ok &= check(all(d["cls"] == "part" and d["name"] for d in drawn), f"{what}: a part without its class or title")
+    unmatched = list(range(len(drawn)))
+    for p in expected:
+        match = next((k for k in unmatched if drawn[k]["name"] == p["name"] and
+                      len(drawn[k]["outer"]) == len(p["outer"]) and
+                      all(abs(a[0] - b[0]) <= tolerance and abs(a[1] - b[1]) <= tolerance
+                          for a, b in zip(drawn[k]["outer"], p["outer"]))), None)
+        if match is None:
+            return check(False, f"{what}: {p['name']} at {p['outer'][:2]}... is not drawn there")
+        unmatched.remove(match)
+    return ok
+
+
+def redraw(driver, placements):
+    """Hands the page a layout as the search would and waits until it is drawn."""
+    count = driver.execute_script("return window.layoutDraws.length")
+    driver.execute_script("showLayout(arguments[0], null)", placements)
+    WebDriverWait(driver, 20).until(
+        lambda d: d.execute_script("return window.layoutDraws.length") > count)
+
+
 def d_final(driver, index):
     """Whether the layout drawn index-th was the job's final one."""
     return driver.execute_script(f"return window.layoutDraws[{index}].final")
@@ -109,6 +156,25 @@ def main():
         check(all(t for t in titles), "a part without its name")
         figures = driver.find_element(By.ID, "figures").text
         check("density" in figures, f"no figures shown: {figures!r}")
+        # The drawing is the job's result, part for part; parts are named on the sheet.
+        job_id = re.search(r"/api/jobs/([0-9a-f]+)/", driver.find_element(
+            By.CSS_SELECTOR, "a.download").get_attribute("href")).group(1)
+        with urllib.request.urlopen(f"{url}api/jobs/{job_id}") as answer:
+            placed = json.load(answer)["result"]["placements"]
+        check_drawn(driver, placed, "the final layout")
+        names = {p["name"] for p in placed}
+        labels = [t.get_attribute("textContent") for t in
+                  driver.find_elements(By.CSS_SELECTOR, "#layout svg text.label")]
+        check(labels and all(t in names for t in labels), f"labels {labels[:5]} of parts {sorted(names)}")
+        # Later layouts redraw the same drawing: parts that trade places and move, fewer parts,
+        # more again; each time every part is drawn where it lies, with its class and title.
+        moved = [dict(q, outer=[[x + 7, y] for x, y in q["outer"]],
+                      holes=[[[x + 7, y] for x, y in h] for h in q["holes"]], x=q["x"] + 7)
+                 for q in placed[1:] + placed[:1]]
+        for layout, what in ((moved, "parts moved"), (moved[:-5], "five parts fewer"),
+                             (placed, "the parts back")):
+            redraw(driver, layout)
+            check_drawn(driver, layout, what)
         links = [a.get_attribute("href") for a in driver.find_elements(By.CSS_SELECTOR, "a.download")]
         cut = next((link for link in links if link.endswith("cut.dxf")), None)
         if check(cut is not None, f"no cut file to download among {links}"):
