@@ -190,7 +190,7 @@ double searchedLength(const std::string& path, int round, bool separate) {
     EXPECT_FALSE(job.loadAndPrepare(path));
     SearchOptions options;
     if (round >= 4) options.exactShare = 1;
-    options.evaluations = separate ? 10000 : 20;
+    options.evaluations = separate ? 20000 : 40;
     options.separate = separate;
     options.seed = 7 + static_cast<std::uint64_t>(round);
     options.threads = 2;
@@ -273,7 +273,7 @@ TEST(SeparationTest, AnEvaluationBudgetGivesTheSameLayoutOnAnyThreadCount) {
             job.setRotationCount(4);
             ASSERT_FALSE(job.loadAndPrepare(path));
             SearchOptions options;
-            options.evaluations = 5000;
+            options.evaluations = 10000;
             options.seed = 5;
             options.threads = threads;
             options.meetEvery = meetEvery;
