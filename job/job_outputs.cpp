@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <new>
@@ -34,12 +35,15 @@
 namespace blocknest {
 namespace {
 // The tests of signals that land between a search and its commit hold the run there for the
-// milliseconds BLOCKNEST_HOLD_BEFORE_COMMIT_MS names.
+// milliseconds BLOCKNEST_HOLD_BEFORE_COMMIT_MS names, and say so on standard error when the hold
+// begins, so that they need not guess when it does.
 void holdBeforeCommit() {
     const char* hold = std::getenv("BLOCKNEST_HOLD_BEFORE_COMMIT_MS");
     if (hold == nullptr) return;
     const long milliseconds = std::strtol(hold, nullptr, 10);
     if (milliseconds > 0 && milliseconds <= 60'000) {
+        std::fprintf(stderr, "blocknest: held before the commit for %ld ms\n", milliseconds);
+        std::fflush(stderr);
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
 }

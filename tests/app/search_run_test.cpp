@@ -104,15 +104,24 @@ TEST(SearchRunTest, PiecesLeftOffForRoomPointToASearchThatPlacesThem) {
     EXPECT_EQ(figure(readFile(dir.path() / "Results.txt"), "Packing density:"), 100);
 }
 
-// Starts a search in dir with the given budget, sends it the signal after the delay, and
-// returns its exit code. Each of environment is NAME=VALUE.
-int signalledSearch(const TempDir& dir, int signal, std::chrono::milliseconds delay,
-                    const std::string& seconds = "60",
-                    const std::vector<std::string>& environment = {}) {
+// What a signalled search showed and how it ended.
+struct SignalledRun {
+    int exitCode = -1;
+    std::string shown;  // standard output and standard error, as they came
+};
+
+// Starts a search in dir with the given budget and arguments, reads what it shows until cue
+// appears, sends it the signal then, and reads on until it ends. Each of environment is
+// NAME=VALUE.
+SignalledRun signalledSearch(const TempDir& dir, int signal, const std::string& cue,
+                             const std::vector<std::string>& extraArgs,
+                             const std::string& seconds = "60",
+                             const std::vector<std::string>& environment = {}) {
     const std::string out = (dir.path() / "out").string();
-    const std::string err = (dir.path() / "err.txt").string();
     std::vector<std::string> args{
-        BLOCKNEST_BINARY, "--no-pause", "-q", "-t", seconds, "-j", "2", "-o", out, kInstance};
+        BLOCKNEST_BINARY, "--no-pause", "-t", seconds, "-j", "2", "-o", out};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    args.push_back(kInstance);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -123,20 +132,38 @@ int signalledSearch(const TempDir& dir, int signal, std::chrono::milliseconds de
     std::vector<char*> envp;
     for (std::string& variable : variables) envp.push_back(variable.data());
     envp.push_back(nullptr);
+    SignalledRun run;
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return run;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
+    posix_spawn_file_actions_addclose(&actions, pipeEnds[1]);
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
-    std::this_thread::sleep_for(delay);
-    kill(pid, signal);
+    close(pipeEnds[1]);
+    if (spawned != 0) {
+        close(pipeEnds[0]);
+        return run;
+    }
+    bool sent = false;
+    char buffer[4096];
+    for (ssize_t got; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+        run.shown.append(buffer, static_cast<std::size_t>(got));
+        if (!sent && run.shown.find(cue) != std::string::npos) {
+            kill(pid, signal);
+            sent = true;
+        }
+    }
+    close(pipeEnds[0]);
     int status = 0;
     waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (!sent) run.shown += "\n(the run ended before showing \"" + cue + "\")";
+    return run;
 }
 
 void expectBestLayoutWritten(const TempDir& dir) {
@@ -152,12 +179,13 @@ TEST(SearchRunTest, CtrlCSigtermAndSighupEndTheSearchAndWriteItsBestLayout) {
                                        std::pair{SIGHUP, "SIGHUP"}}) {
         TempDir dir;
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(signalledSearch(dir, signal, std::chrono::milliseconds(1500)), 0) << name;
+        // Sent once the search shows its first layout: it is under way then.
+        const SignalledRun run = signalledSearch(dir, signal, "Searching: ", {});
+        EXPECT_EQ(run.exitCode, 0) << name << "\n" << run.shown;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(50))
             << name << ": the search ended long before its minute";
-        EXPECT_NE(readFile(dir.path() / "err.txt").find(std::string("cut short by ") + name),
-                  std::string::npos)
-            << readFile(dir.path() / "err.txt");
+        EXPECT_NE(run.shown.find(std::string("cut short by ") + name), std::string::npos)
+            << run.shown;
         expectBestLayoutWritten(dir);
     }
 }
@@ -214,15 +242,14 @@ TEST(SearchRunTest, CtrlCDuringTheOverlapPhaseEndsTheSearch) {
 
 // A signal that comes after the search's budget has run out, while the outputs are still being
 // made, does not lose the search: the layout is written in full. The run is held before its
-// commit so that the signal lands there.
+// commit, and says so: the signal is sent then, so that it lands there.
 TEST(SearchRunTest, ASignalAfterTheBudgetBeforeTheCommitKeepsTheLayout) {
     TempDir dir;
-    EXPECT_EQ(signalledSearch(dir, SIGTERM, std::chrono::milliseconds(2000), "0.2",
-                              {"BLOCKNEST_HOLD_BEFORE_COMMIT_MS=4000"}),
-              0);
-    EXPECT_NE(readFile(dir.path() / "err.txt").find("SIGTERM came after the search had ended"),
-              std::string::npos)
-        << readFile(dir.path() / "err.txt");
+    const SignalledRun run = signalledSearch(dir, SIGTERM, "held before the commit", {"-q"}, "0.2",
+                                             {"BLOCKNEST_HOLD_BEFORE_COMMIT_MS=1500"});
+    EXPECT_EQ(run.exitCode, 0) << run.shown;
+    EXPECT_NE(run.shown.find("SIGTERM came after the search had ended"), std::string::npos)
+        << run.shown;
     expectBestLayoutWritten(dir);
 }
 

@@ -449,7 +449,7 @@ TEST(JobTest, WatchingASearchLeavesItsLayoutAsItIs) {
         TempDir dir;
         JobDescription job;
         job.files.push_back({kInstances + "poly1a.txt", std::nullopt});
-        job.evaluations = 5000;
+        job.evaluations = 2500;
         job.threads = 2;
         job.quiet = true;
         job.spacing = c.spacing;

@@ -158,7 +158,7 @@ TEST(SheetSearchTest, NeverBehindItsStartApartOnEverySheetAndTheSameOnAnyThreadC
         const SheetsScore start =
             decodeSheets(instance, onePassGenome(instance), 0, leftOut, memory);
         SearchOptions options;
-        options.evaluations = 20000;
+        options.evaluations = 10000;
         options.seed = 5 + round;
         std::vector<SheetsOutcome> outcomes;
         for (int threads : {1, 3}) {

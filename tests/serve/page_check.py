@@ -210,7 +210,10 @@ def main():
         seconds.clear()
         seconds.send_keys("60")
         driver.find_element(By.ID, "start").click()
-        time.sleep(1.5)
+        # Stopped once the search has drawn its first layout: it is under way then.
+        WebDriverWait(driver, 30).until(
+            lambda d: d.execute_script("return window.layoutDraws.length") > 0 and
+            d.find_element(By.ID, "stop").is_enabled())
         driver.find_element(By.ID, "stop").click()
         stopped = time.time()
         WebDriverWait(driver, 30).until(
