@@ -2,6 +2,8 @@
 
 #include <optional>
 
+#include "packing/compaction.hpp"
+
 namespace blocknest {
 namespace {
 
@@ -34,6 +36,10 @@ double nearestStopBelow(const PartIndex& index, const Part& part, bool alongX) {
 }  // namespace
 
 std::vector<std::pair<Part*, Part>> closeUpPlaced(std::span<Part* const> placed, PartIndex& index) {
+    // Each slide stops short by less than twice its last step, and a row of parts closing up
+    // adds up the gaps before each part; a stop farther than that lies past a part's edges
+    // that are no box sides, where the slide stopped for a reason.
+    const double reach = 2 * kSlideResolution * static_cast<double>(placed.size());
     std::vector<std::optional<Part>> before(placed.size());
     // A row closes up from its first part on; a part's move can open the way for the next
     // one's, so the sweeps go on while they move something.
@@ -45,7 +51,7 @@ std::vector<std::pair<Part*, Part>> closeUpPlaced(std::span<Part* const> placed,
                 const BoundingBox& box = part.outerLoop().bounds();
                 const double move =
                     nearestStopBelow(index, part, alongX) - (alongX ? box.minX : box.minY);
-                if (!(move < 0)) continue;
+                if (!(move < 0) || move < -reach) continue;
                 const Part pose = part;
                 part.translate(alongX ? move : 0, alongX ? 0 : move);
                 if (!isPlacementFeasible(index, part, true)) {

@@ -11,7 +11,8 @@ namespace blocknest {
 // Moves each placed part, in the order given, toward X = 0 and then toward Y = 0 to where its
 // box touches the nearest stop in its way (a sheet edge, the box of a defect or another placed
 // part that shares some of its span across the move), when it is feasible there with the
-// edges closed; again while a sweep moves something, a few times at most. The slides stop up
+// edges closed and the stop is near, no farther than twice a slide's last step for each
+// placed part; again while a sweep moves something, a few times at most. The slides stop up
 // to their last step short of a touch, and a sheet filled exactly (two 300-wide parts on a
 // 600-long sheet) needs that room back. Moved parts are noted in the index; the sheet's grid
 // is the caller's to redraw. Returns each moved part with its pose before, in the order given.

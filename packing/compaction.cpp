@@ -36,7 +36,7 @@ void slide(const PartIndex& others, Part& part, double blockSideLength, bool alo
             }
         } while (isPlacementFeasible(others, part));
         part.translate(-dx, -dy);
-        if (std::fabs(dx) < 0.01 && std::fabs(dy) < 0.01) {
+        if (std::fabs(dx) < kSlideResolution && std::fabs(dy) < kSlideResolution) {
             if (!moved && start) part = *start;
             return;
         }

@@ -4,6 +4,9 @@
 
 namespace blocknest {
 
+// The slides end with a step below this: a slid part stops at most about this short of a touch.
+inline constexpr double kSlideResolution = 0.01;
+
 // Slides the part toward X = 0 (compactAlongX) or Y = 0 (compactAlongY) while its pose stays
 // feasible: moves of the start step min(b / 10, m * 0.25), m the shorter side of its box, until
 // one fails, which is undone; then half the step, until a pass with a step below 0.01 is done.

@@ -134,30 +134,33 @@ bool placeByExactFit(Part& part, const Sheet& sheet, std::span<const Orientation
     return false;
 }
 
+// A run gives up closing up after this many tries that placed nothing: on a full sheet
+// every part left is refused, and each try spends exact tests on every placed part.
+constexpr int kClosingTries = 1;
+
 // Where a part is refused, closes up the placed parts and tries its exact fit again; keeps
 // the closed-up layout only when the part is placed, so that a run refusing a part that does
-// not fit is as it was.
-// bare is the sheet's grid before any part was marked on it.
-void placeAfterClosingUp(Part& part, std::span<Part* const> placed, Sheet& sheet,
-                         const SheetBitmap& bare, std::span<const Orientation> trials,
-                         Console& console, PackingMemory& memory) {
-    if (placed.empty() || !roomLeftFor(part, sheet, memory.others)) return;
+// not fit is as it was. Returns false when it closed up (or found nothing to close up) and
+// the part was refused all the same.
+bool placeAfterClosingUp(Part& part, std::span<Part* const> placed, Sheet& sheet,
+                         std::span<const Orientation> trials, Console& console,
+                         PackingMemory& memory) {
+    if (placed.empty() || !roomLeftFor(part, sheet, memory.others)) return true;
     const std::vector<std::pair<Part*, Part>> moved = closeUpPlaced(placed, memory.others);
-    if (moved.empty()) return;
+    if (moved.empty()) return false;
     std::vector<ExactMiss> misses = std::move(memory.exactMisses);
     memory.exactMisses.clear();
-    int tests = kExactFitTests;
+    int tests = kExactFitTests / 4;
     if (!placeByExactFit(part, sheet, trials, memory, tests)) {
         for (const auto& [p, before] : moved) *p = before;
         memory.exactMisses = std::move(misses);
-        return;
+        return false;
     }
-    // The grid is drawn again from the parts' new poses, and the first fits searched afresh:
-    // blocks the moved parts left are free again.
-    sheet.bitmap = bare;
-    for (const Part* p : placed) markPartOnSheet(sheet, *p, console);
-    memory.firstFits = FirstFitMemo{};
+    // The moved parts are marked where they now lie too; the blocks they left stay taken,
+    // as the grid only ever gains taken blocks.
+    for (const auto& [p, before] : moved) markPartOnSheet(sheet, *p, console);
     settlePart(part, sheet, console, memory);
+    return true;
 }
 
 }  // namespace
@@ -272,11 +275,11 @@ std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Conso
     const int partCount = parts.count();
     console.write("Part Number:" + std::to_string(partCount) + "\n");
     PackingMemory memory(parts, sheet);
-    const SheetBitmap bare = sheet.bitmap;
     const std::vector<Orientation> evenTrials = evenTurns(rotationCount);
     std::vector<Part*> placed;
     // Closing up again finds nothing new until another part is placed.
     bool closedSincePlaced = false;
+    int closingTries = kClosingTries;
     int index = 1;
     for (Part& part : parts) {
         if (showProgress) console.write(progressLine(index, partCount));
@@ -286,9 +289,11 @@ std::string packAllParts(PartList& parts, Sheet& sheet, int rotationCount, Conso
         const std::size_t placedBefore = memory.others.placedCount();
         packPart(part, sheet, trials, console, memory);
         if (memory.others.placedCount() == placedBefore && part.netArea() > 0 &&
-            !closedSincePlaced) {
+            !closedSincePlaced && closingTries > 0) {
             closedSincePlaced = true;
-            placeAfterClosingUp(part, placed, sheet, bare, trials, console, memory);
+            if (!placeAfterClosingUp(part, placed, sheet, trials, console, memory)) {
+                --closingTries;
+            }
         }
         if (memory.others.placedCount() > placedBefore) {
             placed.push_back(&part);
