@@ -14,8 +14,8 @@ namespace blocknest {
 // edges closed and the stop is near, no farther than twice a slide's last step for each
 // placed part; again while a sweep moves something, a few times at most. The slides stop up
 // to their last step short of a touch, and a sheet filled exactly (two 300-wide parts on a
-// 600-long sheet) needs that room back. Moved parts are noted in the index; the sheet's grid
-// is the caller's to redraw. Returns each moved part with its pose before, in the order given.
+// 600-long sheet) needs that room back. Moved parts are noted in the index; marking them on
+// the grid is the caller's. Returns each moved part with its pose before, in the order given.
 std::vector<std::pair<Part*, Part>> closeUpPlaced(std::span<Part* const> placed, PartIndex& index);
 
 }  // namespace blocknest
