@@ -50,8 +50,15 @@ std::vector<double> movesAlong(double low, double high, double from, double to, 
     moves.erase(std::unique(moves.begin(), moves.end()), moves.end());
     return moves;
 }
-}  // namespace
 
+// How far past a sheet's edges a part placed against them may reach by rounding: a
+// billionth of the sheet's sides, far below any drawing's precision.
+double edgeSlack(double length, double width) { return 1e-9 * (length + width); }
+
+// Moves a part that reaches past the sheet's box by no more than slack back onto it: onto the
+// far edges first, exactly (the difference of two close numbers is exact), then onto the near
+// ones. A move to a stop rounds, and a part as wide as the sheet then reaches past the far
+// edge by a rounding.
 void clampIntoSheet(Part& part, const BoundingBox& sheet, double slack) {
     const BoundingBox& box = part.outerLoop().bounds();
     const double dx =
@@ -66,6 +73,8 @@ void clampIntoSheet(Part& part, const BoundingBox& sheet, double slack) {
         back.minY < sheet.minY && back.minY >= sheet.minY - slack ? sheet.minY - back.minY : 0;
     if (ux != 0 || uy != 0) part.translate(ux, uy);
 }
+
+}  // namespace
 
 std::optional<Part> findExactFit(const PartIndex& others, Part& part, int& testsLeft) {
     const Part pose = part;

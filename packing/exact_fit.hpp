@@ -10,18 +10,6 @@ namespace blocknest {
 // sheet the positions tried grow as the square of the parts placed.
 inline constexpr int kExactFitTests = 20000;
 
-// How far past a sheet's edges a part placed against them may reach by rounding: a
-// billionth of the sheet's sides, far below any drawing's precision.
-[[nodiscard]] inline double edgeSlack(double length, double width) {
-    return 1e-9 * (length + width);
-}
-
-// Moves a part that reaches past the sheet's box by no more than slack back onto it: onto the
-// far edges first, exactly (the difference of two close numbers is exact), then onto the near
-// ones. A move to a stop, or a slide's step taken back, rounds, and a part as wide as the
-// sheet then reaches past the far edge by a rounding.
-void clampIntoSheet(Part& part, const BoundingBox& sheet, double slack);
-
 // The part, in the pose it has, moved to the first position in the grid's scan order (its
 // box's smallest X first, then its smallest Y) where isPlacementFeasible holds with the sheet's
 // edges closed (a part as wide or as long as the sheet fits it), among the positions where its
