@@ -76,6 +76,10 @@ void clampIntoSheet(Part& part, const BoundingBox& sheet, double slack) {
 
 }  // namespace
 
+void clampOntoSheet(Part& part, const BoundingBox& sheet) {
+    clampIntoSheet(part, sheet, edgeSlack(sheet.maxX - sheet.minX, sheet.maxY - sheet.minY));
+}
+
 std::optional<Part> findExactFit(const PartIndex& others, Part& part, int& testsLeft) {
     const Part pose = part;
     const BoundingBox box = pose.outerLoop().bounds();

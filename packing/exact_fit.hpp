@@ -19,4 +19,8 @@ inline constexpr int kExactFitTests = 20000;
 // is being placed (it is tested as itself); it is left in the pose it had.
 [[nodiscard]] std::optional<Part> findExactFit(const PartIndex& others, Part& part, int& testsLeft);
 
+// Moves a part that reaches past the sheet's box by a rounding (a billionth of the sheet's
+// sides at most) back onto it; a part further out stays where it is.
+void clampOntoSheet(Part& part, const BoundingBox& sheet);
+
 }  // namespace blocknest

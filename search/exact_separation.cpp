@@ -23,6 +23,10 @@ constexpr int kGlobalSamples = 24;  // positions tried anywhere on the strip per
 constexpr int kLocalSamples = 24;   // positions tried near the part's place per move
 // The refinement of a move ends at steps below this share of the part's smaller side.
 constexpr double kFinestStep = 1e-4;
+// A move ends by setting the part against the boxes near it, in passes of one axis each;
+// near: within this share of the part's smaller side.
+constexpr int kSnapPasses = 2;
+constexpr double kSnapReach = 0.25;
 
 struct Pose {
     int turn = 0;
@@ -107,8 +111,7 @@ public:
           obstacleCount_(static_cast<int>(table.obstacles.size())),
           outlineId_(n_ + obstacleCount_),
           contacts_(static_cast<std::size_t>(outlineId_ + 1)),
-          buckets_(outlineId_, instance.sheetLength, instance.sheetWidth, table.bucketSide),
-          edge_(1e-9 * (instance.sheetLength + instance.sheetWidth)) {}
+          buckets_(outlineId_, instance.sheetLength, instance.sheetWidth, table.bucketSide) {}
 
     static constexpr double kShrinkLeast = 0.0005;
 
@@ -152,13 +155,12 @@ private:
     }
     void restore() { rebuild(); }
 
-    // The least and most x and y at which the shape lies inside the strip: its left edge and
-    // the sheet's top edge count as outside, as in the exact test.
+    // The least and most x and y at which the shape lies inside the strip, its edges included.
     bool range(const ExactShape& s, double& x0, double& x1, double& y0, double& y1) const {
-        x0 = edge_;
+        x0 = 0;
         x1 = length_ - s.width;
         y0 = 0;
-        y1 = width_ - s.height - edge_;
+        y1 = width_ - s.height;
         return x1 >= x0 && y1 >= y0;
     }
 
@@ -389,8 +391,54 @@ private:
             }
             if (best.x == from.x && best.y == from.y) step /= 2;
         }
+        snap(i, best, attempt);
         setPose(i, best);
         countMove();
+    }
+
+    // Tries the pose moved along one axis at a time until its box touches the box of an item
+    // it overlaps or comes near, or the strip's edges: the steps of a move come near a contact
+    // but never reach it, and a tight sheet needs parts that touch.
+    template <class Attempt>
+    void snap(int i, const Pose& best, Attempt attempt) {
+        for (int pass = 0; pass < kSnapPasses; ++pass) {
+            const Pose from = best;
+            const ExactShape& s = shape(i, from.turn);
+            double x0, x1, y0, y1;
+            if (!range(s, x0, x1, y0, y1)) return;
+            snapX_.assign({x0, x1});
+            snapY_.assign({y0, y1});
+            const double near = std::min(s.width, s.height) * kSnapReach;
+            const double left = from.x - near;
+            const double right = from.x + s.width + near;
+            const double bottom = from.y - near;
+            const double top = from.y + s.height + near;
+            buckets_.query(left, bottom, right, top, [&](int j) {
+                if (j == i) return;
+                double jx, jy, jw, jh;
+                if (j < n_) {
+                    const Pose& q = pose_[static_cast<std::size_t>(j)];
+                    jx = q.x;
+                    jy = q.y;
+                    jw = shape(j).width;
+                    jh = shape(j).height;
+                } else {
+                    const Obstacle& o = table_.obstacles[static_cast<std::size_t>(j - n_)];
+                    jx = o.x;
+                    jy = o.y;
+                    jw = o.shape.width;
+                    jh = o.shape.height;
+                }
+                if (jx > right || jx + jw < left || jy > top || jy + jh < bottom) return;
+                snapX_.push_back(jx - s.width);
+                snapX_.push_back(jx + jw);
+                snapY_.push_back(jy - s.height);
+                snapY_.push_back(jy + jh);
+            });
+            for (const double x : snapX_) attempt({from.turn, x, from.y});
+            for (const double y : snapY_) attempt({from.turn, from.x, y});
+            if (best.x == from.x && best.y == from.y) return;
+        }
     }
 
     double totalOverlap() const {
@@ -473,7 +521,8 @@ private:
     std::vector<std::vector<Contact>> contacts_;         // per part: the parts it overlaps now
     std::unordered_map<std::uint64_t, double> weights_;  // pairs weighing more than 1
     BoxBuckets buckets_;
-    const double edge_;
+    std::vector<double> snapX_;  // scratch of snap: the positions tried along each axis
+    std::vector<double> snapY_;
     double length_ = 0;
     double maxLength_ = 0;
     double width_ = 0;

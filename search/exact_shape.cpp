@@ -64,6 +64,13 @@ bool edgeMeets(const Vertex& a, const Vertex& b, const Box& box) {
            std::max(a.y, b.y) >= box.minY && std::min(a.y, b.y) <= box.maxY;
 }
 
+// How far apart two positions along an axis may be taken to lie by the rounding of sums and
+// differences of coordinates of that size: far below any drawing's precision.
+double roundingOf(double a, double b, double sideA, double sideB) {
+    return std::min(kBoxTolerance,
+                    1e-10 * (std::fabs(a) + std::fabs(b) + std::fabs(sideA) + std::fabs(sideB)));
+}
+
 }  // namespace
 
 ExactShape makeExactShape(const Part& part) {
@@ -163,8 +170,13 @@ double overlapDepth(const ExactShape& a, double ax, double ay, const ExactShape&
     if (bx < ax || (bx == ax && by < ay)) return overlapDepth(b, bx, by, a, ax, ay);
     const double dx = bx - ax;
     const double dy = by - ay;
-    if (std::min(a.width, dx + b.width) <= std::max(0.0, dx) ||
-        std::min(a.height, dy + b.height) <= std::max(0.0, dy)) {
+    // Boxes that meet by no more than the rounding of their positions are apart, so that parts
+    // set against each other's boxes do not overlap by a rounding. The exact test allows more;
+    // parts grown by half the spacing must not come that much closer.
+    const double roundX = roundingOf(ax, bx, a.width, b.width);
+    const double roundY = roundingOf(ay, by, a.height, b.height);
+    if (dx >= a.width - roundX || dx + b.width <= roundX || dy >= a.height - roundY ||
+        dy + b.height <= roundY) {
         return 0;
     }
     // Each pair of circles counts by how far they reach into each other, and pairs that fall
@@ -177,7 +189,10 @@ double overlapDepth(const ExactShape& a, double ax, double ay, const ExactShape&
         const double px = ax + p.x - bx;  // in b's frame
         const double py = ay + p.y - by;
         for (const Pole& q : b.poles) {
-            const double reach = p.r + q.r - std::hypot(px - q.x, py - q.y);
+            const double ex = px - q.x;
+            const double ey = py - q.y;
+            // Not hypot: it guards against overflows no drawing reaches, at three times the cost.
+            const double reach = p.r + q.r - std::sqrt(ex * ex + ey * ey);
             deep = deep || reach > 0;
             const double counted = reach >= fade ? reach : fade * fade / (2 * fade - reach);
             depth += counted * std::min(p.r, q.r);

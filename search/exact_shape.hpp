@@ -32,7 +32,8 @@ struct ExactShape {
                                  double bx, double by);
 
 // How deeply a at (ax, ay) and b at (bx, by) overlap: 0 when they do not collide (by
-// shapesCollide's rule), else the overlap of their inscribed circles, each pair weighted by its
+// shapesCollide's rule, boxes that meet by a rounding of their positions counting as apart),
+// else the overlap of their inscribed circles, each pair weighted by its
 // smaller circle, plus a floor, so that two shapes that collide always count and the count
 // falls as they draw apart.
 [[nodiscard]] double overlapDepth(const ExactShape& a, double ax, double ay, const ExactShape& b,

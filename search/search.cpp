@@ -22,7 +22,7 @@ constexpr int kExtraSlides = 4;
 // every kEvaluationsPerLayout evaluations, so that it takes about as large a share.
 constexpr double kFirstPhaseShare = 0.2;
 // The first phase's share of the budget when the one-pass run leaves parts off.
-constexpr double kLeftOffFirstShare = 0.5;
+constexpr double kLeftOffFirstShare = 0.2;
 // With an evaluation limit the second phase runs this many walks, whatever the thread count.
 constexpr int kCountedWalks = 2;
 
@@ -156,9 +156,10 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
     // packing run per evaluation.
     const double exactShare = std::clamp(options.exactShare, 0.0, 1.0);
     const bool separate = options.separate && (outcome.score.unplaced == 0 || exactShare > 0);
-    // With parts left off, the first phase (whose exact positions place many of them) and the
-    // exact phase share the budget evenly: half the time, or half the evaluations as packing
-    // runs and the other half as moves.
+    // With parts left off, the first phase (whose exact positions place many of them) takes a
+    // fifth of the budget, as time or as packing runs, and the exact phase the rest: layouts
+    // that leave the same parts off are worth no more for being shorter, and the exact phase
+    // puts the parts left off onto the sheet.
     const bool leftOff = outcome.score.unplaced > 0;
     if (!separate) deadline = end;
     if (separate && leftOff && options.timeLimit > 0) {

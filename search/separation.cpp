@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "packing/compaction.hpp"
+#include "packing/exact_fit.hpp"
 #include "packing/overlap.hpp"
 #include "search/bit_image.hpp"
 #include "search/guided_walk.hpp"
@@ -363,9 +364,12 @@ private:
 
 bool settleLayout(const SearchInstance& instance, PartList& list) {
     const Grid& grid = instance.grids.front();
+    const BoundingBox sheet{0, grid.sheet.length, 0, grid.sheet.width};
+    for (Part& part : list) clampOntoSheet(part, sheet);
     PartIndex index(list, grid.sheet);
+    // A part against the sheet's edges lies on it: tight sheets need them all.
     for (const Part& part : list) {
-        if (!isPlacementFeasible(index, part)) return false;
+        if (!isPlacementFeasible(index, part, true)) return false;
     }
     std::vector<Part*> byX;
     for (Part& part : list) byX.push_back(&part);

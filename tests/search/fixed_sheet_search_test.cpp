@@ -113,9 +113,9 @@ TEST(FixedSheetSearchTest, TheFiveRectanglesStayWholeThroughASearch) {
 }
 
 // A sheet cut into 4 to 6 guillotine pieces, asked back onto the same sheet (every piece fits
-// exactly): the one-pass run leaves pieces off, a short search places most puzzles whole,
-// never leaves more off than it started with, writes no overlap, and finds the same on one
-// thread as on three.
+// exactly, so that pieces touch every edge of it): the one-pass run leaves pieces off, a short
+// search places all but one puzzle at most whole, never leaves more off than it started with,
+// writes no overlap, and finds the same on one thread as on three.
 TEST(FixedSheetSearchTest, ExactPuzzlesArePlacedWholeByAShortSearch) {
     std::mt19937 random(29);
     int whole = 0;
@@ -137,7 +137,7 @@ TEST(FixedSheetSearchTest, ExactPuzzlesArePlacedWholeByAShortSearch) {
         }
     }
     EXPECT_LT(startedWhole, kPuzzles / 2) << "the puzzles are hard for the one-pass run";
-    EXPECT_GE(whole, kPuzzles / 2 + startedWhole) << whole << " of " << kPuzzles << " whole";
+    EXPECT_GE(whole, kPuzzles - 1) << whole << " of " << kPuzzles << " whole";
 }
 
 }  // namespace
