@@ -391,17 +391,18 @@ private:
             }
             if (best.x == from.x && best.y == from.y) step /= 2;
         }
-        snap(i, best, attempt);
+        snap(i, best, bestCost, attempt);
         setPose(i, best);
         countMove();
     }
 
     // Tries the pose moved along one axis at a time until its box touches the box of an item
     // it overlaps or comes near, or the strip's edges: the steps of a move come near a contact
-    // but never reach it, and a tight sheet needs parts that touch.
+    // but never reach it, and a tight sheet needs parts that touch. best and bestCost are
+    // attempt's, which takes a pose when it overlaps less.
     template <class Attempt>
-    void snap(int i, const Pose& best, Attempt attempt) {
-        for (int pass = 0; pass < kSnapPasses; ++pass) {
+    void snap(int i, const Pose& best, const double& bestCost, Attempt attempt) {
+        for (int pass = 0; pass < kSnapPasses && bestCost > 0; ++pass) {
             const Pose from = best;
             const ExactShape& s = shape(i, from.turn);
             double x0, x1, y0, y1;
