@@ -68,6 +68,12 @@ Json waitFor(httplib::Client& client, const std::string& id) {
     return Json();
 }
 
+// Whether the job's search has reported its progress: it is under way.
+bool progressShown(httplib::Client& client, const std::string& id) {
+    const auto answer = client.Get(("/api/jobs/" + id).c_str());
+    return answer && answer->status == 200 && Json::parse(answer->body).contains("progress");
+}
+
 std::vector<std::filesystem::path> jobFolders() {
     std::vector<std::filesystem::path> folders;
     for (const auto& entry :
@@ -156,7 +162,12 @@ TEST(ServerTest, StopKeepsTheBestLayoutAndSeveralClientsRunAtOnce) {
         });
     }
     for (std::thread& c : clients) c.join();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Stopped once its search reports progress, not after a while: on a loaded machine the
+    // job may not have begun by then.
+    for (int i = 0; i < 3000 && !progressShown(client, slow); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(progressShown(client, slow)) << "the slow job's search never reported";
     const auto stopped = client.Post(("/api/jobs/" + slow + "/stop").c_str());
     ASSERT_TRUE(stopped);
     const auto start = std::chrono::steady_clock::now();
