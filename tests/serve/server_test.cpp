@@ -68,6 +68,12 @@ Json waitFor(httplib::Client& client, const std::string& id) {
     return Json();
 }
 
+// Whether the job's search has reported its progress: it is under way.
+bool progressShown(httplib::Client& client, const std::string& id) {
+    const auto answer = client.Get(("/api/jobs/" + id).c_str());
+    return answer && answer->status == 200 && Json::parse(answer->body).contains("progress");
+}
+
 std::vector<std::filesystem::path> jobFolders() {
     std::vector<std::filesystem::path> folders;
     for (const auto& entry :
@@ -156,7 +162,12 @@ TEST(ServerTest, StopKeepsTheBestLayoutAndSeveralClientsRunAtOnce) {
         });
     }
     for (std::thread& c : clients) c.join();
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // Stopped once its search reports progress, not after a while: on a loaded machine the
+    // job may not have begun by then.
+    for (int i = 0; i < 3000 && !progressShown(client, slow); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(progressShown(client, slow)) << "the slow job's search never reported";
     const auto stopped = client.Post(("/api/jobs/" + slow + "/stop").c_str());
     ASSERT_TRUE(stopped);
     const auto start = std::chrono::steady_clock::now();
@@ -229,6 +240,18 @@ std::vector<std::pair<Json, double>> eventsOf(const Running& server, const std::
     return events;
 }
 
+// The first event that tells anything: a loaded machine can send one or more with neither a
+// layout nor progress before the job has begun, a second apart.
+std::size_t firstTelling(const std::vector<std::pair<Json, double>>& events) {
+    std::size_t at = 0;
+    while (at + 1 < events.size() && !events[at].first.contains("layout") &&
+           !events[at].first.contains("progress") && events[at].first["state"] != "done" &&
+           events[at].first["state"] != "failed") {
+        ++at;
+    }
+    return at;
+}
+
 TEST(ServerTest, PartRowsLayoutsAsTheSearchGoesAndTheCutFilesInOneArchive) {
     const OwnTemporaryFolder own;
     const Running server;
@@ -286,9 +309,10 @@ TEST(ServerTest, PartRowsLayoutsAsTheSearchGoesAndTheCutFilesInOneArchive) {
     const std::string id = Json::parse(posted->body)["id"];
     const auto events = eventsOf(server, id);
     ASSERT_GE(events.size(), 2u) << waitFor(client, id).dump().substr(0, 2000);
-    ASSERT_TRUE(events.front().first.contains("layout")) << events.front().first.dump();
-    EXPECT_LT(events.front().second, 2.0) << "the one-pass layout comes at once";
-    EXPECT_EQ(events.front().first["layout"].size(), 34u);
+    // The one-pass layout before anything else; how soon it comes is bench/serve-targets'.
+    const Json& first = events[firstTelling(events)].first;
+    ASSERT_TRUE(first.contains("layout")) << first.dump();
+    EXPECT_EQ(first["layout"].size(), 34u);
     // A second apart, but for the last, which says the job ended.
     for (std::size_t i = 1; i + 1 < events.size(); ++i) {
         EXPECT_GT(events[i].second - events[i - 1].second, 0.9) << "events a second apart";
@@ -327,7 +351,8 @@ TEST(ServerTest, SeveralSheetsShowTheirOnePassLayoutFirstAndEachSheetsFigures) {
     const std::string id = Json::parse(posted->body)["id"];
     const auto events = eventsOf(server, id);
     ASSERT_FALSE(events.empty());
-    ASSERT_TRUE(events.front().first.contains("layout")) << events.front().first.dump();
+    const Json& first = events[firstTelling(events)].first;
+    ASSERT_TRUE(first.contains("layout")) << first.dump();
     const Json done = waitFor(client, id);
     const Json& sheets = done["result"]["sheet_figures"];
     ASSERT_EQ(sheets.size(), done["result"]["figures"]["sheets"].get<std::size_t>());
