@@ -416,6 +416,12 @@ std::variant<JobInput, InputError> readInput(const InputFile& file, InputFormat 
     return InputError{false, file.path + ": cannot be read"};
 }
 
+std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::string& listPath,
+                                                                  const InputSettings& settings) {
+    JobTotals totals(settings.limits.read);
+    return readJobListInputs(listPath, settings, totals);
+}
+
 std::variant<MergedInput, InputError> mergeInputs(std::vector<JobInput> inputs,
                                                   const InputSettings& settings) {
     MergedInput merged;

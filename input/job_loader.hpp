@@ -13,6 +13,11 @@ namespace blocknest {
                                                            InputFormat format,
                                                            const InputSettings& settings);
 
+// The files a job list names, each read in its format with its row's quantity, name, turns,
+// layers and units, one input per row in the list's order.
+[[nodiscard]] std::variant<std::vector<JobInput>, InputError> readJobListInputs(
+    const std::string& listPath, const InputSettings& settings);
+
 // Several inputs as one: the part data file's sheet (at most one such file), else the sheet
 // width every JSON instance agrees on and no length, each replaced by --sheet; parts in command
 // line order, each input's own order kept; item tables joined, the parts' item indexes shifted

@@ -176,7 +176,8 @@ def main():
             redraw(driver, layout)
             check_drawn(driver, layout, what)
         links = [a.get_attribute("href") for a in driver.find_elements(By.CSS_SELECTOR, "a.download")]
-        cut = next((link for link in links if link.endswith("cut.dxf")), None)
+        # One cut file per sheet: cut.dxf, or cut-1.dxf and on over as many sheets as needed.
+        cut = next((link for link in links if re.search(r"/cut(-\d+)?\.dxf$", link)), None)
         if check(cut is not None, f"no cut file to download among {links}"):
             with tempfile.TemporaryDirectory() as folder:
                 path = os.path.join(folder, "cut.dxf")
