@@ -27,7 +27,8 @@ svg.thumb{width:60px;height:40px;border:1px solid #ddd;background:#fff}
 search improves it, Stop keeps the best one found, and the cut files are offered below it.</p>
 <fieldset><legend>Parts</legend>
 <div id="drop">Drop drawings (DXF), JSON instances, part data files or job lists here, or pick them:
-<input type="file" id="files" multiple accept=".dxf,.json,.txt,.csv"></div>
+<input type="file" id="files" multiple accept=".dxf,.json,.txt,.csv">
+<button type="button" id="clearfiles">Clear the files</button></div>
 <label>Units of drawings that name none <select id="units"><option value="0">as drawn</option>
 <option value="4">mm</option><option value="5">cm</option><option value="6">m</option>
 <option value="1">in</option><option value="2">ft</option></select></label>
@@ -124,14 +125,26 @@ async function describe() {
   window.partsReady = true;
   for (const c of document.querySelectorAll("input.layer")) c.addEventListener("change", describe);
 }
-$("files").addEventListener("change", describe);
+// The files chosen so far: each drop or pick adds to them, a file of a name already chosen
+// replacing the older one, so that drawings and their order list can come one after another.
+let chosen = [];
+function addFiles(list) {
+  const incoming = [...list];
+  chosen = chosen.filter((f) => !incoming.some((g) => g.name === f.name)).concat(incoming);
+  const all = new DataTransfer();
+  for (const f of chosen) all.items.add(f);
+  $("files").files = all.files;
+  describe();
+}
+$("files").addEventListener("change", () => addFiles($("files").files));
+$("clearfiles").addEventListener("click", () => { chosen = []; $("files").value = ""; describe(); });
 $("units").addEventListener("change", describe);
 const drop = $("drop");
 drop.addEventListener("dragover", (e) => { e.preventDefault(); drop.classList.add("over"); });
 drop.addEventListener("dragleave", () => drop.classList.remove("over"));
 drop.addEventListener("drop", (e) => {
   e.preventDefault(); drop.classList.remove("over");
-  $("files").files = e.dataTransfer.files; describe();
+  addFiles(e.dataTransfer.files);
 });
 $("addstock").addEventListener("click", () => {
   const row = $("stock").insertRow();
