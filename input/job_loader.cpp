@@ -422,6 +422,10 @@ std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::str
     return readJobListInputs(listPath, settings, totals);
 }
 
+std::optional<InputError> foreignFileError(const std::string& path, InputFormat format) {
+    return refuseForeign(path, format);
+}
+
 std::variant<MergedInput, InputError> mergeInputs(std::vector<JobInput> inputs,
                                                   const InputSettings& settings) {
     MergedInput merged;

@@ -118,6 +118,8 @@ std::vector<FileRows> describeParts(const JobDescription& job) {
                     }
                     read = std::move(all);
                 }
+            } else if (std::optional<InputError> foreign = foreignFileError(file.path, format)) {
+                read = std::move(*foreign);
             } else {
                 read = readInput(file, format, settings);
             }

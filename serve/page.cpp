@@ -103,6 +103,7 @@ async function describe() {
       (file.units ? `, ${unitNames[file.units] || "units code " + file.units}` : "") + ")" +
       (file.listed_in ? `: ${esc(file.listed_in)} names it, and its rows give the quantities` : "") + "</td></tr>";
     if (file.error) html += `<tr><td colspan="7" class="error">${esc(file.error)}</td></tr>`;
+    else if (!file.parts.length && !file.listed_in) html += `<tr><td colspan="7" class="error">${esc(file.file)} holds no part</td></tr>`;
     // A job list's files say their lines through it too: each line once.
     const lines = file.warnings.filter((w) => !said.has(w));
     for (const w of lines) said.add(w);

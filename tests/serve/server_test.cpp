@@ -562,5 +562,38 @@ TEST(ServerTest, AJobListWithItsDrawingsIsPackedAsTheListAsks) {
     EXPECT_EQ(why.find("blocknest-job-"), std::string::npos) << why;
 }
 
+// Files that are no parts' files at all (an image, a PDF, a DWG drawing, an archive; the rest of
+// each random bytes) are named in the part rows with what they are, as a run names them, and
+// the good file sent with them is still read.
+TEST(ServerTest, FilesThatAreNoPartsFilesAreNamedWithWhatTheyAre) {
+    const Running server;
+    httplib::Client client = server.client();
+    const std::vector<std::tuple<std::string, std::string, std::string>> foreign{
+        {"photo.png", "\x89PNG\r\n\x1a\n", "a PNG image"},
+        {"drawing.txt", "%PDF-1.7\n", "a PDF document"},
+        {"bracket.dwg", "AC1027", "a DWG drawing"},
+        {"parts.csv", std::string("PK\x03\x04", 4), "a ZIP archive"}};
+    std::mt19937 random(7);
+    httplib::MultipartFormDataItems files{
+        {"files", readFile(kWorkshop), "workshop_parts.txt", "text/plain"}};
+    for (const auto& [name, head, kind] : foreign) {
+        std::string content = head;
+        for (int i = 0; i < 200; ++i) content += static_cast<char>(random() % 256);
+        files.push_back({"files", content, name, "application/octet-stream"});
+    }
+    const auto rows = client.Post("/api/parts", files);
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->status, 200) << rows->body;
+    const Json described = Json::parse(rows->body)["files"];
+    ASSERT_EQ(described.size(), foreign.size() + 1);
+    EXPECT_EQ(described[0]["parts"].size(), 7u);
+    for (std::size_t f = 0; f < foreign.size(); ++f) {
+        const auto& [name, head, kind] = foreign[f];
+        const std::string why = described[f + 1].value("error", "");
+        EXPECT_TRUE(why.starts_with(name + ": " + kind)) << name << ": " << why;
+        EXPECT_TRUE(described[f + 1]["parts"].empty());
+    }
+}
+
 }  // namespace
 }  // namespace blocknest
