@@ -422,10 +422,15 @@ function sheetFigures(result) {
   if (rows.some((s) => s.cost !== undefined)) lines.push(`Cost of the sheets used: ${fmt(total)}`);
   return lines.join("\n");
 }
+// A run's lines in the page's words where they name the command line's sheet option.
+function pageWords(line) {
+  return line.replace("give it with --sheet LENGTHxWIDTH", "set the sheet's Length and Width")
+    .replace(/--sheet (\S+) replaces/, "the sheet $1 set on the page replaces");
+}
 async function finish() {
   const info = await (await fetch(`/api/jobs/${job}`)).json();
   $("stop").disabled = true; $("start").disabled = false;
-  $("messages").textContent = (info.messages || []).join("\n");
+  $("messages").textContent = (info.messages || []).map(pageWords).join("\n");
   const result = info.result || {};
   finalResult = result;
   if (result.figures) {
