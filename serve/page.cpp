@@ -433,6 +433,7 @@ async function finish() {
   $("messages").textContent = (info.messages || []).map(pageWords).join("\n");
   const result = info.result || {};
   finalResult = result;
+  if (info.state === "failed" && !result.figures) $("figures").textContent = "failed: the reason is below";
   if (result.figures) {
     const f = result.figures;
     $("figures").textContent = `${info.state}: ${f.sheets > 1 ? "last sheet's length" : "length"} ${f.length.toFixed(2)}, density ` +
