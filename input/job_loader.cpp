@@ -416,6 +416,16 @@ std::variant<JobInput, InputError> readInput(const InputFile& file, InputFormat 
     return InputError{false, file.path + ": cannot be read"};
 }
 
+std::variant<std::vector<JobInput>, InputError> readJobListInputs(const std::string& listPath,
+                                                                  const InputSettings& settings) {
+    JobTotals totals(settings.limits.read);
+    return readJobListInputs(listPath, settings, totals);
+}
+
+std::optional<InputError> foreignFileError(const std::string& path, InputFormat format) {
+    return refuseForeign(path, format);
+}
+
 std::variant<MergedInput, InputError> mergeInputs(std::vector<JobInput> inputs,
                                                   const InputSettings& settings) {
     MergedInput merged;

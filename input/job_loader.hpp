@@ -1,4 +1,5 @@
 #pragma once  // input/job_loader.hpp: from the command line's files to one job ready for packing
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -12,6 +13,16 @@ namespace blocknest {
 [[nodiscard]] std::variant<JobInput, InputError> readInput(const InputFile& file,
                                                            InputFormat format,
                                                            const InputSettings& settings);
+
+// The files a job list names, each read in its format with its row's quantity, name, turns,
+// layers and units, one input per row in the list's order.
+[[nodiscard]] std::variant<std::vector<JobInput>, InputError> readJobListInputs(
+    const std::string& listPath, const InputSettings& settings);
+
+// Why a file taken for a part data file for want of another format cannot be one (it is no
+// text at all: an image, a DWG drawing, ...), in the words of a run; nothing for any other file.
+[[nodiscard]] std::optional<InputError> foreignFileError(const std::string& path,
+                                                         InputFormat format);
 
 // Several inputs as one: the part data file's sheet (at most one such file), else the sheet
 // width every JSON instance agrees on and no length, each replaced by --sheet; parts in command

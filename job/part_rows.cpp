@@ -8,6 +8,7 @@
 #include <variant>
 
 #include "input/dxf_drawing.hpp"
+#include "input/job_list_reader.hpp"
 #include "input/job_loader.hpp"
 #include "job/part_shapes.hpp"
 
@@ -100,7 +101,28 @@ std::vector<FileRows> describeParts(const JobDescription& job) {
         try {
             const InputFormat format = detectInputFormat(file.path);
             rows.format = formatName(format);
-            std::variant<JobInput, InputError> read = readInput(file, format, settings);
+            std::variant<JobInput, InputError> read = InputError{};
+            if (format == InputFormat::jobList) {
+                // The parts of the files it names, as many as its rows ask.
+                rows.listed = listedFiles(file.path);
+                std::variant<std::vector<JobInput>, InputError> listed =
+                    readJobListInputs(file.path, settings);
+                if (auto* failure = std::get_if<InputError>(&listed)) {
+                    read = std::move(*failure);
+                } else {
+                    JobInput all;
+                    for (JobInput& input : std::get<std::vector<JobInput>>(listed)) {
+                        for (InputItem& item : input.items) all.items.push_back(std::move(item));
+                        for (std::string& line : input.warnings)
+                            all.warnings.push_back(std::move(line));
+                    }
+                    read = std::move(all);
+                }
+            } else if (std::optional<InputError> foreign = foreignFileError(file.path, format)) {
+                read = std::move(*foreign);
+            } else {
+                read = readInput(file, format, settings);
+            }
             if (auto* failure = std::get_if<InputError>(&read)) {
                 std::string why;
                 for (const std::string& note : failure->notes) why += note + "\n";
@@ -129,6 +151,18 @@ std::vector<FileRows> describeParts(const JobDescription& job) {
         all.push_back(std::move(rows));
     }
     return all;
+}
+
+std::vector<std::string> listedFiles(const std::string& path) {
+    std::vector<std::string> paths;
+    if (detectInputFormat(path) != InputFormat::jobList) return paths;
+    std::variant<std::vector<JobListRow>, InputError> rows = readJobListFile(path);
+    if (std::holds_alternative<InputError>(rows)) return paths;
+    for (const JobListRow& row : std::get<std::vector<JobListRow>>(rows)) {
+        if (std::find(paths.begin(), paths.end(), row.path) == paths.end())
+            paths.push_back(row.path);
+    }
+    return paths;
 }
 
 }  // namespace blocknest

@@ -41,11 +41,16 @@ struct FileRows {
     double sheetWidth = 0;
     int insUnits = 0;                  // a drawing's $INSUNITS code as drawn; 0: none
     std::vector<DrawingLayer> layers;  // a drawing's layers, in the order first met
+    std::vector<std::string> listed;   // a job list's: the paths of the files it names, once each
 };
 
 // Reads each of the job's files with the job's reading settings (copies, turns, units,
 // layers), one after another; a file that fails is named with its reason and the others are
 // still read. Never throws.
 [[nodiscard]] std::vector<FileRows> describeParts(const JobDescription& job);
+
+// The paths of the files a job list names, once each in the list's order; none when the file
+// is not a job list or cannot be read.
+[[nodiscard]] std::vector<std::string> listedFiles(const std::string& path);
 
 }  // namespace blocknest

@@ -1,5 +1,6 @@
 #include "serve/job_request.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <fstream>
@@ -158,9 +159,19 @@ std::optional<std::string> describeJob(const Json& settings, const JobUploads& u
     // as FILE:N; any other changed file is packed from its parts' outlines as read.
     const Json rows = settings.value("rows", Json::object());
     if (!rows.is_object()) return "the part rows are not an object";
+    // A file that a job list sent with it names is packed as the list asks, not again.
+    std::vector<std::filesystem::path> listed;
+    for (const std::string& name : uploads.parts) {
+        for (const std::string& path : listedFiles((inputs / name).string()))
+            listed.push_back(std::filesystem::path(path).lexically_normal());
+    }
     std::int64_t total = 0;
     for (const std::string& name : uploads.parts) {
         const std::string path = (inputs / name).string();
+        if (std::find(listed.begin(), listed.end(), (inputs / name).lexically_normal()) !=
+            listed.end()) {
+            continue;
+        }
         const auto it = rows.find(name);
         if (it == rows.end()) {
             job.files.push_back({path, std::nullopt});

@@ -23,9 +23,12 @@ svg.thumb{width:60px;height:40px;border:1px solid #ddd;background:#fff}
 .label{fill:#123;pointer-events:none;text-anchor:middle;dominant-baseline:middle}
 </style></head><body>
 <h1>blocknest</h1>
+<p>Drop the parts' files (or an order list with its drawings), set the sheet, press Start: the layout is drawn as the
+search improves it, Stop keeps the best one found, and the cut files are offered below it.</p>
 <fieldset><legend>Parts</legend>
 <div id="drop">Drop drawings (DXF), JSON instances, part data files or job lists here, or pick them:
-<input type="file" id="files" multiple accept=".dxf,.json,.txt,.csv"></div>
+<input type="file" id="files" multiple accept=".dxf,.json,.txt,.csv">
+<button type="button" id="clearfiles">Clear the files</button></div>
 <label>Units of drawings that name none <select id="units"><option value="0">as drawn</option>
 <option value="4">mm</option><option value="5">cm</option><option value="6">m</option>
 <option value="1">in</option><option value="2">ft</option></select></label>
@@ -33,7 +36,7 @@ svg.thumb{width:60px;height:40px;border:1px solid #ddd;background:#fff}
 <fieldset><legend>Sheets</legend>
 <label>Length <input type="number" id="length" value="1200" min="0" step="any"></label>
 <label>Width <input type="number" id="width" value="600" min="0" step="any"></label>
-<label>Sheets (0: as many as needed) <input type="number" id="sheets" value="1" min="0"></label>
+<label>Sheets (0: as many as needed) <input type="number" id="sheets" value="0" min="0"></label>
 <label>Drawn sheet or remnant <input type="file" id="sheetfile" accept=".dxf"></label><br>
 <label>Spacing <input type="number" id="spacing" value="0" min="0" step="any"></label>
 <label>Margin <input type="number" id="margin" value="0" min="0" step="any"></label>
@@ -55,6 +58,7 @@ const $ = (id) => document.getElementById(id);
 let job = null, events = null, described = [], finalResult = null, asked = 0;
 window.layoutDraws = [];  // when each layout was drawn and how long it took
 const esc = (s) => String(s).replace(/[&<>"]/g, (c) => ({"&": "&amp;", "<": "&lt;", ">": "&gt;", '"': "&quot;"}[c]));
+const unitNames = {1: "inches", 2: "feet", 4: "millimetres", 5: "centimetres", 6: "metres"};
 const fmt = (v) => Number(v).toFixed(Math.abs(v) >= 100 ? 1 : 2);
 function ringPath(ring, flip) {
   return ring.length ? "M" + ring.map(([x, y]) => `${x.toFixed(2)} ${(flip - y).toFixed(2)}`).join("L") + "Z" : "";
@@ -93,16 +97,23 @@ async function describe() {
   described = body.files;
   const skipped = new Set(settingsForReading().skip_layers);
   let html = "<tr><th></th><th>Part</th><th>Size</th><th>Net area</th><th>Quantity</th><th>Turns</th><th>Mirror</th></tr>";
+  const said = new Set();
   described.forEach((file, f) => {
     html += `<tr class="file"><td colspan="7">${esc(file.file)} (${esc(file.format || "unreadable")}` +
-      (file.units ? `, units code ${file.units}` : "") + ")</td></tr>";
+      (file.units ? `, ${unitNames[file.units] || "units code " + file.units}` : "") + ")" +
+      (file.listed_in ? `: ${esc(file.listed_in)} names it, and its rows give the quantities` : "") + "</td></tr>";
     if (file.error) html += `<tr><td colspan="7" class="error">${esc(file.error)}</td></tr>`;
-    if (file.warnings.length) html += `<tr><td colspan="7" class="notes">${esc(file.warnings.join("\n"))}</td></tr>`;
+    else if (!file.parts.length && !file.listed_in) html += `<tr><td colspan="7" class="error">${esc(file.file)} holds no part</td></tr>`;
+    // A job list's files say their lines through it too: each line once.
+    const lines = file.warnings.filter((w) => !said.has(w));
+    for (const w of lines) said.add(w);
+    if (lines.length) html += `<tr><td colspan="7" class="notes">${esc(lines.join("\n"))}</td></tr>`;
     if (file.layers.length) {
       html += `<tr><td colspan="7">Layers (checked: cut, unchecked: ignored): ` + file.layers.map((l) =>
         `<label><input type="checkbox" class="layer" data-layer="${esc(l.name)}"${skipped.has(l.name) ? "" : " checked"}> ` +
         `${esc(l.name)} (${l.entities})</label>`).join(" ") + "</td></tr>";
     }
+    if (file.listed_in) return;  // packed as the list asks, not on its own
     file.parts.forEach((p, i) => {
       html += `<tr class="row" data-file="${esc(file.file)}" data-index="${i}"><td>${thumb(p)}</td><td>${esc(p.name)}</td>` +
         `<td>${fmt(p.width)} x ${fmt(p.height)}</td><td>${fmt(p.net_area)}</td>` +
@@ -115,14 +126,26 @@ async function describe() {
   window.partsReady = true;
   for (const c of document.querySelectorAll("input.layer")) c.addEventListener("change", describe);
 }
-$("files").addEventListener("change", describe);
+// The files chosen so far: each drop or pick adds to them, a file of a name already chosen
+// replacing the older one, so that drawings and their order list can come one after another.
+let chosen = [];
+function addFiles(list) {
+  const incoming = [...list];
+  chosen = chosen.filter((f) => !incoming.some((g) => g.name === f.name)).concat(incoming);
+  const all = new DataTransfer();
+  for (const f of chosen) all.items.add(f);
+  $("files").files = all.files;
+  describe();
+}
+$("files").addEventListener("change", () => addFiles($("files").files));
+$("clearfiles").addEventListener("click", () => { chosen = []; $("files").value = ""; describe(); });
 $("units").addEventListener("change", describe);
 const drop = $("drop");
 drop.addEventListener("dragover", (e) => { e.preventDefault(); drop.classList.add("over"); });
 drop.addEventListener("dragleave", () => drop.classList.remove("over"));
 drop.addEventListener("drop", (e) => {
   e.preventDefault(); drop.classList.remove("over");
-  $("files").files = e.dataTransfer.files; describe();
+  addFiles(e.dataTransfer.files);
 });
 $("addstock").addEventListener("click", () => {
   const row = $("stock").insertRow();
@@ -152,7 +175,7 @@ function show(progress, state) {
   if (progress) {
     const budget = progress.time_limit > 0 ? ` of ${progress.time_limit.toFixed(1)}` : "";
     text += `: ${progress.elapsed.toFixed(1)}${budget} s, ${progress.layouts} layouts, ` +
-      `length ${progress.length.toFixed(2)}, density ${progress.density.toFixed(2)}%`;
+      `${progress.sheets > 1 ? "last sheet's length" : "length"} ${progress.length.toFixed(2)}, density ${progress.density.toFixed(2)}%`;
     if (progress.sheets > 0) text += `, ${progress.sheets} sheets (at least ${progress.sheets_at_least})`;
   }
   $("figures").textContent = text;
@@ -399,30 +422,51 @@ function sheetFigures(result) {
   if (rows.some((s) => s.cost !== undefined)) lines.push(`Cost of the sheets used: ${fmt(total)}`);
   return lines.join("\n");
 }
+// A run's lines in the page's words where they name the command line's sheet option.
+function pageWords(line) {
+  return line.replace("give it with --sheet LENGTHxWIDTH", "set the sheet's Length and Width")
+    .replace(/--sheet (\S+) replaces/, "the sheet $1 set on the page replaces");
+}
 async function finish() {
   const info = await (await fetch(`/api/jobs/${job}`)).json();
   $("stop").disabled = true; $("start").disabled = false;
-  $("messages").textContent = (info.messages || []).join("\n");
+  $("messages").textContent = (info.messages || []).map(pageWords).join("\n");
   const result = info.result || {};
   finalResult = result;
+  if (info.state === "failed" && !result.figures) $("figures").textContent = "failed: the reason is below";
   if (result.figures) {
     const f = result.figures;
-    $("figures").textContent = `${info.state}: length ${f.length.toFixed(2)}, density ` +
+    $("figures").textContent = `${info.state}: ${f.sheets > 1 ? "last sheet's length" : "length"} ${f.length.toFixed(2)}, density ` +
       `${f.density.toFixed(2)}%, ${f.parts_placed} parts placed, ${f.sheets} sheet(s)` +
       (result.cut_short ? " (stopped: the best layout found)" : "");
     showLayout(result.placements, result);
     $("sheetfigures").textContent = sheetFigures(result);
   }
-  $("leftoff").textContent = (result.left_off || []).length
-    ? "Left off: " + result.left_off.map((p) => `${p.name} (${p.reason})`).join(", ") : "";
+  // Copies left off for one reason are named once, with their number.
+  const leftOff = new Map();
+  for (const p of result.left_off || []) {
+    const key = JSON.stringify([p.name, p.reason]);
+    leftOff.set(key, (leftOff.get(key) || 0) + 1);
+  }
+  $("leftoff").textContent = leftOff.size ? "Left off: " + [...leftOff].map(([key, n]) => {
+    const [name, reason] = JSON.parse(key);
+    return `${name}${n > 1 ? " x" + n : ""} (${reason})`;
+  }).join(", ") : "";
   $("downloads").innerHTML = "";
-  const links = info.files.filter((n) => /\.(dxf|txt|json|svg)$/.test(n));
-  if (info.files.some((n) => /^cut.*\.dxf$/.test(n))) links.unshift("cut-files.zip");
+  // The cut files first, by sheet, then the rest, each said what it is.
+  const sheetOf = (n) => Number((/^cut-(\d+)\.dxf$/.exec(n) || [0, 0])[1]);
+  const cuts = info.files.filter((n) => /^cut(-\d+)?\.dxf$/.test(n)).sort((a, b) => sheetOf(a) - sheetOf(b));
+  const links = cuts.length ? ["cut-files.zip", ...cuts] : [];
+  links.push(...info.files.filter((n) => /\.(dxf|txt|json|svg)$/.test(n) && !cuts.includes(n)));
+  const what = (n) => n === "cut-files.zip" ? "every cut file" : sheetOf(n) ? `to cut sheet ${sheetOf(n)}` :
+    n === "cut.dxf" ? "to cut the sheet" : {"Layout.dxf": "the whole layout", "Results.txt": "the report",
+      "layout.svg": "the picture", "placements.json": "where each part lies", "remnant.dxf": "the remnant left over"}[n];
+  if (links.length) $("downloads").append("Downloads: ");
   for (const name of links) {
     const a = document.createElement("a");
     a.href = name === "cut-files.zip" ? `/api/jobs/${job}/cut-files.zip` : `/api/jobs/${job}/files/${encodeURIComponent(name)}`;
     a.download = name; a.textContent = name; a.className = "download";
-    $("downloads").append(a, " ");
+    $("downloads").append(a, what(name) ? ` (${what(name)}) ` : " ");
   }
 }
 $("start").addEventListener("click", async () => {
@@ -437,6 +481,7 @@ $("start").addEventListener("click", async () => {
     length: Number(r.querySelector(".slength").value), width: Number(r.querySelector(".swidth").value),
     file: r.querySelector(".sfile").value.trim(), count: Number(r.querySelector(".scount").value),
     cost: Number(r.querySelector(".scost").value)}));
+  if (settings.stock.length) delete settings.sheets;  // the stock chooses the sheets and their number
   form.append("settings", JSON.stringify(settings));
   $("messages").textContent = ""; clearLayout();
   $("downloads").innerHTML = ""; $("sheetfigures").textContent = ""; $("leftoff").textContent = "";

@@ -63,8 +63,9 @@ struct WebJob {
     mutable std::mutex mutex;       // guards the fields below
     std::string state = "waiting";  // waiting, running, done, failed
     std::optional<SearchReport> progress;
-    Json layout;            // the best layout so far, while the job runs
-    int layoutVersion = 0;  // counts the layouts handed over
+    Clock::time_point progressAt;  // when the progress came
+    Json layout;                   // the best layout so far, while the job runs
+    int layoutVersion = 0;         // counts the layouts handed over
     Json result;
     std::condition_variable changed;  // a layout came, or the job ended
     Clock::time_point touched = Clock::now();
@@ -189,7 +190,13 @@ Json placementsJson(const JobResult& result, const std::filesystem::path& output
     return out;
 }
 
-Json progressJson(const SearchReport& p) {
+// The search's last figures; while it runs, the time counts on from them (one layout of many
+// parts can take seconds).
+Json progressJson(const WebJob& job) {
+    SearchReport p = *job.progress;
+    if (job.state == "running") {
+        p.elapsed += std::chrono::duration<double>(Clock::now() - job.progressAt).count();
+    }
     return {{"elapsed", p.elapsed}, {"time_limit", p.timeLimit},         {"layouts", p.layouts},
             {"moves", p.moves},     {"length", p.packedLength},          {"density", p.density},
             {"sheets", p.sheets},   {"sheets_at_least", p.sheetsAtLeast}};
@@ -304,6 +311,7 @@ private:
         control.progress = [&job](const SearchReport& report) {
             const std::lock_guard lock(job.mutex);
             job.progress = report;
+            job.progressAt = Clock::now();
         };
         control.layouts = showLayout;
         const JobResult result = runJob(job.description, job.console, control);
@@ -392,6 +400,10 @@ struct ScratchFolder {
 };
 
 Json rowsJson(const std::vector<FileRows>& files, const std::vector<std::string>& names) {
+    const auto samePath = [](const std::string& a, const std::string& b) {
+        return std::filesystem::path(a).lexically_normal() ==
+               std::filesystem::path(b).lexically_normal();
+    };
     Json out = Json::array();
     for (std::size_t f = 0; f < files.size(); ++f) {
         const FileRows& file = files[f];
@@ -416,10 +428,20 @@ Json rowsJson(const std::vector<FileRows>& files, const std::vector<std::string>
         }
         Json entry{{"file", names[f]}, {"format", file.format},  {"parts", parts},
                    {"layers", layers}, {"units", file.insUnits}, {"warnings", Json::array()}};
-        // The lines name the file by the job folder's path; the page knows it by its name.
+        // A file that a job list sent with it names is packed as the list asks, not again.
+        for (std::size_t g = 0; g < files.size(); ++g) {
+            for (const std::string& listed : files[g].listed) {
+                if (samePath(listed, file.path)) entry["listed_in"] = names[g];
+            }
+        }
+        // The lines name the files by the job folder's path; the page knows them by name.
+        const std::string folder = std::filesystem::path(file.path).parent_path().string() + "/";
         const auto local = [&](std::string line) {
             for (std::size_t at; (at = line.find(file.path)) != std::string::npos;) {
                 line.replace(at, file.path.size(), names[f]);
+            }
+            for (std::size_t at; (at = line.find(folder)) != std::string::npos;) {
+                line.erase(at, folder.size());
             }
             return line;
         };
@@ -515,7 +537,7 @@ void routes(httplib::Server& server, Registry& registry) {
         {
             const std::lock_guard lock(job->mutex);
             out = {{"id", job->id}, {"state", job->state}};
-            if (job->progress) out["progress"] = progressJson(*job->progress);
+            if (job->progress) out["progress"] = progressJson(*job);
             if (!job->result.is_null()) out["result"] = job->result;
         }
         // The lines name the uploads by their place in the job's folder; the page by name.
@@ -559,7 +581,7 @@ void routes(httplib::Server& server, Registry& registry) {
                             lock, until, [&] { return over() || job->layoutVersion > *sent; });
                     }
                     event = {{"state", job->state}};
-                    if (job->progress) event["progress"] = progressJson(*job->progress);
+                    if (job->progress) event["progress"] = progressJson(*job);
                     if (job->layoutVersion > *sent && !over()) {
                         event["layout"] = job->layout;
                         *sent = job->layoutVersion;

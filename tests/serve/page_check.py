@@ -94,6 +94,34 @@ def d_final(driver, index):
     return driver.execute_script(f"return window.layoutDraws[{index}].final")
 
 
+DROP = """
+const files = new DataTransfer();
+for (const [name, text] of arguments[0]) files.items.add(new File([text], name));
+document.getElementById("drop").dispatchEvent(
+  new DragEvent("drop", {dataTransfer: files, bubbles: true, cancelable: true}));"""
+
+
+def check_drops_add_up(driver):
+    """Files dropped after those picked join them (drawings, then their order list), and a file
+    dropped again under its name replaces itself."""
+    def files_listed(d):
+        return [r.text.split(" (")[0] for r in d.find_elements(By.CSS_SELECTOR, "tr.file")]
+    square = ("SheetLength: 100\nSheetWidth: 100\nPartTypeCount:1\nPart\nName\nsquare\n"
+              "PartNumOfSameType\n1\nOutLoop\n0,0\n10,0\n10,10\n0,10\nEndOutLoop\n")
+    for drop in ([("square.txt", square)], [("square.txt", square), ("bracket.dxf", open(
+            os.path.join(sys.argv[2], "examples", "bracket.dxf")).read())]):
+        driver.execute_script(DROP, drop)
+        try:
+            WebDriverWait(driver, 20).until(
+                lambda d: d.execute_script("return window.partsReady === true") and
+                "square.txt" in files_listed(d))
+        except Exception:
+            pass
+        listed = files_listed(driver)
+        check(sorted(listed) == ["bracket.dxf", "square.txt", "workshop_parts.txt"],
+              f"after dropping {[name for name, _ in drop]}: files listed {listed}")
+
+
 def main():
     blocknest, source = sys.argv[1], sys.argv[2]
     screenshot = sys.argv[3] if len(sys.argv) > 3 else None
@@ -134,6 +162,10 @@ def main():
         seconds = driver.find_element(By.ID, "seconds")
         seconds.clear()
         seconds.send_keys("3")
+        # One sheet (the page's default is as many as needed): the search's two phases below.
+        sheets = driver.find_element(By.ID, "sheets")
+        sheets.clear()
+        sheets.send_keys("1")
         clicked = driver.execute_script("return performance.now()")
         driver.find_element(By.ID, "start").click()
         # The one-pass layout is drawn at once, and redrawn while the search improves it.
@@ -179,7 +211,8 @@ def main():
             redraw(driver, layout)
             check_drawn(driver, layout, what)
         links = [a.get_attribute("href") for a in driver.find_elements(By.CSS_SELECTOR, "a.download")]
-        cut = next((link for link in links if link.endswith("cut.dxf")), None)
+        # One cut file per sheet: cut.dxf, or cut-1.dxf and on over as many sheets as needed.
+        cut = next((link for link in links if re.search(r"/cut(-\d+)?\.dxf$", link)), None)
         if check(cut is not None, f"no cut file to download among {links}"):
             with tempfile.TemporaryDirectory() as folder:
                 path = os.path.join(folder, "cut.dxf")
@@ -228,6 +261,7 @@ def main():
                 lambda d: len(d.find_elements(By.CSS_SELECTOR, "#layout svg .part")) >= 37)
         except Exception:
             failures.append("the stopped job's layout is not drawn")
+        check_drops_add_up(driver)
     except Exception as error:  # a page that does not behave fails the check with the reason
         failures.append(f"{type(error).__name__}: {error}".splitlines()[0])
         failures.append(next(line for line in reversed(traceback.format_exc().splitlines())

@@ -10,9 +10,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <thread>
 #include <tuple>
 
@@ -504,6 +506,117 @@ TEST(ServerTest, AStockTableAndADrawnSheetMakeTheSheets) {
         ASSERT_TRUE(refused);
         EXPECT_EQ(refused->status, 400) << settings;
         EXPECT_TRUE(Json::parse(refused->body).contains("error"));
+    }
+}
+
+// A job list sent with the drawings it names: its rows take the list's quantities, the
+// drawings are named as the list's, and the job packs each part as often as the list asks,
+// not once more for the drawing sent beside it. A list without its drawings names the row
+// and the file missing, without the job folder's path.
+TEST(ServerTest, AJobListWithItsDrawingsIsPackedAsTheListAsks) {
+    const OwnTemporaryFolder own;
+    const Running server;
+    httplib::Client client = server.client();
+    const std::filesystem::path shop = BLOCKNEST_SOURCE_DIR "/examples/shop";
+    // The order's quantities by drawing, read from the list here.
+    std::map<std::string, std::int64_t> ordered;
+    std::istringstream order(readFile(shop / "order.csv"));
+    for (std::string line; std::getline(order, line);) {
+        if (line.empty() || line[0] == '#' || line.starts_with("file,")) continue;
+        const std::size_t comma = line.find(',');
+        const std::string drawing = line.substr(0, comma);
+        ordered[drawing.substr(0, drawing.size() - 4)] += std::stoll(line.substr(comma + 1));
+    }
+    ASSERT_EQ(ordered.size(), 12u);
+    httplib::MultipartFormDataItems files;
+    for (const auto& [name, copies] : ordered) {
+        files.push_back(
+            {"files", readFile(shop / (name + ".dxf")), name + ".dxf", "application/dxf"});
+    }
+    files.push_back({"files", readFile(shop / "order.csv"), "order.csv", "text/csv"});
+    const auto rows = client.Post("/api/parts", files);
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->status, 200) << rows->body;
+    const Json described = Json::parse(rows->body)["files"];
+    ASSERT_EQ(described.size(), 13u);
+    const Json& list = described.back();
+    ASSERT_FALSE(list.contains("error")) << list.dump().substr(0, 2000);
+    std::map<std::string, std::int64_t> listed;
+    for (const Json& part : list["parts"]) {
+        listed[part["name"].get<std::string>()] += part["copies"].get<std::int64_t>();
+        EXPECT_GE(part["outer"].size(), 3u);
+    }
+    EXPECT_EQ(listed, ordered);
+    for (std::size_t f = 0; f + 1 < described.size(); ++f) {
+        EXPECT_EQ(described[f].value("listed_in", ""), "order.csv") << described[f]["file"];
+    }
+
+    // Packed once over as many 1000 x 500 sheets as needed; then the washers set to 3 on the
+    // page's rows (the list's first row).
+    Json editedRows = Json::array();
+    for (std::size_t i = 0; i < list["parts"].size(); ++i) editedRows.push_back(Json::object());
+    editedRows[0]["copies"] = 3;
+    ASSERT_EQ(list["parts"][0]["name"], "washer");
+    for (const Json& settings : {Json{{"length", 1000}, {"width", 500}, {"sheets", 0}},
+                                 Json{{"length", 1000},
+                                      {"width", 500},
+                                      {"sheets", 0},
+                                      {"rows", {{"order.csv", editedRows}}}}}) {
+        httplib::MultipartFormDataItems job = files;
+        job.push_back({"settings", settings.dump(), "", "application/json"});
+        const auto posted = client.Post("/api/jobs", job);
+        ASSERT_TRUE(posted);
+        ASSERT_EQ(posted->status, 201) << posted->body;
+        const Json done = waitFor(client, Json::parse(posted->body)["id"]);
+        ASSERT_EQ(done["state"], "done") << done.dump().substr(0, 2000);
+        std::map<std::string, std::int64_t> placed;
+        for (const Json& p : done["result"]["placements"]) ++placed[p["name"].get<std::string>()];
+        for (const Json& p : done["result"]["left_off"]) ++placed[p["name"].get<std::string>()];
+        std::map<std::string, std::int64_t> expected = ordered;
+        if (settings.contains("rows")) expected["washer"] = 3;
+        EXPECT_EQ(placed, expected) << settings.dump();
+    }
+
+    const httplib::MultipartFormDataItems alone{
+        {"files", readFile(shop / "order.csv"), "order.csv", "text/csv"}};
+    const auto missing = client.Post("/api/parts", alone);
+    ASSERT_TRUE(missing);
+    const std::string why = Json::parse(missing->body)["files"][0].value("error", "");
+    EXPECT_NE(why.find("order.csv:3"), std::string::npos) << why;
+    EXPECT_NE(why.find("'washer.dxf' does not exist"), std::string::npos) << why;
+    EXPECT_EQ(why.find("blocknest-job-"), std::string::npos) << why;
+}
+
+// Files that are no parts' files at all (an image, a PDF, a DWG drawing, an archive; the rest of
+// each random bytes) are named in the part rows with what they are, as a run names them, and
+// the good file sent with them is still read.
+TEST(ServerTest, FilesThatAreNoPartsFilesAreNamedWithWhatTheyAre) {
+    const Running server;
+    httplib::Client client = server.client();
+    const std::vector<std::tuple<std::string, std::string, std::string>> foreign{
+        {"photo.png", "\x89PNG\r\n\x1a\n", "a PNG image"},
+        {"drawing.txt", "%PDF-1.7\n", "a PDF document"},
+        {"bracket.dwg", "AC1027", "a DWG drawing"},
+        {"parts.csv", std::string("PK\x03\x04", 4), "a ZIP archive"}};
+    std::mt19937 random(7);
+    httplib::MultipartFormDataItems files{
+        {"files", readFile(kWorkshop), "workshop_parts.txt", "text/plain"}};
+    for (const auto& [name, head, kind] : foreign) {
+        std::string content = head;
+        for (int i = 0; i < 200; ++i) content += static_cast<char>(random() % 256);
+        files.push_back({"files", content, name, "application/octet-stream"});
+    }
+    const auto rows = client.Post("/api/parts", files);
+    ASSERT_TRUE(rows);
+    ASSERT_EQ(rows->status, 200) << rows->body;
+    const Json described = Json::parse(rows->body)["files"];
+    ASSERT_EQ(described.size(), foreign.size() + 1);
+    EXPECT_EQ(described[0]["parts"].size(), 7u);
+    for (std::size_t f = 0; f < foreign.size(); ++f) {
+        const auto& [name, head, kind] = foreign[f];
+        const std::string why = described[f + 1].value("error", "");
+        EXPECT_TRUE(why.starts_with(name + ": " + kind)) << name << ": " << why;
+        EXPECT_TRUE(described[f + 1]["parts"].empty());
     }
 }
 
