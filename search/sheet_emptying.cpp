@@ -227,6 +227,9 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
                     SearchOptions attempt = options;
                     attempt.seed = options.seed * 0x9E3779B97F4A7C15ULL + ++tries;
                     SeparationOptions separation = separationOptionsFor(attempt, budget.end, quota);
+                    // One walk: two would each go on until they place the part.
+                    separation.chains = 1;
+                    separation.threads = 1;
                     separation.untilPlaced = true;
                     const SeparationOutcome placed =
                         separateExactly(one, order, start, startScore, separation,
