@@ -56,6 +56,7 @@ public:
             if (!walk.openUp()) return;
         }
         if (!took) walk.keepBest();
+        if (options.untilPlaced && layout_) return;
         double shrink = kShrinkStart;
         std::vector<std::pair<double, std::vector<Pose>>> pool;
         int failures = 0;

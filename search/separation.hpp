@@ -18,6 +18,7 @@ struct SeparationOptions {
     const std::atomic<bool>* stop = nullptr;  // set: every walk ends at its next move
     bool keepLayouts = false;    // reports carry each new best layout; the outcome is the same
     std::int64_t meetEvery = 0;  // part moves per part between the walks' meetings; 0: default
+    bool untilPlaced = false;    // a walk ends once its layout places every part; no shortening
 };
 
 struct SeparationProgress {

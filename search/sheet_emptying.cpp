@@ -4,6 +4,9 @@
 #include <numeric>
 #include <utility>
 
+#include "base/console.hpp"
+#include "packing/packer.hpp"
+#include "packing/sheet_marking.hpp"
 #include "packing/sheets.hpp"
 #include "search/exact_separation.hpp"
 
@@ -14,6 +17,8 @@ namespace {
 // to resolve the overlap of a newcomer on a sheet with room, few enough that a sheet without
 // it costs little.
 constexpr std::int64_t kMovesPerPart = 300;
+// The same for the short tries made over every part and sheet first.
+constexpr std::int64_t kShortMovesPerPart = 40;
 // Tries with fewer moves than this are not begun.
 constexpr std::int64_t kLeastTry = 200;
 
@@ -27,6 +32,38 @@ double netAreaOf(const SearchInstance& instance, const std::vector<int>& ids) {
     double area = 0;
     for (const int id : ids) area += instance.parts[static_cast<std::size_t>(id)].netArea();
     return area;
+}
+
+// Packs part id onto sheet k as the parts there lie, by the packing run's own steps (which may
+// close those parts up toward the sheet's start); true, and the poses taken into work, when it
+// lies on the sheet.
+bool packIntoGaps(const SearchInstance& instance, std::span<const Sheet> sequence, int k, int id,
+                  SheetsLayout& work) {
+    const Grid& grid = instance.grids.front();
+    Sheet sheet = sequence.empty() ? grid.sheet : sequence[static_cast<std::size_t>(k)];
+    const std::vector<int> ids = partsOnSheet(work, k);
+    PartList batch;
+    for (const int i : ids) {
+        Part part = work.parts[static_cast<std::size_t>(i)];
+        part.setBlockSideLength(grid.blockSide);
+        batch.pushBack(std::move(part));
+    }
+    Part newcomer = instance.parts[static_cast<std::size_t>(id)];
+    newcomer.setBlockSideLength(grid.blockSide);
+    batch.pushBack(std::move(newcomer));
+    SilentConsole console;
+    PackingMemory packing(batch, sheet);
+    auto part = batch.begin();
+    for (std::size_t i = 0; i < ids.size(); ++i, ++part) {
+        markPartOnSheet(sheet, *part, console);
+        packing.others.markPlaced(*part);
+    }
+    packPart(*part, sheet, instance.turns[static_cast<std::size_t>(id)], console, packing);
+    if (!liesWithin(*part, sheet)) return false;
+    part = batch.begin();
+    for (const int i : ids) work.parts[static_cast<std::size_t>(i)] = *part++;
+    work.parts[static_cast<std::size_t>(id)] = *part;
+    return true;
 }
 
 }  // namespace
@@ -90,10 +127,12 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
     SheetsScore now = rescoreSheets(instance, work, score);
     std::int64_t used = 0;
     std::uint64_t tries = 0;
-    auto stopped = [&] {
+    auto timeUp = [&] {
         if (options.stop && options.stop->load()) return true;
-        if (budget.end && std::chrono::steady_clock::now() >= *budget.end) return true;
-        return budget.moves > 0 && budget.moves - used < kLeastTry;
+        return budget.end && std::chrono::steady_clock::now() >= *budget.end;
+    };
+    auto stopped = [&] {
+        return timeUp() || (budget.moves > 0 && budget.moves - used < kLeastTry);
     };
     auto keep = [&] {
         if (!(now < score)) return;
@@ -101,7 +140,32 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
         score = now;
         report(used, score);
     };
-    while (now.sheets > 1 && !stopped()) {
+    auto byArea = [&](std::vector<int>& ids) {
+        std::stable_sort(ids.begin(), ids.end(), [&](int a, int b) {
+            return instance.parts[static_cast<std::size_t>(a)].netArea() >
+                   instance.parts[static_cast<std::size_t>(b)].netArea();
+        });
+    };
+    // The earlier sheets with the free area for the part, most free first.
+    auto roomFor = [&](int id, int last) {
+        const double need = instance.parts[static_cast<std::size_t>(id)].netArea();
+        std::vector<std::pair<double, int>> room;
+        for (int k = 0; k < last; ++k) {
+            const double free =
+                sheetArea(instance, sequence, k) - netAreaOf(instance, partsOnSheet(work, k));
+            if (free >= need) room.emplace_back(-free, k);
+        }
+        std::sort(room.begin(), room.end());
+        std::vector<int> sheets;
+        for (const auto& entry : room) sheets.push_back(entry.second);
+        return sheets;
+    };
+    auto moveTo = [&](int id, int k) {
+        work.sheetOf[static_cast<std::size_t>(id)] = k;
+        now = rescoreSheets(instance, work, now);
+        keep();
+    };
+    while (now.sheets > 1 && !timeUp()) {
         const int last = now.sheets - 1;
         if (alike) {
             // Sheets alike: the least used one is the one to empty, taken to the end.
@@ -122,54 +186,62 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
             }
             now = rescoreSheets(instance, work, now);
         }
+        // First the gaps as they are: the packing run's own steps put a part where the parts
+        // of a sheet leave room for it, at the cost of one part's packing.
         std::vector<int> leaving = partsOnSheet(work, last);
-        std::stable_sort(leaving.begin(), leaving.end(), [&](int a, int b) {
-            return instance.parts[static_cast<std::size_t>(a)].netArea() >
-                   instance.parts[static_cast<std::size_t>(b)].netArea();
-        });
+        byArea(leaving);
         for (const int id : leaving) {
-            const double need = instance.parts[static_cast<std::size_t>(id)].netArea();
-            std::vector<std::pair<double, int>> room;  // free area and sheet, most free first
-            for (int k = 0; k < last; ++k) {
-                const double free =
-                    sheetArea(instance, sequence, k) - netAreaOf(instance, partsOnSheet(work, k));
-                if (free >= need) room.emplace_back(-free, k);
-            }
-            std::sort(room.begin(), room.end());
-            bool moved = false;
-            for (const auto& [negFree, k] : room) {
-                if (stopped()) break;
-                std::vector<int> ids = partsOnSheet(work, k);
-                ids.push_back(id);
-                const SearchInstance one = sheetInstance(
-                    instance, ids, alike ? nullptr : &sequence[static_cast<std::size_t>(k)]);
-                PartList start;
-                for (std::size_t i = 0; i + 1 < ids.size(); ++i) {
-                    start.pushBack(work.parts[static_cast<std::size_t>(ids[i])]);
+            if (timeUp()) break;
+            for (const int k : roomFor(id, last)) {
+                if (timeUp()) break;
+                if (packIntoGaps(instance, sequence, k, id, work)) {
+                    moveTo(id, k);
+                    break;
                 }
-                start.pushBack(instance.parts[static_cast<std::size_t>(id)]);  // parked: off
-                const Score startScore = scoreLayout(one, start);
-                std::vector<int> order(ids.size());
-                std::iota(order.begin(), order.end(), 0);
-                std::int64_t quota = kMovesPerPart * static_cast<std::int64_t>(ids.size());
-                if (budget.moves > 0) quota = std::min(quota, budget.moves - used);
-                SearchOptions attempt = options;
-                attempt.seed = options.seed * 0x9E3779B97F4A7C15ULL + ++tries;
-                const SeparationOutcome placed = separateExactly(
-                    one, order, start, startScore, separationOptionsFor(attempt, budget.end, quota),
-                    [](const SeparationProgress&) {});
-                used += placed.moves;
-                if (!placed.layout || placed.score.unplaced > 0) continue;
-                auto part = placed.layout->begin();
-                for (const int i : ids) work.parts[static_cast<std::size_t>(i)] = *part++;
-                work.sheetOf[static_cast<std::size_t>(id)] = k;
-                now = rescoreSheets(instance, work, now);
-                keep();
-                moved = true;
-                break;
             }
-            // A part that stays keeps the sheet: the rest of the budget shortens it instead.
-            if (!moved || stopped()) break;
+        }
+        // Then the overlap phase for the rest: each part put onto a sheet overlapping its parts,
+        // which may shift to make room; short tries over every part and sheet first, so that a
+        // part that fits nowhere costs little, then longer ones.
+        for (const std::int64_t perPart : {kShortMovesPerPart, kMovesPerPart}) {
+            leaving = partsOnSheet(work, last);
+            byArea(leaving);
+            for (const int id : leaving) {
+                if (stopped()) break;
+                for (const int k : roomFor(id, last)) {
+                    if (stopped()) break;
+                    std::vector<int> ids = partsOnSheet(work, k);
+                    ids.push_back(id);
+                    const SearchInstance one = sheetInstance(
+                        instance, ids, alike ? nullptr : &sequence[static_cast<std::size_t>(k)]);
+                    PartList start;
+                    for (std::size_t i = 0; i + 1 < ids.size(); ++i) {
+                        start.pushBack(work.parts[static_cast<std::size_t>(ids[i])]);
+                    }
+                    start.pushBack(instance.parts[static_cast<std::size_t>(id)]);  // parked: off
+                    const Score startScore = scoreLayout(one, start);
+                    std::vector<int> order(ids.size());
+                    std::iota(order.begin(), order.end(), 0);
+                    std::int64_t quota = perPart * static_cast<std::int64_t>(ids.size());
+                    if (budget.moves > 0) quota = std::min(quota, budget.moves - used);
+                    SearchOptions attempt = options;
+                    attempt.seed = options.seed * 0x9E3779B97F4A7C15ULL + ++tries;
+                    SeparationOptions separation = separationOptionsFor(attempt, budget.end, quota);
+                    // One walk: two would each go on until they place the part.
+                    separation.chains = 1;
+                    separation.threads = 1;
+                    separation.untilPlaced = true;
+                    const SeparationOutcome placed =
+                        separateExactly(one, order, start, startScore, separation,
+                                        [](const SeparationProgress&) {});
+                    used += placed.moves;
+                    if (!placed.layout || placed.score.unplaced > 0) continue;
+                    auto part = placed.layout->begin();
+                    for (const int i : ids) work.parts[static_cast<std::size_t>(i)] = *part++;
+                    moveTo(id, k);
+                    break;
+                }
+            }
         }
         if (now.sheets > last) break;  // the sheet kept some part: no lighter sheet to try
     }

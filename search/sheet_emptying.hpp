@@ -28,12 +28,14 @@ struct EmptyingBudget {
 };
 
 // Moves the parts of the last sheet (of the least used one when the sheets are alike), largest
-// first, onto earlier sheets with room for them: each is put onto such a sheet overlapping
-// its parts and the overlap resolved there by the exact overlap phase, the sheet's outline
-// and defects fixed; the sheet's own parts may shift. A sheet left empty is dropped and the
-// next last one is tried. The layout only ever gets better by the sheets' score; the moves
-// made are returned. With a move budget the outcome depends only on it and the seed.
-// report gets the moves made and the score whenever a part moves.
+// first, onto earlier sheets with the free area for them, most free first. Each is first packed
+// into the gaps the parts of such a sheet leave, by the packing run's own steps, which costs no
+// move; the parts that stay are then put onto such a sheet overlapping its parts and the overlap
+// resolved there by the exact overlap phase (the sheet's outline and defects fixed, its own
+// parts free to shift), in short tries over every part and sheet before longer ones. A sheet
+// left empty is dropped and the next last one is tried. The layout only ever gets better by the
+// sheets' score; the moves made are returned. With a move budget the outcome depends only on it
+// and the seed. report gets the moves made and the score whenever a part moves.
 std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const Sheet> sequence,
                              const SearchOptions& options, const EmptyingBudget& budget,
                              SheetsLayout& layout, SheetsScore& score,

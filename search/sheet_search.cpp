@@ -22,10 +22,12 @@ using Clock = std::chrono::steady_clock;
 // and then shortening it the rest. Of an evaluation budget the walk packs one layout over all
 // sheets for every kEvaluationsPerLayout evaluations, as the one-sheet search does, and the
 // other two make one part move per evaluation.
-constexpr double kWalkShare = 0.7;
+// On a job of many parts a layout over all sheets costs seconds, so that the walk meets few
+// of them, while emptying the last sheet moves parts one at a time: half the budget each way.
+constexpr double kWalkShare = 0.5;
 // Of what the walk leaves, the share that emptying the last sheet may take; the shortening
 // gets the rest and whatever emptying leaves.
-constexpr double kEmptyingShare = 0.6;
+constexpr double kEmptyingShare = 0.8;
 
 // The walk heads for layouts whose parts crowd on the first sheets: the way to empty the
 // last one, and then to shorten it.

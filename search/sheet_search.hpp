@@ -60,8 +60,8 @@ struct SheetsOutcome {
 };
 
 // Looks for the layout over sheets that uses the fewest, and then leaves the last one least
-// used, starting from the sheet-by-sheet run in list order and never falling behind it. Most
-// of the budget goes to orders and turns of the whole job; of the rest most goes to emptying
+// used, starting from the sheet-by-sheet run in list order and never falling behind it. Half
+// the budget goes to orders and turns of the whole job; of the rest most goes to emptying
 // the last sheet onto the others by the exact overlap phase (see emptyLastSheets), and what is
 // left shortens the last sheet's layout with the one-sheet search. With an evaluation limit
 // the outcome does not depend on the thread count or the machine's speed. report is called

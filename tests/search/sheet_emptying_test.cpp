@@ -148,5 +148,47 @@ TEST(SheetEmptyingTest, DefectsAreObstaclesAndTheOutcomeIsTheSameOnAnyThreadCoun
     }
 }
 
+// Without a move to spend, a part still goes into a gap the parts of an earlier sheet leave, by
+// the packing run's steps: clear of that sheet's defect, the sheet emptied and every sheet
+// sound; a part too long for the gap stays where it was.
+TEST(SheetEmptyingTest, GapsAreFilledWithoutMovesAroundDefects) {
+    std::vector<Sheet> sequence;
+    for (int k = 0; k < 3; ++k) {
+        Sheet sheet = plainSheet(100, 50);
+        sheet.defects.push_back(makePart("defect", {{62, 0}, {70, 0}, {70, 9}, {62, 9}}));
+        markObstaclesOnSheet(sheet);
+        sequence.push_back(std::move(sheet));
+    }
+    PartList parts;
+    parts.pushBack(rectanglePart("block", 60, 50, 0));
+    parts.pushBack(rectanglePart("fits", 30, 38, 1));
+    parts.pushBack(rectanglePart("long", 90, 12, 2));
+    parts.pushBack(rectanglePart("small", 20, 10, 3));
+    const SearchInstance instance = makeSearchInstance(parts, sequence.front(), 4, {});
+    SheetsLayout layout;
+    layout.parts = instance.parts;
+    layout.sheetOf = {0, 2, 1, 2};
+    const std::vector<std::pair<double, double>> at = {{0, 0}, {0, 10}, {0, 20}, {40, 30}};
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        const BoundingBox box = layout.parts[i].outerLoop().bounds();
+        layout.parts[i].translate(at[i].first - box.minX, at[i].second - box.minY);
+    }
+    SheetsScore score = rescoreSheets(instance, layout, SheetsScore{});
+    ASSERT_EQ(score.sheets, 3);
+    expectSoundSheets(instance, layout, score, sequence);
+    SearchOptions options;
+    options.evaluations = 1;
+    EmptyingBudget budget;
+    budget.moves = 1;  // fewer than a try of the overlap phase takes
+    const std::int64_t moves = emptyLastSheets(instance, sequence, options, budget, layout, score,
+                                               [](std::int64_t, const SheetsScore&) {});
+    EXPECT_EQ(moves, 0);
+    EXPECT_EQ(score.sheets, 2);
+    EXPECT_EQ(layout.sheetOf[1], 0);
+    EXPECT_NE(layout.sheetOf[3], 2);
+    EXPECT_EQ(layout.sheetOf[2], 1);  // 90 long: no gap takes it
+    expectSoundSheets(instance, layout, score, sequence);
+}
+
 }  // namespace
 }  // namespace blocknest
