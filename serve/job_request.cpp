@@ -5,6 +5,8 @@
 #include <cmath>
 #include <fstream>
 
+#include "input/job_input.hpp"
+#include "input/job_list_reader.hpp"
 #include "job/part_rows.hpp"
 #include "serve/server.hpp"
 
@@ -112,6 +114,25 @@ std::optional<std::string> describeReading(const Json& settings, JobDescription&
         return "the turns are out of range (1 to 360)";
     }
     job.rotations = static_cast<int>(rotations);
+    return std::nullopt;
+}
+
+std::optional<std::string> listsReachOutside(const std::vector<std::string>& names,
+                                             const std::filesystem::path& folder) {
+    const std::filesystem::path inside = folder.lexically_normal();
+    for (const std::string& name : names) {
+        const std::string path = (folder / name).string();
+        if (detectInputFormat(path) != InputFormat::jobList) continue;
+        const auto rows = readJobListFile(path);
+        if (!std::holds_alternative<std::vector<JobListRow>>(rows)) continue;  // the run says why
+        for (const JobListRow& row : std::get<std::vector<JobListRow>>(rows)) {
+            const std::filesystem::path named = std::filesystem::path(row.path).lexically_normal();
+            if (named.parent_path() == inside) continue;
+            return name + ":" + std::to_string(row.line) + ": \"" + named.filename().string() +
+                   "\" lies outside the files sent with the list; send it with the list and name "
+                   "it by its name alone";
+        }
+    }
     return std::nullopt;
 }
 

@@ -30,6 +30,12 @@ struct JobUploads {
     const nlohmann::json& settings, const JobUploads& uploads, const std::filesystem::path& inputs,
     const std::filesystem::path& outputs, const ServeOptions& options, JobDescription& job);
 
+// Why the job lists among the uploaded files (by name, in folder) cannot be read here: a row
+// names a file that lies outside folder, an absolute path or one that climbs out. The server
+// reads only what was uploaded, and a list names the files sent with it by their names.
+[[nodiscard]] std::optional<std::string> listsReachOutside(const std::vector<std::string>& names,
+                                                           const std::filesystem::path& folder);
+
 // The reading settings alone (units, layers, copies), for the part rows of uploaded files.
 [[nodiscard]] std::optional<std::string> describeReading(const nlohmann::json& settings,
                                                          JobDescription& job);

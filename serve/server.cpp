@@ -477,6 +477,9 @@ void routes(httplib::Server& server, Registry& registry) {
         const ScratchFolder scratch{*folder};
         std::vector<std::string> taken;
         const std::vector<std::string> names = store(uploads, *folder, taken);
+        if (std::optional<std::string> why = listsReachOutside(names, *folder)) {
+            return answerError(res, 400, *why);
+        }
         JobDescription job;
         if (std::optional<std::string> why = describeReading(std::get<Json>(settings), job)) {
             return answerError(res, 400, *why);
@@ -515,7 +518,8 @@ void routes(httplib::Server& server, Registry& registry) {
         uploads.parts = store(parts, job->inputs(), taken);
         if (!sheet.empty()) uploads.sheet = store(sheet, job->inputs(), taken).front();
         uploads.stockFiles = store(stock, job->inputs(), taken);
-        std::optional<std::string> why;
+        std::optional<std::string> why = listsReachOutside(uploads.parts, job->inputs());
+        if (why) return answerError(res, 400, *why);
         try {
             why = describeJob(std::get<Json>(settings), uploads, job->inputs(), job->outputs(),
                               options, job->description);

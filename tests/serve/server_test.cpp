@@ -585,6 +585,27 @@ TEST(ServerTest, AJobListWithItsDrawingsIsPackedAsTheListAsks) {
     EXPECT_NE(why.find("order.csv:3"), std::string::npos) << why;
     EXPECT_NE(why.find("'washer.dxf' does not exist"), std::string::npos) << why;
     EXPECT_EQ(why.find("blocknest-job-"), std::string::npos) << why;
+
+    // A list that names a file on the server's machine, by an absolute path or by climbing out
+    // of the job's folder, is refused with its line before anything is read, both for the rows
+    // and for a job.
+    const std::string outside = BLOCKNEST_SOURCE_DIR "/examples/workshop_parts.txt";
+    for (const std::string& named : {outside, "../../../../../../../.." + outside}) {
+        const httplib::MultipartFormDataItems reaching{
+            {"files", "file,quantity\nwasher.dxf,1\n" + named + ",1\n", "order.csv", "text/csv"},
+            {"files", readFile(shop / "washer.dxf"), "washer.dxf", "application/dxf"},
+            {"settings", R"({"evaluations": 10})", "", "application/json"}};
+        for (const char* path : {"/api/parts", "/api/jobs"}) {
+            const auto refused = client.Post(path, reaching);
+            ASSERT_TRUE(refused);
+            EXPECT_EQ(refused->status, 400) << path << " " << named << ": " << refused->body;
+            const std::string reason = Json::parse(refused->body).value("error", "");
+            EXPECT_NE(reason.find("order.csv:3: \"workshop_parts.txt\" lies outside"),
+                      std::string::npos)
+                << reason;
+            EXPECT_EQ(refused->body.find("Base plate"), std::string::npos) << "nothing read";
+        }
+    }
 }
 
 // Files that are no parts' files at all (an image, a PDF, a DWG drawing, an archive; the rest of
