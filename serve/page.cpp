@@ -60,6 +60,8 @@ window.layoutDraws = [];  // when each layout was drawn and how long it took
 const esc = (s) => String(s).replace(/[&<>"]/g, (c) => ({"&": "&amp;", "<": "&lt;", ">": "&gt;", '"': "&quot;"}[c]));
 const unitNames = {1: "inches", 2: "feet", 4: "millimetres", 5: "centimetres", 6: "metres"};
 const fmt = (v) => Number(v).toFixed(Math.abs(v) >= 100 ? 1 : 2);
+// The packed length's name: over several sheets it is the last sheet's.
+const lengthName = (sheets) => sheets > 1 ? "last sheet's length" : "length";
 function ringPath(ring, flip) {
   return ring.length ? "M" + ring.map(([x, y]) => `${x.toFixed(2)} ${(flip - y).toFixed(2)}`).join("L") + "Z" : "";
 }
@@ -175,7 +177,7 @@ function show(progress, state) {
   if (progress) {
     const budget = progress.time_limit > 0 ? ` of ${progress.time_limit.toFixed(1)}` : "";
     text += `: ${progress.elapsed.toFixed(1)}${budget} s, ${progress.layouts} layouts, ` +
-      `${progress.sheets > 1 ? "last sheet's length" : "length"} ${progress.length.toFixed(2)}, density ${progress.density.toFixed(2)}%`;
+      `${lengthName(progress.sheets)} ${progress.length.toFixed(2)}, density ${progress.density.toFixed(2)}%`;
     if (progress.sheets > 0) text += `, ${progress.sheets} sheets (at least ${progress.sheets_at_least})`;
   }
   $("figures").textContent = text;
@@ -436,7 +438,7 @@ async function finish() {
   if (info.state === "failed" && !result.figures) $("figures").textContent = "failed: the reason is below";
   if (result.figures) {
     const f = result.figures;
-    $("figures").textContent = `${info.state}: ${f.sheets > 1 ? "last sheet's length" : "length"} ${f.length.toFixed(2)}, density ` +
+    $("figures").textContent = `${info.state}: ${lengthName(f.sheets)} ${f.length.toFixed(2)}, density ` +
       `${f.density.toFixed(2)}%, ${f.parts_placed} parts placed, ${f.sheets} sheet(s)` +
       (result.cut_short ? " (stopped: the best layout found)" : "");
     showLayout(result.placements, result);

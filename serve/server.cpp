@@ -14,6 +14,7 @@
 #include <random>
 #include <regex>
 #include <thread>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -399,6 +400,15 @@ struct ScratchFolder {
     }
 };
 
+// The line with the job folder's path (ending in '/') taken out of every name it holds: the
+// lines name the uploads by their place in the folder, the page by their names.
+std::string withoutFolder(std::string line, const std::string& folder) {
+    for (std::size_t at; (at = line.find(folder)) != std::string::npos;) {
+        line.erase(at, folder.size());
+    }
+    return line;
+}
+
 Json rowsJson(const std::vector<FileRows>& files, const std::vector<std::string>& names) {
     const auto samePath = [](const std::string& a, const std::string& b) {
         return std::filesystem::path(a).lexically_normal() ==
@@ -440,10 +450,7 @@ Json rowsJson(const std::vector<FileRows>& files, const std::vector<std::string>
             for (std::size_t at; (at = line.find(file.path)) != std::string::npos;) {
                 line.replace(at, file.path.size(), names[f]);
             }
-            for (std::size_t at; (at = line.find(folder)) != std::string::npos;) {
-                line.erase(at, folder.size());
-            }
-            return line;
+            return withoutFolder(std::move(line), folder);
         };
         for (const std::string& warning : file.warnings)
             entry["warnings"].push_back(local(warning));
@@ -544,14 +551,9 @@ void routes(httplib::Server& server, Registry& registry) {
             if (job->progress) out["progress"] = progressJson(*job);
             if (!job->result.is_null()) out["result"] = job->result;
         }
-        // The lines name the uploads by their place in the job's folder; the page by name.
         const std::string folder = job->inputs().string() + "/";
         std::vector<std::string> lines = job->console.lines();
-        for (std::string& line : lines) {
-            for (std::size_t at; (at = line.find(folder)) != std::string::npos;) {
-                line.erase(at, folder.size());
-            }
-        }
+        for (std::string& line : lines) line = withoutFolder(std::move(line), folder);
         out["messages"] = lines;
         std::vector<std::string> files;
         std::error_code error;
