@@ -56,7 +56,8 @@ search improves it, Stop keeps the best one found, and the cut files are offered
 "use strict";
 const $ = (id) => document.getElementById(id);
 let job = null, events = null, described = [], finalResult = null, asked = 0;
-window.layoutDraws = [];  // when each layout was drawn and how long it took
+window.layoutDraws = [];  // when each layout was drawn, how long it took, the search's moves then
+window.searchMoves = 0;
 const esc = (s) => String(s).replace(/[&<>"]/g, (c) => ({"&": "&amp;", "<": "&lt;", ">": "&gt;", '"': "&quot;"}[c]));
 const unitNames = {1: "inches", 2: "feet", 4: "millimetres", 5: "centimetres", 6: "metres"};
 const fmt = (v) => Number(v).toFixed(Math.abs(v) >= 100 ? 1 : 2);
@@ -383,7 +384,8 @@ function drawLayout(placements, result) {
     });
   }
   void layout.getBoundingClientRect();  // the layout computed, for an honest figure
-  const draw = {at: started, ms: performance.now() - started, parts: placements.length, final: !!result};
+  const draw = {at: started, ms: performance.now() - started, parts: placements.length, final: !!result,
+                moves: window.searchMoves};
   window.layoutDraws.push(draw);
   // Painted by the frame after next: that time too.
   requestAnimationFrame(() => requestAnimationFrame(() => { draw.painted = performance.now() - started; }));
@@ -487,7 +489,7 @@ $("start").addEventListener("click", async () => {
   form.append("settings", JSON.stringify(settings));
   $("messages").textContent = ""; clearLayout();
   $("downloads").innerHTML = ""; $("sheetfigures").textContent = ""; $("leftoff").textContent = "";
-  window.layoutDraws = [];
+  window.layoutDraws = []; window.searchMoves = 0;
   const answer = await fetch("/api/jobs", {method: "POST", body: form});
   const body = await answer.json();
   if (!answer.ok) { $("messages").textContent = body.error; return; }
@@ -496,6 +498,7 @@ $("start").addEventListener("click", async () => {
   events.onmessage = (e) => {
     const data = JSON.parse(e.data);
     show(data.progress, data.state);
+    if (data.progress) window.searchMoves = data.progress.moves;  // > 0: the overlap phase's
     if (data.layout) showLayout(data.layout, null);
     if (data.state === "done" || data.state === "failed") { events.close(); finish(); }
   };
