@@ -19,6 +19,11 @@ struct ExactShape {
     double width = 0;
     double height = 0;
     std::vector<Pole> poles;  // disjoint inscribed circles, largest first, never empty
+    // The same circles as columns, padded with circles of radius 0 to an even count, for the
+    // depth's loop over pairs two at a time.
+    std::vector<double> poleXs;
+    std::vector<double> poleYs;
+    std::vector<double> poleRs;
 };
 
 // The shape of the part in its present pose.

@@ -76,7 +76,23 @@ TEST(ExactShapeTest, CollisionsAgreeWithTheExactTestAndTheCirclesLieInside) {
         b.translate(bx - boxB.minX, by - boxB.minY);
         const bool collide = shapesCollide(sa, ax, ay, sb, bx, by);
         ASSERT_EQ(collide, shapesCollide(sb, bx, by, sa, ax, ay));
-        ASSERT_EQ(collide, overlapDepth(sa, ax, ay, sb, bx, by) > 0) << "round " << round;
+        const double depth = overlapDepth(sa, ax, ay, sb, bx, by);
+        ASSERT_EQ(collide, depth > 0) << "round " << round;
+        ASSERT_EQ(depth, overlapDepth(sb, bx, by, sa, ax, ay));
+        if (collide) {
+            // The depth as its definition reads, one pair of circles after another.
+            const double fade = 0.05 * (sa.poles.front().r + sb.poles.front().r);
+            double expected = 0.01 * sa.poles.front().r * sb.poles.front().r;
+            for (const Pole& p : sa.poles) {
+                for (const Pole& q : sb.poles) {
+                    const double reach =
+                        p.r + q.r - std::hypot(ax + p.x - bx - q.x, ay + p.y - by - q.y);
+                    const double counted = reach >= fade ? reach : fade * fade / (2 * fade - reach);
+                    expected += counted * std::min(p.r, q.r);
+                }
+            }
+            ASSERT_NEAR(depth, expected, 1e-9 * expected) << "round " << round;
+        }
         const bool disjoint = partsDisjoint(a, b);
         const BoundingBox& ba = a.outerLoop().bounds();
         const BoundingBox& bb = b.outerLoop().bounds();
