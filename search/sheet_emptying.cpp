@@ -330,9 +330,10 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
         }
         // Then the overlap phase for the rest: each part put onto a sheet overlapping its parts,
         // which may shift to make room; short tries over every part and sheet first, so that a
-        // part that fits nowhere costs little. When the sheet keeps some parts, room made for
-        // one of them on an earlier sheet (which sends smaller parts to this one) begins the
-        // round again; only when no part gets room do longer tries follow.
+        // part that fits nowhere costs little, then longer ones. When the sheet keeps some parts
+        // after the tries of 300 moves per part, room made for one of them on an earlier sheet
+        // (which sends smaller parts to this one) begins the round again; only when no part
+        // gets room do longer tries follow.
         bool again = false;
         for (const std::int64_t perPart : kMovesPerPart) {
             leaving = partsOnSheet(work, last);
@@ -357,6 +358,7 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
                 }
             }
             if (now.sheets <= last) break;
+            if (perPart < kMovesPerPart[1]) continue;
             leaving = partsOnSheet(work, last);
             byArea(leaving);
             for (const int id : leaving) {
