@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/console.hpp"
+#include "packing/overlap.hpp"
 #include "packing/packer.hpp"
 #include "packing/sheet_marking.hpp"
 #include "packing/sheets.hpp"
@@ -13,14 +14,16 @@
 namespace blocknest {
 namespace {
 
-// Part moves one try to put a part onto a sheet may make, per part then on that sheet: enough
-// to resolve the overlap of a newcomer on a sheet with room, few enough that a sheet without
-// it costs little.
-constexpr std::int64_t kMovesPerPart = 300;
-// The same for the short tries made over every part and sheet first.
-constexpr std::int64_t kShortMovesPerPart = 40;
+// Part moves one try to put a part onto a sheet may make, per part then on that sheet: short
+// tries over every part and sheet first, so that a sheet without room costs little, then
+// longer ones while the budget lasts.
+constexpr std::int64_t kMovesPerPart[] = {40, 300, 1000, 3000, 10000};
 // Tries with fewer moves than this are not begun.
 constexpr std::int64_t kLeastTry = 200;
+// A part that no sheet takes may send parts of an earlier sheet to the last one to take their
+// place when they weigh at most this multiple of its net area: smaller parts find gaps more
+// easily.
+constexpr double kEvictedShare = 1.6;
 
 double sheetArea(const SearchInstance& instance, std::span<const Sheet> sequence, int k) {
     if (sequence.empty()) return instance.sheetLength * instance.sheetWidth;
@@ -64,6 +67,64 @@ bool packIntoGaps(const SearchInstance& instance, std::span<const Sheet> sequenc
     for (const int i : ids) work.parts[static_cast<std::size_t>(i)] = *part++;
     work.parts[static_cast<std::size_t>(id)] = *part;
     return true;
+}
+
+// A pose for a part on a sheet as its parts lie, and the parts of the sheet it overlaps.
+struct Eviction {
+    Part pose;
+    std::vector<int> evicted;
+    double area = 0;  // their net area
+};
+
+// The pose of part id on sheet k that overlaps the least net area of the parts there, less
+// than below and only parts smaller than it, or none: each turn with its box against the
+// sheet's edges or against the boxes of the parts there, on both axes.
+std::optional<Eviction> cheapestEviction(const SearchInstance& instance, const SheetsLayout& work,
+                                         int id, int k, double below) {
+    const Sheet& sheet = instance.grids.front().sheet;
+    const std::vector<int> ids = partsOnSheet(work, k);
+    const double area = instance.parts[static_cast<std::size_t>(id)].netArea();
+    std::optional<Eviction> best;
+    for (const Orientation& turn : instance.turns[static_cast<std::size_t>(id)]) {
+        Part turned = instance.parts[static_cast<std::size_t>(id)];
+        turned.applyTurn(turn);
+        turned.setTurn(turn);
+        const BoundingBox box = turned.outerLoop().bounds();
+        const double w = box.maxX - box.minX;
+        const double h = box.maxY - box.minY;
+        std::vector<double> xs{0, sheet.length - w};
+        std::vector<double> ys{0, sheet.width - h};
+        for (const int i : ids) {
+            const BoundingBox& other = work.parts[static_cast<std::size_t>(i)].outerLoop().bounds();
+            xs.insert(xs.end(), {other.maxX, other.minX - w});
+            ys.insert(ys.end(), {other.maxY, other.minY - h});
+        }
+        for (std::vector<double>* axis : {&xs, &ys}) {
+            std::sort(axis->begin(), axis->end());
+            axis->erase(std::unique(axis->begin(), axis->end()), axis->end());
+        }
+        for (const double x : xs) {
+            for (const double y : ys) {
+                Part pose = turned;
+                pose.translate(x - box.minX, y - box.minY);
+                if (!liesWithin(pose, sheet)) continue;
+                const double limit = best ? best->area : below;
+                Eviction eviction;
+                for (const int i : ids) {
+                    const Part& other = work.parts[static_cast<std::size_t>(i)];
+                    if (partsDisjoint(pose, other)) continue;
+                    // Only smaller parts make way: an alike one would just trade places.
+                    eviction.area += other.netArea() < area ? other.netArea() : limit;
+                    eviction.evicted.push_back(i);
+                    if (eviction.area >= limit) break;
+                }
+                if (eviction.area >= limit) continue;
+                eviction.pose = std::move(pose);
+                best = std::move(eviction);
+            }
+        }
+    }
+    return best;
 }
 
 }  // namespace
@@ -165,6 +226,73 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
         now = rescoreSheets(instance, work, now);
         keep();
     };
+    // The overlap phase's try on sheet k with the parts ids, posed as start says (the last ones
+    // parked off the sheet), at most perPart moves per part; it ends once every part is placed.
+    auto resolve = [&](const std::vector<int>& ids, PartList& start, int k, std::int64_t perPart) {
+        const SearchInstance one =
+            sheetInstance(instance, ids, alike ? nullptr : &sequence[static_cast<std::size_t>(k)]);
+        const Score startScore = scoreLayout(one, start);
+        std::vector<int> order(ids.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::int64_t quota = perPart * static_cast<std::int64_t>(ids.size());
+        if (budget.moves > 0) quota = std::min(quota, budget.moves - used);
+        SearchOptions attempt = options;
+        attempt.seed = options.seed * 0x9E3779B97F4A7C15ULL + ++tries;
+        SeparationOptions separation = separationOptionsFor(attempt, budget.end, quota);
+        // One walk: two would each go on until they place the part.
+        separation.chains = 1;
+        separation.threads = 1;
+        separation.untilPlaced = true;
+        SeparationOutcome placed = separateExactly(one, order, start, startScore, separation,
+                                                   [](const SeparationProgress&) {});
+        used += placed.moves;
+        return placed;
+    };
+    // Part id of the last sheet set on sheet target as eviction says, the parts it overlaps
+    // there packed into the last sheet's gaps instead; false, and no change, when one of them
+    // finds no gap.
+    auto tryRoom = [&](int id, int last, const Eviction& eviction, int target) {
+        SheetsLayout trial = work;
+        trial.sheetOf[static_cast<std::size_t>(id)] = target;
+        trial.parts[static_cast<std::size_t>(id)] = eviction.pose;
+        std::vector<int> back = eviction.evicted;
+        for (const int i : back) trial.sheetOf[static_cast<std::size_t>(i)] = kNoSheet;
+        byArea(back);
+        for (const int i : back) {
+            if (!packIntoGaps(instance, sequence, last, i, trial)) return false;
+            trial.sheetOf[static_cast<std::size_t>(i)] = last;
+        }
+        work = std::move(trial);
+        now = rescoreSheets(instance, work, now);
+        keep();
+        return true;
+    };
+    // Room made on an earlier sheet for part id of the last sheet, which none takes: the part
+    // set where it overlaps the least net area of an earlier sheet's parts (at most
+    // kEvictedShare of its own), those parts sent to the last sheet, from where the next
+    // round moves them on. Once for each part, so that the rounds end.
+    std::vector<char> roomMade(work.sheetOf.size(), 0);
+    auto makeRoom = [&](int id, int last) {
+        if (!alike || !instance.grids.front().sheet.defects.empty() ||
+            instance.grids.front().sheet.outside || roomMade[static_cast<std::size_t>(id)]) {
+            return false;
+        }
+        roomMade[static_cast<std::size_t>(id)] = 1;
+        std::vector<std::pair<Eviction, int>> evictions;
+        for (int k = 0; k < last; ++k) {
+            std::optional<Eviction> eviction = cheapestEviction(
+                instance, work, id, k,
+                kEvictedShare * instance.parts[static_cast<std::size_t>(id)].netArea());
+            if (eviction) evictions.emplace_back(std::move(*eviction), k);
+        }
+        std::stable_sort(evictions.begin(), evictions.end(),
+                         [](const auto& a, const auto& b) { return a.first.area < b.first.area; });
+        for (auto& [eviction, target] : evictions) {
+            if (timeUp()) return false;
+            if (tryRoom(id, last, eviction, target)) return true;
+        }
+        return false;
+    };
     while (now.sheets > 1 && !timeUp()) {
         const int last = now.sheets - 1;
         if (alike) {
@@ -202,8 +330,12 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
         }
         // Then the overlap phase for the rest: each part put onto a sheet overlapping its parts,
         // which may shift to make room; short tries over every part and sheet first, so that a
-        // part that fits nowhere costs little, then longer ones.
-        for (const std::int64_t perPart : {kShortMovesPerPart, kMovesPerPart}) {
+        // part that fits nowhere costs little, then longer ones. When the sheet keeps some parts
+        // after the tries of 300 moves per part, room made for one of them on an earlier sheet
+        // (which sends smaller parts to this one) begins the round again; only when no part
+        // gets room do longer tries follow.
+        bool again = false;
+        for (const std::int64_t perPart : kMovesPerPart) {
             leaving = partsOnSheet(work, last);
             byArea(leaving);
             for (const int id : leaving) {
@@ -212,29 +344,12 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
                     if (stopped()) break;
                     std::vector<int> ids = partsOnSheet(work, k);
                     ids.push_back(id);
-                    const SearchInstance one = sheetInstance(
-                        instance, ids, alike ? nullptr : &sequence[static_cast<std::size_t>(k)]);
                     PartList start;
                     for (std::size_t i = 0; i + 1 < ids.size(); ++i) {
                         start.pushBack(work.parts[static_cast<std::size_t>(ids[i])]);
                     }
                     start.pushBack(instance.parts[static_cast<std::size_t>(id)]);  // parked: off
-                    const Score startScore = scoreLayout(one, start);
-                    std::vector<int> order(ids.size());
-                    std::iota(order.begin(), order.end(), 0);
-                    std::int64_t quota = perPart * static_cast<std::int64_t>(ids.size());
-                    if (budget.moves > 0) quota = std::min(quota, budget.moves - used);
-                    SearchOptions attempt = options;
-                    attempt.seed = options.seed * 0x9E3779B97F4A7C15ULL + ++tries;
-                    SeparationOptions separation = separationOptionsFor(attempt, budget.end, quota);
-                    // One walk: two would each go on until they place the part.
-                    separation.chains = 1;
-                    separation.threads = 1;
-                    separation.untilPlaced = true;
-                    const SeparationOutcome placed =
-                        separateExactly(one, order, start, startScore, separation,
-                                        [](const SeparationProgress&) {});
-                    used += placed.moves;
+                    const SeparationOutcome placed = resolve(ids, start, k, perPart);
                     if (!placed.layout || placed.score.unplaced > 0) continue;
                     auto part = placed.layout->begin();
                     for (const int i : ids) work.parts[static_cast<std::size_t>(i)] = *part++;
@@ -242,8 +357,17 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
                     break;
                 }
             }
+            if (now.sheets <= last) break;
+            if (perPart < kMovesPerPart[1]) continue;
+            leaving = partsOnSheet(work, last);
+            byArea(leaving);
+            for (const int id : leaving) {
+                if (timeUp()) break;
+                if ((again = makeRoom(id, last))) break;
+            }
+            if (again) break;
         }
-        if (now.sheets > last) break;  // the sheet kept some part: no lighter sheet to try
+        if (now.sheets > last && !again) break;  // no lighter sheet to try
     }
     return used;
 }

@@ -190,5 +190,57 @@ TEST(SheetEmptyingTest, GapsAreFilledWithoutMovesAroundDefects) {
     expectSoundSheets(instance, layout, score, sequence);
 }
 
+// A square that no gap takes as the sheets lie takes the place of two small parts of an earlier
+// sheet, without a move of the overlap phase; the small ones find the gap of the other sheet
+// in the next round, and the last sheet goes. The same on any thread count.
+TEST(SheetEmptyingTest, APartThatFitsNowhereSendsSmallerPartsOnAndTheSheetGoes) {
+    const Sheet sheet = plainSheet(100, 50);
+    PartList parts;
+    parts.pushBack(rectanglePart("block", 50, 50, 0));
+    parts.pushBack(rectanglePart("small", 20, 20, 1));
+    parts.pushBack(rectanglePart("small", 20, 20, 2));
+    parts.pushBack(rectanglePart("wide block", 60, 50, 3));
+    parts.pushBack(rectanglePart("square", 50, 50, 4));
+    const SearchInstance instance = makeSearchInstance(parts, sheet, 4, {});
+    SheetsLayout start;
+    start.parts = instance.parts;
+    // Sheet 0: the block and the small ones, which leave no 50 x 50 gap; sheet 1: the wide
+    // block, which leaves a 40 x 50 gap; sheet 2: the square alone.
+    start.sheetOf = {0, 0, 0, 1, 2};
+    const std::vector<std::pair<double, double>> at = {{0, 0}, {55, 0}, {75, 30}, {0, 0}, {0, 0}};
+    for (std::size_t i = 0; i < at.size(); ++i) {
+        const BoundingBox box = start.parts[i].outerLoop().bounds();
+        start.parts[i].translate(at[i].first - box.minX, at[i].second - box.minY);
+    }
+    const SheetsScore startScore = rescoreSheets(instance, start, SheetsScore{});
+    ASSERT_EQ(startScore.sheets, 3);
+    expectSoundSheets(instance, start, startScore, {&sheet, 1});
+    std::vector<SheetsLayout> layouts;
+    for (const int threads : {1, 2}) {
+        SearchOptions options;
+        options.evaluations = 1;
+        options.threads = threads;
+        EmptyingBudget budget;
+        budget.moves = 1;  // fewer than a try of the overlap phase takes
+        SheetsLayout layout = start;
+        SheetsScore score = startScore;
+        const std::int64_t moves = emptyLastSheets(instance, {}, options, budget, layout, score,
+                                                   [](std::int64_t, const SheetsScore&) {});
+        EXPECT_EQ(moves, 0);
+        EXPECT_EQ(score.sheets, 2) << threads << " threads";
+        EXPECT_EQ(layout.sheetOf[4], 0) << "the square takes the small parts' place";
+        EXPECT_EQ(layout.sheetOf[1], 1);
+        EXPECT_EQ(layout.sheetOf[2], 1);
+        expectSoundSheets(instance, layout, score, {&sheet, 1});
+        layouts.push_back(std::move(layout));
+    }
+    for (std::size_t i = 0; i < layouts[0].parts.size(); ++i) {
+        EXPECT_EQ(layouts[1].parts[i].outerLoop().bounds().minX,
+                  layouts[0].parts[i].outerLoop().bounds().minX);
+        EXPECT_EQ(layouts[1].parts[i].outerLoop().bounds().minY,
+                  layouts[0].parts[i].outerLoop().bounds().minY);
+    }
+}
+
 }  // namespace
 }  // namespace blocknest
