@@ -33,7 +33,7 @@ sanitize: test-deps
 # The search runs threads: its tests, and the runs that use it, under ThreadSanitizer.
 tsan: test-deps
 	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBLOCKNEST_TSAN=ON >/dev/null
-	cmake --build build/tsan -j $(JOBS)
+	cmake --build build/tsan -j $(JOBS) --target blocknest_tests
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -j $(JOBS) \
 		-R 'Search|Decoder|Separation|BitImage|Server'
 
