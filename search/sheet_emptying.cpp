@@ -114,7 +114,8 @@ std::optional<Eviction> cheapestEviction(const SearchInstance& instance, const S
                     const Part& other = work.parts[static_cast<std::size_t>(i)];
                     if (partsDisjoint(pose, other)) continue;
                     // Only smaller parts make way: an alike one would just trade places.
-                    eviction.area += other.netArea() < area ? other.netArea() : limit;
+                    eviction.area =
+                        other.netArea() < area ? eviction.area + other.netArea() : limit;
                     eviction.evicted.push_back(i);
                     if (eviction.area >= limit) break;
                 }
@@ -271,12 +272,11 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
     // set where it overlaps the least net area of an earlier sheet's parts (at most
     // kEvictedShare of its own), those parts sent to the last sheet, from where the next
     // round moves them on. Once for each part, so that the rounds end.
+    const Sheet& plain = instance.grids.front().sheet;
+    const bool roomCanBeMade = alike && plain.defects.empty() && !plain.outside;
     std::vector<char> roomMade(work.sheetOf.size(), 0);
     auto makeRoom = [&](int id, int last) {
-        if (!alike || !instance.grids.front().sheet.defects.empty() ||
-            instance.grids.front().sheet.outside || roomMade[static_cast<std::size_t>(id)]) {
-            return false;
-        }
+        if (!roomCanBeMade || roomMade[static_cast<std::size_t>(id)]) return false;
         roomMade[static_cast<std::size_t>(id)] = 1;
         std::vector<std::pair<Eviction, int>> evictions;
         for (int k = 0; k < last; ++k) {
