@@ -35,7 +35,7 @@ tsan: test-deps
 	cmake -S . -B build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBLOCKNEST_TSAN=ON >/dev/null
 	cmake --build build/tsan -j $(JOBS) --target blocknest_tests
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -j $(JOBS) \
-		-R 'Search|Decoder|Separation|BitImage|Server'
+		-R 'Search|Decoder|Separation|BitImage|Emptying|Server'
 
 # A Debian package of the program, the library with its headers and CMake package, the manual
 # page and the examples, installed under /usr.
