@@ -104,10 +104,12 @@ std::uint64_t pairKey(int i, int j) {
 // and the weights of pairs that have overlapped.
 class ExactWalk : public GuidedWalk<ExactWalk, Pose, double> {
 public:
+    // With overrun, parts the start leaves off are set past the sheet's end (see overrun).
     ExactWalk(const SearchInstance& instance, const ShapeTable& table,
-              const std::vector<int>& order, std::uint64_t seed)
+              const std::vector<int>& order, std::uint64_t seed, bool overrun)
         : GuidedWalk(instance, order, seed),
           table_(table),
+          overrun_(overrun),
           obstacleCount_(static_cast<int>(table.obstacles.size())),
           outlineId_(n_ + obstacleCount_),
           contacts_(static_cast<std::size_t>(outlineId_ + 1)),
@@ -138,7 +140,8 @@ private:
     bool cutFrom(double share) { return shrinkTo(bestLength_ - bestLength_ * share, bestLength_); }
 
     void keepBest() {
-        realize();
+        // A state past the sheet's end (parts left off were set there) is no layout yet.
+        if (extent() <= instance_.sheetLength) realize();
         noteBest();
     }
 
@@ -186,10 +189,40 @@ private:
             pose.y = box.minY;
             length_ = std::max(length_, pose.x + shape(i).width);
         }
+        if (!leftOff.empty() && overrun_) {
+            return overrun(leftOff);
+        }
         if (!leftOff.empty()) length_ = maxLength_;
         for (const int i : leftOff) {
             if (!randomPose(i, pose_[static_cast<std::size_t>(i)])) return false;
         }
+        for (int i = 0; i < n_; ++i) clampInside(i);
+        rebuild();
+        return true;
+    }
+
+    // Sets the parts left off in a row past the sheet's end, each in its turn of least length
+    // that fits the width, and lets the strip reach that far: the walk then shortens the strip
+    // as on a strip job, and a state that ends within the sheet places every part. Shortening
+    // rearranges the whole sheet by little steps, where parts put onto a full sheet at once
+    // overlap too much to separate. False when a part fits the sheet in no turn.
+    bool overrun(const std::vector<int>& leftOff) {
+        double end = maxLength_;
+        for (const int i : leftOff) {
+            Pose& pose = pose_[static_cast<std::size_t>(i)];
+            const int turns = static_cast<int>(instance_.turns[static_cast<std::size_t>(i)].size());
+            int shortest = -1;
+            for (int t = 0; t < turns; ++t) {
+                const ExactShape& s = shape(i, t);
+                if (s.height > width_ || s.width > maxLength_) continue;
+                if (shortest < 0 || s.width < shape(i, shortest).width) shortest = t;
+            }
+            if (shortest < 0) return false;
+            pose = {shortest, end, 0};
+            end += shape(i, shortest).width;
+        }
+        maxLength_ = end;
+        length_ = end;
         for (int i = 0; i < n_; ++i) clampInside(i);
         rebuild();
         return true;
@@ -517,6 +550,7 @@ private:
     }
 
     const ShapeTable& table_;
+    const bool overrun_;
     const int obstacleCount_;  // items n_ .. n_ + obstacleCount_ - 1 are the obstacles
     const int outlineId_;      // the item that stands for the outside of a drawn outline
     std::vector<std::vector<Contact>> contacts_;         // per part: the parts it overlaps now
@@ -540,13 +574,52 @@ SeparationOutcome separateExactly(const SearchInstance& instance, const std::vec
     if (instance.parts.empty()) return outcome;
     const ShapeTable table = makeShapes(instance);
     const int chains = std::max(1, options.chains);
-    std::vector<ExactWalk> walks;
-    walks.reserve(static_cast<std::size_t>(chains));
-    for (int c = 0; c < chains; ++c) {
-        walks.emplace_back(instance, table, order,
-                           options.seed * 0xD1B54A32D192ED03ULL + static_cast<std::uint64_t>(c));
+    std::int64_t movesBefore = 0;
+    auto run = [&](const PartList& from, const Score& fromScore, const SeparationOptions& part,
+                   bool overrun, std::uint64_t salt) {
+        std::vector<ExactWalk> walks;
+        walks.reserve(static_cast<std::size_t>(chains));
+        for (int c = 0; c < chains; ++c) {
+            walks.emplace_back(
+                instance, table, order,
+                (options.seed + salt) * 0xD1B54A32D192ED03ULL + static_cast<std::uint64_t>(c),
+                overrun);
+        }
+        return runWalks(walks, from, fromScore, part, [&](const SeparationProgress& p) {
+            SeparationProgress total = p;
+            total.moves += movesBefore;
+            report(total);
+        });
+    };
+    // Parts left off a rectangular sheet: half the budget shortens a strip that holds them past
+    // the sheet's end, which places them on sheets with a few more parts than room for them at
+    // once; the rest puts those still left off onto the sheet overlapping (which finds the
+    // places of interlocking parts better), or shortens the layout the first half found.
+    if (startScore.unplaced == 0 || !table.outline.empty() || options.untilPlaced) {
+        return run(start, startScore, options, false, 0);
     }
-    return runWalks(walks, start, startScore, options, report);
+    SeparationOptions first = options;
+    first.moves = options.moves / 2;
+    if (options.deadline) {
+        const auto now = std::chrono::steady_clock::now();
+        first.deadline = now + (*options.deadline - now) / 2;
+    }
+    SeparationOutcome overrun;
+    overrun.score = startScore;
+    if (options.moves == 0 || first.moves > 0) overrun = run(start, startScore, first, true, 0);
+    movesBefore = overrun.moves;
+    SeparationOptions second = options;
+    if (options.moves > 0) second.moves = options.moves - overrun.moves;
+    if (options.moves > 0 && second.moves <= 0) return overrun;
+    const bool placed = overrun.layout.has_value();
+    SeparationOutcome rest = run(placed ? *overrun.layout : start,
+                                 placed ? overrun.score : startScore, second, false, 1);
+    rest.moves += overrun.moves;
+    if (placed && !rest.layout) {
+        rest.layout = std::move(overrun.layout);
+        rest.score = overrun.score;
+    }
+    return rest;
 }
 
 }  // namespace blocknest
