@@ -207,15 +207,16 @@ private:
     // rearranges the whole sheet by little steps, where parts put onto a full sheet at once
     // overlap too much to separate. False when a part fits the sheet in no turn.
     bool overrun(const std::vector<int>& leftOff) {
+        length_ = maxLength_;
         double end = maxLength_;
         for (const int i : leftOff) {
             Pose& pose = pose_[static_cast<std::size_t>(i)];
             const int turns = static_cast<int>(instance_.turns[static_cast<std::size_t>(i)].size());
             int shortest = -1;
             for (int t = 0; t < turns; ++t) {
-                const ExactShape& s = shape(i, t);
-                if (s.height > width_ || s.width > maxLength_) continue;
-                if (shortest < 0 || s.width < shape(i, shortest).width) shortest = t;
+                double x0, x1, y0, y1;
+                if (!range(shape(i, t), x0, x1, y0, y1)) continue;
+                if (shortest < 0 || shape(i, t).width < shape(i, shortest).width) shortest = t;
             }
             if (shortest < 0) return false;
             pose = {shortest, end, 0};
@@ -567,6 +568,13 @@ private:
 // not tried: on the tight jobs at 100 % it lost the time a full budget of the other way needs.
 constexpr double kOverrunFill = 0.98;
 
+// True when the parts leave room on the sheet for the cuts of a strip past its end to close.
+bool leavesRoom(const SearchInstance& instance) {
+    double area = 0;
+    for (const Part& part : instance.parts) area += part.netArea();
+    return area < kOverrunFill * instance.sheetLength * instance.sheetWidth;
+}
+
 }  // namespace
 
 SeparationOutcome separateExactly(const SearchInstance& instance, const std::vector<int>& order,
@@ -601,10 +609,8 @@ SeparationOutcome separateExactly(const SearchInstance& instance, const std::vec
     // places of interlocking parts better), or shortens the layout the first half found. Parts
     // that fill the sheet (kOverrunFill of it or more) leave no gap for the cuts to close
     // step by step: they get the whole budget the second way.
-    double area = 0;
-    for (const Part& part : instance.parts) area += part.netArea();
-    const bool roomLeft = area < kOverrunFill * instance.sheetLength * instance.sheetWidth;
-    if (startScore.unplaced == 0 || !table.outline.empty() || options.untilPlaced || !roomLeft) {
+    if (startScore.unplaced == 0 || !table.outline.empty() || options.untilPlaced ||
+        !leavesRoom(instance)) {
         return run(start, startScore, options, false, 0);
     }
     SeparationOptions first = options;
