@@ -12,6 +12,7 @@
 #include "search/exact_separation.hpp"
 #include "search/genome_walk.hpp"
 #include "search/random.hpp"
+#include "search/rectangle_fill.hpp"
 #include "search/separation.hpp"
 
 namespace blocknest {
@@ -25,6 +26,11 @@ constexpr double kFirstPhaseShare = 0.2;
 constexpr double kLeftOffFirstShare = 0.2;
 // With an evaluation limit the second phase runs this many walks, whatever the thread count.
 constexpr int kCountedWalks = 2;
+// The edge-to-edge fill of rectangles left off: its share of the time, and its search steps
+// per evaluation of a budget (a step costs about a thousandth of a packing run) or at most.
+constexpr double kFillShare = 0.25;
+constexpr std::int64_t kFillStepsPerEvaluation = 100;
+constexpr std::int64_t kMostFillSteps = 50'000'000;
 
 using Clock = std::chrono::steady_clock;
 
@@ -50,6 +56,52 @@ Genome leftOffFirst(const SearchInstance& instance, const Genome& genome, const 
     first.order = std::move(leftOff);
     first.order.insert(first.order.end(), placed.begin(), placed.end());
     return first;
+}
+
+// Lays rectangles the one-pass run leaves off onto the sheet edge to edge, within a share of
+// the budget, and shortens that layout with the rest; false, the outcome unchanged, when the
+// fill finds no layout that places more parts.
+bool fillEdgeToEdge(const SearchInstance& instance, const SearchOptions& options,
+                    Clock::time_point began, std::optional<Clock::time_point> end,
+                    SearchOutcome& outcome,
+                    const std::function<void(const SearchProgress&)>& report) {
+    const Clock::time_point start = Clock::now();
+    RectangleFillOptions fill;
+    fill.seed = options.seed;
+    fill.stop = options.stop;
+    fill.nodes =
+        options.evaluations > 0 ? options.evaluations * kFillStepsPerEvaluation : kMostFillSteps;
+    if (end) {
+        fill.deadline =
+            start + std::chrono::duration_cast<Clock::duration>((*end - start) * kFillShare);
+    }
+    std::optional<RectangleFill> filled = fillWithRectangles(instance, fill);
+    if (!filled) return false;
+    const Score score = scoreLayout(instance, filled->layout);
+    if (!(score < outcome.score)) return false;
+    // The genome's order is the order of the layout's parts.
+    outcome.best.order = filled->order;
+    outcome.score = score;
+    ++outcome.evaluations;
+    auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - began).count(); };
+    report({elapsed(), outcome.evaluations, 0, true, score, true, &outcome.best,
+            options.keepLayouts ? &filled->layout : nullptr});
+    const bool stopped = options.stop && options.stop->load();
+    if (options.separate && !stopped && !(end && Clock::now() >= *end)) {
+        SeparationOutcome shortened =
+            shortenLayout(instance, filled->order, filled->layout, score, options, end,
+                          options.evaluations, [&](const SeparationProgress& p) {
+                              report({elapsed(), outcome.evaluations, p.moves, true, p.best,
+                                      p.improved, &outcome.best, p.layout});
+                          });
+        outcome.moves = shortened.moves;
+        if (shortened.layout && shortened.score < outcome.score) {
+            outcome.score = shortened.score;
+            filled->layout = std::move(*shortened.layout);
+        }
+    }
+    outcome.layout = std::move(filled->layout);
+    return true;
 }
 
 }  // namespace
@@ -175,8 +227,17 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
             secondMoves = options.evaluations - layoutLimit;
         }
     }
-    Score currentScore = outcome.score;
     report({elapsed(), outcome.evaluations, 0, false, outcome.score, true, &outcome.best});
+    if (leftOff && fillsWithRectangles(instance) && !stopped()) {
+        if (fillEdgeToEdge(instance, options, start, end, outcome, report)) return outcome;
+        if (options.timeLimit > 0 && deadline) {
+            // The fill took its share of the time: the first phase keeps its share of the rest.
+            const Clock::time_point now = Clock::now();
+            deadline = now + std::chrono::duration_cast<Clock::duration>(
+                                 (*end - now) * (separate ? kLeftOffFirstShare : 1.0));
+        }
+    }
+    Score currentScore = outcome.score;
 
     // The same order on each grid, with and without more slides; the search goes on from the
     // best of them.

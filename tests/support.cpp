@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <random>
@@ -208,6 +209,34 @@ std::vector<std::vector<std::pair<double, double>>> canonicalLoops(const std::ve
     }
     std::sort(result.begin(), result.end());
     return result;
+}
+
+std::vector<Part> guillotinePieces(std::mt19937& random, double length, double width, int count) {
+    std::uniform_real_distribution<double> unit(0.25, 0.75);
+    struct Piece {
+        double w, h;
+    };
+    std::vector<Piece> pieces{{length, width}};
+    while (static_cast<int>(pieces.size()) < count) {
+        auto largest = std::max_element(pieces.begin(), pieces.end(),
+                                        [](auto& a, auto& b) { return a.w * a.h < b.w * b.h; });
+        const Piece p = *largest;
+        pieces.erase(largest);
+        if (p.w >= p.h) {
+            const double c = std::round(p.w * unit(random));
+            pieces.push_back({c, p.h});
+            pieces.push_back({p.w - c, p.h});
+        } else {
+            const double c = std::round(p.h * unit(random));
+            pieces.push_back({p.w, c});
+            pieces.push_back({p.w, p.h - c});
+        }
+    }
+    std::vector<Part> parts;
+    for (const Piece& p : pieces) {
+        parts.push_back(makePart("Piece", {{0, 0}, {p.w, 0}, {p.w, p.h}, {0, p.h}}));
+    }
+    return parts;
 }
 
 }  // namespace blocknest::testing_support

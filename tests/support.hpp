@@ -25,6 +25,11 @@ Part randomPart(std::mt19937& random, const std::function<double()>& coordinate,
 // radius: simple, and concave for most draws.
 std::vector<Vertex> star(std::mt19937& random, double cx, double cy, double radius, int points);
 
+// The sheet length x width cut into count guillotine pieces, as parts in their cut's pose: the
+// largest piece is cut across its longer side at a whole number between a quarter and three
+// quarters of it, until there are count.
+std::vector<Part> guillotinePieces(std::mt19937& random, double length, double width, int count);
+
 // The text of a part data file: the header, then the given part blocks.
 std::string partFileHeader(double length, double width);
 std::string partBlock(const std::string& name, int copies, const std::vector<Vertex>& outer,
