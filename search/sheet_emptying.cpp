@@ -10,6 +10,7 @@
 #include "packing/sheet_marking.hpp"
 #include "packing/sheets.hpp"
 #include "search/exact_separation.hpp"
+#include "search/rectangle_fill.hpp"
 
 namespace blocknest {
 namespace {
@@ -20,6 +21,11 @@ namespace {
 constexpr std::int64_t kMovesPerPart[] = {40, 300, 1000, 3000, 10000};
 // Tries with fewer moves than this are not begun.
 constexpr std::int64_t kLeastTry = 200;
+// Search steps of one try to lay a sheet's rectangles out edge to edge with one more (short
+// tries over every part and sheet first), and the steps all tries may take per part move of a
+// move budget.
+constexpr std::int64_t kFillStepsPerTry[] = {20'000, 200'000};
+constexpr std::int64_t kFillStepsPerMove = 1000;
 // A part that no sheet takes may send parts of an earlier sheet to the last one to take their
 // place when they weigh at most this multiple of its net area: smaller parts find gaps more
 // easily.
@@ -268,6 +274,33 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
         keep();
         return true;
     };
+    // Part id of the last sheet and the parts of sheet k laid out on k edge to edge, when they
+    // are all rectangles; false, and no change, when the fill finds no layout within its steps.
+    const bool rectangles = fillsWithRectangles(instance);
+    std::int64_t fillSteps = 0;
+    auto fillEdgeToEdge = [&](int id, int k, std::int64_t steps) {
+        if (budget.moves > 0 && fillSteps + steps > budget.moves * kFillStepsPerMove) {
+            return false;
+        }
+        fillSteps += steps;
+        std::vector<int> ids = partsOnSheet(work, k);
+        ids.push_back(id);
+        const SearchInstance one =
+            sheetInstance(instance, ids, alike ? nullptr : &sequence[static_cast<std::size_t>(k)]);
+        RectangleFillOptions fill;
+        fill.nodes = steps;
+        fill.seed = options.seed * 0x9E3779B97F4A7C15ULL + ++tries;
+        fill.stop = options.stop;
+        fill.deadline = budget.end;
+        const std::optional<RectangleFill> filled = fillWithRectangles(one, fill);
+        if (!filled) return false;
+        auto part = filled->layout.begin();
+        for (const int i : filled->order) {
+            work.parts[static_cast<std::size_t>(ids[static_cast<std::size_t>(i)])] = *part++;
+        }
+        moveTo(id, k);
+        return true;
+    };
     // Room made on an earlier sheet for part id of the last sheet, which none takes: the part
     // set where it overlaps the least net area of an earlier sheet's parts (at most
     // kEvictedShare of its own), those parts sent to the last sheet, from where the next
@@ -327,6 +360,20 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
                     break;
                 }
             }
+        }
+        // Rectangles next: a sheet's parts and the newcomer laid out afresh edge to edge.
+        // Short tries over every part and sheet first, then longer ones.
+        for (const std::int64_t steps : kFillStepsPerTry) {
+            if (!rectangles) break;
+            leaving = partsOnSheet(work, last);
+            byArea(leaving);
+            for (const int id : leaving) {
+                if (timeUp()) break;
+                for (const int k : roomFor(id, last)) {
+                    if (timeUp() || fillEdgeToEdge(id, k, steps)) break;
+                }
+            }
+            if (now.sheets <= last) break;
         }
         // Then the overlap phase for the rest: each part put onto a sheet overlapping its parts,
         // which may shift to make room; short tries over every part and sheet first, so that a

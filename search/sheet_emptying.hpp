@@ -30,15 +30,17 @@ struct EmptyingBudget {
 // Moves the parts of the last sheet (of the least used one when the sheets are alike), largest
 // first, onto earlier sheets with the free area for them, most free first. Each is first packed
 // into the gaps the parts of such a sheet leave, by the packing run's own steps, which costs no
-// move; the parts that stay are then put onto such a sheet overlapping its parts and the overlap
-// resolved there by the exact overlap phase (the sheet's outline and defects fixed, its own
-// parts free to shift), in short tries over every part and sheet before longer ones. On sheets
-// alike without defects, a part that no try of 300 moves per part places takes the place of
-// smaller parts of an earlier sheet that weigh little more than it, and they go to the last
-// sheet's gaps and move on from there in the next round (once for each part). A sheet left
-// empty is dropped and the next last one is tried. The layout only ever gets better by the
-// sheets' score; the moves made are returned. With a move budget the outcome depends only on it
-// and the seed. report gets the moves made and the score whenever a part moves.
+// move; when every part is a rectangle, such a sheet's parts and it are then laid out afresh
+// edge to edge (fillWithRectangles, short tries first); the parts that stay are then put onto
+// such a sheet overlapping its parts and the overlap resolved there by the exact overlap phase
+// (the sheet's outline and defects fixed, its own parts free to shift), in short tries over
+// every part and sheet before longer ones. On sheets alike without defects, a part that no try
+// of 300 moves per part places takes the place of smaller parts of an earlier sheet that weigh
+// little more than it, and they go to the last sheet's gaps and move on from there in the next
+// round (once for each part). A sheet left empty is dropped and the next last one is tried. The
+// layout only ever gets better by the sheets' score; the moves made are returned. With a move
+// budget the outcome depends only on it and the seed (the edge-to-edge tries then take at most
+// 1,000 steps per move of it). report gets the moves made and the score whenever a part moves.
 std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const Sheet> sequence,
                              const SearchOptions& options, const EmptyingBudget& budget,
                              SheetsLayout& layout, SheetsScore& score,

@@ -242,5 +242,42 @@ TEST(SheetEmptyingTest, APartThatFitsNowhereSendsSmallerPartsOnAndTheSheetGoes) 
     }
 }
 
+// Three sheets cut into guillotine pieces, asked onto sheets a twentieth longer: the
+// sheet-by-sheet run takes four, and laying a sheet's rectangles out afresh with one more
+// empties the last on most such jobs; every sheet stays sound.
+TEST(SheetEmptyingTest, RectanglesLaidOutAfreshEmptyTheLastSheet) {
+    std::mt19937 random(5);
+    int saved = 0;
+    constexpr int kJobs = 3;
+    for (int job = 0; job < kJobs; ++job) {
+        PartList parts;
+        int index = 0;
+        for (int k = 0; k < 3; ++k) {
+            for (Part& piece : testing_support::guillotinePieces(random, 100, 60, 8 + 3 * k)) {
+                piece.setBlockSideLength(1);
+                piece.translate(1000 + 110 * index++, 0);
+                parts.pushBack(std::move(piece));
+            }
+        }
+        const Sheet sheet = plainSheet(100 / 0.95, 60);
+        const SearchInstance instance = makeSearchInstance(parts, sheet, 4, {});
+        const std::vector<int> leftOut(instance.parts.size(), kNoSheet);
+        DecoderMemory memory;
+        SheetsLayout layout;
+        SheetsScore score =
+            decodeSheets(instance, onePassGenome(instance), 0, leftOut, memory, &layout);
+        ASSERT_GT(score.sheets, 3) << "job " << job;
+        SearchOptions options;
+        options.evaluations = 1;
+        EmptyingBudget budget;
+        budget.moves = 4000;
+        (void)emptyLastSheets(instance, {}, options, budget, layout, score,
+                              [](std::int64_t, const SheetsScore&) {});
+        saved += score.sheets == 3;
+        expectSoundSheets(instance, layout, score, {&sheet, 1});
+    }
+    EXPECT_GE(saved, kJobs - 1) << saved << " of " << kJobs << " on three sheets";
+}
+
 }  // namespace
 }  // namespace blocknest
