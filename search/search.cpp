@@ -13,6 +13,7 @@
 #include "search/genome_walk.hpp"
 #include "search/random.hpp"
 #include "search/rectangle_fill.hpp"
+#include "search/row_fill.hpp"
 #include "search/separation.hpp"
 
 namespace blocknest {
@@ -26,11 +27,15 @@ constexpr double kFirstPhaseShare = 0.2;
 constexpr double kLeftOffFirstShare = 0.2;
 // With an evaluation limit the second phase runs this many walks, whatever the thread count.
 constexpr int kCountedWalks = 2;
-// The edge-to-edge fill of rectangles left off: its share of the time, and its search steps
-// per evaluation of a budget (a step costs about a thousandth of a packing run) or at most.
+// The fills of parts left off before the search: their share of the time; the edge-to-edge
+// fill's search steps per evaluation of a budget (a step costs about a thousandth of a packing
+// run) or at most.
 constexpr double kFillShare = 0.25;
 constexpr std::int64_t kFillStepsPerEvaluation = 100;
 constexpr std::int64_t kMostFillSteps = 50'000'000;
+// Attempts of the fill in rows at most, and one per so many evaluations of a budget.
+constexpr int kRowAttempts = 8;
+constexpr std::int64_t kEvaluationsPerRowAttempt = 20'000;
 
 using Clock = std::chrono::steady_clock;
 
@@ -58,50 +63,73 @@ Genome leftOffFirst(const SearchInstance& instance, const Genome& genome, const 
     return first;
 }
 
-// Lays rectangles the one-pass run leaves off onto the sheet edge to edge, within a share of
-// the budget, and shortens that layout with the rest; false, the outcome unchanged, when the
-// fill finds no layout that places more parts.
-bool fillEdgeToEdge(const SearchInstance& instance, const SearchOptions& options,
-                    Clock::time_point began, std::optional<Clock::time_point> end,
-                    SearchOutcome& outcome,
-                    const std::function<void(const SearchProgress&)>& report) {
-    const Clock::time_point start = Clock::now();
-    RectangleFillOptions fill;
-    fill.seed = options.seed;
-    fill.stop = options.stop;
-    fill.nodes =
-        options.evaluations > 0 ? options.evaluations * kFillStepsPerEvaluation : kMostFillSteps;
-    if (end) {
-        fill.deadline =
-            start + std::chrono::duration_cast<Clock::duration>((*end - start) * kFillShare);
-    }
-    std::optional<RectangleFill> filled = fillWithRectangles(instance, fill);
-    if (!filled) return false;
-    const Score score = scoreLayout(instance, filled->layout);
+// A layout placing every part, laid out before the search (in order, the instance's part
+// indices): taken as the best when it places more parts, then shortened by the overlap phase
+// with moves (0: until end). False, and the outcome unchanged, when it places no more.
+bool takeWholeLayout(const SearchInstance& instance, const SearchOptions& options,
+                     Clock::time_point began, std::optional<Clock::time_point> end,
+                     std::int64_t moves, PartList layout, const std::vector<int>& order,
+                     SearchOutcome& outcome,
+                     const std::function<void(const SearchProgress&)>& report) {
+    const Score score = scoreLayout(instance, layout);
     if (!(score < outcome.score)) return false;
     // The genome's order is the order of the layout's parts.
-    outcome.best.order = filled->order;
+    outcome.best.order = order;
     outcome.score = score;
     ++outcome.evaluations;
     auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - began).count(); };
     report({elapsed(), outcome.evaluations, 0, true, score, true, &outcome.best,
-            options.keepLayouts ? &filled->layout : nullptr});
+            options.keepLayouts ? &layout : nullptr});
     const bool stopped = options.stop && options.stop->load();
     if (options.separate && !stopped && !(end && Clock::now() >= *end)) {
-        SeparationOutcome shortened =
-            shortenLayout(instance, filled->order, filled->layout, score, options, end,
-                          options.evaluations, [&](const SeparationProgress& p) {
-                              report({elapsed(), outcome.evaluations, p.moves, true, p.best,
-                                      p.improved, &outcome.best, p.layout});
-                          });
+        SeparationOutcome shortened = shortenLayout(
+            instance, order, layout, score, options, end, moves, [&](const SeparationProgress& p) {
+                report({elapsed(), outcome.evaluations, p.moves, true, p.best, p.improved,
+                        &outcome.best, p.layout});
+            });
         outcome.moves = shortened.moves;
         if (shortened.layout && shortened.score < outcome.score) {
             outcome.score = shortened.score;
-            filled->layout = std::move(*shortened.layout);
+            layout = std::move(*shortened.layout);
         }
     }
-    outcome.layout = std::move(filled->layout);
+    outcome.layout = std::move(layout);
     return true;
+}
+
+// Parts the one-pass run leaves off, laid out whole before the search within a share of the
+// budget: rectangles edge to edge, other parts in rows; false when neither places them all.
+bool fillBeforeSearch(const SearchInstance& instance, const SearchOptions& options,
+                      Clock::time_point began, std::optional<Clock::time_point> end,
+                      std::int64_t moves, SearchOutcome& outcome,
+                      const std::function<void(const SearchProgress&)>& report) {
+    const Clock::time_point start = Clock::now();
+    std::optional<Clock::time_point> fillEnd;
+    if (end) {
+        fillEnd = start + std::chrono::duration_cast<Clock::duration>((*end - start) * kFillShare);
+    }
+    if (fillsWithRectangles(instance)) {
+        RectangleFillOptions fill;
+        fill.seed = options.seed;
+        fill.stop = options.stop;
+        fill.nodes = options.evaluations > 0 ? options.evaluations * kFillStepsPerEvaluation
+                                             : kMostFillSteps;
+        fill.deadline = fillEnd;
+        std::optional<RectangleFill> filled = fillWithRectangles(instance, fill);
+        return filled && takeWholeLayout(instance, options, began, end, moves,
+                                         std::move(filled->layout), filled->order, outcome, report);
+    }
+    RowFillOptions rows;
+    rows.seed = options.seed;
+    rows.stop = options.stop;
+    rows.deadline = fillEnd;
+    rows.attempts = options.evaluations > 0
+                        ? static_cast<int>(std::clamp<std::int64_t>(
+                              options.evaluations / kEvaluationsPerRowAttempt, 1, kRowAttempts))
+                        : kRowAttempts;
+    std::optional<RowFill> filled = fillInRows(instance, rows);
+    return filled && takeWholeLayout(instance, options, began, end, moves,
+                                     std::move(filled->layout), filled->order, outcome, report);
 }
 
 }  // namespace
@@ -228,8 +256,10 @@ SearchOutcome searchLayout(const SearchInstance& instance, const SearchOptions& 
         }
     }
     report({elapsed(), outcome.evaluations, 0, false, outcome.score, true, &outcome.best});
-    if (leftOff && fillsWithRectangles(instance) && !stopped()) {
-        if (fillEdgeToEdge(instance, options, start, end, outcome, report)) return outcome;
+    if (leftOff && !stopped()) {
+        if (fillBeforeSearch(instance, options, start, end, secondMoves, outcome, report)) {
+            return outcome;
+        }
         if (options.timeLimit > 0 && deadline) {
             // The fill took its share of the time: the first phase keeps its share of the rest.
             const Clock::time_point now = Clock::now();

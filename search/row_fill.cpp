@@ -1,0 +1,207 @@
+#include "search/row_fill.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "output/statistics.hpp"
+#include "packing/overlap.hpp"
+#include "search/random.hpp"
+#include "search/separation.hpp"
+
+namespace blocknest {
+namespace {
+
+// A slide back ends with a step below this share of the sheet's length.
+constexpr double kSlideResolution = 1e-5;
+// Attempts after the first weigh each candidate's waste by up to this share more, at random.
+constexpr double kWasteNoise = 0.25;
+// Parts set and slid back at most in one attempt: a job of many parts tries each one at every
+// step, as the square of their count.
+constexpr std::int64_t kMostSlides = 40'000;
+
+// Slides the part toward X = 0 while the exact test (edges closed) passes, in steps halving from
+// a quarter of its box's length down to resolution.
+void slideBack(const PartIndex& index, Part& part, double resolution) {
+    const BoundingBox& box = part.bounds();
+    for (double step = (box.maxX - box.minX) / 4; step >= resolution; step /= 2) {
+        for (;;) {
+            const double before = part.bounds().minX;
+            part.translate(-step, 0);
+            if (part.bounds().minX < before && part.bounds().minX >= 0 &&
+                isPlacementFeasible(index, part, true)) {
+                continue;
+            }
+            part.translate(step, 0);
+            break;
+        }
+    }
+}
+
+// The area of the part's box right of its outline: the next part of a row may fill it.
+// Between two heights of its vertices the outline's rightmost edge is one straight edge (the
+// outline is simple), so its crossing at the middle height gives that slab's area exactly.
+double rightVoid(const Part& part) {
+    const BoundingBox& box = part.bounds();
+    const std::vector<Vertex>& v = part.outerLoop().vertices();
+    std::vector<double> heights;
+    for (const Vertex& p : v) heights.push_back(p.y);
+    std::sort(heights.begin(), heights.end());
+    heights.erase(std::unique(heights.begin(), heights.end()), heights.end());
+    double sum = 0;
+    for (std::size_t k = 0; k + 1 < heights.size(); ++k) {
+        const double y = (heights[k] + heights[k + 1]) / 2;
+        double right = box.minX;
+        for (std::size_t i = 0, j = v.size() - 1; i < v.size(); j = i++) {
+            if ((v[i].y <= y) != (v[j].y <= y)) {
+                right =
+                    std::max(right, v[i].x + (y - v[i].y) * (v[j].x - v[i].x) / (v[j].y - v[i].y));
+            }
+        }
+        sum += (box.maxX - right) * (heights[k + 1] - heights[k]);
+    }
+    return sum;
+}
+
+struct Candidate {
+    double waste = std::numeric_limits<double>::infinity();
+    int id = -1;
+    std::optional<Part> pose;
+};
+
+// One attempt: the parts (every one an element of list, which index was built over) laid in
+// rows; the order they were placed in, or none when some part finds no row.
+std::optional<std::vector<int>> layRows(const SearchInstance& instance,
+                                        const std::vector<std::vector<Part>>& turned,
+                                        const std::vector<std::vector<double>>& voids,
+                                        const std::vector<Part*>& element, PartIndex& index,
+                                        Random* noise, const std::function<bool()>& stopped) {
+    const double length = instance.sheetLength;
+    const double width = instance.sheetWidth;
+    const double tolerance = 1e-9 * std::max(length, width);
+    const double resolution = kSlideResolution * length;
+    const int n = static_cast<int>(turned.size());
+    std::vector<char> placed(static_cast<std::size_t>(n), 0);
+    std::vector<int> order;
+    std::int64_t slides = 0;
+    double y = 0;
+    while (static_cast<int>(order.size()) < n) {
+        double rowHeight = 0;
+        double rowEnd = 0;
+        for (;;) {
+            if (slides > kMostSlides || stopped()) return std::nullopt;
+            Candidate best;
+            std::vector<int> shapesTried;
+            for (int id = 0; id < n; ++id) {
+                if (placed[static_cast<std::size_t>(id)]) continue;
+                const int shape = instance.shapeOf[static_cast<std::size_t>(id)];
+                if (std::find(shapesTried.begin(), shapesTried.end(), shape) != shapesTried.end()) {
+                    continue;
+                }
+                shapesTried.push_back(shape);
+                Part& part = *element[static_cast<std::size_t>(id)];
+                const auto& poses = turned[static_cast<std::size_t>(id)];
+                for (std::size_t t = 0; t < poses.size(); ++t) {
+                    const Part& pose = poses[t];
+                    const BoundingBox& box = pose.bounds();
+                    const double h = box.maxY - box.minY;
+                    if ((rowHeight > 0 && h > rowHeight + tolerance) || y + h > width + tolerance) {
+                        continue;
+                    }
+                    part = pose;
+                    part.translate(rowEnd - box.minX, y - box.minY);
+                    if (!isPlacementFeasible(index, part, true)) continue;
+                    slideBack(index, part, resolution);
+                    ++slides;
+                    const BoundingBox& at = part.bounds();
+                    if (at.maxX > length + tolerance) continue;
+                    const double height = rowHeight > 0 ? rowHeight : h;
+                    // The row's area the part takes beyond its own, the room it leaves right
+                    // of it for the next part not counted.
+                    double waste = (at.maxX - rowEnd) * height - part.netArea() -
+                                   voids[static_cast<std::size_t>(id)][t];
+                    if (noise) waste *= 1 + kWasteNoise * noise->unit();
+                    if (waste < best.waste) best = {waste, id, part};
+                }
+            }
+            if (best.id < 0) break;
+            Part& chosen = *element[static_cast<std::size_t>(best.id)];
+            chosen = *best.pose;
+            index.markPlaced(chosen);
+            placed[static_cast<std::size_t>(best.id)] = 1;
+            order.push_back(best.id);
+            const BoundingBox& at = chosen.bounds();
+            rowEnd = std::max(rowEnd, at.maxX);
+            rowHeight = std::max(rowHeight, at.maxY - at.minY);
+        }
+        if (rowHeight == 0) return std::nullopt;  // no part fits a row here
+        y += rowHeight;
+    }
+    return order;
+}
+
+}  // namespace
+
+std::optional<RowFill> fillInRows(const SearchInstance& instance, const RowFillOptions& options) {
+    const Grid& grid = instance.grids.front();
+    if (instance.parts.empty() || grid.sheet.outside || !grid.sheet.defects.empty() ||
+        !(instance.sheetLength > 0) || !(instance.sheetWidth > 0)) {
+        return std::nullopt;
+    }
+    // Every part in every turn it may take, its box at the origin.
+    std::vector<std::vector<Part>> turned;
+    for (std::size_t id = 0; id < instance.parts.size(); ++id) {
+        std::vector<Part> poses;
+        for (const Orientation& turn : instance.turns[id]) {
+            Part part = instance.parts[id];
+            part.setBlockSideLength(grid.blockSide);
+            part.applyTurn(turn);
+            part.setTurn(turn);
+            const BoundingBox box = part.refreshBounds();
+            part.translate(-box.minX, -box.minY);
+            poses.push_back(std::move(part));
+        }
+        turned.push_back(std::move(poses));
+    }
+    std::vector<std::vector<double>> voids;
+    for (const auto& poses : turned) {
+        voids.emplace_back();
+        for (const Part& pose : poses) voids.back().push_back(rightVoid(pose));
+    }
+    // A part set after a row's end may reach past the sheet's end before it slides back: the
+    // parts are tested on a strip three times as long, their ends against the sheet's after.
+    Sheet strip = grid.sheet;
+    strip.length = 3 * instance.sheetLength;
+    Random random(options.seed);
+    const std::function<bool()> stopped = [&] {
+        return (options.stop && options.stop->load()) ||
+               (options.deadline && std::chrono::steady_clock::now() >= *options.deadline);
+    };
+    for (int attempt = 0; attempt < options.attempts && !stopped(); ++attempt) {
+        PartList list;
+        std::vector<Part*> element;
+        // Parked far beyond the sheet until placed: the index tests parts not placed too.
+        for (const auto& poses : turned) list.pushBack(poses.front());
+        for (Part& part : list) {
+            part.translate(10 * (instance.sheetLength + instance.sheetWidth), 0);
+            element.push_back(&part);
+        }
+        PartIndex index(list, strip);
+        const auto order = layRows(instance, turned, voids, element, index,
+                                   attempt > 0 ? &random : nullptr, stopped);
+        if (!order) continue;
+        RowFill fill;
+        for (const int id : *order) fill.layout.pushBack(*element[static_cast<std::size_t>(id)]);
+        fill.order = *order;
+        if (!settleLayout(instance, fill.layout)) continue;
+        const bool onSheet =
+            std::all_of(fill.layout.begin(), fill.layout.end(), [&](const Part& part) {
+                return liesOnSheet(part, instance.sheetLength, instance.sheetWidth);
+            });
+        if (onSheet) return fill;
+    }
+    return std::nullopt;
+}
+
+}  // namespace blocknest
