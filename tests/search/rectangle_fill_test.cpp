@@ -5,11 +5,10 @@
 #include <algorithm>
 #include <random>
 #include <string>
-#include <variant>
 #include <vector>
 
-#include "input/job_preparation.hpp"
 #include "packing/independent_overlap.hpp"
+#include "search/prepared_instance.hpp"
 #include "support.hpp"
 
 namespace blocknest {
@@ -17,17 +16,9 @@ namespace {
 
 using namespace testing_support;
 
-// The instance a run with -r 4 searches for these parts on a length x width sheet.
+// The instance a run with -r 4 searches.
 SearchInstance instanceOf(double length, double width, std::vector<Part> parts) {
-    PartFileContents contents;
-    contents.sheetLength = length;
-    contents.sheetWidth = width;
-    for (Part& p : parts) contents.parts.pushBack(std::move(p));
-    auto prepared = prepareJob(std::move(contents), "test");
-    EXPECT_TRUE(std::holds_alternative<PreparedJob>(prepared)) << "the job was refused";
-    if (!std::holds_alternative<PreparedJob>(prepared)) return {};
-    const PreparedJob& job = std::get<PreparedJob>(prepared);
-    return makeSearchInstance(job.parts, job.sheet, 4, {});
+    return preparedInstance(length, width, std::move(parts), 4);
 }
 
 // Sheets cut into 5 to 16 guillotine pieces, handed over shuffled and half of them turned a

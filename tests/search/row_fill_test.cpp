@@ -4,11 +4,10 @@
 
 #include <algorithm>
 #include <random>
-#include <variant>
 #include <vector>
 
-#include "input/job_preparation.hpp"
 #include "packing/independent_overlap.hpp"
+#include "search/prepared_instance.hpp"
 #include "support.hpp"
 
 namespace blocknest {
@@ -49,17 +48,9 @@ std::vector<Part> jigsawPieces(std::mt19937& random, double length, double width
     return pieces;
 }
 
-// The instance a run with -r 1 searches for these parts on a length x width sheet.
+// The instance a run with -r 1 searches.
 SearchInstance instanceOf(double length, double width, std::vector<Part> parts) {
-    PartFileContents contents;
-    contents.sheetLength = length;
-    contents.sheetWidth = width;
-    for (Part& p : parts) contents.parts.pushBack(std::move(p));
-    auto prepared = prepareJob(std::move(contents), "test");
-    EXPECT_TRUE(std::holds_alternative<PreparedJob>(prepared)) << "the job was refused";
-    if (!std::holds_alternative<PreparedJob>(prepared)) return {};
-    const PreparedJob& job = std::get<PreparedJob>(prepared);
-    return makeSearchInstance(job.parts, job.sheet, 1, {});
+    return preparedInstance(length, width, std::move(parts), 1);
 }
 
 // Jigsaws of 2 to 4 rows of 3 to 8 pieces, shuffled, onto a sheet a tenth longer: the rows
