@@ -286,18 +286,27 @@ std::optional<RectangleFill> layoutOf(const SearchInstance& instance,
     return fill;
 }
 
+// The groups of a rectangle job on a sheet without a drawn outline or defect, or none.
+std::optional<std::vector<Group>> fillableGroups(const SearchInstance& instance) {
+    const Sheet& sheet = instance.grids.front().sheet;
+    if (instance.parts.empty() || sheet.outside || !sheet.defects.empty() ||
+        !(instance.sheetLength > 0) || !(instance.sheetWidth > 0)) {
+        return std::nullopt;
+    }
+    return groupsOf(instance);
+}
+
 }  // namespace
 
 bool fillsWithRectangles(const SearchInstance& instance) {
-    const Sheet& sheet = instance.grids.front().sheet;
-    return !instance.parts.empty() && !sheet.outside && sheet.defects.empty() &&
-           instance.sheetLength > 0 && instance.sheetWidth > 0 && groupsOf(instance).has_value();
+    return fillableGroups(instance).has_value();
 }
 
 std::optional<RectangleFill> fillWithRectangles(const SearchInstance& instance,
                                                 const RectangleFillOptions& options) {
-    if (!fillsWithRectangles(instance)) return std::nullopt;
-    const std::vector<Group> groups = *groupsOf(instance);
+    const std::optional<std::vector<Group>> fillable = fillableGroups(instance);
+    if (!fillable) return std::nullopt;
+    const std::vector<Group>& groups = *fillable;
     double area = 0;
     for (const Group& group : groups) {
         area += group.area * static_cast<double>(group.parts.size());
