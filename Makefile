@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 EXAMPLE ?= examples/workshop_parts.txt
 OUT ?= out
 
-.PHONY: run test sanitize tsan format-check deps test-deps deb install clean
+.PHONY: run test package-check sanitize tsan format-check deps test-deps deb install clean
 
 deps:
 	@scripts/ensure-deps
@@ -23,6 +23,10 @@ test: test-deps
 	cmake -S . -B build/test -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	cmake --build build/test -j $(JOBS)
 	ctest --test-dir build/test --output-on-failure -j $(JOBS)
+
+# The Debian package of the test build: its files and dependencies (run after `make test`).
+package-check:
+	sh tests/install/check_package.sh build/test
 
 sanitize: test-deps
 	cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBLOCKNEST_SANITIZE=ON >/dev/null
