@@ -127,15 +127,18 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
         return start +
                std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
     };
-    const double share = kWalkShare;
+    // Without the overlap phase the walk takes the whole budget: the whole time, or one layout
+    // over all sheets per evaluation.
+    const double share = options.separate ? kWalkShare : 1.0;
     std::optional<Clock::time_point> deadline;
     if (options.timeLimit > 0) deadline = after(options.timeLimit * share);
     const std::int64_t walkLimit =
-        options.evaluations > 0
+        options.evaluations <= 0 ? 0
+        : options.separate
             ? std::max<std::int64_t>(
                   1, static_cast<std::int64_t>(
                          static_cast<double>(options.evaluations / kEvaluationsPerLayout) * share))
-            : 0;
+            : options.evaluations;
     auto stopped = [&] { return options.stop && options.stop->load(); };
     auto elapsed = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
     std::vector<DecoderMemory> memories(static_cast<std::size_t>(std::max(1, options.threads)));
@@ -201,7 +204,7 @@ SheetsOutcome searchSheets(const SearchInstance& instance, int maxSheets,
     outcome.score = decodeSheets(instance, walk.genome, maxSheets, leftOut, memories[0],
                                  &outcome.layout, sequence);
     outcome.evaluations = walk.evaluations;
-    if (stopped() || outcome.score.sheets == 0) return outcome;
+    if (!options.separate || stopped() || outcome.score.sheets == 0) return outcome;
 
     std::optional<Clock::time_point> end;
     if (options.timeLimit > 0) {

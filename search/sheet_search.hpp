@@ -63,7 +63,8 @@ struct SheetsOutcome {
 // used, starting from the sheet-by-sheet run in list order and never falling behind it. Half
 // the budget goes to orders and turns of the whole job; of the rest most goes to emptying
 // the last sheet onto the others by the exact overlap phase (see emptyLastSheets), and what is
-// left shortens the last sheet's layout with the one-sheet search. With an evaluation limit
+// left shortens the last sheet's layout with the one-sheet search; without the overlap phase
+// (options.separate false) the walk takes the whole budget. With an evaluation limit
 // the outcome does not depend on the thread count or the machine's speed. report is called
 // from the calling thread. With a sequence the sheets are filled in its order, as decodeSheets
 // says; their outlines and defects are obstacles of the overlap phase.

@@ -200,5 +200,25 @@ TEST(SheetSearchTest, NeverBehindItsStartApartOnEverySheetAndTheSameOnAnyThreadC
     EXPECT_GT(fewer, 0) << "the search saves a sheet on some of these jobs";
 }
 
+// Without the overlap phase the walk over orders and turns takes the whole budget and no part
+// is moved by the phase; with it, the same budget is shared and parts move.
+TEST(SheetSearchTest, WithoutTheOverlapPhaseTheWalkTakesTheWholeBudget) {
+    std::mt19937 random(4417);
+    Job job = randomJob(random);
+    const SearchInstance instance = makeSearchInstance(job.parts, job.sheet, 4, {});
+    const std::vector<int> leftOut(instance.parts.size(), kNoSheet);
+    SearchOptions options;
+    options.evaluations = 600;
+    options.threads = 2;
+    const SheetsOutcome whole = searchSheets(instance, 0, leftOut, options, [](auto&) {});
+    options.separate = false;
+    const SheetsOutcome walk = searchSheets(instance, 0, leftOut, options, [](auto&) {});
+    ASSERT_GT(whole.score.sheets, 1);
+    EXPECT_GT(whole.moves, 0);
+    EXPECT_LT(whole.evaluations, options.evaluations / 10);
+    EXPECT_EQ(walk.moves, 0);
+    EXPECT_EQ(walk.evaluations, options.evaluations);
+}
+
 }  // namespace
 }  // namespace blocknest
