@@ -52,8 +52,17 @@ struct Step {
 
 enum class Outcome { found, failed, stopped };
 
-// The groups of a rectangle job, or none when some part is a rectangle in no turn.
-std::optional<std::vector<Group>> groupsOf(const SearchInstance& instance) {
+// Whether a part's outline in a turn, with the box w x h, is a rectangle, or with boxes
+// nearly its box.
+bool fillsItsBox(double outline, double w, double h, bool boxes) {
+    if (!(w > 0 && h > 0)) return false;
+    if (boxes) return outline >= kBoxShare * w * h;
+    return std::abs(w * h - outline) <= kRectangleArea * w * h;
+}
+
+// The groups of a rectangle job, or none when some part is a rectangle in no turn (with
+// boxes: nearly its box in no turn; a group's area is then its box's).
+std::optional<std::vector<Group>> groupsOf(const SearchInstance& instance, bool boxes) {
     std::vector<Group> groups;
     std::vector<int> groupOfShape(instance.parts.size(), -1);
     for (std::size_t id = 0; id < instance.parts.size(); ++id) {
@@ -72,10 +81,8 @@ std::optional<std::vector<Group>> groupsOf(const SearchInstance& instance) {
             const BoundingBox box = boundsOf(part.outerLoop().vertices());
             const double w = box.maxX - box.minX;
             const double h = box.maxY - box.minY;
-            if (!(w > 0 && h > 0) ||
-                std::abs(w * h - part.outerLoop().area()) > kRectangleArea * w * h) {
-                continue;
-            }
+            if (!fillsItsBox(part.outerLoop().area(), w, h, boxes)) continue;
+            if (boxes && made.options[0].empty()) made.area = w * h;
             const double tolerance = 1e-9 * std::max(w, h);
             const bool known =
                 std::any_of(made.options[0].begin(), made.options[0].end(), [&](const Option& o) {
@@ -287,24 +294,28 @@ std::optional<RectangleFill> layoutOf(const SearchInstance& instance,
 }
 
 // The groups of a rectangle job on a sheet without a drawn outline or defect, or none.
-std::optional<std::vector<Group>> fillableGroups(const SearchInstance& instance) {
+std::optional<std::vector<Group>> fillableGroups(const SearchInstance& instance, bool boxes) {
     const Sheet& sheet = instance.grids.front().sheet;
     if (instance.parts.empty() || sheet.outside || !sheet.defects.empty() ||
         !(instance.sheetLength > 0) || !(instance.sheetWidth > 0)) {
         return std::nullopt;
     }
-    return groupsOf(instance);
+    return groupsOf(instance, boxes);
 }
 
 }  // namespace
 
 bool fillsWithRectangles(const SearchInstance& instance) {
-    return fillableGroups(instance).has_value();
+    return fillableGroups(instance, false).has_value();
+}
+
+bool fillsWithBoxes(const SearchInstance& instance) {
+    return fillableGroups(instance, true).has_value();
 }
 
 std::optional<RectangleFill> fillWithRectangles(const SearchInstance& instance,
                                                 const RectangleFillOptions& options) {
-    const std::optional<std::vector<Group>> fillable = fillableGroups(instance);
+    const std::optional<std::vector<Group>> fillable = fillableGroups(instance, options.boxes);
     if (!fillable) return std::nullopt;
     const std::vector<Group>& groups = *fillable;
     double area = 0;

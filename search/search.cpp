@@ -98,7 +98,8 @@ bool takeWholeLayout(const SearchInstance& instance, const SearchOptions& option
 }
 
 // Parts the one-pass run leaves off, laid out whole before the search within a share of the
-// budget: rectangles edge to edge, other parts in rows; false when neither places them all.
+// budget: rectangles (or parts nearly their boxes, as their boxes) edge to edge, other parts
+// in rows; false when neither places them all.
 bool fillBeforeSearch(const SearchInstance& instance, const SearchOptions& options,
                       Clock::time_point began, std::optional<Clock::time_point> end,
                       std::int64_t moves, SearchOutcome& outcome,
@@ -108,8 +109,10 @@ bool fillBeforeSearch(const SearchInstance& instance, const SearchOptions& optio
     if (end) {
         fillEnd = start + std::chrono::duration_cast<Clock::duration>((*end - start) * kFillShare);
     }
-    if (fillsWithRectangles(instance)) {
+    const bool rectangles = fillsWithRectangles(instance);
+    if (rectangles || fillsWithBoxes(instance)) {
         RectangleFillOptions fill;
+        fill.boxes = !rectangles;
         fill.seed = options.seed;
         fill.stop = options.stop;
         fill.nodes = options.evaluations > 0 ? options.evaluations * kFillStepsPerEvaluation

@@ -276,7 +276,9 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
     };
     // Part id of the last sheet and the parts of sheet k laid out on k edge to edge, when they
     // are all rectangles; false, and no change, when the fill finds no layout within its steps.
-    const bool rectangles = fillsWithRectangles(instance);
+    // Parts that are all nearly their boxes are laid out as their boxes.
+    const bool exactRectangles = fillsWithRectangles(instance);
+    const bool rectangles = exactRectangles || fillsWithBoxes(instance);
     std::int64_t fillSteps = 0;
     auto fillEdgeToEdge = [&](int id, int k, std::int64_t steps) {
         if (budget.moves > 0 && fillSteps + steps > budget.moves * kFillStepsPerMove) {
@@ -292,6 +294,7 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
         fill.seed = options.seed * 0x9E3779B97F4A7C15ULL + ++tries;
         fill.stop = options.stop;
         fill.deadline = budget.end;
+        fill.boxes = !exactRectangles;
         const std::optional<RectangleFill> filled = fillWithRectangles(one, fill);
         if (!filled) return false;
         auto part = filled->layout.begin();
