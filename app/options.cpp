@@ -277,9 +277,9 @@ void registerOptions(CLI::App& app, Options& o) {
         "half on the exact outlines); N runs with\n"
         "--no-overlap-phase; on a sheet too short for all parts\n"
         "N / 5 runs and 4N / 5 moves, after at most 100 N steps\n"
-        "laying rectangles edge to edge (other parts: N / 20000\n"
-        "tries of rows, 1 to 8); with --seed the result is the\n"
-        "same on every machine");
+        "laying rectangles (or parts nearly their boxes) edge to\n"
+        "edge (other parts: N / 20000 tries of rows, 1 to 8);\n"
+        "with --seed the result is the same on every machine");
     addValue(
         app, search, "--seed", "N", o.seed,
         [](std::string_view text) { return parseWhole<std::uint64_t>(text, 0, UINT64_MAX); },
