@@ -40,7 +40,7 @@ TEST(StockSearchTest, FewerOrAsManySheetsOfTheStockWithTheGapsKept) {
         ASSERT_FALSE(job.setStock(stock));
         RecordingConsole console;
         SearchOptions search;
-        search.evaluations = 40000;
+        search.evaluations = 20000;
         search.threads = 2;
         ASSERT_FALSE(job.packStock(clearance, console, false, searched ? &search : nullptr));
         job.computeStatistics();

@@ -273,7 +273,7 @@ TEST(SeparationTest, AnEvaluationBudgetGivesTheSameLayoutOnAnyThreadCount) {
             job.setRotationCount(4);
             ASSERT_FALSE(job.loadAndPrepare(path));
             SearchOptions options;
-            options.evaluations = 10000;
+            options.evaluations = 6000;
             options.seed = 5;
             options.threads = threads;
             options.meetEvery = meetEvery;
