@@ -65,28 +65,32 @@ double rightVoid(const Part& part) {
 }
 
 struct Candidate {
+    double rank = std::numeric_limits<double>::infinity();  // lower first, then less waste
     double waste = std::numeric_limits<double>::infinity();
     int id = -1;
     std::optional<Part> pose;
 };
 
-// One attempt: the parts (every one an element of list, which index was built over) laid in
-// rows; the order they were placed in, or none when some part finds no row.
+// One attempt: the parts not yet placed (every one an element of list, which index was built
+// over) laid in rows, and marked placed; the order they were placed in, or none when some part
+// finds no row. With partial the rows end, and the order is that of the parts placed, when no
+// part starts a new row, and each row starts with the tallest part that fits.
 std::optional<std::vector<int>> layRows(const SearchInstance& instance,
                                         const std::vector<std::vector<Part>>& turned,
                                         const std::vector<std::vector<double>>& voids,
                                         const std::vector<Part*>& element, PartIndex& index,
-                                        Random* noise, const std::function<bool()>& stopped) {
+                                        std::vector<char>& placed, bool partial, Random* noise,
+                                        const std::function<bool()>& stopped) {
     const double length = instance.sheetLength;
     const double width = instance.sheetWidth;
     const double tolerance = 1e-9 * std::max(length, width);
     const double resolution = kSlideResolution * length;
     const int n = static_cast<int>(turned.size());
-    std::vector<char> placed(static_cast<std::size_t>(n), 0);
+    const auto left = static_cast<std::size_t>(std::count(placed.begin(), placed.end(), 0));
     std::vector<int> order;
     std::int64_t slides = 0;
     double y = 0;
-    while (static_cast<int>(order.size()) < n) {
+    while (order.size() < left) {
         double rowHeight = 0;
         double rowEnd = 0;
         for (;;) {
@@ -122,7 +126,13 @@ std::optional<std::vector<int>> layRows(const SearchInstance& instance,
                     double waste = (at.maxX - rowEnd) * height - part.netArea() -
                                    voids[static_cast<std::size_t>(id)][t];
                     if (noise) waste *= 1 + kWasteNoise * noise->unit();
-                    if (waste < best.waste) best = {waste, id, part};
+                    // Over several sheets a row starts with the tallest part: rows of alike
+                    // heights come first and waste no strip above the shorter parts.
+                    const double rank = partial && rowHeight == 0 ? -h : 0;
+                    if (rank < best.rank - tolerance ||
+                        (rank <= best.rank + tolerance && waste < best.waste)) {
+                        best = {rank, waste, id, part};
+                    }
                 }
             }
             if (best.id < 0) break;
@@ -135,22 +145,26 @@ std::optional<std::vector<int>> layRows(const SearchInstance& instance,
             rowEnd = std::max(rowEnd, at.maxX);
             rowHeight = std::max(rowHeight, at.maxY - at.minY);
         }
-        if (rowHeight == 0) return std::nullopt;  // no part fits a row here
+        if (rowHeight == 0) {  // no part fits a row here
+            if (partial) break;
+            return std::nullopt;
+        }
         y += rowHeight;
     }
     return order;
 }
 
-}  // namespace
-
-std::optional<RowFill> fillInRows(const SearchInstance& instance, const RowFillOptions& options) {
-    const Grid& grid = instance.grids.front();
-    if (instance.parts.empty() || grid.sheet.outside || !grid.sheet.defects.empty() ||
-        !(instance.sheetLength > 0) || !(instance.sheetWidth > 0)) {
-        return std::nullopt;
-    }
-    // Every part in every turn it may take, its box at the origin.
+// What every attempt starts from: each part in every turn it may take, its box at the origin,
+// with the room right of it, and the strip the parts are tested on while they slide.
+struct RowParts {
     std::vector<std::vector<Part>> turned;
+    std::vector<std::vector<double>> voids;
+    Sheet strip;
+};
+
+RowParts rowParts(const SearchInstance& instance) {
+    const Grid& grid = instance.grids.front();
+    RowParts rows;
     for (std::size_t id = 0; id < instance.parts.size(); ++id) {
         std::vector<Part> poses;
         for (const Orientation& turn : instance.turns[id]) {
@@ -162,44 +176,99 @@ std::optional<RowFill> fillInRows(const SearchInstance& instance, const RowFillO
             part.translate(-box.minX, -box.minY);
             poses.push_back(std::move(part));
         }
-        turned.push_back(std::move(poses));
+        rows.turned.push_back(std::move(poses));
     }
-    std::vector<std::vector<double>> voids;
-    for (const auto& poses : turned) {
-        voids.emplace_back();
-        for (const Part& pose : poses) voids.back().push_back(rightVoid(pose));
+    for (const auto& poses : rows.turned) {
+        rows.voids.emplace_back();
+        for (const Part& pose : poses) rows.voids.back().push_back(rightVoid(pose));
     }
     // A part set after a row's end may reach past the sheet's end before it slides back: the
     // parts are tested on a strip three times as long, their ends against the sheet's after.
-    Sheet strip = grid.sheet;
-    strip.length = 3 * instance.sheetLength;
+    rows.strip = grid.sheet;
+    rows.strip.length = 3 * instance.sheetLength;
+    return rows;
+}
+
+// One sheet's rows of the parts not yet placed (marked placed as they are laid), settled and
+// checked against the sheet; the parts in the order laid, or none.
+std::optional<RowFill> layOneSheet(const SearchInstance& instance, const RowParts& rows,
+                                   std::vector<char>& placed, bool partial, Random* noise,
+                                   const std::function<bool()>& stopped) {
+    PartList list;
+    std::vector<Part*> element;
+    // Parked far beyond the sheet until placed: the index tests parts not placed too.
+    for (const auto& poses : rows.turned) list.pushBack(poses.front());
+    for (Part& part : list) {
+        part.translate(10 * (instance.sheetLength + instance.sheetWidth), 0);
+        element.push_back(&part);
+    }
+    PartIndex index(list, rows.strip);
+    const auto order =
+        layRows(instance, rows.turned, rows.voids, element, index, placed, partial, noise, stopped);
+    if (!order) return std::nullopt;
+    RowFill fill;
+    for (const int id : *order) fill.layout.pushBack(*element[static_cast<std::size_t>(id)]);
+    fill.order = *order;
+    if (!settleLayout(instance, fill.layout)) return std::nullopt;
+    const bool onSheet = std::all_of(fill.layout.begin(), fill.layout.end(), [&](const Part& part) {
+        return liesOnSheet(part, instance.sheetLength, instance.sheetWidth);
+    });
+    if (!onSheet) return std::nullopt;
+    return fill;
+}
+
+bool fillable(const SearchInstance& instance) {
+    const Grid& grid = instance.grids.front();
+    return !instance.parts.empty() && !grid.sheet.outside && grid.sheet.defects.empty() &&
+           instance.sheetLength > 0 && instance.sheetWidth > 0;
+}
+
+}  // namespace
+
+std::optional<RowFill> fillInRows(const SearchInstance& instance, const RowFillOptions& options) {
+    if (!fillable(instance)) return std::nullopt;
+    const RowParts rows = rowParts(instance);
     Random random(options.seed);
     const std::function<bool()> stopped = [&] {
         return (options.stop && options.stop->load()) ||
                (options.deadline && std::chrono::steady_clock::now() >= *options.deadline);
     };
     for (int attempt = 0; attempt < options.attempts && !stopped(); ++attempt) {
-        PartList list;
-        std::vector<Part*> element;
-        // Parked far beyond the sheet until placed: the index tests parts not placed too.
-        for (const auto& poses : turned) list.pushBack(poses.front());
-        for (Part& part : list) {
-            part.translate(10 * (instance.sheetLength + instance.sheetWidth), 0);
-            element.push_back(&part);
+        std::vector<char> placed(instance.parts.size(), 0);
+        std::optional<RowFill> fill =
+            layOneSheet(instance, rows, placed, false, attempt > 0 ? &random : nullptr, stopped);
+        if (fill) return fill;
+    }
+    return std::nullopt;
+}
+
+std::optional<RowSheets> fillSheetsInRows(const SearchInstance& instance, int maxSheets,
+                                          const RowFillOptions& options) {
+    if (!fillable(instance) || maxSheets < 1) return std::nullopt;
+    const RowParts rows = rowParts(instance);
+    Random random(options.seed);
+    const std::function<bool()> stopped = [&] {
+        return (options.stop && options.stop->load()) ||
+               (options.deadline && std::chrono::steady_clock::now() >= *options.deadline);
+    };
+    for (int attempt = 0; attempt < options.attempts && !stopped(); ++attempt) {
+        std::vector<char> placed(instance.parts.size(), 0);
+        RowSheets sheets;
+        sheets.sheetOf.assign(instance.parts.size(), -1);
+        sheets.parts = instance.parts;
+        while (sheets.sheets < maxSheets &&
+               std::find(placed.begin(), placed.end(), 0) != placed.end()) {
+            const std::optional<RowFill> fill =
+                layOneSheet(instance, rows, placed, true, attempt > 0 ? &random : nullptr, stopped);
+            if (!fill || fill->order.empty()) break;
+            auto part = fill->layout.begin();
+            for (const int id : fill->order) {
+                sheets.sheetOf[static_cast<std::size_t>(id)] = sheets.sheets;
+                sheets.parts[static_cast<std::size_t>(id)] = *part++;
+            }
+            ++sheets.sheets;
         }
-        PartIndex index(list, strip);
-        const auto order = layRows(instance, turned, voids, element, index,
-                                   attempt > 0 ? &random : nullptr, stopped);
-        if (!order) continue;
-        RowFill fill;
-        for (const int id : *order) fill.layout.pushBack(*element[static_cast<std::size_t>(id)]);
-        fill.order = *order;
-        if (!settleLayout(instance, fill.layout)) continue;
-        const bool onSheet =
-            std::all_of(fill.layout.begin(), fill.layout.end(), [&](const Part& part) {
-                return liesOnSheet(part, instance.sheetLength, instance.sheetWidth);
-            });
-        if (onSheet) return fill;
+        if (std::find(placed.begin(), placed.end(), 0) == placed.end()) return sheets;
     }
     return std::nullopt;
 }

@@ -31,4 +31,19 @@ struct RowFill {
 [[nodiscard]] std::optional<RowFill> fillInRows(const SearchInstance& instance,
                                                 const RowFillOptions& options);
 
+struct RowSheets {
+    std::vector<int> sheetOf;  // each part's sheet, by the instance's part index
+    std::vector<Part> parts;   // each part's pose on its sheet
+    int sheets = 0;
+};
+
+// Lays every part onto at most maxSheets sheets alike (the instance's sheet), each filled in
+// rows as fillInRows fills one, from the parts the earlier ones left, until no part starts a
+// new row on it; none when an attempt leaves a part off. Each row starts with the tallest
+// part that fits it, so that rows of alike heights come first. An attempt slides at most
+// 40,000 parts a sheet.
+[[nodiscard]] std::optional<RowSheets> fillSheetsInRows(const SearchInstance& instance,
+                                                        int maxSheets,
+                                                        const RowFillOptions& options);
+
 }  // namespace blocknest

@@ -11,6 +11,7 @@
 #include "packing/sheets.hpp"
 #include "search/exact_separation.hpp"
 #include "search/rectangle_fill.hpp"
+#include "search/row_fill.hpp"
 
 namespace blocknest {
 namespace {
@@ -26,6 +27,14 @@ constexpr std::int64_t kLeastTry = 200;
 // move budget.
 constexpr std::int64_t kFillStepsPerTry[] = {20'000, 200'000};
 constexpr std::int64_t kFillStepsPerMove = 1000;
+// Attempts of one try to lay a sheet's parts out in rows with one more (a greedy one over every
+// part and sheet first), and the part moves of a move budget one attempt stands for.
+constexpr int kRowAttemptsPerTry[] = {1, 4};
+constexpr std::int64_t kMovesPerRowAttempt = 2000;
+// Attempts to lay the whole job out in rows over one sheet fewer, and the part moves of a move
+// budget one attempt stands for.
+constexpr int kSheetsInRowsAttempts = 4;
+constexpr std::int64_t kMovesPerSheetsInRows = 10'000;
 // A part that no sheet takes may send parts of an earlier sheet to the last one to take their
 // place when they weigh at most this multiple of its net area: smaller parts find gaps more
 // easily.
@@ -304,6 +313,34 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
         moveTo(id, k);
         return true;
     };
+    // Part id of the last sheet and the parts of sheet k laid out on k afresh in rows, when they
+    // are not all rectangles and the sheets have no drawn outline or defect; false, and no
+    // change, when the rows leave a part off.
+    const Sheet& plainSheet = instance.grids.front().sheet;
+    const bool rows = !rectangles && alike && plainSheet.defects.empty() && !plainSheet.outside;
+    std::int64_t rowAttempts = 0;
+    auto fillRows = [&](int id, int k, int attempts) {
+        if (budget.moves > 0 && (rowAttempts + attempts) * kMovesPerRowAttempt > budget.moves) {
+            return false;
+        }
+        rowAttempts += attempts;
+        std::vector<int> ids = partsOnSheet(work, k);
+        ids.push_back(id);
+        const SearchInstance one = sheetInstance(instance, ids, nullptr);
+        RowFillOptions fill;
+        fill.attempts = attempts;
+        fill.seed = options.seed * 0x9E3779B97F4A7C15ULL + ++tries;
+        fill.stop = options.stop;
+        fill.deadline = budget.end;
+        const std::optional<RowFill> filled = fillInRows(one, fill);
+        if (!filled) return false;
+        auto part = filled->layout.begin();
+        for (const int i : filled->order) {
+            work.parts[static_cast<std::size_t>(ids[static_cast<std::size_t>(i)])] = *part++;
+        }
+        moveTo(id, k);
+        return true;
+    };
     // Room made on an earlier sheet for part id of the last sheet, which none takes: the part
     // set where it overlaps the least net area of an earlier sheet's parts (at most
     // kEvictedShare of its own), those parts sent to the last sheet, from where the next
@@ -329,6 +366,35 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
         }
         return false;
     };
+    // Parts that are not all rectangles laid afresh in rows over one sheet fewer: pieces cut
+    // apart by one line interlock again, whichever sheet the search had put them on.
+    if (rows && now.sheets > 1) {
+        std::vector<int> ids;
+        for (std::size_t i = 0; i < work.sheetOf.size(); ++i) {
+            if (work.sheetOf[i] >= 0) ids.push_back(static_cast<int>(i));
+        }
+        RowFillOptions fill;
+        fill.attempts = budget.moves > 0
+                            ? static_cast<int>(std::clamp<std::int64_t>(
+                                  budget.moves / kMovesPerSheetsInRows, 0, kSheetsInRowsAttempts))
+                            : kSheetsInRowsAttempts;
+        fill.seed = options.seed * 0x9E3779B97F4A7C15ULL + ++tries;
+        fill.stop = options.stop;
+        fill.deadline = budget.end;
+        const std::optional<RowSheets> laid =
+            fill.attempts > 0
+                ? fillSheetsInRows(sheetInstance(instance, ids, nullptr), now.sheets - 1, fill)
+                : std::nullopt;
+        if (laid) {
+            for (std::size_t k = 0; k < ids.size(); ++k) {
+                const auto i = static_cast<std::size_t>(ids[k]);
+                work.sheetOf[i] = laid->sheetOf[k];
+                work.parts[i] = laid->parts[k];
+            }
+            now = rescoreSheets(instance, work, now);
+            keep();
+        }
+    }
     while (now.sheets > 1 && !timeUp()) {
         const int last = now.sheets - 1;
         if (alike) {
@@ -374,6 +440,19 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
                 if (timeUp()) break;
                 for (const int k : roomFor(id, last)) {
                     if (timeUp() || fillEdgeToEdge(id, k, steps)) break;
+                }
+            }
+            if (now.sheets <= last) break;
+        }
+        // Other parts likewise in rows: a greedy try over every part and sheet first.
+        for (const int attempts : kRowAttemptsPerTry) {
+            if (!rows) break;
+            leaving = partsOnSheet(work, last);
+            byArea(leaving);
+            for (const int id : leaving) {
+                if (timeUp()) break;
+                for (const int k : roomFor(id, last)) {
+                    if (timeUp() || fillRows(id, k, attempts)) break;
                 }
             }
             if (now.sheets <= last) break;

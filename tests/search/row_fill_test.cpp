@@ -87,5 +87,43 @@ TEST(RowFillTest, JigsawsAreLaidInRowsWholeAndSound) {
     }
 }
 
+// Three sheets cut into jigsaws of 2 to 4 rows each, all pieces shuffled, onto sheets a tenth
+// longer: the rows lay them out over three sheets again, every piece once, and each sheet
+// passes the independent check; over two sheets, too few by area, no layout is claimed.
+TEST(RowFillTest, JigsawsOfSeveralSheetsAreLaidInRowsOverAsMany) {
+    std::mt19937 random(23);
+    for (int job = 0; job < 4; ++job) {
+        const double length = 100;
+        const double width = 60;
+        std::vector<Part> pieces;
+        for (int sheet = 0; sheet < 3; ++sheet) {
+            const int rows = 2 + (job + sheet) % 3;
+            for (Part& piece : jigsawPieces(random, length, width, rows, 3 + (job * 3 + sheet) % 5))
+                pieces.push_back(std::move(piece));
+        }
+        std::shuffle(pieces.begin(), pieces.end(), random);
+        const SearchInstance instance = instanceOf(length / 0.9, width, pieces);
+        RowFillOptions options;
+        options.attempts = 2;
+        const auto laid = fillSheetsInRows(instance, 3, options);
+        ASSERT_TRUE(laid.has_value()) << "job " << job << ": " << pieces.size() << " pieces";
+        EXPECT_EQ(laid->sheets, 3) << "job " << job;
+        for (int sheet = 0; sheet < laid->sheets; ++sheet) {
+            std::vector<const Part*> onSheet;
+            for (std::size_t i = 0; i < pieces.size(); ++i) {
+                if (laid->sheetOf[i] == sheet) onSheet.push_back(&laid->parts[i]);
+            }
+            EXPECT_FALSE(onSheet.empty()) << "job " << job << " sheet " << sheet;
+            const auto faults = findLayoutFaults(onSheet, length / 0.9, width);
+            EXPECT_TRUE(faults.empty())
+                << "job " << job << " sheet " << sheet << ": " << faults.front();
+        }
+        EXPECT_EQ(std::count(laid->sheetOf.begin(), laid->sheetOf.end(), -1), 0) << "job " << job;
+        if (job == 0) {
+            EXPECT_FALSE(fillSheetsInRows(instance, 2, options));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace blocknest
