@@ -27,10 +27,6 @@ constexpr std::int64_t kLeastTry = 200;
 // move budget.
 constexpr std::int64_t kFillStepsPerTry[] = {20'000, 200'000};
 constexpr std::int64_t kFillStepsPerMove = 1000;
-// Attempts of one try to lay a sheet's parts out in rows with one more (a greedy one over every
-// part and sheet first), and the part moves of a move budget one attempt stands for.
-constexpr int kRowAttemptsPerTry[] = {1, 4};
-constexpr std::int64_t kMovesPerRowAttempt = 2000;
 // Attempts to lay the whole job out in rows over one sheet fewer, and the part moves of a move
 // budget one attempt stands for.
 constexpr int kSheetsInRowsAttempts = 4;
@@ -313,34 +309,10 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
         moveTo(id, k);
         return true;
     };
-    // Part id of the last sheet and the parts of sheet k laid out on k afresh in rows, when they
-    // are not all rectangles and the sheets have no drawn outline or defect; false, and no
-    // change, when the rows leave a part off.
+    // Parts that are not all rectangles, on sheets without a drawn outline or defect, may be
+    // laid out in rows.
     const Sheet& plainSheet = instance.grids.front().sheet;
     const bool rows = !rectangles && alike && plainSheet.defects.empty() && !plainSheet.outside;
-    std::int64_t rowAttempts = 0;
-    auto fillRows = [&](int id, int k, int attempts) {
-        if (budget.moves > 0 && (rowAttempts + attempts) * kMovesPerRowAttempt > budget.moves) {
-            return false;
-        }
-        rowAttempts += attempts;
-        std::vector<int> ids = partsOnSheet(work, k);
-        ids.push_back(id);
-        const SearchInstance one = sheetInstance(instance, ids, nullptr);
-        RowFillOptions fill;
-        fill.attempts = attempts;
-        fill.seed = options.seed * 0x9E3779B97F4A7C15ULL + ++tries;
-        fill.stop = options.stop;
-        fill.deadline = budget.end;
-        const std::optional<RowFill> filled = fillInRows(one, fill);
-        if (!filled) return false;
-        auto part = filled->layout.begin();
-        for (const int i : filled->order) {
-            work.parts[static_cast<std::size_t>(ids[static_cast<std::size_t>(i)])] = *part++;
-        }
-        moveTo(id, k);
-        return true;
-    };
     // Room made on an earlier sheet for part id of the last sheet, which none takes: the part
     // set where it overlaps the least net area of an earlier sheet's parts (at most
     // kEvictedShare of its own), those parts sent to the last sheet, from where the next
@@ -378,7 +350,8 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
                             ? static_cast<int>(std::clamp<std::int64_t>(
                                   budget.moves / kMovesPerSheetsInRows, 0, kSheetsInRowsAttempts))
                             : kSheetsInRowsAttempts;
-        fill.seed = options.seed * 0x9E3779B97F4A7C15ULL + ++tries;
+        // A seed of its own: the tries after it take the same seeds as without it.
+        fill.seed = options.seed * 0x9E3779B97F4A7C15ULL + 0x5EED;
         fill.stop = options.stop;
         fill.deadline = budget.end;
         const std::optional<RowSheets> laid =
@@ -440,19 +413,6 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
                 if (timeUp()) break;
                 for (const int k : roomFor(id, last)) {
                     if (timeUp() || fillEdgeToEdge(id, k, steps)) break;
-                }
-            }
-            if (now.sheets <= last) break;
-        }
-        // Other parts likewise in rows: a greedy try over every part and sheet first.
-        for (const int attempts : kRowAttemptsPerTry) {
-            if (!rows) break;
-            leaving = partsOnSheet(work, last);
-            byArea(leaving);
-            for (const int id : leaving) {
-                if (timeUp()) break;
-                for (const int k : roomFor(id, last)) {
-                    if (timeUp() || fillRows(id, k, attempts)) break;
                 }
             }
             if (now.sheets <= last) break;

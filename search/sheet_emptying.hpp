@@ -27,12 +27,15 @@ struct EmptyingBudget {
     std::int64_t moves = 0;  // part moves at most; 0: until end
 };
 
-// Moves the parts of the last sheet (of the least used one when the sheets are alike), largest
+// When the parts are not all rectangles and the sheets alike have no drawn outline or defect,
+// first lays the whole job out afresh in rows over one sheet fewer (fillSheetsInRows). Then
+// moves the parts of the last sheet (of the least used one when the sheets are alike), largest
 // first, onto earlier sheets with the free area for them, most free first. Each is first packed
 // into the gaps the parts of such a sheet leave, by the packing run's own steps, which costs no
-// move; when every part is a rectangle, such a sheet's parts and it are then laid out afresh
-// edge to edge (fillWithRectangles, short tries first); the parts that stay are then put onto
-// such a sheet overlapping its parts and the overlap resolved there by the exact overlap phase
+// move; when every part is a rectangle (or every one nearly its box), such a sheet's parts and
+// it are then laid out afresh edge to edge (fillWithRectangles, short tries first); the parts
+// that stay are then put onto such a sheet overlapping its parts and the overlap resolved there
+// by the exact overlap phase
 // (the sheet's outline and defects fixed, its own parts free to shift), in short tries over
 // every part and sheet before longer ones. On sheets alike without defects, a part that no try
 // of 300 moves per part places takes the place of smaller parts of an earlier sheet that weigh
@@ -40,7 +43,8 @@ struct EmptyingBudget {
 // round (once for each part). A sheet left empty is dropped and the next last one is tried. The
 // layout only ever gets better by the sheets' score; the moves made are returned. With a move
 // budget the outcome depends only on it and the seed (the edge-to-edge tries then take at most
-// 1,000 steps per move of it). report gets the moves made and the score whenever a part moves.
+// 1,000 steps per move of it, the rows one attempt per 10,000 moves, at most 4). report gets the
+// moves made and the score whenever a part moves.
 std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const Sheet> sequence,
                              const SearchOptions& options, const EmptyingBudget& budget,
                              SheetsLayout& layout, SheetsScore& score,
