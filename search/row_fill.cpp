@@ -223,54 +223,62 @@ bool fillable(const SearchInstance& instance) {
            instance.sheetLength > 0 && instance.sheetWidth > 0;
 }
 
-}  // namespace
-
-std::optional<RowFill> fillInRows(const SearchInstance& instance, const RowFillOptions& options) {
-    if (!fillable(instance)) return std::nullopt;
+// Runs up to options.attempts attempts, the first greedy and the others with noise, on the
+// parts prepared once; the first result one gives, or none.
+template <typename Result, typename Attempt>
+std::optional<Result> runAttempts(const SearchInstance& instance, const RowFillOptions& options,
+                                  const Attempt& attempt) {
     const RowParts rows = rowParts(instance);
     Random random(options.seed);
     const std::function<bool()> stopped = [&] {
         return (options.stop && options.stop->load()) ||
                (options.deadline && std::chrono::steady_clock::now() >= *options.deadline);
     };
-    for (int attempt = 0; attempt < options.attempts && !stopped(); ++attempt) {
-        std::vector<char> placed(instance.parts.size(), 0);
-        std::optional<RowFill> fill =
-            layOneSheet(instance, rows, placed, false, attempt > 0 ? &random : nullptr, stopped);
-        if (fill) return fill;
+    for (int k = 0; k < options.attempts && !stopped(); ++k) {
+        std::optional<Result> result = attempt(rows, k > 0 ? &random : nullptr, stopped);
+        if (result) return result;
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<RowFill> fillInRows(const SearchInstance& instance, const RowFillOptions& options) {
+    if (!fillable(instance)) return std::nullopt;
+    return runAttempts<RowFill>(
+        instance, options,
+        [&](const RowParts& rows, Random* noise, const std::function<bool()>& stopped) {
+            std::vector<char> placed(instance.parts.size(), 0);
+            return layOneSheet(instance, rows, placed, false, noise, stopped);
+        });
 }
 
 std::optional<RowSheets> fillSheetsInRows(const SearchInstance& instance, int maxSheets,
                                           const RowFillOptions& options) {
     if (!fillable(instance) || maxSheets < 1) return std::nullopt;
-    const RowParts rows = rowParts(instance);
-    Random random(options.seed);
-    const std::function<bool()> stopped = [&] {
-        return (options.stop && options.stop->load()) ||
-               (options.deadline && std::chrono::steady_clock::now() >= *options.deadline);
-    };
-    for (int attempt = 0; attempt < options.attempts && !stopped(); ++attempt) {
-        std::vector<char> placed(instance.parts.size(), 0);
-        RowSheets sheets;
-        sheets.sheetOf.assign(instance.parts.size(), -1);
-        sheets.parts = instance.parts;
-        while (sheets.sheets < maxSheets &&
-               std::find(placed.begin(), placed.end(), 0) != placed.end()) {
-            const std::optional<RowFill> fill =
-                layOneSheet(instance, rows, placed, true, attempt > 0 ? &random : nullptr, stopped);
-            if (!fill || fill->order.empty()) break;
-            auto part = fill->layout.begin();
-            for (const int id : fill->order) {
-                sheets.sheetOf[static_cast<std::size_t>(id)] = sheets.sheets;
-                sheets.parts[static_cast<std::size_t>(id)] = *part++;
+    return runAttempts<RowSheets>(
+        instance, options,
+        [&](const RowParts& rows, Random* noise,
+            const std::function<bool()>& stopped) -> std::optional<RowSheets> {
+            std::vector<char> placed(instance.parts.size(), 0);
+            RowSheets sheets;
+            sheets.sheetOf.assign(instance.parts.size(), -1);
+            sheets.parts = instance.parts;
+            while (sheets.sheets < maxSheets &&
+                   std::find(placed.begin(), placed.end(), 0) != placed.end()) {
+                const std::optional<RowFill> fill =
+                    layOneSheet(instance, rows, placed, true, noise, stopped);
+                if (!fill || fill->order.empty()) break;
+                auto part = fill->layout.begin();
+                for (const int id : fill->order) {
+                    sheets.sheetOf[static_cast<std::size_t>(id)] = sheets.sheets;
+                    sheets.parts[static_cast<std::size_t>(id)] = *part++;
+                }
+                ++sheets.sheets;
             }
-            ++sheets.sheets;
-        }
-        if (std::find(placed.begin(), placed.end(), 0) == placed.end()) return sheets;
-    }
-    return std::nullopt;
+            if (std::find(placed.begin(), placed.end(), 0) != placed.end()) return std::nullopt;
+            return sheets;
+        });
 }
 
 }  // namespace blocknest
