@@ -37,6 +37,12 @@ bool Score::operator<(const Score& other) const {
     return spread < other.spread;
 }
 
+bool fillsAPlainSheet(const SearchInstance& instance) {
+    const Sheet& sheet = instance.grids.front().sheet;
+    return !instance.parts.empty() && !sheet.outside && sheet.defects.empty() &&
+           instance.sheetLength > 0 && instance.sheetWidth > 0;
+}
+
 SearchInstance makeSearchInstance(const PartList& parts, const Sheet& sheet, int rotationCount,
                                   const std::vector<double>& extraBlockSides) {
     SearchInstance instance;

@@ -55,6 +55,10 @@ struct SearchInstance {
                                                 int rotationCount,
                                                 const std::vector<double>& extraBlockSides);
 
+// True when the instance has parts and its sheet is a plain rectangle (no drawn outline, no
+// defect) of some size: the fills that lay the parts out afresh need one.
+[[nodiscard]] bool fillsAPlainSheet(const SearchInstance& instance);
+
 // The genome of the one-pass run: list order, every turn tried, the first grid.
 [[nodiscard]] Genome onePassGenome(const SearchInstance& instance);
 

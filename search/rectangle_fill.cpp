@@ -295,11 +295,7 @@ std::optional<RectangleFill> layoutOf(const SearchInstance& instance,
 
 // The groups of a rectangle job on a sheet without a drawn outline or defect, or none.
 std::optional<std::vector<Group>> fillableGroups(const SearchInstance& instance, bool boxes) {
-    const Sheet& sheet = instance.grids.front().sheet;
-    if (instance.parts.empty() || sheet.outside || !sheet.defects.empty() ||
-        !(instance.sheetLength > 0) || !(instance.sheetWidth > 0)) {
-        return std::nullopt;
-    }
+    if (!fillsAPlainSheet(instance)) return std::nullopt;
     return groupsOf(instance, boxes);
 }
 

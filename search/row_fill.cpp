@@ -217,12 +217,6 @@ std::optional<RowFill> layOneSheet(const SearchInstance& instance, const RowPart
     return fill;
 }
 
-bool fillable(const SearchInstance& instance) {
-    const Grid& grid = instance.grids.front();
-    return !instance.parts.empty() && !grid.sheet.outside && grid.sheet.defects.empty() &&
-           instance.sheetLength > 0 && instance.sheetWidth > 0;
-}
-
 // Runs up to options.attempts attempts, the first greedy and the others with noise, on the
 // parts prepared once; the first result one gives, or none.
 template <typename Result, typename Attempt>
@@ -244,7 +238,7 @@ std::optional<Result> runAttempts(const SearchInstance& instance, const RowFillO
 }  // namespace
 
 std::optional<RowFill> fillInRows(const SearchInstance& instance, const RowFillOptions& options) {
-    if (!fillable(instance)) return std::nullopt;
+    if (!fillsAPlainSheet(instance)) return std::nullopt;
     return runAttempts<RowFill>(
         instance, options,
         [&](const RowParts& rows, Random* noise, const std::function<bool()>& stopped) {
@@ -255,7 +249,7 @@ std::optional<RowFill> fillInRows(const SearchInstance& instance, const RowFillO
 
 std::optional<RowSheets> fillSheetsInRows(const SearchInstance& instance, int maxSheets,
                                           const RowFillOptions& options) {
-    if (!fillable(instance) || maxSheets < 1) return std::nullopt;
+    if (!fillsAPlainSheet(instance) || maxSheets < 1) return std::nullopt;
     return runAttempts<RowSheets>(
         instance, options,
         [&](const RowParts& rows, Random* noise,

@@ -309,19 +309,17 @@ std::int64_t emptyLastSheets(const SearchInstance& instance, std::span<const She
         moveTo(id, k);
         return true;
     };
-    // Parts that are not all rectangles, on sheets without a drawn outline or defect, may be
-    // laid out in rows.
-    const Sheet& plainSheet = instance.grids.front().sheet;
-    const bool rows = !rectangles && alike && plainSheet.defects.empty() && !plainSheet.outside;
+    // Sheets alike without a drawn outline or defect: parts that are not all rectangles may be
+    // laid out in rows, and parts may make room for others.
+    const bool plainSheets = alike && fillsAPlainSheet(instance);
+    const bool rows = !rectangles && plainSheets;
     // Room made on an earlier sheet for part id of the last sheet, which none takes: the part
     // set where it overlaps the least net area of an earlier sheet's parts (at most
     // kEvictedShare of its own), those parts sent to the last sheet, from where the next
     // round moves them on. Once for each part, so that the rounds end.
-    const Sheet& plain = instance.grids.front().sheet;
-    const bool roomCanBeMade = alike && plain.defects.empty() && !plain.outside;
     std::vector<char> roomMade(work.sheetOf.size(), 0);
     auto makeRoom = [&](int id, int last) {
-        if (!roomCanBeMade || roomMade[static_cast<std::size_t>(id)]) return false;
+        if (!plainSheets || roomMade[static_cast<std::size_t>(id)]) return false;
         roomMade[static_cast<std::size_t>(id)] = 1;
         std::vector<std::pair<Eviction, int>> evictions;
         for (int k = 0; k < last; ++k) {
